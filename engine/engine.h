@@ -1,0 +1,77 @@
+/*
+ * engine.h -- start-up, the command line, the main loop with its game clock
+ * and input forwarding, and the headless driver that tests, benchmarks and
+ * tools use to run the real loop without a window.
+ */
+#ifndef ENGINE_H
+#define ENGINE_H
+
+#include "common.h"
+
+/* Start-up settings from the command line. */
+typedef struct {
+    int width;
+    int height;
+    int bpp;
+    int fullscreen;
+    char gamedir[MAX_OSPATH];
+    int havegame;         /* -game was given */
+    int level;
+    float mousesens;
+    int mouseinv;
+    int countrycode;
+} eng_settings_t;
+
+enum {
+    CMD_RUN = 0,          /* start a game with the settings */
+    CMD_CONVERT,          /* -convert: name in convert_name */
+    CMD_GETVIDMODES,      /* -getvidmodes */
+    CMD_UNKNOWN           /* unknown switch: upper-cased token in bad_token */
+};
+
+typedef struct {
+    int action;
+    char convert_name[MAX_OSPATH];
+    char bad_token[MAX_OSPATH];
+} eng_cmdresult_t;
+
+void Eng_DefaultSettings(eng_settings_t *s);
+/* Parses a whole command line (program name first), as the system hands it. */
+void Eng_ParseCommandLine(const char *cmdline, eng_settings_t *s, eng_cmdresult_t *r);
+/* Decimal prefix: optional blanks and sign, digits; no digits give 0. */
+int Eng_Atoi(const char *s);
+float Eng_MouseSens(int n);
+
+/* The program: start-up, loop, shutdown.  Returns the exit status. */
+int Eng_Main(int argc, char **argv);
+
+/* Services the loop implements for the game module. */
+void Eng_Shutdown(void);
+void Eng_GametimePause(void);
+void Eng_GametimeResume(void);
+
+/* Raise an input event as the window would (types IE_*). */
+void Eng_InputEvent(int type, int a, int b);
+
+/* ---- headless driver ---------------------------------------------------
+ * Runs the real start-up (sound, archives, translations, module) and the
+ * real frame loop without a window: drawing is skipped, the clock can be
+ * replaced with Sys_SetClock.  When imp and main are given the game is
+ * driven through them (a module linked into the caller); otherwise
+ * ./<gamedir>/game.dll is loaded. */
+typedef struct {
+    const char *gamedir;      /* "data" */
+    int level;
+    int mouseinv;
+    float mousesens;          /* 0 means the default 0.3 */
+    int countrycode;
+    game_import_f imp;
+    game_main_f main;
+} eng_headless_t;
+
+int Eng_StartHeadless(const eng_headless_t *h); /* returns 1 when the game runs */
+int Eng_RunFrame(void);      /* one frame; returns 0 once the loop has ended */
+void Eng_StopHeadless(void); /* unload the module, release what start-up made */
+int Eng_Quit(void);          /* the quit flag */
+
+#endif

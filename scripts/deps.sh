@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The Debian packages the project needs, in one place.  Sourced by
+# scripts/play and scripts/test; installs only what is missing.
+GK_PACKAGES=(
+  build-essential cmake pkg-config ninja-build
+  libsdl2-dev libopenal-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
+  zlib1g-dev libzip-dev libfreetype-dev fonts-dejavu-core
+  qt6-base-dev qt6-multimedia-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth xdotool x11-utils ffmpeg locales sox
+  clang-14 libclang-rt-14-dev
+)
+
+gk_install_deps() {
+  local missing=()
+  local p
+  for p in "${GK_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    return 0
+  fi
+  echo "Installing missing packages: ${missing[*]}"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -qq || return 1
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
+}
+
+# Configure and build into $GK_BUILD (default build/).
+gk_build() {
+  local root
+  root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+  GK_BUILD="${GK_BUILD:-$root/build}"
+  if [ ! -f "$GK_BUILD/build.ninja" ]; then
+    cmake -S "$root" -B "$GK_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" || return 1
+  fi
+  cmake --build "$GK_BUILD" -j "$(nproc)" || return 1
+}

@@ -1,0 +1,45 @@
+/*
+ * gk_support.h -- helpers shared by the tests: scratch directories, whole
+ * file reads and writes, and running a real program with its standard
+ * output and exit status captured.
+ */
+#ifndef GK_SUPPORT_H
+#define GK_SUPPORT_H
+
+#include <string>
+#include <vector>
+
+namespace gk {
+
+/* A fresh directory under the build tree's scratch area; removed by the
+ * destructor unless GK_KEEP_TEMP is set. */
+struct TempDir {
+    std::string path;
+    TempDir();
+    ~TempDir();
+    std::string operator/(const std::string &name) const { return path + "/" + name; }
+};
+
+bool WriteFile(const std::string &path, const std::string &bytes);
+bool ReadFile(const std::string &path, std::string *bytes);
+bool MakeDirs(const std::string &path);
+
+struct ProcResult {
+    int status = -1;        /* exit status, or 128 + signal */
+    std::string out;        /* standard output */
+    std::string err;        /* standard error */
+};
+
+/* Runs argv[0] with the arguments in dir (empty: current), with extra
+ * environment entries "NAME=value"; kills it after timeout_s seconds. */
+ProcResult RunProcess(const std::vector<std::string> &argv, const std::string &dir = "",
+                      const std::vector<std::string> &env = {}, int timeout_s = 60);
+
+/* Paths of the build. */
+std::string DistDir();     /* the runnable tree: vexengine, data/ */
+std::string SourceDir();
+std::string TestmodDir();  /* where the test game modules are built */
+
+} // namespace gk
+
+#endif
