@@ -1,0 +1,39 @@
+/*
+ * draw.h -- frame drawing: per-frame draw lists built from the active
+ * entities, the world pass under the camera transform and the overlay
+ * pass in 800 x 600 units, and the frame interpolation of mesh vertices.
+ * Without a GL context only the per-frame sound update runs.
+ */
+#ifndef DRAW_H
+#define DRAW_H
+
+#include "game_api.h"
+
+#define R_FOV 70.0f
+#define R_ZNEAR 1.0f
+#define R_ZFAR 700.0f
+#define R_OVERLAY_W 800.0f
+#define R_OVERLAY_H 600.0f
+
+/* Clear depth, projection, identity matrices, white, filled polygons. */
+void R_BeginFrame(void);
+/* Tries "data/pointsprite" until it loads; cheap once loaded. */
+void R_LoadParticleTexture(void);
+void R_BuildDrawLists(void);
+void R_DrawFrame(entity_t *camera);
+
+/* Draw lists, valid after R_BuildDrawLists (tests). */
+enum { RL_BACKGROUND, RL_MODELS, RL_VIEWMODELS, RL_FLAT, RL_SOUNDS, RL_PARTICLES, RL_COUNT };
+int R_ListCount(int list);
+entity_t *R_ListEntry(int list, int index);
+
+/* Frame blending for a mesh of numframes frames at frame f: the two frames
+ * to mix (both within 0..numframes-1) and the weight t of the second;
+ * t is 0 when one frame is simply copied. */
+void R_FrameBlend(float f, int numframes, int *a, int *b, float *t);
+/* Mixes numverts positions (3 floats each) of two frames into the shared
+ * vertex buffer, which grows by 1024 vertices at a time; returns the
+ * buffer or NULL when it cannot grow. */
+float *R_LerpVerts(const float *fa, const float *fb, float t, int numverts);
+
+#endif
