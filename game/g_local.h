@@ -61,5 +61,13 @@ extern "C" void Game_Import(float *gametime, float *lastgametime,
 extern "C" intptr_t Game_Main(int opcode, int a, int b, int c);
 
 /* Subsystem headers are included below, one line each. */
+#include "g_math.h"
+#include "g_level.h"
+#include "g_class.h"
+#include "g_flow.h"
+#include "g_player.h"
+#include "g_hud.h"
+#include "g_camera.h"
+#include "g_menu.h"
 
 #endif

@@ -1,0 +1,255 @@
+/*
+ * g_class.h -- game object classes and gentities: the fixed class table,
+ * the class behaviour table, the gentity record with its per-class state,
+ * the pool of 1024 gentities with spawning, removal and the per-frame
+ * sweep, the class cache, the spawn scheduler of the level, and the small
+ * setters other subsystems use on a gentity's engine entity.
+ */
+#ifndef G_CLASS_H
+#define G_CLASS_H
+
+#include "game_api.h"
+
+struct level_s;
+struct client_s;
+
+#define CLASS_COUNT 54
+#define GENT_MAX 1024
+#define GENT_PARTICLE_LIMIT 681  /* particle spawns refused while above this */
+
+/* gentity states */
+enum {
+    GS_FREE = 0,
+    GS_INUSE = 1,
+    GS_REMOVED = 2
+};
+
+/* mainclass groups */
+enum {
+    MC_TARGET = 1,     /* chickens, balloons, racers, enemy ship */
+    MC_SPACE = 2,      /* aliens, probe, satellite, rocket, astronaut */
+    MC_SCENERY = 3,    /* comet, sky spheres, planets */
+    MC_MISSILE = 4,
+    MC_DEBRIS = 5,
+    MC_EFFECT = 6,     /* feathers, particles */
+    MC_PLAYER = 7,
+    MC_ATTACHMENT = 8, /* cockpit, arrow, weapon model, camera */
+    MC_ITEM = 9,
+    MC_IMAGE = 10,
+    MC_TEXT = 11,
+    MC_SOUND = 12
+};
+
+/* subclasses (unique over the table) */
+enum {
+    SUB_PLAYER_CLIENT = 1,
+    SUB_PLAYER_BOT = 2,
+    SUB_CLIENT_COCKPIT = 3,
+    SUB_CLIENT_ARROW = 4,
+    SUB_CLIENT_WEAPON = 5,
+    SUB_CLIENT_CAMERA = 6,
+    SUB_CHICKEN = 7,
+    SUB_SUPERCHICKEN = 8,
+    SUB_BOMBE = 9,
+    SUB_MOTHERCHICKEN = 10,
+    SUB_EGG = 11,
+    SUB_BALLON = 12,
+    SUB_RACER01 = 13,
+    SUB_RACER02 = 14,
+    SUB_ENEMYSHIP = 15,
+    SUB_ALIEN01 = 16,
+    SUB_ALIEN02 = 17,
+    SUB_SONDE = 18,
+    SUB_SATELLIT = 19,
+    SUB_RAKETE = 20,
+    SUB_ASTRONAUT = 21,
+    SUB_KOMET = 22,
+    SUB_P01 = 23,       /* planets p01..p07: 23..29 */
+    SUB_P07 = 29,
+    SUB_SKYSPHERE01 = 30, /* sky spheres 01..07: 30..36 */
+    SUB_SKYSPHERE07 = 36,
+    SUB_MISSILE_PLASMA = 37,
+    SUB_MISSILE_GLIBBER = 38,
+    SUB_MISSILE_HOMINGCAPSULE = 39,
+    SUB_MISSILE_HOMINGSHOT = 40,
+    SUB_DEBRIS_BALLOONSEAT = 41,
+    SUB_DEBRIS_RACER = 42,
+    SUB_DEBRIS_SATELLITE = 43,
+    SUB_DEBRIS_ROCKETWINGS = 44,
+    SUB_RONLY_PARTICLE = 45,
+    SUB_RONLY_FEATHER01 = 46,
+    SUB_RONLY_FEATHER02 = 47,
+    SUB_TEXT_FONT_TECH = 48,
+    SUB_IMAGE_MOUSECURSOR = 49,
+    SUB_IMAGE_ICON_PLASMA = 50,
+    SUB_IMAGE_ICON_GLIBBER = 51,
+    SUB_IMAGE_ICON_HOMING = 52,
+    SUB_IMAGE_PAUSE_BUTTON = 53,
+    SUB_CLASS_SOUND = 54,
+    SUB_ITEM_BOMUSWEAPON = 55
+};
+
+/* One row of the class table. */
+typedef struct {
+    int mainclass;
+    int subclass;
+    const char *classname;
+    const char *medianame;
+    int kind;        /* ENT_* handed to __spawnentity */
+    int param;       /* collision mode written at spawn (models only) */
+    int levelflag;   /* 1: placed by level files, cached on demand */
+} classrow_t;
+
+typedef struct gentity_s gentity_t;
+
+/* Behaviour hooks of a class. */
+typedef void (*g_spawnbehaviour_f)(gentity_t *self);
+typedef void (*g_hit_f)(gentity_t *self, float damage);
+typedef void (*g_die_f)(gentity_t *self);
+
+/* One row of the class behaviour table.  Any function may be NULL:
+ * starting the behaviour sets health and damage dealt, installs think and
+ * touch into the engine entity when given, then calls spawn when given.
+ * hit and die are for the damage rule (G_Damage) to look up. */
+typedef struct {
+    int mainclass;
+    int subclass;
+    const char *classname;
+    float health;
+    float damage;
+    g_spawnbehaviour_f spawn;
+    ent_think_f think;
+    ent_touch_f touch;
+    g_hit_f hit;
+    g_die_f die;
+} classbehaviour_t;
+
+/* The game's record of one object.  Everything from 'weapon' on is
+ * per-class state owned by the behaviours; the whole record is zero at
+ * spawn apart from the common fields set by G_Spawn. */
+struct gentity_s {
+    entity_t *ent;              /* the engine entity */
+    int state;                  /* GS_* */
+    int mainclass;
+    int subclass;
+    const char *classname;      /* the class's text (or the spawn's) */
+    const char *medianame;
+    float spawntime;            /* gametime at spawn */
+    float health;               /* 1.0 at spawn, then the behaviour table */
+    float damage;               /* damage dealt to what this hits */
+
+    /* spawn-in save area (scheduled entities fading in) */
+    float saved_nextthink;
+    ent_think_f saved_think;
+    ent_touch_f saved_touch;
+    ent_think_f saved_ondestroy;
+
+    int score;                  /* the player's score */
+
+    /* ---- per-class state ---- */
+    /* player */
+    int weapon;                 /* current weapon 0..2 */
+    int muzzle;                 /* 0 or 1; also racer02 */
+    int streak;                 /* chicken streak */
+    int bonusactive;
+    struct client_s *client;
+    /* player view shake */
+    float shakestart;
+    float shakeduration;
+    float nextratechange;
+    float shakeamplitude;
+    float pitchrate;
+    float yawrate;
+    ent_think_f shake_savedthink;
+    /* weapon model recoil */
+    int recoilphase;            /* 0 never kicked, 1 kicking, 2 returning */
+    float restpos[3];
+    float kickdist;
+    /* bonus item */
+    float bonusstart;
+    /* chickens */
+    float lastcluck;
+    /* missiles (owner, homing target) and racer02 (target) */
+    gentity_t *owner;
+    gentity_t *target;
+    float locktime;
+    /* racer02 */
+    float aimdir[3];
+    int shotsleft;
+    int aimed;
+    float lastshot;
+    /* enemy ship, rocket: the looping engine sound */
+    gentity_t *enginesound;
+    /* aliens */
+    float lastexhaust;
+    float lastsound;
+    /* particles */
+    float fadefactor;
+    float gravity;
+};
+
+/* ---- class table ---- */
+extern const classrow_t g_classes[CLASS_COUNT];
+/* Row 0..53, else NULL. */
+const classrow_t *G_ClassByIndex(int index);
+/* First row with this classname, any letter case; NULL if none. */
+const classrow_t *G_ClassByName(const char *classname);
+/* First row with this mainclass and subclass; NULL if none. */
+const classrow_t *G_ClassByNumbers(int mainclass, int subclass);
+/* First behaviour row of (mainclass, subclass); NULL if none. */
+const classbehaviour_t *G_ClassBehaviour(int mainclass, int subclass);
+
+/* ---- pool ---- */
+extern gentity_t g_entities[GENT_MAX];
+
+gentity_t *G_Spawn(const char *medianame, int kind, int param, int mainclass,
+                   int subclass, const char *classname);
+gentity_t *G_SpawnClassRow(const classrow_t *row);
+gentity_t *G_SpawnByClass(int mainclass, int subclass);
+gentity_t *G_SpawnImage(int subclass);
+gentity_t *G_SpawnText(int subclass);
+gentity_t *G_SpawnSound(const char *soundfile);
+gentity_t *G_SpawnParticle(void);
+/* Health, damage dealt and spawn behaviour from the behaviour table. */
+void G_StartClassBehaviour(gentity_t *g);
+/* Marks an in-use gentity removed (its engine entity pending removal). */
+void G_Remove(gentity_t *g);
+/* Next gentity in state 1 after prev (NULL: from the end of the class
+ * cache); NULL at the end. */
+gentity_t *G_NextInUse(gentity_t *prev);
+/* The gentity whose index the engine entity holds; NULL if out of range. */
+gentity_t *G_GentityOf(entity_t *e);
+int G_GentityCount(void);
+int G_PrecachedCount(void);
+int G_ParticleCount(void);
+/* Frees removed slots, removes objects that left the world sphere. */
+void G_Sweep(void);
+void G_RemoveAllAfterCache(void);
+void G_RemoveCache(void);
+/* Empties the class cache list (the gentities stay). */
+void G_FreeCacheList(void);
+/* Forgets every gentity without touching engine entities (tests, start). */
+void G_ResetPool(void);
+
+/* ---- world sphere ---- */
+void G_SetWorldSphere(float cx, float cy, float cz, float radius);
+int G_InsideWorld(const float *pos);
+
+/* ---- class cache and scheduler ---- */
+int _CacheClasses(struct level_s *level);
+void SC_CheckNewSpawns(struct level_s *level, float t);
+/* Think of a scheduled entity while it fades in over one second. */
+void SC_SpawnInThink(entity_t *e);
+
+/* ---- setters on the engine entity ---- */
+void G_SetModelScale(gentity_t *g, float scale);
+void G_SetModelFrameRate(gentity_t *g, float rate);
+void G_SetCollisionMode(gentity_t *g, int mode);
+void G_SetImageSize(gentity_t *g, float width, float height);
+void G_SetTextSize(gentity_t *g, float size);
+void G_SetTextShadow(gentity_t *g, int on);
+void G_SetTextInWorld(gentity_t *g, int on);
+void G_PlaySound(gentity_t *g);
+void G_SetSoundVolume(gentity_t *g, float volume);
+
+#endif
