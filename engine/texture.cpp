@@ -1,0 +1,238 @@
+/*
+ * texture.cpp -- the texture cache: reading uncompressed TGA files (8-bit
+ * colour-mapped, 24-bit and 32-bit true colour) through the file layer,
+ * uploading them as mipmapped OpenGL textures, and freeing them when the
+ * last reference goes.  Every header field is checked against the bytes
+ * the file really holds before a pixel is copied.
+ */
+#include "texture.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "common.h"
+#include "fs.h"
+#include "glstate.h"
+
+#define TGA_HEADER 18
+#define TEX_MAXPATH 250
+
+static texture_t *tex_cache[TEX_MAX];
+static int tex_count;
+
+static unsigned TGA_U16(const unsigned char *p)
+{
+    return (unsigned)p[0] | ((unsigned)p[1] << 8);
+}
+
+/* Copies count bytes at data + offset when the file holds them. */
+static unsigned char *TGA_TakePixels(const unsigned char *data, size_t len, size_t offset,
+                                     size_t count)
+{
+    if (offset > len || count > len - offset)
+        return NULL;
+    unsigned char *p = (unsigned char *)malloc(count);
+    if (p)
+        memcpy(p, data + offset, count);
+    return p;
+}
+
+static int TGA_ReadMapped(const unsigned char *data, size_t len, texture_t *t)
+{
+    unsigned cmaplen = TGA_U16(data + 5);
+    unsigned entrybits = data[7];
+    if (data[1] != 1 || cmaplen != 256 || data[16] != 8)
+        return 0;
+    size_t offset = TGA_HEADER + data[0] + (size_t)256 * entrybits / 8;
+    size_t count = (size_t)t->width * t->height;
+    unsigned char *p = TGA_TakePixels(data, len, offset, count);
+    if (!p)
+        return 0;
+    for (size_t i = 0; i < count; i++)
+        p[i] = (unsigned char)(255 - p[i]);
+    t->pixels = p;
+    t->depth = 8;
+    return 1;
+}
+
+static int TGA_ReadTrueColour(const unsigned char *data, size_t len, texture_t *t)
+{
+    int depth = data[16], desc = data[17];
+    if (data[1] != 0)
+        return 0;
+    if (!((depth == 24 && desc == 0) || (depth == 32 && desc == 8)))
+        return 0;
+    size_t bpp = (size_t)depth / 8;
+    size_t count = (size_t)t->width * t->height;
+    unsigned char *p = TGA_TakePixels(data, len, TGA_HEADER + data[0], count * bpp);
+    if (!p)
+        return 0;
+    for (size_t i = 0; i < count; i++) {
+        unsigned char b = p[i * bpp];
+        p[i * bpp] = p[i * bpp + 2];
+        p[i * bpp + 2] = b;
+    }
+    t->pixels = p;
+    t->depth = depth;
+    return 1;
+}
+
+int Tex_ReadTGA(const unsigned char *data, size_t len, texture_t *t)
+{
+    if (!data || len < TGA_HEADER)
+        return 0;
+    t->width = (int)TGA_U16(data + 12);
+    t->height = (int)TGA_U16(data + 14);
+    if (t->width == 0 || t->height == 0)
+        return 0;
+    switch (data[2]) {
+    case 1:
+        return TGA_ReadMapped(data, len, t);
+    case 2:
+        return TGA_ReadTrueColour(data, len, t);
+    default:
+        return 0;
+    }
+}
+
+static int Tex_Load(texture_t *t, const char *path)
+{
+    char filename[TEX_MAXPATH + 8];
+    snprintf(filename, sizeof(filename), "%s.tga", path);
+    uint32_t len = 0;
+    unsigned char *data = FS_LoadFile(filename, &len);
+    if (!data) {
+        Com_Printf("# Tex_Get: can't open %s\n", filename);
+        return 0;
+    }
+    int ok = Tex_ReadTGA(data, len, t);
+    FS_FreeFile(data);
+    if (!ok)
+        Com_Printf("# Tex_Get: %s is not a supported TGA image\n", filename);
+    return ok;
+}
+
+static void Tex_Free(texture_t *t)
+{
+    if (t->glname && gls.active) {
+        GLuint n = t->glname;
+        glDeleteTextures(1, &n);
+        GLS_TextureDeleted(n);
+    }
+    free(t->pixels);
+    free(t);
+}
+
+static void Tex_RemoveEntry(int i)
+{
+    tex_cache[i] = tex_cache[tex_count - 1];
+    tex_cache[--tex_count] = NULL;
+}
+
+texture_t *Tex_Get(const char *path, int upload)
+{
+    if (!path)
+        return NULL;
+    for (int i = 0; i < tex_count; i++) {
+        if (!strcmp(tex_cache[i]->name, path)) {
+            tex_cache[i]->refcount++;
+            return tex_cache[i];
+        }
+    }
+    if (tex_count >= TEX_MAX || strlen(path) > TEX_MAXPATH)
+        return NULL;
+    texture_t *t = (texture_t *)calloc(1, sizeof(*t));
+    if (!t)
+        return NULL;
+    Com_Strncpy(t->name, path, sizeof(t->name));
+    t->refcount = 1;
+    if (!Tex_Load(t, path)) {
+        Tex_Free(t);
+        return NULL;
+    }
+    tex_cache[tex_count++] = t;
+    if (upload)
+        Tex_Upload(t);
+    return t;
+}
+
+/* The components and format for the texture's depth: 32-bit images are
+ * RGBA, 24-bit RGB; 8-bit images (one byte a pixel) go up as luminance so
+ * that no more bytes are read than the image holds. */
+static void Tex_Format(const texture_t *t, GLint *components, GLenum *format)
+{
+    switch (t->depth) {
+    case 32:
+        *components = 4;
+        *format = GL_RGBA;
+        break;
+    case 8:
+        *components = 1;
+        *format = GL_LUMINANCE;
+        break;
+    default:
+        *components = 3;
+        *format = GL_RGB;
+        break;
+    }
+}
+
+int Tex_Upload(texture_t *t)
+{
+    if (!t)
+        return 0;
+    if (t->uploaded || !gls.active)
+        return 1;
+    if (!t->pixels)
+        return 0;
+    while (glGetError() != GL_NO_ERROR)
+        ; /* stale errors belong to someone else */
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    if (glGetError() != GL_NO_ERROR) {
+        Com_Printf("# Tex_Upload: glGenTextures failed for %s\n", t->name);
+        return 0;
+    }
+    GLint components;
+    GLenum format;
+    Tex_Format(t, &components, &format);
+    GLS_BindTexture(name);
+    GLS_UnpackAlignment(1);
+    if (gluBuild2DMipmaps(GL_TEXTURE_2D, components, t->width, t->height, format,
+                          GL_UNSIGNED_BYTE, t->pixels) != 0) {
+        Com_Printf("# Tex_Upload: gluBuild2DMipmaps failed for %s\n", t->name);
+        glDeleteTextures(1, &name);
+        GLS_TextureDeleted(name);
+        return 0;
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    t->glname = name;
+    t->uploaded = 1;
+    return 1;
+}
+
+void Tex_Release(texture_t *t)
+{
+    if (!t)
+        return;
+    for (int i = 0; i < tex_count; i++) {
+        if (tex_cache[i] != t)
+            continue;
+        if (--t->refcount <= 0) {
+            Tex_RemoveEntry(i);
+            Tex_Free(t);
+        }
+        return;
+    }
+}
+
+int Tex_CacheCount(void)
+{
+    return tex_count;
+}
