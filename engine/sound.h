@@ -57,6 +57,17 @@ int WAV_ReadHeader(FILE *f, wavheader_t *h);
 /* The same from memory (len bytes at p). */
 int WAV_ParseHeader(const uint8_t *p, size_t len, wavheader_t *h);
 
+/* Verdicts on a header against the data that really follows it. */
+enum {
+    WAV_OK = 0,
+    WAV_BADCHANNELS,   /* channel count not 1 or 2 */
+    WAV_SHORTDATA,     /* fewer data bytes than the header promises */
+    WAV_BADFRAMES      /* data size not a whole number of 16-bit frames */
+};
+/* Checks h against avail bytes of data after the header.  Only the channel
+ * count is examined when avail is (size_t)-1 (data not yet read). */
+int WAV_CheckData(const wavheader_t *h, size_t avail);
+
 /* Start-up and shutdown. SFX_Init returns 1 when sound is enabled. */
 int SFX_Init(void);
 void SFX_Shutdown(void);

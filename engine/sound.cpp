@@ -1,0 +1,510 @@
+/*
+ * sound.cpp -- the sound system on OpenAL: device and context start-up, the
+ * sample cache (128 buffers filled from WAV files, indices given out in
+ * order and never reused), the pool of 16 sources that sound entities
+ * carry, playing and per-frame placement of those sources, the listener,
+ * volumes, pause/resume of everything and shutdown.  While sound is
+ * disabled (no device, or a failed start-up) every call that would talk to
+ * OpenAL does nothing, so the game runs silently.
+ */
+#include "sound.h"
+
+#include <AL/al.h>
+#include <AL/alc.h>
+#include <errno.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "entity.h"
+
+static sound_t sfx_pool[SFX_MAX_SOURCES];
+static ALuint sfx_buffers[SFX_MAX_SAMPLES];
+static char sfx_names[SFX_MAX_SAMPLES][SFX_NAMELEN];
+static int sfx_count;
+static int sfx_enabled;
+
+const char *AL_ErrorString(int err)
+{
+    switch (err) {
+    case AL_NO_ERROR: return "no error";
+    case AL_INVALID_NAME: return "invalid name";
+    case AL_INVALID_ENUM: return "invalid enum";
+    case AL_INVALID_VALUE: return "invalid value";
+    case AL_INVALID_OPERATION: return "invalid operation";
+    case AL_OUT_OF_MEMORY: return "out of memory";
+    default: return "???";
+    }
+}
+
+int AL_GetSourceState(uint32_t source)
+{
+    ALint st = 0;
+
+    alGetSourcei(source, AL_SOURCE_STATE, &st);
+    switch (st) {
+    case AL_PLAYING: return SFX_STATE_PLAYING;
+    case AL_PAUSED: return SFX_STATE_PAUSED;
+    case AL_INITIAL:
+    case AL_STOPPED: return SFX_STATE_STOPPED;
+    default:
+        Com_Printf("# AL_GetSourceState: unknown state: %X\n", (unsigned)st);
+        return SFX_STATE_UNKNOWN;
+    }
+}
+
+static int SFX_SourceActive(uint32_t source)
+{
+    int st = AL_GetSourceState(source);
+    return st == SFX_STATE_PLAYING || st == SFX_STATE_PAUSED;
+}
+
+/* A handle the game hands back must be one of the pool's entries. */
+static int SFX_IsPoolEntry(const sound_t *s)
+{
+    uintptr_t p = (uintptr_t)s, lo = (uintptr_t)&sfx_pool[0];
+    uintptr_t hi = (uintptr_t)&sfx_pool[SFX_MAX_SOURCES];
+    return p >= lo && p < hi && (p - lo) % sizeof(sound_t) == 0;
+}
+
+/* ---- start-up and shutdown ------------------------------------------- */
+
+static int SFX_OpenDevice(void)
+{
+    ALCdevice *dev = alcOpenDevice("DirectSound3D");
+    if (!dev)
+        dev = alcOpenDevice(NULL);
+    if (!dev) {
+        Com_Printf("- SFX_Init: no audio device, sound disabled\n");
+        return 0;
+    }
+    ALCcontext *ctx = alcCreateContext(dev, NULL);
+    if (!ctx || !alcMakeContextCurrent(ctx)) {
+        Com_Printf("- SFX_Init: no audio context, sound disabled\n");
+        if (ctx)
+            alcDestroyContext(ctx);
+        alcCloseDevice(dev);
+        return 0;
+    }
+    return 1;
+}
+
+/* Gives back the current context and its device. */
+static void SFX_CloseDevice(void)
+{
+    ALCcontext *ctx = alcGetCurrentContext();
+    if (!ctx)
+        return;
+    ALCdevice *dev = alcGetContextsDevice(ctx);
+    alcMakeContextCurrent(NULL);
+    alcDestroyContext(ctx);
+    if (dev)
+        alcCloseDevice(dev);
+}
+
+static void SFX_LogStrings(void)
+{
+    const char *v;
+
+    Com_Printf("* SFX_Init\n");
+    v = (const char *)alGetString(AL_VENDOR);
+    Com_Printf("Vendor:     %s\n", v ? v : "");
+    v = (const char *)alGetString(AL_VERSION);
+    Com_Printf("Version:    %s\n", v ? v : "");
+    v = (const char *)alGetString(AL_RENDERER);
+    Com_Printf("Renderer:   %s\n", v ? v : "");
+    v = (const char *)alGetString(AL_EXTENSIONS);
+    Com_Printf("Extensions: %s\n", v ? v : "");
+}
+
+/* Generates and sets up pool entry i; 0 after logging the first failure. */
+static int SFX_InitSource(int i)
+{
+    static const struct { ALenum param; float value; const char *name; } props[] = {
+        { AL_REFERENCE_DISTANCE, 80.0f, "AL_REFERENCE_DISTANCE" },
+        { AL_ROLLOFF_FACTOR, 10.0f, "AL_ROLLOFF_FACTOR" },
+        { AL_PITCH, 1.0f, "AL_PITCH" },
+    };
+    ALuint src = 0;
+    ALenum err;
+
+    alGenSources(1, &src);
+    if ((err = alGetError()) != AL_NO_ERROR) {
+        Com_Printf("# SFX_Init: alGenSources() [#%i] failed: %s\n", i, AL_ErrorString(err));
+        return 0;
+    }
+    sfx_pool[i].source = src;
+    for (const auto &p : props) {
+        alSourcef(src, p.param, p.value);
+        if ((err = alGetError()) != AL_NO_ERROR) {
+            Com_Printf("# SFX_Init: alSourcef(%s) [#%i] failed: %s\n", p.name, i,
+                       AL_ErrorString(err));
+            return 0;
+        }
+    }
+    sfx_pool[i].loop = 0;
+    sfx_pool[i].inuse = 0;
+    return 1;
+}
+
+int SFX_Init(void)
+{
+    ALenum err;
+
+    if (sfx_enabled)
+        return 1;
+    if (!SFX_OpenDevice())
+        return 0;
+    SFX_LogStrings();
+    alGetError();
+    sfx_enabled = 0;
+    sfx_count = 0;
+    memset(sfx_names, 0, sizeof(sfx_names));
+
+    alGenBuffers(SFX_MAX_SAMPLES, sfx_buffers);
+    if ((err = alGetError()) != AL_NO_ERROR) {
+        Com_Printf("# SFX_Init: alGenBuffers() failed: %s\n", AL_ErrorString(err));
+        SFX_CloseDevice();
+        return 0;
+    }
+    for (int i = 0; i < SFX_MAX_SOURCES; i++) {
+        if (!SFX_InitSource(i)) {
+            for (int j = 0; j <= i; j++) {
+                if (alIsSource(sfx_pool[j].source))
+                    alDeleteSources(1, &sfx_pool[j].source);
+                sfx_pool[j].source = 0;
+            }
+            alDeleteBuffers(SFX_MAX_SAMPLES, sfx_buffers);
+            SFX_CloseDevice();
+            return 0;
+        }
+    }
+    sfx_enabled = 1;
+    return 1;
+}
+
+void SFX_Shutdown(void)
+{
+    ALenum err;
+
+    if (!sfx_enabled)
+        return;
+    Com_Printf("* SFX_Shutdown\n");
+    alGetError();
+    for (int i = 0; i < SFX_MAX_SOURCES; i++) {
+        if (SFX_SourceActive(sfx_pool[i].source)) {
+            alSourceStop(sfx_pool[i].source);
+            if ((err = alGetError()) != AL_NO_ERROR)
+                Com_Printf("# SFX_Shutdown: alSourceStop() [#%i] failed: %s\n", i,
+                           AL_ErrorString(err));
+        }
+        alDeleteSources(1, &sfx_pool[i].source);
+        sfx_pool[i].source = 0;
+        sfx_pool[i].inuse = 0;
+    }
+    Com_Printf("  deleting buffers...\n");
+    alDeleteBuffers(SFX_MAX_SAMPLES, sfx_buffers);
+    memset(sfx_buffers, 0, sizeof(sfx_buffers));
+    sfx_enabled = 0;
+    sfx_count = 0;
+    SFX_CloseDevice();
+}
+
+int SFX_Enabled(void)
+{
+    return sfx_enabled;
+}
+
+/* ---- sample cache ---------------------------------------------------- */
+
+/* Reads from the current position to the end of f; NULL when out of memory. */
+static uint8_t *SFX_ReadRest(FILE *f, size_t *len)
+{
+    long here = ftell(f);
+    size_t cap = 0;
+
+    if (here >= 0 && fseek(f, 0, SEEK_END) == 0) {
+        long end = ftell(f);
+        if (end > here)
+            cap = (size_t)(end - here);
+        fseek(f, here, SEEK_SET);
+    }
+    uint8_t *buf = (uint8_t *)malloc(cap ? cap : 1);
+    if (!buf)
+        return NULL;
+    *len = fread(buf, 1, cap, f);
+    return buf;
+}
+
+/* Checks the data and hands it to buffer sfx_buffers[sfx_count]. */
+static int SFX_BufferData(const char *name, const wavheader_t *h, const uint8_t *data,
+                          size_t len)
+{
+    ALenum err;
+
+    switch (WAV_CheckData(h, len)) {
+    case WAV_SHORTDATA:
+        Com_Printf("# SFX_CacheFile: corrupted file '%s': header promised %ld bytes data, "
+                   "but we only got %ld\n", name, (long)h->datasize, (long)len);
+        return 0;
+    case WAV_BADFRAMES:
+        Com_Printf("# SFX_CacheFile: corrupted file '%s': %ld bytes data are no whole "
+                   "number of 16-bit frames\n", name, (long)h->datasize);
+        return 0;
+    default:
+        break;
+    }
+    alBufferData(sfx_buffers[sfx_count], h->channels == 2 ? AL_FORMAT_STEREO16 : AL_FORMAT_MONO16,
+                 data, (ALsizei)h->datasize, (ALsizei)h->samplerate);
+    if ((err = alGetError()) != AL_NO_ERROR) {
+        Com_Printf("# SFX_CacheFile: could not buffer '%s': %s\n", name, AL_ErrorString(err));
+        return 0;
+    }
+    return 1;
+}
+
+/* Reads the file into the next buffer; 0 after logging why not. */
+static int SFX_LoadFile(const char *name, FILE *f)
+{
+    wavheader_t h;
+    size_t len = 0;
+
+    if (!WAV_ReadHeader(f, &h)) {
+        Com_Printf("# SFX_CacheFile: WAV_ReadHeader() failed (invalid header?)\n");
+        return 0;
+    }
+    if (WAV_CheckData(&h, (size_t)-1) == WAV_BADCHANNELS) {
+        Com_Printf("# SFX_CacheFile: bad no. of channels in .wav: %u\n", (unsigned)h.channels);
+        return 0;
+    }
+    uint8_t *data = SFX_ReadRest(f, &len);
+    if (!data) {
+        Com_Printf("# SFX_CacheFile: could not load file '%s': %s\n", name, "out of mem");
+        return 0;
+    }
+    int ok = SFX_BufferData(name, &h, data, len);
+    free(data);
+    return ok;
+}
+
+int SFX_CacheFile(const char *name)
+{
+    if (!name)
+        return -1;
+    if (!sfx_enabled) {
+        Com_Printf("- SFX_CacheFile: sound disabled, '%s' not cached\n", name);
+        return -1;
+    }
+    if (sfx_count >= SFX_MAX_SAMPLES) {
+        Com_Printf("# SFX_CacheFile: sample cache full, '%s' not cached\n", name);
+        return -1;
+    }
+    alGetError();
+    FILE *f = fopen(name, "rb");
+    if (!f) {
+        Com_Printf("# SFX_CacheFile: could not open '%s': %s\n", name, strerror(errno));
+        return -1;
+    }
+    int ok = SFX_LoadFile(name, f);
+    fclose(f);
+    if (!ok)
+        return -1;
+    if (strlen(name) >= SFX_NAMELEN - 1)
+        Com_Printf("# SFX_CacheFile: warning: filename '%s' too long\n", name);
+    Com_Strncpy(sfx_names[sfx_count], name, SFX_NAMELEN);
+    return sfx_count++;
+}
+
+int SFX_FindSample(const char *name)
+{
+    if (!name)
+        return -1;
+    for (int i = 0; i < sfx_count; i++)
+        if (strcmp(sfx_names[i], name) == 0)
+            return i;
+    return -1;
+}
+
+int SFX_SampleCount(void)
+{
+    return sfx_count;
+}
+
+uint32_t SFX_SampleBuffer(int index)
+{
+    if (index < 0 || index >= sfx_count)
+        return 0;
+    return sfx_buffers[index];
+}
+
+/* ---- source pool ------------------------------------------------------ */
+
+sound_t *SFX_AllocSound(const char *name)
+{
+    if (SFX_FindSample(name) < 0)
+        return NULL;
+    for (int i = 0; i < SFX_MAX_SOURCES; i++) {
+        if (!sfx_pool[i].inuse) {
+            sfx_pool[i].inuse = 1;
+            return &sfx_pool[i];
+        }
+    }
+    return NULL;
+}
+
+void SFX_FreeSound(sound_t *s)
+{
+    if (!s) {
+        Com_Printf("# SFX_FreeSound: given sound_t* is NULL\n");
+        return;
+    }
+    if (!SFX_IsPoolEntry(s)) {
+        Com_Printf("# SFX_FreeSound: given sound_t* is not a pool entry\n");
+        return;
+    }
+    if (sfx_enabled && SFX_SourceActive(s->source))
+        alSourceStop(s->source);
+    s->inuse = 0;
+}
+
+sound_t *SFX_PoolEntry(int index)
+{
+    if (index < 0 || index >= SFX_MAX_SOURCES)
+        return NULL;
+    return &sfx_pool[index];
+}
+
+/* ---- playing and placing ---------------------------------------------- */
+
+static void SFX_UpdateSound3D(sound_t *s, const float *origin)
+{
+    ALenum err;
+
+    alGetError();
+    alSourcefv(s->source, AL_POSITION, origin);
+    if ((err = alGetError()) != AL_NO_ERROR)
+        Com_Printf("# _SFX_UpdateSound3D: alSourcefv() failed: %s\n", AL_ErrorString(err));
+}
+
+static void SFX_PlaySound(sound_t *s, int sample, const float *origin, int loop)
+{
+    ALenum err;
+
+    if (!sfx_enabled)
+        return;
+    if (sample < 0 || sample >= sfx_count) {
+        Com_Printf("# _PlaySound: invalid sample num: %i\n", sample);
+        return;
+    }
+    s->loop = loop;
+    alGetError();
+    alSourcei(s->source, AL_BUFFER, (ALint)sfx_buffers[sample]);
+    if ((err = alGetError()) != AL_NO_ERROR) {
+        Com_Printf("# _PlaySound: alSourcei() failed: %s\n", AL_ErrorString(err));
+        return;
+    }
+    alSourcei(s->source, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
+    alSourcef(s->source, AL_GAIN, 1.0f);
+    alSourcePlay(s->source);
+    SFX_UpdateSound3D(s, origin);
+}
+
+void SFX_PlayByName(entity_t *e, int loop)
+{
+    if (!e || e->kind != ENT_SOUND || !e->u.snd.handle)
+        return;
+    int sample = SFX_FindSample(e->name);
+    if (sample < 0) {
+        Com_Printf("# SFX_PlayByName: '%s' not in cache\n", e->name);
+        return;
+    }
+    SFX_PlaySound(e->u.snd.handle, sample, e->origin, loop);
+}
+
+void SFX_UpdateEntitySound(entity_t *e)
+{
+    if (!sfx_enabled || !e || e->kind != ENT_SOUND || !e->u.snd.handle)
+        return;
+    if (SFX_SourceActive(e->u.snd.handle->source))
+        SFX_UpdateSound3D(e->u.snd.handle, e->origin);
+    else
+        Ent_PendRemove(e);
+}
+
+static int SFX_ListenerCheck(void)
+{
+    ALenum err = alGetError();
+    if (err == AL_NO_ERROR)
+        return 1;
+    Com_Printf("# SFX_UpdateListener3D: alListenerfv() failed: %s\n", AL_ErrorString(err));
+    return 0;
+}
+
+void SFX_UpdateListener3D(entity_t *e)
+{
+    float vel[3], orient[6];
+
+    if (!sfx_enabled || !e)
+        return;
+    for (int i = 0; i < 3; i++) {
+        vel[i] = e->dir[i] * e->speed;
+        orient[i] = -e->dir[i];
+    }
+    /* up = (1,0,0) x direction; a direction along x gives no up vector,
+     * which would leave the listener without an orientation */
+    orient[3] = 0.0f;
+    orient[4] = -e->dir[2];
+    orient[5] = e->dir[1];
+    if (orient[4] == 0.0f && orient[5] == 0.0f)
+        orient[4] = 1.0f;
+    alGetError();
+    alListenerfv(AL_POSITION, e->origin);
+    if (!SFX_ListenerCheck())
+        return;
+    alListenerfv(AL_VELOCITY, vel);
+    if (!SFX_ListenerCheck())
+        return;
+    alListenerfv(AL_ORIENTATION, orient);
+    SFX_ListenerCheck();
+}
+
+/* ---- volumes, pause and resume ----------------------------------------- */
+
+void SFX_SetSoundVolume(sound_t *s, float v)
+{
+    if (!sfx_enabled)
+        return;
+    if (!s) {
+        Com_Printf("# SFX_SetSoundVolume: given sound_t* is NULL\n");
+        return;
+    }
+    if (!SFX_IsPoolEntry(s)) {
+        Com_Printf("# SFX_SetSoundVolume: given sound_t* is not a pool entry\n");
+        return;
+    }
+    alSourcef(s->source, AL_GAIN, v);
+}
+
+void SFX_SetMasterVolume(float v)
+{
+    if (!sfx_enabled)
+        return;
+    alListenerf(AL_GAIN, v);
+}
+
+void SFX_PauseAll(void)
+{
+    if (!sfx_enabled)
+        return;
+    for (int i = 0; i < SFX_MAX_SOURCES; i++)
+        if (AL_GetSourceState(sfx_pool[i].source) == SFX_STATE_PLAYING)
+            alSourcePause(sfx_pool[i].source);
+}
+
+void SFX_ResumeAll(void)
+{
+    if (!sfx_enabled)
+        return;
+    for (int i = 0; i < SFX_MAX_SOURCES; i++)
+        if (AL_GetSourceState(sfx_pool[i].source) == SFX_STATE_PAUSED)
+            alSourcePlay(sfx_pool[i].source);
+}
