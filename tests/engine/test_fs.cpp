@@ -1,0 +1,266 @@
+/*
+ * The file layer against real zip archives written to disk: the end-record
+ * scan, which entries a central directory contributes, which copy of a name
+ * wins, member integrity checks, and archives whose fields lie.
+ */
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fs.h"
+#include "gk_support.h"
+#include "zipwriter.h"
+
+namespace {
+
+struct FsTest : ::testing::Test {
+    gk::TempDir tmp;
+    std::string prefix;
+    void SetUp() override { prefix = tmp.path + "/data/"; }
+    void TearDown() override { FS_Shutdown(); }
+
+    std::string Archive(const std::string &name, const std::string &bytes)
+    {
+        std::string p = tmp / name;
+        EXPECT_TRUE(gk::WriteFile(p, bytes));
+        return p;
+    }
+    /* Whole contents of path through the file layer, or "<none>". */
+    std::string Slurp(const std::string &path)
+    {
+        fsfile_t *f = FS_Open(path.c_str(), "rb");
+        if (!f)
+            return "<none>";
+        std::string s(FS_Length(f), '\0');
+        size_t n = s.empty() ? 0 : FS_Read(s.data(), s.size(), 1, f);
+        FS_Close(f);
+        return (s.empty() || n == 1) ? s : "<short>";
+    }
+};
+
+std::string Big(size_t n)
+{
+    std::string s;
+    for (size_t i = 0; i < n; i++)
+        s.push_back((char)("abcdefgh"[i % 8] + (i / 4096) % 3));
+    return s;
+}
+
+TEST_F(FsTest, StoredAndDeflatedMembersWithLongComment)
+{
+    std::string comment(100, 'c');
+    std::string zip = gk::ZipBuild({{"models/a.dmo", "stored bytes", 0}, {"b.txt", Big(70000), 8}}, comment);
+    ASSERT_EQ(1, FS_Mount(Archive("x.pk3", zip).c_str(), prefix.c_str()));
+    EXPECT_EQ("stored bytes", Slurp(prefix + "models/a.dmo"));
+    EXPECT_EQ(Big(70000), Slurp(prefix + "b.txt"));
+    EXPECT_EQ("<none>", Slurp(prefix + "models/b.txt"));
+    EXPECT_EQ("<none>", Slurp("models/a.dmo")); /* only under the prefix */
+}
+
+TEST_F(FsTest, MissingOrTinyArchive)
+{
+    EXPECT_EQ(0, FS_Mount((tmp / "none.pk3").c_str(), prefix.c_str()));
+    EXPECT_EQ(0, FS_Mount(Archive("empty.pk3", "").c_str(), prefix.c_str()));
+    EXPECT_EQ(0, FS_Mount(Archive("short.pk3", std::string(21, '\0')).c_str(), prefix.c_str()));
+    EXPECT_EQ(0, FS_Mount(tmp.path.c_str(), prefix.c_str())); /* a directory */
+}
+
+TEST_F(FsTest, DescriptorEntryEndsTheDirectory)
+{
+    std::string zip = gk::ZipBuild({{"one", "1", 8}, {"two", "2", 8, true}, {"three", "3", 0}});
+    EXPECT_EQ(0, FS_Mount(Archive("x.pk3", zip).c_str(), prefix.c_str()));
+    EXPECT_EQ("1", Slurp(prefix + "one"));
+    EXPECT_EQ("<none>", Slurp(prefix + "two"));
+    EXPECT_EQ("<none>", Slurp(prefix + "three"));
+}
+
+TEST_F(FsTest, DirectoriesAndUnknownMethodsAreNotFiles)
+{
+    std::string zip = gk::ZipBuild({{"models/", "", 0}, {"models/x.dmo", "X", 0}, {"odd", "Q", 12}});
+    ASSERT_EQ(1, FS_Mount(Archive("x.pk3", zip).c_str(), prefix.c_str()));
+    EXPECT_EQ("<none>", Slurp(prefix + "models/"));
+    EXPECT_EQ("<none>", Slurp(prefix + "models"));
+    EXPECT_EQ("<none>", Slurp(prefix + "odd"));
+    EXPECT_EQ("X", Slurp(prefix + "models/x.dmo"));
+    EXPECT_EQ("<none>", Slurp(prefix + "Models/x.dmo"));
+    EXPECT_EQ("<none>", Slurp(prefix + "models/X.dmo"));
+}
+
+TEST_F(FsTest, LaterArchiveWinsAndDiskBeatsBoth)
+{
+    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", gk::ZipBuild({{"textures/sky.tga", "first"}, {"only", "A"}})).c_str(),
+                          prefix.c_str()));
+    ASSERT_EQ(1, FS_Mount(Archive("b.pk3", gk::ZipBuild({{"textures/sky.tga", "second", 0}})).c_str(),
+                          prefix.c_str()));
+    EXPECT_EQ("second", Slurp(prefix + "textures/sky.tga"));
+    EXPECT_EQ("A", Slurp(prefix + "only"));
+    ASSERT_TRUE(gk::MakeDirs(prefix + "textures"));
+    ASSERT_TRUE(gk::WriteFile(prefix + "textures/sky.tga", "disk"));
+    EXPECT_EQ("disk", Slurp(prefix + "textures/sky.tga"));
+}
+
+TEST_F(FsTest, SameNameTwiceInOneArchiveTakesTheLast)
+{
+    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", gk::ZipBuild({{"n", "old"}, {"n", "new"}})).c_str(), prefix.c_str()));
+    EXPECT_EQ("new", Slurp(prefix + "n"));
+}
+
+TEST_F(FsTest, AlteredMemberFailsItsCrc)
+{
+    gk::ZipLayout lay;
+    std::string zip = gk::ZipBuild({{"s", "stored data", 0}, {"d", Big(5000), 8}}, "", &lay);
+    zip[lay.payload[0] + 3] ^= 1;
+    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", zip).c_str(), prefix.c_str()));
+    EXPECT_EQ("<none>", Slurp(prefix + "s"));
+    EXPECT_EQ(Big(5000), Slurp(prefix + "d"));
+    /* A wrong CRC in the local header (the one that is checked). */
+    zip = gk::ZipBuild({{"d", Big(5000), 8}}, "", &lay);
+    gk::ZipPut32(zip, lay.local[0] + 14, gk::ZipGet32(zip, lay.local[0] + 14) + 1);
+    ASSERT_EQ(1, FS_Mount(Archive("b.pk3", zip).c_str(), prefix.c_str()));
+    EXPECT_EQ("<none>", Slurp(prefix + "d"));
+}
+
+TEST_F(FsTest, BadLocalSignature)
+{
+    gk::ZipLayout lay;
+    std::string zip = gk::ZipBuild({{"s", "x", 0}}, "", &lay);
+    zip[lay.local[0]] = 'Q';
+    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", zip).c_str(), prefix.c_str()));
+    EXPECT_EQ("<none>", Slurp(prefix + "s"));
+}
+
+TEST_F(FsTest, LyingSizesAndOffsets)
+{
+    gk::ZipLayout lay;
+    const std::vector<gk::ZipMember> members = {{"d", Big(3000), 8}, {"s", "stored", 0}};
+    std::string good = gk::ZipBuild(members, "", &lay);
+    struct Case { const char *what; size_t off; uint32_t value; const char *name; } cases[] = {
+        {"compressed size past end", lay.local[0] + 18, 0x7ffffff0u, "d"},
+        {"uncompressed size huge", lay.local[0] + 22, 0xffffffffu, "d"},
+        {"uncompressed size small", lay.local[0] + 22, 100, "d"},
+        {"uncompressed size large", lay.local[0] + 22, 3001, "d"},
+        {"stored size mismatch", lay.local[1] + 22, 5, "s"},
+        {"stored size past end", lay.local[1] + 18, 1000000, "s"},
+        {"local offset past end", lay.central[0] + 42, 0xfffffff0u, "d"},
+        {"local offset inside data", lay.central[1] + 42, 3, "s"},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        std::string zip = good;
+        gk::ZipPut32(zip, c.off, c.value);
+        std::string name = "c" + std::to_string(n++) + ".pk3";
+        FS_Mount(Archive(name, zip).c_str(), prefix.c_str());
+        EXPECT_EQ("<none>", Slurp(prefix + c.name)) << c.what;
+    }
+    /* Name and extra lengths of the local header pointing past the end. */
+    std::string zip = good;
+    gk::ZipPut16(zip, lay.local[1] + 28, 0xffff);
+    FS_Mount(Archive("e.pk3", zip).c_str(), prefix.c_str());
+    EXPECT_EQ("<none>", Slurp(prefix + "s"));
+}
+
+TEST_F(FsTest, LyingCentralDirectory)
+{
+    gk::ZipLayout lay;
+    std::string good = gk::ZipBuild({{"a", "A", 0}, {"b", "B", 0}}, "", &lay);
+    std::string zip = good;
+    gk::ZipPut16(zip, lay.eocd + 10, 500); /* more entries than there are */
+    EXPECT_EQ(0, FS_Mount(Archive("1.pk3", zip).c_str(), prefix.c_str()));
+    EXPECT_EQ("A", Slurp(prefix + "a")); /* entries read before the fault stay */
+    EXPECT_EQ("B", Slurp(prefix + "b"));
+    FS_Shutdown();
+    zip = good;
+    gk::ZipPut32(zip, lay.eocd + 12, 0x7fffffff); /* directory larger than the file */
+    EXPECT_EQ(0, FS_Mount(Archive("2.pk3", zip).c_str(), prefix.c_str()));
+    EXPECT_EQ("<none>", Slurp(prefix + "a"));
+    zip = good;
+    gk::ZipPut16(zip, lay.central[1] + 28, 0xfff0); /* name runs past the directory */
+    EXPECT_EQ(0, FS_Mount(Archive("3.pk3", zip).c_str(), prefix.c_str()));
+    EXPECT_EQ("A", Slurp(prefix + "a"));
+    EXPECT_EQ("<none>", Slurp(prefix + "b"));
+    zip = good;
+    gk::ZipPut16(zip, lay.central[0] + 30, 0xfff0); /* extra field runs past it */
+    FS_Shutdown();
+    EXPECT_EQ(0, FS_Mount(Archive("4.pk3", zip).c_str(), prefix.c_str()));
+    EXPECT_EQ("<none>", Slurp(prefix + "a"));
+}
+
+TEST_F(FsTest, LongNamesStopTheMount)
+{
+    std::string longname(255 - prefix.size(), 'n');
+    std::string zip = gk::ZipBuild({{"ok", "1", 0}, {longname, "2", 0}, {"after", "3", 0}});
+    EXPECT_EQ(0, FS_Mount(Archive("a.pk3", zip).c_str(), prefix.c_str()));
+    EXPECT_EQ("1", Slurp(prefix + "ok"));
+    EXPECT_EQ("<none>", Slurp(prefix + "after"));
+    EXPECT_EQ(nullptr, FS_Open(std::string(255, 'p').c_str(), "rb"));
+}
+
+TEST_F(FsTest, MembersThatInflateToMoreThanTheyClaim)
+{
+    /* Claim the first 1000 bytes with the CRC of those bytes: the stream
+     * still goes on, so the member is not what it says. */
+    gk::ZipLayout lay;
+    std::string body = Big(4000);
+    std::string zip = gk::ZipBuild({{"d", body, 8}}, "", &lay);
+    std::string head = body.substr(0, 1000);
+    gk::ZipPut32(zip, lay.local[0] + 22, 1000);
+    gk::ZipPut32(zip, lay.local[0] + 14, gk::ZipGet32(gk::ZipBuild({{"d", head, 0}}), 14));
+    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", zip).c_str(), prefix.c_str()));
+    EXPECT_EQ("<none>", Slurp(prefix + "d"));
+}
+
+TEST_F(FsTest, GarbageDeflateStream)
+{
+    gk::ZipLayout lay;
+    std::string zip = gk::ZipBuild({{"d", Big(3000), 8}}, "", &lay);
+    for (size_t i = lay.payload[0]; i < lay.payload[0] + 20; i++)
+        zip[i] = (char)0xff;
+    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", zip).c_str(), prefix.c_str()));
+    EXPECT_EQ("<none>", Slurp(prefix + "d"));
+}
+
+TEST_F(FsTest, MemoryReadsAndWrites)
+{
+    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", gk::ZipBuild({{"ten", "0123456789"}})).c_str(), prefix.c_str()));
+    fsfile_t *f = FS_Open((prefix + "ten").c_str(), "rt");
+    ASSERT_NE(nullptr, f);
+    EXPECT_EQ(10u, FS_Length(f));
+    char buf[16] = {0};
+    EXPECT_EQ(2u, FS_Read(buf, 4, 3, f));
+    EXPECT_EQ(std::string("01234567"), std::string(buf, 8));
+    EXPECT_EQ(0u, FS_Read(buf, 4, 1, f));
+    EXPECT_EQ(2u, FS_Read(buf, 1, 5, f));
+    EXPECT_EQ('8', buf[0]);
+    EXPECT_EQ(0u, FS_Read(buf, 0, 5, f));
+    EXPECT_EQ(0u, FS_Read(buf, 1, 0, f));
+    EXPECT_EQ(0u, FS_Write("x", 1, 1, f));
+    FS_Close(f);
+    /* Writing goes to disk; an archive member name cannot be written
+     * unless the disk file can be created. */
+    EXPECT_EQ(nullptr, FS_Open((prefix + "ten").c_str(), "wb")); /* no data/ directory yet */
+    ASSERT_TRUE(gk::MakeDirs(prefix));
+    f = FS_Open((prefix + "ten").c_str(), "wb");
+    ASSERT_NE(nullptr, f);
+    EXPECT_EQ(3u, FS_Write("abcdef", 2, 3, f));
+    EXPECT_EQ(6u, FS_Length(f));
+    FS_Close(f);
+    EXPECT_EQ("abcdef", Slurp(prefix + "ten"));
+}
+
+TEST_F(FsTest, LoadFileTerminatesAndSizes)
+{
+    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", gk::ZipBuild({{"t", "abc"}, {"e", "", 0}})).c_str(), prefix.c_str()));
+    uint32_t len = 99;
+    unsigned char *d = FS_LoadFile((prefix + "t").c_str(), &len);
+    ASSERT_NE(nullptr, d);
+    EXPECT_EQ(3u, len);
+    EXPECT_EQ(0, d[3]);
+    FS_FreeFile(d);
+    d = FS_LoadFile((prefix + "e").c_str(), &len);
+    ASSERT_NE(nullptr, d);
+    EXPECT_EQ(0u, len);
+    FS_FreeFile(d);
+    EXPECT_EQ(nullptr, FS_LoadFile((prefix + "nothing").c_str(), &len));
+}
+
+} // namespace
