@@ -1,0 +1,484 @@
+/*
+ * draw.cpp -- frame drawing.  Each frame the active entities are sorted
+ * into draw lists (background, models, view models, flat, sounds,
+ * particles); the world pass draws them under the camera transform and
+ * the overlay pass draws view models and then images and screen text in
+ * 800 x 600 units.  Meshes are drawn from client-side arrays, their
+ * positions interpolated between animation frames into one shared,
+ * growing vertex buffer.  Without a GL context only sounds are updated.
+ */
+#include "draw.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <math.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "common.h"
+#include "entity.h"
+#include "font.h"
+#include "glstate.h"
+#include "model.h"
+#include "sound.h"
+#include "texture.h"
+
+#define R_VERTSTEP 1024
+#define R_MAXVERTS (1u << 24)
+#define R_PARTICLETEX "data/pointsprite"
+
+enum { PASS_OPAQUE, PASS_TRANSLUCENT };
+
+static entity_t *r_lists[RL_COUNT][ENT_MAX];
+static int r_listcount[RL_COUNT];
+
+static float *r_verts;          /* shared vertex buffer, 3 floats a vertex */
+static size_t r_vertcap;        /* in vertices */
+
+static texture_t *r_particletex;  /* never released */
+static int r_particleclamped;     /* its wrapping is set */
+
+/* ---- draw lists --------------------------------------------------------- */
+
+static void R_AddToList(int list, entity_t *e)
+{
+    if (r_listcount[list] < ENT_MAX)
+        r_lists[list][r_listcount[list]++] = e;
+}
+
+static int R_ModelList(const entity_t *e)
+{
+    if (e->u.mdl.depth == 0 || r_listcount[RL_BACKGROUND] == 0)
+        return RL_BACKGROUND;
+    return e->u.mdl.collmode == CM_VIEW ? RL_VIEWMODELS : RL_MODELS;
+}
+
+void R_BuildDrawLists(void)
+{
+    memset(r_listcount, 0, sizeof(r_listcount));
+    for (entity_t *e = Ent_First(); e; e = Ent_Next()) {
+        if (e->state != ES_ACTIVE)
+            continue;
+        switch (e->kind) {
+        case ENT_MODEL: R_AddToList(R_ModelList(e), e); break;
+        case ENT_TEXT:
+        case ENT_IMAGE: R_AddToList(RL_FLAT, e); break;
+        case ENT_SOUND: R_AddToList(RL_SOUNDS, e); break;
+        case ENT_PARTICLE: R_AddToList(RL_PARTICLES, e); break;
+        default: break;
+        }
+    }
+}
+
+int R_ListCount(int list)
+{
+    return list >= 0 && list < RL_COUNT ? r_listcount[list] : 0;
+}
+
+entity_t *R_ListEntry(int list, int index)
+{
+    if (index < 0 || index >= R_ListCount(list))
+        return NULL;
+    return r_lists[list][index];
+}
+
+/* ---- frame interpolation ------------------------------------------------ */
+
+void R_FrameBlend(float f, int numframes, int *a, int *b, float *t)
+{
+    int last = numframes > 1 ? numframes - 1 : 0;
+    if (!(f > 0))
+        f = 0; /* negative or not a number */
+    if (f >= (float)last) {
+        *a = *b = last;
+        *t = 0;
+        return;
+    }
+    *a = (int)floorf(f);
+    *b = (int)ceilf(f);
+    if (*a == *b) {
+        *t = 0;
+        return;
+    }
+    *b = *a + 1;
+    *t = f - (float)*a;
+}
+
+static int R_GrowVerts(size_t n)
+{
+    if (n <= r_vertcap)
+        return 1;
+    if (n > R_MAXVERTS)
+        return 0;
+    size_t cap = r_vertcap;
+    while (cap < n)
+        cap += R_VERTSTEP;
+    float *v = (float *)realloc(r_verts, cap * 3 * sizeof(float));
+    if (!v)
+        return 0;
+    r_verts = v;
+    r_vertcap = cap;
+    return 1;
+}
+
+float *R_LerpVerts(const float *fa, const float *fb, float t, int numverts)
+{
+    if (numverts <= 0 || !fa || !R_GrowVerts((size_t)numverts))
+        return NULL;
+    size_t n = (size_t)numverts * 3;
+    if (t == 0 || !fb || fa == fb) {
+        memcpy(r_verts, fa, n * sizeof(float));
+        return r_verts;
+    }
+    float s = 1.0f - t;
+    for (size_t i = 0; i < n; i++)
+        r_verts[i] = fa[i] * s + fb[i] * t;
+    return r_verts;
+}
+
+static float *R_MeshVerts(const mdl_mesh_t *m, float f)
+{
+    if (!m->frames || m->numframes == 0 || m->numverts > R_MAXVERTS)
+        return NULL;
+    int nf = m->numframes > R_MAXVERTS ? (int)R_MAXVERTS : (int)m->numframes;
+    int a, b;
+    float t;
+    R_FrameBlend(f, nf, &a, &b, &t);
+    return R_LerpVerts(m->frames[a].verts, m->frames[b].verts, t, (int)m->numverts);
+}
+
+/* ---- GL helpers --------------------------------------------------------- */
+
+static void R_SetPass(int pass)
+{
+    if (pass == PASS_TRANSLUCENT) {
+        GLS_Blend(1);
+        GLS_DepthMask(0);
+    } else {
+        GLS_DepthMask(1);
+        GLS_Blend(0);
+    }
+}
+
+static void R_EntityTransform(const entity_t *e)
+{
+    glTranslatef(e->origin[0], e->origin[1], e->origin[2]);
+    if (e->angles[2] != 0)
+        glRotatef(e->angles[2], 0, 0, 1);
+    if (e->angles[1] != 0)
+        glRotatef(e->angles[1], 0, 1, 0);
+    if (e->angles[0] != 0)
+        glRotatef(e->angles[0], 1, 0, 0);
+}
+
+/* The camera's right and up axes from the current modelview matrix. */
+static void R_CameraAxes(float right[3], float up[3])
+{
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    right[0] = m[0], right[1] = m[4], right[2] = m[8];
+    up[0] = m[1], up[1] = m[5], up[2] = m[9];
+}
+
+/* ---- entities ----------------------------------------------------------- */
+
+static int R_MeshInPass(const entity_t *e, const mdl_mesh_t *m, int pass)
+{
+    int tex32 = m->diffuse && m->diffuse->depth == 32;
+    if (pass == PASS_TRANSLUCENT)
+        return tex32 || e->color[3] != 1.0f;
+    return e->color[3] == 1.0f && !tex32;
+}
+
+static void R_DrawMesh(const entity_t *e, const mdl_mesh_t *m, int pass)
+{
+    if (m->numtris == 0 || m->numtris > (uint32_t)(0x7fffffff / 3) || !m->faces)
+        return;
+    float *v = R_MeshVerts(m, e->u.mdl.frame);
+    if (!v)
+        return;
+    /* one index list serves both arrays, so texture coordinates are only
+     * used when there is one per vertex */
+    int hastc = m->tverts && m->numtverts >= m->numverts;
+    if (hastc && m->diffuse) {
+        GLS_Texture2D(1);
+        GLS_BindTexture(m->diffuse->glname);
+    } else {
+        GLS_Texture2D(0);
+    }
+    GLS_ClientArrays(hastc, 0, 1);
+    if (hastc)
+        glTexCoordPointer(2, GL_FLOAT, 0, m->tverts);
+    glVertexPointer(3, GL_FLOAT, 0, v);
+    int lock = gls.lockarrays && gls.unlockarrays;
+    if (lock)
+        gls.lockarrays(0, (int)m->numverts);
+    GLsizei count = (GLsizei)(m->numtris * 3);
+    if (pass == PASS_TRANSLUCENT) {
+        GLS_CullFace(GL_FRONT);
+        glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, m->faces);
+        GLS_CullFace(GL_BACK);
+    }
+    glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, m->faces);
+    if (lock)
+        gls.unlockarrays();
+    GLS_Texture2D(0);
+}
+
+static void R_DrawModel(const entity_t *e, const float *col, int pass)
+{
+    const model_t *mdl = e->u.mdl.model;
+    if (!mdl || !mdl->meshes)
+        return;
+    int pushed = 0;
+    for (uint32_t i = 0; i < mdl->nummeshes; i++) {
+        const mdl_mesh_t *m = &mdl->meshes[i];
+        if (!R_MeshInPass(e, m, pass))
+            continue;
+        if (!pushed) {
+            glPushMatrix();
+            R_EntityTransform(e);
+            if (e->u.mdl.scale != 1.0f)
+                glScalef(e->u.mdl.scale, e->u.mdl.scale, e->u.mdl.scale);
+            glColor4fv(col);
+            pushed = 1;
+        }
+        R_DrawMesh(e, m, pass);
+    }
+    if (pushed)
+        glPopMatrix();
+}
+
+static void R_DrawText(const entity_t *e, const float *col)
+{
+    const ent_text_t *tx = &e->u.txt;
+    font_t *f = tx->font;
+    if (!f || !f->tex)
+        return;
+    float size = tx->size;
+    float width = Font_DrawText(0, 0, 0, f, size, 1, tx->text);
+    GLS_BindTexture(f->tex->glname);
+    float x, y;
+    if (tx->inworld) {
+        glPushMatrix();
+        R_EntityTransform(e);
+        Font_SetBillboard(1);
+        x = -width / 2;
+        y = -size / 2;
+    } else {
+        x = e->origin[0] - width / 2;
+        y = e->origin[1] - size / 2;
+    }
+    if (tx->shadow) {
+        glColor4f(0, 0, 0, col[3] * 0.75f);
+        Font_DrawText(1, x + size / 20, y - size / 20, f, size, 0, tx->text);
+    }
+    Font_SetTextAlpha(col[3]);
+    glColor4fv(col);
+    Font_DrawText(1, x, y, f, size, 1, tx->text);
+    if (tx->inworld) {
+        Font_SetBillboard(0);
+        glPopMatrix();
+    }
+}
+
+static void R_DrawImage(const entity_t *e, const float *col)
+{
+    const texture_t *t = e->u.img.tex;
+    float hw = e->u.img.width / 2, hh = e->u.img.height / 2;
+    float x = e->origin[0], y = e->origin[1];
+    glColor4fv(col);
+    GLS_BindTexture(t ? t->glname : 0);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(x - hw, y - hh);
+    glTexCoord2f(1, 0);
+    glVertex2f(x + hw, y - hh);
+    glTexCoord2f(1, 1);
+    glVertex2f(x + hw, y + hh);
+    glTexCoord2f(0, 1);
+    glVertex2f(x - hw, y + hh);
+    glEnd();
+}
+
+static void R_ParticleCorner(const float r[3], const float u[3], float sr, float su)
+{
+    glVertex3f(r[0] * sr + u[0] * su, r[1] * sr + u[1] * su, r[2] * sr + u[2] * su);
+}
+
+static void R_DrawParticle(const entity_t *e, const float *col)
+{
+    float right[3], up[3];
+    float h = e->u.part.size / 2;
+    glPushMatrix();
+    R_EntityTransform(e);
+    R_CameraAxes(right, up);
+    GLS_BindTexture(r_particletex && r_particletex->uploaded ? r_particletex->glname : 0);
+    glColor4fv(col);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    R_ParticleCorner(right, up, -h, -h);
+    glTexCoord2f(1, 0);
+    R_ParticleCorner(right, up, h, -h);
+    glTexCoord2f(1, 1);
+    R_ParticleCorner(right, up, h, h);
+    glTexCoord2f(0, 1);
+    R_ParticleCorner(right, up, -h, h);
+    glEnd();
+    glPopMatrix();
+}
+
+static void R_DrawEntity(entity_t *e, int pass)
+{
+    float col[4] = {e->color[0] * e->brightness, e->color[1] * e->brightness,
+                    e->color[2] * e->brightness, e->color[3]};
+    switch (e->kind) {
+    case ENT_MODEL: R_DrawModel(e, col, pass); break;
+    case ENT_TEXT: R_DrawText(e, col); break;
+    case ENT_SOUND: SFX_UpdateEntitySound(e); break;
+    case ENT_IMAGE: R_DrawImage(e, col); break;
+    case ENT_PARTICLE: R_DrawParticle(e, col); break;
+    default: break;
+    }
+}
+
+/* ---- passes ------------------------------------------------------------- */
+
+static void R_DrawListBackward(int list, int pass)
+{
+    for (int i = r_listcount[list] - 1; i >= 0; i--)
+        R_DrawEntity(r_lists[list][i], pass);
+}
+
+static void R_UpdateSounds(void)
+{
+    for (int i = r_listcount[RL_SOUNDS] - 1; i >= 0; i--)
+        SFX_UpdateEntitySound(r_lists[RL_SOUNDS][i]);
+}
+
+static void R_DrawBackground(void)
+{
+    int n = r_listcount[RL_BACKGROUND];
+    if (n == 0)
+        return;
+    GLS_DepthMask(0);
+    R_DrawEntity(r_lists[RL_BACKGROUND][0], PASS_OPAQUE);
+    R_SetPass(PASS_TRANSLUCENT);
+    R_DrawEntity(r_lists[RL_BACKGROUND][0], PASS_TRANSLUCENT);
+    R_SetPass(PASS_OPAQUE);
+    GLS_DepthMask(0);
+    for (int i = 1; i < n; i++)
+        R_DrawEntity(r_lists[RL_BACKGROUND][i], PASS_OPAQUE);
+    GLS_DepthMask(1);
+}
+
+static void R_WorldPass(void)
+{
+    R_SetPass(PASS_OPAQUE);
+    R_DrawBackground();
+    R_DrawListBackward(RL_MODELS, PASS_OPAQUE);
+    R_SetPass(PASS_TRANSLUCENT);
+    for (int i = 0; i < r_listcount[RL_MODELS]; i++)
+        R_DrawEntity(r_lists[RL_MODELS][i], PASS_TRANSLUCENT);
+    GLS_Texture2D(1);
+    R_DrawListBackward(RL_PARTICLES, PASS_TRANSLUCENT);
+    for (int i = r_listcount[RL_FLAT] - 1; i >= 0; i--) {
+        entity_t *e = r_lists[RL_FLAT][i];
+        if (e->kind == ENT_TEXT && e->u.txt.inworld)
+            R_DrawEntity(e, PASS_TRANSLUCENT);
+    }
+    GLS_Texture2D(0);
+    R_SetPass(PASS_OPAQUE);
+    R_UpdateSounds();
+}
+
+static void R_DrawFlat(void)
+{
+    GLS_Texture2D(1);
+    GLS_DepthTest(0);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, R_OVERLAY_W, 0, R_OVERLAY_H, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    for (int i = 0; i < r_listcount[RL_FLAT]; i++) {
+        entity_t *e = r_lists[RL_FLAT][i];
+        if (e->kind == ENT_TEXT && e->u.txt.inworld)
+            continue;
+        R_DrawEntity(e, PASS_TRANSLUCENT);
+    }
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    GLS_DepthTest(1);
+    GLS_Texture2D(0);
+}
+
+static void R_OverlayPass(void)
+{
+    R_SetPass(PASS_OPAQUE);
+    R_DrawListBackward(RL_VIEWMODELS, PASS_OPAQUE);
+    R_SetPass(PASS_TRANSLUCENT);
+    R_DrawListBackward(RL_VIEWMODELS, PASS_TRANSLUCENT);
+    if (r_listcount[RL_FLAT] > 0)
+        R_DrawFlat();
+    R_SetPass(PASS_OPAQUE);
+}
+
+/* ---- frame -------------------------------------------------------------- */
+
+void R_BeginFrame(void)
+{
+    if (!gls.active)
+        return;
+    GLS_DepthMask(1); /* a masked depth buffer would not clear */
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(R_FOV, gls.aspect, R_ZNEAR, R_ZFAR);
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glColor4f(1, 1, 1, 1);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+void R_LoadParticleTexture(void)
+{
+    if (!r_particletex)
+        r_particletex = Tex_Get(R_PARTICLETEX, 1);
+    if (!r_particletex || r_particleclamped || !gls.active)
+        return;
+    Tex_Upload(r_particletex); /* at once when already up; else read headless */
+    if (!r_particletex->uploaded)
+        return;
+    GLS_BindTexture(r_particletex->glname);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    r_particleclamped = 1;
+}
+
+void R_DrawFrame(entity_t *camera)
+{
+    if (!gls.active) {
+        R_UpdateSounds();
+        return;
+    }
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    if (camera) {
+        glTranslatef(-camera->origin[0], -camera->origin[1], -camera->origin[2]);
+        if (camera->angles[0] != 0)
+            glRotatef(camera->angles[0], 1, 0, 0);
+        if (camera->angles[1] != 0)
+            glRotatef(camera->angles[1], 0, 1, 0);
+    }
+    R_WorldPass();
+    glPopMatrix();
+    R_OverlayPass();
+}
