@@ -1,22 +1,403 @@
 /*
- * g_flow.cpp -- game flow and the state machine (placeholder until the
- * level and class code lands: initialisation reports failure).
+ * g_flow.cpp -- the game's top level: Init_And_Load_Level (level, class
+ * cache, sky sphere, music, camera, player, sounds, first state), the
+ * seven-row state table and the state switch that installs the frame,
+ * character and pointer handlers, the action state with the level timer,
+ * the shared fade states with brightness and master volume, and the
+ * end-of-game routine that releases everything and prints the result line.
  */
 #include "g_local.h"
 
-int Init_And_Load_Level(int level)
+#include <math.h>
+#include <stdio.h>
+
+/* Parts built by the player, display, camera and pause code are referenced
+ * weakly: a module built without one of them refuses to start a game
+ * instead of running with a hole in it. */
+#define G_WEAK __attribute__((weak))
+int CL_Init(void) G_WEAK;
+void CL_ResetPlayer(void) G_WEAK;
+void CL_PlayerThinkOff(void) G_WEAK;
+int CL_GetScore(void) G_WEAK;
+void CL_PointerInput(int type, int a, int b) G_WEAK;
+void CL_Release(void) G_WEAK;
+void HUD_Show(int on) G_WEAK;
+void HUD_UpdateTimer(float remaining) G_WEAK;
+int Cam_Init(void) G_WEAK;
+void Cam_Release(void) G_WEAK;
+entity_t *Cam_GetCameraEntity(void) G_WEAK;
+void BGM_Start(const char *name) G_WEAK;
+void BGM_Stop(void) G_WEAK;
+void Pause_Enter(void) G_WEAK;
+void Pause_Leave(void) G_WEAK;
+void Pause_Frame(struct level_s *level) G_WEAK;
+void Pause_Char(int code, int arg) G_WEAK;
+void Pause_Pointer(int type, int a, int b) G_WEAK;
+
+typedef struct {
+    int id;
+    const char *name;
+    void (*enter)(void);
+    void (*leave)(void);
+    g_framehandler_f frame;
+    g_charhandler_f chr;
+    g_pointerhandler_f pointer;
+} gstate_t;
+
+static const gstate_t *g_state;
+static int g_nextafterfade;
+static float g_timerstart;
+static int g_timerrunning = 1;
+static float g_fadelevel = 1.0f;
+static float g_fadevalue;
+static int g_flowinit;
+static int g_ended;
+
+/* ---- handlers ---- */
+
+static void St_Nothing(void) {}
+static void St_NoFrame(struct level_s *) {}
+static void St_NoChar(int, int) {}
+static void St_NoPointer(int, int, int) {}
+
+static void St_PlayerPointer(int type, int a, int b)
 {
-    (void)level;
-    gi.conprintf("# Init_And_Load_Level: no game rules built in\n");
+    if (CL_PointerInput)
+        CL_PointerInput(type, a, b);
+}
+
+static void St_ActionEnter(void)
+{
+    if (!g_timerrunning) {
+        if (CL_ResetPlayer)
+            CL_ResetPlayer();
+        g_timerstart = *gi.gametime;
+        g_timerrunning = 1;
+    }
+    if (HUD_Show)
+        HUD_Show(1);
+}
+
+static void St_ActionFrame(struct level_s *level)
+{
+    if (!level)
+        return;
+    float elapsed = *gi.gametime - g_timerstart;
+    float remaining = level->duration - elapsed;
+    if (!(remaining > 0.0f)) {
+        g_timerrunning = 0;
+        g_nextafterfade = GST_ACTION;
+        G_SetState(GST_FADEOUT);
+        return;
+    }
+    if (HUD_UpdateTimer)
+        HUD_UpdateTimer(remaining);
+    SC_CheckNewSpawns(level, elapsed);
+    G_Sweep();
+}
+
+static void St_ActionChar(int code, int)
+{
+    if (code == KEY_ESCAPE)
+        G_SetState(GST_PAUSE);
+}
+
+static void St_FadeEnter(void)
+{
+    g_fadevalue = g_fadelevel;
+}
+
+static void St_FadeFrame(struct level_s *)
+{
+    float dir = G_CurrentStateId() == GST_FADEIN ? 1.0f : -1.0f;
+    float value = g_fadevalue + (*gi.gametime - *gi.lastgametime) * dir * 0.3f;
+    if (value < 0.0f || value > 1.0f) {
+        g_fadevalue = dir > 0 ? 1.0f : 0.0f;
+        G_EndGame(END_TIMEUP);
+        return;
+    }
+    g_fadevalue = value;
+    if (HUD_UpdateTimer)
+        HUD_UpdateTimer(0.0f);
+    G_SetFadeLevel(value);
+    for (int i = 0; i < GENT_MAX; i++)
+        if (g_entities[i].state == GS_INUSE)
+            g_entities[i].ent->brightness = value;
+    if (G_GetMasterVolume() > value)
+        G_SetMasterVolume(value);
+    G_Sweep();
+}
+
+static void St_FadeLeave(void)
+{
+    if (CL_PlayerThinkOff)
+        CL_PlayerThinkOff();
+    G_RemoveAllAfterCache();
+}
+
+static void St_PauseEnter(void)
+{
+    if (Pause_Enter)
+        Pause_Enter();
+}
+
+static void St_PauseLeave(void)
+{
+    if (Pause_Leave)
+        Pause_Leave();
+}
+
+static void St_PauseFrame(struct level_s *level)
+{
+    if (Pause_Frame)
+        Pause_Frame(level);
+}
+
+static void St_PauseChar(int code, int arg)
+{
+    if (Pause_Char)
+        Pause_Char(code, arg);
+}
+
+static void St_PausePointer(int type, int a, int b)
+{
+    if (Pause_Pointer)
+        Pause_Pointer(type, a, b);
+}
+
+static const gstate_t g_states[7] = {
+    {GST_TITLESCREEN, "titlescreen", St_Nothing, St_Nothing, St_NoFrame, St_NoChar,
+     St_NoPointer},
+    {GST_ACTION, "action", St_ActionEnter, St_Nothing, St_ActionFrame, St_ActionChar,
+     St_PlayerPointer},
+    {GST_FADEIN, "fadein", St_FadeEnter, St_FadeLeave, St_FadeFrame, St_NoChar,
+     St_PlayerPointer},
+    {GST_FADEOUT, "fadeout", St_FadeEnter, St_FadeLeave, St_FadeFrame, St_NoChar,
+     St_PlayerPointer},
+    {GST_INTERMISSION, "intermission", St_Nothing, St_Nothing, St_NoFrame, St_NoChar,
+     St_NoPointer},
+    {GST_PAUSE, "pause", St_PauseEnter, St_PauseLeave, St_PauseFrame, St_PauseChar,
+     St_PausePointer},
+    {GST_GAMEOVER, "gameover", St_Nothing, St_Nothing, St_NoFrame, St_NoChar, St_NoPointer},
+};
+
+/* ---- state machine ---- */
+
+void G_SetState(int id)
+{
+    const gstate_t *row = NULL;
+    for (int i = 0; i < 7 && !row; i++)
+        if (g_states[i].id == id)
+            row = &g_states[i];
+    if (!row)
+        return;
+    if (g_state)
+        g_state->leave();
+    g_framehandler = row->frame;
+    g_charhandler = row->chr;
+    g_pointerhandler = row->pointer;
+    row->enter();
+    g_state = row;
+}
+
+void G_ResetStates(void)
+{
+    g_nextafterfade = 0;
+    G_SetState(GST_TITLESCREEN);
+}
+
+int G_CurrentStateId(void)
+{
+    return g_state ? g_state->id : 0;
+}
+
+const char *G_CurrentStateName(void)
+{
+    return g_state ? g_state->name : "";
+}
+
+int G_GetNextStateAfterFade(void)
+{
+    return g_nextafterfade;
+}
+
+void G_SetNextStateAfterFade(int id)
+{
+    g_nextafterfade = id;
+}
+
+void G_SetFadeLevel(float level)
+{
+    if (level >= 0.0f && level <= 1.0f)
+        g_fadelevel = level;
+}
+
+float G_GetFadeLevel(void)
+{
+    return g_fadelevel;
+}
+
+float G_TimerStart(void)
+{
+    return g_timerstart;
+}
+
+int G_TimerRunning(void)
+{
+    return g_timerrunning;
+}
+
+/* ---- start and end of a game ---- */
+
+static const char *const g_gamesounds[16] = {
+    "sounds/kluck.wav",        "sounds/kluck2.wav",     "sounds/kluck3.wav",
+    "sounds/kluck4.wav",       "sounds/kluck5.wav",     "sounds/kluck6.wav",
+    "sounds/shot1.wav",        "sounds/shot2.wav",      "sounds/shot3a.wav",
+    "sounds/shot3b.wav",       "sounds/expl_general.wav", "sounds/expl_ship.wav",
+    "sounds/expl_rocket.wav",  "sounds/alien.wav",      "sounds/ship.wav",
+    "sounds/rocket.wav"};
+
+/* Names the first part of the game that this module was built without. */
+static const char *G_MissingPart(void)
+{
+    struct {
+        const void *fn;
+        const char *name;
+    } parts[] = {
+        {(const void *)CL_Init, "CL_Init"},
+        {(const void *)CL_ResetPlayer, "CL_ResetPlayer"},
+        {(const void *)CL_PlayerThinkOff, "CL_PlayerThinkOff"},
+        {(const void *)CL_GetScore, "CL_GetScore"},
+        {(const void *)CL_PointerInput, "CL_PointerInput"},
+        {(const void *)CL_Release, "CL_Release"},
+        {(const void *)HUD_Show, "HUD_Show"},
+        {(const void *)HUD_UpdateTimer, "HUD_UpdateTimer"},
+        {(const void *)Cam_Init, "Cam_Init"},
+        {(const void *)Cam_Release, "Cam_Release"},
+        {(const void *)Cam_GetCameraEntity, "Cam_GetCameraEntity"},
+        {(const void *)BGM_Start, "BGM_Start"},
+        {(const void *)BGM_Stop, "BGM_Stop"},
+        {(const void *)Pause_Enter, "Pause_Enter"},
+        {(const void *)Pause_Leave, "Pause_Leave"},
+        {(const void *)Pause_Frame, "Pause_Frame"},
+        {(const void *)Pause_Char, "Pause_Char"},
+        {(const void *)Pause_Pointer, "Pause_Pointer"},
+    };
+    for (size_t i = 0; i < sizeof(parts) / sizeof(parts[0]); i++)
+        if (!parts[i].fn)
+            return parts[i].name;
+    return NULL;
+}
+
+static int G_SpawnSkySphere(level_t *level)
+{
+    const classrow_t *row = G_ClassByName(level->skysphere);
+    gentity_t *g = row ? G_SpawnClassRow(row) : NULL;
+    if (!g) {
+        gi.conprintf("# Init_And_Load_Level: could not load skysphere '%s'\n", level->skysphere);
+        return 0;
+    }
     return 1;
+}
+
+static void G_SetupSounds(void)
+{
+    G_SetWorldSphere(0.0f, 0.0f, 0.0f, sqrtf(480000.0f));
+    for (int i = 0; i < 16; i++)
+        gi.sfx_cachefile(g_gamesounds[i]);
+}
+
+int Init_And_Load_Level(int n)
+{
+    gi.conprintf("* Init_And_Load_Level()\n");
+    if (g_flowinit) {
+        gi.conprintf("# Init_And_Load_Level: WARNING: already initialized\n");
+        return 0;
+    }
+    const char *missing = G_MissingPart();
+    if (missing) {
+        gi.conprintf("# Init_And_Load_Level: this module has no '%s'\n", missing);
+        return 1;
+    }
+    char path[128];
+    snprintf(path, sizeof(path), "data/script%i.bin", n);
+    gi.conprintf("* Init_And_Load_Level: loading level '%s' ...", path);
+    level_t *level = Level_Load(n);
+    if (!level)
+        return 1;
+    gi.conprintf("OK\n");
+    gi.conprintf("*****************************************\n");
+    gi.conprintf("**** caching entities for the engine ****\n");
+    if (!_CacheClasses(level))
+        return 1;
+    gi.conprintf("**** entities cached ****\n");
+    gi.conprintf("*************************\n");
+    if (!G_SpawnSkySphere(level))
+        return 1;
+    gi.sfx_cachefile(level->bgm);
+    if (!Cam_Init() || !CL_Init())
+        return 1;
+    G_SetupSounds();
+    G_ResetStates();
+    G_SetState(GST_ACTION);
+    BGM_Start(level->bgm);
+    g_flowinit = 1;
+    return 0;
 }
 
 struct level_s *G_CurrentLevel(void)
 {
-    return NULL;
+    return Level_Current();
 }
 
 entity_t *G_CameraEntity(void)
 {
-    return NULL;
+    return Cam_GetCameraEntity ? Cam_GetCameraEntity() : NULL;
+}
+
+static void G_ReleaseAll(void)
+{
+    if (BGM_Stop)
+        BGM_Stop();
+    if (Cam_Release)
+        Cam_Release();
+    if (CL_Release)
+        CL_Release();
+    G_RemoveAllAfterCache();
+    G_FreeCacheList();
+    G_RemoveCache();
+    Level_FreeAll();
+}
+
+void G_EndGame(int code)
+{
+    if (g_ended)
+        return;
+    g_ended = 1;
+    int score = CL_GetScore ? CL_GetScore() : 0;
+    G_ReleaseAll();
+    /* nothing of the game runs any more, whatever the engine still sends */
+    g_framehandler = St_NoFrame;
+    g_charhandler = St_NoChar;
+    g_pointerhandler = St_NoPointer;
+    if (code == END_TIMEUP)
+        printf("$$score %i\n", score);
+    else if (code == END_ABORT)
+        printf("$$abort\n");
+    else if (code == END_FAILURE)
+        printf("$$failure\n");
+    fflush(stdout);
+    gi.shutdown();
+}
+
+void G_ResetFlow(void)
+{
+    g_state = NULL;
+    g_nextafterfade = 0;
+    g_timerstart = 0.0f;
+    g_timerrunning = 1;
+    g_fadelevel = 1.0f;
+    g_fadevalue = 0.0f;
+    g_flowinit = 0;
+    g_ended = 0;
 }
