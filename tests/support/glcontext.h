@@ -1,0 +1,62 @@
+/*
+ * glcontext.h -- OpenGL contexts for tests that draw: opens the engine's
+ * own window and context (Vid_Create) and reads pixels back from the
+ * frame being drawn.  Header-only, for tests that link the engine.
+ */
+#ifndef GK_GLCONTEXT_H
+#define GK_GLCONTEXT_H
+
+#include <GL/gl.h>
+
+#include <vector>
+
+#include "glstate.h"
+#include "vid.h"
+
+namespace gk {
+
+/* A windowed context of width x height, with the engine's start-up GL
+ * state (depth test LEQUAL, back-face culling, black clear colour). */
+inline bool GLOpen(int width, int height)
+{
+    Vid_Probe();
+    if (!Vid_Create("gktest", width, height, 32, 0))
+        return false;
+    glViewport(0, 0, gls.viewwidth, gls.viewheight);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glClearColor(0, 0, 0, 1);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    return true;
+}
+
+inline void GLClose()
+{
+    Vid_Shutdown();
+    Vid_Restore();
+}
+
+inline void GLClearAll()
+{
+    glDepthMask(GL_TRUE);
+    gls.depthmask = 1;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+struct Rgb {
+    int r, g, b;
+};
+
+/* The colour at (x, y) of the frame being drawn (origin lower left). */
+inline Rgb GLPixel(int x, int y)
+{
+    unsigned char p[4] = {0, 0, 0, 0};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    return Rgb{p[0], p[1], p[2]};
+}
+
+} // namespace gk
+
+#endif
