@@ -1,0 +1,296 @@
+/*
+ * Level script files: the loader against files built byte by byte (valid
+ * files, wrong version, renamed files, truncated files, oversized and
+ * unterminated fields, unknown classes, long lists), its log lines and
+ * "Fehler" message boxes, the level table, and the writer that tools use.
+ */
+#include <gtest/gtest.h>
+
+#include <limits.h>
+#include <math.h>
+#include <unistd.h>
+
+#include "game_harness.h"
+#include "gk_support.h"
+#include "level_bytes.h"
+
+namespace {
+
+using namespace levelbytes;
+
+class Level : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        harness::Reset();
+        memset(&lv, 0, sizeof(lv));
+    }
+    void TearDown() override { Level_FreeSpawns(&lv); }
+
+    /* Loads bytes written under name; returns the loader's result and
+     * keeps the message box text. */
+    int Load(const std::string &name, const std::string &bytes)
+    {
+        path = dir / name;
+        gk::WriteFile(path, bytes);
+        testing::internal::CaptureStderr();
+        int r = SC_LoadLevel(&lv, path.c_str());
+        box = testing::internal::GetCapturedStderr();
+        return r;
+    }
+
+    std::vector<const spawnrec_t *> Pending()
+    {
+        std::vector<const spawnrec_t *> v;
+        for (spawnrec_t *r = lv.pending.next; r != &lv.pending; r = r->next)
+            v.push_back(r);
+        return v;
+    }
+
+    gk::TempDir dir;
+    level_t lv;
+    std::string path, box;
+};
+
+TEST_F(Level, ValidFileFillsTheRecordAndTheList)
+{
+    std::string b = Header("script1.bin", "Farm", "sounds/farm.wav", 90.5f, "skysphere03") +
+                    Spawn(5, 0, "chicken", 1, 2, 3, 0, 0, 1, 40) +
+                    Spawn(2, 3.5f, "MOTHERCHICKEN", -1, -2, -3, 1, 0, 0, 7);
+    ASSERT_EQ(Load("script1.bin", b), 1) << harness::log;
+    EXPECT_EQ(box, "");
+    EXPECT_STREQ(lv.name, "Farm");
+    EXPECT_STREQ(lv.bgm, "sounds/farm.wav");
+    EXPECT_FLOAT_EQ(lv.duration, 90.5f);
+    EXPECT_STREQ(lv.skysphere, "skysphere03");
+    auto p = Pending();
+    ASSERT_EQ(p.size(), 2u);
+    /* ascending spawntime; class data from the row found in any case */
+    EXPECT_STREQ(p[0]->name, "MOTHERCHICKEN");
+    EXPECT_FLOAT_EQ(p[0]->respawnperiod, 3.5f);
+    EXPECT_EQ(p[0]->mainclass, 1);
+    EXPECT_EQ(p[0]->subclass, 10);
+    EXPECT_EQ(p[0]->kind, 1);
+    EXPECT_EQ(p[0]->param, 1);
+    EXPECT_FLOAT_EQ(p[0]->pos[2], -3.0f);
+    EXPECT_FLOAT_EQ(p[0]->dir[0], 1.0f);
+    EXPECT_FLOAT_EQ(p[0]->speed, 7.0f);
+    EXPECT_STREQ(p[1]->name, "chicken");
+    EXPECT_EQ(p[1]->subclass, 7);
+    EXPECT_EQ(lv.finished, nullptr);
+}
+
+TEST_F(Level, EqualSpawntimesKeepFileOrder)
+{
+    std::string b = Header("s.bin") + Spawn(3, 0, "egg") + Spawn(1, 0, "chicken") +
+                    Spawn(3, 0, "bombe") + Spawn(1, 0, "ballon") + Spawn(3, 0, "komet");
+    ASSERT_EQ(Load("s.bin", b), 1);
+    auto p = Pending();
+    ASSERT_EQ(p.size(), 5u);
+    const char *want[] = {"chicken", "ballon", "egg", "bombe", "komet"};
+    for (int i = 0; i < 5; i++)
+        EXPECT_STREQ(p[i]->name, want[i]);
+}
+
+TEST_F(Level, WrongVersionIsAReadErrorInTheLevelBlock)
+{
+    ASSERT_EQ(Load("s.bin", Header("s.bin", "L", "m", 1, "skysphere01", 2)), 0);
+    EXPECT_TRUE(harness::Logged("# Level_ReadFile: expected version 3, got 2\n"));
+    EXPECT_TRUE(harness::Logged("SC_LoadLevel: read error in file '" + path +
+                                "' at level block: Falsche Dateiversion (2)\n"));
+    EXPECT_EQ(box, "Fehler: Fehler beim Lesen von " + path + ": Falsche Dateiversion (2)\n");
+}
+
+TEST_F(Level, RenamedFileFailsTheNameComparison)
+{
+    ASSERT_EQ(Load("script1.bin", Header("script2.bin") + Spawn(1, 0, "chicken")), 0);
+    EXPECT_TRUE(harness::Logged("\nCRC ERROR!\nresolved filename: 'script2.bin'\n"
+                                "expected filename: 'script1.bin'\n"));
+    EXPECT_EQ(box, "Fehler: CRC Fehler (script1.bin)\n");
+    /* letter case counts in the stored name */
+    harness::log.clear();
+    ASSERT_EQ(Load("script1.bin", Header("Script1.bin")), 0);
+    EXPECT_TRUE(harness::Logged("resolved filename: 'Script1.bin'\n"));
+}
+
+TEST_F(Level, BaseNameTakesEitherSeparator)
+{
+    /* on this system a backslash can be part of a file name; the loader
+     * still takes the part after it as the base name */
+    std::string b = Header("x.bin");
+    std::string odd = dir / "a\\x.bin";
+    gk::WriteFile(odd, b);
+    EXPECT_EQ(SC_LoadLevel(&lv, odd.c_str()), 1) << harness::log;
+    gk::WriteFile(dir / "x.bin", b);
+    EXPECT_EQ(SC_LoadLevel(&lv, "x.bin"), 0); /* not in the working directory */
+}
+
+TEST_F(Level, FileEndingInsideARecordNamesThatRecord)
+{
+    std::string rec = Spawn(2, 0, "chicken");
+    std::string b = Header("s.bin") + Spawn(1, 0, "egg") + rec.substr(0, 100);
+    ASSERT_EQ(Load("s.bin", b), 0);
+    EXPECT_TRUE(harness::Logged("SC_LoadLevel: read error in file '" + path + "' at entity #1: "))
+        << harness::log;
+    EXPECT_EQ(box, ""); /* no message box in this case */
+    /* the first record was read; the cut one is not in the list */
+    EXPECT_EQ(Level_PendingCount(&lv), 1);
+    harness::log.clear();
+    ASSERT_EQ(Load("s.bin", Header("s.bin") + std::string(1, 'x')), 0);
+    EXPECT_TRUE(harness::Logged("at entity #0: "));
+}
+
+TEST_F(Level, FileEndingInsideTheHeader)
+{
+    std::string h = Header("s.bin");
+    for (size_t cut : {size_t(2), size_t(4), size_t(100), size_t(300), size_t(522)}) {
+        harness::log.clear();
+        ASSERT_EQ(Load("s.bin", h.substr(0, cut)), 0) << cut;
+        EXPECT_TRUE(harness::Logged("at level block: Unerwartetes Dateiende (")) << cut;
+        EXPECT_NE(box.find("Fehler: Fehler beim Lesen von"), std::string::npos);
+    }
+}
+
+TEST_F(Level, EmptyFileAndBareHeader)
+{
+    ASSERT_EQ(Load("s.bin", ""), 1);
+    EXPECT_STREQ(lv.name, "");
+    EXPECT_STREQ(lv.skysphere, "");
+    EXPECT_FLOAT_EQ(lv.duration, 0.0f);
+    EXPECT_EQ(Level_PendingCount(&lv), 0);
+    std::string h = Header("s.bin");
+    ASSERT_EQ(h.size(), 523u);
+    ASSERT_EQ(Load("s.bin", h), 1);
+    EXPECT_EQ(Level_PendingCount(&lv), 0);
+    EXPECT_STREQ(lv.skysphere, "skysphere01");
+}
+
+TEST_F(Level, MissingFile)
+{
+    path = dir / "none.bin";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(SC_LoadLevel(&lv, path.c_str()), 0);
+    box = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(harness::Logged("SC_LoadLevel: could not open file '" + path +
+                                "' for read: No such file or directory\n"));
+    EXPECT_EQ(box, "Fehler: Kann Datei " + path + " nicht oeffnen: No such file or directory\n");
+}
+
+TEST_F(Level, OverlongPathIsCutInTheBoxOnly)
+{
+    std::string longpath = dir.path + "/" + std::string(600, 'a') + ".bin";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(SC_LoadLevel(&lv, longpath.c_str()), 0);
+    box = testing::internal::GetCapturedStderr();
+    EXPECT_LE(box.size(), 255u + strlen("Fehler: \n"));
+    EXPECT_EQ(box.rfind("Fehler: Kann Datei ", 0), 0u);
+}
+
+TEST_F(Level, UnterminatedFieldsAreCutAt128)
+{
+    std::string full(129, 'n');
+    std::string b = Header(std::string(128, 'q'), full, full, 1.0f, full);
+    std::string rec = Spawn(0, 0, std::string(129, 'c'));
+    ASSERT_EQ(Load("s.bin", b + rec), 0); /* 128 'q' is not the base name */
+    EXPECT_TRUE(harness::Logged("resolved filename: '" + std::string(128, 'q') + "'\n"));
+    std::string name(128, 'q');
+    ASSERT_EQ(Load(name, b + rec + Spawn(1, 0, "chicken")), 1) << harness::log;
+    EXPECT_EQ(strlen(lv.name), 128u);
+    EXPECT_EQ(strlen(lv.bgm), 128u);
+    EXPECT_EQ(strlen(lv.skysphere), 128u);
+    /* the unterminated class name finds no class: skipped with a warning */
+    EXPECT_TRUE(harness::Logged("- SC_LoadLevel: unknown class '" + std::string(128, 'c') +
+                                "' at entity #0, skipped\n"));
+    ASSERT_EQ(Level_PendingCount(&lv), 1);
+    EXPECT_STREQ(lv.pending.next->name, "chicken");
+}
+
+TEST_F(Level, UnschedulableRecordsAreSkipped)
+{
+    std::string b = Header("s.bin") + Spawn(NAN, 0, "chicken") + Spawn(1, INFINITY, "chicken") +
+                    Spawn(1, 0, "chicken", 1e30f, -1e30f, 0) +
+                    Spawn(2, 0, "chicken", 0, 0, 0, 0, 0, 0, NAN) + Spawn(-5, -1, "nosuch") +
+                    Spawn(-5, -1, "chicken");
+    ASSERT_EQ(Load("s.bin", b), 1);
+    EXPECT_TRUE(harness::Logged("invalid number in entity #0 ('chicken'), skipped"));
+    EXPECT_TRUE(harness::Logged("invalid number in entity #1 ('chicken'), skipped"));
+    EXPECT_TRUE(harness::Logged("invalid number in entity #3 ('chicken'), skipped"));
+    EXPECT_TRUE(harness::Logged("unknown class 'nosuch' at entity #4, skipped"));
+    auto p = Pending();
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_FLOAT_EQ(p[0]->spawntime, -5.0f); /* negative times are kept */
+    EXPECT_FLOAT_EQ(p[1]->pos[0], 1e30f);    /* huge but finite too */
+}
+
+TEST_F(Level, TenThousandRecords)
+{
+    std::string b = Header("s.bin");
+    for (int i = 0; i < 10000; i++)
+        b += Spawn((float)((i * 7919) % 10000) / 10.0f, 0, i % 2 ? "chicken" : "egg");
+    ASSERT_EQ(Load("s.bin", b), 1);
+    auto p = Pending();
+    ASSERT_EQ(p.size(), 10000u);
+    for (size_t i = 1; i < p.size(); i++)
+        ASSERT_LE(p[i - 1]->spawntime, p[i]->spawntime);
+}
+
+TEST_F(Level, TableLoadsFromTheWorkingDirectory)
+{
+    ASSERT_TRUE(gk::MakeDirs(dir / "data"));
+    gk::WriteFile(dir / "data/script4.bin", Header("script4.bin") + Spawn(1, 0, "chicken"));
+    gk::WriteFile(dir / "data/script5.bin", Header("script4.bin"));
+    char cwd[PATH_MAX];
+    ASSERT_TRUE(getcwd(cwd, sizeof(cwd)));
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);
+    testing::internal::CaptureStderr();
+    level_t *a = Level_Load(4);
+    level_t *bad = Level_Load(5);
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(chdir(cwd), 0);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(bad, nullptr);
+    EXPECT_EQ(Level_Count(), 1);
+    EXPECT_EQ(Level_Current(), a);
+    EXPECT_EQ(Level_PendingCount(a), 1);
+    EXPECT_TRUE(harness::Logged("expected filename: 'script5.bin'"));
+    Level_FreeAll();
+    EXPECT_EQ(Level_Count(), 0);
+    EXPECT_EQ(Level_Current(), nullptr);
+}
+
+TEST_F(Level, WriterProducesTheSameBytes)
+{
+    level_t w;
+    memset(&w, 0, sizeof(w));
+    Level_InitLists(&w);
+    snprintf(w.name, sizeof(w.name), "Farm");
+    snprintf(w.bgm, sizeof(w.bgm), "sounds/farm.wav");
+    w.duration = 90.5f;
+    snprintf(w.skysphere, sizeof(w.skysphere), "skysphere03");
+    spawnrec_t r[2];
+    memset(r, 0, sizeof(r));
+    r[0].spawntime = 1;
+    snprintf(r[0].name, sizeof(r[0].name), "egg");
+    Vec_Set(r[0].pos, 0, 0, -300);
+    Vec_Set(r[0].dir, 0, 0, 1);
+    r[0].speed = 50;
+    r[1] = r[0];
+    r[1].spawntime = 2;
+    r[1].respawnperiod = 4;
+    snprintf(r[1].name, sizeof(r[1].name), "komet");
+    Level_InsertSpawn(&w, &r[0]);
+    Level_InsertSpawn(&w, &r[1]);
+    std::string out = dir / "out.bin";
+    ASSERT_EQ(Level_WriteFile(out.c_str(), "data/script3.bin", &w), 1);
+    std::string got;
+    ASSERT_TRUE(gk::ReadFile(out, &got));
+    std::string want = Header("script3.bin", "Farm", "sounds/farm.wav", 90.5f, "skysphere03") +
+                       Spawn(1, 0, "egg") + Spawn(2, 4, "komet");
+    EXPECT_EQ(got.size(), 523u + 2 * 165u);
+    EXPECT_TRUE(got == want);
+    /* a stored name that does not fit is refused, nothing written */
+    EXPECT_EQ(Level_WriteFile((dir / "o2.bin").c_str(), std::string(129, 'a').c_str(), &w), 0);
+    EXPECT_EQ(Level_WriteFile((dir / "nodir/o.bin").c_str(), "o.bin", &w), 0);
+}
+
+} // namespace
