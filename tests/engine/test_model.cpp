@@ -1,0 +1,452 @@
+/*
+ * Model files and the model cache: the written layout checked byte by
+ * byte, reading back with and without the texture coordinate transform,
+ * files that lie about their counts, welding (the hashed weld against the
+ * plain first-match search), and the cache with real TGA files and
+ * collision files on disk.
+ */
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <unistd.h>
+#include <string>
+
+#include "collision.h"
+#include "common.h"
+#include "fs.h"
+#include "gk_mesh.h"
+#include "gk_support.h"
+#include "model.h"
+#include "texture.h"
+
+namespace {
+
+uint32_t U32(const std::string &s, size_t off)
+{
+    uint32_t v;
+    std::memcpy(&v, s.data() + off, 4);
+    return v;
+}
+
+float F32(const std::string &s, size_t off)
+{
+    float v;
+    std::memcpy(&v, s.data() + off, 4);
+    return v;
+}
+
+mdl_material_t Material(const char *diffuse, float uoff = 0, float voff = 0, float ut = 1, float vt = 1)
+{
+    mdl_material_t m;
+    std::memset(&m, 0, sizeof(m));
+    m.ambient[0] = 0.1f;
+    m.diffuse[1] = 0.5f;
+    m.specular[2] = 0.9f;
+    m.transparency = 0.25f;
+    if (diffuse) {
+        m.diffusemap.present = 1;
+        std::strcpy(m.diffusemap.name, diffuse);
+        m.diffusemap.amount = 1;
+        m.diffusemap.uoffset = uoff;
+        m.diffusemap.voffset = voff;
+        m.diffusemap.utiling = ut;
+        m.diffusemap.vtiling = vt;
+        m.diffusemap.angle = 0.5f;
+    }
+    return m;
+}
+
+/* A textured quad and an untextured two-frame triangle. */
+struct TwoMeshes {
+    mdl_mesh_t m[2];
+    TwoMeshes()
+    {
+        m[0] = gk::MakeMesh("quad", {{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}}, {0, 1, 2, 0, 2, 3},
+                            {0, 0, 1, 0, 1, 1, 0, 1}, {}, 0);
+        m[1] = gk::MakeMesh("tri", {{0, 0, 0, 2, 0, 0, 0, 2, 0}, {0, 0, 1, 2, 0, 1, 0, 2, 1}}, {0, 1, 2}, {},
+                            {}, 1);
+        m[1].frames[1].normals = gk::MeshDup(std::vector<float>{0, 0, 1, 0, 0, 1, 0, 0, 1});
+    }
+    ~TwoMeshes()
+    {
+        Model_FreeMesh(&m[0]);
+        Model_FreeMesh(&m[1]);
+    }
+};
+
+struct ModelFileTest : ::testing::Test {
+    gk::TempDir tmp;
+    TwoMeshes meshes;
+    mdl_material_t mats[2] = {Material("kluck", 0.5f, 0.25f, 2, 4), Material(nullptr)};
+    std::string file;
+    void SetUp() override
+    {
+        file = tmp / "m.dmo";
+        ASSERT_EQ(1, Model_WriteFile(file.c_str(), mats, 2, meshes.m, 2));
+    }
+};
+
+TEST_F(ModelFileTest, WrittenLayoutByteForByte)
+{
+    std::string b;
+    ASSERT_TRUE(gk::ReadFile(file, &b));
+    const size_t mesh0 = 8 + 2 * 524;
+    const size_t mesh0len = 168 + (12 + 4 * 12) + 6 * 4 + 6 * 4 + 4 * 8;
+    const size_t mesh1len = 168 + 2 * (12 + 3 * 12) + 36 + 3 * 4; /* one frame with normals */
+    ASSERT_EQ(mesh0 + mesh0len + mesh1len, b.size());
+    EXPECT_EQ(2u, U32(b, 0));
+    EXPECT_EQ(2u, U32(b, 4));
+    /* material 0 */
+    EXPECT_FLOAT_EQ(0.1f, F32(b, 8));
+    EXPECT_FLOAT_EQ(0.5f, F32(b, 8 + 16));
+    EXPECT_FLOAT_EQ(0.9f, F32(b, 8 + 32));
+    EXPECT_FLOAT_EQ(0.25f, F32(b, 8 + 36));
+    EXPECT_EQ(1u, U32(b, 8 + 40));
+    EXPECT_STREQ("kluck", b.c_str() + 8 + 44);
+    EXPECT_EQ(std::string(128 - 5, '\0'), b.substr(8 + 44 + 5, 123));
+    EXPECT_FLOAT_EQ(1.0f, F32(b, 8 + 40 + 132));
+    EXPECT_FLOAT_EQ(0.5f, F32(b, 8 + 40 + 136));
+    EXPECT_FLOAT_EQ(0.25f, F32(b, 8 + 40 + 140));
+    EXPECT_FLOAT_EQ(2.0f, F32(b, 8 + 40 + 144));
+    EXPECT_FLOAT_EQ(4.0f, F32(b, 8 + 40 + 148));
+    EXPECT_FLOAT_EQ(0.5f, F32(b, 8 + 40 + 152));
+    EXPECT_EQ(0u, U32(b, 8 + 200)); /* bump map absent */
+    EXPECT_EQ(0u, U32(b, 8 + 520));
+    EXPECT_EQ(0u, U32(b, 8 + 524 + 40)); /* material 1 has no map */
+    /* mesh 0 header */
+    EXPECT_STREQ("quad", b.c_str() + mesh0);
+    EXPECT_EQ(1u, U32(b, mesh0 + 128));
+    EXPECT_EQ(2u, U32(b, mesh0 + 136));
+    EXPECT_EQ(4u, U32(b, mesh0 + 148));
+    EXPECT_EQ(4u, U32(b, mesh0 + 152));
+    EXPECT_EQ(0u, U32(b, mesh0 + 160));
+    size_t p = mesh0 + 168;
+    EXPECT_EQ(0u, U32(b, p));     /* time */
+    EXPECT_EQ(0u, U32(b, p + 8)); /* no normals */
+    EXPECT_FLOAT_EQ(1.0f, F32(b, p + 12 + 12));
+    p += 12 + 48;
+    EXPECT_EQ(3u, U32(b, p + 5 * 4)); /* last face index */
+    p += 24;
+    EXPECT_EQ(2u, U32(b, p + 4 * 4)); /* texture faces */
+    p += 24;
+    EXPECT_FLOAT_EQ(1.0f, F32(b, p + 4 * 4)); /* texture vertex 2 u */
+    p += 32;
+    /* mesh 1: two frames, the second with normals, no texture part */
+    EXPECT_STREQ("tri", b.c_str() + p);
+    EXPECT_EQ(2u, U32(b, p + 128));
+    EXPECT_EQ(0u, U32(b, p + 152));
+    EXPECT_EQ(1u, U32(b, p + 160));
+    p += 168;
+    EXPECT_EQ(0u, U32(b, p + 8));
+    p += 12 + 36;
+    EXPECT_EQ(160u, U32(b, p));
+    EXPECT_NE(0u, U32(b, p + 8));
+    EXPECT_FLOAT_EQ(1.0f, F32(b, p + 12 + 8));
+    EXPECT_FLOAT_EQ(1.0f, F32(b, p + 48 + 8)); /* first normal z */
+}
+
+TEST_F(ModelFileTest, ReadBackWithAndWithoutTransform)
+{
+    model_t m;
+    std::memset(&m, 0, sizeof(m));
+    ASSERT_EQ(1, Model_ReadFile(file.c_str(), 0, &m));
+    ASSERT_EQ(2u, m.nummeshes);
+    ASSERT_EQ(2u, m.nummaterials);
+    EXPECT_STREQ("kluck", m.materials[0].diffusemap.name);
+    EXPECT_EQ(2u, m.maxframes);
+    EXPECT_EQ(4u, m.meshes[0].numtverts);
+    EXPECT_FLOAT_EQ(1.0f, m.meshes[0].tverts[2]);
+    EXPECT_EQ(nullptr, m.meshes[1].tverts);
+    EXPECT_EQ(nullptr, m.meshes[1].frames[0].normals);
+    ASSERT_NE(nullptr, m.meshes[1].frames[1].normals);
+    EXPECT_FLOAT_EQ(1.0f, m.meshes[1].frames[1].verts[2]);
+    Model_FreeArrays(&m);
+    ASSERT_EQ(1, Model_ReadFile(file.c_str(), 1, &m));
+    /* (u + 0.5) * 2, (v + 0.25) * 4 */
+    EXPECT_FLOAT_EQ(1.0f, m.meshes[0].tverts[0]);
+    EXPECT_FLOAT_EQ(1.0f, m.meshes[0].tverts[1]);
+    EXPECT_FLOAT_EQ(3.0f, m.meshes[0].tverts[2]);
+    EXPECT_FLOAT_EQ(5.0f, m.meshes[0].tverts[5]);
+    Model_FreeArrays(&m);
+    /* Writing what was read gives the same bytes. */
+    ASSERT_EQ(1, Model_ReadFile(file.c_str(), 0, &m));
+    std::string again = tmp / "again.dmo", a, b;
+    ASSERT_EQ(1, Model_WriteFile(again.c_str(), m.materials, m.nummaterials, m.meshes, m.nummeshes));
+    Model_FreeArrays(&m);
+    ASSERT_TRUE(gk::ReadFile(file, &a));
+    ASSERT_TRUE(gk::ReadFile(again, &b));
+    EXPECT_EQ(a, b);
+}
+
+TEST_F(ModelFileTest, EveryTruncationFails)
+{
+    std::string b;
+    ASSERT_TRUE(gk::ReadFile(file, &b));
+    std::string cut = tmp / "cut.dmo";
+    for (size_t n = 0; n < b.size(); n++) {
+        ASSERT_TRUE(gk::WriteFile(cut, b.substr(0, n)));
+        model_t m;
+        std::memset(&m, 0, sizeof(m));
+        ASSERT_EQ(0, Model_ReadFile(cut.c_str(), 0, &m)) << n;
+        EXPECT_EQ(nullptr, m.meshes);
+    }
+}
+
+TEST_F(ModelFileTest, LyingCountsAndIndices)
+{
+    std::string b;
+    ASSERT_TRUE(gk::ReadFile(file, &b));
+    const size_t mesh0 = 8 + 2 * 524;
+    struct Case { size_t off; uint32_t value; } cases[] = {
+        {0, 0x7fffffff},           /* materials */
+        {4, 0xffffffff},           /* meshes */
+        {mesh0 + 128, 0x40000000}, /* frames */
+        {mesh0 + 128, 0},          /* no frame at all */
+        {mesh0 + 136, 0x20000000}, /* triangles */
+        {mesh0 + 148, 0x10000000}, /* vertices */
+        {mesh0 + 152, 0x10000000}, /* texture vertices */
+        {mesh0 + 168 + 12 + 48, 4}, /* a face index past the vertices */
+        {mesh0 + 168 + 12 + 48 + 24, 9}, /* a texture face index past the texture vertices */
+        {mesh0 + 168 + 8, 1},       /* normals announced that are not there */
+    };
+    std::string bad = tmp / "bad.dmo";
+    for (const Case &c : cases) {
+        std::string x = b;
+        std::memcpy(&x[c.off], &c.value, 4);
+        ASSERT_TRUE(gk::WriteFile(bad, x));
+        model_t m;
+        std::memset(&m, 0, sizeof(m));
+        EXPECT_EQ(0, Model_ReadFile(bad.c_str(), 0, &m)) << c.off << " " << c.value;
+    }
+}
+
+/* ---- welding ------------------------------------------------------------ */
+
+TEST(ModelWeld, QuadSharingCorners)
+{
+    /* Two triangles over six corners; the shared corners repeat their
+     * positions and texture coordinates. */
+    std::vector<float> pos = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0};
+    std::vector<float> uv = {0, 0, 1, 0, 1, 1, 0, 0, 1, 1, 0, 1};
+    mdl_mesh_t m = gk::MakeMesh("q", {pos}, {0, 1, 2, 3, 4, 5}, uv, {0, 1, 2, 3, 4, 5});
+    ASSERT_EQ(1, Model_WeldMesh(&m));
+    EXPECT_EQ(4u, m.numverts);
+    EXPECT_EQ(4u, m.numtverts);
+    const uint32_t want[6] = {0, 1, 2, 0, 2, 3};
+    for (int i = 0; i < 6; i++) {
+        EXPECT_EQ(want[i], m.faces[i]);
+        EXPECT_EQ(want[i], m.tfaces[i]);
+    }
+    EXPECT_FLOAT_EQ(1.0f, m.tverts[3 * 2 + 1]);
+    EXPECT_FLOAT_EQ(1.0f, m.frames[0].verts[3 * 3 + 1]);
+    Model_FreeMesh(&m);
+    /* Same positions, but the shared corners differ in texture coordinates. */
+    uv = {0, 0, 1, 0, 1, 1, 0.5f, 0, 1, 0.5f, 0, 1};
+    m = gk::MakeMesh("q", {pos}, {0, 1, 2, 3, 4, 5}, uv, {0, 1, 2, 3, 4, 5});
+    ASSERT_EQ(1, Model_WeldMesh(&m));
+    EXPECT_EQ(6u, m.numverts);
+    Model_FreeMesh(&m);
+}
+
+TEST(ModelWeld, PositionsMustAgreeInEveryFrame)
+{
+    std::vector<float> f0 = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0};
+    std::vector<float> f1 = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 5}; /* vertex 3 moves away */
+    mdl_mesh_t m = gk::MakeMesh("a", {f0, f1}, {0, 1, 2, 3, 1, 2}, {0, 0, 1, 0, 0, 1},
+                                {0, 1, 2, 0, 1, 2});
+    ASSERT_EQ(1, Model_WeldMesh(&m));
+    EXPECT_EQ(4u, m.numverts);
+    EXPECT_FLOAT_EQ(5.0f, m.frames[1].verts[3 * 3 + 2]);
+    Model_FreeMesh(&m);
+}
+
+TEST(ModelWeld, SignedZeroWeldsAndNanNeverDoes)
+{
+    const float nan = std::nanf("");
+    std::vector<float> pos = {0, 0, 0, -0.0f, 0, 0, nan, 1, 0, nan, 1, 0};
+    for (int hashed = 0; hashed < 2; hashed++) {
+        mdl_mesh_t m = gk::MakeMesh("z", {pos}, {0, 1, 2, 1, 0, 3}, {0, 0}, {0, 0, 0, 0, 0, 0});
+        ASSERT_EQ(1, hashed ? Model_WeldMesh(&m) : Model_WeldMeshLinear(&m));
+        EXPECT_EQ(3u, m.numverts); /* 0 and -0 weld; each NaN corner is new */
+        Model_FreeMesh(&m);
+    }
+}
+
+TEST(ModelWeld, BadIndicesAreRefused)
+{
+    mdl_mesh_t m = gk::MakeMesh("b", {{0, 0, 0, 1, 0, 0, 0, 1, 0}}, {0, 1, 2}, {0, 0}, {0, 0, 1});
+    EXPECT_EQ(0, Model_WeldMesh(&m));
+    EXPECT_EQ(0, Model_WeldMeshLinear(&m));
+    EXPECT_EQ(3u, m.numverts);
+    Model_FreeMesh(&m);
+}
+
+TEST(ModelWeld, HashedWeldMatchesFirstMatchSearch)
+{
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 60; round++) {
+        uint32_t nv = 1 + rng() % 40, ntv = 1 + rng() % 30, nt = 1 + rng() % 120, nf = 1 + rng() % 3;
+        std::vector<std::vector<float>> frames(nf);
+        for (auto &f : frames)
+            for (uint32_t i = 0; i < nv * 3; i++)
+                f.push_back((float)(rng() % 3) - 1.0f + ((rng() % 7 == 0) ? -0.0f : 0.0f));
+        std::vector<float> uv;
+        for (uint32_t i = 0; i < ntv * 2; i++)
+            uv.push_back((float)(rng() % 2) * 0.5f);
+        std::vector<uint32_t> faces, tfaces;
+        for (uint32_t i = 0; i < nt * 3; i++) {
+            faces.push_back(rng() % nv);
+            tfaces.push_back(rng() % ntv);
+        }
+        mdl_mesh_t a = gk::MakeMesh("r", frames, faces, uv, tfaces);
+        mdl_mesh_t b = gk::MakeMesh("r", frames, faces, uv, tfaces);
+        ASSERT_EQ(1, Model_WeldMeshLinear(&a));
+        ASSERT_EQ(1, Model_WeldMesh(&b));
+        ASSERT_EQ(a.numverts, b.numverts) << round;
+        ASSERT_EQ(0, std::memcmp(a.faces, b.faces, nt * 12));
+        ASSERT_EQ(0, std::memcmp(a.tfaces, b.tfaces, nt * 12));
+        ASSERT_EQ(0, std::memcmp(a.tverts, b.tverts, a.numtverts * 8));
+        for (uint32_t f = 0; f < nf; f++)
+            ASSERT_EQ(0, std::memcmp(a.frames[f].verts, b.frames[f].verts, a.numverts * 12));
+        Model_FreeMesh(&a);
+        Model_FreeMesh(&b);
+    }
+}
+
+/* ---- the cache ---------------------------------------------------------- */
+
+std::string Tga24(int w, int h)
+{
+    std::string t(18, '\0');
+    t[2] = 2;
+    t[12] = (char)w;
+    t[14] = (char)h;
+    t[16] = 24;
+    t += std::string((size_t)w * h * 3, '\x7f');
+    return t;
+}
+
+struct ModelCacheTest : ::testing::Test {
+    gk::TempDir tmp;
+    char saved[MAX_OSPATH];
+    std::string data;
+    void SetUp() override
+    {
+        Com_Strncpy(saved, com_datadir, sizeof(saved));
+        data = tmp.path + "/data/";
+        gk::MakeDirs(data + "models");
+        Com_Strncpy(com_datadir, data.c_str(), sizeof(com_datadir));
+    }
+    void TearDown() override { Com_Strncpy(com_datadir, saved, sizeof(com_datadir)); }
+    void WriteModel(const std::string &name, const char *tex, bool collision)
+    {
+        TwoMeshes t;
+        mdl_material_t mats[2] = {Material(tex), Material(nullptr)};
+        mats[1].reflectmap = mats[0].diffusemap;
+        ASSERT_EQ(1, Model_WriteFile((data + name + ".dmo").c_str(), mats, 2, t.m, 2));
+        if (collision) {
+            colmodel_t *c = Col_Build(t.m, 2);
+            ASSERT_EQ(1, Col_WriteFile((data + name + ".dbb").c_str(), c));
+            Col_Free(c);
+        }
+    }
+};
+
+TEST_F(ModelCacheTest, SharedByNameAndFreedAtZero)
+{
+    ASSERT_TRUE(gk::WriteFile(data + "kluck.tga", Tga24(2, 2)));
+    WriteModel("models/hen", "kluck", true);
+    int before = Model_CacheCount(), texbefore = Tex_CacheCount();
+    model_t *a = Model_Get((data + "models/hen").c_str());
+    ASSERT_NE(nullptr, a);
+    model_t *b = Model_Get((data + "models/hen").c_str());
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(before + 1, Model_CacheCount());
+    EXPECT_STREQ((data + "models/hen").c_str(), a->name);
+    ASSERT_EQ(1, a->hascollision);
+    ASSERT_NE(nullptr, a->collision);
+    EXPECT_EQ(2u, a->collision->numframes);
+    ASSERT_NE(nullptr, a->meshes[0].diffuse);
+    EXPECT_EQ(2, a->meshes[0].diffuse->width);
+    EXPECT_EQ(a->materials[0].diffusemap.tex, a->meshes[0].diffuse);
+    EXPECT_EQ(nullptr, a->meshes[1].diffuse);                      /* material without map */
+    EXPECT_EQ(a->meshes[0].diffuse, a->materials[1].reflectmap.tex); /* held, not drawn */
+    EXPECT_EQ(texbefore + 1, Tex_CacheCount());
+    EXPECT_EQ(2u, a->maxframes);
+    Model_Release(a);
+    EXPECT_EQ(before + 1, Model_CacheCount());
+    Model_Release(b);
+    EXPECT_EQ(before, Model_CacheCount());
+    EXPECT_EQ(texbefore, Tex_CacheCount());
+}
+
+TEST_F(ModelCacheTest, MissingTextureUsesNotexAndMissingCollisionIsAllowed)
+{
+    ASSERT_TRUE(gk::WriteFile(data + "notex.tga", Tga24(4, 1)));
+    WriteModel("lonely", "nosuchbitmap", false);
+    model_t *m = Model_Get((data + "lonely").c_str());
+    ASSERT_NE(nullptr, m);
+    EXPECT_EQ(0, m->hascollision);
+    EXPECT_EQ(nullptr, m->collision);
+    ASSERT_NE(nullptr, m->meshes[0].diffuse);
+    EXPECT_EQ(4, m->meshes[0].diffuse->width);
+    Model_Release(m);
+}
+
+TEST_F(ModelCacheTest, MissingOrBrokenModelFileFails)
+{
+    int before = Model_CacheCount();
+    EXPECT_EQ(nullptr, Model_Get((data + "nothing").c_str()));
+    ASSERT_TRUE(gk::WriteFile(data + "short.dmo", std::string("\x01\x00\x00\x00\x01\x00", 6)));
+    EXPECT_EQ(nullptr, Model_Get((data + "short").c_str()));
+    EXPECT_EQ(before, Model_CacheCount());
+    /* A broken collision file is treated like a missing one. */
+    WriteModel("brokencol", nullptr, false);
+    ASSERT_TRUE(gk::WriteFile(data + "brokencol.dbb", std::string("\x05\x00\x00\x00\x00\x00\x00\x00", 8)));
+    model_t *m = Model_Get((data + "brokencol").c_str());
+    ASSERT_NE(nullptr, m);
+    EXPECT_EQ(nullptr, m->collision);
+    Model_Release(m);
+}
+
+TEST_F(ModelCacheTest, FewerTextureVerticesThanVerticesAreCovered)
+{
+    /* A foreign file whose texture vertices do not cover its vertices: the
+     * drawing code indexes both with the face list, so loading pads them. */
+    mdl_mesh_t m = gk::MakeMesh("p", {{0, 0, 0, 1, 0, 0, 0, 1, 0}}, {0, 1, 2}, {0.5f, 0.5f}, {0, 0, 0});
+    mdl_material_t mat = Material(nullptr);
+    ASSERT_EQ(1, Model_WriteFile((data + "pad.dmo").c_str(), &mat, 1, &m, 1));
+    Model_FreeMesh(&m);
+    model_t *mm = Model_Get((data + "pad").c_str());
+    ASSERT_NE(nullptr, mm);
+    EXPECT_EQ(3u, mm->meshes[0].numtverts);
+    EXPECT_FLOAT_EQ(0.5f, mm->meshes[0].tverts[0]);
+    EXPECT_FLOAT_EQ(0.0f, mm->meshes[0].tverts[5]);
+    Model_Release(mm);
+}
+
+TEST_F(ModelCacheTest, CacheHoldsAtMost1024)
+{
+    WriteModel("one", nullptr, false);
+    int before = Model_CacheCount();
+    std::vector<model_t *> held;
+    /* Distinct names for the same file: links on disk. */
+    for (int i = before; i < MDL_CACHE_SIZE; i++) {
+        std::string n = data + "l" + std::to_string(i);
+        ASSERT_EQ(0, symlink((data + "one.dmo").c_str(), (n + ".dmo").c_str()));
+        model_t *m = Model_Get(n.c_str());
+        ASSERT_NE(nullptr, m) << i;
+        held.push_back(m);
+    }
+    EXPECT_EQ(MDL_CACHE_SIZE, Model_CacheCount());
+    EXPECT_EQ(nullptr, Model_Get((data + "one").c_str()));
+    EXPECT_EQ(held[0], Model_Get(held[0]->name)); /* a cached name still works */
+    Model_Release(held[0]);
+    for (model_t *m : held)
+        Model_Release(m);
+    EXPECT_EQ(before, Model_CacheCount());
+}
+
+} // namespace
