@@ -16,6 +16,7 @@ typedef struct {
     int fullscreen;
     char gamedir[MAX_OSPATH];
     int havegame;         /* -game was given */
+    int gamedirtoolong;   /* the -game argument did not fit */
     int level;
     float mousesens;
     int mouseinv;
@@ -38,6 +39,9 @@ typedef struct {
 void Eng_DefaultSettings(eng_settings_t *s);
 /* Parses a whole command line (program name first), as the system hands it. */
 void Eng_ParseCommandLine(const char *cmdline, eng_settings_t *s, eng_cmdresult_t *r);
+/* The same on tokens already split (argv without the program name). */
+void Eng_ParseTokens(int count, const char *const *tokens, eng_settings_t *s,
+                     eng_cmdresult_t *r);
 /* Decimal prefix: optional blanks and sign, digits; no digits give 0. */
 int Eng_Atoi(const char *s);
 float Eng_MouseSens(int n);
@@ -73,5 +77,14 @@ int Eng_StartHeadless(const eng_headless_t *h); /* returns 1 when the game runs 
 int Eng_RunFrame(void);      /* one frame; returns 0 once the loop has ended */
 void Eng_StopHeadless(void); /* unload the module, release what start-up made */
 int Eng_Quit(void);          /* the quit flag */
+/* Queue an input event for the next frame's pump step (headless). */
+void Eng_PostEvent(int type, int a, int b);
+
+/* The window title: fmt's first "%s" replaced by version, "%%" by "%";
+ * nothing else in fmt is interpreted. */
+void Eng_FormatTitle(char *out, size_t size, const char *fmt, const char *version);
+
+/* -convert: converts the scene, exits 0 either way. */
+int Eng_Convert(const char *scene);
 
 #endif

@@ -43,3 +43,25 @@ std::string TestmodDir();  /* where the test game modules are built */
 } // namespace gk
 
 #endif
+
+namespace gk {
+
+/* A program started in the background with its output going to files. */
+struct Proc {
+    int pid = -1;
+    std::string outpath, errpath;
+};
+
+Proc StartProcess(const std::vector<std::string> &argv, const std::string &dir,
+                  const std::vector<std::string> &env, const std::string &outdir);
+/* Waits up to timeout_s seconds (then kills it) and collects its output. */
+ProcResult WaitProcess(Proc &p, int timeout_s);
+bool ProcessRunning(const Proc &p);
+
+/* X11 helpers for tests that drive a real engine window. */
+unsigned long X11_FindWindowOfPid(int pid, int timeout_ms);
+bool X11_SendCloseRequest(unsigned long window);
+/* Runs xdotool with the given arguments; true when it exited 0. */
+bool Xdotool(const std::vector<std::string> &args);
+
+} // namespace gk

@@ -1,0 +1,38 @@
+/*
+ * vid.h -- the display: probing the desktop and its modes, creating the
+ * window with its OpenGL context (windowed or full screen), presenting
+ * frames, and restoring the display, gamma and cursor at exit.
+ */
+#ifndef VID_H
+#define VID_H
+
+typedef struct {
+    int width;
+    int height;
+    int bpp;
+} vidmode_t;
+
+/* Desktop size and depth and the mode list; stage 1.  Returns 1 when the
+ * display could be opened. */
+int Vid_Probe(void);
+int Vid_NumModes(void);
+const vidmode_t *Vid_Mode(int i);
+void Vid_Desktop(int *width, int *height, int *bpp);
+
+/* Window and context; 1, or 0 with Vid_ErrorText set (or NULL when another
+ * engine window already exists). */
+int Vid_Create(const char *title, int width, int height, int bpp, int fullscreen);
+void Vid_SetSwapInterval(int n);
+/* Present the back buffer; 0 after a failure (the loop then ends). */
+int Vid_Present(void);
+/* Release the context and the window, restore mode, gamma and cursor. */
+void Vid_Shutdown(void);
+/* Free the mode list and shut down. */
+void Vid_Restore(void);
+const char *Vid_ErrorText(void);
+int Vid_IsFullscreen(void);
+
+/* The platform window handle (an SDL_Window*), or NULL. */
+void *Vid_Window(void);
+
+#endif

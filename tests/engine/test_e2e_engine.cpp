@@ -1,0 +1,187 @@
+/*
+ * The real vexengine program against the recording test module: exit
+ * statuses and standard output of the tool modes and failures, and a real
+ * window on the X server receiving keys, buttons, the wheel and mouse
+ * motion through the display, then a close request.
+ */
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "gk_support.h"
+
+namespace {
+
+class Engine : public ::testing::Test {
+protected:
+    gk::TempDir dir;
+    std::string exe = gk::DistDir() + "/vexengine";
+
+    void UseModule(const std::string &variant)
+    {
+        gk::MakeDirs(dir / "data");
+        std::filesystem::remove(dir / "data/game.dll");
+        std::filesystem::create_symlink(gk::TestmodDir() + "/" + variant + "/game.dll",
+                                        dir / "data/game.dll");
+    }
+    gk::ProcResult Run(const std::vector<std::string> &args,
+                       std::vector<std::string> env = {})
+    {
+        std::vector<std::string> argv = {exe};
+        argv.insert(argv.end(), args.begin(), args.end());
+        env.push_back("TESTMOD_LOG=" + (dir / "calls.log"));
+        return gk::RunProcess(argv, dir.path, env, 60);
+    }
+    std::string Calls()
+    {
+        std::string s;
+        gk::ReadFile(dir / "calls.log", &s);
+        return s;
+    }
+};
+
+TEST_F(Engine, NoGameDirectoryEndsWithStatusOneAndNoOutput)
+{
+    gk::ProcResult r = Run({"-width", "640"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(Engine, UnknownSwitchIsNamedInUpperCase)
+{
+    gk::ProcResult r = Run({"-game", "data", "-warp", "9"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Unknown command line switch : -WARP\n");
+}
+
+TEST_F(Engine, GetVidModesListsModesOfSixteenBitsOrMore)
+{
+    gk::ProcResult r = Run({"-getvidmodes", "-bogus"});
+    EXPECT_EQ(r.status, 0);
+    ASSERT_EQ(r.out.substr(0, 5), "1.05\n");
+    std::string rest = r.out.substr(5);
+    EXPECT_FALSE(rest.empty()) << "Xvfb reports its screen mode";
+    size_t pos = 0;
+    while (pos < rest.size()) {
+        size_t nl = rest.find('\n', pos);
+        ASSERT_NE(nl, std::string::npos);
+        int w = 0, h = 0, b = 0;
+        ASSERT_EQ(sscanf(rest.substr(pos, nl - pos).c_str(), "%d %d %d", &w, &h, &b), 3);
+        EXPECT_GT(w, 0);
+        EXPECT_GT(h, 0);
+        EXPECT_GE(b, 16);
+        pos = nl + 1;
+    }
+}
+
+TEST_F(Engine, ModuleFailuresPrintAiInitFailed)
+{
+    UseModule("recorder");
+    gk::ProcResult r = Run({"-game", "data"}, {"TESTMOD_INIT=1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "aiInit() failed!\n");
+    EXPECT_EQ(Calls(), "import 0 0 0 0\nop 0 0 0 0\n");
+
+    UseModule("nomain");
+    r = Run({"-game", "data"});
+    EXPECT_EQ(r.out, "aiInit() failed!\n");
+
+    std::filesystem::remove(dir / "data/game.dll");
+    gk::WriteFile(dir / "data/game.dll", std::string(4096, '\x7f'));
+    r = Run({"-game", "data"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "aiInit() failed!\n");
+}
+
+TEST_F(Engine, ShutdownInTheFirstFrameWithLevelAndInversion)
+{
+    UseModule("recorder");
+    gk::ProcResult r = Run({"-game", "data", "-map", "3", "-mouseinv"}, {"TESTMOD_SHUTDOWN=1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "$$frames 1\n");
+    EXPECT_EQ(Calls(), "import 0 0 0 0\nop 0 3 0 0\nop 7 1 0 0\nop 4 0 0 0\n");
+}
+
+TEST_F(Engine, QuotedGameDirectoryWithBlank)
+{
+    gk::MakeDirs(dir / "my game");
+    std::filesystem::create_symlink(gk::TestmodDir() + "/recorder/game.dll",
+                                    dir / "my game/game.dll");
+    gk::ProcResult r = Run({"-game", "my game"}, {"TESTMOD_FRAMES=3"});
+    EXPECT_EQ(r.out, "$$frames 3\n");
+}
+
+TEST_F(Engine, OverlongGameDirectoryIsRefused)
+{
+    gk::ProcResult r = Run({"-game", std::string(300, 'd')});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+}
+
+/* Real input through the X server, read back from the module's log. */
+TEST_F(Engine, RealWindowInputAndCloseRequest)
+{
+    UseModule("recorder");
+    gk::Proc p = gk::StartProcess({exe, "-game", "data"}, dir.path,
+                                  {"TESTMOD_LOG=" + (dir / "calls.log")}, dir.path);
+    unsigned long win = gk::X11_FindWindowOfPid(p.pid, 20000);
+    ASSERT_NE(win, 0u) << "engine window did not appear";
+    std::string w = std::to_string(win);
+    usleep(500000);
+    EXPECT_TRUE(gk::Xdotool({"mousemove", "--window", w, "400", "300"}));
+    usleep(300000);
+    EXPECT_TRUE(gk::Xdotool({"key", "--window", w, "b"}));
+    EXPECT_TRUE(gk::Xdotool({"click", "1"}));
+    EXPECT_TRUE(gk::Xdotool({"click", "3"}));
+    EXPECT_TRUE(gk::Xdotool({"click", "5"}));
+    usleep(200000);
+    EXPECT_TRUE(gk::Xdotool({"mousemove_relative", "--", "20", "-8"}));
+    usleep(500000);
+    EXPECT_TRUE(gk::X11_SendCloseRequest(win));
+    gk::ProcResult r = gk::WaitProcess(p, 20);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    std::string calls = Calls();
+    EXPECT_NE(calls.find("op 2 0 66 0\n"), std::string::npos) << calls; /* key B down */
+    EXPECT_NE(calls.find("op 2 2 98 0\n"), std::string::npos);           /* character b */
+    EXPECT_NE(calls.find("op 2 1 66 0\n"), std::string::npos);           /* key B up */
+    EXPECT_NE(calls.find("op 3 3 0 0\nop 3 4 0 0\n"), std::string::npos);
+    EXPECT_NE(calls.find("op 3 5 0 0\nop 3 6 0 0\n"), std::string::npos);
+    EXPECT_NE(calls.find("op 3 8 -100 0\n"), std::string::npos);
+    /* 20 right and 8 up at sensitivity 0.3: each frame's look is the sum of
+     * two frames' motion over 4, so the motion is sent twice in all */
+    size_t from = calls.find("op 3 8 -100 0\n");
+    ASSERT_NE(from, std::string::npos);
+    long sx = 0, sy = 0;
+    for (size_t at = calls.find("op 3 7 ", from); at != std::string::npos;
+         at = calls.find("op 3 7 ", at + 1)) {
+        int x = 0, y = 0;
+        sscanf(calls.c_str() + at, "op 3 7 %d %d", &x, &y);
+        sx += x;
+        sy += y;
+    }
+    EXPECT_NEAR(sx, 3000, 10) << calls;
+    EXPECT_NEAR(sy, 1200, 10);
+    /* the frame of the close request still completes */
+    ASSERT_GE(calls.size(), 11u);
+    EXPECT_EQ(calls.substr(calls.size() - 11), "op 8 0 0 0\n");
+}
+
+TEST_F(Engine, EscapeCharacterReachesTheGame)
+{
+    UseModule("recorder");
+    gk::Proc p = gk::StartProcess({exe, "-game", "data", "-width", "640", "-height", "480"},
+                                  dir.path, {"TESTMOD_LOG=" + (dir / "calls.log")}, dir.path);
+    unsigned long win = gk::X11_FindWindowOfPid(p.pid, 20000);
+    ASSERT_NE(win, 0u);
+    usleep(500000);
+    gk::Xdotool({"key", "--window", std::to_string(win), "Escape"});
+    gk::ProcResult r = gk::WaitProcess(p, 20);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("$$frames"), std::string::npos);
+    EXPECT_NE(Calls().find("op 2 0 141 0\nop 2 2 141 0\n"), std::string::npos);
+}
+
+} // namespace
