@@ -69,5 +69,6 @@ extern "C" intptr_t Game_Main(int opcode, int a, int b, int c);
 #include "g_hud.h"
 #include "g_camera.h"
 #include "g_menu.h"
+#include "g_sound.h"
 
 #endif
