@@ -185,3 +185,53 @@ TEST_F(Engine, EscapeCharacterReachesTheGame)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Engine, WindowIsCentredAtTheRequestedSize)
+{
+    UseModule("recorder");
+    gk::Proc p = gk::StartProcess({exe, "-game", "data"}, dir.path, {}, dir.path);
+    unsigned long win = gk::X11_FindWindowOfPid(p.pid, 20000);
+    ASSERT_NE(win, 0u);
+    usleep(300000);
+    int x = 0, y = 0, w = 0, h = 0;
+    ASSERT_TRUE(gk::X11_WindowGeometry(win, &x, &y, &w, &h));
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(h, 600);
+    EXPECT_EQ(x, (1280 - 800) / 2);
+    EXPECT_EQ(y, (1024 - 600) / 2);
+
+    /* a second engine on the same display is refused before its window */
+    gk::ProcResult second = Run({"-game", "data"}, {"TESTMOD_FRAMES=1"});
+    EXPECT_EQ(second.status, 0);
+    EXPECT_EQ(second.out, "");
+    EXPECT_NE(second.err.find("QZM: "), std::string::npos) << second.err;
+
+    gk::X11_SendCloseRequest(win);
+    EXPECT_EQ(gk::WaitProcess(p, 20).status, 0);
+}
+
+TEST_F(Engine, FullscreenModeNotListedIsRefused)
+{
+    UseModule("recorder");
+    gk::ProcResult r = Run({"-game", "data", "-fullscreen", "-width", "1000", "-height", "700",
+                            "-bpp", "32"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("QZM: Your requested video mode is unavailable."), std::string::npos)
+        << r.err;
+    EXPECT_EQ(Calls(), ""); /* the module is never loaded */
+}
+
+TEST_F(Engine, FullscreenAtTheDesktopModeRuns)
+{
+    UseModule("recorder");
+    gk::ProcResult r = Run({"-game", "data", "-fullscreen", "-width", "1280", "-height", "1024",
+                            "-bpp", "32"},
+                           {"TESTMOD_FRAMES=5"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "$$frames 5\n");
+}
+
+} // namespace

@@ -135,6 +135,21 @@ bool X11_SendCloseRequest(unsigned long window)
     return s != 0;
 }
 
+bool X11_WindowGeometry(unsigned long window, int *x, int *y, int *w, int *h)
+{
+    Display *d = XOpenDisplay(nullptr);
+    if (!d)
+        return false;
+    XWindowAttributes a;
+    Window child;
+    bool ok = XGetWindowAttributes(d, window, &a) &&
+              XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, x, y, &child);
+    *w = a.width;
+    *h = a.height;
+    XCloseDisplay(d);
+    return ok;
+}
+
 bool Xdotool(const std::vector<std::string> &args)
 {
     std::vector<std::string> argv = {"/usr/bin/xdotool"};

@@ -61,6 +61,8 @@ bool ProcessRunning(const Proc &p);
 /* X11 helpers for tests that drive a real engine window. */
 unsigned long X11_FindWindowOfPid(int pid, int timeout_ms);
 bool X11_SendCloseRequest(unsigned long window);
+/* Position on the screen and size of a window's client area. */
+bool X11_WindowGeometry(unsigned long window, int *x, int *y, int *w, int *h);
 /* Runs xdotool with the given arguments; true when it exited 0. */
 bool Xdotool(const std::vector<std::string> &args);
 
