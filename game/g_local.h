@@ -70,5 +70,11 @@ extern "C" intptr_t Game_Main(int opcode, int a, int b, int c);
 #include "g_camera.h"
 #include "g_menu.h"
 #include "g_sound.h"
+#include "g_fx.h"
+#include "g_damage.h"
+#include "g_missile.h"
+#include "g_chicken.h"
+#include "g_targets.h"
+#include "g_space.h"
 
 #endif
