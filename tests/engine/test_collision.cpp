@@ -1,0 +1,368 @@
+/*
+ * Collision files and the pair test: the written layout, broken files, the
+ * builder's boxes and cells, sphere pairs, swept projectiles against
+ * transformed targets, and the grid query cross-checked against testing
+ * every triangle of random triangle soups.
+ */
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "collision.h"
+#include "gk_mesh.h"
+#include "gk_support.h"
+#include "model.h"
+
+namespace {
+
+uint32_t U32(const std::string &s, size_t off)
+{
+    uint32_t v;
+    std::memcpy(&v, s.data() + off, 4);
+    return v;
+}
+
+float F32(const std::string &s, size_t off)
+{
+    float v;
+    std::memcpy(&v, s.data() + off, 4);
+    return v;
+}
+
+/* A wall: two triangles in the plane x = 0, spanning y and z from -1 to 1,
+ * plus a second wall at x = 2 so the box has depth. */
+mdl_mesh_t Walls()
+{
+    return gk::MakeMesh("walls",
+                        {{0, -1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 2, -1, -1, 2, 1, -1, 2, 1, 1, 2, -1, 1}},
+                        {0, 1, 2, 0, 2, 3, 4, 5, 6, 4, 6, 7});
+}
+
+TEST(CollisionFile, BuildWriteReadBack)
+{
+    gk::TempDir tmp;
+    mdl_mesh_t m = Walls();
+    colmodel_t *c = Col_Build(&m, 1);
+    ASSERT_NE(nullptr, c);
+    ASSERT_EQ(1u, c->numframes);
+    const col_box_t *b = &c->frames[0];
+    EXPECT_EQ(3u, b->res);
+    EXPECT_FLOAT_EQ(1.0f, b->centre[0]);
+    EXPECT_FLOAT_EQ(0.0f, b->centre[1]);
+    EXPECT_FLOAT_EQ(1.0f, b->half[0]);
+    EXPECT_FLOAT_EQ(1.0f, b->half[2]);
+    /* cell (a=2, b=0, c=1): index (1*3+0)*3+2 = 11 */
+    EXPECT_FLOAT_EQ(1.0f / 3, b->cells[11].half[0]);
+    EXPECT_FLOAT_EQ(2.0f - 1.0f / 3, b->cells[11].centre[0]);
+    EXPECT_FLOAT_EQ(-1.0f + 1.0f / 3, b->cells[11].centre[1]);
+    EXPECT_FLOAT_EQ(0.0f, b->cells[11].centre[2]);
+    EXPECT_EQ(2u, b->cells[11].numtris); /* both triangles of the far wall */
+    EXPECT_EQ(0u, b->cells[(1 * 3 + 1) * 3 + 1].numtris); /* the middle is empty */
+
+    std::string path = tmp / "w.dbb";
+    ASSERT_EQ(1, Col_WriteFile(path.c_str(), c));
+    std::string bytes;
+    ASSERT_TRUE(gk::ReadFile(path, &bytes));
+    size_t tris = 0;
+    for (int i = 0; i < 27; i++)
+        tris += b->cells[i].numtris;
+    ASSERT_EQ(8 + 32 + 27 * 32 + tris * 36, bytes.size());
+    EXPECT_EQ(1u, U32(bytes, 0));
+    EXPECT_FLOAT_EQ(1.0f, F32(bytes, 8));
+    EXPECT_EQ(3u, U32(bytes, 8 + 24));
+    EXPECT_EQ(2u, U32(bytes, 40 + 11 * 32 + 24));
+    EXPECT_FLOAT_EQ(2.0f - 1.0f / 3, F32(bytes, 40 + 11 * 32));
+
+    colmodel_t *r = Col_ReadFile(path.c_str());
+    ASSERT_NE(nullptr, r);
+    ASSERT_EQ(1u, r->numframes);
+    for (int i = 0; i < 27; i++) {
+        ASSERT_EQ(b->cells[i].numtris, r->frames[0].cells[i].numtris);
+        ASSERT_EQ(0, std::memcmp(b->cells[i].tris, r->frames[0].cells[i].tris, b->cells[i].numtris * 36));
+    }
+    for (size_t n = 0; n < bytes.size(); n += 7) {
+        ASSERT_TRUE(gk::WriteFile(path, bytes.substr(0, n)));
+        EXPECT_EQ(nullptr, Col_ReadFile(path.c_str())) << n;
+    }
+    Col_Free(r);
+    Col_Free(c);
+    Model_FreeMesh(&m);
+}
+
+TEST(CollisionFile, LyingCounts)
+{
+    gk::TempDir tmp;
+    mdl_mesh_t m = Walls();
+    colmodel_t *c = Col_Build(&m, 1);
+    std::string path = tmp / "w.dbb", good;
+    ASSERT_EQ(1, Col_WriteFile(path.c_str(), c));
+    ASSERT_TRUE(gk::ReadFile(path, &good));
+    struct Case { size_t off; uint32_t v; } cases[] = {
+        {0, 0xffffffff}, {0, 2}, {32, 0x10000}, {32, 1625}, {32, 0xffffffff}, {32, 4},
+        {40 + 24, 0x7fffffff}, {40 + 26 * 32 + 24, 1000},
+    };
+    for (const Case &k : cases) {
+        std::string x = good;
+        std::memcpy(&x[k.off], &k.v, 4);
+        ASSERT_TRUE(gk::WriteFile(path, x));
+        EXPECT_EQ(nullptr, Col_ReadFile(path.c_str())) << k.off << " " << k.v;
+    }
+    /* Resolution 0 reads, and queries against it never hit. */
+    std::string x = good.substr(0, 40);
+    uint32_t zero = 0;
+    std::memcpy(&x[32], &zero, 4);
+    ASSERT_TRUE(gk::WriteFile(path, x));
+    colmodel_t *r = Col_ReadFile(path.c_str());
+    ASSERT_NE(nullptr, r);
+    const float s[3] = {-5, 0, 0}, e[3] = {5, 0, 0};
+    EXPECT_EQ(0, Col_SegmentQuery(&r->frames[0], s, e, nullptr));
+    Col_Free(r);
+    Col_Free(c);
+    Model_FreeMesh(&m);
+}
+
+TEST(CollisionBuild, FramesAndShorterMeshes)
+{
+    /* Mesh a has 3 frames, mesh b 1: frames 1 and 2 use b's only frame. */
+    mdl_mesh_t ms[2] = {
+        gk::MakeMesh("a", {{0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 0, 0, 2, 0, 0, 0, 1, 0}, {0, 0, 0, 3, 0, 0, 0, 1, 0}},
+                     {0, 1, 2}),
+        gk::MakeMesh("b", {{0, 0, -1, 0, 0, 1, 0, -1, 0}}, {0, 1, 2}),
+    };
+    colmodel_t *c = Col_Build(ms, 2);
+    ASSERT_EQ(3u, c->numframes);
+    for (int f = 0; f < 3; f++) {
+        EXPECT_FLOAT_EQ((f + 1) / 2.0f, c->frames[f].centre[0]);
+        EXPECT_FLOAT_EQ(0.0f, c->frames[f].centre[1]);
+        EXPECT_FLOAT_EQ(1.0f, c->frames[f].half[2]);
+    }
+    Col_Free(c);
+    Model_FreeMesh(&ms[0]);
+    Model_FreeMesh(&ms[1]);
+}
+
+TEST(CollisionBuild, TriangleThroughACellWithoutCornersOrEdgeCrossings)
+{
+    /* A long thin sliver through the middle cell of a 3x3x3 grid: no corner
+     * inside it and none of its twelve edges pierces the sliver. */
+    mdl_mesh_t m = gk::MakeMesh("s",
+                                {{-3, -3, -3, -2.9f, -3, -3, -3, -2.9f, -3,  /* corner anchors set the box */
+                                  3, 3, 3, 2.9f, 3, 3, 3, 2.9f, 3,
+                                  -3, 0.1f, -2.9f, 3, 0.2f, 2.9f, 3, 0.2f, 2.92f}},
+                                {0, 1, 2, 3, 4, 5, 6, 7, 8});
+    colmodel_t *c = Col_Build(&m, 1);
+    const col_box_t *b = &c->frames[0];
+    EXPECT_GE(b->cells[13].numtris, 1u);
+    Col_Free(c);
+    Model_FreeMesh(&m);
+}
+
+/* ---- pair test ---------------------------------------------------------- */
+
+struct Pair : ::testing::Test {
+    entity_t a, b;
+    model_t target;
+    mdl_mesh_t mesh;
+    void SetUp() override
+    {
+        std::memset(&a, 0, sizeof(a));
+        std::memset(&b, 0, sizeof(b));
+        std::memset(&target, 0, sizeof(target));
+        a.kind = b.kind = ENT_MODEL;
+        a.u.mdl.scale = b.u.mdl.scale = 1;
+        a.u.mdl.radius = b.u.mdl.radius = 1;
+        mesh = Walls();
+        target.collision = Col_Build(&mesh, 1);
+        target.hascollision = 1;
+    }
+    void TearDown() override
+    {
+        Col_Free(target.collision);
+        Model_FreeMesh(&mesh);
+    }
+    void Projectile(entity_t *p, float x0, float y0, float z0, float x1, float y1, float z1)
+    {
+        p->u.mdl.collmode = CM_SWEPT;
+        p->oldorigin[0] = x0;
+        p->oldorigin[1] = y0;
+        p->oldorigin[2] = z0;
+        p->origin[0] = x1;
+        p->origin[1] = y1;
+        p->origin[2] = z1;
+    }
+};
+
+TEST_F(Pair, SpheresAreStrict)
+{
+    b.origin[0] = 2;
+    EXPECT_EQ(0, Col_Collide(&a, &b));
+    b.origin[0] = 1.99f;
+    EXPECT_EQ(1, Col_Collide(&a, &b));
+    b.u.mdl.scale = 0.5f;
+    b.origin[0] = 1.49f;
+    EXPECT_EQ(1, Col_Collide(&b, &a));
+    b.origin[0] = 1.5f;
+    EXPECT_EQ(0, Col_Collide(&b, &a));
+}
+
+TEST_F(Pair, TwoProjectilesNeverCollide)
+{
+    Projectile(&a, 0, 0, 0, 0, 0, 0);
+    Projectile(&b, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(0, Col_Collide(&a, &b));
+}
+
+TEST_F(Pair, ProjectileAgainstMesh)
+{
+    b.u.mdl.model = &target;
+    Projectile(&a, -5, 0.2f, 0.1f, 5, 0.2f, 0.1f);
+    EXPECT_EQ(1, Col_Collide(&a, &b));
+    EXPECT_EQ(1, Col_Collide(&b, &a));
+    Projectile(&a, -5, 0.2f, 0.1f, -0.5f, 0.2f, 0.1f); /* stops short */
+    EXPECT_EQ(0, Col_Collide(&a, &b));
+    Projectile(&a, 1, 0.2f, 0.1f, 1.5f, 0.9f, -0.3f); /* between the walls */
+    EXPECT_EQ(0, Col_Collide(&a, &b));
+    Projectile(&a, -5, 1.5f, 0, 5, 1.5f, 0); /* beside the box on y */
+    EXPECT_EQ(0, Col_Collide(&a, &b));
+    Projectile(&a, 0, 0, 0, 0, 0, 0); /* did not move, from the target's position */
+    EXPECT_EQ(0, Col_Collide(&a, &b));
+    Projectile(&a, 1, 0, 0, 1, 0, 0); /* did not move */
+    EXPECT_EQ(0, Col_Collide(&a, &b));
+    target.collision->numframes = 1;
+    b.u.mdl.frame = 7.5f; /* limited to the last collision frame */
+    Projectile(&a, -5, 0.2f, 0.1f, 5, 0.2f, 0.1f);
+    EXPECT_EQ(1, Col_Collide(&a, &b));
+    b.u.mdl.model = nullptr;
+    EXPECT_EQ(0, Col_Collide(&a, &b));
+    model_t bare;
+    std::memset(&bare, 0, sizeof(bare));
+    b.u.mdl.model = &bare; /* no collision data: never hit */
+    EXPECT_EQ(0, Col_Collide(&a, &b));
+}
+
+TEST_F(Pair, PositionScaleAndYaw)
+{
+    b.u.mdl.model = &target;
+    b.origin[0] = 10;
+    b.origin[2] = -20;
+    b.u.mdl.scale = 2;
+    /* Walls at model x = 0 and 2 become world x = 10 and 14. */
+    Projectile(&a, 11, 0.5f, -20, 13, 0.5f, -20);
+    EXPECT_EQ(0, Col_Collide(&a, &b));
+    Projectile(&a, 13, 0.5f, -20, 15, 0.5f, -20);
+    EXPECT_EQ(1, Col_Collide(&a, &b));
+    /* Yaw 90 turns model +x towards world -z: the walls now cross the z
+     * axis at z = -20 and z = -24, spanning x 8..12. */
+    b.angles[1] = 90;
+    Projectile(&a, 13, 0.5f, -20, 15, 0.5f, -20);
+    EXPECT_EQ(0, Col_Collide(&a, &b));
+    Projectile(&a, 11, 0.5f, -19, 11, 0.5f, -21);
+    EXPECT_EQ(1, Col_Collide(&a, &b));
+    Projectile(&a, 11, 0.5f, -21, 11, 0.5f, -23);
+    EXPECT_EQ(0, Col_Collide(&a, &b));
+}
+
+TEST(SegmentQuery, NearestHitToThePreviousPosition)
+{
+    mdl_mesh_t m = Walls();
+    colmodel_t *c = Col_Build(&m, 1);
+    const col_box_t *b = &c->frames[0];
+    float f = -1;
+    const float s[3] = {5, 0.3f, 0.2f}, e[3] = {-5, 0.3f, 0.2f}; /* moving in -x */
+    ASSERT_EQ(1, Col_SegmentQuery(b, s, e, &f));
+    EXPECT_NEAR(0.3f, f, 1e-5); /* the wall at x = 2 */
+    const float s2[3] = {-5, 0.3f, 0.2f}, e2[3] = {5, 0.3f, 0.2f};
+    ASSERT_EQ(1, Col_SegmentQuery(b, s2, e2, &f));
+    EXPECT_NEAR(0.5f, f, 1e-5); /* the wall at x = 0 */
+    Col_Free(c);
+    Model_FreeMesh(&m);
+}
+
+/* ---- cross-check against every triangle ---------------------------------- */
+
+/* Every triangle with the query's own ray orientation. */
+static int BruteForce(const mdl_mesh_t &m, const col_box_t *box, const float *s, const float *e, float *frac)
+{
+    float d[3] = {e[0] - s[0], e[1] - s[1], e[2] - s[2]};
+    float minh = std::fmin(box->half[0], std::fmin(box->half[1], box->half[2]));
+    int w = 0;
+    float best = -1;
+    for (int k = 0; k < 3; k++) {
+        float score = std::fabs(d[k]) / (box->half[k] / minh);
+        if (score > best) {
+            best = score;
+            w = k;
+        }
+    }
+    bool rev = d[w] < 0;
+    float o[3];
+    for (int k = 0; k < 3; k++) {
+        o[k] = rev ? e[k] : s[k];
+        d[k] = rev ? -d[k] : d[k];
+    }
+    float bestt = rev ? 0.0f : 1.0f;
+    int hit = 0;
+    for (uint32_t t = 0; t < m.numtris; t++) {
+        const float *v0 = &m.frames[0].verts[m.faces[t * 3] * 3];
+        const float *v1 = &m.frames[0].verts[m.faces[t * 3 + 1] * 3];
+        const float *v2 = &m.frames[0].verts[m.faces[t * 3 + 2] * 3];
+        float tt;
+        if (Col_RayTriangle(o, d, v0, v1, v2, &tt) && tt >= 0 && tt <= 1 && (rev ? tt > bestt : tt < bestt)) {
+            bestt = tt;
+            hit = 1;
+        }
+    }
+    *frac = rev ? 1 - bestt : bestt;
+    return hit;
+}
+
+TEST(SegmentQuery, GridAgreesWithEveryTriangle)
+{
+    std::mt19937 rng(77);
+    std::uniform_real_distribution<float> pos(-10, 10), small(-1.5f, 1.5f);
+    int hits = 0, total = 0;
+    for (int soup = 0; soup < 40; soup++) {
+        std::vector<float> verts;
+        std::vector<uint32_t> faces;
+        int ntri = 1 + (int)(rng() % 60);
+        float sx = 1 + (float)(rng() % 4), sy = 1 + (float)(rng() % 4), sz = 0.2f + (float)(rng() % 4);
+        for (int t = 0; t < ntri; t++) {
+            float cx = pos(rng) * sx, cy = pos(rng) * sy, cz = pos(rng) * sz;
+            float big = (rng() % 5 == 0) ? 8.0f : 1.0f; /* some triangles span several cells */
+            for (int k = 0; k < 3; k++) {
+                verts.push_back(cx + small(rng) * big * sx);
+                verts.push_back(cy + small(rng) * big * sy);
+                verts.push_back(cz + small(rng) * big * sz);
+                faces.push_back((uint32_t)(t * 3 + k));
+            }
+        }
+        mdl_mesh_t m = gk::MakeMesh("soup", {verts}, faces);
+        colmodel_t *c = Col_Build(&m, 1);
+        ASSERT_NE(nullptr, c);
+        for (int q = 0; q < 400; q++) {
+            float s[3], e[3];
+            for (int k = 0; k < 3; k++) {
+                float sc = k == 0 ? sx : k == 1 ? sy : sz;
+                s[k] = pos(rng) * sc * 1.3f;
+                e[k] = (q % 3 == 0) ? s[k] + small(rng) * sc * 2 : pos(rng) * sc * 1.3f;
+            }
+            float fg = -1, fb = -1;
+            int g = Col_SegmentQuery(&c->frames[0], s, e, &fg);
+            int b = BruteForce(m, &c->frames[0], s, e, &fb);
+            ASSERT_EQ(b, g) << "soup " << soup << " query " << q;
+            if (b) {
+                ASSERT_EQ(fb, fg) << "soup " << soup << " query " << q;
+                hits++;
+            }
+            total++;
+        }
+        Col_Free(c);
+        Model_FreeMesh(&m);
+    }
+    EXPECT_GT(hits, total / 20); /* the check saw plenty of hits */
+}
+
+} // namespace
