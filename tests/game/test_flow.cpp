@@ -1,0 +1,303 @@
+/*
+ * Game flow: level initialisation through the module's entry points with
+ * its log lines and failures, the state table and state switch, the
+ * action state's level timer, the fade-out with brightness and master
+ * volume, and the end-of-game routine with its one result line on
+ * standard output.  The engine is the stand-in of game_harness.h with a
+ * controlled clock; the level files are real files in a scratch directory.
+ */
+#include <gtest/gtest.h>
+
+#include <limits.h>
+#include <unistd.h>
+
+#include "game_harness.h"
+#include "gk_support.h"
+#include "level_bytes.h"
+
+/* The player's part is linked weakly, as the flow links it, so that this
+ * file builds in a tree where it has not landed yet (the tests then fail
+ * at the missing part instead). */
+void CL_Release(void) __attribute__((weak));
+struct gentity_s *CL_Player(void) __attribute__((weak));
+
+namespace {
+
+using namespace levelbytes;
+
+class Flow : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        harness::Reset();
+        G_SetMasterVolume(1.0f);
+        harness::mastervolumes.clear();
+        ASSERT_TRUE(getcwd(cwd, sizeof(cwd)));
+        ASSERT_TRUE(gk::MakeDirs(dir / "data"));
+        ASSERT_EQ(chdir(dir.path.c_str()), 0);
+    }
+    void TearDown() override
+    {
+        if (chdir(cwd) != 0)
+            ADD_FAILURE() << "chdir back";
+        /* leave nothing behind for the next test */
+        G_RemoveAllAfterCache();
+        G_RemoveCache();
+        Level_FreeAll();
+        if (CL_Release)
+            CL_Release();
+    }
+
+    void WriteLevel(int n, const std::string &body, float duration = 60.0f,
+                    const std::string &sky = "skysphere02")
+    {
+        std::string name = "script" + std::to_string(n) + ".bin";
+        gk::WriteFile(dir / ("data/" + name),
+                      Header(name, "Test", "sounds/bgm.wav", duration, sky) + body);
+    }
+
+    /* Init through the entry point, with the box text and stdout kept. */
+    int Init(int n)
+    {
+        testing::internal::CaptureStderr();
+        testing::internal::CaptureStdout();
+        int r = (int)Game_Main(GOP_INIT, n, 0, 0);
+        out = testing::internal::GetCapturedStdout();
+        box = testing::internal::GetCapturedStderr();
+        return r;
+    }
+
+    /* One engine frame: clock, opcode 4, think pass, purge. */
+    void Frame(float t)
+    {
+        harness::SetTime(t);
+        Game_Main(GOP_FRAME, 0, 0, 0);
+        harness::Think();
+        harness::Purge();
+    }
+
+    std::string FrameOut(float t)
+    {
+        testing::internal::CaptureStdout();
+        Frame(t);
+        return testing::internal::GetCapturedStdout();
+    }
+
+    int CountInUse(int mainclass, int subclass)
+    {
+        int n = 0;
+        for (gentity_t *g = G_NextInUse(nullptr); g; g = G_NextInUse(g))
+            n += g->mainclass == mainclass && g->subclass == subclass;
+        return n;
+    }
+
+    gk::TempDir dir;
+    char cwd[PATH_MAX];
+    std::string out, box;
+};
+
+/* The module's services once per process; the stand-in is reset per test. */
+struct ImportOnce {
+    ImportOnce()
+    {
+        harness::Reset();
+        Game_Import(&harness::gametime, &harness::lastgametime, harness::Spawn,
+                    harness::PendRemove, harness::Printf, harness::Shutdown,
+                    harness::CacheFile, harness::Play, harness::Listener,
+                    harness::SoundVolume, harness::Master, harness::Void, harness::Void,
+                    harness::Void, harness::Void, harness::Str);
+    }
+} import_once;
+
+TEST_F(Flow, InitLoadsCachesAndEntersAction)
+{
+    WriteLevel(1, Spawn(5, 0, "motherchicken"));
+    ASSERT_EQ(Init(1), 0) << harness::log;
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(box, "");
+    EXPECT_TRUE(harness::Logged("* Init_And_Load_Level()\n"
+                                "* Init_And_Load_Level: loading level 'data/script1.bin' ...OK\n"
+                                "*****************************************\n"
+                                "**** caching entities for the engine ****\n"
+                                "* caching non-scriptable entity classes...\n"))
+        << harness::log;
+    EXPECT_TRUE(harness::Logged("OK\n**** entities cached ****\n*************************\n"));
+    EXPECT_EQ(G_CurrentStateId(), GST_ACTION);
+    EXPECT_STREQ(G_CurrentStateName(), "action");
+    EXPECT_EQ(G_PrecachedCount(), 24 + 3);
+    EXPECT_EQ(CountInUse(MC_SCENERY, 31), 1); /* the sky sphere, spawned not cached */
+    ASSERT_NE(G_CameraEntity(), nullptr);
+    EXPECT_EQ((entity_t *)Game_Main(GOP_CAMERA, 0, 0, 0), G_CameraEntity());
+    /* music first, then the sixteen game sounds in their order */
+    ASSERT_GE(harness::cached.size(), 17u);
+    EXPECT_EQ(harness::cached[0], "sounds/bgm.wav");
+    EXPECT_EQ(harness::cached[1], "sounds/kluck.wav");
+    EXPECT_EQ(harness::cached[7], "sounds/shot1.wav");
+    EXPECT_EQ(harness::cached[16], "sounds/rocket.wav");
+    float edge[3] = {0, 0, -692.8f}, beyond[3] = {0, 0, -692.9f};
+    EXPECT_TRUE(G_InsideWorld(edge));
+    EXPECT_FALSE(G_InsideWorld(beyond));
+    /* a second opcode 0 only warns */
+    harness::log.clear();
+    EXPECT_EQ(Init(1), 0);
+    EXPECT_EQ(harness::log, "* Init_And_Load_Level()\n"
+                            "# Init_And_Load_Level: WARNING: already initialized\n");
+}
+
+TEST_F(Flow, InitFailuresPrintNothing)
+{
+    EXPECT_EQ(Init(7), 1);
+    EXPECT_EQ(out, "");
+    EXPECT_NE(box.find("Fehler: Kann Datei data/script7.bin nicht oeffnen"), std::string::npos);
+    EXPECT_EQ(G_CurrentStateId(), 0);
+
+    harness::Reset();
+    WriteLevel(2, "", 60, "skysphere09");
+    EXPECT_EQ(Init(2), 1);
+    EXPECT_TRUE(harness::Logged("# Init_And_Load_Level: could not load skysphere 'skysphere09'\n"));
+    EXPECT_EQ(out, "");
+
+    harness::Reset();
+    gk::WriteFile(dir / "data/script3.bin", ""); /* empty file: empty sky sphere name */
+    EXPECT_EQ(Init(3), 1);
+    EXPECT_TRUE(harness::Logged("could not load skysphere ''\n"));
+
+    harness::Reset();
+    WriteLevel(4, "");
+    harness::failspawns = 1;
+    EXPECT_EQ(Init(4), 1);
+    EXPECT_TRUE(harness::Logged("# _CacheClasses: could not spawn 'player_client'\n"));
+    EXPECT_EQ(G_CurrentStateId(), 0);
+}
+
+TEST_F(Flow, StateTableAndSwitch)
+{
+    G_ResetStates();
+    EXPECT_EQ(G_CurrentStateId(), GST_TITLESCREEN);
+    EXPECT_EQ(G_GetNextStateAfterFade(), 0);
+    g_framehandler(nullptr); /* every slot is callable */
+    g_charhandler(KEY_ESCAPE, 0);
+    g_pointerhandler(IE_LBUTTONDOWN, 0, 0);
+    const char *names[] = {"titlescreen", "action", "fadein", "fadeout",
+                           "intermission", "pause", "gameover"};
+    for (int id : {1, 5, 7}) {
+        G_SetState(id);
+        EXPECT_EQ(G_CurrentStateId(), id);
+        EXPECT_STREQ(G_CurrentStateName(), names[id - 1]);
+    }
+    G_SetState(0);
+    G_SetState(8);
+    G_SetState(-1);
+    EXPECT_EQ(G_CurrentStateId(), GST_GAMEOVER);
+    G_SetFadeLevel(1.5f);
+    G_SetFadeLevel(-0.1f);
+    EXPECT_FLOAT_EQ(G_GetFadeLevel(), 1.0f);
+    G_SetFadeLevel(0.0f);
+    EXPECT_FLOAT_EQ(G_GetFadeLevel(), 0.0f);
+    G_SetFadeLevel(1.0f);
+}
+
+TEST_F(Flow, LevelTimerSchedulesThenFadesOut)
+{
+    WriteLevel(1, Spawn(1, 0.5f, "chicken"), 3.0f);
+    ASSERT_EQ(Init(1), 0) << harness::log;
+    Frame(0.9f);
+    EXPECT_EQ(CountInUse(1, 7), 0);
+    Frame(2.2f);
+    Frame(2.3f);
+    Frame(2.4f);
+    EXPECT_EQ(CountInUse(1, 7), 3);
+    /* time up: this frame neither spawns nor sweeps */
+    Frame(3.0f);
+    EXPECT_EQ(G_CurrentStateId(), GST_FADEOUT);
+    EXPECT_EQ(G_GetNextStateAfterFade(), GST_ACTION);
+    EXPECT_EQ(G_TimerRunning(), 0);
+    EXPECT_EQ(CountInUse(1, 7), 3);
+    /* the fade runs at 0.3 per second of game time */
+    EXPECT_EQ(FrameOut(3.0f + 0.5f / 0.3f), "");
+    EXPECT_NEAR(G_GetFadeLevel(), 0.5f, 1e-4f);
+    EXPECT_NEAR(G_GetMasterVolume(), 0.5f, 1e-4f);
+    ASSERT_FALSE(harness::mastervolumes.empty());
+    EXPECT_NEAR(harness::mastervolumes.back(), 0.5f, 1e-4f);
+    for (gentity_t *g = G_NextInUse(nullptr); g; g = G_NextInUse(g))
+        EXPECT_NEAR(g->ent->brightness, 0.5f, 1e-4f) << g->classname;
+    /* Escape does nothing during the fade; pointer input still works */
+    Game_Main(GOP_KEY, IE_CHAR, KEY_ESCAPE, 0);
+    EXPECT_EQ(G_CurrentStateId(), GST_FADEOUT);
+    /* completion prints the score once and stops the engine */
+    EXPECT_EQ(FrameOut(3.0f + 1.2f / 0.3f), "$$score 0\n");
+    EXPECT_EQ(harness::shutdowns, 1);
+    EXPECT_EQ(Level_Count(), 0);
+    EXPECT_EQ(G_PrecachedCount(), 0);
+    EXPECT_EQ(FrameOut(10.0f), "");
+    EXPECT_EQ(harness::shutdowns, 1);
+}
+
+TEST_F(Flow, DurationZeroFadesAtTheFirstFrame)
+{
+    WriteLevel(1, Spawn(0, 0, "chicken"), 0.0f);
+    ASSERT_EQ(Init(1), 0);
+    Frame(0.0f);
+    EXPECT_EQ(G_CurrentStateId(), GST_FADEOUT);
+    EXPECT_EQ(CountInUse(1, 7), 0);
+}
+
+TEST_F(Flow, EscapePausesAndTheTimerStandsStill)
+{
+    WriteLevel(1, "", 60.0f);
+    ASSERT_EQ(Init(1), 0);
+    Frame(1.0f);
+    Game_Main(GOP_KEY, IE_KEYDOWN, KEY_ESCAPE, 0); /* key events are ignored */
+    EXPECT_EQ(G_CurrentStateId(), GST_ACTION);
+    Game_Main(GOP_KEY, IE_CHAR, 'x', 0);
+    EXPECT_EQ(G_CurrentStateId(), GST_ACTION);
+    Game_Main(GOP_KEY, IE_CHAR, KEY_ESCAPE, 0);
+    EXPECT_EQ(G_CurrentStateId(), GST_PAUSE);
+    Game_Main(GOP_KEY, IE_CHAR, KEY_ESCAPE, 0);
+    EXPECT_EQ(G_CurrentStateId(), GST_ACTION);
+    /* a return from pause keeps the start time */
+    EXPECT_FLOAT_EQ(G_TimerStart(), 0.0f);
+    EXPECT_EQ(G_TimerRunning(), 1);
+}
+
+class EndGame : public Flow {};
+
+TEST_F(EndGame, EachCodePrintsItsLine)
+{
+    struct {
+        int code;
+        const char *line;
+    } cases[] = {{END_ABORT, "$$abort\n"}, {END_FAILURE, "$$failure\n"}, {5, ""},
+                 {END_TIMEUP, "$$score 0\n"}};
+    for (auto &c : cases) {
+        G_ResetFlow();
+        harness::shutdowns = 0;
+        testing::internal::CaptureStdout();
+        G_EndGame(c.code);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.line) << c.code;
+        EXPECT_EQ(harness::shutdowns, 1);
+        /* only once */
+        testing::internal::CaptureStdout();
+        G_EndGame(c.code);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(harness::shutdowns, 1);
+    }
+}
+
+TEST_F(EndGame, ScoreIsTakenBeforeTheRelease)
+{
+    WriteLevel(1, "", 60.0f);
+    ASSERT_EQ(Init(1), 0);
+    gentity_t *p = CL_Player ? CL_Player() : nullptr;
+    ASSERT_NE(p, nullptr);
+    p->score = 1234;
+    testing::internal::CaptureStdout();
+    G_EndGame(END_TIMEUP);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "$$score 1234\n");
+    EXPECT_EQ(G_CameraEntity(), nullptr);
+    /* everything after the cache and the cache itself are removed */
+    for (int i = 0; i < GENT_MAX; i++)
+        EXPECT_NE(g_entities[i].state, GS_INUSE) << i;
+}
+
+} // namespace
