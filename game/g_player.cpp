@@ -12,39 +12,13 @@
 #include <math.h>
 #include <string.h>
 
-/* Launch routines and the score number live with the missiles and effects;
- * a module built without them fires and scores silently. */
-#define CL_WEAK __attribute__((weak))
-void FirePlasma(const float *start, const float *dir, gentity_t *shooter) CL_WEAK;
-void FireGlibber(const float *start, const float *dir, gentity_t *shooter) CL_WEAK;
-void FireHomingCapsule(const float *start, const float *dir, gentity_t *shooter) CL_WEAK;
-void FX_ScorePopup(const float *point, int points, float size, const float *colour) CL_WEAK;
-
 client_t cl_client;
 
-static void CL_LaunchPlasma(const float *s, const float *d, gentity_t *g)
-{
-    if (FirePlasma)
-        FirePlasma(s, d, g);
-}
-
-static void CL_LaunchGlibber(const float *s, const float *d, gentity_t *g)
-{
-    if (FireGlibber)
-        FireGlibber(s, d, g);
-}
-
-static void CL_LaunchHoming(const float *s, const float *d, gentity_t *g)
-{
-    if (FireHomingCapsule)
-        FireHomingCapsule(s, d, g);
-}
-
 static const weapon_t cl_weapons[WEAPON_COUNT] = {
-    {0.1f, "missile_plasma", "sounds/shot1.wav", {{-7, -5, 30}, {7, -5, 30}}, CL_LaunchPlasma},
-    {0.5f, "missile_glibber", "sounds/shot2.wav", {{-7, -5, 35}, {7, -5, 35}}, CL_LaunchGlibber},
+    {0.1f, "missile_plasma", "sounds/shot1.wav", {{-7, -5, 30}, {7, -5, 30}}, FirePlasma},
+    {0.5f, "missile_glibber", "sounds/shot2.wav", {{-7, -5, 35}, {7, -5, 35}}, FireGlibber},
     {0.75f, "missile_homingcapsule", "sounds/shot3a.wav", {{-7, -5, 30}, {7, -5, 30}},
-     CL_LaunchHoming},
+     FireHomingCapsule},
 };
 
 static const points_t cl_points[] = {
@@ -376,7 +350,7 @@ void CL_ScoreKill(gentity_t *player, gentity_t *victim)
             CL_StartBonusWeapon(player);
         }
     }
-    if (row && FX_ScorePopup) {
+    if (row) {
         float to[3], at[3];
         Vec_Scale(player->ent->origin, 1.0f, at);
         Vec_Sub(at, victim->ent->origin, to);
