@@ -83,15 +83,14 @@ static int Ent_SetupText(entity_t *e, const char *path)
     snprintf(local, sizeof(local), "%s_%d", path, com_countrycode);
     f = Font_Get(local);
     if (!f) {
+        /* the attempt first, so that the cache's own messages do not split
+         * this line */
+        f = Font_Get(path);
         Com_Printf("entity: (info) font %s missed, ", local);
         Com_Printf("fallback to %s ... ", path);
-        f = Font_Get(path);
-        if (!f) {
-            Com_Printf("failed");
-            Com_Printf("\n");
+        Com_Printf("%s\n", f ? "ok" : "failed");
+        if (!f)
             return 0;
-        }
-        Com_Printf("ok\n");
     }
     e->u.txt.font = f;
     return 1;

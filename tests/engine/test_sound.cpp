@@ -1,0 +1,502 @@
+/*
+ * test_sound.cpp -- the sound system against OpenAL Soft's null backend
+ * with real WAV files: the header reader and its acceptance rules, the
+ * sample cache and its limits, the source pool carried by sound entities,
+ * playing until the source really stops, volumes, pause/resume and the
+ * listener.  One test plays through the wave-file backend in a child
+ * process and checks that the written output is not silent.
+ */
+#include <AL/al.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "entity.h"
+#include "gk_support.h"
+#include "sound.h"
+#include "wavwriter.h"
+
+namespace {
+
+/* The engine log goes to standard error, where the tests read it. */
+struct LogOn {
+    LogOn() { setenv("VEX_LOG", "1", 1); }
+} log_on;
+
+std::string Logged(const std::function<void()> &fn)
+{
+    testing::internal::CaptureStderr();
+    fn();
+    return testing::internal::GetCapturedStderr();
+}
+
+gk::WavSpec Mono16()
+{
+    return gk::WavSpec();
+}
+
+/* Waits (at most a generous deadline) until the source leaves playing. */
+int WaitWhilePlaying(uint32_t src, double limit_s = 10.0)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(limit_s);
+    int st;
+    while ((st = AL_GetSourceState(src)) == SFX_STATE_PLAYING &&
+           std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return st;
+}
+
+class Sound : public testing::Test {
+protected:
+    static gk::TempDir *dir;
+    static std::string oldcwd;
+
+    static void SetUpTestSuite()
+    {
+        char buf[4096];
+        oldcwd = getcwd(buf, sizeof(buf)) ? buf : ".";
+        dir = new gk::TempDir();
+        ASSERT_EQ(0, chdir(dir->path.c_str()));
+        gk::MakeDirs("sounds");
+        gk::WavSpec s = Mono16();
+        /* 0.1 s tone and a long one (2 s) */
+        ASSERT_TRUE(gk::WriteWav("sounds/short.wav", s, gk::WavTone(s, 2205)));
+        ASSERT_TRUE(gk::WriteWav("sounds/long.wav", s, gk::WavTone(s, 44100)));
+    }
+    static void TearDownTestSuite()
+    {
+        Ent_Reset();
+        SFX_Shutdown();
+        (void)!chdir(oldcwd.c_str());
+        delete dir;
+    }
+    void SetUp() override
+    {
+        ASSERT_EQ(1, SFX_Init()) << "null backend expected (ALSOFT_DRIVERS=null)";
+        Ent_Reset();
+    }
+    void TearDown() override
+    {
+        Ent_Reset();
+    }
+    /* Caches name once per process run of the suite. */
+    static int Cached(const char *name)
+    {
+        int i = SFX_FindSample(name);
+        return i >= 0 ? i : SFX_CacheFile(name);
+    }
+};
+gk::TempDir *Sound::dir;
+std::string Sound::oldcwd;
+
+/* ---- header reader ------------------------------------------------------- */
+
+TEST(WavHeader, FieldsAndAcceptanceRules)
+{
+    gk::WavSpec s;
+    s.channels = 2;
+    s.rate = 11025;
+    s.bits = 8;
+    s.chunkid = "XXXX";
+    s.dataid = "junk";
+    std::string b = gk::WavBytes(s, std::string(100, '\x80'));
+    wavheader_t h;
+    ASSERT_EQ(1, WAV_ParseHeader((const uint8_t *)b.data(), b.size(), &h));
+    EXPECT_EQ(2, h.channels);
+    EXPECT_EQ(11025u, h.samplerate);
+    EXPECT_EQ(8, h.bitspersample);
+    EXPECT_EQ(100u, h.datasize);
+    EXPECT_EQ(0, memcmp(h.chunkid, "XXXX", 4));
+
+    /* one byte short of a header, and a format tag that is not PCM */
+    EXPECT_EQ(0, WAV_ParseHeader((const uint8_t *)b.data(), 43, &h));
+    s.formattag = 3;
+    b = gk::WavBytes(s, "");
+    EXPECT_EQ(0, WAV_ParseHeader((const uint8_t *)b.data(), b.size(), &h));
+
+    FILE *f = fmemopen((void *)b.data(), 20, "rb");
+    EXPECT_EQ(0, WAV_ReadHeader(f, &h));
+    fclose(f);
+}
+
+TEST(WavHeader, DataChecksAgainstWhatFollows)
+{
+    wavheader_t h = {};
+    h.formattag = 1;
+    h.channels = 3;
+    h.datasize = 8;
+    EXPECT_EQ(WAV_BADCHANNELS, WAV_CheckData(&h, 100));
+    h.channels = 0;
+    EXPECT_EQ(WAV_BADCHANNELS, WAV_CheckData(&h, (size_t)-1));
+    h.channels = 2;
+    EXPECT_EQ(WAV_OK, WAV_CheckData(&h, (size_t)-1));
+    EXPECT_EQ(WAV_OK, WAV_CheckData(&h, 8));
+    EXPECT_EQ(WAV_OK, WAV_CheckData(&h, 1000));
+    EXPECT_EQ(WAV_SHORTDATA, WAV_CheckData(&h, 7));
+    h.datasize = 0xFFFFFFFFu;
+    EXPECT_EQ(WAV_SHORTDATA, WAV_CheckData(&h, 1 << 20));
+    /* 8-bit stereo with 6 bytes: as 16-bit stereo the last frame is cut */
+    h.bitspersample = 8;
+    h.datasize = 6;
+    EXPECT_EQ(WAV_BADFRAMES, WAV_CheckData(&h, 6));
+}
+
+/* ---- sample cache ---------------------------------------------------------- */
+
+TEST_F(Sound, CacheAcceptsPcmFilesOfEveryShape)
+{
+    gk::WavSpec s8 = Mono16();
+    s8.bits = 8;
+    ASSERT_TRUE(gk::WriteWav("sounds/m8.wav", s8, gk::WavTone(s8, 1000)));
+    gk::WavSpec st = Mono16();
+    st.channels = 2;
+    ASSERT_TRUE(gk::WriteWav("sounds/st.wav", st, gk::WavTone(st, 1000)));
+    gk::WavSpec ids = Mono16();
+    ids.chunkid = "RIFX";
+    ids.format = "AVI ";
+    ids.fmtid = "xyz ";
+    ids.dataid = "LIST";
+    ASSERT_TRUE(gk::WriteWav("sounds/ids.wav", ids, gk::WavTone(ids, 100)));
+    /* a file longer than its data: the excess is not sample data */
+    ASSERT_TRUE(gk::WriteWav("sounds/tail.wav", Mono16(), std::string(400, '\0'),
+                             std::string(1000, '\x7f')));
+
+    int n = SFX_SampleCount();
+    int i8 = SFX_CacheFile("sounds/m8.wav");
+    int ist = SFX_CacheFile("sounds/st.wav");
+    int iids = SFX_CacheFile("sounds/ids.wav");
+    int itail = SFX_CacheFile("sounds/tail.wav");
+    EXPECT_EQ(n, i8);
+    EXPECT_EQ(n + 1, ist);
+    EXPECT_EQ(n + 2, iids);
+    EXPECT_EQ(n + 3, itail);
+    EXPECT_EQ(n + 4, SFX_SampleCount());
+
+    ALint size = 0, chans = 0, bits = 0;
+    alGetBufferi(SFX_SampleBuffer(i8), AL_SIZE, &size);
+    alGetBufferi(SFX_SampleBuffer(i8), AL_BITS, &bits);
+    EXPECT_EQ(1000, size);          /* 8-bit bytes handed over as 16-bit data */
+    EXPECT_EQ(16, bits);
+    alGetBufferi(SFX_SampleBuffer(ist), AL_CHANNELS, &chans);
+    EXPECT_EQ(2, chans);
+    alGetBufferi(SFX_SampleBuffer(itail), AL_SIZE, &size);
+    EXPECT_EQ(400, size);
+}
+
+TEST_F(Sound, CacheRefusesBrokenFilesAndKeepsTheIndex)
+{
+    gk::WavSpec lie = Mono16();
+    lie.datasize = 100000;
+    ASSERT_TRUE(gk::WriteWav("sounds/lie.wav", lie, std::string(1000, '\0')));
+    gk::WavSpec three = Mono16();
+    three.channels = 3;
+    ASSERT_TRUE(gk::WriteWav("sounds/three.wav", three, std::string(600, '\0')));
+    gk::WavSpec adpcm = Mono16();
+    adpcm.formattag = 2;
+    ASSERT_TRUE(gk::WriteWav("sounds/adpcm.wav", adpcm, std::string(600, '\0')));
+    ASSERT_TRUE(gk::WriteFile("sounds/stub.wav", "RIFF\x10\0\0\0WAVEfmt "));
+    gk::WavSpec odd = Mono16();
+    odd.bits = 8;
+    ASSERT_TRUE(gk::WriteWav("sounds/odd.wav", odd, std::string(601, '\x80')));
+
+    int n = SFX_SampleCount();
+    std::string log = Logged([] {
+        EXPECT_EQ(-1, SFX_CacheFile("sounds/lie.wav"));
+        EXPECT_EQ(-1, SFX_CacheFile("sounds/three.wav"));
+        EXPECT_EQ(-1, SFX_CacheFile("sounds/adpcm.wav"));
+        EXPECT_EQ(-1, SFX_CacheFile("sounds/stub.wav"));
+        EXPECT_EQ(-1, SFX_CacheFile("sounds/missing.wav"));
+        EXPECT_EQ(-1, SFX_CacheFile("sounds/odd.wav"));
+    });
+    EXPECT_NE(std::string::npos, log.find("# SFX_CacheFile: corrupted file 'sounds/lie.wav': "
+                                          "header promised 100000 bytes data, but we only got 1000\n"));
+    EXPECT_NE(std::string::npos, log.find("# SFX_CacheFile: bad no. of channels in .wav: 3\n"));
+    EXPECT_NE(std::string::npos, log.find("# SFX_CacheFile: WAV_ReadHeader() failed (invalid header?)\n"));
+    EXPECT_NE(std::string::npos,
+              log.find("# SFX_CacheFile: could not open 'sounds/missing.wav': No such file or directory\n"));
+    EXPECT_NE(std::string::npos, log.find("corrupted file 'sounds/odd.wav'"));
+    EXPECT_EQ(n, SFX_SampleCount());
+    EXPECT_EQ(-1, SFX_FindSample("sounds/lie.wav"));
+
+    /* the next good file takes the index the failures left free */
+    EXPECT_EQ(n, SFX_CacheFile("sounds/short.wav"));
+}
+
+TEST_F(Sound, DuplicatesAndLongNames)
+{
+    int a = SFX_CacheFile("sounds/short.wav");
+    int b = SFX_CacheFile("sounds/short.wav");
+    ASSERT_GE(a, 0);
+    EXPECT_EQ(a + 1, b);
+    EXPECT_LE(SFX_FindSample("sounds/short.wav"), a);
+    EXPECT_EQ(-1, SFX_FindSample("SOUNDS/SHORT.WAV"));
+
+    std::string longname = "sounds/" + std::string(130, 'n') + ".wav";
+    ASSERT_TRUE(gk::WriteWav(longname, Mono16(), gk::WavTone(Mono16(), 100)));
+    int idx = -1;
+    std::string log = Logged([&] { idx = SFX_CacheFile(longname.c_str()); });
+    ASSERT_GE(idx, 0);
+    EXPECT_NE(std::string::npos, log.find("warning: filename '" + longname + "' too long"));
+    EXPECT_EQ(idx, SFX_FindSample(longname.substr(0, 128).c_str()));
+}
+
+/* ---- the source pool ----------------------------------------------------------- */
+
+TEST_F(Sound, SeventeenthSourceIsRefusedUntilOneIsFreed)
+{
+    ASSERT_GE(Cached("sounds/short.wav"), 0);
+    EXPECT_EQ(nullptr, Ent_Spawn("sounds/never-cached.wav", ENT_SOUND));
+    entity_t *e[16];
+    for (int i = 0; i < 16; i++) {
+        e[i] = Ent_Spawn("sounds/short.wav", ENT_SOUND);
+        ASSERT_NE(nullptr, e[i]);
+        EXPECT_EQ(SFX_PoolEntry(i), e[i]->u.snd.handle);
+    }
+    int live = Ent_LiveCount();
+    EXPECT_EQ(nullptr, Ent_Spawn("sounds/short.wav", ENT_SOUND));
+    EXPECT_EQ(live, Ent_LiveCount());
+
+    Ent_PendRemove(e[5]);
+    Ent_Purge();
+    EXPECT_EQ(0, SFX_PoolEntry(5)->inuse);
+    entity_t *again = Ent_Spawn("sounds/short.wav", ENT_SOUND);
+    ASSERT_NE(nullptr, again);
+    EXPECT_EQ(SFX_PoolEntry(5), again->u.snd.handle);
+}
+
+TEST_F(Sound, PlayedSoundStopsAfterItsDurationAndRemovesItsEntity)
+{
+    ASSERT_GE(Cached("sounds/short.wav"), 0);
+    entity_t *e = Ent_Spawn("sounds/short.wav", ENT_SOUND);
+    ASSERT_NE(nullptr, e);
+    e->origin[0] = 10.0f;
+    e->origin[2] = -5.0f;
+    SFX_PlayByName(e, 0);
+    sound_t *s = e->u.snd.handle;
+    EXPECT_EQ(SFX_STATE_PLAYING, AL_GetSourceState(s->source));
+    ALfloat pos[3];
+    alGetSourcefv(s->source, AL_POSITION, pos);
+    EXPECT_FLOAT_EQ(10.0f, pos[0]);
+    EXPECT_FLOAT_EQ(-5.0f, pos[2]);
+
+    /* while it plays the frame update follows the entity */
+    e->origin[1] = 3.0f;
+    SFX_UpdateEntitySound(e);
+    EXPECT_EQ(ES_ACTIVE, e->state);
+    alGetSourcefv(s->source, AL_POSITION, pos);
+    EXPECT_FLOAT_EQ(3.0f, pos[1]);
+
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(SFX_STATE_STOPPED, WaitWhilePlaying(s->source));
+    /* it really played: not stopped before most of its 0.1 s were over */
+    EXPECT_GE(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 0.05);
+
+    SFX_UpdateEntitySound(e);
+    EXPECT_EQ(ES_PENDREMOVE, e->state);
+    Ent_Purge();
+    EXPECT_EQ(0, s->inuse);
+    EXPECT_EQ(nullptr, e->u.snd.handle);
+}
+
+TEST_F(Sound, UnplayedSoundEntityGoesAtTheNextUpdate)
+{
+    ASSERT_GE(Cached("sounds/short.wav"), 0);
+    entity_t *e = Ent_Spawn("sounds/short.wav", ENT_SOUND);
+    ASSERT_NE(nullptr, e);
+    SFX_UpdateEntitySound(e);
+    EXPECT_EQ(ES_PENDREMOVE, e->state);
+}
+
+TEST_F(Sound, PlayRulesLoopGainAndUnknownNames)
+{
+    ASSERT_GE(Cached("sounds/long.wav"), 0);
+    entity_t *e = Ent_Spawn("sounds/long.wav", ENT_SOUND);
+    ASSERT_NE(nullptr, e);
+    sound_t *s = e->u.snd.handle;
+    ALfloat gain = 0;
+
+    /* a volume before playing does not last: playing resets it */
+    SFX_SetSoundVolume(s, 0.25f);
+    alGetSourcef(s->source, AL_GAIN, &gain);
+    EXPECT_FLOAT_EQ(0.25f, gain);
+    SFX_PlayByName(e, 7);
+    EXPECT_EQ(7, s->loop);
+    ALint looping = 0;
+    alGetSourcei(s->source, AL_LOOPING, &looping);
+    EXPECT_EQ(AL_TRUE, looping);
+    alGetSourcef(s->source, AL_GAIN, &gain);
+    EXPECT_FLOAT_EQ(1.0f, gain);
+    SFX_SetSoundVolume(s, 0.5f);
+    alGetSourcef(s->source, AL_GAIN, &gain);
+    EXPECT_FLOAT_EQ(0.5f, gain);
+
+    SFX_SetMasterVolume(0.3f);
+    alGetListenerf(AL_GAIN, &gain);
+    EXPECT_FLOAT_EQ(0.3f, gain);
+    SFX_SetMasterVolume(1.0f);
+
+    std::string log = Logged([&] {
+        Com_Strncpy(e->name, "sounds/renamed.wav", sizeof(e->name));
+        SFX_PlayByName(e, 0);
+        SFX_SetSoundVolume(NULL, 1.0f);
+        SFX_FreeSound(NULL);
+        SFX_SetSoundVolume((sound_t *)&gain, 1.0f);
+    });
+    EXPECT_NE(std::string::npos, log.find("# SFX_PlayByName: 'sounds/renamed.wav' not in cache\n"));
+    EXPECT_NE(std::string::npos, log.find("# SFX_SetSoundVolume: given sound_t* is NULL\n"));
+    EXPECT_NE(std::string::npos, log.find("# SFX_FreeSound: given sound_t* is NULL\n"));
+    EXPECT_NE(std::string::npos, log.find("# SFX_SetSoundVolume: given sound_t* is not a pool entry"));
+    EXPECT_EQ(7, s->loop);    /* the failed play changed nothing */
+
+    /* destroying the entity stops its source */
+    Ent_PendRemove(e);
+    Ent_Purge();
+    EXPECT_EQ(SFX_STATE_STOPPED, AL_GetSourceState(s->source));
+}
+
+TEST_F(Sound, PauseAndResumeTouchOnlyWhatPlayed)
+{
+    ASSERT_GE(Cached("sounds/long.wav"), 0);
+    entity_t *playing = Ent_Spawn("sounds/long.wav", ENT_SOUND);
+    entity_t *idle = Ent_Spawn("sounds/long.wav", ENT_SOUND);
+    ASSERT_TRUE(playing && idle);
+    SFX_PlayByName(playing, 1);
+    uint32_t ps = playing->u.snd.handle->source, is = idle->u.snd.handle->source;
+    ASSERT_EQ(SFX_STATE_PLAYING, AL_GetSourceState(ps));
+    ASSERT_EQ(SFX_STATE_STOPPED, AL_GetSourceState(is));
+
+    SFX_PauseAll();
+    EXPECT_EQ(SFX_STATE_PAUSED, AL_GetSourceState(ps));
+    EXPECT_EQ(SFX_STATE_STOPPED, AL_GetSourceState(is));
+    /* a paused sound entity survives the frame update */
+    SFX_UpdateEntitySound(playing);
+    EXPECT_EQ(ES_ACTIVE, playing->state);
+
+    SFX_ResumeAll();
+    EXPECT_EQ(SFX_STATE_PLAYING, AL_GetSourceState(ps));
+    EXPECT_EQ(SFX_STATE_STOPPED, AL_GetSourceState(is));
+}
+
+TEST_F(Sound, ListenerFollowsTheEntity)
+{
+    entity_t cam = {};
+    cam.origin[0] = 1.0f;
+    cam.origin[1] = 2.0f;
+    cam.origin[2] = 3.0f;
+    cam.dir[2] = -1.0f;
+    cam.speed = 4.0f;
+    SFX_UpdateListener3D(&cam);
+    ALfloat v[6];
+    alGetListenerfv(AL_POSITION, v);
+    EXPECT_FLOAT_EQ(2.0f, v[1]);
+    alGetListenerfv(AL_VELOCITY, v);
+    EXPECT_FLOAT_EQ(-4.0f, v[2]);
+    alGetListenerfv(AL_ORIENTATION, v);
+    EXPECT_FLOAT_EQ(1.0f, v[2]);     /* at = -direction */
+    EXPECT_FLOAT_EQ(0.0f, v[3]);     /* up = (1,0,0) x direction = (0, 1, 0) */
+    EXPECT_FLOAT_EQ(1.0f, v[4]);
+    EXPECT_FLOAT_EQ(0.0f, v[5]);
+
+    /* looking along x the cross product vanishes; the listener keeps an up */
+    cam.dir[0] = 1.0f;
+    cam.dir[2] = 0.0f;
+    SFX_UpdateListener3D(&cam);
+    alGetListenerfv(AL_ORIENTATION, v);
+    EXPECT_FLOAT_EQ(-1.0f, v[0]);
+    EXPECT_NE(0.0f, v[3] * v[3] + v[4] * v[4] + v[5] * v[5]);
+    EXPECT_EQ(AL_NO_ERROR, alGetError());
+}
+
+/* Fills the cache, then restarts the system. */
+TEST_F(Sound, CacheFullAndRestart)
+{
+    SFX_Shutdown();
+    EXPECT_EQ(0, SFX_Enabled());
+    /* while disabled nothing is cached and nothing talks to OpenAL */
+    EXPECT_EQ(-1, SFX_CacheFile("sounds/short.wav"));
+    SFX_PauseAll();
+    SFX_SetMasterVolume(0.5f);
+    ASSERT_EQ(1, SFX_Init());
+    EXPECT_EQ(0, SFX_SampleCount());
+
+    for (int i = 0; i < SFX_MAX_SAMPLES; i++)
+        ASSERT_EQ(i, SFX_CacheFile("sounds/short.wav"));
+    std::string log = Logged([] { EXPECT_EQ(-1, SFX_CacheFile("sounds/long.wav")); });
+    EXPECT_NE(std::string::npos, log.find("# SFX_CacheFile: sample cache full, 'sounds/long.wav' not cached\n"));
+    EXPECT_EQ(SFX_MAX_SAMPLES, SFX_SampleCount());
+
+    log = Logged([] { SFX_Shutdown(); });
+    EXPECT_NE(std::string::npos, log.find("* SFX_Shutdown\n  deleting buffers...\n"));
+    log = Logged([] { EXPECT_EQ(1, SFX_Init()); });
+    EXPECT_NE(std::string::npos, log.find("* SFX_Init\nVendor:     "));
+    EXPECT_NE(std::string::npos, log.find("Extensions: "));
+}
+
+/* ---- really played: the wave-file backend ---------------------------------------- */
+
+/* Little-endian PCM frames of the "data" chunk of a (possibly extensible) WAV. */
+std::string DataChunk(const std::string &w)
+{
+    size_t p = 12;
+    while (p + 8 <= w.size()) {
+        uint32_t n = (uint8_t)w[p + 4] | ((uint8_t)w[p + 5] << 8) | ((uint8_t)w[p + 6] << 16) |
+                     ((uint32_t)(uint8_t)w[p + 7] << 24);
+        if (w.compare(p, 4, "data") == 0)
+            return w.substr(p + 8, std::min<size_t>(n, w.size() - p - 8));
+        p += 8 + n + (n & 1);
+    }
+    return "";
+}
+
+TEST(SoundOutput, ChildPlaysATone)
+{
+    if (!getenv("GK_SOUND_CHILD"))
+        GTEST_SKIP() << "runs inside the wave-file test";
+    ASSERT_EQ(1, SFX_Init());
+    ASSERT_EQ(0, SFX_CacheFile(getenv("GK_SOUND_CHILD")));
+    entity_t *e = Ent_Spawn(getenv("GK_SOUND_CHILD"), ENT_SOUND);
+    ASSERT_NE(nullptr, e);
+    e->origin[2] = -10.0f;   /* in front of the listener, inside the reference distance */
+    SFX_PlayByName(e, 0);
+    EXPECT_EQ(SFX_STATE_STOPPED, WaitWhilePlaying(e->u.snd.handle->source));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Ent_Reset();
+    SFX_Shutdown();
+}
+
+TEST(SoundOutput, WaveBackendWritesTheTone)
+{
+    if (getenv("GK_SOUND_CHILD"))
+        GTEST_SKIP();
+    gk::TempDir d;
+    gk::WavSpec s;
+    ASSERT_TRUE(gk::WriteWav(d / "tone.wav", s, gk::WavTone(s, 4410)));
+    ASSERT_TRUE(gk::WriteFile(d / "alsoft.conf",
+                              "[general]\ndrivers=wave\nsample-type=int16\nchannels=stereo\n"
+                              "frequency=22050\n[wave]\nfile=" + (d / "out.wav") + "\n"));
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
+    ASSERT_GT(n, 0);
+    self[n] = 0;
+    gk::ProcResult r = gk::RunProcess({self, "--gtest_filter=SoundOutput.ChildPlaysATone"}, "",
+                                      {"GK_SOUND_CHILD=" + (d / "tone.wav"), "ALSOFT_DRIVERS=wave",
+                                       "ALSOFT_CONF=" + (d / "alsoft.conf")},
+                                      60);
+    ASSERT_EQ(0, r.status) << r.out << r.err;
+    std::string out;
+    ASSERT_TRUE(gk::ReadFile(d / "out.wav", &out));
+    std::string pcm = DataChunk(out);
+    ASSERT_GT(pcm.size(), 4000u);
+    int peak = 0;
+    for (size_t i = 0; i + 1 < pcm.size(); i += 2) {
+        int v = (int16_t)((uint8_t)pcm[i] | ((uint8_t)pcm[i + 1] << 8));
+        peak = std::max(peak, std::abs(v));
+    }
+    EXPECT_GT(peak, 1000) << "the tone did not reach the output";
+}
+
+} // namespace

@@ -1,0 +1,75 @@
+/*
+ * wavwriter.cpp -- WAV files for the sound tests: the canonical header
+ * written field by field in little-endian order, and simple tone data.
+ */
+#include "wavwriter.h"
+
+#include <cmath>
+
+#include "gk_support.h"
+
+namespace gk {
+
+static void Put32(std::string &s, uint32_t v)
+{
+    for (int i = 0; i < 4; i++)
+        s.push_back((char)((v >> (8 * i)) & 0xff));
+}
+
+static void Put16(std::string &s, uint16_t v)
+{
+    s.push_back((char)(v & 0xff));
+    s.push_back((char)(v >> 8));
+}
+
+static void PutId(std::string &s, const std::string &id)
+{
+    std::string four = id;
+    four.resize(4, ' ');
+    s += four;
+}
+
+std::string WavBytes(const WavSpec &spec, const std::string &data, const std::string &trailing)
+{
+    std::string s;
+    uint32_t size = spec.datasize < 0 ? (uint32_t)data.size() : (uint32_t)spec.datasize;
+    uint16_t align = (uint16_t)(spec.channels * spec.bits / 8);
+
+    PutId(s, spec.chunkid);
+    Put32(s, 36 + size);
+    PutId(s, spec.format);
+    PutId(s, spec.fmtid);
+    Put32(s, 16);
+    Put16(s, spec.formattag);
+    Put16(s, spec.channels);
+    Put32(s, spec.rate);
+    Put32(s, spec.rate * align);
+    Put16(s, align);
+    Put16(s, spec.bits);
+    PutId(s, spec.dataid);
+    Put32(s, size);
+    return s + data + trailing;
+}
+
+std::string WavTone(const WavSpec &spec, uint32_t frames, float hz)
+{
+    std::string d;
+    for (uint32_t i = 0; i < frames; i++) {
+        float v = std::sin(6.2831853f * hz * (float)i / (float)spec.rate) * 0.5f;
+        for (int c = 0; c < spec.channels; c++) {
+            if (spec.bits == 8)
+                d.push_back((char)(uint8_t)(128 + (int)(v * 127.0f)));
+            else
+                Put16(d, (uint16_t)(int16_t)(v * 32767.0f));
+        }
+    }
+    return d;
+}
+
+bool WriteWav(const std::string &path, const WavSpec &spec, const std::string &data,
+              const std::string &trailing)
+{
+    return WriteFile(path, WavBytes(spec, data, trailing));
+}
+
+} // namespace gk

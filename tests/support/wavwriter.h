@@ -1,0 +1,37 @@
+/*
+ * wavwriter.h -- builds canonical 44-byte-header PCM WAV files for the
+ * sound tests, with every header field open to be set to a lie (wrong
+ * chunk ids, a data size larger than the data, odd channel counts).
+ */
+#ifndef WAVWRITER_H
+#define WAVWRITER_H
+
+#include <cstdint>
+#include <string>
+
+namespace gk {
+
+struct WavSpec {
+    uint16_t formattag = 1;
+    uint16_t channels = 1;
+    uint32_t rate = 22050;
+    uint16_t bits = 16;
+    std::string chunkid = "RIFF";
+    std::string format = "WAVE";
+    std::string fmtid = "fmt ";
+    std::string dataid = "data";
+    /* data size written in the header; -1: the real size of the data */
+    int64_t datasize = -1;
+};
+
+/* A sine tone of frames sample frames in the spec's format (8 or 16 bits). */
+std::string WavTone(const WavSpec &spec, uint32_t frames, float hz = 440.0f);
+/* Header followed by data (plus trailing bytes, if any). */
+std::string WavBytes(const WavSpec &spec, const std::string &data,
+                     const std::string &trailing = "");
+bool WriteWav(const std::string &path, const WavSpec &spec, const std::string &data,
+              const std::string &trailing = "");
+
+} // namespace gk
+
+#endif
