@@ -1,0 +1,563 @@
+/*
+ * ase.cpp -- reads exported ASCII scene text into materials and meshes.
+ * The text is a tree of blocks: a line ending in "{" opens one, a line
+ * starting with "}" closes it.  Only material colours and maps, and each
+ * geometry object's name, mesh, animation frames and material reference
+ * are read; every other block is skipped whole.  Scene points (X, Y, Z)
+ * are stored as (X, Z, -Y).  Every count is checked against the arrays it
+ * fills, so a scene that lies about its sizes is refused, not followed.
+ */
+#include "ase.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "common.h"
+
+#define ASE_LINE 512
+
+typedef struct {
+    FILE *f;
+    char line[ASE_LINE];
+    char word[ASE_LINE];
+    int blockopen;
+    int bad;                    /* the scene broke a bound: refuse it */
+    model_t *scene;
+    char objname[MDL_NAMELEN];
+    /* sizes of the arrays allocated so far for the current mesh */
+    uint32_t faces_cap, tfaces_cap, tverts_cap;
+} ase_t;
+
+/* ---- lines and blocks --------------------------------------------------- */
+
+static int ASE_ReadLine(ase_t *a)
+{
+    a->blockopen = 0;
+    if (!fgets(a->line, ASE_LINE - 1, a->f)) {
+        a->line[0] = 0;
+        a->word[0] = 0;
+        return 0;
+    }
+    size_t n = strcspn(a->line, "\r\n");
+    a->line[n] = 0;
+    for (size_t i = 0; i < n; i++)
+        if (a->line[i] == '\t')
+            a->line[i] = ' ';
+    if (n > 0 && a->line[n - 1] == '{') {
+        a->blockopen = 1;
+        a->line[n >= 2 ? n - 2 : 0] = 0;
+    }
+    a->word[0] = 0;
+    sscanf(a->line, "%511s", a->word);
+    return 1;
+}
+
+static void ASE_SkipBlock(ase_t *a)
+{
+    int depth = 1;
+    while (depth > 0 && ASE_ReadLine(a)) {
+        if (a->blockopen)
+            depth++;
+        else if (strcmp(a->word, "}") == 0)
+            depth--;
+    }
+}
+
+/* Position (1-based) of the next listed keyword in this block, or 0 at
+ * the block's end or the end of the file. */
+static int ASE_NextKeyword(ase_t *a, const char *const *list, int count)
+{
+    while (!a->bad && ASE_ReadLine(a)) {
+        if (strcmp(a->word, "}") == 0)
+            return 0;
+        for (int i = 0; i < count; i++)
+            if (strcmp(a->word, list[i]) == 0)
+                return i + 1;
+        if (a->blockopen)
+            ASE_SkipBlock(a);
+    }
+    return 0;
+}
+
+static int ASE_Int(ase_t *a, int *v)
+{
+    char w[ASE_LINE];
+    return sscanf(a->line, "%511s %d", w, v) == 2;
+}
+
+static float ASE_Float(ase_t *a)
+{
+    char w[ASE_LINE];
+    float v = 0;
+    sscanf(a->line, "%511s %f", w, &v);
+    return v;
+}
+
+/* A count of a list: refused when negative or beyond what is taken. */
+static int ASE_Count(ase_t *a, uint32_t *out)
+{
+    int n;
+    if (!ASE_Int(a, &n) || n < 0 || n > ASE_MAX_COUNT)
+        return 0;
+    *out = (uint32_t)n;
+    return 1;
+}
+
+/* ---- materials ---------------------------------------------------------- */
+
+static int ASE_BitmapName(const char *line, char *out)
+{
+    char buf[ASE_LINE];
+    Com_Strncpy(buf, line, sizeof(buf));
+    char *dot = strrchr(buf, '.');
+    if (!dot)
+        return 0;
+    *dot = 0;
+    char *p = strrchr(buf, '"');
+    if (!p)
+        return 0;
+    p++;
+    char *bs = strrchr(p, '\\');
+    if (bs)
+        p = bs + 1;
+    if (strlen(p) >= MDL_NAMELEN)
+        return 0;
+    strcpy(out, p);
+    return 1;
+}
+
+static void ASE_ReadMap(ase_t *a, mdl_map_t *map)
+{
+    static const char *const keys[] = {"*MAP_CLASS", "*MAP_AMOUNT", "*BITMAP", "*MAP_TYPE", "*UVW_U_OFFSET",
+                                       "*UVW_V_OFFSET", "*UVW_U_TILING", "*UVW_V_TILING", "*UVW_ANGLE"};
+    char w[ASE_LINE], cls[ASE_LINE];
+    map->present = 0;
+    for (int k; (k = ASE_NextKeyword(a, keys, 9)) != 0;) {
+        int opened = a->blockopen;
+        switch (k) {
+        case 1:
+            cls[0] = 0;
+            sscanf(a->line, "%511s %511s", w, cls);
+            if (strcmp(cls, "\"Bitmap\"") != 0) {
+                ASE_SkipBlock(a);
+                return;
+            }
+            map->present = 1;
+            break;
+        case 2: map->amount = ASE_Float(a); break;
+        case 3:
+            if (!ASE_BitmapName(a->line, map->name))
+                a->bad = 1;
+            break;
+        case 4: break;
+        case 5: map->uoffset = ASE_Float(a); break;
+        case 6: map->voffset = ASE_Float(a); break;
+        case 7: map->utiling = ASE_Float(a); break;
+        case 8: map->vtiling = ASE_Float(a); break;
+        case 9: map->angle = ASE_Float(a); break;
+        }
+        if (opened)
+            ASE_SkipBlock(a);
+    }
+}
+
+static void ASE_Colour(ase_t *a, float *c)
+{
+    char w[ASE_LINE];
+    sscanf(a->line, "%511s %f %f %f", w, &c[0], &c[1], &c[2]);
+}
+
+static void ASE_ReadMaterial(ase_t *a, mdl_material_t *m)
+{
+    static const char *const keys[] = {"*MATERIAL_AMBIENT", "*MATERIAL_DIFFUSE", "*MATERIAL_SPECULAR",
+                                       "*MATERIAL_SHINE", "*MATERIAL_SHINESTRENGTH", "*MATERIAL_TRANSPARENCY",
+                                       "*NUMSUBMTLS", "*SUBMATERIAL", "*MAP_DIFFUSE", "*MAP_BUMP",
+                                       "*MAP_REFLECT"};
+    memset(m, 0, sizeof(*m));
+    for (int k; (k = ASE_NextKeyword(a, keys, 11)) != 0;) {
+        int opened = a->blockopen;
+        switch (k) {
+        case 1: ASE_Colour(a, m->ambient); break;
+        case 2: ASE_Colour(a, m->diffuse); break;
+        case 3: ASE_Colour(a, m->specular); break;
+        case 6: m->transparency = ASE_Float(a); break;
+        case 9: ASE_ReadMap(a, &m->diffusemap); opened = 0; break;
+        case 10: ASE_ReadMap(a, &m->bumpmap); opened = 0; break;
+        case 11: ASE_ReadMap(a, &m->reflectmap); opened = 0; break;
+        default: break;
+        }
+        if (opened)
+            ASE_SkipBlock(a);
+    }
+}
+
+static void ASE_ReadMaterialList(ase_t *a)
+{
+    static const char *const keys[] = {"*MATERIAL_COUNT", "*MATERIAL"};
+    model_t *s = a->scene;
+    for (int k; (k = ASE_NextKeyword(a, keys, 2)) != 0;) {
+        int n;
+        if (!ASE_Int(a, &n)) {
+            a->bad = 1;
+        } else if (k == 1) {
+            if (n < 0 || n > ASE_MAX_MATERIALS) {
+                a->bad = 1;
+                break;
+            }
+            free(s->materials);
+            s->materials = (mdl_material_t *)calloc((size_t)n + 1, sizeof(mdl_material_t));
+            s->nummaterials = (uint32_t)n;
+            if (!s->materials)
+                a->bad = 1;
+        } else if (n < 0 || (uint32_t)n >= s->nummaterials || !a->blockopen) {
+            a->bad = 1;
+        } else {
+            ASE_ReadMaterial(a, &s->materials[n]);
+        }
+    }
+}
+
+/* ---- meshes ------------------------------------------------------------- */
+
+static void ASE_Point(float x, float y, float z, float *out)
+{
+    out[0] = x;
+    out[1] = z;
+    out[2] = -y;
+}
+
+/* Reads count list lines with fn, then the closing line. */
+static int ASE_VertexList(ase_t *a, mdl_mesh_t *m, mdl_frame_t *fr)
+{
+    char w[ASE_LINE];
+    if (!fr->verts && m->numverts)
+        return 0;
+    for (uint32_t i = 0; i < m->numverts; i++) {
+        int idx;
+        float x, y, z;
+        if (!ASE_ReadLine(a) || sscanf(a->line, "%511s %d %f %f %f", w, &idx, &x, &y, &z) != 5)
+            return 0;
+        ASE_Point(x, y, z, &fr->verts[(size_t)i * 3]);
+    }
+    ASE_ReadLine(a);
+    return 1;
+}
+
+static int ASE_FaceList(ase_t *a, mdl_mesh_t *m)
+{
+    char w[4][ASE_LINE];
+    if (m->numtris > a->faces_cap)
+        return 0;
+    for (uint32_t i = 0; i < m->numtris; i++) {
+        int v[3];
+        if (!ASE_ReadLine(a) ||
+            sscanf(a->line, "%511s %511s %511s %d %511s %d %511s %d", w[0], w[1], w[2], &v[0], w[3], &v[1], w[3],
+                   &v[2]) != 8)
+            return 0;
+        for (int k = 0; k < 3; k++)
+            m->faces[(size_t)i * 3 + k] = (uint32_t)v[k];
+    }
+    ASE_ReadLine(a);
+    return 1;
+}
+
+static int ASE_TVertList(ase_t *a, mdl_mesh_t *m)
+{
+    char w[ASE_LINE];
+    if (m->numtverts > a->tverts_cap)
+        return 0;
+    for (uint32_t i = 0; i < m->numtverts; i++) {
+        int idx;
+        if (!ASE_ReadLine(a) ||
+            sscanf(a->line, "%511s %d %f %f", w, &idx, &m->tverts[(size_t)i * 2], &m->tverts[(size_t)i * 2 + 1]) != 4)
+            return 0;
+    }
+    ASE_ReadLine(a);
+    return 1;
+}
+
+static int ASE_TFaceList(ase_t *a, mdl_mesh_t *m)
+{
+    char w[ASE_LINE];
+    if (m->numtris > a->tfaces_cap)
+        return 0;
+    for (uint32_t i = 0; i < m->numtris; i++) {
+        int idx, v[3];
+        if (!ASE_ReadLine(a) || sscanf(a->line, "%511s %d %d %d %d", w, &idx, &v[0], &v[1], &v[2]) != 5)
+            return 0;
+        for (int k = 0; k < 3; k++)
+            m->tfaces[(size_t)i * 3 + k] = (uint32_t)v[k];
+    }
+    ASE_ReadLine(a);
+    return 1;
+}
+
+static int ASE_Normals(ase_t *a, mdl_mesh_t *m, mdl_frame_t *fr)
+{
+    char w[ASE_LINE];
+    free(fr->normals);
+    fr->normals = (float *)calloc((size_t)m->numtris * 9 + 1, sizeof(float));
+    if (!fr->normals)
+        return 0;
+    for (size_t c = 0; c < (size_t)m->numtris * 3; c++) {
+        int idx;
+        float x, y, z;
+        if (c % 3 == 0 && !ASE_ReadLine(a))
+            return 0;
+        if (!ASE_ReadLine(a) || sscanf(a->line, "%511s %d %f %f %f", w, &idx, &x, &y, &z) != 5)
+            return 0;
+        float *n = &fr->normals[c * 3];
+        ASE_Point(x, y, z, n);
+        float len = sqrtf(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        if (len > 0.0f)
+            for (int k = 0; k < 3; k++)
+                n[k] /= len;
+    }
+    ASE_ReadLine(a);
+    return 1;
+}
+
+static mdl_frame_t *ASE_AddFrame(mdl_mesh_t *m, int time)
+{
+    mdl_frame_t *fr = (mdl_frame_t *)realloc(m->frames, ((size_t)m->numframes + 1) * sizeof(mdl_frame_t));
+    if (!fr)
+        return NULL;
+    m->frames = fr;
+    fr = &m->frames[m->numframes++];
+    memset(fr, 0, sizeof(*fr));
+    fr->time = time;
+    return fr;
+}
+
+/* Allocates a list of n elements of size bytes, replacing the old one. */
+static int ASE_Alloc(void **p, uint32_t *cap, uint32_t n, size_t size)
+{
+    free(*p);
+    *p = calloc((size_t)n + 1, size);
+    *cap = *p ? n : 0;
+    return *p != NULL;
+}
+
+/* A new triangle count in the first frame: its normals no longer fit. */
+static void ASE_TrisChanged(mdl_mesh_t *m, uint32_t n)
+{
+    if (n != m->numtris) {
+        free(m->frames[0].normals);
+        m->frames[0].normals = NULL;
+    }
+    m->numtris = n;
+}
+
+/* Every list must have exactly the size its count gives. */
+static int ASE_SizesAgree(const ase_t *a, const mdl_mesh_t *m)
+{
+    if (m->numtris && (!m->faces || a->faces_cap != m->numtris))
+        return 0;
+    if (m->tfaces && a->tfaces_cap != m->numtris)
+        return 0;
+    return !m->tverts || a->tverts_cap == m->numtverts;
+}
+
+/* One count keyword (2 to 5): 0 when it differs from the first frame's or
+ * cannot be taken. */
+static int ASE_MeshCount(ase_t *a, mdl_mesh_t *m, mdl_frame_t *fr, int k)
+{
+    uint32_t n, dummy;
+    if (!ASE_Count(a, &n))
+        return 0;
+    const uint32_t *current = k == 2 ? &m->numverts : k == 4 ? &m->numtverts : &m->numtris;
+    if (m->numframes != 1 && n != *current)
+        return 0;
+    switch (k) {
+    case 2:
+        if (!fr)
+            return 0;
+        m->numverts = n;
+        return ASE_Alloc((void **)&fr->verts, &dummy, n, 12);
+    case 3:
+        if (m->numframes != 1)
+            return 1;
+        ASE_TrisChanged(m, n);
+        return ASE_Alloc((void **)&m->faces, &a->faces_cap, n, 12);
+    case 4:
+        if (m->numframes != 1 || n == 0)
+            return 1;
+        m->numtverts = n;
+        return ASE_Alloc((void **)&m->tverts, &a->tverts_cap, n, 8);
+    default:
+        if (m->numframes != 1 || n == 0)
+            return 1;
+        ASE_TrisChanged(m, n);
+        return ASE_Alloc((void **)&m->tfaces, &a->tfaces_cap, n, 12);
+    }
+}
+
+static int ASE_ReadMesh(ase_t *a, mdl_mesh_t *m)
+{
+    static const char *const keys[] = {"*TIMEVALUE", "*MESH_NUMVERTEX", "*MESH_NUMFACES", "*MESH_NUMTVERTEX",
+                                       "*MESH_NUMTVFACES", "*MESH_VERTEX_LIST", "*MESH_FACE_LIST",
+                                       "*MESH_TVERTLIST", "*MESH_TFACELIST", "*MESH_NORMALS"};
+    mdl_frame_t *fr = NULL;
+    for (int k; (k = ASE_NextKeyword(a, keys, 10)) != 0;) {
+        int ok = 1, opened = a->blockopen, t;
+        if (k == 1) {
+            if (!ASE_Int(a, &t))
+                return 0;
+            if (t == 0 && m->numframes > 0) {
+                ASE_SkipBlock(a);
+                return 1;
+            }
+            ok = (fr = ASE_AddFrame(m, t)) != NULL;
+        } else if (k <= 5) {
+            ok = ASE_MeshCount(a, m, fr, k);
+        } else if (!opened || (!fr && k != 7 && k != 8 && k != 9)) {
+            ok = 0; /* a list must open a block; frame lists need a frame */
+        } else {
+            opened = 0;
+            switch (k) {
+            case 6: ok = ASE_VertexList(a, m, fr); break;
+            case 7: ok = ASE_FaceList(a, m); break;
+            case 8: ok = ASE_TVertList(a, m); break;
+            case 9: ok = ASE_TFaceList(a, m); break;
+            default: ok = ASE_Normals(a, m, fr); break;
+            }
+        }
+        if (!ok)
+            return 0;
+        if (opened)
+            ASE_SkipBlock(a);
+    }
+    return !a->bad && ASE_SizesAgree(a, m);
+}
+
+/* ---- geometry objects ---------------------------------------------------- */
+
+static mdl_mesh_t *ASE_AddMesh(ase_t *a)
+{
+    model_t *s = a->scene;
+    mdl_mesh_t *m = (mdl_mesh_t *)realloc(s->meshes, ((size_t)s->nummeshes + 1) * sizeof(mdl_mesh_t));
+    if (!m)
+        return NULL;
+    s->meshes = m;
+    m = &s->meshes[s->nummeshes++];
+    memset(m, 0, sizeof(*m));
+    m->material = -1;
+    strcpy(m->name, a->objname);
+    a->faces_cap = a->tfaces_cap = a->tverts_cap = 0;
+    return m;
+}
+
+static void ASE_NodeName(ase_t *a)
+{
+    char *first = strchr(a->line, '"'), *last = strrchr(a->line, '"');
+    a->objname[0] = 0;
+    if (!first || last == first)
+        return;
+    size_t n = (size_t)(last - first - 1);
+    if (n >= MDL_NAMELEN) {
+        a->bad = 1;
+        return;
+    }
+    memcpy(a->objname, first + 1, n);
+    a->objname[n] = 0;
+}
+
+static void ASE_ReadAnimation(ase_t *a, mdl_mesh_t *current)
+{
+    static const char *const keys[] = {"*MESH"};
+    int seen = 0;
+    for (int k; (k = ASE_NextKeyword(a, keys, 1)) != 0;) {
+        if (!a->blockopen) {
+            a->bad = 1;
+        } else if (seen++ == 0) {
+            ASE_SkipBlock(a);
+        } else if (!current || !ASE_ReadMesh(a, current)) {
+            a->bad = 1;
+        }
+    }
+}
+
+static void ASE_ReadObject(ase_t *a)
+{
+    static const char *const keys[] = {"*NODE_NAME", "*MESH", "*MESH_ANIMATION", "*MATERIAL_REF"};
+    model_t *s = a->scene;
+    mdl_mesh_t *current = NULL;
+    a->objname[0] = 0;
+    for (int k; (k = ASE_NextKeyword(a, keys, 4)) != 0;) {
+        int n, opened = a->blockopen;
+        if (k == 1) {
+            ASE_NodeName(a);
+        } else if (k == 2 || k == 3) {
+            if (!opened) {
+                a->bad = 1;
+                break;
+            }
+            opened = 0;
+            if (k == 3) {
+                ASE_ReadAnimation(a, current);
+            } else if (!(current = ASE_AddMesh(a)) || !ASE_ReadMesh(a, current)) {
+                a->bad = 1;
+            }
+        } else if (!current || !ASE_Int(a, &n)) {
+            a->bad = 1;
+        } else {
+            current->material = n;
+        }
+        if (opened)
+            ASE_SkipBlock(a);
+    }
+    if (current && current->material == -1 && current == &s->meshes[s->nummeshes - 1]) {
+        Model_FreeMesh(current);
+        s->nummeshes--;
+    }
+}
+
+/* Every mesh must hold what its counts promise before it is used. */
+static int ASE_MeshComplete(const mdl_mesh_t *m)
+{
+    if (m->numframes == 0 || (m->numtris && !m->faces) || (m->numtverts && (!m->tverts || !m->tfaces)))
+        return 0;
+    for (uint32_t f = 0; f < m->numframes; f++)
+        if (m->numverts && !m->frames[f].verts)
+            return 0;
+    for (size_t c = 0; c < (size_t)m->numtris * 3; c++)
+        if (m->faces[c] >= m->numverts || (m->numtverts && m->tfaces[c] >= m->numtverts))
+            return 0;
+    return 1;
+}
+
+int ASE_ReadScene(const char *filename, model_t *scene)
+{
+    static const char *const keys[] = {"*MATERIAL_LIST", "*GEOMOBJECT"};
+    ase_t *a = (ase_t *)calloc(1, sizeof(ase_t));
+    if (!a)
+        return 0;
+    a->f = fopen(filename, "r");
+    scene->materials = NULL;
+    scene->meshes = NULL;
+    scene->nummaterials = scene->nummeshes = 0;
+    if (!a->f) {
+        free(a);
+        return 0;
+    }
+    a->scene = scene;
+    for (int k; (k = ASE_NextKeyword(a, keys, 2)) != 0;) {
+        if (!a->blockopen)
+            continue;
+        if (k == 1)
+            ASE_ReadMaterialList(a);
+        else
+            ASE_ReadObject(a);
+    }
+    for (uint32_t i = 0; !a->bad && i < scene->nummeshes; i++)
+        if (!ASE_MeshComplete(&scene->meshes[i]))
+            a->bad = 1;
+    int ok = !a->bad;
+    fclose(a->f);
+    free(a);
+    if (!ok)
+        Model_FreeArrays(scene);
+    return ok;
+}

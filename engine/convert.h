@@ -1,0 +1,18 @@
+/*
+ * convert.h -- the model converter of the -convert switch: an exported
+ * scene becomes a model file and a collision file beside it.
+ */
+#ifndef CONVERT_H
+#define CONVERT_H
+
+/* Reads the scene, welds its meshes, builds the collision data and writes
+ * <name without its 3-character extension>"dmo" and "dbb", the file name
+ * part lower-cased.  1 when both files were written; nothing is written
+ * when the scene cannot be read. */
+int Conv_ConvertScene(const char *name);
+
+/* The output base for a scene name ("Dir/Hen.ASE" -> "Dir/hen."); 0 when
+ * the name is too short or too long. */
+int Conv_OutputBase(const char *name, char *out, size_t size);
+
+#endif

@@ -1,0 +1,261 @@
+/*
+ * The scene converter end to end: hand-written scenes from tests/data are
+ * converted and the model and collision files checked field by field;
+ * broken scenes must leave no output behind.
+ */
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "ase.h"
+#include "collision.h"
+#include "convert.h"
+#include "gk_support.h"
+#include "model.h"
+
+namespace {
+
+std::string Scene(const std::string &name)
+{
+    std::string s;
+    EXPECT_TRUE(gk::ReadFile(gk::SourceDir() + "/tests/data/" + name, &s)) << name;
+    return s;
+}
+
+uint32_t U32(const std::string &s, size_t off)
+{
+    uint32_t v;
+    std::memcpy(&v, s.data() + off, 4);
+    return v;
+}
+
+float F32(const std::string &s, size_t off)
+{
+    float v;
+    std::memcpy(&v, s.data() + off, 4);
+    return v;
+}
+
+struct ConvertTest : ::testing::Test {
+    gk::TempDir tmp;
+    model_t m;
+    void SetUp() override { std::memset(&m, 0, sizeof(m)); }
+    void TearDown() override { Model_FreeArrays(&m); }
+    /* Writes text as dir/name and converts it. */
+    int Convert(const std::string &text, const std::string &name = "Scene.ASE")
+    {
+        gk::MakeDirs(tmp / "Models");
+        EXPECT_TRUE(gk::WriteFile(tmp / ("Models/" + name), text));
+        return Conv_ConvertScene((tmp / ("Models/" + name)).c_str());
+    }
+    bool Exists(const std::string &rel)
+    {
+        std::string s;
+        return gk::ReadFile(tmp / rel, &s);
+    }
+    void Load(const std::string &rel)
+    {
+        ASSERT_EQ(1, Model_ReadFile((tmp / rel).c_str(), 0, &m));
+    }
+};
+
+TEST_F(ConvertTest, TexturedQuad)
+{
+    ASSERT_EQ(1, Convert(Scene("quad.ase"), "Quad.ASE"));
+    EXPECT_FALSE(Exists("Models/Quad.dmo"));
+    std::string b;
+    ASSERT_TRUE(gk::ReadFile(tmp / "Models/quad.dmo", &b));
+    /* header, material record */
+    EXPECT_EQ(1u, U32(b, 0));
+    EXPECT_EQ(1u, U32(b, 4));
+    EXPECT_FLOAT_EQ(0.1f, F32(b, 8));
+    EXPECT_FLOAT_EQ(0.7f, F32(b, 8 + 20));
+    EXPECT_FLOAT_EQ(0.9f, F32(b, 8 + 24));
+    EXPECT_FLOAT_EQ(0.25f, F32(b, 8 + 36));
+    EXPECT_EQ(1u, U32(b, 8 + 40));
+    EXPECT_STREQ("kluck", b.c_str() + 8 + 44);
+    EXPECT_FLOAT_EQ(1.0f, F32(b, 8 + 40 + 132));
+    EXPECT_FLOAT_EQ(0.5f, F32(b, 8 + 40 + 136));
+    EXPECT_FLOAT_EQ(2.0f, F32(b, 8 + 40 + 144));
+    EXPECT_EQ(0u, U32(b, 8 + 200));
+    EXPECT_EQ(0u, U32(b, 8 + 360));
+    /* mesh header: 4 vertices after welding, 4 texture vertices */
+    const size_t h = 8 + 524;
+    EXPECT_STREQ("Quad", b.c_str() + h);
+    EXPECT_EQ(1u, U32(b, h + 128));
+    EXPECT_EQ(2u, U32(b, h + 136));
+    EXPECT_EQ(4u, U32(b, h + 148));
+    EXPECT_EQ(4u, U32(b, h + 152));
+    EXPECT_EQ(0u, U32(b, h + 160));
+    const size_t fr = h + 168;
+    EXPECT_EQ(0u, U32(b, fr));
+    EXPECT_NE(0u, U32(b, fr + 8)); /* normals follow */
+    /* scene (0, 2, 3) is stored as (0, 3, -2) */
+    EXPECT_FLOAT_EQ(0.0f, F32(b, fr + 12 + 36));
+    EXPECT_FLOAT_EQ(3.0f, F32(b, fr + 12 + 40));
+    EXPECT_FLOAT_EQ(-2.0f, F32(b, fr + 12 + 44));
+    /* normals: (0, 0, 2) -> (0, 1, 0); (0, 3, 4) -> (0, 0.8, -0.6) */
+    const size_t nr = fr + 12 + 48;
+    EXPECT_FLOAT_EQ(1.0f, F32(b, nr + 4));
+    EXPECT_FLOAT_EQ(0.0f, F32(b, nr + 8));
+    EXPECT_FLOAT_EQ(0.8f, F32(b, nr + 5 * 12 + 4));
+    EXPECT_FLOAT_EQ(-0.6f, F32(b, nr + 5 * 12 + 8));
+    const size_t faces = nr + 6 * 12;
+    const uint32_t want[6] = {0, 1, 2, 0, 2, 3};
+    for (int i = 0; i < 6; i++) {
+        EXPECT_EQ(want[i], U32(b, faces + i * 4));
+        EXPECT_EQ(want[i], U32(b, faces + 24 + i * 4)); /* texture faces equal the faces */
+    }
+    EXPECT_FLOAT_EQ(1.0f, F32(b, faces + 48 + 2 * 8 + 4)); /* texture vertex 2 v, untransformed */
+    EXPECT_EQ(faces + 48 + 32, b.size());
+
+    colmodel_t *c = Col_ReadFile((tmp / "Models/quad.dbb").c_str());
+    ASSERT_NE(nullptr, c);
+    ASSERT_EQ(1u, c->numframes);
+    EXPECT_EQ(3u, c->frames[0].res);
+    EXPECT_FLOAT_EQ(1.5f, c->frames[0].centre[1]); /* y from 0 to 3 */
+    EXPECT_FLOAT_EQ(-1.0f, c->frames[0].centre[2]);
+    EXPECT_FLOAT_EQ(0.5f, c->frames[0].half[0]);
+    Col_Free(c);
+}
+
+TEST_F(ConvertTest, ThreeFrameAnimation)
+{
+    ASSERT_EQ(1, Convert(Scene("anim3.ase"), "flap.ase"));
+    Load("Models/flap.dmo");
+    ASSERT_EQ(1u, m.nummeshes);
+    const mdl_mesh_t &mesh = m.meshes[0];
+    ASSERT_EQ(3u, mesh.numframes);
+    EXPECT_EQ(0, mesh.frames[0].time);
+    EXPECT_EQ(160, mesh.frames[1].time);
+    EXPECT_EQ(320, mesh.frames[2].time);
+    EXPECT_EQ(3u, mesh.numverts);
+    EXPECT_EQ(0u, mesh.numtverts);
+    EXPECT_EQ(nullptr, mesh.tverts);
+    EXPECT_FLOAT_EQ(2.0f, mesh.frames[2].verts[1 * 3 + 1]);  /* scene z 2 becomes y 2 */
+    EXPECT_FLOAT_EQ(-1.0f, mesh.frames[2].verts[2 * 3 + 2]); /* scene y 1 becomes z -1 */
+    EXPECT_FLOAT_EQ(1.0f, mesh.frames[1].verts[2 * 3 + 1]);
+    EXPECT_FLOAT_EQ(-1.0f, mesh.frames[1].verts[2 * 3 + 2]); /* scene y 1 becomes z -1 */
+    EXPECT_EQ(3u, m.maxframes);
+    colmodel_t *c = Col_ReadFile((tmp / "Models/flap.dbb").c_str());
+    ASSERT_NE(nullptr, c);
+    ASSERT_EQ(3u, c->numframes);
+    EXPECT_FLOAT_EQ(0.0f, c->frames[0].half[1]);
+    EXPECT_FLOAT_EQ(0.5f, c->frames[1].half[1]);
+    EXPECT_FLOAT_EQ(1.0f, c->frames[2].half[1]);
+    Col_Free(c);
+}
+
+TEST_F(ConvertTest, TwoMaterialsAndAnObjectWithout)
+{
+    ASSERT_EQ(1, Convert(Scene("twomat.ase"), "Two.ase"));
+    Load("Models/two.dmo");
+    ASSERT_EQ(2u, m.nummaterials);
+    const mdl_material_t &a = m.materials[0], &b = m.materials[1];
+    EXPECT_FLOAT_EQ(1.0f, a.diffuse[0]);
+    EXPECT_EQ(1, a.diffusemap.present);
+    EXPECT_STREQ("Chicken.Feathers", a.diffusemap.name);
+    EXPECT_EQ(1, a.reflectmap.present);
+    EXPECT_STREQ("shine", a.reflectmap.name);
+    EXPECT_FLOAT_EQ(0.3f, a.reflectmap.amount);
+    EXPECT_EQ(0, a.bumpmap.present);
+    EXPECT_FLOAT_EQ(1.0f, b.diffuse[2]);
+    EXPECT_FLOAT_EQ(0.0f, b.diffuse[0]); /* the sub-material did not leak in */
+    EXPECT_EQ(0, b.diffusemap.present);   /* "Checker" is no bitmap ... */
+    EXPECT_FLOAT_EQ(0.0f, b.diffusemap.amount); /* ... and the rest of its block is skipped */
+    EXPECT_STREQ("", b.diffusemap.name);
+    EXPECT_EQ(1, b.bumpmap.present);
+    EXPECT_STREQ("bumpy", b.bumpmap.name);
+    EXPECT_FLOAT_EQ(0.5f, b.bumpmap.amount);
+    ASSERT_EQ(2u, m.nummeshes);
+    EXPECT_STREQ("Body", m.meshes[0].name);
+    EXPECT_EQ(0, m.meshes[0].material);
+    EXPECT_EQ(3u, m.meshes[0].numtverts);
+    EXPECT_STREQ("Wing", m.meshes[1].name);
+    EXPECT_EQ(1, m.meshes[1].material);
+    EXPECT_EQ(4u, m.meshes[1].numverts);
+    EXPECT_EQ(0u, m.meshes[1].numtverts);
+}
+
+TEST_F(ConvertTest, OutputNames)
+{
+    char out[64];
+    ASSERT_EQ(1, Conv_OutputBase("Dir/Sub/Hen.ASE", out, sizeof(out)));
+    EXPECT_STREQ("Dir/Sub/hen.", out);
+    ASSERT_EQ(1, Conv_OutputBase("EGG.ase", out, sizeof(out)));
+    EXPECT_STREQ("egg.", out);
+    EXPECT_EQ(0, Conv_OutputBase("ab", out, sizeof(out)));
+    EXPECT_EQ(0, Conv_OutputBase(std::string(70, 'x').c_str(), out, sizeof(out)));
+    EXPECT_EQ(0, Conv_ConvertScene((tmp / "missing.ase").c_str()));
+}
+
+/* A minimal scene around one object body. */
+std::string Object(const std::string &body)
+{
+    return "*MATERIAL_LIST {\n*MATERIAL_COUNT 1\n*MATERIAL 0 {\n}\n}\n*GEOMOBJECT {\n*NODE_NAME \"O\"\n" + body +
+           "}\n";
+}
+
+const char *kMesh = "*MESH {\n*TIMEVALUE 0\n*MESH_NUMVERTEX 3\n*MESH_NUMFACES 1\n*MESH_VERTEX_LIST {\n"
+                    "*MESH_VERTEX 0 0 0 0\n*MESH_VERTEX 1 1 0 0\n*MESH_VERTEX 2 0 1 0\n}\n"
+                    "*MESH_FACE_LIST {\n*MESH_FACE 0: A: 0 B: 1 C: 2\n}\n}\n";
+
+TEST_F(ConvertTest, MinimalSceneConverts)
+{
+    ASSERT_EQ(1, Convert(Object(std::string(kMesh) + "*MATERIAL_REF 0\n")));
+    EXPECT_TRUE(Exists("Models/scene.dmo"));
+    EXPECT_TRUE(Exists("Models/scene.dbb"));
+}
+
+TEST_F(ConvertTest, StrayBraceEndsTheScene)
+{
+    std::string s = Object(std::string(kMesh) + "*MATERIAL_REF 0\n");
+    ASSERT_EQ(1, Convert("}\n" + s));
+    Load("Models/scene.dmo");
+    EXPECT_EQ(0u, m.nummeshes);
+    EXPECT_EQ(0u, m.nummaterials);
+}
+
+TEST_F(ConvertTest, BrokenScenesLeaveNoOutput)
+{
+    const std::string mesh(kMesh);
+    const std::string anim_extra = "*MESH_ANIMATION {\n*MESH {\n*TIMEVALUE 0\n}\n*MESH {\n*TIMEVALUE 160\n"
+                                   "*MESH_NUMVERTEX 4\n}\n}\n";
+    const std::string cases[] = {
+        Object(mesh + anim_extra + "*MATERIAL_REF 0\n"),                       /* one vertex more */
+        "*MATERIAL_LIST {\n*MATERIAL_COUNT 1\n*MATERIAL 1 {\n}\n}\n",         /* index past the count */
+        "*MATERIAL_LIST {\n*MATERIAL_COUNT -4\n}\n",                          /* negative count */
+        Object("*MATERIAL_REF 0\n" + mesh),                                    /* reference before any mesh */
+        "*MATERIAL_LIST {\n*MATERIAL_COUNT 1\n*MATERIAL 0 {\n*MAP_DIFFUSE {\n*MAP_CLASS \"Bitmap\"\n"
+        "*BITMAP \"nodot\"\n}\n}\n}\n",                                        /* bitmap without "." */
+        Object("*NODE_NAME \"" + std::string(130, 'n') + "\"\n" + mesh + "*MATERIAL_REF 0\n"), /* long name */
+        Object("*MESH {\n*TIMEVALUE 0\n*MESH_NUMVERTEX 3\n*MESH_VERTEX_LIST {\n*MESH_VERTEX 0 0 0 0\n}\n}\n"
+               "*MATERIAL_REF 0\n"),                                           /* missing list lines */
+        Object("*MESH {\n*TIMEVALUE 0\n*MESH_NUMVERTEX 3\n*MESH_NUMFACES 1\n*MESH_FACE_LIST {\n"
+               "*MESH_FACE 0: A: 0 B: 1 C: 7\n}\n}\n*MATERIAL_REF 0\n"),       /* face index past the vertices */
+        Object("*MESH {\n*TIMEVALUE 0\n*MESH_NUMVERTEX 3\n*MESH_NUMFACES 1\n*MESH_NUMTVFACES 5\n}\n"
+               "*MATERIAL_REF 0\n"),                                           /* face counts disagree */
+        Object("*MESH {\n*MESH_NUMVERTEX 3\n}\n*MATERIAL_REF 0\n"),            /* no frame */
+        Object("*MESH {\n*TIMEVALUE 0\n*MESH_NUMVERTEX 99999999\n}\n*MATERIAL_REF 0\n"), /* absurd count */
+        Object("*MESH {\n*TIMEVALUE 0\n*MESH_NUMFACES 1\n*MESH_NORMALS {\n}\n}\n*MATERIAL_REF 0\n"),
+    };
+    int i = 0;
+    for (const std::string &c : cases) {
+        std::string name = "bad" + std::to_string(i++) + ".ase";
+        EXPECT_EQ(0, Convert(c, name)) << name;
+        EXPECT_FALSE(Exists("Models/" + name.substr(0, name.size() - 3) + "dmo")) << name;
+        EXPECT_FALSE(Exists("Models/" + name.substr(0, name.size() - 3) + "dbb")) << name;
+    }
+}
+
+TEST_F(ConvertTest, LongLinesAreReadInPieces)
+{
+    /* A 600-character comment line becomes two lines; neither is a keyword. */
+    std::string s = "*COMMENT " + std::string(600, 'c') + "\n" + Object(std::string(kMesh) + "*MATERIAL_REF 0\n");
+    ASSERT_EQ(1, Convert(s));
+    Load("Models/scene.dmo");
+    EXPECT_EQ(1u, m.nummeshes);
+}
+
+} // namespace
