@@ -1,0 +1,177 @@
+/*
+ * world_fixture.h -- the real engine entity store, collision and sound
+ * system driving the real game behaviours, without a window: a private
+ * data directory with small cube models (with collision data) for every
+ * class the behaviours spawn, short sound samples, the engine's own
+ * services handed to the game, a controlled clock and the engine's frame
+ * steps (sweep, motion, think and touch, sound update, purge).
+ */
+#ifndef WORLD_FIXTURE_H
+#define WORLD_FIXTURE_H
+
+#include <math.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "collision.h"
+#include "entity.h"
+#include "g_local.h"
+#include "gk_mesh.h"
+#include "gk_support.h"
+#include "model.h"
+#include "module.h"
+#include "sound.h"
+#include "wavwriter.h"
+
+namespace world {
+
+inline std::string log;
+
+inline void LogPrintf(const char *fmt, ...)
+{
+    char buf[1024];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(buf, sizeof(buf), fmt, ap);
+    va_end(ap);
+    log += buf;
+}
+
+inline bool Logged(const std::string &s) { return log.find(s) != std::string::npos; }
+
+/* A cube of half size h, one frame, with its collision file. */
+inline bool WriteCube(const std::string &base, float h)
+{
+    std::vector<float> v = {-h, -h, -h, h, -h, -h, h, h, -h, -h, h, -h,
+                            -h, -h, h,  h, -h, h,  h, h, h,  -h, h, h};
+    std::vector<uint32_t> f = {0, 1, 2, 0, 2, 3, 4, 6, 5, 4, 7, 6, 0, 4, 5, 0, 5, 1,
+                               3, 2, 6, 3, 6, 7, 0, 3, 7, 0, 7, 4, 1, 5, 6, 1, 6, 2};
+    mdl_mesh_t mesh = gk::MakeMesh("cube", {v}, f);
+    mdl_material_t mat;
+    memset(&mat, 0, sizeof(mat));
+    int ok = Model_WriteFile((base + ".dmo").c_str(), &mat, 1, &mesh, 1);
+    colmodel_t *c = Col_Build(&mesh, 1);
+    ok = ok && c && Col_WriteFile((base + ".dbb").c_str(), c);
+    Col_Free(c);
+    Model_FreeMesh(&mesh);
+    return ok;
+}
+
+inline const char *const kSounds[] = {
+    "sounds/kluck.wav", "sounds/kluck2.wav", "sounds/kluck3.wav", "sounds/kluck4.wav",
+    "sounds/kluck5.wav", "sounds/kluck6.wav", "sounds/expl_general.wav",
+    "sounds/expl_ship.wav", "sounds/expl_rocket.wav", "sounds/ship.wav",
+    "sounds/rocket.wav", "sounds/alien.wav", "sounds/shot3b.wav", "sounds/shot1.wav",
+    "sounds/shot2.wav", "sounds/shot3a.wav"};
+
+/* Once per process: data directory, models, sounds, services. */
+inline void Start()
+{
+    static gk::TempDir *dir;
+    if (dir)
+        return;
+    dir = new gk::TempDir();
+    gk::MakeDirs(*dir / "data");
+    gk::MakeDirs(*dir / "sounds");
+    for (int i = 0; i < CLASS_COUNT; i++) {
+        const classrow_t *r = G_ClassByIndex(i);
+        if (r->kind == ENT_MODEL)
+            WriteCube(*dir / ("data/" + std::string(r->medianame)), 10.0f);
+    }
+    if (chdir(dir->path.c_str()) != 0)
+        return;
+    Com_Strncpy(com_datadir, "data/", sizeof(com_datadir));
+    SFX_Init();
+    gk::WavSpec spec;
+    for (const char *s : kSounds) {
+        gk::WriteWav(s, spec, gk::WavTone(spec, 2205)); /* 0.1 s */
+        SFX_CacheFile(s);
+    }
+    Mod_GetServices(&gi);
+    gi.conprintf = LogPrintf;
+    mod_running = 1;
+}
+
+/* A fresh world at game time 0. */
+inline void Reset()
+{
+    Start();
+    Ent_Reset();
+    G_ResetPool();
+    Missile_ClearHomingLock();
+    FX_ResetParams();
+    g_particlefactor = 1.0f;
+    eng_gametime = eng_lastgametime = 0.0f;
+    log.clear();
+}
+
+/* One engine frame of dt seconds, with the game's sweep first. */
+inline void Frame(float dt)
+{
+    eng_lastgametime = eng_gametime;
+    eng_gametime += dt;
+    G_Sweep();
+    Ent_Motion();
+    Ent_ThinkTouch();
+    for (entity_t *e = Ent_First(); e; e = Ent_Next())
+        SFX_UpdateEntitySound(e);
+    Ent_Purge();
+}
+
+inline void Run(float seconds, float dt = 0.02f)
+{
+    int n = (int)(seconds / dt + 0.5f);
+    for (int i = 0; i < n; i++)
+        Frame(dt);
+}
+
+/* A class placed as the scheduler places it, with its behaviour. */
+inline gentity_t *Place(int mainclass, int subclass, float x, float y, float z,
+                        float dx = 0.0f, float dy = 0.0f, float dz = -1.0f, float speed = 0.0f)
+{
+    gentity_t *g = G_SpawnByClass(mainclass, subclass);
+    if (!g)
+        return nullptr;
+    Vec_Set(g->ent->origin, x, y, z);
+    Vec_Set(g->ent->dir, dx, dy, dz);
+    Vec_Normalize(g->ent->dir);
+    Ent_OrientToDirection(g->ent);
+    g->ent->speed = speed;
+    G_StartClassBehaviour(g);
+    return g;
+}
+
+/* The player at the world centre looking down -z. */
+inline gentity_t *Player()
+{
+    gentity_t *p = G_SpawnByClass(MC_PLAYER, SUB_PLAYER_CLIENT);
+    if (p)
+        Ent_OrientToDirection(p->ent);
+    return p;
+}
+
+/* The engine's pair call: touch of both sides, as the store makes it. */
+inline void Touch(gentity_t *a, gentity_t *b)
+{
+    if (a->ent->touch)
+        a->ent->touch(a->ent, b->ent);
+    if (b->ent->state == ES_ACTIVE && b->ent->touch)
+        b->ent->touch(b->ent, a->ent);
+}
+
+inline int CountClass(int mainclass, int subclass = -1)
+{
+    int n = 0;
+    for (gentity_t *g = G_NextInUse(NULL); g; g = G_NextInUse(g))
+        if (g->mainclass == mainclass && (subclass < 0 || g->subclass == subclass))
+            n++;
+    return n;
+}
+
+} // namespace world
+
+#endif
