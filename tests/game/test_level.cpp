@@ -293,4 +293,76 @@ TEST_F(Level, WriterProducesTheSameBytes)
     EXPECT_EQ(Level_WriteFile((dir / "nodir/o.bin").c_str(), "o.bin", &w), 0);
 }
 
+/* The level compiler writes files the loader reads back, sorted by time
+ * with equal times in the written order, and refuses bad descriptions. */
+class LevelCompiler : public Level {
+protected:
+    gk::ProcResult Run(const std::vector<std::string> &args)
+    {
+        std::vector<std::string> argv = {std::string(GK_BINARY_DIR) + "/tools/levelc/levelc"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return gk::RunProcess(argv);
+    }
+};
+
+TEST_F(LevelCompiler, DescriptionToFileAndBack)
+{
+    gk::WriteFile(dir / "l.txt", "# sample\n"
+                                 "name     Sample farm  \n"
+                                 "music    sounds/bgm1.wav\n"
+                                 "duration 90.5\n"
+                                 "sky      skysphere04\n"
+                                 "spawn 2   0   chicken      -100 20 -400  1 0 0  40\n"
+                                 "spawn 0.5 0   egg           0 50 -400  0 0 1  10 # first\n"
+                                 "spawn 2   1.5 Superchicken  100 20 -400 -1 0 0  45\n");
+    std::string out = dir / "data/script6.bin";
+    gk::MakeDirs(dir / "data");
+    auto r = Run({dir / "l.txt", out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(SC_LoadLevel(&lv, out.c_str()), 1) << harness::log;
+    EXPECT_STREQ(lv.name, "Sample farm");
+    EXPECT_STREQ(lv.bgm, "sounds/bgm1.wav");
+    EXPECT_FLOAT_EQ(lv.duration, 90.5f);
+    EXPECT_STREQ(lv.skysphere, "skysphere04");
+    auto p = Pending();
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_STREQ(p[0]->name, "egg");
+    EXPECT_STREQ(p[1]->name, "chicken");
+    EXPECT_STREQ(p[2]->name, "Superchicken");
+    EXPECT_FLOAT_EQ(p[2]->respawnperiod, 1.5f);
+    EXPECT_FLOAT_EQ(p[1]->pos[0], -100);
+    EXPECT_FLOAT_EQ(p[1]->dir[0], 1);
+    EXPECT_FLOAT_EQ(p[1]->speed, 40);
+    /* an install name other than the output's */
+    ASSERT_EQ(Run({dir / "l.txt", dir / "tmp.bin", "data/script2.bin"}).status, 0);
+    EXPECT_EQ(SC_LoadLevel(&lv, (dir / "tmp.bin").c_str()), 0);
+    auto c = Run({"--check", out});
+    EXPECT_EQ(c.status, 0);
+    EXPECT_NE(c.out.find("spawn 0.5 0 egg 0 50 -400 0 0 1 10\n"), std::string::npos) << c.out;
+}
+
+TEST_F(LevelCompiler, RejectsBadDescriptions)
+{
+    const char *bad[] = {
+        "sky skysphere01\nspawn 1 0 chickn 0 0 -300 0 0 1 10\n",
+        "sky skysphere01\nspawn 1 0 chicken 0 0 -300 0 0 1\n",
+        "sky skysphere01\nspawn 1 0 chicken 0 0 nan 0 0 1 10\n",
+        "sky skysphere01\nspawn 1e40 0 chicken 0 0 -300 0 0 1 10\n",
+        "sky chicken\n",
+        "name x\n",
+        "sky skysphere01\nwobble 3\n",
+    };
+    for (const char *b : bad) {
+        gk::WriteFile(dir / "b.txt", b);
+        auto r = Run({dir / "b.txt", dir / "b.bin"});
+        EXPECT_EQ(r.status, 1) << b;
+        EXPECT_NE(r.err.find("b.txt:"), std::string::npos) << r.err;
+    }
+    std::string longname = "sky skysphere01\nname " + std::string(129, 'n') + "\n";
+    gk::WriteFile(dir / "b.txt", longname);
+    EXPECT_EQ(Run({dir / "b.txt", dir / "b.bin"}).status, 1);
+    EXPECT_EQ(Run({dir / "missing.txt", dir / "b.bin"}).status, 1);
+    EXPECT_EQ(Run({}).status, 2);
+}
+
 } // namespace
