@@ -5,6 +5,8 @@
 #ifndef CONVERT_H
 #define CONVERT_H
 
+#include <stddef.h>
+
 /* Reads the scene, welds its meshes, builds the collision data and writes
  * <name without its 3-character extension>"dmo" and "dbb", the file name
  * part lower-cased.  1 when both files were written; nothing is written
