@@ -29,6 +29,11 @@ static int ent_spawnkind[ENT_MAX]; /* kind at spawn: decides what purge releases
 static int ent_freehead = ENT_NONE;
 static int ent_activehead = ENT_NONE;
 static int ent_activetail = ENT_NONE;
+/* The model entities of the active list, in the same order: the pair loop
+ * walks only these. */
+static int ent_mnext[ENT_MAX];
+static int ent_mhead = ENT_NONE;
+static int ent_mtail = ENT_NONE;
 static int ent_live;
 static int ent_built;
 static int ent_cursor = ENT_NONE;
@@ -48,6 +53,7 @@ static void Ent_BuildFreeList(void)
         ent_next[i] = i + 1 < ENT_MAX ? i + 1 : ENT_NONE;
     ent_freehead = 0;
     ent_activehead = ent_activetail = ENT_NONE;
+    ent_mhead = ent_mtail = ENT_NONE;
     ent_cursor = ent_savedcursor = ENT_NONE;
     ent_live = 0;
     ent_built = 1;
@@ -156,6 +162,14 @@ entity_t *Ent_Spawn(const char *name, int kind)
     else
         ent_next[ent_activetail] = slot;
     ent_activetail = slot;
+    if (kind == ENT_MODEL) {
+        ent_mnext[slot] = ENT_NONE;
+        if (ent_mtail == ENT_NONE)
+            ent_mhead = slot;
+        else
+            ent_mnext[ent_mtail] = slot;
+        ent_mtail = slot;
+    }
     return e;
 }
 
@@ -264,15 +278,20 @@ void Ent_Motion(void)
 
 /* ---- think and touch ---------------------------------------------------------- */
 
+/* Active, a model (then and now) and with a touch function. */
 static int Ent_Touchable(const entity_t *e)
 {
-    return e->state == ES_ACTIVE && e->kind == ENT_MODEL && e->touch;
+    return e->state == ES_ACTIVE && e->kind == ENT_MODEL && e->touch &&
+           ent_spawnkind[e - ent_pool] == ENT_MODEL;
 }
 
-/* Tests a against every entity after it in the active list. */
+/* Tests a against every model entity after it in the active list; the
+ * model list holds them in the same order, entities spawned meanwhile
+ * included. */
 static void Ent_TouchPairs(entity_t *a)
 {
-    for (entity_t *b = Ent_Next(); b && Ent_Touchable(a); b = Ent_Next()) {
+    for (int j = ent_mnext[a - ent_pool]; j != ENT_NONE && Ent_Touchable(a); j = ent_mnext[j]) {
+        entity_t *b = &ent_pool[j];
         if (!Ent_Touchable(b) || !Col_Collide(a, b))
             continue;
         a->touch(a, b);
@@ -325,6 +344,17 @@ static void Ent_ReleaseResources(entity_t *e, int kind)
     }
 }
 
+/* Takes a model slot out of the model list (mprev: its predecessor). */
+static void Ent_UnlinkModel(int slot, int mprev)
+{
+    if (mprev == ENT_NONE)
+        ent_mhead = ent_mnext[slot];
+    else
+        ent_mnext[mprev] = ent_mnext[slot];
+    if (ent_mtail == slot)
+        ent_mtail = mprev;
+}
+
 /* Takes slot out of the active list (prev is its predecessor or ENT_NONE)
  * and puts it at the head of the free list. */
 static void Ent_Unlink(int slot, int prev)
@@ -342,7 +372,7 @@ static void Ent_Unlink(int slot, int prev)
 
 void Ent_Purge(void)
 {
-    int prev = ENT_NONE, i = ent_activehead;
+    int prev = ENT_NONE, mprev = ENT_NONE, i = ent_activehead;
 
     while (i != ENT_NONE) {
         entity_t *e = &ent_pool[i];
@@ -350,6 +380,8 @@ void Ent_Purge(void)
             /* whatever the game wrote, the text drawn later ends in the field */
             if (ent_spawnkind[i] == ENT_TEXT)
                 e->u.txt.text[ENT_TEXTLEN - 1] = '\0';
+            if (ent_spawnkind[i] == ENT_MODEL)
+                mprev = i;
             prev = i;
             i = ent_next[i];
             continue;
@@ -359,6 +391,8 @@ void Ent_Purge(void)
             e->ondestroy(e);
         /* read the link only now: on-destroy may have appended new entities */
         int next = ent_next[i];
+        if (ent_spawnkind[i] == ENT_MODEL)
+            Ent_UnlinkModel(i, mprev);
         Ent_Unlink(i, prev);
         i = next;
     }
@@ -372,6 +406,7 @@ void Ent_Reset(void)
             Ent_ReleaseResources(&ent_pool[i], ent_spawnkind[i]);
     ent_built = 0;
     ent_freehead = ent_activehead = ent_activetail = ENT_NONE;
+    ent_mhead = ent_mtail = ENT_NONE;
     ent_cursor = ent_savedcursor = ENT_NONE;
     ent_live = 0;
 }

@@ -477,6 +477,10 @@ TEST_F(Entities, PairsTestedOnceInListOrderBothWays)
     entity_t *hidden = Toucher("H", 0.5f);
     hidden->state = ES_HIDDEN;
     ASSERT_NE(nullptr, Toucher("C", 2.0f));
+    /* a record that only claims to be a model has no model to test against */
+    entity_t *fake = Ent_Spawn("fake", ENT_NOMEDIA);
+    fake->kind = ENT_MODEL;
+    fake->touch = [](entity_t *, entity_t *) { calls.push_back("fake"); };
     Frame(0.0f);
     EXPECT_EQ((std::vector<std::string>{"A>B", "B>A", "A>C", "C>A", "B>C", "C>B"}), calls);
 }
