@@ -53,8 +53,10 @@ foreach(scene ${scenes})
 endforeach()
 list(LENGTH scenes nscenes)
 if(failed)
-  message(STATUS "content: NOTE: the model converter did not convert ${failed}; "
-                 "those models are left out of the archive (converter not ready?)")
+  list(LENGTH failed nfailed)
+  list(GET failed 0 first)
+  message(STATUS "content: NOTE: the model converter wrote nothing for ${nfailed} scenes "
+                 "(first: ${first}); those models are left out of the archive")
 endif()
 message(STATUS "content: converted ${converted} of ${nscenes} models")
 
