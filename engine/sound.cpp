@@ -410,11 +410,16 @@ static void SFX_PlaySound(sound_t *s, int sample, const float *origin, int loop)
 
 void SFX_PlayByName(entity_t *e, int loop)
 {
+    char name[ENT_NAMELEN + 1];
+
     if (!e || e->kind != ENT_SOUND || !e->u.snd.handle)
         return;
-    int sample = SFX_FindSample(e->name);
+    /* the game may have overwritten the name without a terminator */
+    memcpy(name, e->name, ENT_NAMELEN);
+    name[ENT_NAMELEN] = '\0';
+    int sample = SFX_FindSample(name);
     if (sample < 0) {
-        Com_Printf("# SFX_PlayByName: '%s' not in cache\n", e->name);
+        Com_Printf("# SFX_PlayByName: '%s' not in cache\n", name);
         return;
     }
     SFX_PlaySound(e->u.snd.handle, sample, e->origin, loop);

@@ -352,6 +352,11 @@ TEST_F(Sound, PlayRulesLoopGainAndUnknownNames)
     EXPECT_NE(std::string::npos, log.find("# SFX_SetSoundVolume: given sound_t* is not a pool entry"));
     EXPECT_EQ(7, s->loop);    /* the failed play changed nothing */
 
+    /* a name without its terminator is read no further than its field */
+    memset(e->name, 'q', sizeof(e->name));
+    log = Logged([&] { SFX_PlayByName(e, 0); });
+    EXPECT_NE(std::string::npos, log.find("'" + std::string(ENT_NAMELEN, 'q') + "' not in cache"));
+
     /* destroying the entity stops its source */
     Ent_PendRemove(e);
     Ent_Purge();
