@@ -1,0 +1,112 @@
+/*
+ * play_data.h -- a small playable game tree for the tests that run the
+ * real engine: the built module, archive, translations and sounds of the
+ * runnable tree linked in, a box model with its collision data written
+ * for every model the game caches, and a level file with a short play
+ * time and the spawns a test asks for.
+ */
+#ifndef PLAY_DATA_H
+#define PLAY_DATA_H
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "collision.h"
+#include "g_local.h"
+#include "gk_mesh.h"
+#include "gk_support.h"
+#include "model.h"
+
+namespace play {
+
+struct Spawn {
+    const char *name;
+    float time, period;
+    float pos[3], dir[3];
+    float speed;
+};
+
+/* Every model the game loads for a level that places chickens. */
+inline const char *const models[] = {
+    "cockpit",    "arrow",      "weapon",     "shot01",    "shot02",    "shot03",
+    "truemmer01", "truemmer02", "truemmer03", "truemmer04", "feather01", "feather02",
+    "skysphere01", "chicken"};
+
+/* A box of half size s around the origin, one frame, twelve triangles. */
+inline bool WriteBox(const std::string &base, float s)
+{
+    std::vector<float> v = {-s, -s, -s, s, -s, -s, s, s, -s, -s, s, -s,
+                            -s, -s, s,  s, -s, s,  s, s, s,  -s, s, s};
+    std::vector<uint32_t> f = {0, 1, 2, 0, 2, 3, 4, 6, 5, 4, 7, 6, 0, 4, 5, 0, 5, 1,
+                               3, 2, 6, 3, 6, 7, 0, 3, 7, 0, 7, 4, 1, 5, 6, 1, 6, 2};
+    mdl_mesh_t mesh = gk::MakeMesh("box", {v}, f);
+    mdl_material_t mat;
+    memset(&mat, 0, sizeof(mat));
+    for (int i = 0; i < 3; i++)
+        mat.diffuse[i] = 1.0f;
+    bool ok = Model_WriteFile((base + ".dmo").c_str(), &mat, 1, &mesh, 1) == 1;
+    colmodel_t *c = Col_Build(&mesh, 1);
+    ok = ok && c && Col_WriteFile((base + ".dbb").c_str(), c) == 1;
+    Col_Free(c);
+    Model_FreeMesh(&mesh);
+    return ok;
+}
+
+inline void Link(const std::string &from, const std::string &to)
+{
+    std::error_code ec;
+    std::filesystem::create_symlink(from, to, ec);
+}
+
+/* Builds the tree in dir: data/ and sounds/, level file data/script<n>.bin. */
+inline bool WriteTree(const std::string &dir, int n, float duration,
+                      const std::vector<Spawn> &spawns)
+{
+    std::string dist = gk::DistDir();
+    std::string data = dir + "/data";
+    gk::MakeDirs(data);
+    if (!std::filesystem::exists(dist + "/data/game.dll") ||
+        !std::filesystem::exists(dist + "/data/vex0.pk3"))
+        return false;
+    Link(dist + "/data/game.dll", data + "/game.dll");
+    Link(dist + "/data/vex0.pk3", data + "/vex0.pk3");
+    for (auto &e : std::filesystem::directory_iterator(dist + "/data")) {
+        std::string name = e.path().filename().string();
+        if (name.rfind("ingame_", 0) == 0)
+            Link(e.path().string(), data + "/" + name);
+    }
+    Link(dist + "/sounds", dir + "/sounds");
+    for (const char *m : models)
+        if (!WriteBox(data + "/" + m, strcmp(m, "skysphere01") == 0 ? 600.0f : 8.0f))
+            return false;
+
+    level_t lv;
+    memset(&lv, 0, sizeof(lv));
+    Level_InitLists(&lv);
+    snprintf(lv.name, sizeof(lv.name), "test level");
+    snprintf(lv.bgm, sizeof(lv.bgm), "sounds/bgm0.wav");
+    snprintf(lv.skysphere, sizeof(lv.skysphere), "skysphere01");
+    lv.duration = duration;
+    std::vector<spawnrec_t> recs(spawns.size());
+    for (size_t i = 0; i < spawns.size(); i++) {
+        spawnrec_t *r = &recs[i];
+        memset(r, 0, sizeof(*r));
+        r->spawntime = spawns[i].time;
+        r->respawnperiod = spawns[i].period;
+        snprintf(r->name, sizeof(r->name), "%s", spawns[i].name);
+        for (int k = 0; k < 3; k++) {
+            r->pos[k] = spawns[i].pos[k];
+            r->dir[k] = spawns[i].dir[k];
+        }
+        r->speed = spawns[i].speed;
+        Level_InsertSpawn(&lv, r);
+    }
+    char base[64];
+    snprintf(base, sizeof(base), "script%i.bin", n);
+    return Level_WriteFile((data + "/" + base).c_str(), base, &lv) == 1;
+}
+
+} // namespace play
+
+#endif

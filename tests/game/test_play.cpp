@@ -1,0 +1,143 @@
+/*
+ * One game on the real engine, headless, with a controlled clock and
+ * scripted input: firing from alternating muzzles while the button is
+ * held, the view stopping at 85 degrees, pausing (game time and level
+ * timer stand still, master volume 0.3, cursor), continuing with Escape,
+ * and quitting from the menu, which prints the abort line and ends the
+ * loop.  The module keeps its import for the life of the process, so the
+ * whole game is one test.
+ */
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "engine.h"
+#include "play_data.h"
+
+namespace {
+
+uint32_t clock_ms;
+uint32_t TestClock(void) { return clock_ms; }
+
+/* Frames of 10 ms each. */
+int Frames(int n)
+{
+    for (int i = 0; i < n; i++) {
+        clock_ms += 10;
+        if (!Eng_RunFrame())
+            return 0;
+    }
+    return 1;
+}
+
+int Missiles(std::vector<gentity_t *> *out = nullptr)
+{
+    int n = 0;
+    for (gentity_t *g = G_NextInUse(nullptr); g; g = G_NextInUse(g))
+        if (g->mainclass == MC_MISSILE) {
+            n++;
+            if (out)
+                out->push_back(g);
+        }
+    return n;
+}
+
+TEST(Play, FirePauseContinueAndQuitOnTheRealEngine)
+{
+    gk::TempDir dir;
+    ASSERT_TRUE(play::WriteTree(dir.path, 1, 30.0f, {}))
+        << "needs the runnable tree with the module and the archive";
+    char cwd[1024];
+    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);
+    Sys_SetClock(TestClock);
+    clock_ms = 1000;
+
+    eng_headless_t h;
+    memset(&h, 0, sizeof(h));
+    h.gamedir = "data";
+    h.level = 1;
+    h.imp = Game_Import;
+    h.main = Game_Main;
+    ASSERT_EQ(Eng_StartHeadless(&h), 1);
+    ASSERT_EQ(G_CurrentStateId(), GST_ACTION);
+    ASSERT_TRUE(Frames(50));
+    client_t *c = &cl_client;
+    ASSERT_NE(CL_Player(), nullptr);
+    EXPECT_STREQ(c->hud.timer->ent->u.txt.text, "TIME 0:29");
+    EXPECT_STREQ(c->hud.score->ent->u.txt.text, "SCORE 0");
+
+    /* hold the button for one second: ten shots, muzzles alternating */
+    Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
+    ASSERT_TRUE(Frames(100));
+    Eng_PostEvent(IE_LBUTTONUP, 0, 0);
+    ASSERT_TRUE(Frames(1));
+    std::vector<gentity_t *> shots;
+    int fired = Missiles(&shots);
+    EXPECT_GE(fired, 10);
+    EXPECT_LE(fired, 11);
+    for (size_t i = 1; i < shots.size(); i++)
+        EXPECT_NE(shots[i]->spawntime, shots[i - 1]->spawntime);
+    ASSERT_TRUE(Frames(20));
+    EXPECT_EQ(Missiles(), fired) << "nothing fired after the release";
+
+    /* a long look to the right stops at 85 degrees, and the camera follows */
+    Eng_PostEvent(IE_MOUSEMOVE, 100000, 0);
+    ASSERT_TRUE(Frames(3));
+    entity_t *cam = (entity_t *)Game_Main(GOP_CAMERA, 0, 0, 0);
+    ASSERT_NE(cam, nullptr);
+    EXPECT_FLOAT_EQ(cam->angles[1], 85.0f);
+    EXPECT_FLOAT_EQ(CL_Player()->ent->angles[1], 85.0f);
+
+    /* pause: time and the level timer stand still however long it lasts */
+    Eng_PostEvent(IE_CHAR, KEY_ESCAPE, 0);
+    ASSERT_TRUE(Frames(1));
+    ASSERT_EQ(G_CurrentStateId(), GST_PAUSE);
+    float paused_at = eng_gametime;
+    std::string timer = c->hud.timer->ent->u.txt.text;
+    EXPECT_FLOAT_EQ(G_GetMasterVolume(), 0.3f);
+    EXPECT_EQ(CL_Player()->ent->think, nullptr);
+    ASSERT_NE(Pause_Cursor(), nullptr);
+    ASSERT_TRUE(Frames(1000)); /* ten seconds */
+    EXPECT_EQ(eng_gametime, paused_at);
+    EXPECT_EQ(timer, c->hud.timer->ent->u.txt.text);
+    EXPECT_FLOAT_EQ(CL_Player()->ent->angles[1], 85.0f) << "the mouse moves the cursor only";
+
+    /* Escape continues where the game stopped, without a jump */
+    Eng_PostEvent(IE_CHAR, KEY_ESCAPE, 0);
+    ASSERT_TRUE(Frames(2));
+    EXPECT_EQ(G_CurrentStateId(), GST_ACTION);
+    EXPECT_FLOAT_EQ(G_GetMasterVolume(), 1.0f);
+    EXPECT_LT(eng_gametime - paused_at, 0.05f);
+    EXPECT_EQ(Pause_Cursor(), nullptr);
+    EXPECT_NE(CL_Player()->ent->think, nullptr);
+
+    /* pause again, move the cursor onto "quit" and click */
+    Eng_PostEvent(IE_CHAR, KEY_ESCAPE, 0);
+    ASSERT_TRUE(Frames(1));
+    ASSERT_EQ(G_CurrentStateId(), GST_PAUSE);
+    Eng_PostEvent(IE_MOUSEMOVE, 100, 0);
+    ASSERT_TRUE(Frames(3));
+    int cx, cy;
+    Pause_CursorPos(&cx, &cy);
+    EXPECT_GT(cx, 416);
+    EXPECT_LT(cx, 543);
+    EXPECT_EQ(cy, 300);
+    menu_t *m = Pause_Menu();
+    ASSERT_EQ(m->count, 2);
+    EXPECT_FLOAT_EQ(m->items[1]->image->ent->brightness, 1.0f) << "quit is lit";
+    EXPECT_FLOAT_EQ(m->items[0]->image->ent->brightness, 0.5f);
+    testing::internal::CaptureStdout();
+    Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
+    int running = Frames(1);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(running, 0);
+    EXPECT_EQ(out, "$$abort\n");
+    EXPECT_EQ(Eng_Quit(), 1);
+
+    Eng_StopHeadless();
+    Sys_SetClock(nullptr);
+    ASSERT_EQ(chdir(cwd), 0);
+}
+
+} // namespace
