@@ -8,6 +8,8 @@
 
 #include <GL/gl.h>
 
+#include <unistd.h>
+
 #include <vector>
 
 #include "glstate.h"
@@ -16,11 +18,20 @@
 namespace gk {
 
 /* A windowed context of width x height, with the engine's start-up GL
- * state (depth test LEQUAL, back-face culling, black clear colour). */
+ * state (depth test LEQUAL, back-face culling, black clear colour).
+ * One engine window per display at a time: while another test process
+ * holds it (no error text), wait for it, up to two minutes. */
 inline bool GLOpen(int width, int height)
 {
     Vid_Probe();
-    if (!Vid_Create("gktest", width, height, 32, 0))
+    int ok = 0;
+    for (int tries = 0; tries < 1200; tries++) {
+        ok = Vid_Create("gktest", width, height, 32, 0);
+        if (ok || Vid_ErrorText())
+            break;
+        usleep(100 * 1000);
+    }
+    if (!ok)
         return false;
     glViewport(0, 0, gls.viewwidth, gls.viewheight);
     glEnable(GL_DEPTH_TEST);
