@@ -119,19 +119,19 @@ static void Chicken(cg_model_t *m, float phase, const chick_style_t *st)
 
 static void Build_Chicken(cg_model_t *m, float ph)
 {
-    chick_style_t st = {"mc_white", "mc_cream", "mc_cream", 1.0f, 0, 0, 0, 0};
+    chick_style_t st = {"mc_white", "mc_cream", "mc_cream", 1.25f, 0, 0, 0, 0};
     Chicken(m, ph, &st);
 }
 
 static void Build_Superchicken(cg_model_t *m, float ph)
 {
-    chick_style_t st = {"mc_gold", "mc_gold", "mc_red", 1.15f, 1, 1, 0, 0};
+    chick_style_t st = {"mc_gold", "mc_gold", "mc_red", 1.4f, 1, 1, 0, 0};
     Chicken(m, ph, &st);
 }
 
 static void Build_Bombe(cg_model_t *m, float ph)
 {
-    chick_style_t st = {"mc_grey", "mc_white", "mc_black", 1.0f, 0, 0, 1, 0};
+    chick_style_t st = {"mc_grey", "mc_white", "mc_black", 1.25f, 0, 0, 1, 0};
     Chicken(m, ph, &st);
 }
 
@@ -218,22 +218,22 @@ static void Build_Cockpit(cg_model_t *m, float ph)
 {
     (void)ph;
     cg_mesh_t *frame = CG_Mesh(m, "frame", "mc_darkmetal", CG_UV_NORMAL);
-    /* console across the bottom of the view, canopy posts and roof bar */
-    CG_Box(frame, XF_TRS(S3(0, -118, -55), 0, 0, 0, S3(170, 34, 16)));
-    Beam(frame, V3(-150, -90, -58), V3(-88, 120, -58), 7, 6);
-    Beam(frame, V3(150, -90, -58), V3(88, 120, -58), 7, 6);
-    Beam(frame, V3(-95, 104, -58), V3(95, 104, -58), 6, 6);
+    /* console across the bottom of the view and two slim canopy posts in
+     * the corners */
+    CG_Box(frame, XF_TRS(S3(0, -126, -55), 0, 0, 0, S3(190, 30, 16)));
+    Beam(frame, V3(-182, -100, -58), V3(-140, 140, -58), 5, 5);
+    Beam(frame, V3(182, -100, -58), V3(140, 140, -58), 5, 5);
     cg_mesh_t *trim = CG_Mesh(m, "trim", "mc_metal", CG_UV_NORMAL);
-    CG_Box(trim, XF_TRS(S3(0, -84, -55), 0, 0, 0, S3(170, 2.0f, 17)));
+    CG_Box(trim, XF_TRS(S3(0, -95.5f, -39.5f), 0, 0, 0, S3(190, 1.2f, 1.2f)));
     cg_mesh_t *panel = CG_Mesh(m, "screens", "panel", CG_UV_EXPLICIT);
-    CG_Quad(panel, XF_TRS(S3(-100, -100, -38.5f), -20, 0, 0, S3(28, 11, 1)), 0);
-    CG_Quad(panel, XF_TRS(S3(100, -100, -38.5f), -20, 0, 0, S3(28, 11, 1)), 0);
+    CG_Quad(panel, XF_TRS(S3(-96, -95.8f, -55), -90, 0, 0, S3(30, 12, 1)), 0);
+    CG_Quad(panel, XF_TRS(S3(96, -95.8f, -55), -90, 0, 0, S3(30, 12, 1)), 0);
     cg_mesh_t *lamps = CG_Mesh(m, "lamps", "gl_green", CG_UV_NORMAL);
     for (int k = 0; k < 5; k++)
-        Ellipsoid(lamps, XF_Identity(), S3(-24.0f + 12 * k, -86, -44), S3(2.4f, 2.4f, 2.4f), 0, 0, 0, 8, 6);
+        Ellipsoid(lamps, XF_Identity(), S3(-40.0f + 20 * k, -96, -48), S3(2.2f, 1.2f, 2.2f), 0, 0, 0, 8, 6);
     cg_mesh_t *warn = CG_Mesh(m, "warnlamps", "gl_red", CG_UV_NORMAL);
-    Ellipsoid(warn, XF_Identity(), S3(-60, -86, -44), S3(2.6f, 2.6f, 2.6f), 0, 0, 0, 8, 6);
-    Ellipsoid(warn, XF_Identity(), S3(60, -86, -44), S3(2.6f, 2.6f, 2.6f), 0, 0, 0, 8, 6);
+    Ellipsoid(warn, XF_Identity(), S3(-150, -96, -48), S3(2.6f, 1.4f, 2.6f), 0, 0, 0, 8, 6);
+    Ellipsoid(warn, XF_Identity(), S3(150, -96, -48), S3(2.6f, 1.4f, 2.6f), 0, 0, 0, 8, 6);
 }
 
 static void Build_Weapon(cg_model_t *m, float ph)
@@ -243,11 +243,15 @@ static void Build_Weapon(cg_model_t *m, float ph)
     cg_mesh_t *barrel = CG_Mesh(m, "barrels", "mc_metal", CG_UV_NORMAL);
     cg_mesh_t *glow = CG_Mesh(m, "coils", "gl_plasma", CG_UV_NORMAL);
     for (int s = -1; s <= 1; s += 2) {
-        CG_Box(body, XF_TRS(S3(50.0f * s, -42, -14), 0, 0, 0, S3(9, 8, 14)));
-        cg_xf_t bx = XF_TRS(S3(50.0f * s, -38, -20), -90, 0, 0, S3(1, 1, 1));
-        CG_Tube(barrel, bx, 4.2f, 3.4f, 52, 12);
+        cg_xf_t bx = XF_TRS(S3(50.0f * s, -38, 0), -90, 0, 0, S3(1, 1, 1));
+        float r[6] = {0, 6.5f, 7, 7, 5.5f, 0};
+        float y[6] = {-2, -2, 2, 22, 26, 26};
+        CG_Lathe(body, bx, r, y, 6, 14, 1, 0);
+        CG_Box(body, XF_TRS(S3(50.0f * s, -50, -10), 0, 0, 0, S3(2.5f, 8, 5)));
+        CG_Tube(barrel, XF_Mul(bx, XF_T(0, 24, 0)), 3.8f, 3.2f, 46, 12);
         for (int k = 0; k < 3; k++)
-            CG_Tube(glow, XF_Mul(bx, XF_T(0, 14.0f + 11 * k, 0)), 5.0f, 5.0f, 4, 12);
+            CG_Tube(glow, XF_Mul(bx, XF_T(0, 32.0f + 10 * k, 0)), 4.6f, 4.6f, 3, 12);
+        CG_Tube(glow, XF_Mul(bx, XF_T(0, 68, 0)), 4.4f, 4.4f, 2.5f, 12);
     }
 }
 
