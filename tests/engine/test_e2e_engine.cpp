@@ -235,3 +235,28 @@ TEST_F(Engine, FullscreenAtTheDesktopModeRuns)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Engine, ConvertWritesModelAndCollisionBesideTheScene)
+{
+    gk::MakeDirs(dir / "Scenes");
+    std::string scene;
+    ASSERT_TRUE(gk::ReadFile(gk::SourceDir() + "/tests/data/quad.ase", &scene));
+    gk::WriteFile(dir / "Scenes/Quad.ASE", scene);
+    gk::ProcResult r = Run({"-convert", "Scenes/Quad.ASE", "-bogus"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(std::filesystem::exists(dir / "Scenes/quad.dmo"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "Scenes/quad.dbb"));
+
+    /* a scene that cannot be read writes nothing and still exits 0 */
+    gk::WriteFile(dir / "broken.ase", "*GEOMOBJECT {\n *MESH {\n *MESH_NUMVERTEX 999999999\n");
+    r = Run({"-convert", "broken.ase"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "broken.dmo"));
+    r = Run({"-convert", "missing.ase"});
+    EXPECT_EQ(r.status, 0);
+}
+
+} // namespace
