@@ -1,0 +1,277 @@
+/*
+ * The generated game content in the runnable tree, read back through the
+ * engine's own readers: every model of the class table from the archive
+ * with its collision data and real textures, the screen images, the two
+ * fonts with the glyphs their code pages need, the translation packages
+ * checked against their fonts and the display's room, and every sound
+ * file the game caches, including each level's music.
+ */
+#include <gtest/gtest.h>
+
+#include <math.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "collision.h"
+#include "common.h"
+#include "font.h"
+#include "fs.h"
+#include "gk_support.h"
+#include "lang.h"
+#include "model.h"
+#include "sound.h"
+#include "texture.h"
+
+namespace {
+
+/* Model names of the class table (kind 1). */
+const char *const kModels[] = {
+    "cockpit", "arrow", "weapon", "chicken", "superchicken", "bombe", "motherchicken", "egg",
+    "ballon", "racer01", "racer02", "enemy-ship", "alien01", "alien02", "sonde", "satellit",
+    "rakete", "astronaut", "komet", "skysphere01", "skysphere02", "skysphere03", "skysphere04",
+    "skysphere05", "skysphere06", "skysphere07", "p01", "p02", "p03", "p04", "p05", "p06", "p07",
+    "shot01", "shot03", "shot02", "truemmer01", "truemmer02", "truemmer03", "truemmer04",
+    "feather01", "feather02"};
+
+const char *const kSounds[] = {
+    "sounds/kluck.wav", "sounds/kluck2.wav", "sounds/kluck3.wav", "sounds/kluck4.wav",
+    "sounds/kluck5.wav", "sounds/kluck6.wav", "sounds/shot1.wav", "sounds/shot2.wav",
+    "sounds/shot3a.wav", "sounds/shot3b.wav", "sounds/expl_general.wav", "sounds/expl_ship.wav",
+    "sounds/expl_rocket.wav", "sounds/alien.wav", "sounds/ship.wav", "sounds/rocket.wav"};
+
+/* Works in the runnable tree with its archive mounted, as the engine does. */
+struct ContentTest : ::testing::Test {
+    char savedcwd[4096] = {0};
+    char saveddir[MAX_OSPATH];
+
+    void SetUp() override
+    {
+        std::string dist = gk::DistDir();
+        if (access((dist + "/data/vex0.pk3").c_str(), R_OK) != 0)
+            GTEST_SKIP() << "no generated content in " << dist << " (GK_BUILD_CONTENT off?)";
+        ASSERT_NE(getcwd(savedcwd, sizeof(savedcwd)), nullptr);
+        ASSERT_EQ(chdir(dist.c_str()), 0);
+        Com_Strncpy(saveddir, com_datadir, sizeof(saveddir));
+        Com_Strncpy(com_datadir, "data/", sizeof(com_datadir));
+        ASSERT_EQ(FS_Mount("data/vex0.pk3", "data/"), 1);
+    }
+    void TearDown() override
+    {
+        if (!savedcwd[0])
+            return;
+        FS_Shutdown();
+        Com_Strncpy(com_datadir, saveddir, sizeof(com_datadir));
+        EXPECT_EQ(chdir(savedcwd), 0);
+    }
+};
+
+/* Largest distance of any vertex of any frame from the origin. */
+float Reach(const model_t *m)
+{
+    float r = 0;
+    for (uint32_t i = 0; i < m->nummeshes; i++) {
+        const mdl_mesh_t &me = m->meshes[i];
+        for (uint32_t f = 0; f < me.numframes; f++)
+            for (uint32_t v = 0; v < me.numverts; v++) {
+                const float *p = me.frames[f].verts + 3 * v;
+                r = fmaxf(r, sqrtf(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]));
+            }
+    }
+    return r;
+}
+
+TEST_F(ContentTest, EveryModelLoadsFromTheArchiveWithCollisionAndItsOwnTextures)
+{
+    for (const char *name : kModels) {
+        SCOPED_TRACE(name);
+        std::string path = std::string("data/") + name;
+        /* the models live only in the archive */
+        EXPECT_NE(access((path + ".dmo").c_str(), F_OK), 0);
+        model_t *m = Model_Get(path.c_str());
+        ASSERT_NE(m, nullptr);
+        EXPECT_GT(m->nummeshes, 0u);
+        ASSERT_TRUE(m->hascollision);
+        ASSERT_NE(m->collision, nullptr);
+        EXPECT_EQ(m->collision->numframes, m->maxframes);
+        for (uint32_t i = 0; i < m->nummeshes; i++) {
+            const mdl_mesh_t &me = m->meshes[i];
+            SCOPED_TRACE(me.name);
+            EXPECT_GT(me.numtris, 0u);
+            EXPECT_EQ(me.numtverts, me.numverts) << "welded: one index list for both";
+            ASSERT_NE(me.diffuse, nullptr);
+            EXPECT_STRNE(me.diffuse->name, "data/notex") << "a texture of the model is missing";
+            for (uint32_t t = 0; t < 3 * me.numtris; t++)
+                ASSERT_LT(me.faces[t], me.numverts);
+        }
+        Model_Release(m);
+    }
+    EXPECT_EQ(Model_CacheCount(), 0);
+}
+
+TEST_F(ContentTest, ModelsFitTheWorldAndTheView)
+{
+    struct { const char *name; float lo, hi; } sizes[] = {
+        {"skysphere01", 600, 680}, /* inside the far plane of 700 */
+        {"chicken", 12, 40},       {"egg", 6, 14},        {"ballon", 40, 90},
+        {"enemy-ship", 70, 130},   {"alien01", 20, 40},   {"rakete", 35, 65},
+        {"shot01", 10, 30},        {"p05", 200, 400},     {"feather01", 3, 8}};
+    for (const auto &s : sizes) {
+        SCOPED_TRACE(s.name);
+        model_t *m = Model_Get((std::string("data/") + s.name).c_str());
+        ASSERT_NE(m, nullptr);
+        float r = Reach(m);
+        EXPECT_GE(r, s.lo);
+        EXPECT_LE(r, s.hi);
+        Model_Release(m);
+    }
+    /* flapping birds are animated; the wings really move */
+    for (const char *bird : {"chicken", "superchicken", "bombe", "motherchicken"}) {
+        SCOPED_TRACE(bird);
+        model_t *m = Model_Get((std::string("data/") + bird).c_str());
+        ASSERT_NE(m, nullptr);
+        EXPECT_GE(m->maxframes, 5u);
+        float moved = 0;
+        for (uint32_t i = 0; i < m->nummeshes; i++) {
+            const mdl_mesh_t &me = m->meshes[i];
+            if (me.numframes < 2)
+                continue;
+            for (uint32_t v = 0; v < 3 * me.numverts; v++)
+                moved = fmaxf(moved, fabsf(me.frames[me.numframes / 4].verts[v] - me.frames[0].verts[v]));
+        }
+        EXPECT_GT(moved, 2.0f);
+        Model_Release(m);
+    }
+}
+
+TEST_F(ContentTest, ScreenImagesAndEffectTexturesLoad)
+{
+    struct { const char *name; int depth, minh; } images[] = {
+        {"data/cursor", 32, 16},     {"data/shot01icon", 32, 32}, {"data/Shot03icon", 32, 32},
+        {"data/Shot02icon", 32, 32}, {"data/pause_button", 32, 128}, {"data/pointsprite", 32, 16},
+        {"data/notex", 24, 8}};
+    for (const auto &im : images) {
+        SCOPED_TRACE(im.name);
+        texture_t *t = Tex_Get(im.name, 1);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(t->depth, im.depth);
+        EXPECT_GE(t->height, im.minh);
+        Tex_Release(t);
+    }
+    /* the button's visible part lies within the 42-unit margins the menu
+     * leaves at top and bottom, and its corners are transparent */
+    texture_t *b = Tex_Get("data/pause_button", 0);
+    ASSERT_NE(b, nullptr);
+    auto alpha = [b](int x, int y) { return b->pixels[4 * (y * b->width + x) + 3]; };
+    EXPECT_EQ(alpha(0, 0), 0);
+    EXPECT_EQ(alpha(b->width / 2, 20), 0);
+    EXPECT_GT(alpha(b->width / 2, b->height / 2), 200);
+    Tex_Release(b);
+}
+
+TEST_F(ContentTest, FontsCoverTheirCodePages)
+{
+    font_t *f = Font_Get("data/tech");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->tex->depth, 32);
+    EXPECT_EQ(f->tex->width, f->tex->height);
+    for (int c = 32; c < 127; c++)
+        EXPECT_TRUE(f->glyphs[c].present) << "byte " << c;
+    for (int c : {0xC4, 0xD6, 0xDC, 0xDF, 0xE4, 0xF6, 0xFC}) /* German letters in Windows-1252 */
+        EXPECT_TRUE(f->glyphs[c].present) << "byte " << c;
+    /* digits share one width, so the timer does not wobble */
+    for (int c = '1'; c <= '9'; c++)
+        EXPECT_FLOAT_EQ(f->glyphs[c].aspect, f->glyphs['0'].aspect);
+    Font_Release(f);
+
+    font_t *r = Font_Get("data/tech_7");
+    ASSERT_NE(r, nullptr);
+    for (int c = 0xC0; c <= 0xFF; c++) /* Cyrillic in Windows-1251 */
+        EXPECT_TRUE(r->glyphs[c].present) << "byte " << c;
+    Font_Release(r);
+}
+
+/* Counts printf conversions in a format. */
+int Conversions(const char *s)
+{
+    int n = 0;
+    for (; *s; s++)
+        if (*s == '%' && s[1] && s[1] != '%')
+            n++;
+    return n;
+}
+
+TEST_F(ContentTest, TranslationPackagesFitTheGameAndTheirFonts)
+{
+    for (int code : {0, 44, 49, 7}) {
+        SCOPED_TRACE(code);
+        Lang_Load(code);
+        for (int i = 0; i < 8; i++)
+            EXPECT_STRNE(Lang_GetLocalizedStr(i), "") << "slot " << i;
+        EXPECT_EQ(Conversions(Lang_GetLocalizedStr(0)), 2);  /* bonus: minutes, seconds */
+        EXPECT_EQ(Conversions(Lang_GetLocalizedStr(1)), 1);  /* score */
+        EXPECT_EQ(Conversions(Lang_GetLocalizedStr(2)), 0);  /* weapon label */
+        EXPECT_EQ(Conversions(Lang_GetLocalizedStr(3)), 2);  /* timer */
+        EXPECT_EQ(Conversions(Lang_GetLocalizedStr(4)), 0);
+        EXPECT_EQ(Conversions(Lang_GetLocalizedStr(5)), 0);
+        EXPECT_EQ(Conversions(Lang_GetLocalizedStr(6)), 0);
+        EXPECT_STREQ(strchr(Lang_GetLocalizedStr(7), '%'), "%s");
+
+        /* the font the engine picks for this country shows every byte */
+        font_t *f = Font_Get(("data/tech_" + std::to_string(code)).c_str());
+        if (!f)
+            f = Font_Get("data/tech");
+        ASSERT_NE(f, nullptr);
+        for (int i = 0; i < 7; i++)
+            for (const unsigned char *p = (const unsigned char *)Lang_GetLocalizedStr(i); *p; p++)
+                EXPECT_TRUE(f->glyphs[*p].present) << "slot " << i << " byte " << (int)*p;
+        /* room on the display: the weapon label ends before its icon, the
+         * time-up text fits the screen, menu labels fit their buttons */
+        EXPECT_LE(384 + Font_DrawText(0, 0, 0, f, 20, 1, Lang_GetLocalizedStr(2)) / 2, 442 - 20);
+        EXPECT_LE(Font_DrawText(0, 0, 0, f, 100, 1, Lang_GetLocalizedStr(4)), 780.0f);
+        EXPECT_LE(Font_DrawText(0, 0, 0, f, 25, 1, Lang_GetLocalizedStr(5)), 120.0f);
+        EXPECT_LE(Font_DrawText(0, 0, 0, f, 25, 1, Lang_GetLocalizedStr(6)), 120.0f);
+        Font_Release(f);
+    }
+    Lang_Load(-12345);
+}
+
+/* The music file named by a level file (its bgm field). */
+std::string LevelMusic(int n)
+{
+    std::string bytes;
+    if (!gk::ReadFile("data/script" + std::to_string(n) + ".bin", &bytes) || bytes.size() < 390)
+        return "";
+    return std::string(bytes.c_str() + 261);
+}
+
+TEST_F(ContentTest, EverySoundTheGameCachesIsAPlayableWave)
+{
+    ASSERT_EQ(SFX_Init(), 1) << "needs ALSOFT_DRIVERS=null";
+    std::vector<std::string> names(std::begin(kSounds), std::end(kSounds));
+    for (int n = 0; n < 6; n++) {
+        std::string music = LevelMusic(n);
+        EXPECT_FALSE(music.empty()) << "level " << n;
+        if (!music.empty())
+            names.push_back(music);
+    }
+    for (const std::string &name : names) {
+        SCOPED_TRACE(name);
+        FILE *f = fopen(name.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        wavheader_t h;
+        ASSERT_EQ(WAV_ReadHeader(f, &h), 1);
+        fclose(f);
+        EXPECT_EQ(h.channels, 1);
+        EXPECT_EQ(h.bitspersample, 16);
+        EXPECT_GE(h.datasize / 2 / (float)h.samplerate, 0.1f);
+        int idx = SFX_CacheFile(name.c_str());
+        EXPECT_GE(idx, 0);
+        EXPECT_EQ(SFX_FindSample(name.c_str()), idx);
+    }
+    SFX_Shutdown();
+}
+
+} // namespace
