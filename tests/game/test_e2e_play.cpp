@@ -1,0 +1,96 @@
+/*
+ * The real vexengine program playing a small test level in a real window
+ * on the X server, driven by xdotool as a player would: a held left button
+ * fires at a chicken straight ahead and the score line at the end of the
+ * level counts the kill; Escape pauses, the mouse moves the cursor onto
+ * the quit button, and a click there ends the game with the abort line.
+ */
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "play_data.h"
+
+namespace {
+
+class E2EPlay : public testing::Test {
+protected:
+    gk::TempDir dir;
+    gk::Proc proc;
+    unsigned long window = 0;
+
+    void SetUp() override
+    {
+        if (!getenv("DISPLAY"))
+            GTEST_SKIP() << "needs an X server (the test run provides Xvfb)";
+    }
+    void TearDown() override
+    {
+        if (proc.pid > 0 && gk::ProcessRunning(proc))
+            gk::WaitProcess(proc, 0);
+    }
+    /* Starts the engine on level 1 and waits for its window, found by the
+     * title that translation string 7 gives it. */
+    void Start(float duration, const std::vector<play::Spawn> &spawns)
+    {
+        ASSERT_TRUE(play::WriteTree(dir.path, 1, duration, spawns));
+        std::vector<std::string> argv = {gk::DistDir() + "/vexengine", "-game", "data", "-map",
+                                         "1", "-width", "800", "-height", "600"};
+        std::vector<std::string> env = {"ALSOFT_DRIVERS=null", "GACKATRON_HEADLESS=1",
+                                        "VEX_LOG=1"};
+        proc = gk::StartProcess(argv, dir.path, env, dir.path);
+        ASSERT_GT(proc.pid, 0);
+        for (int i = 0; i < 300 && !window; i++) {
+            gk::ProcResult r = gk::RunProcess({"/usr/bin/xdotool", "search", "--name",
+                                               "^Gackatron 1.05$"});
+            if (r.status == 0 && !r.out.empty())
+                window = strtoul(r.out.c_str(), nullptr, 10);
+            else
+                usleep(100000);
+        }
+        ASSERT_NE(window, 0ul) << "no window titled 'Gackatron 1.05'";
+        /* the pointer rests on the window's centre, where the engine put it */
+        usleep(1500000);
+    }
+    void X(const std::vector<std::string> &args) { ASSERT_TRUE(gk::Xdotool(args)); }
+    gk::ProcResult Finish(int timeout_s)
+    {
+        gk::ProcResult r = gk::WaitProcess(proc, timeout_s);
+        proc.pid = -1;
+        return r;
+    }
+};
+
+TEST_F(E2EPlay, HeldButtonShootsTheChickenAndTheScoreLineCountsIt)
+{
+    play::Spawn chicken = {"chicken", 0.0f, -1.0f, {0, 0, -200}, {0, 0, 1}, 0.0f};
+    Start(8.0f, {chicken});
+    X({"mousedown", "1"});
+    usleep(2000000);
+    X({"mouseup", "1"});
+    gk::ProcResult r = Finish(60);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "$$score 25\n") << r.err.substr(r.err.size() > 3000 ? r.err.size() - 3000 : 0);
+}
+
+TEST_F(E2EPlay, EscapePausesAndAClickOnQuitPrintsTheAbortLine)
+{
+    Start(120.0f, {});
+    X({"click", "1"}); /* a shot into the empty sky */
+    usleep(300000);
+    X({"key", "Escape"});
+    usleep(500000);
+    /* the cursor starts between the buttons; move it onto "quit" */
+    for (int i = 0; i < 10; i++) {
+        X({"mousemove_relative", "--", "15", "0"});
+        usleep(50000);
+    }
+    usleep(300000);
+    X({"click", "1"});
+    gk::ProcResult r = Finish(30);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "$$abort\n") << r.err.substr(r.err.size() > 3000 ? r.err.size() - 3000 : 0);
+}
+
+} // namespace
