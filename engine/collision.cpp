@@ -373,7 +373,8 @@ static int Col_BuildFrame(const mdl_mesh_t *meshes, uint32_t nummeshes, uint32_t
         cell->tris = (float *)malloc(lists[ci].size() * sizeof(float) + 1);
         if (!cell->tris)
             return 0;
-        memcpy(cell->tris, lists[ci].data(), lists[ci].size() * sizeof(float));
+        if (!lists[ci].empty())
+            memcpy(cell->tris, lists[ci].data(), lists[ci].size() * sizeof(float));
     }
     return 1;
 }
@@ -479,8 +480,9 @@ static void Col_CellRange(const col_ray_t *ray, int k, float ta, float tb, const
     float pa = ray->o[k] + ta * ray->d[k], pb = ray->o[k] + tb * ray->d[k];
     float lo = (fminf(pa, pb) - margin[k] - mn[k]) * n / (2 * h[k]);
     float hi = (fmaxf(pa, pb) + margin[k] - mn[k]) * n / (2 * h[k]);
-    lo = fmaxf(lo, 0.0f);
-    hi = fminf(hi, (float)(n - 1));
+    /* clamped into the grid; NaN from broken boxes lands on 0 */
+    lo = fminf(fmaxf(lo, 0.0f), (float)(n - 1));
+    hi = fminf(fmaxf(hi, 0.0f), (float)(n - 1));
     *first = (uint32_t)lo;
     *last = hi < lo ? *first : (uint32_t)hi;
 }

@@ -1,0 +1,24 @@
+/*
+ * fuzz_dbb.cpp -- libFuzzer target for collision files: whatever the
+ * reader accepts is walked in full and queried with segments through
+ * every frame box.
+ */
+#include <stdint.h>
+#include <stdlib.h>
+
+#include "collision.h"
+#include "fuzz_tmpfile.h"
+#include "fuzz_walk.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const char *path = Fuzz_WriteFile("c.dbb", data, size);
+    colmodel_t *c = Col_ReadFile(path);
+    if (!c)
+        return 0;
+    volatile float sum = Fuzz_WalkCollision(c);
+    (void)sum;
+    Fuzz_Queries(c, data, size);
+    Col_Free(c);
+    return 0;
+}
