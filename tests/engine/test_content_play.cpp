@@ -1,0 +1,166 @@
+/*
+ * Each generated level played for real.  On screen: the vexengine program
+ * in its own Xvfb renders a level, and the captured frame shows the sky
+ * (many colours, not the black of an uncleared buffer) and the display's
+ * timer text on the cockpit console; the frames are kept as PNG files in
+ * the build tree.  Headless: the real loop on a fast clock plays a whole
+ * level with the fire button held and ends with the score line.
+ */
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <regex>
+#include <set>
+#include <string>
+
+#include "common.h"
+#include "engine.h"
+#include "fs.h"
+#include "gk_support.h"
+
+namespace {
+
+const int W = 800, H = 600;
+
+bool HaveContent()
+{
+    return access((gk::DistDir() + "/data/script0.bin").c_str(), R_OK) == 0 &&
+           access((gk::DistDir() + "/data/vex0.pk3").c_str(), R_OK) == 0;
+}
+
+bool HaveTools()
+{
+    return access("/usr/bin/xvfb-run", X_OK) == 0 && access("/usr/bin/ffmpeg", X_OK) == 0;
+}
+
+struct Frame {
+    std::string rgb;
+    const unsigned char *At(int x, int y) const { return (const unsigned char *)rgb.data() + 3 * (y * W + x); }
+};
+
+/* Runs the engine on level n in a private X server and captures one frame
+ * after `wait` seconds: PNG kept in the build tree, raw pixels returned. */
+gk::ProcResult Capture(int n, int wait, const std::string &png, const std::string &raw)
+{
+    std::string script =
+        "cd '" + gk::DistDir() + "' || exit 3\n"
+        "./vexengine -game data -map " + std::to_string(n) +
+        " -countrycode 44 -width 800 -height 600 >/dev/null 2>&1 &\n"
+        "pid=$!\n"
+        "sleep " + std::to_string(wait) + "\n"
+        "kill -0 $pid || exit 4\n"
+        "ffmpeg -loglevel error -y -f x11grab -video_size 800x600 -i \"$DISPLAY\" "
+        "-frames:v 1 '" + png + "' -frames:v 1 -f rawvideo -pix_fmt rgb24 '" + raw + "'\n"
+        "rc=$?\n"
+        "kill $pid; wait $pid\n"
+        "exit $rc\n";
+    return gk::RunProcess({"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 800x600x24", "sh", "-c", script},
+                          "", {"ALSOFT_DRIVERS=null", "GACKATRON_HEADLESS=1", "LIBGL_ALWAYS_SOFTWARE=1"},
+                          120);
+}
+
+class LevelOnScreen : public ::testing::TestWithParam<int> {};
+
+TEST_P(LevelOnScreen, ShowsSkyColoursAndTheDisplayText)
+{
+    if (!HaveContent())
+        GTEST_SKIP() << "no generated content";
+    if (!HaveTools())
+        GTEST_SKIP() << "needs xvfb-run and ffmpeg";
+    int n = GetParam();
+    std::string dir = std::string(GK_BINARY_DIR) + "/content-shots";
+    ASSERT_TRUE(gk::MakeDirs(dir));
+    std::string png = dir + "/level" + std::to_string(n) + ".png";
+    gk::TempDir tmp;
+    std::string raw = tmp / "frame.rgb";
+    gk::ProcResult r = Capture(n, 8, png, raw);
+    ASSERT_EQ(r.status, 0) << r.err;
+    Frame f;
+    ASSERT_TRUE(gk::ReadFile(raw, &f.rgb));
+    ASSERT_EQ(f.rgb.size(), (size_t)(W * H * 3));
+
+    /* the sky: the upper part of the view is drawn (the colour buffer is
+     * never cleared, so without the sky sphere it would stay black) and
+     * shows many colours */
+    std::set<int> colours;
+    int black = 0, total = 0;
+    for (int y = 20; y < 300; y += 2)
+        for (int x = 100; x < 700; x += 2) {
+            const unsigned char *p = f.At(x, y);
+            colours.insert((p[0] >> 4) << 8 | (p[1] >> 4) << 4 | (p[2] >> 4));
+            black += p[0] == 0 && p[1] == 0 && p[2] == 0;
+            total++;
+        }
+    EXPECT_GE(colours.size(), 12u) << "see " << png;
+    EXPECT_LT(black, total / 4) << "see " << png;
+
+    /* the timer text (800 x 600 units, 36 above the bottom) in white over
+     * the dark console */
+    int bright = 0, dark = 0;
+    for (int y = H - 36 - 12; y < H - 36 + 12; y++)
+        for (int x = 340; x < 460; x++) {
+            const unsigned char *p = f.At(x, y);
+            bright += p[0] > 200 && p[1] > 200 && p[2] > 200;
+            dark += p[0] < 90 && p[1] < 90 && p[2] < 90;
+        }
+    EXPECT_GE(bright, 30) << "no timer text; see " << png;
+    EXPECT_GE(dark, 30) << "no console behind the timer; see " << png;
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, LevelOnScreen, ::testing::Range(0, 6));
+
+/* ---- headless play ---------------------------------------------------------- */
+
+uint32_t g_ms;
+uint32_t FastClock(void)
+{
+    return g_ms;
+}
+
+class LevelHeadless : public ::testing::TestWithParam<int> {};
+
+TEST_P(LevelHeadless, PlaysToTheEndAndPrintsTheScoreLine)
+{
+    if (!HaveContent())
+        GTEST_SKIP() << "no generated content";
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
+    ASSERT_EQ(chdir(gk::DistDir().c_str()), 0);
+    g_ms = 1000;
+    Sys_SetClock(FastClock);
+
+    eng_headless_t h = {};
+    h.gamedir = "data";
+    h.level = GetParam();
+    h.countrycode = 44;
+    testing::internal::CaptureStdout();
+    int started = Eng_StartHeadless(&h);
+    int frames = 0;
+    if (started) {
+        Eng_PostEvent(IE_LBUTTONDOWN, 0, 0); /* hold the fire button all game */
+        while (Eng_RunFrame() && frames < 20000) {
+            g_ms += 40;
+            frames++;
+            if (frames % 250 == 0)        /* look around a little */
+                Eng_PostEvent(IE_MOUSEMOVE, (frames / 250) % 2 ? 40 : -40, 0);
+        }
+    }
+    std::string out = testing::internal::GetCapturedStdout();
+    Eng_StopHeadless();
+    Sys_SetClock(nullptr);
+    EXPECT_EQ(chdir(cwd), 0);
+
+    ASSERT_TRUE(started);
+    EXPECT_LT(frames, 20000) << "the level did not end";
+    EXPECT_GT(frames, 60 * 25) << "ended before a minute of play";
+    EXPECT_TRUE(std::regex_match(out, std::regex("\\$\\$score [0-9]+\n"))) << out;
+    RecordProperty("frames", frames);
+    RecordProperty("result", out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, LevelHeadless, ::testing::Range(0, 6));
+
+} // namespace
