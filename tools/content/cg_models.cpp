@@ -258,11 +258,13 @@ static void Build_Weapon(cg_model_t *m, float ph)
 static void Build_Arrow(cg_model_t *m, float ph)
 {
     (void)ph;
+    /* a chevron pointing along the view, seen from behind and below */
     cg_mesh_t *a = CG_Mesh(m, "arrow", "gl_arrow", CG_UV_NORMAL);
-    CG_Box(a, XF_TRS(S3(0, 0, -6), 0, 0, 0, S3(3, 3, 14)));
-    float r[3] = {0, 11, 0};
-    float y[3] = {0, 0, 18};
-    CG_Lathe(a, XF_TRS(S3(0, 0, 7), 90, 0, 45, S3(1, 1, 1)), r, y, 3, 4, 1, 0);
+    float ang = atan2f(14, 18) * 180 / PI, half = sqrtf(14 * 14 + 18 * 18) / 2;
+    CG_Box(a, XF_TRS(S3(-7, 0, 1), 0, ang, 0, S3(2.2f, 1.2f, half)));
+    CG_Box(a, XF_TRS(S3(7, 0, 1), 0, -ang, 0, S3(2.2f, 1.2f, half)));
+    cg_mesh_t *tip = CG_Mesh(m, "tip", "gl_yellow", CG_UV_NORMAL);
+    Ellipsoid(tip, XF_Identity(), S3(0, 0, 10.5f), S3(2.4f, 1.6f, 2.4f), 0, 0, 0, 8, 6);
 }
 
 /* ---- shots and feathers ------------------------------------------------------ */
