@@ -332,4 +332,47 @@ TEST_F(Damage, DebrisFadesFromFourSecondsOn)
     EXPECT_EQ(world::CountClass(MC_DEBRIS), 0);
 }
 
+gentity_t *Popup()
+{
+    for (gentity_t *g = G_NextInUse(NULL); g; g = G_NextInUse(g))
+        if (g->mainclass == MC_TEXT)
+            return g;
+    return nullptr;
+}
+
+TEST_F(Damage, PenaltyNumberShowsItsMinusSignInRedGrowsAndFades)
+{
+    gentity_t *p = world::Player();
+    p->score = 100;
+    gentity_t *a = world::Place(MC_SPACE, SUB_ASTRONAUT, 0, 0, -200);
+    world::Touch(Shot(38, p), a);
+    gentity_t *n = Popup();
+    ASSERT_NE(n, nullptr);
+    entity_t *e = n->ent;
+    EXPECT_STREQ(e->u.txt.text, "-50");
+    EXPECT_FLOAT_EQ(e->color[0], 1.0f);
+    EXPECT_FLOAT_EQ(e->color[1], 0.0f);
+    EXPECT_FLOAT_EQ(e->u.txt.size, 20.0f);
+    EXPECT_NE(e->u.txt.inworld, 0);
+    EXPECT_NE(e->u.txt.shadow, 0);
+    /* 20 units nearer the player than the victim */
+    EXPECT_NEAR(e->origin[2], -180.0f, 1e-3);
+    world::Run(1.0f, 0.1f);
+    EXPECT_NEAR(e->color[3], 0.3f, 1e-4);
+    EXPECT_NEAR(e->u.txt.size, 40.0f, 1e-3);
+    world::Run(0.4f, 0.1f);
+    EXPECT_EQ(n->state, GS_INUSE);
+    world::Run(0.1f, 0.1f);
+    EXPECT_NE(n->state, GS_INUSE);
+}
+
+TEST_F(Damage, CometKillShowsNoNumber)
+{
+    gentity_t *p = world::Player();
+    gentity_t *k = world::Place(MC_SCENERY, SUB_KOMET, 0, 0, -200);
+    world::Touch(Shot(38, p), k);
+    EXPECT_EQ(k->state, GS_REMOVED);
+    EXPECT_EQ(Popup(), nullptr);
+}
+
 } // namespace

@@ -2,7 +2,7 @@
  * world_fixture.h -- the real engine entity store, collision and sound
  * system driving the real game behaviours, without a window: a private
  * data directory with small cube models (with collision data) for every
- * class the behaviours spawn, short sound samples, the engine's own
+ * class the behaviours spawn, the score number font, short sound samples, the engine's own
  * services handed to the game, a controlled clock and the engine's frame
  * steps (sweep, motion, think and touch, sound update, purge).
  */
@@ -25,6 +25,7 @@
 #include "model.h"
 #include "module.h"
 #include "sound.h"
+#include "tgawriter.h"
 #include "wavwriter.h"
 
 namespace world {
@@ -82,6 +83,7 @@ inline void Start()
         if (r->kind == ENT_MODEL)
             WriteCube(*dir / ("data/" + std::string(r->medianame)), 10.0f);
     }
+    gk::WriteFont(*dir / "data/tech", 64, "- 0 0 8 8\n0 8 0 8 8\n2 16 0 8 8\n5 24 0 8 8\n");
     if (chdir(dir->path.c_str()) != 0)
         return;
     Com_Strncpy(com_datadir, "data/", sizeof(com_datadir));
