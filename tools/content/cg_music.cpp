@@ -68,7 +68,7 @@ static void Kick(cg_mix_t *m, float at)
     for (int i = 0; i < CG_RATE * 3 / 10; i++) {
         float t = (float)i / CG_RATE;
         ph += (45 + 110 * expf(-t * 30)) / CG_RATE;
-        Put(m, s + i, 0.9f * sinf(2 * PI * ph) * expf(-t * 11));
+        Put(m, s + i, 0.6f * sinf(2 * PI * ph) * expf(-t * 11));
     }
 }
 
@@ -80,7 +80,7 @@ static void Snare(cg_mix_t *m, float at, cg_rng_t *r)
     for (int i = 0; i < CG_RATE / 5; i++) {
         float t = (float)i / CG_RATE;
         float y = 0.9f * SND_Biquad(&bp, SND_Noise(r)) + 0.25f * sinf(2 * PI * 185 * t);
-        Put(m, s + i, 0.5f * y * expf(-t * 22));
+        Put(m, s + i, 0.35f * y * expf(-t * 22));
     }
 }
 
@@ -153,7 +153,7 @@ static void Song(cg_wave_t *w, const cg_song_t *s)
         /* bass: root and fifth in eighths */
         for (int q = 0; q < 8; q++) {
             int note = ScaleNote(s, deg + ((q % 4 == 3) ? 4 : 0), -2);
-            Note(&m, t0 + q * beat / 2, beat * 0.4f, note, 1, 0.35f, 0.25f, 0.005f);
+            Note(&m, t0 + q * beat / 2, beat * 0.4f, note, 1, 0.45f, 0.25f, 0.005f);
         }
         /* pad: the triad held over the bar */
         for (int k = 0; k < 3; k++)
@@ -162,7 +162,7 @@ static void Song(cg_wave_t *w, const cg_song_t *s)
         for (int q = 0; q < 16; q++) {
             static const int arp[4] = {0, 2, 4, 7};
             int note = ScaleNote(s, deg + arp[q % 4], 0);
-            Note(&m, t0 + q * beat / 4, beat * 0.18f, note, s->leadwave == 2 ? 2 : 0, 0.10f, 0.5f, 0.003f);
+            Note(&m, t0 + q * beat / 4, beat * 0.18f, note, s->leadwave == 2 ? 2 : 0, 0.14f, 0.5f, 0.003f);
         }
         /* melody: a seeded walk over the scale, resting now and then */
         for (int q = 0; q < 8; q++) {
@@ -178,9 +178,13 @@ static void Song(cg_wave_t *w, const cg_song_t *s)
             if (melody > 11)
                 melody = 9;
             float dur = (CG_Rand(&r) < 0.3f ? beat : beat / 2) * 0.85f;
-            Note(&m, t0 + q * beat / 2, dur, ScaleNote(s, melody, 1), s->leadwave, 0.22f, 0.35f, 0.01f);
+            Note(&m, t0 + q * beat / 2, dur, ScaleNote(s, melody, 1), s->leadwave, 0.32f, 0.35f, 0.01f);
         }
     }
+    /* gentle saturation: the drums' peaks no longer set the loudness */
+    CG_WaveNormalize(w, 1.0f);
+    for (float &v : w->s)
+        v = tanhf(2.0f * v) / tanhf(2.0f);
     CG_WaveNormalize(w, 0.8f);
 }
 
