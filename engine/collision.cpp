@@ -288,6 +288,20 @@ static int Col_TriOverlapsBox(const float *centre, const float *half, const floa
     return Col_TriBoxSAT(centre, half, tri);
 }
 
+/* Cheap rejection: the triangle's bounds, grown a little for rounding,
+ * against the box.  Whatever overlaps the box also meets these bounds. */
+static int Col_BoundsMeet(const float *centre, const float *half, const float *tri)
+{
+    for (int k = 0; k < 3; k++) {
+        float lo = fminf(tri[k], fminf(tri[3 + k], tri[6 + k]));
+        float hi = fmaxf(tri[k], fmaxf(tri[3 + k], tri[6 + k]));
+        float slack = 1e-4f * (fabsf(half[k]) + fabsf(centre[k]) + (hi - lo)) + 1e-6f;
+        if (lo > centre[k] + half[k] + slack || hi < centre[k] - half[k] - slack)
+            return 0;
+    }
+    return 1;
+}
+
 static const float *Col_Vertex(const mdl_mesh_t *m, uint32_t frame, uint32_t v)
 {
     uint32_t f = frame < m->numframes ? frame : m->numframes - 1;
@@ -363,7 +377,8 @@ static int Col_BuildFrame(const mdl_mesh_t *meshes, uint32_t nummeshes, uint32_t
             for (int k = 0; k < 3; k++)
                 memcpy(&tri[k * 3], Col_Vertex(m, frame, m->faces[t * 3 + k]), 12);
             for (uint32_t ci = 0; ci < n * n * n; ci++)
-                if (Col_TriOverlapsBox(b->cells[ci].centre, b->cells[ci].half, tri))
+                if (Col_BoundsMeet(b->cells[ci].centre, b->cells[ci].half, tri) &&
+                    Col_TriOverlapsBox(b->cells[ci].centre, b->cells[ci].half, tri))
                     lists[ci].insert(lists[ci].end(), tri, tri + 9);
         }
     }
@@ -488,8 +503,8 @@ static void Col_CellRange(const col_ray_t *ray, int k, float ta, float tb, const
 }
 
 /* Walks the slabs of the grid along the walking axis; in each slab every
- * cell the segment can pass through is tested (a slab holds at most two
- * cells across, as the walking axis moves fastest). */
+ * cell the segment passes through is tested (at most two across on each
+ * other axis, as the walking axis moves fastest relative to the cells). */
 int Col_SegmentQuery(const col_box_t *box, const float s[3], const float e[3], float *frac)
 {
     const uint32_t n = box->res;
@@ -519,11 +534,16 @@ int Col_SegmentQuery(const col_box_t *box, const float s[3], const float e[3], f
     if (!Col_ClipToBox(&ray, mn, mx, margin, &lo, &hi))
         return 0;
     const float width = 2 * box->half[w] / n;
-    for (uint32_t j = 0; j < n; j++) {
+    for (uint32_t step = 0; step < n; step++) {
+        /* slabs in the order the walk meets the wanted end: the nearest
+         * hit to the start is found early and farther slabs are left out */
+        uint32_t j = ray.reversed ? n - 1 - step : step;
         float ta = (mn[w] + j * width - margin[w] - ray.o[w]) / ray.d[w];
         float tb = (mn[w] + (j + 1) * width + margin[w] - ray.o[w]) / ray.d[w];
         ta = fmaxf(ta, lo);
         tb = fminf(tb, hi);
+        if (ray.hit && (ray.reversed ? tb < ray.best : ta > ray.best))
+            break;
         if (ta > tb)
             continue;
         uint32_t u0, u1, v0, v1;
@@ -535,7 +555,15 @@ int Col_SegmentQuery(const col_box_t *box, const float s[3], const float e[3], f
                 g[w] = j;
                 g[u] = a;
                 g[v] = b;
-                Col_TestCell(&box->cells[((size_t)g[2] * n + g[1]) * n + g[0]], &ray);
+                const col_cell_t *cell = &box->cells[((size_t)g[2] * n + g[1]) * n + g[0]];
+                float cmn[3], cmx[3], clo, chi;
+                for (int k = 0; k < 3; k++) {
+                    cmn[k] = mn[k] + g[k] * (2 * box->half[k] / n);
+                    cmx[k] = mn[k] + (g[k] + 1) * (2 * box->half[k] / n);
+                }
+                /* skip the cells of the rectangle the segment misses */
+                if (cell->numtris && Col_ClipToBox(&ray, cmn, cmx, margin, &clo, &chi))
+                    Col_TestCell(cell, &ray);
             }
     }
     if (ray.hit && frac)
