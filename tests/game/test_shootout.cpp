@@ -1,0 +1,108 @@
+/*
+ * The whole road of a shot on the real engine, headless, with the real
+ * game module and a controlled clock: a scheduled enemy ship fades in,
+ * the held button fires plasma that the engine's swept collision carries
+ * into the ship, the damage rule takes it apart, the kill is credited and
+ * shown, four bombs fly at the player and explode next to the view,
+ * shaking it, without points.  Then the level runs out and prints its
+ * score line.  The module keeps its import for the life of the process,
+ * so the whole game is one test.
+ */
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "engine.h"
+#include "play_data.h"
+
+namespace {
+
+uint32_t clock_ms;
+uint32_t TestClock(void) { return clock_ms; }
+
+int Count(int mainclass, int subclass)
+{
+    int n = 0;
+    for (gentity_t *g = G_NextInUse(nullptr); g; g = G_NextInUse(g))
+        if (g->mainclass == mainclass && g->subclass == subclass)
+            n++;
+    return n;
+}
+
+TEST(Shootout, ShipShotDownBombsShakeTheViewScoreLinePrinted)
+{
+    gk::TempDir dir;
+    play::Spawn ship = {"enemy-ship", 0.2f, 0.0f, {0, 0, -150}, {0, 0, -1}, 0.0f};
+    ASSERT_TRUE(play::WriteTree(dir.path, 2, 20.0f, {ship}))
+        << "needs the runnable tree with the module and the archive";
+    for (const char *m : {"enemy-ship", "bombe"})
+        ASSERT_TRUE(play::WriteBox(dir.path + "/data/" + m, 12.0f));
+    char cwd[1024];
+    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);
+    Sys_SetClock(TestClock);
+    clock_ms = 1000;
+
+    eng_headless_t h;
+    memset(&h, 0, sizeof(h));
+    h.gamedir = "data";
+    h.level = 2;
+    h.imp = Game_Import;
+    h.main = Game_Main;
+    ASSERT_EQ(Eng_StartHeadless(&h), 1);
+    gentity_t *player = CL_Player();
+    ASSERT_NE(player, nullptr);
+
+    /* the ship fades in over a second and cannot be hit meanwhile */
+    for (int i = 0; i < 150; i++) {
+        clock_ms += 10;
+        ASSERT_TRUE(Eng_RunFrame());
+    }
+    ASSERT_EQ(Count(MC_TARGET, SUB_ENEMYSHIP), 1);
+    ASSERT_NE(Count(MC_SOUND, SUB_CLASS_SOUND), 0) << "the ship's engine sound";
+
+    /* fire until the ship breaks: 15 health / 0.55 = 28 plasma hits */
+    Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
+    int bombs = 0, frames = 0;
+    while (Count(MC_TARGET, SUB_ENEMYSHIP) == 1 && frames < 600) {
+        clock_ms += 10;
+        ASSERT_TRUE(Eng_RunFrame());
+        frames++;
+    }
+    bombs = Count(MC_TARGET, SUB_BOMBE);
+    Eng_PostEvent(IE_LBUTTONUP, 0, 0);
+    ASSERT_EQ(Count(MC_TARGET, SUB_ENEMYSHIP), 0) << "the ship survived 6 s of fire";
+    EXPECT_GE(frames, 270); /* 28 shots at ten a second */
+    EXPECT_EQ(bombs, 4);
+    EXPECT_EQ(CL_GetScore(), 150);
+    EXPECT_GE(Count(MC_TEXT, SUB_TEXT_FONT_TECH), 1) << "the floating 150";
+
+    /* the bombs come at 30 units per second (the far ones from 280 units)
+     * and explode next to the view */
+    int shook = 0;
+    for (int i = 0; i < 1200 && Count(MC_TARGET, SUB_BOMBE) > 0; i++) {
+        clock_ms += 10;
+        ASSERT_TRUE(Eng_RunFrame());
+        shook |= View_IsShaking(player);
+    }
+    EXPECT_EQ(Count(MC_TARGET, SUB_BOMBE), 0);
+    EXPECT_TRUE(shook);
+    EXPECT_EQ(CL_GetScore(), 150) << "explosions score nothing";
+
+    /* play out the level: the score line carries the points */
+    testing::internal::CaptureStdout();
+    int running = 1;
+    for (int i = 0; i < 3000 && running; i++) {
+        clock_ms += 10;
+        running = Eng_RunFrame();
+    }
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(running, 0);
+    EXPECT_EQ(out, "$$score 150\n");
+
+    Eng_StopHeadless();
+    Sys_SetClock(nullptr);
+    ASSERT_EQ(chdir(cwd), 0);
+}
+
+} // namespace
