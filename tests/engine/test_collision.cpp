@@ -265,6 +265,28 @@ TEST_F(Pair, PositionScaleAndYaw)
     EXPECT_EQ(0, Col_Collide(&a, &b));
 }
 
+TEST(SegmentQuery, BesideTheBoxNeverHitsWhateverTheCellsHold)
+{
+    mdl_mesh_t m = Walls();
+    colmodel_t *c = Col_Build(&m, 1);
+    col_box_t *b = &c->frames[0];
+    /* plant a triangle far outside the box (y = 5) in every cell */
+    for (int i = 0; i < 27; i++) {
+        col_cell_t *cell = &b->cells[i];
+        float *t = (float *)realloc(cell->tris, (cell->numtris + 1) * 36);
+        const float tri[9] = {-9, 5, -9, 9, 5, -9, 0, 5, 9};
+        std::memcpy(t + cell->numtris * 9, tri, 36);
+        cell->tris = t;
+        cell->numtris++;
+    }
+    const float s[3] = {0.5f, 4, 0}, e[3] = {0.5f, 6, 0}; /* through the planted one, beside the box */
+    EXPECT_EQ(0, Col_SegmentQuery(b, s, e, nullptr));
+    const float s2[3] = {0.5f, 0, 0}, e2[3] = {0.5f, 6, 0}; /* from inside: the walk meets it */
+    EXPECT_EQ(1, Col_SegmentQuery(b, s2, e2, nullptr));
+    Col_Free(c);
+    Model_FreeMesh(&m);
+}
+
 TEST(SegmentQuery, NearestHitToThePreviousPosition)
 {
     mdl_mesh_t m = Walls();

@@ -258,4 +258,21 @@ TEST_F(ConvertTest, LongLinesAreReadInPieces)
     EXPECT_EQ(1u, m.nummeshes);
 }
 
+TEST_F(ConvertTest, EngineToolModeConvertsAndExitsZero)
+{
+    gk::MakeDirs(tmp / "Models");
+    ASSERT_TRUE(gk::WriteFile(tmp / "Models/Quad.ASE", Scene("quad.ase")));
+    gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/vexengine", "-convert", tmp / "Models/Quad.ASE"}, tmp.path);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("", r.out);
+    Load("Models/quad.dmo");
+    EXPECT_EQ(1u, m.nummeshes);
+    EXPECT_TRUE(Exists("Models/quad.dbb"));
+    /* a scene that cannot be read: still status 0, nothing written */
+    ASSERT_TRUE(gk::WriteFile(tmp / "Models/Bad.ase", Object("*MATERIAL_REF 0\n")));
+    r = gk::RunProcess({gk::DistDir() + "/vexengine", "-convert", tmp / "Models/Bad.ase"}, tmp.path);
+    EXPECT_EQ(0, r.status);
+    EXPECT_FALSE(Exists("Models/bad.dmo"));
+}
+
 } // namespace
