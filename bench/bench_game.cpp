@@ -1,11 +1,13 @@
 /*
- * bench_game -- a heavy scene played by the real game behaviours on the
- * real engine entity store, collision and sound pool, without a window:
- * 300 targets kept alive, the player firing plasma ten times a second and
- * a homing capsule every 0.75 s, and an enemy ship exploding every second
- * (290 particles and four bombs).  Prints the CPU time of a frame: the
- * game's sweep and scripted spawns, the think/touch pass (behaviours plus
- * collision), motion and purge.  Usage: bench_game [frames]
+ * bench_game -- a heavy scene played by the real game module, without a
+ * window.  Part 1 runs the real engine loop headless (Eng_RunFrame) on the
+ * runnable tree's module, archive and sounds with a level of 300 targets,
+ * the held fire button sweeping the view, a homing capsule every 0.75 s
+ * and an enemy ship exploding every second (290 particles, four bombs).
+ * Part 2 plays a similar scene on the entity store directly and splits the
+ * frame into the game's own work, the think/touch pass (behaviours plus
+ * collision), motion and purge.  Prints CPU time per frame.
+ * Usage: bench_game [frames]
  */
 #include <math.h>
 #include <stdio.h>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "collision.h"
+#include "engine.h"
 #include "entity.h"
 #include "g_local.h"
 #include "model.h"
@@ -94,7 +97,7 @@ static const char *const bench_sounds[] = {
 
 static int Bench_Setup(void)
 {
-    std::string work = std::filesystem::temp_directory_path() / "gk-bench-game";
+    std::string work = std::filesystem::temp_directory_path() / "gk-bench-game-store";
     std::filesystem::create_directories(work + "/data");
     std::filesystem::create_directories(work + "/sounds");
     if (chdir(work.c_str()) != 0)
@@ -167,9 +170,8 @@ static double Bench_Pct(std::vector<double> v, double p)
     return v[(size_t)((v.size() - 1) * p)];
 }
 
-int main(int argc, char **argv)
+static int Bench_Store(int frames)
 {
-    int frames = argc > 1 ? atoi(argv[1]) : 3000;
     const int warmup = 300;
     if (frames < 1 || !Bench_Setup()) {
         fprintf(stderr, "bench_game: set-up failed\n");
@@ -228,7 +230,7 @@ int main(int argc, char **argv)
     for (double v : total)
         mean += v;
     mean /= total.size();
-    printf("bench_game: %d frames, %.0f targets, %.0f live entities on average (max %.0f)\n",
+    printf("entity store: %d frames, %.0f targets, %.0f live entities on average (max %.0f)\n",
            frames, sumtargets / frames, sumlive / frames, maxlive);
     printf("  frame total       mean %8.1f us  median %8.1f us  p99 %8.1f us\n", mean,
            Bench_Pct(total, 0.5), Bench_Pct(total, 0.99));
@@ -242,4 +244,146 @@ int main(int argc, char **argv)
     G_ResetPool();
     SFX_Shutdown();
     return 0;
+}
+
+/* ---- part 1: the real loop ---- */
+
+#ifndef GK_DIST_DIR
+#define GK_DIST_DIR "build/dist"
+#endif
+
+static uint32_t bench_ms;
+static uint32_t Bench_Clock(void)
+{
+    return bench_ms;
+}
+
+static void Bench_Link(const std::string &from, const std::string &to)
+{
+    std::error_code ec;
+    std::filesystem::remove(to, ec);
+    std::filesystem::create_symlink(from, to, ec);
+}
+
+/* data/ with the runnable tree's module, archive and translations, sounds/,
+ * and a level of 300 targets in front of the player. */
+static int Bench_WriteTree(const std::string &dir)
+{
+    std::string dist = GK_DIST_DIR;
+    std::string data = dir + "/data";
+    std::filesystem::create_directories(data);
+    if (!std::filesystem::exists(dist + "/data/vex0.pk3") ||
+        !std::filesystem::exists(dist + "/sounds"))
+        return 0;
+    Bench_Link(dist + "/data/vex0.pk3", data + "/vex0.pk3");
+    for (auto &e : std::filesystem::directory_iterator(dist + "/data")) {
+        std::string name = e.path().filename().string();
+        if (name.rfind("ingame_", 0) == 0)
+            Bench_Link(e.path().string(), data + "/" + name);
+    }
+    Bench_Link(dist + "/sounds", dir + "/sounds");
+    static level_t lv;
+    memset(&lv, 0, sizeof(lv));
+    Level_InitLists(&lv);
+    snprintf(lv.name, sizeof(lv.name), "bench");
+    snprintf(lv.skysphere, sizeof(lv.skysphere), "skysphere01");
+    lv.duration = 600.0f;
+    static spawnrec_t recs[300];
+    for (int i = 0; i < 300; i++) {
+        spawnrec_t *r = &recs[i];
+        memset(r, 0, sizeof(*r));
+        const int *c = bench_classes[i % BENCH_NCLASSES];
+        const classrow_t *row = G_ClassByNumbers(c[0], c[1]);
+        snprintf(r->name, sizeof(r->name), "%s", row->classname);
+        float a = (Bench_Rand() - 0.5f) * 2.6f, h = (Bench_Rand() - 0.5f) * 1.2f;
+        float d = 250.0f + 350.0f * Bench_Rand();
+        r->pos[0] = sinf(a) * d;
+        r->pos[1] = sinf(h) * d * 0.5f;
+        r->pos[2] = -cosf(a) * d;
+        r->dir[0] = Bench_Rand() - 0.5f;
+        r->dir[1] = (Bench_Rand() - 0.5f) * 0.2f;
+        r->dir[2] = Bench_Rand() - 0.5f;
+        r->speed = 3.0f + 5.0f * Bench_Rand();
+        r->spawntime = 0.01f * (float)i;
+        r->respawnperiod = 10.0f; /* keeps the count up as targets die */
+        Level_InsertSpawn(&lv, r);
+    }
+    return Level_WriteFile((data + "/script1.bin").c_str(), "script1.bin", &lv) == 1;
+}
+
+static int Bench_Loop(int frames)
+{
+    std::string dir = std::filesystem::temp_directory_path() / "gk-bench-game-loop";
+    char cwd[1024];
+    if (!getcwd(cwd, sizeof(cwd)) || !Bench_WriteTree(dir) || chdir(dir.c_str()) != 0) {
+        fprintf(stderr, "bench_game: no runnable tree in %s, engine loop skipped\n", GK_DIST_DIR);
+        return 0;
+    }
+    Sys_SetClock(Bench_Clock);
+    bench_ms = 1000;
+    eng_headless_t h;
+    memset(&h, 0, sizeof(h));
+    h.gamedir = "data";
+    h.level = 1;
+    h.imp = Game_Import;
+    h.main = Game_Main;
+    if (!Eng_StartHeadless(&h)) {
+        fprintf(stderr, "bench_game: the game did not start\n");
+        Sys_SetClock(NULL);
+        if (chdir(cwd) != 0)
+            return 0;
+        return 0;
+    }
+    const int warmup = 600; /* ten seconds: everything has spawned */
+    std::vector<double> cost;
+    double live = 0, targets = 0;
+    int sweep = 1;
+    Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
+    for (int f = 0; f < warmup + frames; f++) {
+        bench_ms += 16;
+        /* sweep the view left and right while firing */
+        if (f % 4 == 0)
+            Eng_PostEvent(IE_MOUSEMOVE, sweep * 4000, (f % 200 < 100) ? 300 : -300);
+        if (f % 400 == 0)
+            sweep = -sweep;
+        gentity_t *player = CL_Player(), *ship = NULL;
+        int n = Bench_CountTargets(&ship);
+        double t0 = Bench_Cpu();
+        if (player && f % 45 == 0)
+            FireHomingCapsule(player->ent->origin, player->ent->dir, player);
+        if (ship && f % 60 == 0)
+            Target_ShipDie(ship);
+        int running = Eng_RunFrame();
+        double t1 = Bench_Cpu();
+        if (!running)
+            break;
+        if (f < warmup)
+            continue;
+        cost.push_back((t1 - t0) * 1e6);
+        live += Ent_LiveCount();
+        targets += n;
+    }
+    Eng_PostEvent(IE_LBUTTONUP, 0, 0);
+    if (!cost.empty()) {
+        double mean = 0;
+        for (double v : cost)
+            mean += v;
+        mean /= cost.size();
+        printf("engine loop: %zu frames, %.0f targets, %.0f live entities on average, score %d\n",
+               cost.size(), targets / cost.size(), live / cost.size(), CL_GetScore());
+        printf("  frame (game + engine, no drawing)  mean %8.1f us  median %8.1f us  p99 %8.1f us\n",
+               mean, Bench_Pct(cost, 0.5), Bench_Pct(cost, 0.99));
+    }
+    Eng_StopHeadless();
+    Sys_SetClock(NULL);
+    return chdir(cwd) == 0;
+}
+
+int main(int argc, char **argv)
+{
+    int frames = argc > 1 ? atoi(argv[1]) : 3000;
+    if (frames < 1)
+        frames = 3000;
+    Bench_Loop(frames);
+    return Bench_Store(frames);
 }
