@@ -1,0 +1,128 @@
+/*
+ * The game's flow across the engine boundary: one game on the real engine,
+ * headless, with a controlled clock.  The scheduler spawns through the
+ * real entity store frame by frame (made-up repeats, spawn-in fade handing
+ * the class's think back, the world sphere's sweep purged by the engine),
+ * the level timer runs out into the fade-out (brightness and master
+ * volume fall together), and the end of the fade prints the score line
+ * and ends the engine's loop through the shutdown service.  The module
+ * keeps its import for the life of the process, so the game is one test.
+ */
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "engine.h"
+#include "entity.h"
+#include "play_data.h"
+
+namespace {
+
+uint32_t clock_ms;
+uint32_t TestClock(void) { return clock_ms; }
+
+/* One frame at game time t (the clock starts at 1000 ms). */
+int FrameAt(float t)
+{
+    clock_ms = 1000 + (uint32_t)(t * 1000.0f + 0.5f);
+    return Eng_RunFrame();
+}
+
+std::vector<gentity_t *> InUse(int mainclass, int subclass)
+{
+    std::vector<gentity_t *> v;
+    for (gentity_t *g = G_NextInUse(nullptr); g; g = G_NextInUse(g))
+        if (g->mainclass == mainclass && g->subclass == subclass)
+            v.push_back(g);
+    return v;
+}
+
+TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
+{
+    gk::TempDir dir;
+    play::Spawn repeat = {"chicken", 1.0f, 0.5f, {0, 0, -300}, {0, 0, 1}, 0.0f};
+    play::Spawn far = {"CHICKEN", 0.95f, 0.0f, {0, 0, -700}, {0, 0, 1}, 0.0f};
+    ASSERT_TRUE(play::WriteTree(dir.path, 1, 4.0f, {repeat, far}))
+        << "needs the runnable tree with the module and the archive";
+    char cwd[1024];
+    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);
+    Sys_SetClock(TestClock);
+    clock_ms = 1000;
+
+    eng_headless_t h;
+    memset(&h, 0, sizeof(h));
+    h.gamedir = "data";
+    h.level = 1;
+    h.imp = Game_Import;
+    h.main = Game_Main;
+    ASSERT_EQ(Eng_StartHeadless(&h), 1);
+    ASSERT_EQ(G_CurrentStateId(), GST_ACTION);
+    /* the cache holds the fixed classes and the level's chicken, hidden */
+    ASSERT_EQ(G_PrecachedCount(), 25);
+    for (int i = 0; i < G_PrecachedCount(); i++)
+        EXPECT_EQ(g_entities[i].ent->state, ES_HIDDEN) << g_entities[i].classname;
+
+    ASSERT_TRUE(FrameAt(0.9f));
+    EXPECT_EQ(InUse(1, 7).size(), 0u);
+    /* frames at 2.2, 2.3, 2.4: one repeat each (spawntimes 1, 1.5, 2);
+     * the far chicken comes at 2.2 too, is swept in that frame and purged
+     * by the engine at the frame's end */
+    int live = Ent_LiveCount();
+    ASSERT_TRUE(FrameAt(2.2f));
+    EXPECT_EQ(InUse(1, 7).size(), 1u);
+    EXPECT_EQ(Ent_LiveCount(), live + 1);
+    ASSERT_TRUE(FrameAt(2.3f));
+    ASSERT_TRUE(FrameAt(2.4f));
+    auto chickens = InUse(1, 7);
+    ASSERT_EQ(chickens.size(), 3u);
+    ASSERT_TRUE(FrameAt(2.45f));
+    EXPECT_EQ(InUse(1, 7).size(), 3u);
+
+    /* the newest chicken (spawned at 2.4) fades in by the frame time, then
+     * thinks as a chicken; the one spawned in the long frame at 2.2 took
+     * its 1.3 s in one step and shows at once */
+    entity_t *first = chickens[0]->ent;
+    for (gentity_t *g : chickens)
+        if (g->spawntime > first->spawntime)
+            first = g->ent;
+    EXPECT_EQ(first->think, SC_SpawnInThink);
+    EXPECT_NEAR(first->color[0], 0.15f, 0.005f);
+    for (gentity_t *g : chickens) {
+        if (g->spawntime < 2.25f)
+            EXPECT_FLOAT_EQ(g->ent->color[0], 1.0f);
+    }
+    ASSERT_TRUE(FrameAt(3.45f));
+    EXPECT_FLOAT_EQ(first->color[0], 1.0f);
+    EXPECT_NE(first->think, SC_SpawnInThink);
+    EXPECT_NE(first->think, nullptr);
+
+    /* time up at 4: the fade-out starts, nothing spawns any more */
+    size_t before = InUse(1, 7).size();
+    ASSERT_TRUE(FrameAt(4.0f));
+    EXPECT_EQ(G_CurrentStateId(), GST_FADEOUT);
+    ASSERT_TRUE(FrameAt(4.0f + 0.5f / 0.3f));
+    EXPECT_EQ(InUse(1, 7).size(), before);
+    EXPECT_NEAR(G_GetFadeLevel(), 0.5f, 0.01f);
+    EXPECT_NEAR(G_GetMasterVolume(), 0.5f, 0.01f);
+    EXPECT_NEAR(first->brightness, 0.5f, 0.01f);
+    Eng_PostEvent(IE_CHAR, KEY_ESCAPE, 0); /* no pause during the fade */
+    ASSERT_TRUE(FrameAt(4.0f + 0.6f / 0.3f));
+    EXPECT_EQ(G_CurrentStateId(), GST_FADEOUT);
+
+    /* the end of the fade prints the one result line and stops the loop */
+    testing::internal::CaptureStdout();
+    int running = FrameAt(4.0f + 1.1f / 0.3f);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(running, 0);
+    EXPECT_EQ(out, "$$score 0\n");
+    EXPECT_EQ(Eng_Quit(), 1);
+    EXPECT_EQ(Level_Count(), 0);
+    EXPECT_EQ(G_PrecachedCount(), 0);
+
+    Eng_StopHeadless();
+    Sys_SetClock(nullptr);
+    ASSERT_EQ(chdir(cwd), 0);
+}
+
+} // namespace
