@@ -89,8 +89,9 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
     EXPECT_EQ(first->think, SC_SpawnInThink);
     EXPECT_NEAR(first->color[0], 0.15f, 0.005f);
     for (gentity_t *g : chickens) {
-        if (g->spawntime < 2.25f)
+        if (g->spawntime < 2.25f) {
             EXPECT_FLOAT_EQ(g->ent->color[0], 1.0f);
+        }
     }
     ASSERT_TRUE(FrameAt(3.45f));
     EXPECT_FLOAT_EQ(first->color[0], 1.0f);
