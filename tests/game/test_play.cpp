@@ -11,6 +11,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "engine.h"
 #include "play_data.h"
 
@@ -67,9 +69,19 @@ TEST(Play, FirePauseContinueAndQuitOnTheRealEngine)
     EXPECT_STREQ(c->hud.timer->ent->u.txt.text, "TIME 0:29");
     EXPECT_STREQ(c->hud.score->ent->u.txt.text, "SCORE 0");
 
-    /* hold the button for one second: ten shots, muzzles alternating */
+    /* hold the button for one second: ten shots, muzzles alternating; the
+     * weapon model kicks back at most 0.3 units and never drifts */
+    entity_t *gun = c->weapon->ent;
+    EXPECT_FLOAT_EQ(gun->origin[2], -1.6f);
     Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
-    ASSERT_TRUE(Frames(100));
+    float kick = 0.0f;
+    for (int i = 0; i < 100; i++) {
+        ASSERT_TRUE(Frames(1));
+        kick = std::max(kick, gun->origin[2] + 1.6f);
+        EXPECT_GE(gun->origin[2], -1.6f - 1e-4f) << "never ahead of its rest";
+    }
+    EXPECT_GT(kick, 0.05f);
+    EXPECT_LE(kick, 0.3f + 1e-4f);
     Eng_PostEvent(IE_LBUTTONUP, 0, 0);
     ASSERT_TRUE(Frames(1));
     std::vector<gentity_t *> shots;
@@ -78,8 +90,12 @@ TEST(Play, FirePauseContinueAndQuitOnTheRealEngine)
     EXPECT_LE(fired, 11);
     for (size_t i = 1; i < shots.size(); i++)
         EXPECT_NE(shots[i]->spawntime, shots[i - 1]->spawntime);
-    ASSERT_TRUE(Frames(20));
+    ASSERT_TRUE(Frames(50));
     EXPECT_EQ(Missiles(), fired) << "nothing fired after the release";
+    EXPECT_FLOAT_EQ(gun->origin[2], -1.6f) << "back at rest";
+    EXPECT_FLOAT_EQ(gun->speed, 0.0f);
+    EXPECT_EQ(gun->think, nullptr);
+    EXPECT_FLOAT_EQ(c->weapon->restpos[2], -1.6f);
 
     /* a long look to the right stops at 85 degrees, and the camera follows */
     Eng_PostEvent(IE_MOUSEMOVE, 100000, 0);
