@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <limits.h>
+#include <sys/resource.h>
 #include <math.h>
 #include <unistd.h>
 
@@ -291,6 +292,50 @@ TEST_F(Level, WriterProducesTheSameBytes)
     /* a stored name that does not fit is refused, nothing written */
     EXPECT_EQ(Level_WriteFile((dir / "o2.bin").c_str(), std::string(129, 'a').c_str(), &w), 0);
     EXPECT_EQ(Level_WriteFile((dir / "nodir/o.bin").c_str(), "o.bin", &w), 0);
+}
+
+void StderrPrintf(const char *fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    vfprintf(stderr, fmt, ap);
+    va_end(ap);
+}
+
+/* Loads path with the address space capped a little above what the
+ * process uses now, so the spawn records run out of memory. */
+void LoadWithLittleMemory(const char *path)
+{
+    gi.conprintf = StderrPrintf;
+    long pages = 0;
+    FILE *f = fopen("/proc/self/statm", "r");
+    if (!f || fscanf(f, "%ld", &pages) != 1)
+        exit(3);
+    fclose(f);
+    rlim_t now = (rlim_t)pages * (rlim_t)sysconf(_SC_PAGESIZE);
+    struct rlimit rl = {now + (8u << 20), now + (8u << 20)};
+    if (setrlimit(RLIMIT_AS, &rl) != 0)
+        exit(4);
+    level_t lv;
+    memset(&lv, 0, sizeof(lv));
+    SC_LoadLevel(&lv, path);
+    exit(0);
+}
+
+TEST_F(Level, OutOfMemoryForASpawnRecordEndsTheProcess)
+{
+    /* 200 000 records need far more than the 8 MB left */
+    std::string b = Header("big.bin");
+    std::string rec = Spawn(1, 0, "chicken");
+    b.reserve(b.size() + 200000 * rec.size());
+    for (int i = 0; i < 200000; i++)
+        b += rec;
+    path = dir / "big.bin";
+    ASSERT_TRUE(gk::WriteFile(path, b));
+    b.clear();
+    b.shrink_to_fit();
+    EXPECT_EXIT(LoadWithLittleMemory(path.c_str()), testing::ExitedWithCode(1),
+                "SC_LoadLevel: out of mem at entity #[0-9]+\n");
 }
 
 /* The level compiler writes files the loader reads back, sorted by time
