@@ -42,7 +42,8 @@ struct Frame {
 };
 
 /* Runs the engine on level n in a private X server and captures one frame
- * after `wait` seconds: PNG kept in the build tree, raw pixels returned. */
+ * `wait` seconds after its window appears: PNG kept in the build tree,
+ * raw pixels returned. */
 gk::ProcResult Capture(int n, int wait, const std::string &png, const std::string &raw)
 {
     std::string script =
@@ -50,6 +51,10 @@ gk::ProcResult Capture(int n, int wait, const std::string &png, const std::strin
         "./vexengine -game data -map " + std::to_string(n) +
         " -countrycode 44 -width 800 -height 600 >/dev/null 2>&1 &\n"
         "pid=$!\n"
+        "i=0\n"
+        "while [ $i -lt 150 ] && ! xdotool search --name '^Gackatron' >/dev/null 2>&1; do\n"
+        "  sleep 0.2; i=$((i+1))\n"
+        "done\n"
         "sleep " + std::to_string(wait) + "\n"
         "kill -0 $pid || exit 4\n"
         "ffmpeg -loglevel error -y -f x11grab -video_size 800x600 -i \"$DISPLAY\" "
@@ -57,7 +62,11 @@ gk::ProcResult Capture(int n, int wait, const std::string &png, const std::strin
         "rc=$?\n"
         "kill $pid; wait $pid\n"
         "exit $rc\n";
-    return gk::RunProcess({"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 800x600x24", "sh", "-c", script},
+    /* each level starts its search for a free server number elsewhere, so
+     * parallel runs do not race for the same one */
+    std::string first = std::to_string(150 + 10 * n);
+    return gk::RunProcess({"/usr/bin/xvfb-run", "-a", "-n", first, "-s", "-screen 0 800x600x24", "sh", "-c",
+                           script},
                           "", {"ALSOFT_DRIVERS=null", "GACKATRON_HEADLESS=1", "LIBGL_ALWAYS_SOFTWARE=1"},
                           120);
 }
@@ -76,7 +85,7 @@ TEST_P(LevelOnScreen, ShowsSkyColoursAndTheDisplayText)
     std::string png = dir + "/level" + std::to_string(n) + ".png";
     gk::TempDir tmp;
     std::string raw = tmp / "frame.rgb";
-    gk::ProcResult r = Capture(n, 8, png, raw);
+    gk::ProcResult r = Capture(n, 5, png, raw);
     ASSERT_EQ(r.status, 0) << r.err;
     Frame f;
     ASSERT_TRUE(gk::ReadFile(raw, &f.rgb));

@@ -21,7 +21,7 @@ int CG_GenSkyTextures(const std::string &datadir);
 typedef struct {
     const char *name;
     float r, g, b;
-    float spec;      /* highlight strength */
+    float shine;     /* highlight strength */
     float noise;     /* surface mottling */
     float nscale;    /* mottling frequency */
     float alpha;     /* < 1: translucent glow (32-bit) */
@@ -95,7 +95,7 @@ static void MakeShadingMap(cg_image_t *im, const cg_matdef_t *d, uint32_t seed)
                 float fill = fmaxf(0, V3Dot(n, F)) * 0.25f;
                 float amb = 0.30f + 0.08f * n.y;
                 float k = (amb + 0.78f * dif + fill) * mott;
-                float sp = d->spec * powf(fmaxf(0, V3Dot(n, L)), 24);
+                float sp = d->shine * powf(fmaxf(0, V3Dot(n, L)), 24);
                 c = RGBA(d->r * k + sp, d->g * k + sp, d->b * k + sp, 1);
             }
             *CG_Pixel(im, x, y) = c;
