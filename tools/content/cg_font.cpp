@@ -50,13 +50,38 @@ static unsigned CodePoint(int cp, int byte)
     return 0;
 }
 
+/* Ink extents of the code page's glyphs above and below the baseline. */
+static void Measure(int cp, FT_Face face, int *above, int *below)
+{
+    *above = (int)(face->size->metrics.ascender >> 6);
+    *below = (int)(-face->size->metrics.descender >> 6);
+    for (int byte = 0; byte < 256; byte++) {
+        unsigned code = CodePoint(cp, byte);
+        FT_UInt gi = code ? FT_Get_Char_Index(face, code) : 0;
+        if (!gi || FT_Load_Glyph(face, gi, FT_LOAD_RENDER))
+            continue;
+        FT_GlyphSlot g = face->glyph;
+        if (g->bitmap_top > *above)
+            *above = g->bitmap_top;
+        if ((int)g->bitmap.rows - g->bitmap_top > *below)
+            *below = (int)g->bitmap.rows - g->bitmap_top;
+    }
+}
+
+/* Every glyph gets a rectangle of the full line height holding all of its
+ * ink and at least its advance, so nothing is cut off and the baseline is
+ * the same for all. */
 static int RenderFont(const std::string &datadir, const char *name, int cp, FT_Face face)
 {
     cg_image_t im;
     CG_ImageInit(&im, FONT_IMAGE, FONT_IMAGE, RGBA(1, 1, 1, 0));
-    int asc = (int)(face->size->metrics.ascender >> 6);
-    int desc = (int)(-face->size->metrics.descender >> 6);
+    int asc, desc;
+    Measure(cp, face, &asc, &desc);
     int lineh = asc + desc;
+    if (lineh > FONT_CELL - 2) {
+        fprintf(stderr, "content: font %s: glyphs too tall for their cells\n", name);
+        return 1;
+    }
     std::string text;
     for (int byte = 0; byte < 256; byte++) {
         unsigned code = CodePoint(cp, byte);
@@ -67,24 +92,27 @@ static int RenderFont(const std::string &datadir, const char *name, int cp, FT_F
             continue;
         FT_GlyphSlot g = face->glyph;
         int adv = (int)((g->advance.x + 32) >> 6) + 1;
-        if (adv > FONT_CELL - 2 * FONT_PAD)
-            adv = FONT_CELL - 2 * FONT_PAD;
-        int cx = (byte % 16) * FONT_CELL + FONT_PAD;
-        int cy = (byte / 16) * FONT_CELL + (FONT_CELL - lineh) / 2;
-        int base = cy + asc;
+        int left = g->bitmap_left < 0 ? g->bitmap_left : 0;
+        int right = g->bitmap_left + (int)g->bitmap.width;
+        if (right < adv)
+            right = adv;
+        if (right - left > FONT_CELL - 2 * FONT_PAD) {
+            fprintf(stderr, "content: font %s: glyph %d too wide\n", name, byte);
+            return 1;
+        }
+        int cellx = (byte % 16) * FONT_CELL, celly = (byte / 16) * FONT_CELL;
+        int x0 = cellx + FONT_PAD, y0 = celly + (FONT_CELL - lineh) / 2;
+        int pen = x0 - left, base = y0 + asc;
         for (unsigned r = 0; r < g->bitmap.rows; r++)
             for (unsigned c = 0; c < g->bitmap.width; c++) {
-                int x = cx + g->bitmap_left + (int)c, y = base - g->bitmap_top + (int)r;
-                int cellx = (byte % 16) * FONT_CELL, celly = (byte / 16) * FONT_CELL;
-                if (x < cellx || x >= cellx + FONT_CELL || y < celly || y >= celly + FONT_CELL)
-                    continue;
+                int x = pen + g->bitmap_left + (int)c, y = base - g->bitmap_top + (int)r;
                 float a = g->bitmap.buffer[r * (unsigned)g->bitmap.pitch + c] / 255.0f;
                 cg_color_t *p = CG_Pixel(&im, x, y);
                 if (a > p->a)
                     p->a = a;
             }
         char line[64];
-        snprintf(line, sizeof line, "%c %d %d %d %d\n", (char)byte, cx, cy, cx + adv, cy + lineh);
+        snprintf(line, sizeof line, "%c %d %d %d %d\n", (char)byte, x0, y0, x0 + right - left, y0 + lineh);
         text += line;
     }
     int ok = CG_WriteTGA(datadir + "/" + name + ".tga", &im, 1);
@@ -112,7 +140,7 @@ int CG_GenFonts(const std::string &datadir)
         FT_Done_FreeType(lib);
         return 1;
     }
-    FT_Set_Pixel_Sizes(face, 0, 46);
+    FT_Set_Pixel_Sizes(face, 0, 44);
     int fails = RenderFont(datadir, "tech", 1252, face);
     fails += RenderFont(datadir, "tech_7", 1251, face);
     FT_Done_Face(face);

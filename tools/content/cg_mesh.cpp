@@ -164,7 +164,7 @@ void CG_Lathe(cg_mesh_t *me, cg_xf_t xf, const float *r, const float *y, int n, 
     int flip = (XF_Det(xf) < 0) != (inward != 0);
     for (int j = 0; j < n; j++)
         for (int i = 0; i <= slices; i++) {
-            float a = 2 * CG_PI * i / slices;
+            float a = 2 * CG_PI * (i % slices) / slices; /* the seam closes exactly */
             cg_vec3_t p = XF_Apply(xf, V3(r[j] * cosf(a), y[j], r[j] * sinf(a)));
             AddVert(me, p, utile * (float)i / slices, n > 1 ? (float)j / (n - 1) : 0);
         }
