@@ -205,6 +205,12 @@ void HUD_UpdateTimer(float r)
 {
     hud_t *h = HUD_Get();
     char buf[ENT_TEXTLEN];
+    /* the play time comes from the level file: keep the conversion to int
+     * defined whatever it holds */
+    if (!(r > -1.0e9f))
+        r = -1.0e9f;
+    if (r > 1.0e9f)
+        r = 1.0e9f;
     float fs = floorf(r);
     int s = (int)fs;
     HUD_SetText(h->timer, HUD_FormatInts(buf, sizeof(buf), cl_client.texts[3], 2, s / 60, s % 60));

@@ -6,6 +6,8 @@
  */
 #include "player_fixture.h"
 
+#include <math.h>
+
 namespace {
 
 class Hud : public testing::Test {
@@ -76,6 +78,10 @@ TEST_F(Hud, TimerAndCountdownDigits)
     EXPECT_STREQ(W()->u.txt.text, "time up");
     EXPECT_FLOAT_EQ(W()->color[3], 1.0f);
     EXPECT_FLOAT_EQ(W()->u.txt.size, 100.0f);
+    /* a level file may hold any play time */
+    HUD_UpdateTimer(3.0e10f);
+    EXPECT_STREQ(h->timer->ent->u.txt.text, "time 16666666:40");
+    HUD_UpdateTimer(NAN);
     CL_Player()->score = 1234;
     HUD_UpdateTimer(0.0f);
     EXPECT_STREQ(h->score->ent->u.txt.text, "score 1234");
@@ -137,6 +143,8 @@ TEST(HudFormat, TranslationFormatsAreCheckedBeforeUse)
     EXPECT_STREQ(HUD_FormatInts(out, sizeof(out), "%n", 2, 7, 0), "%n");
     EXPECT_STREQ(HUD_FormatInts(out, sizeof(out), "%*d", 2, 7, 0), "%*d");
     EXPECT_STREQ(HUD_FormatInts(out, sizeof(out), nullptr, 2, 7, 0), "");
+    EXPECT_STREQ(HUD_FormatInts(out, sizeof(out), "50%", 2, 7, 0), "50%");
+    EXPECT_STREQ(HUD_FormatInts(out, sizeof(out), "%ld", 2, 7, 0), "%ld");
     /* long results are cut to the text field */
     std::string longfmt(300, 'a');
     HUD_FormatInts(out, sizeof(out), longfmt.c_str(), 0, 0, 0);
