@@ -18,89 +18,24 @@
 
 namespace {
 
-/* Windows come and go while the window tree is walked (the engine's own
- * short-lived windows): such errors are no reason to end the test. */
-int IgnoreXError(Display *, XErrorEvent *) { return 0; }
-
-/* Starts Xvfb on display n and waits until it takes connections; its pid,
- * or -1 when it cannot be had (it ends at once when n is taken). */
-pid_t TryXvfb(int n)
-{
-    std::string display = ":" + std::to_string(n);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-               "tcp", "-noreset", (char *)nullptr);
-        _exit(127);
-    }
-    if (pid < 0)
-        return -1;
-    setenv("DISPLAY", display.c_str(), 1);
-    for (int i = 0; i < 100; i++) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid)
-            return -1;
-        Display *d = XOpenDisplay(nullptr);
-        if (d) {
-            XCloseDisplay(d);
-            return pid;
-        }
-        usleep(50000);
-    }
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-    return -1;
-}
-
-/* A private X server, so that windows of other tests running at the same
- * time cannot come between the pointer and the engine's window.  Sets
- * DISPLAY; -1 when no Xvfb could be started. */
-pid_t StartXvfb()
-{
-    static int started;
-    for (int attempt = 0; attempt < 10; attempt++) {
-        int n = 300 + (int)((getpid() + (started++) * 37) % 600);
-        std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-        if (access(lock.c_str(), F_OK) == 0)
-            continue;
-        pid_t pid = TryXvfb(n);
-        if (pid > 0)
-            return pid;
-    }
-    return -1;
-}
-
 class E2EPlay : public testing::Test {
 protected:
     gk::TempDir dir;
     gk::Proc proc;
     unsigned long window = 0;
-    pid_t xvfb = -1;
-    std::string olddisplay;
+    /* a private X server, so that windows of other tests running at the
+     * same time cannot come between the pointer and the engine's window */
+    gk::PrivateDisplay x;
 
     void SetUp() override
     {
-        if (getenv("DISPLAY"))
-            olddisplay = getenv("DISPLAY");
-        xvfb = StartXvfb();
-        if (xvfb < 0)
+        if (!x.Start("1024x768x24"))
             GTEST_SKIP() << "needs Xvfb";
-        XSetErrorHandler(IgnoreXError);
     }
     void TearDown() override
     {
         if (proc.pid > 0 && gk::ProcessRunning(proc))
             gk::WaitProcess(proc, 0);
-        if (xvfb > 0) {
-            kill(xvfb, SIGTERM);
-            waitpid(xvfb, nullptr, 0);
-        }
-        if (!olddisplay.empty())
-            setenv("DISPLAY", olddisplay.c_str(), 1);
-        else
-            unsetenv("DISPLAY");
     }
     /* Starts the engine on level 1 and waits for its window (titled by
      * translation string 7) and for the level to be loaded. */

@@ -100,8 +100,12 @@ static Window FindPid(Display *d, Window w, Atom pidatom, unsigned long pid)
     return found;
 }
 
+/* Windows may vanish while the tree is walked. */
+static int IgnoreXError(Display *, XErrorEvent *) { return 0; }
+
 unsigned long X11_FindWindowOfPid(int pid, int timeout_ms)
 {
+    XSetErrorHandler(IgnoreXError);
     Display *d = XOpenDisplay(nullptr);
     if (!d)
         return 0;

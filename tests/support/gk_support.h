@@ -58,6 +58,17 @@ Proc StartProcess(const std::vector<std::string> &argv, const std::string &dir,
 ProcResult WaitProcess(Proc &p, int timeout_s);
 bool ProcessRunning(const Proc &p);
 
+/* A private Xvfb for one test; Start sets DISPLAY (restored by Stop) and
+ * makes X errors of vanished windows harmless. */
+struct PrivateDisplay {
+    int pid = -1;
+    std::string display, olddisplay;
+    bool hadold = false;
+    bool Start(const std::string &screen = "1280x1024x24");
+    void Stop();
+    ~PrivateDisplay() { Stop(); }
+};
+
 /* X11 helpers for tests that drive a real engine window. */
 unsigned long X11_FindWindowOfPid(int pid, int timeout_ms);
 bool X11_SendCloseRequest(unsigned long window);
