@@ -11,29 +11,6 @@
 #include <math.h>
 #include <stdio.h>
 
-/* Parts built by the player, display, camera and pause code are referenced
- * weakly: a module built without one of them refuses to start a game
- * instead of running with a hole in it. */
-#define G_WEAK __attribute__((weak))
-int CL_Init(void) G_WEAK;
-void CL_ResetPlayer(void) G_WEAK;
-void CL_PlayerThinkOff(void) G_WEAK;
-int CL_GetScore(void) G_WEAK;
-void CL_PointerInput(int type, int a, int b) G_WEAK;
-void CL_Release(void) G_WEAK;
-void HUD_Show(int on) G_WEAK;
-void HUD_UpdateTimer(float remaining) G_WEAK;
-int Cam_Init(void) G_WEAK;
-void Cam_Release(void) G_WEAK;
-entity_t *Cam_GetCameraEntity(void) G_WEAK;
-void BGM_Start(const char *name) G_WEAK;
-void BGM_Stop(void) G_WEAK;
-void Pause_Enter(void) G_WEAK;
-void Pause_Leave(void) G_WEAK;
-void Pause_Frame(struct level_s *level) G_WEAK;
-void Pause_Char(int code, int arg) G_WEAK;
-void Pause_Pointer(int type, int a, int b) G_WEAK;
-
 typedef struct {
     int id;
     const char *name;
@@ -60,22 +37,14 @@ static void St_NoFrame(struct level_s *) {}
 static void St_NoChar(int, int) {}
 static void St_NoPointer(int, int, int) {}
 
-static void St_PlayerPointer(int type, int a, int b)
-{
-    if (CL_PointerInput)
-        CL_PointerInput(type, a, b);
-}
-
 static void St_ActionEnter(void)
 {
     if (!g_timerrunning) {
-        if (CL_ResetPlayer)
-            CL_ResetPlayer();
+        CL_ResetPlayer();
         g_timerstart = *gi.gametime;
         g_timerrunning = 1;
     }
-    if (HUD_Show)
-        HUD_Show(1);
+    HUD_Show(1);
 }
 
 static void St_ActionFrame(struct level_s *level)
@@ -90,8 +59,7 @@ static void St_ActionFrame(struct level_s *level)
         G_SetState(GST_FADEOUT);
         return;
     }
-    if (HUD_UpdateTimer)
-        HUD_UpdateTimer(remaining);
+    HUD_UpdateTimer(remaining);
     SC_CheckNewSpawns(level, elapsed);
     G_Sweep();
 }
@@ -117,8 +85,7 @@ static void St_FadeFrame(struct level_s *)
         return;
     }
     g_fadevalue = value;
-    if (HUD_UpdateTimer)
-        HUD_UpdateTimer(0.0f);
+    HUD_UpdateTimer(0.0f);
     G_SetFadeLevel(value);
     for (int i = 0; i < GENT_MAX; i++)
         if (g_entities[i].state == GS_INUSE)
@@ -130,54 +97,23 @@ static void St_FadeFrame(struct level_s *)
 
 static void St_FadeLeave(void)
 {
-    if (CL_PlayerThinkOff)
-        CL_PlayerThinkOff();
+    CL_PlayerThinkOff();
     G_RemoveAllAfterCache();
-}
-
-static void St_PauseEnter(void)
-{
-    if (Pause_Enter)
-        Pause_Enter();
-}
-
-static void St_PauseLeave(void)
-{
-    if (Pause_Leave)
-        Pause_Leave();
-}
-
-static void St_PauseFrame(struct level_s *level)
-{
-    if (Pause_Frame)
-        Pause_Frame(level);
-}
-
-static void St_PauseChar(int code, int arg)
-{
-    if (Pause_Char)
-        Pause_Char(code, arg);
-}
-
-static void St_PausePointer(int type, int a, int b)
-{
-    if (Pause_Pointer)
-        Pause_Pointer(type, a, b);
 }
 
 static const gstate_t g_states[7] = {
     {GST_TITLESCREEN, "titlescreen", St_Nothing, St_Nothing, St_NoFrame, St_NoChar,
      St_NoPointer},
     {GST_ACTION, "action", St_ActionEnter, St_Nothing, St_ActionFrame, St_ActionChar,
-     St_PlayerPointer},
+     CL_PointerInput},
     {GST_FADEIN, "fadein", St_FadeEnter, St_FadeLeave, St_FadeFrame, St_NoChar,
-     St_PlayerPointer},
+     CL_PointerInput},
     {GST_FADEOUT, "fadeout", St_FadeEnter, St_FadeLeave, St_FadeFrame, St_NoChar,
-     St_PlayerPointer},
+     CL_PointerInput},
     {GST_INTERMISSION, "intermission", St_Nothing, St_Nothing, St_NoFrame, St_NoChar,
      St_NoPointer},
-    {GST_PAUSE, "pause", St_PauseEnter, St_PauseLeave, St_PauseFrame, St_PauseChar,
-     St_PausePointer},
+    {GST_PAUSE, "pause", Pause_Enter, Pause_Leave, Pause_Frame, Pause_Char,
+     Pause_Pointer},
     {GST_GAMEOVER, "gameover", St_Nothing, St_Nothing, St_NoFrame, St_NoChar, St_NoPointer},
 };
 
@@ -257,38 +193,6 @@ static const char *const g_gamesounds[16] = {
     "sounds/expl_rocket.wav",  "sounds/alien.wav",      "sounds/ship.wav",
     "sounds/rocket.wav"};
 
-/* Names the first part of the game that this module was built without. */
-static const char *G_MissingPart(void)
-{
-    struct {
-        const void *fn;
-        const char *name;
-    } parts[] = {
-        {(const void *)CL_Init, "CL_Init"},
-        {(const void *)CL_ResetPlayer, "CL_ResetPlayer"},
-        {(const void *)CL_PlayerThinkOff, "CL_PlayerThinkOff"},
-        {(const void *)CL_GetScore, "CL_GetScore"},
-        {(const void *)CL_PointerInput, "CL_PointerInput"},
-        {(const void *)CL_Release, "CL_Release"},
-        {(const void *)HUD_Show, "HUD_Show"},
-        {(const void *)HUD_UpdateTimer, "HUD_UpdateTimer"},
-        {(const void *)Cam_Init, "Cam_Init"},
-        {(const void *)Cam_Release, "Cam_Release"},
-        {(const void *)Cam_GetCameraEntity, "Cam_GetCameraEntity"},
-        {(const void *)BGM_Start, "BGM_Start"},
-        {(const void *)BGM_Stop, "BGM_Stop"},
-        {(const void *)Pause_Enter, "Pause_Enter"},
-        {(const void *)Pause_Leave, "Pause_Leave"},
-        {(const void *)Pause_Frame, "Pause_Frame"},
-        {(const void *)Pause_Char, "Pause_Char"},
-        {(const void *)Pause_Pointer, "Pause_Pointer"},
-    };
-    for (size_t i = 0; i < sizeof(parts) / sizeof(parts[0]); i++)
-        if (!parts[i].fn)
-            return parts[i].name;
-    return NULL;
-}
-
 static int G_SpawnSkySphere(level_t *level)
 {
     const classrow_t *row = G_ClassByName(level->skysphere);
@@ -313,11 +217,6 @@ int Init_And_Load_Level(int n)
     if (g_flowinit) {
         gi.conprintf("# Init_And_Load_Level: WARNING: already initialized\n");
         return 0;
-    }
-    const char *missing = G_MissingPart();
-    if (missing) {
-        gi.conprintf("# Init_And_Load_Level: this module has no '%s'\n", missing);
-        return 1;
     }
     char path[128];
     snprintf(path, sizeof(path), "data/script%i.bin", n);
@@ -352,17 +251,14 @@ struct level_s *G_CurrentLevel(void)
 
 entity_t *G_CameraEntity(void)
 {
-    return Cam_GetCameraEntity ? Cam_GetCameraEntity() : NULL;
+    return Cam_GetCameraEntity();
 }
 
 static void G_ReleaseAll(void)
 {
-    if (BGM_Stop)
-        BGM_Stop();
-    if (Cam_Release)
-        Cam_Release();
-    if (CL_Release)
-        CL_Release();
+    BGM_Stop();
+    Cam_Release();
+    CL_Release();
     G_RemoveAllAfterCache();
     G_FreeCacheList();
     G_RemoveCache();
@@ -374,7 +270,7 @@ void G_EndGame(int code)
     if (g_ended)
         return;
     g_ended = 1;
-    int score = CL_GetScore ? CL_GetScore() : 0;
+    int score = CL_GetScore();
     G_ReleaseAll();
     /* nothing of the game runs any more, whatever the engine still sends */
     g_framehandler = St_NoFrame;
