@@ -15,12 +15,6 @@
 #include "gk_support.h"
 #include "level_bytes.h"
 
-/* The player's part is linked weakly, as the flow links it, so that this
- * file builds in a tree where it has not landed yet (the tests then fail
- * at the missing part instead). */
-void CL_Release(void) __attribute__((weak));
-struct gentity_s *CL_Player(void) __attribute__((weak));
-
 namespace {
 
 using namespace levelbytes;
@@ -44,8 +38,7 @@ protected:
         G_RemoveAllAfterCache();
         G_RemoveCache();
         Level_FreeAll();
-        if (CL_Release)
-            CL_Release();
+        CL_Release();
     }
 
     void WriteLevel(int n, const std::string &body, float duration = 60.0f,
@@ -142,6 +135,32 @@ TEST_F(Flow, InitLoadsCachesAndEntersAction)
     EXPECT_EQ(Init(1), 0);
     EXPECT_EQ(harness::log, "* Init_And_Load_Level()\n"
                             "# Init_And_Load_Level: WARNING: already initialized\n");
+}
+
+TEST_F(Flow, OpcodesOnceInitialised)
+{
+    WriteLevel(1, "");
+    ASSERT_EQ(Init(1), 0);
+    harness::log.clear();
+    EXPECT_EQ(Game_Main(9, 0, 0, 0), 0);
+    EXPECT_EQ(harness::log, "# Game_Main: unknown opcode: 9\n");
+    EXPECT_EQ(Game_Main(GOP_POSTDRAW, 0, 0, 0), 0);
+    /* only the character event reaches the state's handler */
+    Game_Main(GOP_KEY, IE_KEYDOWN, KEY_ESCAPE, 0);
+    Game_Main(GOP_KEY, IE_KEYUP, KEY_ESCAPE, 0);
+    EXPECT_EQ(G_CurrentStateId(), GST_ACTION);
+    Game_Main(GOP_KEY, IE_CHAR, KEY_ESCAPE, 0);
+    EXPECT_EQ(G_CurrentStateId(), GST_PAUSE);
+    /* the particle amount: 0 to 100 percent, anything else ignored */
+    g_particlefactor = 1.0f;
+    Game_Main(GOP_PARTICLES, 101, 0, 0);
+    Game_Main(GOP_PARTICLES, -1, 0, 0);
+    EXPECT_FLOAT_EQ(g_particlefactor, 1.0f);
+    Game_Main(GOP_PARTICLES, 50, 0, 0);
+    EXPECT_FLOAT_EQ(g_particlefactor, 0.5f);
+    Game_Main(GOP_PARTICLES, 0, 0, 0);
+    EXPECT_FLOAT_EQ(g_particlefactor, 0.0f);
+    g_particlefactor = 1.0f;
 }
 
 TEST_F(Flow, InitFailuresPrintNothing)
