@@ -12,7 +12,10 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "collision.h"
+#include "engine.h"
 #include "g_local.h"
 #include "gk_mesh.h"
 #include "gk_support.h"
@@ -105,6 +108,28 @@ inline bool WriteTree(const std::string &dir, int n, float duration,
     char base[64];
     snprintf(base, sizeof(base), "script%i.bin", n);
     return Level_WriteFile((data + "/" + base).c_str(), base, &lv) == 1;
+}
+
+/* The controlled clock of a headless game, in milliseconds. */
+inline uint32_t clock_ms;
+inline uint32_t Clock(void) { return clock_ms; }
+
+/* Starts level n of the tree in dir on the headless engine, driving the
+ * module linked into the test; dir becomes the working directory and the
+ * clock starts at 1000 ms.  Returns the engine's answer (1: running). */
+inline int StartGame(const std::string &dir, int n)
+{
+    if (chdir(dir.c_str()) != 0)
+        return 0;
+    Sys_SetClock(Clock);
+    clock_ms = 1000;
+    eng_headless_t h;
+    memset(&h, 0, sizeof(h));
+    h.gamedir = "data";
+    h.level = n;
+    h.imp = Game_Import;
+    h.main = Game_Main;
+    return Eng_StartHeadless(&h);
 }
 
 } // namespace play

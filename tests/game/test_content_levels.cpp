@@ -69,8 +69,9 @@ TEST_F(ContentLevels, EveryLevelLoadsWithMusicSkyAndSaneSpawns)
             EXPECT_LT(r->spawntime, lv.duration);
             EXPECT_GE(r->speed, 0.0f);
             EXPECT_LE(r->speed, 150.0f);
-            if (r->speed > 0)
+            if (r->speed > 0) {
                 EXPECT_NEAR(Len(r->dir), 1.0f, 0.01f);
+            }
             if (r->subclass >= SUB_P01 && r->subclass <= SUB_P07) {
                 EXPECT_EQ(r->speed, 0.0f);
                 EXPECT_LE(Len(r->pos), 620.0f) << "a planet stays inside the far plane";

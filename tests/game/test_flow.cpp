@@ -307,7 +307,7 @@ TEST_F(EndGame, ScoreIsTakenBeforeTheRelease)
 {
     WriteLevel(1, "", 60.0f);
     ASSERT_EQ(Init(1), 0);
-    gentity_t *p = CL_Player ? CL_Player() : nullptr;
+    gentity_t *p = CL_Player();
     ASSERT_NE(p, nullptr);
     p->score = 1234;
     testing::internal::CaptureStdout();

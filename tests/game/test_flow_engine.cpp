@@ -18,8 +18,7 @@
 
 namespace {
 
-uint32_t clock_ms;
-uint32_t TestClock(void) { return clock_ms; }
+using play::clock_ms;
 
 /* One frame at game time t (the clock starts at 1000 ms). */
 int FrameAt(float t)
@@ -44,19 +43,7 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
     play::Spawn far = {"CHICKEN", 0.95f, 0.0f, {0, 0, -700}, {0, 0, 1}, 0.0f};
     ASSERT_TRUE(play::WriteTree(dir.path, 1, 4.0f, {repeat, far}))
         << "needs the runnable tree with the module and the archive";
-    char cwd[1024];
-    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
-    ASSERT_EQ(chdir(dir.path.c_str()), 0);
-    Sys_SetClock(TestClock);
-    clock_ms = 1000;
-
-    eng_headless_t h;
-    memset(&h, 0, sizeof(h));
-    h.gamedir = "data";
-    h.level = 1;
-    h.imp = Game_Import;
-    h.main = Game_Main;
-    ASSERT_EQ(Eng_StartHeadless(&h), 1);
+    ASSERT_EQ(play::StartGame(dir.path, 1), 1);
     ASSERT_EQ(G_CurrentStateId(), GST_ACTION);
     /* the cache holds the fixed classes and the level's chicken, hidden */
     ASSERT_EQ(G_PrecachedCount(), 25);
@@ -123,7 +110,6 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
 
     Eng_StopHeadless();
     Sys_SetClock(nullptr);
-    ASSERT_EQ(chdir(cwd), 0);
 }
 
 } // namespace

@@ -18,8 +18,7 @@
 
 namespace {
 
-uint32_t clock_ms;
-uint32_t TestClock(void) { return clock_ms; }
+using play::clock_ms;
 
 /* Frames of 10 ms each. */
 int Frames(int n)
@@ -49,19 +48,7 @@ TEST(Play, FirePauseContinueAndQuitOnTheRealEngine)
     gk::TempDir dir;
     ASSERT_TRUE(play::WriteTree(dir.path, 1, 30.0f, {}))
         << "needs the runnable tree with the module and the archive";
-    char cwd[1024];
-    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
-    ASSERT_EQ(chdir(dir.path.c_str()), 0);
-    Sys_SetClock(TestClock);
-    clock_ms = 1000;
-
-    eng_headless_t h;
-    memset(&h, 0, sizeof(h));
-    h.gamedir = "data";
-    h.level = 1;
-    h.imp = Game_Import;
-    h.main = Game_Main;
-    ASSERT_EQ(Eng_StartHeadless(&h), 1);
+    ASSERT_EQ(play::StartGame(dir.path, 1), 1);
     ASSERT_EQ(G_CurrentStateId(), GST_ACTION);
     ASSERT_TRUE(Frames(50));
     client_t *c = &cl_client;
@@ -153,7 +140,6 @@ TEST(Play, FirePauseContinueAndQuitOnTheRealEngine)
 
     Eng_StopHeadless();
     Sys_SetClock(nullptr);
-    ASSERT_EQ(chdir(cwd), 0);
 }
 
 } // namespace

@@ -113,8 +113,9 @@ TEST_F(Player, HeldButtonFiresAtTheIntervalFromAlternatingMuzzles)
         EXPECT_NEAR(fabsf(shots[i].pos[0]), 7.0f, 1e-4);
         EXPECT_NEAR(shots[i].pos[1], -5.0f, 1e-4);
         EXPECT_NEAR(shots[i].pos[2], -30.0f, 1e-4);
-        if (i > 0)
+        if (i > 0) {
             EXPECT_EQ(shots[i].pos[0] > 0, !(shots[i - 1].pos[0] > 0)) << "shot " << i;
+        }
     }
     EXPECT_EQ(pf::CountPlayed("sounds/shot2.wav"), 0);
 }

@@ -17,8 +17,7 @@
 
 namespace {
 
-uint32_t clock_ms;
-uint32_t TestClock(void) { return clock_ms; }
+using play::clock_ms;
 
 int Count(int mainclass, int subclass)
 {
@@ -37,19 +36,7 @@ TEST(Shootout, ShipShotDownBombsShakeTheViewScoreLinePrinted)
         << "needs the runnable tree with the module and the archive";
     for (const char *m : {"enemy-ship", "bombe"})
         ASSERT_TRUE(play::WriteBox(dir.path + "/data/" + m, 12.0f));
-    char cwd[1024];
-    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
-    ASSERT_EQ(chdir(dir.path.c_str()), 0);
-    Sys_SetClock(TestClock);
-    clock_ms = 1000;
-
-    eng_headless_t h;
-    memset(&h, 0, sizeof(h));
-    h.gamedir = "data";
-    h.level = 2;
-    h.imp = Game_Import;
-    h.main = Game_Main;
-    ASSERT_EQ(Eng_StartHeadless(&h), 1);
+    ASSERT_EQ(play::StartGame(dir.path, 2), 1);
     gentity_t *player = CL_Player();
     ASSERT_NE(player, nullptr);
 
@@ -102,7 +89,6 @@ TEST(Shootout, ShipShotDownBombsShakeTheViewScoreLinePrinted)
 
     Eng_StopHeadless();
     Sys_SetClock(nullptr);
-    ASSERT_EQ(chdir(cwd), 0);
 }
 
 } // namespace

@@ -29,16 +29,7 @@ Proc StartProcess(const std::vector<std::string> &argv, const std::string &dir,
         int e = open(p.errpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(o, 1);
         dup2(e, 2);
-        if (!dir.empty() && chdir(dir.c_str()) != 0)
-            _exit(127);
-        for (const std::string &v : env)
-            putenv(strdup(v.c_str()));
-        std::vector<char *> args;
-        for (const std::string &a : argv)
-            args.push_back(const_cast<char *>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        ExecChild(argv, dir, env);
     }
     p.pid = pid;
     return p;

@@ -67,6 +67,21 @@ bool MakeDirs(const std::string &path)
     return !ec;
 }
 
+void ExecChild(const std::vector<std::string> &argv, const std::string &dir,
+               const std::vector<std::string> &env)
+{
+    if (!dir.empty() && chdir(dir.c_str()) != 0)
+        _exit(127);
+    for (const std::string &e : env)
+        putenv(strdup(e.c_str()));
+    std::vector<char *> args;
+    for (const std::string &a : argv)
+        args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
 static void DrainInto(int fd, std::string *out, bool *open)
 {
     char buf[4096];
@@ -92,16 +107,7 @@ ProcResult RunProcess(const std::vector<std::string> &argv, const std::string &d
         close(errp[0]);
         close(outp[1]);
         close(errp[1]);
-        if (!dir.empty() && chdir(dir.c_str()) != 0)
-            _exit(127);
-        for (const std::string &e : env)
-            putenv(strdup(e.c_str()));
-        std::vector<char *> args;
-        for (const std::string &a : argv)
-            args.push_back(const_cast<char *>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        ExecChild(argv, dir, env);
     }
     close(outp[1]);
     close(errp[1]);

@@ -35,6 +35,11 @@ struct ProcResult {
 ProcResult RunProcess(const std::vector<std::string> &argv, const std::string &dir = "",
                       const std::vector<std::string> &env = {}, int timeout_s = 60);
 
+/* In a forked child: change to dir (unless empty), add env entries and
+ * exec argv[0]; never returns. */
+[[noreturn]] void ExecChild(const std::vector<std::string> &argv, const std::string &dir,
+                            const std::vector<std::string> &env);
+
 /* Paths of the build. */
 std::string DistDir();     /* the runnable tree: vexengine, data/ */
 std::string SourceDir();

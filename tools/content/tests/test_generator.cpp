@@ -152,8 +152,9 @@ TEST(Generator, ImagesReadBackWithTheirTopRowOnTop)
         const unsigned char *top = t.pixels + bpp * 4 * 1;
         EXPECT_EQ(top[0], 255);
         EXPECT_EQ(top[2], 0);
-        if (alpha)
+        if (alpha) {
             EXPECT_EQ(top[3], 128);
+        }
         EXPECT_EQ(t.pixels[2], 255) << "bottom row is blue";
         free(t.pixels);
     }
