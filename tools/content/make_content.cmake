@@ -32,15 +32,13 @@ file(REMOVE_RECURSE ${conv} ${pak})
 file(MAKE_DIRECTORY ${conv} ${pak} ${DIST}/data ${DIST}/sounds)
 
 # Models: the engine's converter writes name.dmo and name.dbb beside the
-# scene.  It reads the scene name upper-cased, so both spellings exist.
+# scene.
 file(GLOB scenes ${STAGE}/ase/*.ase)
 set(converted 0)
 set(failed "")
 foreach(scene ${scenes})
   get_filename_component(base ${scene} NAME_WE)
-  string(TOUPPER ${base} upper)
   file(COPY ${scene} DESTINATION ${conv})
-  file(CREATE_LINK ${base}.ase ${conv}/${upper}.ASE SYMBOLIC RESULT lrc)
   execute_process(COMMAND ${VEXENGINE} -convert ${base}.ase
                   WORKING_DIRECTORY ${conv} TIMEOUT 120
                   RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
