@@ -255,8 +255,12 @@ static void R_DrawText(const entity_t *e, const float *col)
     font_t *f = tx->font;
     if (!f || !f->tex)
         return;
+    /* the game writes the field directly: never read past it */
+    char text[ENT_TEXTLEN + 1];
+    memcpy(text, tx->text, ENT_TEXTLEN);
+    text[ENT_TEXTLEN] = 0;
     float size = tx->size;
-    float width = Font_DrawText(0, 0, 0, f, size, 1, tx->text);
+    float width = Font_DrawText(0, 0, 0, f, size, 1, text);
     GLS_BindTexture(f->tex->glname);
     float x, y;
     if (tx->inworld) {
@@ -271,11 +275,11 @@ static void R_DrawText(const entity_t *e, const float *col)
     }
     if (tx->shadow) {
         glColor4f(0, 0, 0, col[3] * 0.75f);
-        Font_DrawText(1, x + size / 20, y - size / 20, f, size, 0, tx->text);
+        Font_DrawText(1, x + size / 20, y - size / 20, f, size, 0, text);
     }
     Font_SetTextAlpha(col[3]);
     glColor4fv(col);
-    Font_DrawText(1, x, y, f, size, 1, tx->text);
+    Font_DrawText(1, x, y, f, size, 1, text);
     if (tx->inworld) {
         Font_SetBillboard(0);
         glPopMatrix();
