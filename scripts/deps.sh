@@ -35,8 +35,7 @@ gk_build() {
   local root
   root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
   GK_BUILD="${GK_BUILD:-$root/build}"
-  if [ ! -f "$GK_BUILD/build.ninja" ]; then
-    cmake -S "$root" -B "$GK_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" || return 1
-  fi
+  # configuring again is cheap and picks up folders added since the last time
+  cmake -S "$root" -B "$GK_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null || return 1
   cmake --build "$GK_BUILD" -j "$(nproc)" || return 1
 }
