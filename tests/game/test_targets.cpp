@@ -367,4 +367,77 @@ TEST_F(Targets, PlanetsTurnInTheBackgroundAndCannotBeHit)
     EXPECT_EQ(pl->ent->touch, nullptr);
 }
 
+/* Each colour of burst belongs to one class: a wrong row shows up here. */
+static void ExpectBurst(int count, float r, float g, float b)
+{
+    int n = 0;
+    for (gentity_t *e = G_NextInUse(NULL); e; e = G_NextInUse(e)) {
+        if (e->mainclass != MC_EFFECT || e->subclass != SUB_RONLY_PARTICLE)
+            continue;
+        n++;
+        EXPECT_FLOAT_EQ(e->ent->color[0], r);
+        EXPECT_FLOAT_EQ(e->ent->color[1], g);
+        EXPECT_FLOAT_EQ(e->ent->color[2], b);
+    }
+    EXPECT_EQ(n, count);
+}
+
+TEST_F(Targets, SpaceObjectsBurstInTheirColoursAndCostPoints)
+{
+    struct {
+        int mc, sub, particles;
+        float r, g, b;
+        int debris, cost;
+    } rows[] = {
+        {MC_SPACE, SUB_SONDE, 70, 0.5f, 0.5f, 0.5f, 0, 50},
+        {MC_SPACE, SUB_SATELLIT, 70, 0.5f, 0.5f, 0.5f, 1, 50},
+        {MC_SPACE, SUB_ASTRONAUT, 70, 1.0f, 1.0f, 1.0f, 0, 50},
+        {MC_SCENERY, SUB_KOMET, 70, 0.44f, 0.28f, 0.12f, 0, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.sub);
+        world::Reset();
+        gentity_t *p = world::Player();
+        p->score = 500;
+        gentity_t *o = world::Place(row.mc, row.sub, 0, 0, -300);
+        ASSERT_NE(o, nullptr);
+        EXPECT_FLOAT_EQ(o->health, 1.0f);
+        world::Touch(FireMissile(SUB_MISSILE_GLIBBER, zero, fwd, p), o);
+        EXPECT_EQ(o->state, GS_REMOVED);
+        ExpectBurst(row.particles, row.r, row.g, row.b);
+        EXPECT_EQ(world::CountClass(MC_DEBRIS, SUB_DEBRIS_SATELLITE), row.debris);
+        EXPECT_EQ(p->score, 500 - row.cost);
+    }
+}
+
+TEST_F(Targets, HitBurstsTakeTheColourOfTheZoneHit)
+{
+    gentity_t *p = world::Player();
+    gentity_t *a = world::Place(MC_SPACE, SUB_ALIEN01, 0, 0, -300);
+    const float head[3] = {0, 20, -300}, feet[3] = {0, -30, -300};
+    world::Touch(FireMissile(SUB_MISSILE_PLASMA, head, fwd, p), a);
+    ExpectBurst(9, 0.0f, 0.63f, 0.63f);
+    world::Reset();
+    p = world::Player();
+    a = world::Place(MC_SPACE, SUB_ALIEN02, 0, 0, -300);
+    world::Touch(FireMissile(SUB_MISSILE_PLASMA, head, fwd, p), a);
+    ExpectBurst(9, 0.63f, 0.23f, 0.39f);
+    world::Reset();
+    p = world::Player();
+    a = world::Place(MC_SPACE, SUB_ALIEN02, 0, 0, -300);
+    world::Touch(FireMissile(SUB_MISSILE_PLASMA, feet, fwd, p), a);
+    ExpectBurst(9, 0.5f, 0.5f, 0.5f);
+    world::Reset();
+    p = world::Player();
+    gentity_t *s = world::Place(MC_TARGET, SUB_ENEMYSHIP, 0, 0, -300);
+    const float hull[3] = {0, 0, -230}, wing[3] = {0, 0, -229};
+    world::Touch(FireMissile(SUB_MISSILE_PLASMA, hull, fwd, p), s);
+    ExpectBurst(9, 1.0f, 0.5f, 0.0f);
+    world::Reset();
+    p = world::Player();
+    s = world::Place(MC_TARGET, SUB_ENEMYSHIP, 0, 0, -300);
+    world::Touch(FireMissile(SUB_MISSILE_PLASMA, wing, fwd, p), s);
+    ExpectBurst(9, 0.5f, 0.5f, 0.5f);
+}
+
 } // namespace
