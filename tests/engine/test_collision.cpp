@@ -18,19 +18,8 @@
 
 namespace {
 
-uint32_t U32(const std::string &s, size_t off)
-{
-    uint32_t v;
-    std::memcpy(&v, s.data() + off, 4);
-    return v;
-}
-
-float F32(const std::string &s, size_t off)
-{
-    float v;
-    std::memcpy(&v, s.data() + off, 4);
-    return v;
-}
+using gk::F32;
+using gk::U32;
 
 /* A wall: two triangles in the plane x = 0, spanning y and z from -1 to 1,
  * plus a second wall at x = 2 so the box has depth. */

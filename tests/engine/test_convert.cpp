@@ -23,19 +23,8 @@ std::string Scene(const std::string &name)
     return s;
 }
 
-uint32_t U32(const std::string &s, size_t off)
-{
-    uint32_t v;
-    std::memcpy(&v, s.data() + off, 4);
-    return v;
-}
-
-float F32(const std::string &s, size_t off)
-{
-    float v;
-    std::memcpy(&v, s.data() + off, 4);
-    return v;
-}
+using gk::F32;
+using gk::U32;
 
 struct ConvertTest : ::testing::Test {
     gk::TempDir tmp;

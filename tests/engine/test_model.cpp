@@ -23,19 +23,8 @@
 
 namespace {
 
-uint32_t U32(const std::string &s, size_t off)
-{
-    uint32_t v;
-    std::memcpy(&v, s.data() + off, 4);
-    return v;
-}
-
-float F32(const std::string &s, size_t off)
-{
-    float v;
-    std::memcpy(&v, s.data() + off, 4);
-    return v;
-}
+using gk::F32;
+using gk::U32;
 
 mdl_material_t Material(const char *diffuse, float uoff = 0, float voff = 0, float ut = 1, float vt = 1)
 {

@@ -6,6 +6,9 @@
 #ifndef GK_SUPPORT_H
 #define GK_SUPPORT_H
 
+#include <stdint.h>
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -39,6 +42,22 @@ ProcResult RunProcess(const std::vector<std::string> &argv, const std::string &d
  * exec argv[0]; never returns. */
 [[noreturn]] void ExecChild(const std::vector<std::string> &argv, const std::string &dir,
                             const std::vector<std::string> &env);
+
+/* Little-endian fields of a file read into memory. */
+inline uint32_t U32(const std::string &s, size_t off)
+{
+    uint32_t v = 0;
+    if (off + 4 <= s.size())
+        memcpy(&v, s.data() + off, 4);
+    return v;
+}
+inline float F32(const std::string &s, size_t off)
+{
+    float v = 0;
+    if (off + 4 <= s.size())
+        memcpy(&v, s.data() + off, 4);
+    return v;
+}
 
 /* Paths of the build. */
 std::string DistDir();     /* the runnable tree: vexengine, data/ */
