@@ -1,0 +1,481 @@
+/*
+ * l_dialog.cpp -- the launcher's windows: the main dialog with its three
+ * pages (games and local list, internet list, settings), the score entry
+ * dialog and the intro window; the settings file beside the program; the
+ * mode and level lists, the highscore columns and the message boxes.
+ */
+#include "l_local.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <fstream>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QSettings>
+#include <QSlider>
+#include <QTabWidget>
+#include <QWidget>
+
+mainf_t mf;
+std::string l_lastcaption, l_lasttext;
+int l_messagecount;
+
+static QString L_Q(const std::string &s)
+{
+    return QString::fromStdString(s).remove(QChar('\r'));
+}
+
+void L_MessageBox(QWidget *owner, int icon, const std::string &caption, const std::string &text)
+{
+    l_lastcaption = caption;
+    l_lasttext = text;
+    l_messagecount++;
+    const char *h = getenv("GACKATRON_HEADLESS");
+    if (h && !strcmp(h, "1")) {
+        fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        return;
+    }
+    QMessageBox::Icon i = icon == L_MB_ERROR ? QMessageBox::Critical
+                        : icon == L_MB_INFO  ? QMessageBox::Information
+                                             : QMessageBox::Warning;
+    QMessageBox box(i, L_Q(caption), L_Q(text), QMessageBox::Ok, owner);
+    box.exec();
+}
+
+/* ---- built-in pictures: drawn once, a key colour around the motif ---- */
+
+static QImage L_Picture(int w, int h, int kind)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(QColor(255, 0, 255));
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (kind == 0) {        /* page background: night sky */
+        QLinearGradient g(0, 0, 0, h);
+        g.setColorAt(0, QColor(10, 20, 70));
+        g.setColorAt(1, QColor(0, 0, 10));
+        p.fillRect(0, 0, w, h, g);
+        p.setPen(QColor(230, 230, 255));
+        for (int i = 0; i < 90; i++)
+            p.drawPoint((i * 97) % w, (i * 61 + i * i) % h);
+        p.setPen(QColor(255, 210, 60));
+        p.setFont(QFont("DejaVu Sans", 20, QFont::Bold));
+        p.drawText(QRect(0, 8, w, 40), Qt::AlignCenter, "GACKATRON");
+    } else {                /* decorations */
+        static const QColor c[] = {QColor(220, 180, 40), QColor(60, 140, 220),
+                                   QColor(80, 180, 80), QColor(200, 70, 60)};
+        p.setBrush(c[kind % 4]);
+        p.setPen(Qt::black);
+        p.drawEllipse(QRect(w / 8, h / 8, w * 3 / 4, h * 3 / 4));
+    }
+    return img;
+}
+
+void KeyColorToButtonFace(QImage *img, unsigned int buttonface)
+{
+    if (img->isNull())
+        return;
+    if (img->format() != QImage::Format_RGB32 && img->format() != QImage::Format_ARGB32)
+        *img = img->convertToFormat(QImage::Format_RGB32);
+    QRgb key = img->pixel(0, 0);
+    for (int y = 0; y < img->height(); y++) {
+        QRgb *row = (QRgb *)img->scanLine(y);
+        for (int x = 0; x < img->width(); x++)
+            if (row[x] == key)
+                row[x] = buttonface | 0xff000000u;
+    }
+}
+
+static void L_KeyLabel(QLabel *l)
+{
+    QImage img = l->pixmap().toImage();
+    KeyColorToButtonFace(&img, QApplication::palette().color(QPalette::Button).rgb());
+    l->setPixmap(QPixmap::fromImage(img));
+}
+
+/* ---- building the controls ---- */
+
+static QLabel *L_Label(QWidget *parent, int x, int y, int w, int h, int tag, const char *text)
+{
+    QLabel *l = new QLabel(QString::fromUtf8(text), parent);
+    l->setGeometry(x, y, w, h);
+    l->setProperty("tag", tag);
+    return l;
+}
+
+static QLabel *L_Image(QWidget *parent, int x, int y, int w, int h, int kind)
+{
+    QLabel *l = new QLabel(parent);
+    l->setGeometry(x, y, w, h);
+    l->setPixmap(QPixmap::fromImage(L_Picture(w, h, kind)));
+    return l;
+}
+
+template <class T> static T *L_Tagged(T *c, int x, int y, int w, int h, int tag)
+{
+    c->setGeometry(x, y, w, h);
+    c->setProperty("tag", tag);
+    return c;
+}
+
+static void L_CreatePageLocal(QWidget *pg)
+{
+    mf.imageLocal = L_Image(pg, 0, 0, 457, 521, 0);
+    QLabel *l4 = L_Label(pg, 20, 52, 300, 22, 102, "DIE BESTENLISTE");
+    l4->setStyleSheet("color: #ffd23c; font-weight: bold;");
+    mf.labelLHighscore = L_Label(pg, 20, 76, 300, 20, 0, "");
+    mf.labelLHighscore->setStyleSheet("color: white;");
+    mf.lhn[0] = L_Label(pg, 40, 100, 200, 20, 0, "");
+    mf.lhp[0] = L_Label(pg, 250, 100, 120, 20, 0, "");
+    mf.lhp[0]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    mf.lhn[0]->setStyleSheet("color: white;");
+    mf.lhp[0]->setStyleSheet("color: white;");
+    mf.labelVersion = L_Label(pg, 380, 498, 70, 18, 0, "");
+    mf.labelVersion->setStyleSheet("color: grey;");
+    L_Label(pg, 20, 320, 200, 20, 103, "Level auswählen:")->setStyleSheet("color: white;");
+    mf.comboMaps = new QComboBox(pg);
+    mf.comboMaps->setGeometry(20, 342, 300, 26);
+    mf.Button1 = L_Tagged(new QPushButton(QString::fromUtf8(" Spielen"), pg), 20, 382, 160, 40, 104);
+    QObject::connect(mf.comboMaps, &QComboBox::activated, [] { comboMapsChange(mf.comboMaps); });
+    QObject::connect(mf.Button1, &QPushButton::clicked, [] { Button1Click(); });
+}
+
+static void L_CreatePageInet(QWidget *pg)
+{
+    mf.imageInternet = L_Image(pg, 0, 0, 457, 145, 0);
+    mf.imageGleiter = L_Image(pg, 360, 150, 80, 60, 1);
+    L_Label(pg, 20, 150, 300, 22, 111, "DIE BESTEN IM NETZ")->setStyleSheet("font-weight: bold;");
+    mf.labelIHighscore = L_Label(pg, 20, 174, 300, 20, 0, "");
+    mf.ihn[0] = L_Label(pg, 40, 198, 200, 20, 0, "");
+    mf.ihp[0] = L_Label(pg, 250, 198, 120, 20, 0, "");
+    mf.ihp[0]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    mf.labelVersion2 = L_Label(pg, 380, 498, 70, 18, 0, "");
+    mf.labelVersion2->setStyleSheet("color: grey;");
+    L_Label(pg, 20, 408, 200, 20, 103, "Level auswählen:");
+    mf.comboIMaps = new QComboBox(pg);
+    mf.comboIMaps->setGeometry(20, 430, 300, 26);
+    mf.buttonInternet = L_Tagged(new QPushButton(QString::fromUtf8(" Liste abgleichen"), pg),
+                                 20, 466, 180, 36, 112);
+    QObject::connect(mf.comboIMaps, &QComboBox::activated, [] { comboMapsChange(mf.comboIMaps); });
+    QObject::connect(mf.buttonInternet, &QPushButton::clicked, [] { buttonInternetClick(); });
+}
+
+static void L_CreatePageSettings(QWidget *pg)
+{
+    QGroupBox *g1 = L_Tagged(new QGroupBox(QString::fromUtf8(" Grafikeinstellungen "), pg), 8, 8, 441, 250, 121);
+    L_Label(g1, 12, 26, 90, 20, 122, "Auflösung :");
+    mf.resBox = new QComboBox(g1);
+    mf.resBox->setGeometry(100, 22, 210, 26);
+    mf.img16 = L_Image(g1, 330, 18, 90, 36, 2);
+    mf.img32 = L_Image(g1, 330, 18, 90, 36, 3);
+    QLabel *l5 = L_Label(g1, 12, 58, 415, 72, 123,
+                         "Hinweis: Höhere Auflösungen und höhere Farbtiefe verbessern die Bildqualität. "
+                         "Auf weniger leistungsstarken Grafikkarten führt eine höhere Farbtiefe allerdings "
+                         "möglicherweise zu einer spürbar geringeren Darstellungsgeschwindigkeit.");
+    l5->setWordWrap(true);
+    mf.imageWindowed = L_Image(g1, 50, 134, 64, 48, 1);
+    mf.imageFullscreen = L_Image(g1, 260, 134, 64, 48, 2);
+    mf.radioWindowed = L_Tagged(new QRadioButton(QString::fromUtf8("Spiel im Fenster starten"), g1), 12, 196, 205, 24, 124);
+    mf.radioFullscreen = L_Tagged(new QRadioButton(QString::fromUtf8("In den Vollbildmodus wechseln"), g1), 220, 196, 215, 24, 125);
+    mf.radioWindowed->setChecked(true);
+    QObject::connect(mf.resBox, &QComboBox::activated, [] { resBoxChange(); });
+
+    QGroupBox *g2 = L_Tagged(new QGroupBox(QString::fromUtf8(" Mauseinstellungen "), pg), 8, 264, 441, 120, 126);
+    mf.checkMouse = L_Tagged(new QCheckBox(QString::fromUtf8("Mausbewegungen in der Senkrechten umkehren."), g2), 12, 22, 340, 24, 127);
+    mf.trackMouse = new QSlider(Qt::Horizontal, g2);
+    mf.trackMouse->setGeometry(12, 52, 330, 26);
+    mf.trackMouse->setRange(0, 10);
+    mf.trackMouse->setTickInterval(1);
+    mf.trackMouse->setTickPosition(QSlider::TicksBelow);
+    mf.trackMouse->setValue(5);
+    L_Label(g2, 12, 84, 160, 20, 128, "Niedrige Empfindlichkeit");
+    QLabel *l3 = L_Label(g2, 182, 84, 160, 20, 129, "Hohe Empfindlichkeit");
+    l3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    mf.imageMouse = L_Image(g2, 360, 30, 64, 64, 3);
+
+    QGroupBox *g3 = L_Tagged(new QGroupBox(QString::fromUtf8(" Internetverbindung "), pg), 8, 390, 441, 125, 130);
+    mf.checkProxy = L_Tagged(new QCheckBox(QString::fromUtf8("Die Verbindung erfolgt über einen weiteren Computer (Proxy)."), g3), 12, 22, 420, 24, 131);
+    mf.labelProxy = L_Label(g3, 12, 58, 60, 20, 132, "Proxy :");
+    mf.editProxy = new QLineEdit(g3);
+    mf.editProxy->setGeometry(75, 55, 200, 24);
+    mf.labelPort = L_Label(g3, 12, 88, 60, 20, 133, "Port :");
+    mf.editPort = new QLineEdit("8080", g3);
+    mf.editPort->setGeometry(75, 85, 80, 24);
+    mf.imageWorld = L_Image(g3, 360, 50, 64, 64, 2);
+    QObject::connect(mf.checkProxy, &QCheckBox::toggled, [] { checkProxyClick(); });
+    checkProxyClick();
+}
+
+static void L_CreatePointf(void)
+{
+    QDialog *d = mf.pointf = new QDialog(NULL, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    d->setFixedSize(512, 229);
+    d->setWindowTitle(QString::fromUtf8("Eintrag in die Bestenliste"));
+    mf.imageBest = L_Image(d, 8, 8, 80, 60, 1);
+    mf.labelPoints = L_Label(d, 100, 8, 400, 30, 141, "Herzlichen Glückwunsch !");
+    QFont big = mf.labelPoints->font();
+    big.setPointSize(big.pointSize() + 6);
+    mf.labelPoints->setFont(big);
+    mf.labelExtra = L_Label(d, 100, 40, 400, 20, 142, "Sie haben sich nun das Extralevel freigespielt.");
+    mf.labelExtra->setStyleSheet("font-weight: bold;");
+    mf.labelExtra->hide();
+    mf.labelText = L_Label(d, 100, 62, 400, 80, 143,
+                           "Sie haben einen Punktestand von #1 Punkten erspielt. Das entspricht dem #2. "
+                           "Platz in der Bestenliste. Um sich in die Liste einzutragen, geben Sie bitte "
+                           "einfach Ihren Namen ein.");
+    mf.labelText->setWordWrap(true);
+    L_Label(d, 100, 150, 150, 22, 144, "Ihr Name bzw Kürzel:");
+    mf.editName = new QLineEdit(QString::fromUtf8("unbekannt"), d);
+    mf.editName->setGeometry(255, 148, 150, 24);
+    mf.editName->setMaxLength(HS_TYPEDNAME);
+    QPushButton *b1 = L_Tagged(new QPushButton(QString::fromUtf8("Namen eintragen"), d), 150, 188, 160, 30, 145);
+    QPushButton *b2 = L_Tagged(new QPushButton(QString::fromUtf8("Abbrechen"), d), 320, 188, 120, 30, 146);
+    b1->setDefault(true);
+    QObject::connect(b1, &QPushButton::clicked, d, &QDialog::accept);
+    QObject::connect(b2, &QPushButton::clicked, d, &QDialog::reject);
+}
+
+void L_CreateWindows(void)
+{
+    QWidget *w = mf.mainf = new QWidget(NULL, Qt::Window | Qt::MSWindowsFixedSizeDialogHint |
+                                                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    w->setFixedSize(463, 559);
+    w->setWindowTitle(QString::fromUtf8("Gackatron - Starter"));
+    mf.PageControl1 = new QTabWidget(w);
+    mf.PageControl1->setGeometry(0, 0, 463, 559);
+    mf.PageControl1->setDocumentMode(true);
+    mf.PageControl1->setUsesScrollButtons(false);
+    mf.PageControl1->setElideMode(Qt::ElideRight);
+    QFont tabfont = mf.PageControl1->tabBar()->font();
+    tabfont.setPointSizeF(tabfont.pointSizeF() * 0.85);
+    mf.PageControl1->tabBar()->setFont(tabfont);
+    mf.TabSheet1 = new QWidget;
+    mf.tabInet = new QWidget;
+    mf.TabSheet2 = new QWidget;
+    mf.TabSheet1->setProperty("tag", 101);
+    mf.tabInet->setProperty("tag", 110);
+    mf.TabSheet2->setProperty("tag", 120);
+    mf.PageControl1->addTab(mf.TabSheet1, QString::fromUtf8("Spiele starten und lokale Bestenliste"));
+    mf.PageControl1->addTab(mf.tabInet, QString::fromUtf8("Internet Bestenliste"));
+    mf.PageControl1->addTab(mf.TabSheet2, QString::fromUtf8("Einstellungen"));
+    L_CreatePageLocal(mf.TabSheet1);
+    L_CreatePageInet(mf.tabInet);
+    L_CreatePageSettings(mf.TabSheet2);
+    L_CreatePointf();
+    mf.vidf = NULL;     /* made by the intro when there is one to play */
+
+    ApplyLanguage(mf.mainf);
+    mf.mainf->setWindowTitle(L_Q(Lang(100)));
+    ApplyLanguage(mf.pointf);
+    mf.pointf->setWindowTitle(L_Q(Lang(140)));
+
+    QImage bg("data/bgimage_" + QString::number(LanguageCountry) + ".bmp");
+    if (!bg.isNull())
+        mf.imageLocal->setPixmap(QPixmap::fromImage(bg.scaled(457, 521)));
+    QLabel *keyed[] = {mf.imageLocal, mf.imageGleiter, mf.imageMouse, mf.imageWorld,
+                       mf.imageWindowed, mf.imageFullscreen};
+    for (QLabel *l : keyed)
+        L_KeyLabel(l);
+    mf.imageInternet->setPixmap(mf.imageLocal->pixmap().copy(0, 0, 457, 145));
+    mf.imageBest->setPixmap(mf.imageGleiter->pixmap());
+
+    mf.labelVersion->setText(QString::fromStdString(EngineVersion));
+    mf.labelVersion2->setText(QString::fromStdString(EngineVersion));
+    CreateScoreLabels(mf.lhn[0], mf.TabSheet1, 20, mf.lhn);
+    CreateScoreLabels(mf.lhp[0], mf.TabSheet1, 20, mf.lhp);
+    CreateScoreLabels(mf.ihn[0], mf.tabInet, 20, mf.ihn);
+    CreateScoreLabels(mf.ihp[0], mf.tabInet, 20, mf.ihp);
+    L_SetModes();
+    FillLevelList();
+    if (QScreen *scr = QGuiApplication::primaryScreen())
+        w->move(scr->availableGeometry().center() - QPoint(463 / 2, 559 / 2));
+}
+
+void L_DestroyWindows(void)
+{
+    delete mf.mainf;
+    delete mf.pointf;
+    delete mf.vidf;
+    mf = mainf_t{};
+}
+
+void CreateScoreLabels(QLabel *tmpl, QWidget *page, int spacing, QLabel **column)
+{
+    column[0] = tmpl;
+    for (int i = 1; i < HS_ENTRIES; i++) {
+        QLabel *l = new QLabel("ss " + QString::number(i), page);
+        l->setGeometry(tmpl->x(), tmpl->y() + spacing * i, tmpl->width(), tmpl->height());
+        l->setFont(tmpl->font());
+        l->setAlignment(tmpl->alignment());
+        l->setStyleSheet(tmpl->styleSheet());
+        l->show();
+        column[i] = l;
+    }
+}
+
+/* "640 480 16" -> "640x480, 16" and the language's suffix */
+void L_SetModes(void)
+{
+    mf.resBox->clear();
+    for (const std::string &m : ModeList) {
+        std::string s = m;
+        size_t p = s.find(' ');
+        if (p != std::string::npos)
+            s.replace(p, 1, "x");
+        p = s.find(' ');
+        if (p != std::string::npos)
+            s.replace(p, 1, ", ");
+        mf.resBox->addItem(L_Q(s + Lang(134)));
+    }
+}
+
+void resBoxChange(void)
+{
+    int i = mf.resBox->currentIndex();
+    if (i < 0 || i >= (int)ModeList.size())
+        return;
+    const std::string &m = ModeList[i];
+    bool is16 = m.size() >= 2 && m.compare(m.size() - 2, 2, "16") == 0;
+    mf.img16->setVisible(is16);
+    mf.img32->setVisible(!is16);
+}
+
+/* The level's name: its description file, else the name in its level file. */
+std::string L_LevelItem(int i, int country)
+{
+    std::string pre = std::to_string(i + 1) + ". ";
+    std::ifstream d("./data/script" + std::to_string(i) + "_" + std::to_string(country) + ".descr",
+                    std::ios::binary);
+    if (d) {
+        std::string line;
+        std::getline(d, line);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        return pre + line;
+    }
+    std::ifstream f("./data/script" + std::to_string(i) + ".bin", std::ios::binary);
+    if (f) {
+        char name[129];
+        f.seekg(132);
+        if (f.read(name, sizeof(name)))
+            return pre + std::string(name, strnlen(name, sizeof(name)));
+    }
+    return "Level " + std::to_string(i + 1);
+}
+
+void FillLevelList(void)
+{
+    int idx = mf.comboMaps->currentIndex();
+    mf.comboMaps->clear();
+    mf.comboIMaps->clear();
+    int count = (DoneMask & 31) == 31 ? 6 : 5;
+    for (int i = 0; i < count; i++) {
+        QString item = QString::fromStdString(L_LevelItem(i, LanguageCountry));
+        mf.comboMaps->addItem(item);
+        mf.comboIMaps->addItem(item);
+    }
+    mf.comboMaps->setCurrentIndex(idx >= 0 && idx < count ? idx : count - 1);
+}
+
+static void L_ShowRow(const HighscoreTable *t, int m, QLabel **names, QLabel **points)
+{
+    for (int i = 0; i < HS_ENTRIES; i++) {
+        names[i]->setText(QString::fromStdString(t->e[m][i].name));
+        points[i]->setText(QString::number(t->e[m][i].points));
+    }
+}
+
+void comboMapsChange(QComboBox *sender)
+{
+    SortTables();
+    int m = sender->currentIndex();
+    if (m < 0 || m >= HS_ROWS)
+        return;
+    QString head = L_Q(Lang(204) + " " + std::to_string(m + 1) + " ");
+    mf.labelLHighscore->setText(head);
+    mf.labelIHighscore->setText(head);
+    L_ShowRow(&LocalTable, m, mf.lhn, mf.lhp);
+    L_ShowRow(&InternetTable, m, mf.ihn, mf.ihp);
+    mf.comboMaps->setCurrentIndex(m);
+    mf.comboIMaps->setCurrentIndex(m);
+}
+
+void checkProxyClick(void)
+{
+    bool on = mf.checkProxy->isChecked();
+    mf.labelProxy->setEnabled(on);
+    mf.editProxy->setEnabled(on);
+    mf.labelPort->setEnabled(on);
+    mf.editPort->setEnabled(on);
+}
+
+std::string L_SettingsPath(void)
+{
+    QFileInfo fi(QCoreApplication::applicationFilePath());
+    return (fi.absolutePath() + "/" + fi.completeBaseName() + ".ini").toStdString();
+}
+
+static int L_IndexOr0(int v, int count)
+{
+    return v >= 0 && v < count ? v : 0;
+}
+
+void LoadSettings(const std::string &path)
+{
+    QSettings s(QString::fromStdString(path), QSettings::IniFormat);
+    mf.resBox->setCurrentIndex(L_IndexOr0(s.value("display/mode", 0).toInt(), mf.resBox->count()));
+    resBoxChange();
+    bool fs = s.value("display/fullscreen", 0).toBool();
+    mf.radioFullscreen->setChecked(fs);
+    mf.radioWindowed->setChecked(!fs);
+    mf.trackMouse->setValue(s.value("mouse/speed", 5).toInt());
+    mf.checkMouse->setChecked(s.value("mouse/invert", 0).toBool());
+    DoneMask = s.value("game/done", 0).toInt();
+    FillLevelList();
+    UnpackTable(s.value("game/local", "").toString().toStdString(), &LocalTable);
+    UnpackTable(s.value("game/inet", "").toString().toStdString(), &InternetTable);
+    mf.comboMaps->setCurrentIndex(L_IndexOr0(s.value("game/lastmap", 0).toInt(), mf.comboMaps->count()));
+    comboMapsChange(mf.comboMaps);
+    mf.comboIMaps->setCurrentIndex(mf.comboMaps->currentIndex());
+    comboMapsChange(mf.comboIMaps);
+    mf.checkProxy->setChecked(s.value("proxy/enabled", 0).toBool());
+    checkProxyClick();
+    mf.editProxy->setText(s.value("proxy/host", "").toString());
+    mf.editPort->setText(s.value("proxy/port", "8080").toString());
+    mf.editName->setText(s.value("user/lastname", "unbekannt").toString());
+}
+
+void SaveSettings(const std::string &path)
+{
+    QSettings s(QString::fromStdString(path), QSettings::IniFormat);
+    s.setValue("display/mode", mf.resBox->currentIndex());
+    s.setValue("display/fullscreen", mf.radioFullscreen->isChecked() ? 1 : 0);
+    s.setValue("mouse/speed", mf.trackMouse->value());
+    s.setValue("mouse/invert", mf.checkMouse->isChecked() ? 1 : 0);
+    s.setValue("game/done", DoneMask);
+    s.setValue("game/local", QString::fromStdString(PackTable(&LocalTable)));
+    s.setValue("game/inet", QString::fromStdString(PackTable(&InternetTable)));
+    s.setValue("game/lastmap", mf.comboMaps->currentIndex());
+    s.setValue("proxy/enabled", mf.checkProxy->isChecked() ? 1 : 0);
+    s.setValue("proxy/host", mf.editProxy->text());
+    s.setValue("proxy/port", mf.editPort->text());
+    s.setValue("user/lastname", mf.editName->text());
+    s.sync();
+}

@@ -1,0 +1,147 @@
+/*
+ * l_local.h -- the launcher's common header: the highscore tables, the
+ * language texts, the engine runs, the online exchange, the intro and the
+ * one dialog record that holds every control of the windows.
+ */
+#ifndef L_LOCAL_H
+#define L_LOCAL_H
+
+#include <stdint.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+class QWidget;
+class QDialog;
+class QLabel;
+class QComboBox;
+class QPushButton;
+class QRadioButton;
+class QCheckBox;
+class QSlider;
+class QLineEdit;
+class QTabWidget;
+class QImage;
+
+/* ---- highscore tables (l_scores.cpp) ---- */
+#define HS_ROWS 8
+#define HS_ENTRIES 10
+#define HS_MAXNAME 255          /* names read from a packed text */
+#define HS_TYPEDNAME 12         /* names typed by the player */
+#define HS_BLOCKSIZE 8192       /* packed block: 8 bytes head + compressed */
+#define HS_MAXLISTING (1 << 20) /* largest listing text we agree to inflate */
+
+typedef struct {
+    std::string name;
+    int32_t points;
+} HighscoreEntry;
+
+typedef struct {
+    HighscoreEntry e[HS_ROWS][HS_ENTRIES];
+} HighscoreTable;
+
+extern HighscoreTable LocalTable;
+extern HighscoreTable InternetTable;
+
+void HS_Fill(HighscoreTable *t, const std::string &name, int32_t points);
+void HS_SortRow(HighscoreTable *t, int row);
+void SortTables(void);
+int FindRank(const HighscoreTable *t, int row, int32_t score);
+void InsertEntry(HighscoreTable *t, int row, int rank, const std::string &name, int32_t score);
+std::string HS_Listing(const HighscoreTable *t);
+std::string PackTable(const HighscoreTable *t);     /* empty when it does not fit */
+bool UnpackTable(const std::string &text, HighscoreTable *t);
+
+/* ---- language (l_lang.cpp) ---- */
+extern int LocaleCountry;
+extern int LanguageCountry;
+extern int LanguageCharset;     /* key 0; -1 when it is no number */
+
+int Lang_LocaleCountry(void);
+std::string Lang_LocaleLanguageName(void);
+int Lang_CountryFromArgs(const std::vector<std::string> &args, int localecountry);
+std::string Lang_FilePath(const std::string &progdir, int country);
+bool Lang_LoadFile(const std::string &path, int country);
+std::string Lang(int key);
+bool Lang_Select(const std::string &progdir, const std::vector<std::string> &args);
+void ApplyLanguage(QWidget *w);
+
+/* ---- message boxes (l_dialog.cpp) ---- */
+enum { L_MB_ERROR, L_MB_INFO, L_MB_WARNING };
+void L_MessageBox(QWidget *owner, int icon, const std::string &caption, const std::string &text);
+extern std::string l_lastcaption, l_lasttext;   /* the last message shown */
+extern int l_messagecount;
+
+/* ---- engine runs (l_engine.cpp) ---- */
+extern std::vector<std::string> ModeList;
+extern std::string EngineVersion;
+extern int DoneMask;
+
+std::string RunAndCapture(const std::string &dir, const std::string &file,
+                          const std::string &args, bool hidden);
+std::vector<std::string> L_SplitLines(const std::string &text);
+bool L_ParseModes(const std::string &answer, std::string *version, std::vector<std::string> *modes);
+std::string L_ModeArgs(const std::string &modeline);
+std::string L_GameArgs(const std::string &modeline, int map, int sens, int country,
+                       bool mouseinv, bool fullscreen);
+bool L_FindScore(const std::string &output, int32_t *score);
+void Button1Click(void);
+
+/* ---- online exchange (l_online.cpp) ---- */
+extern std::string ResponseText;
+extern std::string ScoreServerHost;
+std::string L_RequestURL(const std::string &host, int country, const std::string &packed);
+void buttonInternetClick(void);
+void httpDocData(const char *data, int length);
+void httpDocEnd(void);
+
+/* ---- intro (l_intro.cpp) ---- */
+extern int IntroCounter;
+void PlayIntro(const std::string &dir);
+void playerNotify(void);
+void FormClick(void);
+void FormKeyPress(void);
+
+/* ---- the dialog (l_dialog.cpp) ---- */
+typedef struct {
+    QWidget *mainf;
+    QTabWidget *PageControl1;
+    QWidget *TabSheet1, *tabInet, *TabSheet2;
+    QLabel *imageLocal, *imageInternet, *imageGleiter, *imageMouse, *imageWorld;
+    QLabel *imageWindowed, *imageFullscreen, *img16, *img32;
+    QLabel *labelLHighscore, *labelIHighscore, *labelVersion, *labelVersion2;
+    QLabel *lhn[HS_ENTRIES], *lhp[HS_ENTRIES], *ihn[HS_ENTRIES], *ihp[HS_ENTRIES];
+    QComboBox *comboMaps, *comboIMaps, *resBox;
+    QPushButton *Button1, *buttonInternet;
+    QRadioButton *radioWindowed, *radioFullscreen;
+    QCheckBox *checkMouse, *checkProxy;
+    QSlider *trackMouse;
+    QLabel *labelProxy, *labelPort;
+    QLineEdit *editProxy, *editPort;
+    /* score entry dialog */
+    QDialog *pointf;
+    QLabel *imageBest, *labelPoints, *labelExtra, *labelText;
+    QLineEdit *editName;
+    /* intro window */
+    QWidget *vidf;
+} mainf_t;
+
+extern mainf_t mf;
+
+void L_CreateWindows(void);
+void L_DestroyWindows(void);
+void CreateScoreLabels(QLabel *tmpl, QWidget *page, int spacing, QLabel **column);
+void KeyColorToButtonFace(QImage *img, unsigned int buttonface);
+void FillLevelList(void);
+std::string L_LevelItem(int i, int country);
+void comboMapsChange(QComboBox *sender);
+void resBoxChange(void);
+void checkProxyClick(void);
+std::string L_SettingsPath(void);
+void LoadSettings(const std::string &path);
+void SaveSettings(const std::string &path);
+void L_SetModes(void);
+int L_Run(int argc, char **argv);
+
+#endif

@@ -1,0 +1,37 @@
+/*
+ * main.cpp -- the launcher's start-up: choose the language, ask the engine
+ * for its version and display modes, build the windows, play the intro,
+ * read the settings, run the dialog and write the settings back.
+ */
+#include "l_local.h"
+
+#include <QApplication>
+#include <QWidget>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string progdir = QCoreApplication::applicationDirPath().toStdString();
+
+    Lang_Select(progdir, args);
+
+    std::string answer = RunAndCapture(".", "vexengine", "-getvidmodes", true);
+    if (!L_ParseModes(answer, &EngineVersion, &ModeList)) {
+        L_MessageBox(NULL, L_MB_ERROR, Lang(201), Lang(200));
+        return 1;
+    }
+
+    QApplication::setApplicationName("Starter");
+    L_CreateWindows();
+    PlayIntro(".");
+
+    std::string ini = L_SettingsPath();
+    LoadSettings(ini);
+    mf.mainf->show();
+    mf.mainf->raise();
+    int rc = app.exec();
+    SaveSettings(ini);
+    L_DestroyWindows();
+    return rc;
+}

@@ -1,0 +1,227 @@
+/*
+ * test_engine.cpp -- the engine runs: the mode answer, the game command
+ * line, the score line, a real vexengine asked for its modes, and a whole
+ * Play click against a stand-in engine that prints a score.
+ */
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSlider>
+
+#include "gk_support.h"
+#include "l_local.h"
+#include "l_testapp.h"
+
+TEST(EngineAnswer, ModesVersionAndDuplicates)
+{
+    std::string v;
+    std::vector<std::string> m;
+    ASSERT_TRUE(L_ParseModes("1.05\n640 480 16\n800 600 32\r\n640 480 16\n1024 768 32", &v, &m));
+    EXPECT_EQ(v, "1.05");
+    ASSERT_EQ(m.size(), 3u);
+    EXPECT_EQ(m[0], "640 480 16");
+    EXPECT_EQ(m[1], "800 600 32");
+    EXPECT_EQ(m[2], "1024 768 32");
+    /* only a version, or nothing at all: no modes */
+    EXPECT_FALSE(L_ParseModes("1.05\n", &v, &m));
+    EXPECT_FALSE(L_ParseModes("", &v, &m));
+    /* lines that are no modes never reach the list */
+    ASSERT_TRUE(L_ParseModes("1.05\n640 480\n1 2 3 4\nabc\n 640 480 16\n800 600 24\n", &v, &m));
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_EQ(m[0], "800 600 24");
+}
+
+TEST(EngineAnswer, GameArguments)
+{
+    EXPECT_EQ(L_GameArgs("640 480 16", 2, 5, 49, false, true),
+              "-width 640 -height 480 -bpp 16 -game data -map 2 -mousesens 5 -countrycode 49 -fullscreen");
+    EXPECT_EQ(L_GameArgs("1024 768 32", 0, 10, 44, true, true),
+              "-width 1024 -height 768 -bpp 32 -game data -map 0 -mousesens 10 -countrycode 44 -mouseinv -fullscreen");
+    EXPECT_EQ(L_GameArgs("1024 768 32", 5, 0, 7, false, false),
+              "-width 1024 -height 768 -bpp 32 -game data -map 5 -mousesens 0 -countrycode 7");
+}
+
+TEST(EngineAnswer, ScoreLine)
+{
+    int32_t s = -1;
+    EXPECT_TRUE(L_FindScore("noise\n$$score 1234\n", &s));
+    EXPECT_EQ(s, 1234);
+    EXPECT_TRUE(L_FindScore("$$score 5\r\n$$score 9\n", &s));
+    EXPECT_EQ(s, 5);        /* only the first counts */
+    EXPECT_TRUE(L_FindScore("$$score -20\n", &s));
+    EXPECT_EQ(s, -20);
+    EXPECT_FALSE(L_FindScore("x$$score 1234\n", &s));
+    EXPECT_FALSE(L_FindScore("$$abort\n", &s));
+    EXPECT_FALSE(L_FindScore("$$failure\n", &s));
+    EXPECT_FALSE(L_FindScore("$$score \n", &s));
+    EXPECT_FALSE(L_FindScore("$$score 12ab\n", &s));
+    EXPECT_FALSE(L_FindScore("$$score 99999999999\n", &s));
+    EXPECT_FALSE(L_FindScore("", &s));
+}
+
+TEST(EngineRun, RealEngineListsItsModes)
+{
+    if (!getenv("DISPLAY"))
+        GTEST_SKIP() << "needs an X display";
+    L_TestApp();
+    std::string out = RunAndCapture(gk::DistDir(), "vexengine", "-getvidmodes", true);
+    std::string v;
+    std::vector<std::string> m;
+    ASSERT_TRUE(L_ParseModes(out, &v, &m)) << out;
+    EXPECT_EQ(v, "1.05");
+    for (const std::string &line : m)
+        EXPECT_EQ(std::count(line.begin(), line.end(), ' '), 2) << line;
+}
+
+TEST(EngineRun, MissingProgramGivesNothing)
+{
+    L_TestApp();
+    gk::TempDir d;
+    EXPECT_EQ(RunAndCapture(d.path, "vexengine", "-getvidmodes", true), "");
+}
+
+/* A stand-in engine: records its arguments and prints what the test asks. */
+static void FakeEngine(const std::string &dir, const std::string &say, bool debugdir = false)
+{
+    std::string bin = debugdir ? dir + "/Debug" : dir;
+    gk::MakeDirs(bin);
+    std::string script = "#!/bin/sh\necho \"$@\" > \"" + dir + "/args.txt\"\n"
+                         "echo 'engine noise' >&2\nprintf '" + say + "'\n";
+    gk::WriteFile(bin + "/vexengine", script);
+    chmod((bin + "/vexengine").c_str(), 0755);
+}
+
+TEST(EngineRun, CapturesOutputAndUsesDebugFolder)
+{
+    L_TestApp();
+    gk::TempDir d;
+    FakeEngine(d.path, "1.05\\n800 600 32\\n", true);
+    std::string out = RunAndCapture(d.path, "vexengine", "-getvidmodes", true);
+    EXPECT_EQ(out, "1.05\n800 600 32\n");   /* standard error stays out */
+    std::string args;
+    gk::ReadFile(d / "args.txt", &args);
+    EXPECT_EQ(args, "-getvidmodes\n");
+}
+
+TEST(EngineRun, BigOutputDoesNotStall)
+{
+    L_TestApp();
+    gk::TempDir d;
+    gk::WriteFile(d / "vexengine", "#!/bin/sh\nhead -c 3000000 /dev/zero | tr '\\0' 'x'\necho\necho '$$score 42'\n");
+    chmod((d / "vexengine").c_str(), 0755);
+    std::string out = RunAndCapture(d.path, "vexengine", "", true);
+    int32_t s = 0;
+    EXPECT_TRUE(L_FindScore(out, &s));
+    EXPECT_EQ(s, 42);
+}
+
+class PlayClick : public ::testing::Test {
+protected:
+    gk::TempDir d;
+    char old[4096];
+    void SetUp() override
+    {
+        L_TestApp();
+        ASSERT_TRUE(getcwd(old, sizeof(old)));
+        ASSERT_EQ(chdir(d.path.c_str()), 0);
+        Lang_LoadFile(gk::DistDir() + "/data/textres_49.ini", 49);
+        LanguageCountry = 49;
+        HS_Fill(&LocalTable, "unbekannt", 0);
+        HS_Fill(&InternetTable, "unbekannt", 0);
+        ModeList = {"640 480 16", "1024 768 32"};
+        DoneMask = 0;
+        L_CreateWindows();
+        LoadSettings(d / "none.ini");
+    }
+    void TearDown() override
+    {
+        L_DestroyWindows();
+        ASSERT_EQ(chdir(old), 0);
+    }
+    std::string Args()
+    {
+        std::string a;
+        gk::ReadFile(d / "args.txt", &a);
+        return a;
+    }
+};
+
+TEST_F(PlayClick, ScoreIsEnteredWithTheName)
+{
+    FakeEngine(d.path, "$$score 1234\\n");
+    for (int i = 0; i < 10; i++)
+        LocalTable.e[2][i].points = 1000 - i;
+    mf.resBox->setCurrentIndex(1);
+    mf.comboMaps->setCurrentIndex(2);
+    mf.checkMouse->setChecked(true);
+    mf.radioFullscreen->setChecked(true);
+    mf.editName->setText("Tester");
+    int seen = 0;
+    L_AnswerNextDialog(true, &seen);
+    Button1Click();
+    EXPECT_EQ(seen, 1);
+    EXPECT_EQ(Args(), "-width 1024 -height 768 -bpp 32 -game data -map 2 -mousesens 5 -countrycode 49 -mouseinv -fullscreen\n");
+    EXPECT_EQ(LocalTable.e[2][0].name, "Tester");
+    EXPECT_EQ(LocalTable.e[2][0].points, 1234);
+    EXPECT_EQ(LocalTable.e[2][1].points, 1000);
+    EXPECT_EQ(DoneMask, 4);
+    EXPECT_EQ(mf.lhn[0]->text(), "Tester");
+    EXPECT_EQ(mf.lhp[0]->text(), "1234");
+    EXPECT_TRUE(mf.labelPoints->text().contains("1234"));
+    EXPECT_TRUE(mf.labelText->text().contains("#1"));   /* template back in place */
+    EXPECT_TRUE(mf.mainf->isVisible());
+}
+
+TEST_F(PlayClick, CancelNoPlaceAndNoScore)
+{
+    for (int i = 0; i < 10; i++)
+        LocalTable.e[0][i].points = 100;
+    mf.comboMaps->setCurrentIndex(0);
+    int seen = 0;
+    FakeEngine(d.path, "$$score 100\\n");        /* equal to the 10th: no place */
+    Button1Click();
+    FakeEngine(d.path, "$$abort\\n");
+    Button1Click();
+    FakeEngine(d.path, "$$score -5\\n");
+    Button1Click();
+    EXPECT_EQ(LocalTable.e[0][9].points, 100);
+    EXPECT_EQ(DoneMask, 0);
+
+    FakeEngine(d.path, "$$score 101\\n");
+    L_AnswerNextDialog(false, &seen);
+    Button1Click();
+    EXPECT_EQ(seen, 1);
+    EXPECT_EQ(LocalTable.e[0][0].points, 100);  /* cancelled: unchanged */
+    EXPECT_EQ(DoneMask, 1);                     /* the first place still counts */
+}
+
+TEST_F(PlayClick, FifthFirstPlaceUnlocksTheExtraLevel)
+{
+    DoneMask = 15;
+    FillLevelList();
+    ASSERT_EQ(mf.comboMaps->count(), 5);
+    mf.comboMaps->setCurrentIndex(4);
+    FakeEngine(d.path, "$$score 10\\n");
+    bool extra = false;
+    QTimer::singleShot(50, [&extra] { extra = mf.labelExtra->isVisibleTo(mf.pointf); });
+    L_AnswerNextDialog(true, nullptr);
+    Button1Click();
+    EXPECT_TRUE(extra);
+    EXPECT_EQ(DoneMask, 31);
+    EXPECT_EQ(mf.comboMaps->count(), 6);
+
+    mf.comboMaps->setCurrentIndex(5);
+    FakeEngine(d.path, "$$score 10\\n");
+    extra = true;
+    QTimer::singleShot(50, [&extra] { extra = mf.labelExtra->isVisibleTo(mf.pointf); });
+    L_AnswerNextDialog(true, nullptr);
+    Button1Click();
+    EXPECT_FALSE(extra);
+    EXPECT_EQ(DoneMask, 63);
+}

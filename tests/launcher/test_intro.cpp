@@ -1,0 +1,75 @@
+/*
+ * test_intro.cpp -- the intro videos: none without the first file, both
+ * played to their end, a key press that skips the rest, and a missing
+ * second video that still ends the intro.
+ */
+#include <gtest/gtest.h>
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWidget>
+
+#include "gk_support.h"
+#include "l_local.h"
+#include "l_testapp.h"
+
+class Intro : public ::testing::Test {
+protected:
+    gk::TempDir d;
+    std::string first, second;
+    void SetUp() override
+    {
+        L_TestApp();
+        IntroCounter = 0;
+        mf = mainf_t{};
+        if (!gk::ReadFile(gk::DistDir() + "/wy-intro.mpeg", &first) ||
+            !gk::ReadFile(gk::DistDir() + "/qv-intro.mpg", &second))
+            GTEST_SKIP() << "no intro videos were made (ffmpeg missing)";
+    }
+};
+
+TEST_F(Intro, NoFirstFileNoIntro)
+{
+    gk::WriteFile(d / "qv-intro.mpg", second);
+    PlayIntro(d.path);
+    EXPECT_EQ(IntroCounter, 0);
+    EXPECT_EQ(mf.vidf, nullptr);
+}
+
+TEST_F(Intro, BothVideosPlayToTheirEnd)
+{
+    gk::WriteFile(d / "wy-intro.mpeg", first);
+    gk::WriteFile(d / "qv-intro.mpg", second);
+    PlayIntro(d.path);
+    EXPECT_EQ(IntroCounter, 2);
+    EXPECT_EQ(mf.vidf, nullptr);
+}
+
+TEST_F(Intro, KeyPressSkipsTheRest)
+{
+    gk::WriteFile(d / "wy-intro.mpeg", first);
+    gk::WriteFile(d / "qv-intro.mpg", second);
+    QTimer::singleShot(100, [] {
+        if (mf.vidf)
+            QCoreApplication::postEvent(mf.vidf, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier));
+    });
+    PlayIntro(d.path);
+    EXPECT_EQ(IntroCounter, 4);     /* skipped in the first video: no second */
+}
+
+TEST_F(Intro, ClickSkipsAndMissingSecondStillEnds)
+{
+    gk::WriteFile(d / "wy-intro.mpeg", first);
+    QTimer::singleShot(100, [] {
+        if (mf.vidf)
+            QCoreApplication::postEvent(mf.vidf, new QMouseEvent(QEvent::MouseButtonPress, QPointF(5, 5),
+                                                                 QPointF(5, 5), Qt::LeftButton,
+                                                                 Qt::LeftButton, Qt::NoModifier));
+    });
+    PlayIntro(d.path);
+    EXPECT_EQ(IntroCounter, 4);
+
+    IntroCounter = 0;
+    PlayIntro(d.path);              /* the second file is missing */
+    EXPECT_GE(IntroCounter, 2);
+}
