@@ -142,6 +142,5 @@ std::string L_SettingsPath(void);
 void LoadSettings(const std::string &path);
 void SaveSettings(const std::string &path);
 void L_SetModes(void);
-int L_Run(int argc, char **argv);
 
 #endif
