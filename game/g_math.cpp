@@ -127,30 +127,23 @@ static float G_Deg(float rad)
     return rad * 180.0f / G_PI;
 }
 
+/* Turns the pair (a, b) by angle radians: (a, b) <- (a cos - b sin, a sin + b cos). */
+static void Vec_TurnPair(float *a, float *b, float angle)
+{
+    if (angle == 0.0f)
+        return;
+    float c = cosf(angle), s = sinf(angle);
+    float na = *a * c - *b * s;
+    float nb = *a * s + *b * c;
+    *a = na;
+    *b = nb;
+}
+
 void Vec_Rotate(float *v, float ax, float ay, float az)
 {
-    float a1 = G_Rad(ax), a2 = G_Rad(-ay), a3 = G_Rad(az);
-    if (a1 != 0.0f) {
-        float c = cosf(a1), s = sinf(a1);
-        float y = v[1] * c - v[2] * s;
-        float z = v[1] * s + v[2] * c;
-        v[1] = y;
-        v[2] = z;
-    }
-    if (a2 != 0.0f) {
-        float c = cosf(a2), s = sinf(a2);
-        float x = v[0] * c - v[2] * s;
-        float z = v[0] * s + v[2] * c;
-        v[0] = x;
-        v[2] = z;
-    }
-    if (a3 != 0.0f) {
-        float c = cosf(a3), s = sinf(a3);
-        float x = v[0] * c - v[1] * s;
-        float y = v[0] * s + v[1] * c;
-        v[0] = x;
-        v[1] = y;
-    }
+    Vec_TurnPair(&v[1], &v[2], G_Rad(ax));  /* about x */
+    Vec_TurnPair(&v[0], &v[2], G_Rad(-ay)); /* about y, the sign flip included */
+    Vec_TurnPair(&v[0], &v[1], G_Rad(az));  /* about z */
 }
 
 static const float g_axes[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, -1}};
