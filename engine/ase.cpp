@@ -9,6 +9,7 @@
  */
 #include "ase.h"
 
+#include <errno.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -29,6 +30,13 @@ typedef struct {
     /* sizes of the arrays allocated so far for the current mesh */
     uint32_t faces_cap, tfaces_cap, tverts_cap;
 } ase_t;
+
+static char ase_error[160];
+
+const char *ASE_Error(void)
+{
+    return ase_error;
+}
 
 /* ---- lines and blocks --------------------------------------------------- */
 
@@ -532,6 +540,7 @@ int ASE_ReadScene(const char *filename, model_t *scene)
 {
     static const char *const keys[] = {"*MATERIAL_LIST", "*GEOMOBJECT"};
     ase_t *a = (ase_t *)calloc(1, sizeof(ase_t));
+    snprintf(ase_error, sizeof(ase_error), "out of memory");
     if (!a)
         return 0;
     a->f = fopen(filename, "r");
@@ -539,6 +548,7 @@ int ASE_ReadScene(const char *filename, model_t *scene)
     scene->meshes = NULL;
     scene->nummaterials = scene->nummeshes = 0;
     if (!a->f) {
+        snprintf(ase_error, sizeof(ase_error), "%s", strerror(errno));
         free(a);
         return 0;
     }
@@ -555,6 +565,8 @@ int ASE_ReadScene(const char *filename, model_t *scene)
         if (!ASE_MeshComplete(&scene->meshes[i]))
             a->bad = 1;
     int ok = !a->bad;
+    if (!ok)
+        snprintf(ase_error, sizeof(ase_error), "the scene breaks a bound, or its lists and counts disagree");
     fclose(a->f);
     free(a);
     if (!ok)

@@ -17,5 +17,7 @@
  * text breaks an array bound (an index past its array, a missing list
  * line, a name too long for its field). */
 int ASE_ReadScene(const char *filename, model_t *scene);
+/* Why the last ASE_ReadScene failed, for the user. */
+const char *ASE_Error(void);
 
 #endif

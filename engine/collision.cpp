@@ -220,12 +220,7 @@ int Col_WriteFile(const char *filename, const colmodel_t *c)
         for (size_t i = 0; i < ncells; i++)
             Col_PutF(s, b->cells[i].tris, (size_t)b->cells[i].numtris * 9);
     }
-    fsfile_t *fp = FS_Open(filename, "wb");
-    if (!fp)
-        return 0;
-    size_t n = FS_Write(s.data(), s.size(), 1, fp);
-    FS_Close(fp);
-    return n == 1;
+    return Com_WriteFile(filename, s.data(), s.size());
 }
 
 /* ---- building ----------------------------------------------------------- */

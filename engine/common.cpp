@@ -5,6 +5,7 @@
  */
 #include "common.h"
 
+#include <errno.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -39,4 +40,21 @@ void Com_Strncpy(char *dst, const char *src, size_t n)
     for (; i + 1 < n && src[i]; i++)
         dst[i] = src[i];
     dst[i] = 0;
+}
+
+int Com_WriteFile(const char *path, const void *data, size_t size)
+{
+    FILE *f = fopen(path, "wb");
+    if (!f)
+        return 0;
+    int ok = (size == 0 || fwrite(data, 1, size, f) == size) && fflush(f) == 0;
+    int err = errno;
+    if (fclose(f) != 0 && ok) {
+        ok = 0;
+        err = errno;
+    }
+    if (!ok && err == 0)
+        err = EIO;
+    errno = err;
+    return ok;
 }

@@ -42,4 +42,9 @@ void Sys_MessageBox(const char *caption, const char *text);
 /* Bounded string copy that always terminates (dst of size n). */
 void Com_Strncpy(char *dst, const char *src, size_t n);
 
+/* Writes size bytes as the whole of the file path (created or truncated):
+ * 1 when every byte was written, flushed and the file closed; 0 with errno
+ * telling why otherwise. */
+int Com_WriteFile(const char *path, const void *data, size_t size);
+
 #endif

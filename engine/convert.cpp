@@ -4,12 +4,16 @@
  * the collision grid, and write the model and collision files next to the
  * scene.  The scene is opened by the name as given; only the file name
  * part of the outputs is lower-cased, so the directory is kept as it is on
- * case-sensitive file systems.
+ * case-sensitive file systems.  Any failure is one line on standard
+ * error naming the file and the reason.
  */
 #include <ctype.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <stddef.h>
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "ase.h"
 #include "collision.h"
@@ -30,28 +34,74 @@ int Conv_OutputBase(const char *name, char *out, size_t size)
     return 1;
 }
 
+/* The tool's own failure line on standard error. */
+static void Conv_Fail(const char *what, const char *file, const char *reason)
+{
+    fprintf(stderr, "vexengine: can't %s %s: %s\n", what, file, reason);
+    fflush(stderr);
+}
+
+/* A new empty file beside path, named path + ".tmp<pid>.<n>", never one
+ * that was there before (so no planted link is followed); 0 when none can
+ * be made, with errno telling why. */
+static int Conv_MakeTemp(const char *path, char *tmp, size_t size)
+{
+    for (int n = 0; n < 100; n++) {
+        if (snprintf(tmp, size, "%s.tmp%ld.%d", path, (long)getpid(), n) >= (int)size) {
+            errno = ENAMETOOLONG;
+            return 0;
+        }
+        int fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            close(fd);
+            return 1;
+        }
+        if (errno != EEXIST)
+            return 0;
+    }
+    return 0;
+}
+
+/* Both outputs go to temporary files first and replace the old ones only
+ * when both are complete: a full disk or a failed write leaves the old
+ * model and collision files as they were. */
 static int Conv_Write(const char *base, model_t *scene)
 {
-    char path[MAX_OSPATH + 4];
+    char path[2][MAX_OSPATH + 4], tmp[2][MAX_OSPATH + 32];
     for (uint32_t i = 0; i < scene->nummeshes; i++)
         if (!Model_WeldMesh(&scene->meshes[i])) {
-            Com_Printf("# Conv_ConvertScene: can't weld mesh %s\n", scene->meshes[i].name);
+            Conv_Fail("convert", scene->meshes[i].name, "the mesh cannot be welded");
             return 0;
         }
     colmodel_t *col = Col_Build(scene->meshes, scene->nummeshes);
     if (!col) {
-        Com_Printf("# Conv_ConvertScene: out of memory\n");
+        Conv_Fail("build the collision data for", base, "out of memory");
         return 0;
     }
-    snprintf(path, sizeof(path), "%sdmo", base);
-    int ok = Model_WriteFile(path, scene->materials, scene->nummaterials, scene->meshes, scene->nummeshes);
-    if (ok) {
-        snprintf(path, sizeof(path), "%sdbb", base);
-        ok = Col_WriteFile(path, col);
+    snprintf(path[0], sizeof(path[0]), "%sdmo", base);
+    snprintf(path[1], sizeof(path[1]), "%sdbb", base);
+    int pending[2] = {0, 0}, ok = 1;
+    for (int i = 0; i < 2 && ok; i++) {
+        ok = pending[i] = Conv_MakeTemp(path[i], tmp[i], sizeof(tmp[i]));
+        if (ok)
+            ok = i == 0 ? Model_WriteFile(tmp[0], scene->materials, scene->nummaterials, scene->meshes,
+                                          scene->nummeshes)
+                        : Col_WriteFile(tmp[1], col);
+        if (!ok)
+            Conv_Fail("write", path[i], strerror(errno));
     }
-    if (!ok)
-        Com_Printf("# Conv_ConvertScene: can't write %s\n", path);
     Col_Free(col);
+    for (int i = 0; i < 2 && ok; i++) {
+        if (rename(tmp[i], path[i]) != 0) {
+            Conv_Fail("write", path[i], strerror(errno));
+            ok = 0;
+        } else {
+            pending[i] = 0;
+        }
+    }
+    for (int i = 0; i < 2; i++)
+        if (pending[i])
+            unlink(tmp[i]);
     return ok;
 }
 
@@ -61,12 +111,12 @@ int Conv_ConvertScene(const char *name)
     model_t scene;
     memset(&scene, 0, sizeof(scene));
     if (!name || !Conv_OutputBase(name, base, sizeof(base))) {
-        Com_Printf("# Conv_ConvertScene: bad scene name\n");
+        Conv_Fail("convert", name ? name : "(no name)", "the name is too short or too long");
         return 0;
     }
     Com_Printf("* converting %s\n", name);
     if (!ASE_ReadScene(name, &scene)) {
-        Com_Printf("# Conv_ConvertScene: can't read %s\n", name);
+        Conv_Fail("convert", name, ASE_Error());
         return 0;
     }
     int ok = Conv_Write(base, &scene);

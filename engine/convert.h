@@ -9,8 +9,9 @@
 
 /* Reads the scene, welds its meshes, builds the collision data and writes
  * <name without its 3-character extension>"dmo" and "dbb", the file name
- * part lower-cased.  1 when both files were written; nothing is written
- * when the scene cannot be read. */
+ * part lower-cased.  1 when both files were written; otherwise 0 with one
+ * line on standard error, and the files that were there before are left
+ * as they were. */
 int Conv_ConvertScene(const char *name);
 
 /* The output base for a scene name ("Dir/Hen.ASE" -> "Dir/hen."); 0 when

@@ -396,6 +396,5 @@ void Eng_StopHeadless(void)
 
 int Eng_Convert(const char *scene)
 {
-    Conv_ConvertScene(scene); /* success or not, the tool exits 0 */
-    return 0;
+    return Conv_ConvertScene(scene) ? 0 : 1;
 }

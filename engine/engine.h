@@ -84,7 +84,8 @@ void Eng_PostEvent(int type, int a, int b);
  * nothing else in fmt is interpreted. */
 void Eng_FormatTitle(char *out, size_t size, const char *fmt, const char *version);
 
-/* -convert: converts the scene, exits 0 either way. */
+/* -convert: the exit status, 0 when both files were written, else 1 (the
+ * reason is one line on standard error). */
 int Eng_Convert(const char *scene);
 
 #endif

@@ -343,12 +343,7 @@ int Model_WriteFile(const char *filename, const mdl_material_t *materials, uint3
     }
     for (uint32_t i = 0; i < nummeshes; i++)
         MDL_WriteMesh(s, &meshes[i]);
-    fsfile_t *f = FS_Open(filename, "wb");
-    if (!f)
-        return 0;
-    size_t n = FS_Write(s.data(), s.size(), 1, f);
-    FS_Close(f);
-    return n == 1;
+    return Com_WriteFile(filename, s.data(), s.size());
 }
 
 /* ---- the cache ---------------------------------------------------------- */

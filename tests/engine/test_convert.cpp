@@ -5,7 +5,9 @@
  */
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "ase.h"
@@ -247,21 +249,44 @@ TEST_F(ConvertTest, LongLinesAreReadInPieces)
     EXPECT_EQ(1u, m.nummeshes);
 }
 
-TEST_F(ConvertTest, EngineToolModeConvertsAndExitsZero)
+/* The real tool: status 0 when both files are written; any failure is
+ * status 1 with one line on standard error naming the file, and the files
+ * of an earlier conversion stay as they were (here the file size limit
+ * makes the disk "full" under the writes). */
+TEST_F(ConvertTest, EngineToolModeStatusAndFullDisk)
 {
+    const std::string exe = gk::DistDir() + "/vexengine", scene = tmp / "Models/Quad.ASE";
     gk::MakeDirs(tmp / "Models");
-    ASSERT_TRUE(gk::WriteFile(tmp / "Models/Quad.ASE", Scene("quad.ase")));
-    gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/vexengine", "-convert", tmp / "Models/Quad.ASE"}, tmp.path);
+    ASSERT_TRUE(gk::WriteFile(scene, Scene("quad.ase")));
+    gk::ProcResult r = gk::RunProcess({exe, "-convert", scene}, tmp.path);
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_EQ("", r.out);
     Load("Models/quad.dmo");
     EXPECT_EQ(1u, m.nummeshes);
     EXPECT_TRUE(Exists("Models/quad.dbb"));
-    /* a scene that cannot be read: still status 0, nothing written */
+
     ASSERT_TRUE(gk::WriteFile(tmp / "Models/Bad.ase", Object("*MATERIAL_REF 0\n")));
-    r = gk::RunProcess({gk::DistDir() + "/vexengine", "-convert", tmp / "Models/Bad.ase"}, tmp.path);
-    EXPECT_EQ(0, r.status);
+    r = gk::RunProcess({exe, "-convert", tmp / "Models/Bad.ase"}, tmp.path);
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("", r.out);
+    EXPECT_NE(std::string::npos, r.err.find("Models/Bad.ase: ")) << r.err;
     EXPECT_FALSE(Exists("Models/bad.dmo"));
+
+    ASSERT_TRUE(gk::WriteFile(tmp / "Models/quad.dmo", "old model"));
+    ASSERT_TRUE(gk::WriteFile(tmp / "Models/quad.dbb", "old collision"));
+    r = gk::RunProcess({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" -convert \"$1\"", exe, scene},
+                       tmp.path);
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("Models/quad.d")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("File too large")) << r.err;
+    std::string old;
+    EXPECT_TRUE(gk::ReadFile(tmp / "Models/quad.dmo", &old) && old == "old model");
+    EXPECT_TRUE(gk::ReadFile(tmp / "Models/quad.dbb", &old) && old == "old collision");
+    int files = 0;
+    for (const auto &e : std::filesystem::directory_iterator(tmp / "Models"))
+        files += e.is_regular_file();
+    EXPECT_EQ(4, files); /* the two scenes and the two old outputs: no temporary file is left */
 }
 
 } // namespace

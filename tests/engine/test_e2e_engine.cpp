@@ -262,13 +262,13 @@ TEST_F(Engine, ConvertWritesModelAndCollisionBesideTheScene)
     EXPECT_TRUE(std::filesystem::exists(dir / "Scenes/quad.dmo"));
     EXPECT_TRUE(std::filesystem::exists(dir / "Scenes/quad.dbb"));
 
-    /* a scene that cannot be read writes nothing and still exits 0 */
+    /* a scene that cannot be read writes nothing and fails */
     gk::WriteFile(dir / "broken.ase", "*GEOMOBJECT {\n *MESH {\n *MESH_NUMVERTEX 999999999\n");
     r = Run({"-convert", "broken.ase"});
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(std::filesystem::exists(dir / "broken.dmo"));
     r = Run({"-convert", "missing.ase"});
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
 }
 
 } // namespace
