@@ -18,9 +18,21 @@
 #include "common.h"
 
 #define ASE_LINE 512
+#define ASE_CHUNK 65536
+
+/* How the scene text is stored: 8-bit text, or (after a byte-order mark)
+ * UTF-8 or UTF-16 that is read back as the 8-bit text it encodes. */
+enum { ASE_TEXT8, ASE_UTF8, ASE_UTF16LE, ASE_UTF16BE };
 
 typedef struct {
     FILE *f;
+    int encoding;
+    int eof;                    /* every byte of the file has been read */
+    int undecodable;            /* a character beyond 8-bit text, or a cut one */
+    unsigned char raw[ASE_CHUNK];
+    size_t rawlen;              /* encoded bytes not yet decoded */
+    char text[2 * ASE_CHUNK];   /* 8-bit text; pos is the next unread byte */
+    size_t pos, len;
     char line[ASE_LINE];
     char word[ASE_LINE];
     int blockopen;
@@ -40,24 +52,140 @@ const char *ASE_Error(void)
 
 /* ---- lines and blocks --------------------------------------------------- */
 
+/* ---- the text ----------------------------------------------------------- */
+
+/* The 8-bit character of a code point: itself up to 255, the code page's
+ * own byte for the typographic characters it places at 128 to 159, -1 for
+ * anything else. */
+static int ASE_CodePoint8(uint32_t c)
+{
+    static const uint16_t high[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    if (c < 256)
+        return (int)c;
+    for (int i = 0; i < 32; i++)
+        if (high[i] == c)
+            return 128 + i;
+    return -1;
+}
+
+/* Decodes what raw holds into text; a sequence cut at the end of raw waits
+ * for the next read.  Returns 0 at a character 8-bit text cannot hold. */
+static int ASE_Decode(ase_t *a)
+{
+    size_t i = 0;
+    while (i < a->rawlen) {
+        const unsigned char *r = a->raw + i;
+        size_t left = a->rawlen - i, used;
+        uint32_t c;
+        if (a->encoding != ASE_UTF8) {
+            if (left < 2)
+                break;
+            c = a->encoding == ASE_UTF16LE ? (uint32_t)(r[0] | r[1] << 8) : (uint32_t)(r[0] << 8 | r[1]);
+            used = 2;
+        } else if (r[0] < 0x80) {
+            c = r[0];
+            used = 1;
+        } else {
+            used = r[0] >= 0xC2 && r[0] <= 0xDF ? 2 : r[0] >= 0xE0 && r[0] <= 0xEF ? 3 : 0;
+            if (!used)
+                return 0; /* only 2- and 3-byte forms reach 8-bit characters */
+            if (left < used)
+                break;
+            c = r[0] & (used == 2 ? 0x1F : 0x0F);
+            for (size_t k = 1; k < used; k++) {
+                if ((r[k] & 0xC0) != 0x80)
+                    return 0;
+                c = c << 6 | (r[k] & 0x3F);
+            }
+        }
+        int b = ASE_CodePoint8(c);
+        if (b < 0)
+            return 0;
+        a->text[a->len++] = (char)b;
+        i += used;
+    }
+    memmove(a->raw, a->raw + i, a->rawlen - i);
+    a->rawlen -= i;
+    return 1;
+}
+
+/* Tops the text up to at least one whole line, or to the end of the file. */
+static void ASE_Fill(ase_t *a)
+{
+    memmove(a->text, a->text + a->pos, a->len - a->pos);
+    a->len -= a->pos;
+    a->pos = 0;
+    while (!a->eof && a->len < ASE_LINE) {
+        size_t n;
+        if (a->encoding == ASE_TEXT8) {
+            n = fread(a->text + a->len, 1, sizeof(a->text) - a->len, a->f);
+            a->len += n;
+        } else {
+            n = fread(a->raw + a->rawlen, 1, sizeof(a->raw) - a->rawlen, a->f);
+            a->rawlen += n;
+            if (!ASE_Decode(a) || (n == 0 && a->rawlen > 0))
+                a->undecodable = 1;
+        }
+        if (n == 0 || a->undecodable)
+            a->eof = 1;
+    }
+    if (a->undecodable)
+        a->bad = 1;
+}
+
+/* Takes the byte-order mark off the start of the file. */
+static void ASE_Open(ase_t *a)
+{
+    static const struct {
+        unsigned char bytes[3];
+        size_t len;
+        int encoding;
+    } marks[] = {{{0xEF, 0xBB, 0xBF}, 3, ASE_UTF8}, {{0xFF, 0xFE}, 2, ASE_UTF16LE}, {{0xFE, 0xFF}, 2, ASE_UTF16BE}};
+    size_t n = fread(a->raw, 1, 3, a->f);
+    a->encoding = ASE_TEXT8;
+    for (const auto &m : marks)
+        if (n >= m.len && memcmp(a->raw, m.bytes, m.len) == 0) {
+            a->encoding = m.encoding;
+            memmove(a->raw, a->raw + m.len, n - m.len);
+            a->rawlen = n - m.len;
+            return;
+        }
+    memcpy(a->text, a->raw, n);
+    a->len = n;
+}
+
+/* ---- lines and blocks --------------------------------------------------- */
+
+/* The next line of at most 510 characters (a longer one is taken in
+ * pieces), ended at its line feed, carriage return or zero byte. */
 static int ASE_ReadLine(ase_t *a)
 {
     a->blockopen = 0;
-    if (!fgets(a->line, ASE_LINE - 1, a->f)) {
-        a->line[0] = 0;
-        a->word[0] = 0;
+    a->line[0] = 0;
+    a->word[0] = 0;
+    if (a->len - a->pos < ASE_LINE - 1 && !a->eof)
+        ASE_Fill(a);
+    size_t take = a->len - a->pos;
+    if (take == 0)
         return 0;
-    }
-    size_t n = strcspn(a->line, "\r\n");
+    if (take > ASE_LINE - 2)
+        take = ASE_LINE - 2;
+    const char *s = a->text + a->pos;
+    const char *nl = (const char *)memchr(s, '\n', take);
+    if (nl)
+        take = (size_t)(nl - s) + 1;
+    a->pos += take;
+    size_t n = 0;
+    for (; n < take && s[n] != '\n' && s[n] != '\r' && s[n] != 0; n++)
+        a->line[n] = s[n] == '\t' ? ' ' : s[n];
     a->line[n] = 0;
-    for (size_t i = 0; i < n; i++)
-        if (a->line[i] == '\t')
-            a->line[i] = ' ';
     if (n > 0 && a->line[n - 1] == '{') {
         a->blockopen = 1;
         a->line[n >= 2 ? n - 2 : 0] = 0;
     }
-    a->word[0] = 0;
     sscanf(a->line, "%511s", a->word);
     return 1;
 }
@@ -127,9 +255,9 @@ static int ASE_BitmapName(const char *line, char *out)
     if (!p)
         return 0;
     p++;
-    char *bs = strrchr(p, '\\');
-    if (bs)
-        p = bs + 1;
+    for (char *c = p; *c; c++) /* the folder ends at the last separator of either kind */
+        if (*c == '\\' || *c == '/')
+            p = c + 1;
     if (strlen(p) >= MDL_NAMELEN)
         return 0;
     strcpy(out, p);
@@ -553,6 +681,7 @@ int ASE_ReadScene(const char *filename, model_t *scene)
         return 0;
     }
     a->scene = scene;
+    ASE_Open(a);
     for (int k; (k = ASE_NextKeyword(a, keys, 2)) != 0;) {
         if (!a->blockopen)
             continue;
@@ -565,7 +694,10 @@ int ASE_ReadScene(const char *filename, model_t *scene)
         if (!ASE_MeshComplete(&scene->meshes[i]))
             a->bad = 1;
     int ok = !a->bad;
-    if (!ok)
+    if (a->undecodable)
+        snprintf(ase_error, sizeof(ase_error), "the %s scene text holds a character 8-bit text cannot hold",
+                 a->encoding == ASE_UTF8 ? "UTF-8" : "UTF-16");
+    else if (!ok)
         snprintf(ase_error, sizeof(ase_error), "the scene breaks a bound, or its lists and counts disagree");
     fclose(a->f);
     free(a);

@@ -181,6 +181,81 @@ TEST_F(ConvertTest, OutputNames)
     EXPECT_EQ(0, Conv_ConvertScene((tmp / "missing.ase").c_str()));
 }
 
+/* Code points of 8-bit text as the exporters' code page has them. */
+std::u32string CodePoints(const std::string &text)
+{
+    std::u32string out;
+    for (unsigned char c : text)
+        out += c == 0x80 ? U'\u20AC' : c == 0x9F ? U'\u0178' : (char32_t)c;
+    return out;
+}
+
+std::string Encode(const std::u32string &text, const std::string &how)
+{
+    std::string out = how == "utf8" ? "\xEF\xBB\xBF" : how == "le" ? "\xFF\xFE" : "\xFE\xFF";
+    for (char32_t c : text) {
+        if (how == "utf8" && c < 0x80) {
+            out += (char)c;
+        } else if (how == "utf8" && c < 0x800) {
+            out += (char)(0xC0 | c >> 6);
+            out += (char)(0x80 | (c & 0x3F));
+        } else if (how == "utf8") {
+            out += (char)(0xE0 | c >> 12);
+            out += (char)(0x80 | (c >> 6 & 0x3F));
+            out += (char)(0x80 | (c & 0x3F));
+        } else {
+            char hi = (char)(c >> 8), lo = (char)(c & 0xFF);
+            out += how == "le" ? std::string{lo, hi} : std::string{hi, lo};
+        }
+    }
+    return out;
+}
+
+/* A scene saved as UTF-8 with its mark or as UTF-16 of either byte order
+ * is the 8-bit scene it encodes; one holding a character beyond 8-bit
+ * text, or cut inside a character, is refused and writes nothing. */
+TEST_F(ConvertTest, EncodedScenesGiveTheSameFiles)
+{
+    std::string text = Scene("twomat.ase");
+    text.replace(text.find("\"Body\""), 6, "\"B\xF6" "dy\x80\x9F\"");
+    ASSERT_EQ(1, Convert(text, "plain.ase"));
+    std::string dmo, dbb, got;
+    ASSERT_TRUE(gk::ReadFile(tmp / "Models/plain.dmo", &dmo));
+    ASSERT_TRUE(gk::ReadFile(tmp / "Models/plain.dbb", &dbb));
+    EXPECT_NE(std::string::npos, dmo.find("B\xF6" "dy\x80\x9F"));
+    for (std::string how : {"utf8", "le", "be"}) {
+        ASSERT_EQ(1, Convert(Encode(CodePoints(text), how), how + ".ase")) << how;
+        EXPECT_TRUE(gk::ReadFile(tmp / ("Models/" + how + ".dmo"), &got) && got == dmo) << how;
+        EXPECT_TRUE(gk::ReadFile(tmp / ("Models/" + how + ".dbb"), &got) && got == dbb) << how;
+
+        std::string beyond = Encode(CodePoints(text) + U"*COMMENT \u4E2D\n", how);
+        std::string cut = Encode(CodePoints(text) + U"\u00E9", how);
+        cut.pop_back();
+        for (const std::string &bad : {beyond, cut}) {
+            EXPECT_EQ(0, Convert(bad, "bad.ase")) << how;
+            EXPECT_FALSE(Exists("Models/bad.dmo")) << how;
+        }
+    }
+}
+
+/* The texture name is the part after the last folder separator, a slash
+ * or a backslash, whichever comes last. */
+TEST_F(ConvertTest, BitmapNamesLoseTheirFolders)
+{
+    const char *paths[][2] = {{"C:\\maps\\kluck.tga", "kluck"},   {"../3DS/MP5SIL.BMP", "MP5SIL"},
+                              {"a/b\\mixed.tga", "mixed"},         {"a\\b/mixed2.tga", "mixed2"},
+                              {"plain.tga", "plain"},              {"/abs/dir.v2/x.tga", "x"}};
+    for (const auto &p : paths) {
+        std::string scene = std::string("*MATERIAL_LIST {\n*MATERIAL_COUNT 1\n*MATERIAL 0 {\n*MAP_DIFFUSE {\n"
+                                        "*MAP_CLASS \"Bitmap\"\n*BITMAP \"") +
+                            p[0] + "\"\n}\n}\n}\n";
+        ASSERT_TRUE(gk::WriteFile(tmp / "map.ase", scene));
+        Model_FreeArrays(&m);
+        ASSERT_EQ(1, ASE_ReadScene((tmp / "map.ase").c_str(), &m)) << p[0];
+        EXPECT_STREQ(p[1], m.materials[0].diffusemap.name) << p[0];
+    }
+}
+
 /* A minimal scene around one object body. */
 std::string Object(const std::string &body)
 {
