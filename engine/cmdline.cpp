@@ -2,7 +2,8 @@
  * cmdline.cpp -- the engine's command line: tokens (blank separated, a
  * leading double quote runs to the next one), switches compared in upper
  * case and applied in order, decimal-prefix integers and the mouse
- * sensitivity scale.
+ * sensitivity scale.  Numbers that take part in arithmetic (window size,
+ * depth, sensitivity) are clamped to sane ranges as they are read.
  */
 #include "engine.h"
 
@@ -43,9 +44,17 @@ int Eng_Atoi(const char *s)
     return (int)v;
 }
 
+/* The launcher's scale runs from 0 to 10; a number beyond it is taken as
+ * the end it passed, before any arithmetic. */
 float Eng_MouseSens(int n)
 {
+    n = Eng_Clamp(n, 0, 10);
     return (float)(n - 5) * 0.055f + 0.3f;
+}
+
+int Eng_Clamp(int v, int lo, int hi)
+{
+    return v < lo ? lo : v > hi ? hi : v;
 }
 
 /* Copies the next token of *p into tok (cut to the buffer), advancing *p.
@@ -101,9 +110,9 @@ static int Eng_ApplySwitch(const char *tok, tokenlist_t *t, eng_settings_t *s,
 {
     char up[MAX_OSPATH];
     Eng_Upper(up, tok, sizeof(up));
-    if (!strcmp(up, "-WIDTH")) s->width = Eng_Atoi(Eng_Arg(t));
-    else if (!strcmp(up, "-HEIGHT")) s->height = Eng_Atoi(Eng_Arg(t));
-    else if (!strcmp(up, "-BPP")) s->bpp = Eng_Atoi(Eng_Arg(t));
+    if (!strcmp(up, "-WIDTH")) s->width = Eng_Clamp(Eng_Atoi(Eng_Arg(t)), 0, ENG_MAX_SIZE);
+    else if (!strcmp(up, "-HEIGHT")) s->height = Eng_Clamp(Eng_Atoi(Eng_Arg(t)), 0, ENG_MAX_SIZE);
+    else if (!strcmp(up, "-BPP")) s->bpp = Eng_Clamp(Eng_Atoi(Eng_Arg(t)), 0, 64);
     else if (!strcmp(up, "-FULLSCREEN")) s->fullscreen = 1;
     else if (!strcmp(up, "-GAME")) {
         const char *g = Eng_Arg(t);

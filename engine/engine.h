@@ -44,7 +44,10 @@ void Eng_ParseTokens(int count, const char *const *tokens, eng_settings_t *s,
                      eng_cmdresult_t *r);
 /* Decimal prefix: optional blanks and sign, digits; no digits give 0. */
 int Eng_Atoi(const char *s);
+/* The sensitivity of -mousesens n, n taken within 0 to 10. */
 float Eng_MouseSens(int n);
+int Eng_Clamp(int v, int lo, int hi);
+#define ENG_MAX_SIZE 16384 /* largest window width or height taken */
 
 /* The program: start-up, loop, shutdown.  Returns the exit status. */
 int Eng_Main(int argc, char **argv);

@@ -75,6 +75,18 @@ TEST(CommandLine, MouseSensitivityScale)
     EXPECT_EQ(Eng_MouseSens(10), (float)5 * 0.055f + 0.3f);
 }
 
+/* Numbers used in arithmetic are clamped as they are read: the extremes
+ * of int once overflowed the sensitivity formula. */
+TEST(CommandLine, ExtremeNumbersAreClamped)
+{
+    EXPECT_FLOAT_EQ(Parse("x -mousesens -2147483648").s.mousesens, 0.025f);
+    EXPECT_FLOAT_EQ(Parse("x -mousesens 99999999999").s.mousesens, 0.575f);
+    Parsed p = Parse("x -width 99999999999 -height -2147483648 -bpp 2147483647");
+    EXPECT_EQ(p.s.width, ENG_MAX_SIZE);
+    EXPECT_EQ(p.s.height, 0);
+    EXPECT_EQ(p.s.bpp, 64);
+}
+
 TEST(CommandLine, DecimalPrefixIntegers)
 {
     EXPECT_EQ(Eng_Atoi("  42abc"), 42);
