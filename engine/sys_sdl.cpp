@@ -13,6 +13,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 static sys_clock_f sys_clock;
@@ -49,21 +50,32 @@ void Sys_MessageBox(const char *caption, const char *text)
 }
 
 /* One engine window per display: an advisory lock on a file named after
- * the user and the display. */
+ * the user and the display, in the user's private runtime directory when
+ * there is one.  A link planted under the lock's name is not followed, and
+ * a file that is not the user's own is not used. */
 int Sys_AcquireInstanceLock(void)
 {
     if (sys_lockfd >= 0)
         return 1;
     const char *display = getenv("DISPLAY");
-    char name[MAX_OSPATH];
-    snprintf(name, sizeof(name), "/tmp/vexengine-%u-%s.lock", (unsigned)getuid(),
+    const char *dir = getenv("XDG_RUNTIME_DIR");
+    if (!dir || dir[0] != '/')
+        dir = "/tmp";
+    char file[MAX_OSPATH], name[2 * MAX_OSPATH];
+    snprintf(file, sizeof(file), "vexengine-%u-%s.lock", (unsigned)getuid(),
              display && display[0] ? display : "none");
-    for (char *p = name + 5; *p; p++)
+    for (char *p = file; *p; p++)
         if (*p == '/')
             *p = '_';
-    int fd = open(name, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    snprintf(name, sizeof(name), "%s/%s", dir, file);
+    int fd = open(name, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return 1; /* no lock to be had: do not refuse the game for that */
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != getuid()) {
+        close(fd);
+        return 1;
+    }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
         return 0;
