@@ -23,6 +23,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 typedef void (*eng_inputcb_f)(int type, int a, int b);
 
@@ -213,6 +214,8 @@ static int Eng_LoadModule(game_import_f imp, game_main_f main)
 
 /* ---- start-up pieces --------------------------------------------------- */
 
+static int eng_mainarchive; /* vex0.pk3 was mounted */
+
 static void Eng_MountArchives(void)
 {
     char name[MAX_OSPATH + 32];
@@ -220,8 +223,47 @@ static void Eng_MountArchives(void)
     FS_Mount(name, com_datadir);
     for (int i = 0; i < 10; i++) {
         snprintf(name, sizeof(name), "%svex%i.pk3", com_datadir, i);
-        FS_Mount(name, com_datadir);
+        int ok = FS_Mount(name, com_datadir);
+        if (i == 0)
+            eng_mainarchive = ok;
     }
+}
+
+/* What the player is told when the game cannot start: what went wrong
+ * and what to do about it.  Standard output still carries only the line
+ * the launcher looks for. */
+static void Eng_StartFailure(int windowfailed)
+{
+    char text[1024];
+    const char *moderr = Mod_LoadError();
+    const char *err = Vid_ErrorText();
+    if (windowfailed && err && !strcmp(err, VID_ERR_RUNNING)) {
+        snprintf(text, sizeof(text), "%s", err);
+    } else if (windowfailed) {
+        snprintf(text, sizeof(text),
+                 "%s\n\nThe game window could not be opened. Choose another display mode or the window mode "
+                 "in Gackatron's settings and start again; if that does not help, check the graphics driver.",
+                 err ? err : "The game window could not be opened.");
+    } else if (moderr) {
+        snprintf(text, sizeof(text),
+                 "The game module %sgame.dll could not be loaded (%s).\n\nInstall Gackatron again.", com_datadir,
+                 moderr);
+    } else if (!eng_mainarchive) {
+        char name[MAX_OSPATH + 16];
+        snprintf(name, sizeof(name), "%svex0.pk3", com_datadir);
+        snprintf(text, sizeof(text),
+                 access(name, F_OK) == 0
+                     ? "The game data %s is damaged: it is not a readable archive.\n\nInstall Gackatron again."
+                     : "The game data %s is missing.\n\nInstall Gackatron again, or start it from the folder it "
+                       "was installed in.",
+                 name);
+    } else {
+        snprintf(text, sizeof(text),
+                 "Level %d could not be loaded: the game data in %svex0.pk3 is incomplete or damaged, or there is "
+                 "no such level.\n\nChoose another level, or install Gackatron again.",
+                 eng.set.level, com_datadir);
+    }
+    Sys_MessageBox("QZM", text);
 }
 
 /* The title: translation string 7 with the version for its "%s".  The
@@ -307,18 +349,21 @@ static int Eng_RunGame(void)
     char title[256];
     Eng_FormatTitle(title, sizeof(title), Lang_GetLocalizedStr(7), ENGINE_VERSION);
     if (!Vid_Create(title, eng.set.width, eng.set.height, eng.set.bpp, eng.set.fullscreen)) {
-        Sys_MessageBox("QZM", Vid_ErrorText());
+        Eng_StartFailure(1);
         Vid_Restore();
-        return 0;
+        return 1;
     }
     Vid_SetSwapInterval(0);
     IN_Start();
     eng.inputcb = Eng_HandleEvent;
     Eng_InitGL();
+    int status = 0;
     if (!Eng_LoadModule(NULL, NULL)) {
         if (!eng.quit) {
             printf("aiInit() failed!\n");
             fflush(stdout);
+            Eng_StartFailure(0);
+            status = 1;
         }
     } else {
         Eng_StartClock();
@@ -329,7 +374,7 @@ static int Eng_RunGame(void)
     IN_Stop();
     Vid_Shutdown();
     Vid_Restore();
-    return 0;
+    return status;
 }
 
 int Eng_Main(int argc, char **argv)

@@ -20,6 +20,7 @@ int mod_running;
 static void *mod_handle;
 static game_import_f mod_import;
 static game_main_f mod_main;
+static char mod_error[512];
 
 /* conprintf: the engine log. */
 static void Mod_ConPrintf(const char *fmt, ...)
@@ -63,13 +64,15 @@ static int Mod_Bind(game_import_f imp, game_main_f main)
     snprintf(path, sizeof(path), "./%sgame.dll", com_datadir);
     mod_handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
     if (!mod_handle) {
-        Com_Printf("# Mod_LoadGame: %s\n", dlerror());
+        snprintf(mod_error, sizeof(mod_error), "%s", dlerror());
+        Com_Printf("# Mod_LoadGame: %s\n", mod_error);
         return 0;
     }
     mod_import = (game_import_f)dlsym(mod_handle, "Game_Import");
     mod_main = (game_main_f)dlsym(mod_handle, "Game_Main");
     if (!mod_import || !mod_main) {
-        Com_Printf("# Mod_LoadGame: %s lacks Game_Import or Game_Main\n", path);
+        snprintf(mod_error, sizeof(mod_error), "%s lacks Game_Import or Game_Main", path);
+        Com_Printf("# Mod_LoadGame: %s\n", mod_error);
         Mod_UnloadGame();
         return 0;
     }
@@ -79,6 +82,7 @@ static int Mod_Bind(game_import_f imp, game_main_f main)
 int Mod_LoadGame(int level, int mouseinv, game_import_f imp, game_main_f main)
 {
     mod_running = 0;
+    mod_error[0] = 0;
     if (!Mod_Bind(imp, main))
         return 0;
     game_services_t t;
@@ -93,6 +97,11 @@ int Mod_LoadGame(int level, int mouseinv, game_import_f imp, game_main_f main)
     if (mod_running && mouseinv)
         mod_main(GOP_MOUSEINV, 1, 0, 0);
     return mod_running;
+}
+
+const char *Mod_LoadError(void)
+{
+    return mod_error[0] ? mod_error : NULL;
 }
 
 void Mod_UnloadGame(void)

@@ -15,6 +15,9 @@ extern int mod_running;
  * running flag. */
 int Mod_LoadGame(int level, int mouseinv, game_import_f imp, game_main_f main);
 void Mod_UnloadGame(void);
+/* Why the last Mod_LoadGame could not load the module at all, or NULL when
+ * it was loaded (and its initialisation decided). */
+const char *Mod_LoadError(void);
 
 /* Game_Main when running; 0 otherwise. */
 intptr_t Mod_Call(int opcode, int a, int b, int c);

@@ -19,8 +19,11 @@ int Vid_NumModes(void);
 const vidmode_t *Vid_Mode(int i);
 void Vid_Desktop(int *width, int *height, int *bpp);
 
-/* Window and context; 1, or 0 with Vid_ErrorText set (or NULL when another
- * engine window already exists). */
+/* Window and context; 1, or 0 with Vid_ErrorText set (VID_ERR_RUNNING when
+ * another engine window holds the display). */
+#define VID_ERR_RUNNING                                                                                  \
+    "Another Gackatron game is already running on this display. Finish that game or close its window, "  \
+    "then start the game again."
 int Vid_Create(const char *title, int width, int height, int bpp, int fullscreen);
 void Vid_SetSwapInterval(int n);
 /* Present the back buffer; 0 after a failure (the loop then ends). */

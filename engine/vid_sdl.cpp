@@ -204,8 +204,10 @@ int Vid_Create(const char *title, int width, int height, int bpp, int fullscreen
     if (!Vid_SetMode(width, height, bpp, &want, &mode))
         return 0;
     vid.stage = STAGE_MODESET;
-    if (!Sys_AcquireInstanceLock())
-        return 0; /* another engine window holds the display */
+    if (!Sys_AcquireInstanceLock()) {
+        vid.error = VID_ERR_RUNNING;
+        return 0;
+    }
     if (!Vid_MakeWindow(title, width, height) || !Vid_MakeContext()) {
         Vid_DestroyWindow();
         return 0;
