@@ -5,6 +5,7 @@
  * collision build, write), and swept-segment queries per second against a
  * 10 000-triangle model.  Every input is generated into a scratch
  * directory first.  Usage: bench_files [scale]  (scale 1 = the sizes above)
+ * bench_files -convert scene...: CPU time of converting the given scenes.
  */
 #include <math.h>
 #include <stdio.h>
@@ -13,6 +14,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -283,8 +285,39 @@ static void Bench_Convert(const std::string &dir, int scale)
            (t3 - t2) * 1e3);
 }
 
+static double Bench_Cpu(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+/* bench_files -convert scene...: each scene converted in this process
+ * until a second of CPU has gone (at least 3 times); the median CPU time
+ * of a conversion, so other load on the machine does not count. */
+static int Bench_ConvertFiles(int count, char **names)
+{
+    for (int i = 0; i < count; i++) {
+        std::vector<double> cpu;
+        double spent = 0;
+        while (cpu.size() < 3 || (spent < 1.0 && cpu.size() < 50)) {
+            double t0 = Bench_Cpu();
+            if (!Conv_ConvertScene(names[i]))
+                return 1;
+            cpu.push_back(Bench_Cpu() - t0);
+            spent += cpu.back();
+        }
+        std::sort(cpu.begin(), cpu.end());
+        printf("convert %s: median %.1f ms of CPU over %zu conversions\n", names[i], cpu[cpu.size() / 2] * 1e3,
+               cpu.size());
+    }
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
+    if (argc > 2 && !strcmp(argv[1], "-convert"))
+        return Bench_ConvertFiles(argc - 2, argv + 2);
     int scale = argc > 1 ? atoi(argv[1]) : 1;
     if (scale < 1)
         scale = 1;

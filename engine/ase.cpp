@@ -10,6 +10,8 @@
 #include "ase.h"
 
 #include <errno.h>
+#include <limits.h>
+#include <locale.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -49,8 +51,6 @@ const char *ASE_Error(void)
 {
     return ase_error;
 }
-
-/* ---- lines and blocks --------------------------------------------------- */
 
 /* ---- the text ----------------------------------------------------------- */
 
@@ -157,6 +157,97 @@ static void ASE_Open(ase_t *a)
     a->len = n;
 }
 
+/* ---- words and numbers ---------------------------------------------------
+ * One pass along a line: each step skips blanks and reads a word, an
+ * integer or a float the way the scanf conversions %s, %d and %f would,
+ * and returns where it stopped, or NULL when there was nothing to read
+ * (NULL passes through the next steps).  Floats are read in the C locale
+ * whatever the process's locale; integers are clamped to int. */
+
+static int ASE_Space(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+static const char *ASE_SkipSpace(const char *p)
+{
+    while (ASE_Space(*p))
+        p++;
+    return p;
+}
+
+static const char *ASE_SkipWord(const char *p)
+{
+    if (!p || !*(p = ASE_SkipSpace(p)))
+        return NULL;
+    while (*p && !ASE_Space(*p))
+        p++;
+    return p;
+}
+
+static const char *ASE_ScanInt(const char *p, int *v)
+{
+    if (!p)
+        return NULL;
+    p = ASE_SkipSpace(p);
+    int neg = *p == '-';
+    const char *d = p + (*p == '-' || *p == '+');
+    if (*d < '0' || *d > '9')
+        return NULL;
+    long long n = 0;
+    for (; *d >= '0' && *d <= '9'; d++)
+        if (n <= (long long)INT_MAX + 1)
+            n = n * 10 + (*d - '0');
+    n = neg ? -n : n;
+    *v = n < INT_MIN ? INT_MIN : n > INT_MAX ? INT_MAX : (int)n;
+    return d;
+}
+
+/* Plain decimals of up to 7 significant digits and 10 decimals, as the
+ * exporters write them, are one exact division in single precision (both
+ * operands are exact floats, so the quotient is the correctly rounded
+ * value, as strtof gives it); everything else goes to strtof in the C
+ * locale. */
+static const char *ASE_ScanFloat(const char *p, float *v)
+{
+    static const float tens[11] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    static locale_t c_locale;
+    if (!p)
+        return NULL;
+    p = ASE_SkipSpace(p);
+    const char *d = p + (*p == '-' || *p == '+');
+    uint32_t m = 0;
+    int digits = 0, decimals = -1;
+    for (;; d++) {
+        if (*d >= '0' && *d <= '9') {
+            if (m >= (1u << 24) / 10)
+                break; /* too many digits for an exact float */
+            m = m * 10 + (uint32_t)(*d - '0');
+            digits++;
+            decimals += decimals >= 0;
+        } else if (*d == '.' && decimals < 0) {
+            decimals = 0;
+        } else {
+            break;
+        }
+    }
+    int plain = digits > 0 && decimals <= 10 && !((*d >= '0' && *d <= '9') || *d == 'e' || *d == 'E' ||
+                                                 *d == 'x' || *d == 'X' || *d == 'p' || *d == 'P' || *d == '.');
+    if (plain) {
+        float f = (float)m / tens[decimals < 0 ? 0 : decimals];
+        *v = *p == '-' ? -f : f;
+        return d;
+    }
+    if (!c_locale && !(c_locale = newlocale(LC_ALL_MASK, "C", (locale_t)0)))
+        return NULL;
+    char *end;
+    float f = strtof_l(p, &end, c_locale);
+    if (end == p)
+        return NULL;
+    *v = f;
+    return end;
+}
+
 /* ---- lines and blocks --------------------------------------------------- */
 
 /* The next line of at most 510 characters (a longer one is taken in
@@ -186,7 +277,13 @@ static int ASE_ReadLine(ase_t *a)
         a->blockopen = 1;
         a->line[n >= 2 ? n - 2 : 0] = 0;
     }
-    sscanf(a->line, "%511s", a->word);
+    const char *w = ASE_SkipSpace(a->line);
+    size_t k = 0;
+    while (w[k] && !ASE_Space(w[k])) {
+        a->word[k] = w[k];
+        k++;
+    }
+    a->word[k] = 0;
     return 1;
 }
 
@@ -217,17 +314,16 @@ static int ASE_NextKeyword(ase_t *a, const char *const *list, int count)
     return 0;
 }
 
+/* The number after the keyword. */
 static int ASE_Int(ase_t *a, int *v)
 {
-    char w[ASE_LINE];
-    return sscanf(a->line, "%511s %d", w, v) == 2;
+    return ASE_ScanInt(ASE_SkipWord(a->line), v) != NULL;
 }
 
 static float ASE_Float(ase_t *a)
 {
-    char w[ASE_LINE];
     float v = 0;
-    sscanf(a->line, "%511s %f", w, &v);
+    ASE_ScanFloat(ASE_SkipWord(a->line), &v);
     return v;
 }
 
@@ -268,20 +364,20 @@ static void ASE_ReadMap(ase_t *a, mdl_map_t *map)
 {
     static const char *const keys[] = {"*MAP_CLASS", "*MAP_AMOUNT", "*BITMAP", "*MAP_TYPE", "*UVW_U_OFFSET",
                                        "*UVW_V_OFFSET", "*UVW_U_TILING", "*UVW_V_TILING", "*UVW_ANGLE"};
-    char w[ASE_LINE], cls[ASE_LINE];
     map->present = 0;
     for (int k; (k = ASE_NextKeyword(a, keys, 9)) != 0;) {
         int opened = a->blockopen;
         switch (k) {
-        case 1:
-            cls[0] = 0;
-            sscanf(a->line, "%511s %511s", w, cls);
-            if (strcmp(cls, "\"Bitmap\"") != 0) {
+        case 1: {
+            const char *cls = ASE_SkipWord(a->line), *end = ASE_SkipWord(cls);
+            cls = cls ? ASE_SkipSpace(cls) : NULL;
+            if (!end || end - cls != 8 || memcmp(cls, "\"Bitmap\"", 8) != 0) {
                 ASE_SkipBlock(a);
                 return;
             }
             map->present = 1;
             break;
+        }
         case 2: map->amount = ASE_Float(a); break;
         case 3:
             if (!ASE_BitmapName(a->line, map->name))
@@ -301,8 +397,9 @@ static void ASE_ReadMap(ase_t *a, mdl_map_t *map)
 
 static void ASE_Colour(ase_t *a, float *c)
 {
-    char w[ASE_LINE];
-    sscanf(a->line, "%511s %f %f %f", w, &c[0], &c[1], &c[2]);
+    const char *p = ASE_SkipWord(a->line);
+    for (int k = 0; k < 3; k++)
+        p = ASE_ScanFloat(p, &c[k]);
 }
 
 static void ASE_ReadMaterial(ase_t *a, mdl_material_t *m)
@@ -367,13 +464,13 @@ static void ASE_Point(float x, float y, float z, float *out)
 /* Reads count list lines with fn, then the closing line. */
 static int ASE_VertexList(ase_t *a, mdl_mesh_t *m, mdl_frame_t *fr)
 {
-    char w[ASE_LINE];
     if (!fr->verts && m->numverts)
         return 0;
     for (uint32_t i = 0; i < m->numverts; i++) {
         int idx;
         float x, y, z;
-        if (!ASE_ReadLine(a) || sscanf(a->line, "%511s %d %f %f %f", w, &idx, &x, &y, &z) != 5)
+        if (!ASE_ReadLine(a) ||
+            !ASE_ScanFloat(ASE_ScanFloat(ASE_ScanFloat(ASE_ScanInt(ASE_SkipWord(a->line), &idx), &x), &y), &z))
             return 0;
         ASE_Point(x, y, z, &fr->verts[(size_t)i * 3]);
     }
@@ -383,14 +480,17 @@ static int ASE_VertexList(ase_t *a, mdl_mesh_t *m, mdl_frame_t *fr)
 
 static int ASE_FaceList(ase_t *a, mdl_mesh_t *m)
 {
-    char w[4][ASE_LINE];
     if (m->numtris > a->faces_cap)
         return 0;
     for (uint32_t i = 0; i < m->numtris; i++) {
         int v[3];
-        if (!ASE_ReadLine(a) ||
-            sscanf(a->line, "%511s %511s %511s %d %511s %d %511s %d", w[0], w[1], w[2], &v[0], w[3], &v[1], w[3],
-                   &v[2]) != 8)
+        if (!ASE_ReadLine(a))
+            return 0;
+        /* the face word, its number, then a label before each corner */
+        const char *p = ASE_SkipWord(ASE_SkipWord(a->line));
+        for (int k = 0; k < 3; k++)
+            p = ASE_ScanInt(ASE_SkipWord(p), &v[k]);
+        if (!p)
             return 0;
         for (int k = 0; k < 3; k++)
             m->faces[(size_t)i * 3 + k] = (uint32_t)v[k];
@@ -401,13 +501,13 @@ static int ASE_FaceList(ase_t *a, mdl_mesh_t *m)
 
 static int ASE_TVertList(ase_t *a, mdl_mesh_t *m)
 {
-    char w[ASE_LINE];
     if (m->numtverts > a->tverts_cap)
         return 0;
     for (uint32_t i = 0; i < m->numtverts; i++) {
         int idx;
-        if (!ASE_ReadLine(a) ||
-            sscanf(a->line, "%511s %d %f %f", w, &idx, &m->tverts[(size_t)i * 2], &m->tverts[(size_t)i * 2 + 1]) != 4)
+        if (!ASE_ReadLine(a) || !ASE_ScanFloat(ASE_ScanFloat(ASE_ScanInt(ASE_SkipWord(a->line), &idx),
+                                                             &m->tverts[(size_t)i * 2]),
+                                               &m->tverts[(size_t)i * 2 + 1]))
             return 0;
     }
     ASE_ReadLine(a);
@@ -416,12 +516,12 @@ static int ASE_TVertList(ase_t *a, mdl_mesh_t *m)
 
 static int ASE_TFaceList(ase_t *a, mdl_mesh_t *m)
 {
-    char w[ASE_LINE];
     if (m->numtris > a->tfaces_cap)
         return 0;
     for (uint32_t i = 0; i < m->numtris; i++) {
         int idx, v[3];
-        if (!ASE_ReadLine(a) || sscanf(a->line, "%511s %d %d %d %d", w, &idx, &v[0], &v[1], &v[2]) != 5)
+        if (!ASE_ReadLine(a) ||
+            !ASE_ScanInt(ASE_ScanInt(ASE_ScanInt(ASE_ScanInt(ASE_SkipWord(a->line), &idx), &v[0]), &v[1]), &v[2]))
             return 0;
         for (int k = 0; k < 3; k++)
             m->tfaces[(size_t)i * 3 + k] = (uint32_t)v[k];
@@ -432,7 +532,6 @@ static int ASE_TFaceList(ase_t *a, mdl_mesh_t *m)
 
 static int ASE_Normals(ase_t *a, mdl_mesh_t *m, mdl_frame_t *fr)
 {
-    char w[ASE_LINE];
     free(fr->normals);
     fr->normals = (float *)calloc((size_t)m->numtris * 9 + 1, sizeof(float));
     if (!fr->normals)
@@ -442,7 +541,8 @@ static int ASE_Normals(ase_t *a, mdl_mesh_t *m, mdl_frame_t *fr)
         float x, y, z;
         if (c % 3 == 0 && !ASE_ReadLine(a))
             return 0;
-        if (!ASE_ReadLine(a) || sscanf(a->line, "%511s %d %f %f %f", w, &idx, &x, &y, &z) != 5)
+        if (!ASE_ReadLine(a) ||
+            !ASE_ScanFloat(ASE_ScanFloat(ASE_ScanFloat(ASE_ScanInt(ASE_SkipWord(a->line), &idx), &x), &y), &z))
             return 0;
         float *n = &fr->normals[c * 3];
         ASE_Point(x, y, z, n);

@@ -200,6 +200,13 @@ static void Col_PutF(std::string &s, const float *f, size_t n)
 int Col_WriteFile(const char *filename, const colmodel_t *c)
 {
     std::string s;
+    size_t size = 8 + (size_t)c->numframes * 32;
+    for (uint32_t f = 0; f < c->numframes; f++) {
+        size_t ncells = (size_t)c->frames[f].res * c->frames[f].res * c->frames[f].res;
+        for (size_t i = 0; i < ncells; i++)
+            size += 32 + (size_t)c->frames[f].cells[i].numtris * 36;
+    }
+    s.reserve(size);
     Col_Put32(s, c->numframes);
     Col_Put32(s, 0);
     for (uint32_t f = 0; f < c->numframes; f++) {
@@ -283,13 +290,12 @@ static int Col_TriOverlapsBox(const float *centre, const float *half, const floa
     return Col_TriBoxSAT(centre, half, tri);
 }
 
-/* Cheap rejection: the triangle's bounds, grown a little for rounding,
- * against the box.  Whatever overlaps the box also meets these bounds. */
-static int Col_BoundsMeet(const float *centre, const float *half, const float *tri)
+/* Cheap rejection: the triangle's bounds (lo, hi), grown a little for
+ * rounding, against the box.  Whatever overlaps the box also meets them. */
+static int Col_BoundsMeet(const float *centre, const float *half, const float *lo3, const float *hi3)
 {
     for (int k = 0; k < 3; k++) {
-        float lo = fminf(tri[k], fminf(tri[3 + k], tri[6 + k]));
-        float hi = fmaxf(tri[k], fmaxf(tri[3 + k], tri[6 + k]));
+        float lo = lo3[k], hi = hi3[k];
         float slack = 1e-4f * (fabsf(half[k]) + fabsf(centre[k]) + (hi - lo)) + 1e-6f;
         if (lo > centre[k] + half[k] + slack || hi < centre[k] - half[k] - slack)
             return 0;
@@ -368,11 +374,15 @@ static int Col_BuildFrame(const mdl_mesh_t *meshes, uint32_t nummeshes, uint32_t
         if (!Col_MeshUsable(m))
             continue;
         for (uint32_t t = 0; t < m->numtris; t++) {
-            float tri[9];
+            float tri[9], lo[3], hi[3];
             for (int k = 0; k < 3; k++)
                 memcpy(&tri[k * 3], Col_Vertex(m, frame, m->faces[t * 3 + k]), 12);
+            for (int k = 0; k < 3; k++) {
+                lo[k] = fminf(tri[k], fminf(tri[3 + k], tri[6 + k]));
+                hi[k] = fmaxf(tri[k], fmaxf(tri[3 + k], tri[6 + k]));
+            }
             for (uint32_t ci = 0; ci < n * n * n; ci++)
-                if (Col_BoundsMeet(b->cells[ci].centre, b->cells[ci].half, tri) &&
+                if (Col_BoundsMeet(b->cells[ci].centre, b->cells[ci].half, lo, hi) &&
                     Col_TriOverlapsBox(b->cells[ci].centre, b->cells[ci].half, tri))
                     lists[ci].insert(lists[ci].end(), tri, tri + 9);
         }

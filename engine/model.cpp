@@ -328,6 +328,13 @@ int Model_WriteFile(const char *filename, const mdl_material_t *materials, uint3
                     const mdl_mesh_t *meshes, uint32_t nummeshes)
 {
     std::string s;
+    size_t size = 8 + (size_t)nummaterials * 524;
+    for (uint32_t i = 0; i < nummeshes; i++) {
+        const mdl_mesh_t *m = &meshes[i];
+        size += 168 + (size_t)m->numtris * 24 + (size_t)m->numtverts * 8 +
+                (size_t)m->numframes * (12 + (size_t)m->numverts * 12 + (size_t)m->numtris * 36);
+    }
+    s.reserve(size);
     MDL_Put32(s, nummaterials);
     MDL_Put32(s, nummeshes);
     for (uint32_t i = 0; i < nummaterials; i++) {

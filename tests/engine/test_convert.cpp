@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -254,6 +256,29 @@ TEST_F(ConvertTest, BitmapNamesLoseTheirFolders)
         ASSERT_EQ(1, ASE_ReadScene((tmp / "map.ase").c_str(), &m)) << p[0];
         EXPECT_STREQ(p[1], m.materials[0].diffusemap.name) << p[0];
     }
+}
+
+/* Numbers come out as strtof reads them in the C locale, whatever the
+ * process's locale and however they are written. */
+TEST_F(ConvertTest, NumbersReadAsInTheCLocale)
+{
+    const char *numbers[] = {"0.1",      "-0.0000",  "16777215", "16777217", "123456.7", "0.30000001",
+                             ".5",       "5.",       "+2.5",     "1e3",      "-1.5E-3",  "0x1p-2",
+                             "0.00000000001", "3.4028236e38", "1234567.891", "0.333333333333"};
+    std::string scene = "*GEOMOBJECT {\n*NODE_NAME \"N\"\n*MESH {\n*TIMEVALUE 0\n*MESH_NUMVERTEX 16\n"
+                        "*MESH_VERTEX_LIST {\n";
+    for (const char *n : numbers)
+        scene += std::string("*MESH_VERTEX 0\t") + n + "\t0\t0\n";
+    scene += "}\n}\n*MATERIAL_REF 0\n}\n";
+    ASSERT_TRUE(gk::WriteFile(tmp / "n.ase", scene));
+    const char *old = setlocale(LC_NUMERIC, "de_DE.UTF-8"); /* decimal comma, where installed */
+    int ok = ASE_ReadScene((tmp / "n.ase").c_str(), &m);
+    setlocale(LC_NUMERIC, "C");
+    (void)old;
+    ASSERT_EQ(1, ok);
+    ASSERT_EQ(1u, m.nummeshes);
+    for (int i = 0; i < 16; i++)
+        EXPECT_EQ(strtof(numbers[i], nullptr), m.meshes[0].frames[0].verts[i * 3]) << numbers[i];
 }
 
 /* A minimal scene around one object body. */
