@@ -65,17 +65,17 @@ static int Conv_MakeTemp(const char *path, char *tmp, size_t size)
 /* Both outputs go to temporary files first and replace the old ones only
  * when both are complete: a full disk or a failed write leaves the old
  * model and collision files as they were. */
-static int Conv_Write(const char *base, model_t *scene)
+static int Conv_Write(const char *name, const char *base, model_t *scene)
 {
     char path[2][MAX_OSPATH + 4], tmp[2][MAX_OSPATH + 32];
     for (uint32_t i = 0; i < scene->nummeshes; i++)
         if (!Model_WeldMesh(&scene->meshes[i])) {
-            Conv_Fail("convert", scene->meshes[i].name, "the mesh cannot be welded");
+            Conv_Fail("convert", name, "a mesh cannot be welded");
             return 0;
         }
     colmodel_t *col = Col_Build(scene->meshes, scene->nummeshes);
     if (!col) {
-        Conv_Fail("build the collision data for", base, "out of memory");
+        Conv_Fail("convert", name, "out of memory");
         return 0;
     }
     snprintf(path[0], sizeof(path[0]), "%sdmo", base);
@@ -119,7 +119,7 @@ int Conv_ConvertScene(const char *name)
         Conv_Fail("convert", name, ASE_Error());
         return 0;
     }
-    int ok = Conv_Write(base, &scene);
+    int ok = Conv_Write(name, base, &scene);
     if (ok)
         Com_Printf("* wrote %sdmo and %sdbb: %u materials, %u meshes\n", base, base, scene.nummaterials,
                    scene.nummeshes);
