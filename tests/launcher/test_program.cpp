@@ -74,7 +74,7 @@ TEST(Program, ClosingTheWindowWritesTheSettings)
     EXPECT_EQ(s.value("display/fullscreen").toString(), "0");
     EXPECT_EQ(s.value("mouse/speed").toString(), "5");
     EXPECT_EQ(s.value("proxy/port").toString(), "8080");
-    EXPECT_EQ(s.value("user/lastname").toString(), "unbekannt");
+    EXPECT_EQ(s.value("user/lastname").toString(), "unknown");  /* the English default name */
     HighscoreTable t;
     ASSERT_TRUE(UnpackTable(s.value("game/local").toString().toStdString(), &t));
     EXPECT_EQ(t.e[0][0].name, "unknown");     /* the English default name */
