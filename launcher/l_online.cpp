@@ -116,8 +116,10 @@ void buttonInternetClick(void)
     QObject::connect(r, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!r->isFinished())
         loop.exec();
-    QByteArray rest = r->readAll();
-    httpDocData(rest.constData(), (int)rest.size());
+    if (!late) {
+        QByteArray rest = r->readAll();
+        httpDocData(rest.constData(), (int)rest.size());
+    }
 
     /* a document arrived when the server answered with a status */
     bool answered = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
