@@ -148,17 +148,24 @@ static bool L_AskName(int32_t score, int rank)
     return res == QDialog::Accepted;
 }
 
-/* A game that never started or ended without its result: say why, in the
- * player's language, with the last lines of the engine's log. */
-static void L_GameFailed(int outcome)
+/* The language text of a failure, followed by the last lines of the
+ * engine's log when it wrote any. */
+std::string L_FailureText(int key)
 {
-    int key = !LastRun.started ? 223 : outcome == L_GAME_NOINIT ? 222
-            : outcome == L_GAME_FAILURE ? 224 : 221;
     std::string text = Lang(key);
     std::string tail = L_LastLines(LastRun.errtail, 6, 160);
     if (!tail.empty())
         text += "\n\n" + Lang(225) + "\n" + tail;
-    L_MessageBox(mf.mainf, L_MB_ERROR, Lang(220), text);
+    return text;
+}
+
+/* A game that never started or ended without its result: say why, in the
+ * player's language. */
+static void L_GameFailed(int outcome)
+{
+    int key = !LastRun.started ? 223 : outcome == L_GAME_NOINIT ? 222
+            : outcome == L_GAME_FAILURE ? 224 : 221;
+    L_MessageBox(mf.mainf, L_MB_ERROR, Lang(220), L_FailureText(key));
 }
 
 void Button1Click(void)

@@ -96,6 +96,7 @@ std::string RunAndCapture(const std::string &dir, const std::string &file,
 std::string L_ModeArgs(const std::string &modeline);
 std::string L_GameArgs(const std::string &modeline, int map, int sens, int country,
                        bool mouseinv, bool fullscreen);
+std::string L_FailureText(int key);
 void Button1Click(void);
 
 /* ---- reading the engine's output and the server's message (l_output.cpp) ---- */

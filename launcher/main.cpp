@@ -20,7 +20,7 @@ int main(int argc, char **argv)
     std::string answer = RunAndCapture(".", "vexengine", "-getvidmodes", true, L_QUERY_LIMIT_MS);
     L_BusyEnd();
     if (!L_ParseModes(answer, &EngineVersion, &ModeList)) {
-        L_MessageBox(NULL, L_MB_ERROR, Lang(201), Lang(200));
+        L_MessageBox(NULL, L_MB_ERROR, Lang(201), L_FailureText(LastRun.started ? 200 : 223));
         return 1;
     }
 
