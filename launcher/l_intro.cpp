@@ -50,7 +50,7 @@ struct introfilter_s : public QObject {
  * or never reports its end is given up at that limit. */
 #define L_LOADLIMIT_MS 10000
 #define L_SLACK_MS 3000
-#define L_UNKNOWNLIMIT_MS 60000
+#define L_UNKNOWNLIMIT_MS 10000   /* until a stream of unknown length shows progress */
 static QTimer *watchdog;
 static bool awaitingload;       /* a video was set and has not been started */
 
@@ -144,6 +144,12 @@ void PlayIntro(const std::string &dir)
     QObject::connect(player, &QMediaPlayer::durationChanged, [](qint64 len) {
         if (player && !awaitingload && watchdog->isActive() && len > 0)
             L_IntroLimit(len);
+    });
+    /* a stream that never tells its length: what has played so far is its
+     * length, and the limit moves on with every step of progress */
+    QObject::connect(player, &QMediaPlayer::positionChanged, [] {
+        if (player && !awaitingload && watchdog->isActive() && player->duration() <= 0)
+            watchdog->start(L_SLACK_MS);
     });
     QObject::connect(player, &QMediaPlayer::errorOccurred, [] {
         if (IntroCounter < 2)
