@@ -17,7 +17,9 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,6 +33,8 @@
 #include <QSettings>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 
 mainf_t mf;
@@ -41,6 +45,8 @@ static QString L_Q(const std::string &s)
 {
     return QString::fromStdString(s).remove(QChar('\r'));
 }
+
+static QString L_Caption(const std::string &s);
 
 void L_MessageBox(QWidget *owner, int icon, const std::string &caption, const std::string &text)
 {
@@ -55,8 +61,64 @@ void L_MessageBox(QWidget *owner, int icon, const std::string &caption, const st
     QMessageBox::Icon i = icon == L_MB_ERROR ? QMessageBox::Critical
                         : icon == L_MB_INFO  ? QMessageBox::Information
                                              : QMessageBox::Warning;
-    QMessageBox box(i, L_Q(caption), L_Q(text), QMessageBox::Ok, owner);
+    /* texts may come from the network or a file: never markup */
+    QMessageBox box(i, L_Caption(caption), L_Q(text), QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+/* A window caption: one line of printable characters, not too long. */
+static QString L_Caption(const std::string &s)
+{
+    QString c = L_Q(s);
+    for (QChar &ch : c)
+        if (ch.category() == QChar::Other_Control)
+            ch = QChar(' ');
+    if (c.size() > L_MAXCAPTION)
+        c = c.left(L_MAXCAPTION - 3) + "...";
+    return c;
+}
+
+/* Busy cursor and a status text while the launcher waits for something.
+ * Before the dialog exists (the start-up query) the text gets a small
+ * window of its own, shown only when the wait is not over at once. */
+static QLabel *l_busywin;
+static int l_busydepth;
+
+void L_BusyBegin(const std::string &status)
+{
+    if (l_busydepth++ == 0)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    QString text = L_Q(status);
+    if (mf.labelStatus) {
+        mf.labelStatus->setText(text);
+        mf.labelStatus->show();
+        return;
+    }
+    if (!l_busywin) {
+        l_busywin = new QLabel(NULL, Qt::SplashScreen | Qt::FramelessWindowHint);
+        l_busywin->setTextFormat(Qt::PlainText);
+        l_busywin->setMargin(16);
+        l_busywin->setFrameStyle(QFrame::Box);
+    }
+    l_busywin->setText(text);
+    l_busywin->adjustSize();
+    if (QScreen *scr = QGuiApplication::primaryScreen())
+        l_busywin->move(scr->availableGeometry().center() - l_busywin->rect().center());
+    QTimer::singleShot(300, l_busywin, [] { if (l_busydepth) l_busywin->show(); });
+}
+
+void L_BusyEnd(void)
+{
+    if (l_busydepth <= 0)
+        return;
+    if (--l_busydepth)
+        return;
+    QApplication::restoreOverrideCursor();
+    if (mf.labelStatus)
+        mf.labelStatus->clear();
+    delete l_busywin;
+    l_busywin = NULL;
 }
 
 /* ---- built-in pictures: drawn once, a key colour around the motif ---- */
@@ -66,7 +128,7 @@ static QImage L_Picture(int w, int h, int kind)
     QImage img(w, h, QImage::Format_RGB32);
     img.fill(QColor(255, 0, 255));
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::Antialiasing, kind == 0);  /* no blend into the key colour */
     if (kind == 0) {        /* page background: night sky */
         QLinearGradient g(0, 0, 0, h);
         g.setColorAt(0, QColor(10, 20, 70));
@@ -110,11 +172,30 @@ static void L_KeyLabel(QLabel *l)
     l->setPixmap(QPixmap::fromImage(img));
 }
 
+/* The colour-depth pictures sit on the group box: their key colour
+ * becomes see-through rather than a colour of its own. */
+static void L_KeyTransparent(QLabel *l)
+{
+    QImage img = l->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    if (img.isNull())
+        return;
+    QRgb key = img.pixel(0, 0);
+    for (int y = 0; y < img.height(); y++) {
+        QRgb *row = (QRgb *)img.scanLine(y);
+        for (int x = 0; x < img.width(); x++)
+            if (row[x] == key)
+                row[x] = 0;
+    }
+    l->setPixmap(QPixmap::fromImage(img));
+}
+
 /* ---- building the controls ---- */
 
 static QLabel *L_Label(QWidget *parent, int x, int y, int w, int h, int tag, const char *text)
 {
-    QLabel *l = new QLabel(QString::fromUtf8(text), parent);
+    QLabel *l = new QLabel(parent);
+    l->setTextFormat(Qt::PlainText);    /* names, versions, language texts: never markup */
+    l->setText(QString::fromUtf8(text));
     l->setGeometry(x, y, w, h);
     l->setProperty("tag", tag);
     return l;
@@ -173,52 +254,92 @@ static void L_CreatePageInet(QWidget *pg)
     mf.comboIMaps->setGeometry(20, 430, 300, 26);
     mf.buttonInternet = L_Tagged(new QPushButton(QString::fromUtf8(" Liste abgleichen"), pg),
                                  20, 466, 180, 36, 112);
+    mf.labelStatus = L_Label(pg, 20, 506, 350, 18, 0, "");
     QObject::connect(mf.comboIMaps, &QComboBox::activated, [] { comboMapsChange(mf.comboIMaps); });
     QObject::connect(mf.buttonInternet, &QPushButton::clicked, [] { buttonInternetClick(); });
 }
 
+/* The settings page and the entry dialog are laid out, not placed: their
+ * captions come from the language files and differ a lot in length. */
+static QLabel *L_FixedImage(QWidget *parent, int w, int h, int kind)
+{
+    QLabel *l = L_Image(parent, 0, 0, w, h, kind);
+    l->setFixedSize(w, h);
+    return l;
+}
+
 static void L_CreatePageSettings(QWidget *pg)
 {
-    QGroupBox *g1 = L_Tagged(new QGroupBox(QString::fromUtf8(" Grafikeinstellungen "), pg), 8, 8, 441, 250, 121);
-    L_Label(g1, 12, 26, 90, 20, 122, "Auflösung :");
+    QVBoxLayout *page = new QVBoxLayout(pg);
+    page->setContentsMargins(8, 8, 8, 8);
+
+    QGroupBox *g1 = L_Tagged(new QGroupBox(QString::fromUtf8(" Grafikeinstellungen "), pg), 0, 0, 0, 0, 121);
+    QGridLayout *l1 = new QGridLayout(g1);
+    l1->addWidget(L_Label(g1, 0, 0, 0, 0, 122, "Auflösung :"), 0, 0);
     mf.resBox = new QComboBox(g1);
-    mf.resBox->setGeometry(100, 22, 210, 26);
-    mf.img16 = L_Image(g1, 330, 18, 90, 36, 2);
-    mf.img32 = L_Image(g1, 330, 18, 90, 36, 3);
-    QLabel *l5 = L_Label(g1, 12, 58, 415, 72, 123,
+    l1->addWidget(mf.resBox, 0, 1);
+    mf.img16 = L_FixedImage(g1, 90, 36, 2);
+    mf.img32 = L_FixedImage(g1, 90, 36, 3);
+    l1->addWidget(mf.img16, 0, 2);          /* the two share one place */
+    l1->addWidget(mf.img32, 0, 2);
+    QLabel *l5 = L_Label(g1, 0, 0, 0, 0, 123,
                          "Hinweis: Höhere Auflösungen und höhere Farbtiefe verbessern die Bildqualität. "
                          "Auf weniger leistungsstarken Grafikkarten führt eine höhere Farbtiefe allerdings "
                          "möglicherweise zu einer spürbar geringeren Darstellungsgeschwindigkeit.");
     l5->setWordWrap(true);
-    mf.imageWindowed = L_Image(g1, 50, 134, 64, 48, 1);
-    mf.imageFullscreen = L_Image(g1, 260, 134, 64, 48, 2);
-    mf.radioWindowed = L_Tagged(new QRadioButton(QString::fromUtf8("Spiel im Fenster starten"), g1), 12, 196, 205, 24, 124);
-    mf.radioFullscreen = L_Tagged(new QRadioButton(QString::fromUtf8("In den Vollbildmodus wechseln"), g1), 220, 196, 215, 24, 125);
+    l1->addWidget(l5, 1, 0, 1, 3);
+    QGridLayout *modes = new QGridLayout;
+    mf.imageWindowed = L_FixedImage(g1, 64, 48, 1);
+    mf.imageFullscreen = L_FixedImage(g1, 64, 48, 2);
+    mf.radioWindowed = L_Tagged(new QRadioButton(QString::fromUtf8("Spiel im Fenster starten"), g1), 0, 0, 0, 0, 124);
+    mf.radioFullscreen = L_Tagged(new QRadioButton(QString::fromUtf8("In den Vollbildmodus wechseln"), g1), 0, 0, 0, 0, 125);
+    modes->addWidget(mf.imageWindowed, 0, 0, Qt::AlignHCenter);
+    modes->addWidget(mf.imageFullscreen, 0, 1, Qt::AlignHCenter);
+    modes->addWidget(mf.radioWindowed, 1, 0);
+    modes->addWidget(mf.radioFullscreen, 1, 1);
+    l1->addLayout(modes, 2, 0, 1, 3);
+    l1->setColumnStretch(1, 1);
     mf.radioWindowed->setChecked(true);
     QObject::connect(mf.resBox, &QComboBox::activated, [] { resBoxChange(); });
+    page->addWidget(g1);
 
-    QGroupBox *g2 = L_Tagged(new QGroupBox(QString::fromUtf8(" Mauseinstellungen "), pg), 8, 264, 441, 120, 126);
-    mf.checkMouse = L_Tagged(new QCheckBox(QString::fromUtf8("Mausbewegungen in der Senkrechten umkehren."), g2), 12, 22, 340, 24, 127);
+    QGroupBox *g2 = L_Tagged(new QGroupBox(QString::fromUtf8(" Mauseinstellungen "), pg), 0, 0, 0, 0, 126);
+    QGridLayout *l2 = new QGridLayout(g2);
+    mf.checkMouse = L_Tagged(new QCheckBox(QString::fromUtf8("Mausbewegungen in der Senkrechten umkehren."), g2), 0, 0, 0, 0, 127);
+    l2->addWidget(mf.checkMouse, 0, 0, 1, 3);
     mf.trackMouse = new QSlider(Qt::Horizontal, g2);
-    mf.trackMouse->setGeometry(12, 52, 330, 26);
     mf.trackMouse->setRange(0, 10);
     mf.trackMouse->setTickInterval(1);
+    mf.trackMouse->setPageStep(1);          /* a click on the track moves one step */
     mf.trackMouse->setTickPosition(QSlider::TicksBelow);
     mf.trackMouse->setValue(5);
-    L_Label(g2, 12, 84, 160, 20, 128, "Niedrige Empfindlichkeit");
-    QLabel *l3 = L_Label(g2, 182, 84, 160, 20, 129, "Hohe Empfindlichkeit");
+    l2->addWidget(mf.trackMouse, 1, 0, 1, 2);
+    l2->addWidget(L_Label(g2, 0, 0, 0, 0, 128, "Niedrige Empfindlichkeit"), 2, 0);
+    QLabel *l3 = L_Label(g2, 0, 0, 0, 0, 129, "Hohe Empfindlichkeit");
     l3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    mf.imageMouse = L_Image(g2, 360, 30, 64, 64, 3);
+    l2->addWidget(l3, 2, 1);
+    mf.imageMouse = L_FixedImage(g2, 64, 64, 3);
+    l2->addWidget(mf.imageMouse, 1, 2, 2, 1);
+    page->addWidget(g2);
 
-    QGroupBox *g3 = L_Tagged(new QGroupBox(QString::fromUtf8(" Internetverbindung "), pg), 8, 390, 441, 125, 130);
-    mf.checkProxy = L_Tagged(new QCheckBox(QString::fromUtf8("Die Verbindung erfolgt über einen weiteren Computer (Proxy)."), g3), 12, 22, 420, 24, 131);
-    mf.labelProxy = L_Label(g3, 12, 58, 60, 20, 132, "Proxy :");
+    QGroupBox *g3 = L_Tagged(new QGroupBox(QString::fromUtf8(" Internetverbindung "), pg), 0, 0, 0, 0, 130);
+    QGridLayout *l3g = new QGridLayout(g3);
+    mf.checkProxy = L_Tagged(new QCheckBox(QString::fromUtf8("Die Verbindung erfolgt über einen weiteren Computer (Proxy)."), g3), 0, 0, 0, 0, 131);
+    l3g->addWidget(mf.checkProxy, 0, 0, 1, 4);
+    mf.labelProxy = L_Label(g3, 0, 0, 0, 0, 132, "Proxy :");
     mf.editProxy = new QLineEdit(g3);
-    mf.editProxy->setGeometry(75, 55, 200, 24);
-    mf.labelPort = L_Label(g3, 12, 88, 60, 20, 133, "Port :");
+    mf.labelPort = L_Label(g3, 0, 0, 0, 0, 133, "Port :");
     mf.editPort = new QLineEdit("8080", g3);
-    mf.editPort->setGeometry(75, 85, 80, 24);
-    mf.imageWorld = L_Image(g3, 360, 50, 64, 64, 2);
+    mf.editPort->setMaximumWidth(80);
+    l3g->addWidget(mf.labelProxy, 1, 0);
+    l3g->addWidget(mf.editProxy, 1, 1);
+    l3g->addWidget(mf.labelPort, 2, 0);
+    l3g->addWidget(mf.editPort, 2, 1, Qt::AlignLeft);
+    l3g->setColumnStretch(2, 1);
+    mf.imageWorld = L_FixedImage(g3, 64, 64, 2);
+    l3g->addWidget(mf.imageWorld, 1, 3, 2, 1);
+    page->addWidget(g3);
+    page->addStretch(1);
     QObject::connect(mf.checkProxy, &QCheckBox::toggled, [] { checkProxyClick(); });
     checkProxyClick();
 }
@@ -226,27 +347,44 @@ static void L_CreatePageSettings(QWidget *pg)
 static void L_CreatePointf(void)
 {
     QDialog *d = mf.pointf = new QDialog(NULL, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    d->setFixedSize(512, 229);
     d->setWindowTitle(QString::fromUtf8("Eintrag in die Bestenliste"));
-    mf.imageBest = L_Image(d, 8, 8, 80, 60, 1);
-    mf.labelPoints = L_Label(d, 100, 8, 400, 30, 141, "Herzlichen Glückwunsch !");
+    QHBoxLayout *top = new QHBoxLayout(d);
+    top->setSizeConstraint(QLayout::SetFixedSize);     /* fixed, but as large as its texts */
+    mf.imageBest = L_Image(d, 0, 0, 80, 60, 1);
+    mf.imageBest->setFixedSize(80, 60);
+    top->addWidget(mf.imageBest, 0, Qt::AlignTop);
+    QVBoxLayout *col = new QVBoxLayout;
+    top->addLayout(col);
+    mf.labelPoints = L_Label(d, 0, 0, 0, 0, 141, "Herzlichen Glückwunsch !");
     QFont big = mf.labelPoints->font();
     big.setPointSize(big.pointSize() + 6);
     mf.labelPoints->setFont(big);
-    mf.labelExtra = L_Label(d, 100, 40, 400, 20, 142, "Sie haben sich nun das Extralevel freigespielt.");
+    col->addWidget(mf.labelPoints);
+    mf.labelExtra = L_Label(d, 0, 0, 0, 0, 142, "Sie haben sich nun das Extralevel freigespielt.");
     mf.labelExtra->setStyleSheet("font-weight: bold;");
     mf.labelExtra->hide();
-    mf.labelText = L_Label(d, 100, 62, 400, 80, 143,
+    col->addWidget(mf.labelExtra);
+    mf.labelText = L_Label(d, 0, 0, 0, 0, 143,
                            "Sie haben einen Punktestand von #1 Punkten erspielt. Das entspricht dem #2. "
                            "Platz in der Bestenliste. Um sich in die Liste einzutragen, geben Sie bitte "
                            "einfach Ihren Namen ein.");
     mf.labelText->setWordWrap(true);
-    L_Label(d, 100, 150, 150, 22, 144, "Ihr Name bzw Kürzel:");
-    mf.editName = new QLineEdit(QString::fromUtf8("unbekannt"), d);
-    mf.editName->setGeometry(255, 148, 150, 24);
+    mf.labelText->setMinimumWidth(400);
+    col->addWidget(mf.labelText);
+    QHBoxLayout *name = new QHBoxLayout;
+    name->addWidget(L_Label(d, 0, 0, 0, 0, 144, "Ihr Name bzw Kürzel:"));
+    mf.editName = new QLineEdit(L_Q(Lang(205)), d);   /* the language's default name */
     mf.editName->setMaxLength(HS_TYPEDNAME);
-    QPushButton *b1 = L_Tagged(new QPushButton(QString::fromUtf8("Namen eintragen"), d), 150, 188, 160, 30, 145);
-    QPushButton *b2 = L_Tagged(new QPushButton(QString::fromUtf8("Abbrechen"), d), 320, 188, 120, 30, 146);
+    mf.editName->setMinimumWidth(150);
+    name->addWidget(mf.editName, 1);
+    col->addLayout(name);
+    QHBoxLayout *buttons = new QHBoxLayout;
+    QPushButton *b1 = L_Tagged(new QPushButton(QString::fromUtf8("Namen eintragen"), d), 0, 0, 0, 0, 145);
+    QPushButton *b2 = L_Tagged(new QPushButton(QString::fromUtf8("Abbrechen"), d), 0, 0, 0, 0, 146);
+    buttons->addStretch(1);
+    buttons->addWidget(b1);
+    buttons->addWidget(b2);
+    col->addLayout(buttons);
     b1->setDefault(true);
     QObject::connect(b1, &QPushButton::clicked, d, &QDialog::accept);
     QObject::connect(b2, &QPushButton::clicked, d, &QDialog::reject);
@@ -282,9 +420,9 @@ void L_CreateWindows(void)
     mf.vidf = NULL;     /* made by the intro when there is one to play */
 
     ApplyLanguage(mf.mainf);
-    mf.mainf->setWindowTitle(L_Q(Lang(100)));
+    mf.mainf->setWindowTitle(L_Caption(Lang(100)));
     ApplyLanguage(mf.pointf);
-    mf.pointf->setWindowTitle(L_Q(Lang(140)));
+    mf.pointf->setWindowTitle(L_Caption(Lang(140)));
 
     QImage bg("data/bgimage_" + QString::number(LanguageCountry) + ".bmp");
     if (!bg.isNull())
@@ -293,6 +431,8 @@ void L_CreateWindows(void)
                        mf.imageWindowed, mf.imageFullscreen};
     for (QLabel *l : keyed)
         L_KeyLabel(l);
+    L_KeyTransparent(mf.img16);
+    L_KeyTransparent(mf.img32);
     mf.imageInternet->setPixmap(mf.imageLocal->pixmap().copy(0, 0, 457, 145));
     mf.imageBest->setPixmap(mf.imageGleiter->pixmap());
 
@@ -320,7 +460,9 @@ void CreateScoreLabels(QLabel *tmpl, QWidget *page, int spacing, QLabel **column
 {
     column[0] = tmpl;
     for (int i = 1; i < HS_ENTRIES; i++) {
-        QLabel *l = new QLabel("ss " + QString::number(i), page);
+        QLabel *l = new QLabel(page);
+        l->setTextFormat(tmpl->textFormat());
+        l->setText("ss " + QString::number(i));
         l->setGeometry(tmpl->x(), tmpl->y() + spacing * i, tmpl->width(), tmpl->height());
         l->setFont(tmpl->font());
         l->setAlignment(tmpl->alignment());
@@ -437,6 +579,29 @@ static int L_IndexOr0(int v, int count)
     return v >= 0 && v < count ? v : 0;
 }
 
+/* A text value as the user wrote it.  The ini reader takes an unquoted
+ * value with a comma for a list ("Doe, Jane" would come back empty); then
+ * the line itself is read. */
+static QString L_IniText(QSettings &s, const std::string &path, const char *section,
+                         const char *key, const QString &def)
+{
+    QVariant v = s.value(QString(section) + "/" + key, def);
+    if (v.typeId() != QMetaType::QStringList)
+        return v.toString();
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return def;
+    bool in = false;
+    while (!f.atEnd()) {
+        QString line = QString::fromUtf8(f.readLine(65536)).trimmed();
+        if (line.startsWith('['))
+            in = line.compare("[" + QString(section) + "]", Qt::CaseInsensitive) == 0;
+        else if (in && line.section('=', 0, 0).trimmed().compare(key, Qt::CaseInsensitive) == 0)
+            return line.section('=', 1).trimmed();
+    }
+    return def;
+}
+
 void LoadSettings(const std::string &path)
 {
     QSettings s(QString::fromStdString(path), QSettings::IniFormat);
@@ -459,7 +624,7 @@ void LoadSettings(const std::string &path)
     checkProxyClick();
     mf.editProxy->setText(s.value("proxy/host", "").toString());
     mf.editPort->setText(s.value("proxy/port", "8080").toString());
-    mf.editName->setText(s.value("user/lastname", "unbekannt").toString());
+    mf.editName->setText(L_IniText(s, path, "user", "lastname", L_Q(Lang(205))));
 }
 
 void SaveSettings(const std::string &path)

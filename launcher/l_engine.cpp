@@ -7,8 +7,7 @@
  */
 #include "l_local.h"
 
-#include <errno.h>
-#include <limits.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,8 +27,10 @@
 std::vector<std::string> ModeList;
 std::string EngineVersion;
 int DoneMask;
+enginerun_t LastRun;
 
 #define L_MAXCAPTURE (16 << 20)     /* more than any engine run has to say */
+#define L_MAXERRTAIL (16 << 10)     /* the end of the engine's log we keep */
 
 static void L_Append(std::string *out, const QByteArray &b)
 {
@@ -36,14 +38,30 @@ static void L_Append(std::string *out, const QByteArray &b)
     out->append(b.constData(), (size_t)b.size() < room ? (size_t)b.size() : room);
 }
 
+/* Standard error is passed on to ours and its end kept for the player;
+ * it never mixes with the standard output that carries modes and results. */
+static void L_TakeErrors(QProcess *p)
+{
+    QByteArray b = p->readAllStandardError();
+    if (b.isEmpty())
+        return;
+    fwrite(b.constData(), 1, (size_t)b.size(), stderr);
+    std::string &t = LastRun.errtail;
+    t.append(b.constData(), (size_t)b.size());
+    if (t.size() > L_MAXERRTAIL)
+        t.erase(0, t.size() - L_MAXERRTAIL);
+}
+
 /* Starts dir/file (or dir/Debug/file) in dir with args and returns its
- * standard output once it has ended.  The output is read while waiting, so
+ * standard output once it has ended, or once limit_ms (when not 0) have
+ * passed, after which it is killed.  The output is read while waiting, so
  * a talkative engine never stalls on a full pipe. */
 std::string RunAndCapture(const std::string &dir, const std::string &file,
-                          const std::string &args, bool hidden)
+                          const std::string &args, bool hidden, int limit_ms)
 {
     (void)hidden;   /* the engine decides about its own window */
     std::string out;
+    LastRun = enginerun_t{};
     std::string path = dir + "/" + file;
     if (!QFile::exists(QString::fromStdString(path)))
         path = dir + "/Debug/" + file;
@@ -52,82 +70,29 @@ std::string RunAndCapture(const std::string &dir, const std::string &file,
     p.setProgram(QString::fromStdString(path));
     p.setArguments(QProcess::splitCommand(QString::fromStdString(args)));
     p.setWorkingDirectory(QString::fromStdString(dir));
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.setProcessChannelMode(QProcess::SeparateChannels);
     p.start(QIODevice::ReadOnly);
     if (!p.waitForStarted(10000))
         return out;
-    while (!p.waitForFinished(500)) {
+    LastRun.started = true;
+    QElapsedTimer since;
+    since.start();
+    while (!p.waitForFinished(limit_ms > 0 && limit_ms < 500 ? limit_ms : 500)) {
         L_Append(&out, p.readAllStandardOutput());
+        L_TakeErrors(&p);
         QCoreApplication::processEvents();
         if (p.state() == QProcess::NotRunning)
             break;
+        if (limit_ms > 0 && since.elapsed() >= limit_ms) {
+            LastRun.timedout = true;
+            p.kill();
+            p.waitForFinished(5000);
+            break;
+        }
     }
     L_Append(&out, p.readAllStandardOutput());
+    L_TakeErrors(&p);
     return out;
-}
-
-/* Lines ended by CR LF, LF or CR; a final unterminated line counts. */
-std::vector<std::string> L_SplitLines(const std::string &text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0, i = 0;
-    while (i < text.size()) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(text.substr(start, i - start));
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                i++;
-            start = i + 1;
-        }
-        i++;
-    }
-    if (start < text.size())
-        lines.push_back(text.substr(start));
-    return lines;
-}
-
-/* A mode line is three decimal numbers separated by single spaces. */
-static bool L_IsModeLine(const std::string &s)
-{
-    int fields = 0;
-    size_t i = 0;
-    while (i < s.size()) {
-        size_t d = i;
-        while (i < s.size() && s[i] >= '0' && s[i] <= '9')
-            i++;
-        if (i == d || i - d > 9)
-            return false;
-        fields++;
-        if (i == s.size())
-            break;
-        if (s[i] != ' ')
-            return false;
-        i++;
-        if (i == s.size())
-            return false;
-    }
-    return fields == 3;
-}
-
-/* First line: the version; then one line per mode, duplicates dropped. */
-bool L_ParseModes(const std::string &answer, std::string *version, std::vector<std::string> *modes)
-{
-    std::vector<std::string> lines = L_SplitLines(answer);
-    modes->clear();
-    version->clear();
-    if (lines.empty())
-        return false;
-    *version = lines[0];
-    for (size_t i = 1; i < lines.size(); i++) {
-        if (!L_IsModeLine(lines[i]))
-            continue;
-        bool dup = false;
-        for (const std::string &m : *modes)
-            dup = dup || m == lines[i];
-        if (!dup)
-            modes->push_back(lines[i]);
-    }
-    return !modes->empty();
 }
 
 /* "640 480 16" -> "640 -height 480 -bpp 16" */
@@ -160,33 +125,6 @@ std::string L_GameArgs(const std::string &modeline, int map, int sens, int count
     return a;
 }
 
-/* The first line that begins with "$$score " gives the score: up to 20
- * characters after the prefix, which must form a decimal number. */
-bool L_FindScore(const std::string &output, int32_t *score)
-{
-    static const std::string prefix = "$$score ";
-    for (const std::string &line : L_SplitLines(output)) {
-        if (line.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        std::string num = line.substr(prefix.size(), 20);
-        while (!num.empty() && (num.back() == ' ' || num.back() == '\t'))
-            num.pop_back();
-        size_t i = (!num.empty() && num[0] == '-') ? 1 : 0;
-        if (i == num.size())
-            return false;
-        for (size_t k = i; k < num.size(); k++)
-            if (num[k] < '0' || num[k] > '9')
-                return false;
-        errno = 0;
-        long long v = strtoll(num.c_str(), NULL, 10);
-        if (errno || v < INT32_MIN || v > INT32_MAX)
-            return false;
-        *score = (int32_t)v;
-        return true;
-    }
-    return false;
-}
-
 static std::string L_ReplaceFirst(std::string s, const std::string &what, const std::string &with)
 {
     size_t p = s.find(what);
@@ -210,6 +148,26 @@ static bool L_AskName(int32_t score, int rank)
     return res == QDialog::Accepted;
 }
 
+/* The language text of a failure, followed by the last lines of the
+ * engine's log when it wrote any. */
+std::string L_FailureText(int key)
+{
+    std::string text = Lang(key);
+    std::string tail = L_LastLines(LastRun.errtail, 6, 160);
+    if (!tail.empty())
+        text += "\n\n" + Lang(225) + "\n" + tail;
+    return text;
+}
+
+/* A game that never started or ended without its result: say why, in the
+ * player's language. */
+static void L_GameFailed(int outcome)
+{
+    int key = !LastRun.started ? 223 : outcome == L_GAME_NOINIT ? 222
+            : outcome == L_GAME_FAILURE ? 224 : 221;
+    L_MessageBox(mf.mainf, L_MB_ERROR, Lang(220), L_FailureText(key));
+}
+
 void Button1Click(void)
 {
     int modeidx = mf.resBox->currentIndex();
@@ -226,6 +184,11 @@ void Button1Click(void)
     std::string out = RunAndCapture(".", "vexengine", args, false);
     mf.mainf->show();
 
+    int outcome = L_GameOutcome(out);
+    if (outcome != L_GAME_SCORE && outcome != L_GAME_ABORT) {
+        L_GameFailed(outcome);
+        return;
+    }
     int32_t score;
     if (!L_FindScore(out, &score) || score < 0 || m >= HS_ROWS)
         return;

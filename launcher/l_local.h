@@ -72,25 +72,48 @@ enum { L_MB_ERROR, L_MB_INFO, L_MB_WARNING };
 void L_MessageBox(QWidget *owner, int icon, const std::string &caption, const std::string &text);
 extern std::string l_lastcaption, l_lasttext;   /* the last message shown */
 extern int l_messagecount;
+#define L_MAXCAPTION 80         /* characters of a message box caption */
+void L_BusyBegin(const std::string &status);
+void L_BusyEnd(void);
 
 /* ---- engine runs (l_engine.cpp) ---- */
 extern std::vector<std::string> ModeList;
 extern std::string EngineVersion;
 extern int DoneMask;
 
+/* What the last RunAndCapture saw besides standard output. */
+typedef struct {
+    bool started;           /* the program could be run */
+    bool timedout;          /* it was ended at the time limit */
+    std::string errtail;    /* the last part of its standard error */
+} enginerun_t;
+extern enginerun_t LastRun;
+
+#define L_QUERY_LIMIT_MS 20000  /* the display-mode query */
+
 std::string RunAndCapture(const std::string &dir, const std::string &file,
-                          const std::string &args, bool hidden);
-std::vector<std::string> L_SplitLines(const std::string &text);
-bool L_ParseModes(const std::string &answer, std::string *version, std::vector<std::string> *modes);
+                          const std::string &args, bool hidden, int limit_ms = 0);
 std::string L_ModeArgs(const std::string &modeline);
 std::string L_GameArgs(const std::string &modeline, int map, int sens, int country,
                        bool mouseinv, bool fullscreen);
-bool L_FindScore(const std::string &output, int32_t *score);
+std::string L_FailureText(int key);
 void Button1Click(void);
+
+/* ---- reading the engine's output and the server's message (l_output.cpp) ---- */
+enum { L_GAME_SCORE, L_GAME_ABORT, L_GAME_FAILURE, L_GAME_NOINIT, L_GAME_NORESULT };
+#define L_MAXMESSAGE 1024       /* characters of a server message shown */
+
+std::vector<std::string> L_SplitLines(const std::string &text);
+bool L_ParseModes(const std::string &answer, std::string *version, std::vector<std::string> *modes);
+bool L_FindScore(const std::string &output, int32_t *score);
+int L_GameOutcome(const std::string &output);
+std::string L_LastLines(const std::string &log, int count, size_t maxline);
+bool L_SplitMessage(const std::string &response, std::string *caption, std::string *text);
 
 /* ---- online exchange (l_online.cpp) ---- */
 extern std::string ResponseText;
 extern std::string ScoreServerHost;
+extern int ExchangeLimitMs;     /* the whole exchange, from request to last byte */
 std::string L_RequestURL(const std::string &host, int country, const std::string &packed);
 void buttonInternetClick(void);
 void httpDocData(const char *data, int length);
@@ -119,6 +142,7 @@ typedef struct {
     QSlider *trackMouse;
     QLabel *labelProxy, *labelPort;
     QLineEdit *editProxy, *editPort;
+    QLabel *labelStatus;            /* what a running exchange is doing */
     /* score entry dialog */
     QDialog *pointf;
     QLabel *imageBest, *labelPoints, *labelExtra, *labelText;

@@ -18,11 +18,13 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 
 std::string ResponseText;
 /* The server is an endpoint of the deployment; GACKATRON_SCORE_HOST names it. */
 std::string ScoreServerHost;
+int ExchangeLimitMs = 60000;
 
 #define L_MAXRESPONSE (1 << 20)
 
@@ -51,12 +53,9 @@ void httpDocData(const char *data, int length)
 void httpDocEnd(void)
 {
     mf.buttonInternet->setEnabled(true);
-    if (ResponseText.compare(0, 4, "MSG:") == 0) {
-        std::string rest = ResponseText.substr(4);
-        size_t c = rest.find(':');
-        std::string caption = c == std::string::npos ? "" : rest.substr(0, c);
-        std::string text = c == std::string::npos ? rest : rest.substr(c + 1);
-        L_MessageBox(mf.mainf, L_MB_INFO, caption, text.substr(0, 1024));
+    std::string caption, text;
+    if (L_SplitMessage(ResponseText, &caption, &text)) {
+        L_MessageBox(mf.mainf, L_MB_INFO, caption, text);
     } else if (!UnpackTable(ResponseText, &InternetTable)) {
         L_MessageBox(mf.mainf, L_MB_ERROR, Lang(213), Lang(214));
     }
@@ -97,7 +96,18 @@ void buttonInternetClick(void)
     req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     req.setTransferTimeout(30000);
 
+    L_BusyBegin(Lang(231));
     QNetworkReply *r = nam.get(req);
+    /* the transfer timeout restarts with every byte: a server that drips
+     * its answer is stopped by a limit on the whole exchange */
+    bool late = false;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, [r, &late] {
+        late = true;
+        r->abort();
+    });
+    limit.start(ExchangeLimitMs);
     QEventLoop loop;
     QObject::connect(r, &QNetworkReply::readyRead, [r] {
         QByteArray b = r->readAll();
@@ -106,13 +116,22 @@ void buttonInternetClick(void)
     QObject::connect(r, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!r->isFinished())
         loop.exec();
-    QByteArray rest = r->readAll();
-    httpDocData(rest.constData(), (int)rest.size());
+    if (!late) {
+        QByteArray rest = r->readAll();
+        httpDocData(rest.constData(), (int)rest.size());
+    }
 
     /* a document arrived when the server answered with a status */
     bool answered = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
     bool failed = r->error() != QNetworkReply::NoError;
+    limit.stop();
     r->deleteLater();
+    L_BusyEnd();
+    if (late) {
+        mf.buttonInternet->setEnabled(true);
+        L_MessageBox(mf.mainf, L_MB_ERROR, Lang(210), Lang(215));
+        return;
+    }
     if (answered)
         httpDocEnd();
     if (failed) {

@@ -16,9 +16,11 @@ int main(int argc, char **argv)
 
     Lang_Select(progdir, args);
 
-    std::string answer = RunAndCapture(".", "vexengine", "-getvidmodes", true);
+    L_BusyBegin(Lang(232));
+    std::string answer = RunAndCapture(".", "vexengine", "-getvidmodes", true, L_QUERY_LIMIT_MS);
+    L_BusyEnd();
     if (!L_ParseModes(answer, &EngineVersion, &ModeList)) {
-        L_MessageBox(NULL, L_MB_ERROR, Lang(201), Lang(200));
+        L_MessageBox(NULL, L_MB_ERROR, Lang(201), L_FailureText(LastRun.started ? 200 : 223));
         return 1;
     }
 

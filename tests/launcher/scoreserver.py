@@ -2,10 +2,13 @@
 # A stand-in highscore server for the launcher tests, on 127.0.0.1 only.
 # Usage: scoreserver.py DIR -- writes the chosen port to DIR/port, logs each
 # request line and its headers to DIR/request.txt, and answers with the
-# status in DIR/status (default 200) and the body in DIR/body.
+# status in DIR/status (default 200) and the body in DIR/body.  With a file
+# DIR/drip the body is sent one byte a second (at most 60 bytes), as a
+# server that never quite finishes would.
 import http.server
 import os
 import sys
+import time
 
 d = sys.argv[1]
 
@@ -28,7 +31,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(status)
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
-        self.wfile.write(body)
+        if not os.path.exists(os.path.join(d, "drip")):
+            self.wfile.write(body)
+            return
+        for b in body[:60]:
+            try:
+                self.wfile.write(bytes([b]))
+                self.wfile.flush()
+            except OSError:
+                return
+            time.sleep(1)
 
     def log_message(self, *args):
         pass

@@ -1,13 +1,15 @@
 /*
  * test_engine.cpp -- the engine runs: the mode answer, the game command
- * line, the score line, a real vexengine asked for its modes, and a whole
- * Play click against a stand-in engine that prints a score.
+ * line, the score line, a real vexengine asked for its modes, a query
+ * that never ends, and whole Play clicks against a stand-in engine that
+ * prints a score or fails.
  */
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -121,6 +123,20 @@ TEST(EngineRun, BigOutputDoesNotStall)
     EXPECT_EQ(s, 42);
 }
 
+TEST(EngineRun, QueryThatNeverEndsIsCutOff)
+{
+    L_TestApp();
+    gk::TempDir d;
+    gk::WriteFile(d / "vexengine", "#!/bin/sh\necho 1.05\nexec sleep 60\n");
+    chmod((d / "vexengine").c_str(), 0755);
+    QElapsedTimer clock;
+    clock.start();
+    std::string out = RunAndCapture(d.path, "vexengine", "-getvidmodes", true, 1000);
+    EXPECT_LT(clock.elapsed(), 8000);
+    EXPECT_TRUE(LastRun.timedout);
+    EXPECT_EQ(out, "1.05\n");
+}
+
 class PlayClick : public ::testing::Test {
 protected:
     gk::TempDir d;
@@ -224,4 +240,38 @@ TEST_F(PlayClick, FifthFirstPlaceUnlocksTheExtraLevel)
     Button1Click();
     EXPECT_FALSE(extra);
     EXPECT_EQ(DoneMask, 63);
+}
+
+/* A game that does not end with its result tells the player why, with the
+ * end of the engine's log; standard error never counts as a result. */
+TEST_F(PlayClick, FailuresAreExplained)
+{
+    const struct { const char *out, *err; int key; const char *logline; } rows[] = {
+        {"aiInit() failed!\\n", "cannot open vex0.pk3", 222, "cannot open vex0.pk3"},
+        {"", "", 221, nullptr},
+        {"", "$$score 999", 221, "$$score 999"},
+        {"$$failure\\n", "", 224, nullptr},
+        {nullptr, "", 223, nullptr},        /* no engine at all */
+        {"$$abort\\n", "bye", 0, nullptr},  /* the player quit: nothing to say */
+    };
+    for (const auto &row : rows) {
+        unlink((d / "vexengine").c_str());
+        if (row.out) {
+            gk::WriteFile(d / "vexengine", std::string("#!/bin/sh\necho '") + row.err + "' >&2\nprintf '" + row.out + "'\n");
+            chmod((d / "vexengine").c_str(), 0755);
+        }
+        int before = l_messagecount;
+        l_lasttext.clear();
+        Button1Click();
+        SCOPED_TRACE(row.key);
+        EXPECT_EQ(l_messagecount, before + (row.key ? 1 : 0));
+        if (!row.key)
+            continue;
+        EXPECT_EQ(l_lastcaption, Lang(220));
+        EXPECT_EQ(l_lasttext.rfind(Lang(row.key), 0), 0u) << l_lasttext;
+        if (row.logline)
+            EXPECT_NE(l_lasttext.find(Lang(225) + "\n" + row.logline), std::string::npos) << l_lasttext;
+        EXPECT_EQ(LocalTable.e[0][0].points, 0);
+        EXPECT_TRUE(mf.mainf->isVisible());
+    }
 }

@@ -1,11 +1,15 @@
 /*
  * test_intro.cpp -- the intro videos: none without the first file, both
- * played to their end, a key press that skips the rest, and a missing
- * second video that still ends the intro.
+ * played to their end, a key press that skips the rest, a missing second
+ * video that still ends the intro, and a player that stalls mid-video
+ * while the skip hint is shown in the player's language.
  */
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMediaPlayer>
 #include <QMouseEvent>
 #include <QWidget>
 
@@ -72,4 +76,35 @@ TEST_F(Intro, ClickSkipsAndMissingSecondStillEnds)
     IntroCounter = 0;
     PlayIntro(d.path);              /* the second file is missing */
     EXPECT_GE(IntroCounter, 2);
+}
+
+/* A back end that stops delivering (paused here, as a stuck pipeline would
+ * be) must not hold the intro: each video gets its length and a little. */
+TEST_F(Intro, StalledVideoEndsAtItsTimeLimit)
+{
+    gk::WriteFile(d / "wy-intro.mpeg", first);
+    gk::WriteFile(d / "qv-intro.mpg", second);
+    Lang_LoadFile(gk::DistDir() + "/data/textres_7.ini", 7);
+    QString hint;
+    qint64 length = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QMediaPlayer *p = mf.vidf ? mf.vidf->findChild<QMediaPlayer *>() : nullptr;
+        if (!p || p->playbackState() != QMediaPlayer::PlayingState)
+            return;
+        hint = mf.vidf->findChild<QLabel *>()->text();
+        length = p->duration();
+        p->pause();
+        poll.stop();
+    });
+    poll.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    PlayIntro(d.path);
+    EXPECT_EQ(IntroCounter, 2);
+    EXPECT_EQ(hint.toStdString(), Lang(230));
+    ASSERT_GT(length, 0);
+    /* the first video's limit, then the whole second video */
+    EXPECT_GT(clock.elapsed(), length + 1000);
+    EXPECT_LT(clock.elapsed(), 2 * length + 12000);
 }

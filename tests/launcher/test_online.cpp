@@ -1,18 +1,26 @@
 /*
  * test_online.cpp -- the highscore exchange against a stand-in server on
  * 127.0.0.1: the request, a message answer, a table answer, a damaged
- * answer, a server error and a refused connection.
+ * answer, a server error and a refused connection; a hostile server's
+ * markup in names and messages, and a server that drips its answer.
  */
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <stdio.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
+
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTabWidget>
 
 #include "gk_support.h"
 #include "l_local.h"
@@ -58,6 +66,7 @@ protected:
             gk::WaitProcess(server, 10);
         }
         ScoreServerHost.clear();
+        ExchangeLimitMs = 60000;
         L_DestroyWindows();
         ASSERT_EQ(chdir(old), 0);
     }
@@ -161,6 +170,126 @@ TEST_F(Online, BadAnswerErrorAndNoServer)
     mf.editPort->setText("1");
     buttonInternetClick();
     EXPECT_EQ(l_lasttext, Lang(211));
+    EXPECT_TRUE(mf.buttonInternet->isEnabled());
+    EXPECT_EQ(InternetTable.e[0][0].name, "netz");
+}
+
+/* Markup shown as markup would make the process read /dev/zero until
+ * memory runs out, or lay out tables for many seconds: while the hostile
+ * names are on screen the address space and the time are bounded, so a
+ * relapse fails this test instead of the machine. */
+struct Bounded {
+    struct rlimit old;
+    explicit Bounded(unsigned seconds)
+    {
+        getrlimit(RLIMIT_AS, &old);
+#if !defined(__SANITIZE_ADDRESS__)
+        unsigned long pages = 0;
+        if (FILE *f = fopen("/proc/self/statm", "r")) {
+            if (fscanf(f, "%lu", &pages) != 1)
+                pages = 0;
+            fclose(f);
+        }
+        struct rlimit r = old;
+        r.rlim_cur = pages * (rlim_t)sysconf(_SC_PAGESIZE) + ((rlim_t)1 << 30);
+        if (pages && (old.rlim_cur == RLIM_INFINITY || r.rlim_cur < old.rlim_cur))
+            setrlimit(RLIMIT_AS, &r);
+#endif
+        alarm(seconds);
+    }
+    ~Bounded()
+    {
+        alarm(0);
+        setrlimit(RLIMIT_AS, &old);
+    }
+};
+
+TEST_F(Online, HostileNamesAreShownAsTheyAre)
+{
+    std::string tables;
+    for (int i = 0; i < 17; i++)
+        tables += "<table>";
+    const std::string names[] = {"<img src=\"/dev/zero\">", tables, "<a href=\"http://x.invalid/\">x</a>"};
+    HighscoreTable t;
+    HS_Fill(&t, "server", 0);
+    for (int i = 0; i < 3; i++)
+        t.e[0][i] = {names[i], 30 - i};
+    Answer(PackTable(&t));
+    mf.comboIMaps->setCurrentIndex(0);
+    QElapsedTimer clock;
+    clock.start();
+    {
+        Bounded b(60);
+        buttonInternetClick();
+        mf.PageControl1->setCurrentWidget(mf.tabInet);
+        mf.mainf->show();
+        EXPECT_FALSE(mf.mainf->grab().isNull());
+        mf.mainf->hide();
+    }
+    EXPECT_LT(clock.elapsed(), 10000);
+    for (int i = 0; i < 3; i++) {
+        EXPECT_EQ(mf.ihn[i]->text().toStdString(), names[i]);
+        EXPECT_GT(mf.ihn[i]->sizeHint().width(), mf.ihn[i]->fontMetrics().horizontalAdvance("<table>"));
+    }
+}
+
+TEST_F(Online, MessageBoxesShowPlainTextAndShortCaptions)
+{
+    const std::string link = "<a href=\"http://x.invalid/\">x</a>";
+    const struct { std::string answer, caption, text; } rows[] = {
+        {"MSG:Hinweis:" + link, "Hinweis", link},
+        {"MSG:" + std::string(500, 'C') + ":lang", "", "lang"},
+    };
+    unsetenv("GACKATRON_HEADLESS");
+    for (const auto &row : rows) {
+        Answer(row.answer);
+        QString title, text;
+        int format = -1;
+        std::function<void()> look = [&] {
+            QMessageBox *b = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!b) {
+                QTimer::singleShot(50, look);
+                return;
+            }
+            title = b->windowTitle();
+            text = b->text();
+            format = b->textFormat();
+            b->accept();
+        };
+        QTimer::singleShot(50, look);
+        buttonInternetClick();
+        EXPECT_EQ(format, Qt::PlainText);
+        EXPECT_EQ(text.toStdString(), row.text);
+        EXPECT_LE(title.size(), L_MAXCAPTION);
+        if (!row.caption.empty())
+            EXPECT_EQ(title.toStdString(), row.caption);
+    }
+    setenv("GACKATRON_HEADLESS", "1", 1);
+}
+
+TEST_F(Online, DrippingServerIsCutOffWhileBusyIsShown)
+{
+    HighscoreTable t;
+    HS_Fill(&t, "server", 0);
+    Answer(PackTable(&t));
+    gk::WriteFile(d / "drip", "");
+    ExchangeLimitMs = 2000;
+    bool busy = false;
+    QString status;
+    QTimer::singleShot(700, [&] {
+        busy = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        status = mf.labelStatus->text();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    buttonInternetClick();
+    EXPECT_LT(clock.elapsed(), 8000);
+    EXPECT_EQ(l_lastcaption, Lang(210));
+    EXPECT_EQ(l_lasttext, Lang(215));
+    EXPECT_TRUE(busy);
+    EXPECT_EQ(status.toStdString(), Lang(231));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(mf.labelStatus->text().isEmpty());
     EXPECT_TRUE(mf.buttonInternet->isEnabled());
     EXPECT_EQ(InternetTable.e[0][0].name, "netz");
 }

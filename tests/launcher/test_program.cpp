@@ -30,12 +30,21 @@ static void MakeFolder(gk::TempDir &d, const std::string &say)
 
 TEST(Program, NoModesEndsWithTheMessage)
 {
-    gk::TempDir d;
-    MakeFolder(d, "1.05\\n");
-    gk::ProcResult r = gk::RunProcess({d / "gackatron", "-en"}, d.path, {"GACKATRON_HEADLESS=1"}, 60);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Error: The game could not find any display modes."), std::string::npos) << r.err;
-    EXPECT_FALSE(access((d / "gackatron.ini").c_str(), F_OK) == 0);
+    const struct { const char *say, *expect; bool engine; } rows[] = {
+        {"1.05\\n", "Error: The game could not find any display modes.", true},
+        {"1.05\\n' ; echo 'no video device' >&2 ; printf '", "Last messages of the game:\nno video device", true},
+        {"", "Error: The game program could not be started.", false},
+    };
+    for (const auto &row : rows) {
+        gk::TempDir d;
+        MakeFolder(d, row.say);
+        if (!row.engine)
+            unlink((d / "vexengine").c_str());
+        gk::ProcResult r = gk::RunProcess({d / "gackatron", "-en"}, d.path, {"GACKATRON_HEADLESS=1"}, 60);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(row.expect), std::string::npos) << r.err;
+        EXPECT_FALSE(access((d / "gackatron.ini").c_str(), F_OK) == 0);
+    }
 }
 
 static unsigned long FindWindow(const std::string &title)
@@ -74,7 +83,7 @@ TEST(Program, ClosingTheWindowWritesTheSettings)
     EXPECT_EQ(s.value("display/fullscreen").toString(), "0");
     EXPECT_EQ(s.value("mouse/speed").toString(), "5");
     EXPECT_EQ(s.value("proxy/port").toString(), "8080");
-    EXPECT_EQ(s.value("user/lastname").toString(), "unbekannt");
+    EXPECT_EQ(s.value("user/lastname").toString(), "unknown");  /* the English default name */
     HighscoreTable t;
     ASSERT_TRUE(UnpackTable(s.value("game/local").toString().toStdString(), &t));
     EXPECT_EQ(t.e[0][0].name, "unknown");     /* the English default name */

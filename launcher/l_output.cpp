@@ -1,0 +1,165 @@
+/*
+ * l_output.cpp -- reading what other programs tell the launcher: the lines
+ * of the engine's output (its version and display modes, the result line
+ * of a game, the signs of a game that never started), the tail of its log
+ * for the player, and the message form of the highscore server's answer.
+ * Everything here is untrusted text and is only looked at, never trusted
+ * for sizes; no Qt, so the fuzz targets link it as it is.
+ */
+#include "l_local.h"
+
+#include <errno.h>
+#include <limits.h>
+#include <stdlib.h>
+
+/* Lines ended by CR LF, LF or CR; a final unterminated line counts. */
+std::vector<std::string> L_SplitLines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0, i = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(text.substr(start, i - start));
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                i++;
+            start = i + 1;
+        }
+        i++;
+    }
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
+/* A mode line is three decimal numbers separated by single spaces. */
+static bool L_IsModeLine(const std::string &s)
+{
+    int fields = 0;
+    size_t i = 0;
+    while (i < s.size()) {
+        size_t d = i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+            i++;
+        if (i == d || i - d > 9)
+            return false;
+        fields++;
+        if (i == s.size())
+            break;
+        if (s[i] != ' ')
+            return false;
+        i++;
+        if (i == s.size())
+            return false;
+    }
+    return fields == 3;
+}
+
+/* First line: the version; then one line per mode, duplicates dropped. */
+bool L_ParseModes(const std::string &answer, std::string *version, std::vector<std::string> *modes)
+{
+    std::vector<std::string> lines = L_SplitLines(answer);
+    modes->clear();
+    version->clear();
+    if (lines.empty())
+        return false;
+    *version = lines[0];
+    for (size_t i = 1; i < lines.size(); i++) {
+        if (!L_IsModeLine(lines[i]))
+            continue;
+        bool dup = false;
+        for (const std::string &m : *modes)
+            dup = dup || m == lines[i];
+        if (!dup)
+            modes->push_back(lines[i]);
+    }
+    return !modes->empty();
+}
+
+/* The first line that begins with "$$score " gives the score: up to 20
+ * characters after the prefix, which must form a decimal number. */
+bool L_FindScore(const std::string &output, int32_t *score)
+{
+    static const std::string prefix = "$$score ";
+    for (const std::string &line : L_SplitLines(output)) {
+        if (line.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        std::string num = line.substr(prefix.size(), 20);
+        while (!num.empty() && (num.back() == ' ' || num.back() == '\t'))
+            num.pop_back();
+        size_t i = (!num.empty() && num[0] == '-') ? 1 : 0;
+        if (i == num.size())
+            return false;
+        for (size_t k = i; k < num.size(); k++)
+            if (num[k] < '0' || num[k] > '9')
+                return false;
+        errno = 0;
+        long long v = strtoll(num.c_str(), NULL, 10);
+        if (errno || v < INT32_MIN || v > INT32_MAX)
+            return false;
+        *score = (int32_t)v;
+        return true;
+    }
+    return false;
+}
+
+/* How a game run ended, from its standard output alone. */
+int L_GameOutcome(const std::string &output)
+{
+    int32_t score;
+    if (L_FindScore(output, &score))
+        return L_GAME_SCORE;
+    int outcome = L_GAME_NORESULT;
+    for (const std::string &line : L_SplitLines(output)) {
+        if (line.compare(0, 7, "$$abort") == 0)
+            return L_GAME_ABORT;
+        if (line.compare(0, 9, "$$failure") == 0)
+            return L_GAME_FAILURE;
+        if (line.compare(0, 16, "aiInit() failed!") == 0)
+            outcome = L_GAME_NOINIT;
+    }
+    return outcome;
+}
+
+/* The last count non-empty lines of a log, each cut to maxline bytes, with
+ * control characters dropped: fit for a message box. */
+std::string L_LastLines(const std::string &log, int count, size_t maxline)
+{
+    std::vector<std::string> lines = L_SplitLines(log);
+    std::vector<std::string> keep;
+    for (size_t i = lines.size(); i-- > 0 && (int)keep.size() < count;) {
+        std::string s;
+        for (char c : lines[i])
+            if (c == '\t')
+                s += ' ';
+            else if ((unsigned char)c >= 32 && c != 127)
+                s += c;
+        if (s.find_first_not_of(' ') == std::string::npos)
+            continue;
+        if (s.size() > maxline) {
+            s.resize(maxline);
+            while (!s.empty() && ((unsigned char)s.back() & 0xc0) == 0x80)
+                s.pop_back();   /* no half character at the cut */
+            if (!s.empty() && (unsigned char)s.back() >= 0xc0)
+                s.pop_back();
+            s += "...";
+        }
+        keep.push_back(s);
+    }
+    std::string out;
+    for (size_t i = keep.size(); i-- > 0;)
+        out += keep[i] + (i ? "\n" : "");
+    return out;
+}
+
+/* "MSG:" caption ":" text; without a second colon the caption is empty. */
+bool L_SplitMessage(const std::string &response, std::string *caption, std::string *text)
+{
+    if (response.compare(0, 4, "MSG:") != 0)
+        return false;
+    std::string rest = response.substr(4);
+    size_t c = rest.find(':');
+    *caption = c == std::string::npos ? "" : rest.substr(0, c);
+    *text = (c == std::string::npos ? rest : rest.substr(c + 1)).substr(0, L_MAXMESSAGE);
+    return true;
+}
