@@ -241,9 +241,12 @@ static void SV_Write(const QHttpServerRequest &request, QTcpSocket *socket, int 
         r.write(b, {{"Content-Type", "text/html; charset=utf-8"},
                     {"Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'"},
                     {"X-Content-Type-Options", "nosniff"},
-                    {"Cache-Control", "no-cache"}}, code);
+                    {"Cache-Control", "no-cache"}, {"Connection", "close"}}, code);
     else
-        r.write(b, {{"Content-Type", "text/plain; charset=utf-8"}, {"Cache-Control", "no-store"}}, code);
+        r.write(b, {{"Content-Type", "text/plain; charset=utf-8"}, {"Cache-Control", "no-store"},
+                    {"Connection", "close"}}, code);
+    /* one request a connection: no idle connections pile up */
+    socket->disconnectFromHost();
 }
 
 static void SV_Finish(void);
