@@ -286,10 +286,11 @@ static void SV_Answered(std::shared_ptr<sv_batch_t> batch)
         } else {
             body = SV_Message(j->answer, p.country, j->added);
         }
-        if (p.socket && p.socket->state() == QAbstractSocket::ConnectedState)
+        bool connected = p.socket && p.socket->state() == QAbstractSocket::ConnectedState;
+        if (connected)
             SV_Write(*p.request, p.socket, status, body, page && status == 200);
         SV_LogRequest(p.logline, status, j->added, p.overmax, p.started.nsecsElapsed(),
-                      p.socket ? sv_notes[j->answer] : "gone");
+                      connected ? sv_notes[j->answer] : "gone");
     }
     if (sv_stopping && sv_pending.isEmpty())
         SV_Finish();
@@ -362,6 +363,10 @@ static int sv_sigpipe[2] = {-1, -1};
 
 static void SV_Finish(void)
 {
+    static bool finished;
+    if (finished)
+        return;
+    finished = true;
     {
         std::lock_guard<std::mutex> lock(sv_qlock);
         sv_qstop = true;
