@@ -38,6 +38,8 @@
 #define SV_BATCH 64             /* jobs the store takes at once */
 #define SV_MAXQUEUE 2000        /* waiting jobs before we answer "busy" */
 #define SV_MAXADDRESSES 100000  /* addresses the rate limit remembers */
+#define SV_MAXREQUEST (2 << 20) /* bytes one connection may send */
+#define SV_CONNTIME 60000       /* ms one connection may stay open */
 
 typedef struct {
     QHostAddress address;
@@ -174,6 +176,31 @@ protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
     void missingHandler(const QHttpServerRequest &, QTcpSocket *) override {}
 };
+
+/* Connections are accepted here so that each gets a limit on what it may
+ * send and on how long it may stay open before the HTTP side sees it. */
+class SV_Listener : public QTcpServer
+{
+protected:
+    void incomingConnection(qintptr fd) override;
+};
+
+void SV_Listener::incomingConnection(qintptr fd)
+{
+    QTcpSocket *s = new QTcpSocket(this);
+    if (!s->setSocketDescriptor(fd)) {
+        delete s;
+        return;
+    }
+    auto received = std::make_shared<qint64>(0);
+    QObject::connect(s, &QTcpSocket::readyRead, s, [s, received] {
+        *received += s->bytesAvailable();
+        if (*received > SV_MAXREQUEST)
+            s->abort();
+    });
+    QTimer::singleShot(SV_CONNTIME, s, [s] { s->abort(); });
+    addPendingConnection(s);
+}
 
 /* A request waiting for the store. */
 typedef struct {
@@ -385,8 +412,9 @@ static void SV_Stop(void)
         return;
     sv_stopping = true;
     SV_Log("stopping");
-    for (QTcpServer *t : sv_server->servers())
-        t->close();
+    if (sv_server)
+        for (QTcpServer *t : sv_server->servers())
+            t->close();
     if (sv_pending.isEmpty())
         SV_Finish();
     else
@@ -498,28 +526,7 @@ int main(int argc, char **argv)
     signal(SIGPIPE, SIG_IGN);
     sv_clock.start();
 
-    std::promise<std::string> opened;
-    std::future<std::string> result = opened.get_future();
-    sv_storethread = std::thread(SV_StoreThread, sv_opt.db, &opened);
-    std::string error = result.get();
-    if (!error.empty()) {
-        sv_storethread.join();
-        fprintf(stderr, "gackatron-scores: cannot open the store %s: %s\n", SV_StoreName(sv_opt.db).c_str(),
-                error.c_str());
-        return 1;
-    }
-
-    SV_Server server;
-    sv_server = &server;
-    QTcpServer *tcp = new QTcpServer(&server);
-    if (!tcp->listen(sv_opt.address, sv_opt.port)) {
-        fprintf(stderr, "gackatron-scores: cannot listen on %s:%u: %s\n",
-                qPrintable(sv_opt.address.toString()), sv_opt.port, qPrintable(tcp->errorString()));
-        SV_Finish();
-        return 1;
-    }
-    server.bind(tcp);
-
+    /* a signal during the start is taken once the event loop runs */
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, sv_sigpipe) == 0) {
         QSocketNotifier *n = new QSocketNotifier(sv_sigpipe[0], QSocketNotifier::Read, &app);
         QObject::connect(n, &QSocketNotifier::activated, [] {
@@ -533,6 +540,30 @@ int main(int argc, char **argv)
         sigaction(SIGTERM, &sa, NULL);
         sigaction(SIGINT, &sa, NULL);
     }
+
+    std::promise<std::string> opened;
+    std::future<std::string> result = opened.get_future();
+    sv_storethread = std::thread(SV_StoreThread, sv_opt.db, &opened);
+    std::string error = result.get();
+    if (!error.empty()) {
+        sv_storethread.join();
+        fprintf(stderr, "gackatron-scores: cannot open the store %s: %s\n", SV_StoreName(sv_opt.db).c_str(),
+                error.c_str());
+        return 1;
+    }
+
+    SV_Server server;
+    sv_server = &server;
+    QTcpServer *tcp = new SV_Listener;
+    tcp->setParent(&server);
+    if (!tcp->listen(sv_opt.address, sv_opt.port)) {
+        fprintf(stderr, "gackatron-scores: cannot listen on %s:%u: %s\n",
+                qPrintable(sv_opt.address.toString()), sv_opt.port, qPrintable(tcp->errorString()));
+        SV_Finish();
+        return 1;
+    }
+    server.bind(tcp);
+
     QTimer prune;
     QObject::connect(&prune, &QTimer::timeout, [] { SV_RatePrune(); });
     prune.start(60000);

@@ -145,6 +145,7 @@ TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
         {"CRC", "MSG:Рекорды:", SV_TopTen(7, true, true, crc)},
         {"stream", "MSG:Highscores:", SV_TopTen(1, true, true, digit)},
         {"1 MB", NULL, SV_TopTen(49, true, true, std::string(1 << 20, 'A'))},
+        {"8 MB", NULL, SV_TopTen(49, true, true, std::string(8 << 20, 'A'))},
         {"no val", "MSG:", "/topten.php?game=gackatron&merge=1&country=49"},
         {"game", "MSG:", "/topten.php?game=other&merge=1&getlist=1&country=49&val=" + good},
         {"country", "MSG:", "/topten.php?game=gackatron&merge=1&country=4'9&val=" + good},
