@@ -195,10 +195,17 @@ void SV_Listener::incomingConnection(qintptr fd)
     auto received = std::make_shared<qint64>(0);
     QObject::connect(s, &QTcpSocket::readyRead, s, [s, received] {
         *received += s->bytesAvailable();
-        if (*received > SV_MAXREQUEST)
+        if (*received > SV_MAXREQUEST) {
+            SV_Log(s->peerAddress().toString().toStdString() + " closed: request over 2 MB");
             s->abort();
+        }
     });
-    QTimer::singleShot(SV_CONNTIME, s, [s] { s->abort(); });
+    QTimer::singleShot(SV_CONNTIME, s, [s] {
+        if (s->state() == QAbstractSocket::UnconnectedState)
+            return;
+        SV_Log(s->peerAddress().toString().toStdString() + " closed: open for a minute");
+        s->abort();
+    });
     addPendingConnection(s);
 }
 
