@@ -385,8 +385,10 @@ bool SV_Server::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
     } else if (answer == SV_OK) {
         answer = SV_BUSY;
     }
-    SV_Write(request, socket, 200, SV_Message(answer, p.country, 0), false);
-    SV_LogRequest(head, 200, 0, p.overmax, started.nsecsElapsed(), sv_notes[answer]);
+    int status = path == "/" ? 503 : 200;
+    SV_Write(request, socket, status, status == 503 ? "Busy, try again in a moment.\n" :
+             SV_Message(answer, p.country, 0), false);
+    SV_LogRequest(head, status, 0, p.overmax, started.nsecsElapsed(), sv_notes[answer]);
     return true;
 }
 
