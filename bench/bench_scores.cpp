@@ -5,7 +5,9 @@
  * and on PostgreSQL behind two server processes.  Each exchange sends a
  * whole table as a launcher does: ten entries, one of them new.  The
  * PostgreSQL part runs when its binaries are installed (as the postgres
- * user when started by root).  Usage: bench_scores [seconds per run]
+ * user when started by root).  The server's CPU time per merge (PostgreSQL's
+ * own not counted) tells what a core could take when the machine is busy
+ * with other work.  Usage: bench_scores [seconds per run]
  * [folder of the SQLite file, default a fresh one under /tmp]
  */
 #include <arpa/inet.h>
@@ -107,9 +109,32 @@ static void Bench_StopServer(int pid)
     }
 }
 
-/* Clients exchanging for the given seconds against the ports in turn. */
-static void Bench_Run(const char *store, const std::vector<int> &ports, int clients, double seconds, int *serial)
+/* CPU seconds the processes have used so far. */
+static double Bench_Cpu(const std::vector<int> &pids)
 {
+    double total = 0;
+    for (int pid : pids) {
+        char path[64], buf[1024];
+        snprintf(path, sizeof(path), "/proc/%d/stat", pid);
+        FILE *f = fopen(path, "r");
+        if (!f)
+            continue;
+        size_t n = fread(buf, 1, sizeof(buf) - 1, f);
+        fclose(f);
+        buf[n] = 0;
+        const char *p = strrchr(buf, ')');
+        unsigned long ut = 0, st = 0;
+        if (p && sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &ut, &st) == 2)
+            total += (double)(ut + st) / sysconf(_SC_CLK_TCK);
+    }
+    return total;
+}
+
+/* Clients exchanging for the given seconds against the ports in turn. */
+static void Bench_Run(const char *store, const std::vector<int> &ports, const std::vector<int> &pids, int clients,
+                      double seconds, int *serial)
+{
+    double cpu0 = Bench_Cpu(pids);
     std::vector<std::vector<double>> lat(clients);
     std::atomic<int> failed{0};
     std::vector<std::thread> threads;
@@ -146,8 +171,9 @@ static void Bench_Run(const char *store, const std::vector<int> &ports, int clie
         printf("%-22s %3d clients: no answers (%d failed)\n", store, clients, failed.load());
         return;
     }
-    printf("%-22s %3d clients: %7.0f merges/s   p50 %6.2f ms   p99 %6.2f ms   (%zu merges, %d failed)\n", store,
-           clients, all.size() / took, 1000 * all[all.size() / 2], 1000 * all[all.size() * 99 / 100], all.size(),
+    printf("%-22s %3d clients: %7.0f merges/s   p50 %6.2f ms   p99 %6.2f ms   server CPU %.2f ms/merge"
+           "   (%zu merges, %d failed)\n", store, clients, all.size() / took, 1000 * all[all.size() / 2],
+           1000 * all[all.size() * 99 / 100], 1000 * (Bench_Cpu(pids) - cpu0) / all.size(), all.size(),
            failed.load());
     fflush(stdout);
 }
@@ -208,7 +234,7 @@ int main(int argc, char **argv)
         return 1;
     }
     for (int clients : {1, 8, 32})
-        Bench_Run("SQLite, 1 server", {port}, clients, seconds, &serial);
+        Bench_Run("SQLite, 1 server", {port}, {pid}, clients, seconds, &serial);
     Bench_StopServer(pid);
     unlink(file.c_str());
     unlink((file + "-wal").c_str());
@@ -229,7 +255,7 @@ int main(int argc, char **argv)
         int p1 = Bench_StartServer(d1, url, &pid1), p2 = Bench_StartServer(d2, url, &pid2);
         if (p1 && p2)
             for (int clients : {1, 8, 32})
-                Bench_Run("PostgreSQL, 2 servers", {p1, p2}, clients, seconds, &serial);
+                Bench_Run("PostgreSQL, 2 servers", {p1, p2}, {pid1, pid2}, clients, seconds, &serial);
         else
             printf("PostgreSQL: the servers did not start\n");
         Bench_StopServer(pid1);
