@@ -239,8 +239,10 @@ int main(int argc, char **argv)
     unlink(file.c_str());
     unlink((file + "-wal").c_str());
     unlink((file + "-shm").c_str());
-    if (argc > 3)
-        return 0;       /* SQLite only */
+    if (argc > 3) {     /* SQLite only */
+        system(("rm -rf " + dir).c_str());
+        return 0;
+    }
 
     std::string pgdir, bin, prefix;
     int pgport = Bench_StartPostgres(&pgdir, &bin, &prefix);
