@@ -82,8 +82,8 @@ static const char sv_style[] =
     "table{width:100%;border-collapse:collapse;font-variant-numeric:tabular-nums}"
     "td{padding:4px 4px;border-top:1px solid rgba(255,255,255,.07)}"
     "td.r{width:2em;color:#7d88c0;text-align:right;padding-right:8px}"
-    "td.n{word-break:break-all}"
-    "td.c{color:#7d88c0;font-size:12px;text-align:right;white-space:nowrap}"
+    "td.n{width:100%;max-width:0;white-space:nowrap;overflow:hidden;text-overflow:ellipsis}"
+    "td.c{color:#7d88c0;font-size:12px;text-align:right;line-height:1.1}"
     "td.p{text-align:right;font-weight:600;white-space:nowrap}"
     "tr.m1 td.r,tr.m1 td.n{color:#ffd23c}tr.m2 td.r,tr.m2 td.n{color:#d8dde8}"
     "tr.m3 td.r,tr.m3 td.n{color:#e0995a}"
@@ -98,7 +98,7 @@ static void SV_PageLevel(std::string &h, int level, const std::vector<sv_row_t> 
         h += "</h2><p class=\"none\">No scores yet.</p></section>";
         return;
     }
-    h += "<small>" + std::string(world ? "world" : "country") + "</small></h2>";
+    h += "<small>" + std::to_string(rows.size()) + (rows.size() == 1 ? " entry" : " entries") + "</small></h2>";
     h += "<table>";
     for (size_t i = 0; i < rows.size(); i++) {
         h += i < 3 ? "<tr class=\"m" + std::to_string(i + 1) + "\">" : std::string("<tr>");
