@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "hs_table.h"
+
 class QWidget;
 class QDialog;
 class QLabel;
@@ -24,34 +26,11 @@ class QLineEdit;
 class QTabWidget;
 class QImage;
 
-/* ---- highscore tables (l_scores.cpp) ---- */
-#define HS_ROWS 8
-#define HS_ENTRIES 10
-#define HS_MAXNAME 255          /* names read from a packed text */
-#define HS_TYPEDNAME 12         /* names typed by the player */
-#define HS_BLOCKSIZE 8192       /* packed block: 8 bytes head + compressed */
-#define HS_MAXLISTING (1 << 20) /* largest listing text we agree to inflate */
-
-typedef struct {
-    std::string name;
-    int32_t points;
-} HighscoreEntry;
-
-typedef struct {
-    HighscoreEntry e[HS_ROWS][HS_ENTRIES];
-} HighscoreTable;
-
+/* ---- highscore tables (l_scores.cpp; rows and packing in hs_table.h) ---- */
 extern HighscoreTable LocalTable;
 extern HighscoreTable InternetTable;
 
-void HS_Fill(HighscoreTable *t, const std::string &name, int32_t points);
-void HS_SortRow(HighscoreTable *t, int row);
 void SortTables(void);
-int FindRank(const HighscoreTable *t, int row, int32_t score);
-void InsertEntry(HighscoreTable *t, int row, int rank, const std::string &name, int32_t score);
-std::string HS_Listing(const HighscoreTable *t);
-std::string PackTable(const HighscoreTable *t);     /* empty when it does not fit */
-bool UnpackTable(const std::string &text, HighscoreTable *t);
 
 /* ---- language (l_lang.cpp) ---- */
 extern int LocaleCountry;

@@ -220,3 +220,44 @@ TEST(PackedText, IncompressibleTableIsRefusedNotCut)
     std::string p = PackTable(&t);
     EXPECT_TRUE(p.empty());
 }
+
+/* Names travel in Windows-1252: a listing built by hand from the format
+ * rules against the packed text, both ways. */
+TEST(PackedText, NamesInWindows1252)
+{
+    struct {
+        const char *utf8;       /* name in the table */
+        const char *wire;       /* its bytes in the listing */
+        const char *back;       /* what a table read from those bytes holds */
+    } cases[] = {
+        {"Jürgen", "J\xFCrgen", "Jürgen"},
+        {"€ŠšŽžŸ‰™", "\x80\x8A\x9A\x8E\x9E\x9F\x89\x99", "€ŠšŽžŸ‰™"},
+        {"Дима", "????", "????"},
+        {"a\xFF" "b\xC3", "a?b?", "a?b?"},             /* malformed UTF-8 */
+        {"x\xC2\x81y", "x?y", "x?y"},                  /* U+0081 has no byte */
+        {"", "\x81\x8D\x8F\x90\x9D", "?????"},          /* undefined bytes read */
+    };
+    for (const auto &c : cases) {
+        std::string head = "#!FORMAT 1 8 10\n", listing = head;
+        HighscoreTable t = Fresh("x");
+        t.e[4][7] = {c.utf8, 42};
+        for (int i = 0; i < 80; i++)
+            listing += i == 47 ? std::string("42 ") + c.wire + "\n" : "0 x\n";
+        if (*c.utf8) {
+            EXPECT_EQ(HS_Listing(&t), listing) << c.back;
+            std::string p = PackTable(&t);
+            EXPECT_EQ(p, Packed(listing, listing.size(), Crc(listing)));
+        }
+        HighscoreTable u = Fresh();
+        ASSERT_TRUE(UnpackTable(Packed(listing, listing.size(), Crc(listing)), &u));
+        EXPECT_EQ(u.e[4][7].name, c.back);
+    }
+    /* the 255-character limit of a read name counts characters, not bytes */
+    std::string listing = "#!FORMAT 1 8 10\n";
+    for (int i = 0; i < 80; i++)
+        listing += "1 " + std::string(300, '\xE4') + "\n";
+    HighscoreTable u = Fresh();
+    ASSERT_TRUE(UnpackTable(Packed(listing, listing.size(), Crc(listing)), &u));
+    EXPECT_EQ(u.e[0][0].name.size(), 2 * 255u);
+    EXPECT_EQ(HS_CutUtf8("Jürgenjürgenjürgen", HS_TYPEDNAME), "Jürgenjürgen");
+}

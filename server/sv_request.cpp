@@ -1,0 +1,240 @@
+/*
+ * sv_request.cpp -- reading a /topten.php query: its keys, the packed table
+ * it carries, the merge rules for every entry (no points, no name, points
+ * beyond the level's maximum: not stored; names cleaned and cut), and the
+ * "MSG:caption:text" answers in the player's language.  No Qt here, so the
+ * fuzz target drives exactly this code.
+ */
+#include "sv_local.h"
+
+#include <stdlib.h>
+
+static int SV_HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+/* %XX sequences become their byte; anything else stays as it came. */
+static std::string SV_PercentDecode(const std::string &s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); i++) {
+        int hi, lo;
+        if (s[i] == '%' && i + 2 < s.size() && (hi = SV_HexValue(s[i + 1])) >= 0 &&
+            (lo = SV_HexValue(s[i + 2])) >= 0) {
+            out += (char)(hi * 16 + lo);
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+/* "0" or "1"; an absent key takes the default. */
+static bool SV_Flag(const std::string *v, bool def, bool *out)
+{
+    if (!v) {
+        *out = def;
+        return true;
+    }
+    if (*v != "0" && *v != "1")
+        return false;
+    *out = *v == "1";
+    return true;
+}
+
+int SV_ParseQuery(const std::string &query, sv_request_t *req)
+{
+    req->merge = false;
+    req->getlist = true;
+    req->country = 0;
+    req->val.clear();
+    req->entries.clear();
+    req->overmax = 0;
+    if (query.size() > SV_MAXQUERY)
+        return SV_TOOLARGE;
+
+    static const char *keys[] = {"game", "merge", "getlist", "country", "val"};
+    std::string vals[5];
+    bool seen[5] = {false, false, false, false, false};
+    size_t start = 0;
+    while (start <= query.size()) {
+        size_t amp = query.find('&', start);
+        if (amp == std::string::npos)
+            amp = query.size();
+        std::string part = query.substr(start, amp - start);
+        size_t eq = part.find('=');
+        std::string key = part.substr(0, eq);
+        for (int k = 0; k < 5; k++)
+            if (!seen[k] && key == keys[k]) {      /* the first one counts */
+                seen[k] = true;
+                vals[k] = eq == std::string::npos ? "" : SV_PercentDecode(part.substr(eq + 1));
+            }
+        start = amp + 1;
+    }
+    if (!seen[0] || vals[0] != "gackatron")
+        return SV_WRONGGAME;
+    if (!SV_Flag(seen[1] ? &vals[1] : NULL, false, &req->merge) ||
+        !SV_Flag(seen[2] ? &vals[2] : NULL, true, &req->getlist))
+        return SV_BADREQUEST;
+    if (seen[3] && !vals[3].empty()) {
+        if (vals[3].size() > 6 || vals[3].find_first_not_of("0123456789") != std::string::npos)
+            return SV_BADREQUEST;
+        req->country = atoi(vals[3].c_str());
+    }
+    if (req->merge) {
+        if (vals[4].size() > 2 * HS_BLOCKSIZE)
+            return SV_TOOLARGE;
+        req->val = vals[4];
+    }
+    return SV_OK;
+}
+
+static bool SV_DroppedChar(int32_t cp)
+{
+    return cp < 0x20 || (cp >= 0x7F && cp < 0xA0) ||
+           (cp >= 0x200B && cp <= 0x200F) ||     /* zero width, direction marks */
+           (cp >= 0x2028 && cp <= 0x202E) ||     /* line breaks, embeddings */
+           (cp >= 0x2066 && cp <= 0x2069) || cp == 0xFEFF;
+}
+
+static bool SV_SpaceChar(int32_t cp)
+{
+    return cp == ' ' || cp == 0xA0;
+}
+
+/* Control characters dropped, spaces trimmed, at most 12 characters. */
+std::string SV_CleanName(const std::string &utf8)
+{
+    std::vector<int32_t> cps;
+    for (size_t i = 0; i < utf8.size();) {
+        int32_t cp = HS_NextUtf8(utf8, &i);
+        if (cp < 0)
+            cp = '?';
+        if (!SV_DroppedChar(cp))
+            cps.push_back(cp);
+    }
+    size_t a = 0;
+    while (a < cps.size() && SV_SpaceChar(cps[a]))
+        a++;
+    size_t b = a + SV_NAMECHARS < cps.size() ? a + SV_NAMECHARS : cps.size();
+    while (b > a && SV_SpaceChar(cps[b - 1]))
+        b--;
+    std::string out;
+    for (size_t k = a; k < b; k++)
+        HS_PutUtf8(&out, (uint32_t)cps[k]);
+    return out;
+}
+
+int SV_ReadEntries(sv_request_t *req, const int32_t maxpoints[HS_ROWS])
+{
+    HighscoreTable t;
+    req->entries.clear();
+    req->overmax = 0;
+    if (!UnpackTable(req->val, &t))
+        return SV_BADTABLE;
+    for (int r = 0; r < HS_ROWS; r++)
+        for (int i = 0; i < HS_ENTRIES; i++) {
+            const HighscoreEntry &e = t.e[r][i];
+            if (e.points <= 0)
+                continue;
+            std::string name = SV_CleanName(e.name);
+            if (name.empty())
+                continue;
+            if (e.points > maxpoints[r]) {
+                req->overmax++;
+                continue;
+            }
+            req->entries.push_back({r, name, e.points});
+        }
+    return SV_OK;
+}
+
+/* The whole request as the server reads it before the store sees it. */
+int SV_HandleQuery(const std::string &query, const int32_t maxpoints[HS_ROWS], sv_request_t *req)
+{
+    int a = SV_ParseQuery(query, req);
+    if (a != SV_OK || !req->merge)
+        return a;
+    return SV_ReadEntries(req, maxpoints);
+}
+
+/* ---- answers for the player: English, German (49), Russian (7) ---- */
+
+static const char *sv_messages[3][SV_NUMANSWERS] = {
+    {
+        "",
+        "Highscores:Thank you, your list has arrived. New entries: %d.",
+        "Highscores:The request could not be read.",
+        "Highscores:This server keeps the lists of Gackatron only.",
+        "Highscores:Your list is too large to be taken.",
+        "Highscores:Your list arrived damaged and was not taken. Please try again.",
+        "Highscores:Too many exchanges from your address. Please wait a minute and try again.",
+        "Highscores:The server is busy. Please try again in a moment.",
+        "Highscores:Your list could not be saved just now. Please try again later.",
+    },
+    {
+        "",
+        "Bestenliste:Danke, deine Liste ist angekommen. Neue Einträge: %d.",
+        "Bestenliste:Die Anfrage konnte nicht gelesen werden.",
+        "Bestenliste:Dieser Server führt nur die Listen von Gackatron.",
+        "Bestenliste:Deine Liste ist zu groß, um angenommen zu werden.",
+        "Bestenliste:Deine Liste kam beschädigt an und wurde nicht angenommen. Bitte versuche es noch einmal.",
+        "Bestenliste:Zu viele Abgleiche von deiner Adresse. Bitte warte eine Minute und versuche es dann noch einmal.",
+        "Bestenliste:Der Server ist gerade ausgelastet. Bitte versuche es gleich noch einmal.",
+        "Bestenliste:Deine Liste konnte gerade nicht gespeichert werden. Bitte versuche es später noch einmal.",
+    },
+    {
+        "",
+        "Рекорды:Спасибо, ваша таблица получена. Новых записей: %d.",
+        "Рекорды:Не удалось прочитать запрос.",
+        "Рекорды:Этот сервер ведёт только таблицы Gackatron.",
+        "Рекорды:Ваша таблица слишком велика.",
+        "Рекорды:Ваша таблица пришла повреждённой и не принята. Попробуйте ещё раз.",
+        "Рекорды:Слишком много обменов с вашего адреса. Подождите минуту и попробуйте снова.",
+        "Рекорды:Сервер сейчас занят. Попробуйте ещё раз через минуту.",
+        "Рекорды:Не удалось сохранить вашу таблицу. Попробуйте позже.",
+    },
+};
+
+std::string SV_Message(int answer, int country, int added)
+{
+    int lang = country == 49 ? 1 : country == 7 ? 2 : 0;
+    if (answer <= SV_OK || answer >= SV_NUMANSWERS)
+        answer = SV_BADREQUEST;
+    std::string text = sv_messages[lang][answer];
+    size_t p = text.find("%d");
+    if (p != std::string::npos)
+        text.replace(p, 2, std::to_string(added));
+    return "MSG:" + text;
+}
+
+/* The query for the log: without val, printable, not too long. */
+std::string SV_LogQuery(const std::string &query)
+{
+    std::string out;
+    size_t start = 0;
+    while (start <= query.size() && out.size() < 300) {
+        size_t amp = query.find('&', start);
+        if (amp == std::string::npos)
+            amp = query.size();
+        if (query.compare(start, 4, "val=") != 0) {
+            if (!out.empty())
+                out += '&';
+            out += query.substr(start, amp - start < 300 ? amp - start : 300);
+        }
+        start = amp + 1;
+    }
+    for (char &c : out)
+        if ((unsigned char)c < 0x21 || (unsigned char)c > 0x7E)
+            c = '?';
+    return out;
+}

@@ -1,0 +1,343 @@
+/*
+ * sv_store.cpp -- where the highscores live: an SQLite file (one process,
+ * write-ahead log, every commit on disk before it is answered) or a
+ * PostgreSQL database that several server processes share.  Both take the
+ * same schema and the same statements; the table itself refuses a second
+ * (level, name, points), so concurrent merges can neither double nor lose
+ * an entry.  Ties keep the order in which the entries were first received
+ * (the row number).  All of it runs on the store thread.
+ */
+#include "sv_local.h"
+
+#include <map>
+#include <memory>
+#include <tuple>
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+#include <QUrl>
+#include <QVariant>
+
+#define SV_CONNECTION "gkscores"
+#define SV_CHUNK 100            /* rows per insert statement */
+#define SV_SCHEMA_VERSION 1
+
+static bool sv_pg;
+static std::string sv_error;
+static std::map<int, std::unique_ptr<QSqlQuery>> sv_inserts;   /* by row count */
+static std::unique_ptr<QSqlQuery> sv_lists[2];                  /* world, country */
+
+/* The row number is the one place where the two dialects differ. */
+static const char *sv_schema[] = {
+    "CREATE TABLE IF NOT EXISTS gk_schema (version INTEGER NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS scores ("
+    " id %ROWID%,"
+    " level INTEGER NOT NULL CHECK (level >= 0 AND level < 8),"
+    " name VARCHAR(64) NOT NULL,"
+    " points INTEGER NOT NULL CHECK (points > 0),"
+    " country INTEGER NOT NULL,"
+    " received BIGINT NOT NULL,"
+    " CONSTRAINT scores_entry UNIQUE (level, name, points))",
+    "CREATE INDEX IF NOT EXISTS scores_best ON scores (level, points DESC, id)",
+    "CREATE INDEX IF NOT EXISTS scores_country ON scores (country, level, points DESC, id)",
+    "INSERT INTO gk_schema (version) SELECT 0 WHERE NOT EXISTS (SELECT 1 FROM gk_schema)",
+};
+
+static QSqlDatabase SV_Db(void)
+{
+    return QSqlDatabase::database(SV_CONNECTION, false);
+}
+
+static bool SV_Fail(const QSqlError &e, const char *what)
+{
+    sv_error = std::string(what) + ": " + e.text().toStdString();
+    return false;
+}
+
+std::string SV_StoreError(void)
+{
+    return sv_error;
+}
+
+static bool SV_Exec(QSqlQuery &q, const QString &sql)
+{
+    if (!q.exec(sql))
+        return SV_Fail(q.lastError(), "statement");
+    return true;
+}
+
+/* Creates what is missing and brings an older schema up to date. */
+static bool SV_Schema(void)
+{
+    QSqlDatabase db = SV_Db();
+    QSqlQuery q(db);
+    QString rowid = sv_pg ? "BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY" : "INTEGER PRIMARY KEY";
+    if (!db.transaction())
+        return SV_Fail(db.lastError(), "begin");
+    for (const char *s : sv_schema)
+        if (!SV_Exec(q, QString(s).replace("%ROWID%", rowid))) {
+            db.rollback();
+            return false;
+        }
+    if (!SV_Exec(q, "SELECT version FROM gk_schema") || !q.next()) {
+        db.rollback();
+        return false;
+    }
+    int version = q.value(0).toInt();
+    /* upgrades from older versions go here, one step per version */
+    if (version < SV_SCHEMA_VERSION &&
+        !SV_Exec(q, QString("UPDATE gk_schema SET version = %1").arg(SV_SCHEMA_VERSION))) {
+        db.rollback();
+        return false;
+    }
+    if (!db.commit())
+        return SV_Fail(db.lastError(), "commit");
+    return true;
+}
+
+static bool SV_Connect(void)
+{
+    QSqlDatabase db = SV_Db();
+    if (!db.open())
+        return SV_Fail(db.lastError(), "open");
+    if (!sv_pg) {
+        QSqlQuery q(db);
+        if (!SV_Exec(q, "PRAGMA journal_mode=WAL") || !q.next() ||
+            q.value(0).toString().compare("wal", Qt::CaseInsensitive) != 0) {
+            sv_error = "open: the SQLite file does not take a write-ahead log";
+            return false;
+        }
+        if (!SV_Exec(q, "PRAGMA synchronous=FULL"))
+            return false;
+    }
+    return true;
+}
+
+bool SV_StoreOpen(const std::string &url, std::string *error)
+{
+    QString u = QString::fromStdString(url);
+    sv_pg = u.startsWith("postgresql://") || u.startsWith("postgres://");
+    if (sv_pg) {
+        QUrl q(u);
+        QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", SV_CONNECTION);
+        db.setHostName(q.host());
+        db.setPort(q.port(5432));
+        db.setUserName(q.userName());
+        db.setPassword(q.password());
+        db.setDatabaseName(q.path().mid(1));
+        db.setConnectOptions("connect_timeout=10");
+    } else {
+        if (u.startsWith("sqlite:"))
+            u = u.mid(7);
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", SV_CONNECTION);
+        db.setDatabaseName(u);
+        db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=10000");
+    }
+    bool ok = SV_Connect();
+    /* two processes starting on a fresh database may race for the schema */
+    for (int tries = 0; ok && !SV_Schema(); tries++) {
+        if (tries == 4) {
+            ok = false;
+            break;
+        }
+        QThread::msleep(200 + 300 * tries);
+    }
+    if (!ok) {
+        *error = sv_error;
+        SV_StoreClose();
+    }
+    return ok;
+}
+
+void SV_StoreClose(void)
+{
+    sv_inserts.clear();
+    sv_lists[0].reset();
+    sv_lists[1].reset();
+    {
+        QSqlDatabase db = SV_Db();
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(SV_CONNECTION);
+}
+
+/* ---- merging ---- */
+
+typedef struct {
+    int level;
+    std::string name;
+    int32_t points;
+    int country;
+    size_t merge;       /* the first merge of the batch that offered it */
+} sv_newrow_t;
+
+typedef std::tuple<int, std::string, int32_t> sv_key_t;
+
+static QSqlQuery *SV_InsertStatement(int n)
+{
+    std::unique_ptr<QSqlQuery> &q = sv_inserts[n];
+    if (q)
+        return q.get();
+    QString sql = "INSERT INTO scores (level, name, points, country, received) VALUES ";
+    for (int i = 0; i < n; i++)
+        sql += i ? ",(?,?,?,?,?)" : "(?,?,?,?,?)";
+    sql += " ON CONFLICT (level, name, points) DO NOTHING RETURNING level, name, points";
+    q.reset(new QSqlQuery(SV_Db()));
+    q->setForwardOnly(true);
+    if (!q->prepare(sql)) {
+        SV_Fail(q->lastError(), "prepare");
+        q.reset();
+        return NULL;
+    }
+    return q.get();
+}
+
+/* One transaction for the rows; *isnew gets the rows the store did not hold. */
+static bool SV_InsertRows(const std::vector<sv_newrow_t> &rows, std::map<sv_key_t, size_t> &index,
+                          std::vector<bool> *isnew)
+{
+    QSqlDatabase db = SV_Db();
+    qint64 now = QDateTime::currentSecsSinceEpoch();
+    isnew->assign(rows.size(), false);
+    if (!db.transaction())
+        return SV_Fail(db.lastError(), "begin");
+    for (size_t at = 0; at < rows.size(); at += SV_CHUNK) {
+        int n = (int)(rows.size() - at < SV_CHUNK ? rows.size() - at : SV_CHUNK);
+        QSqlQuery *q = SV_InsertStatement(n);
+        if (!q) {
+            db.rollback();
+            return false;
+        }
+        for (int i = 0; i < n; i++) {
+            const sv_newrow_t &r = rows[at + i];
+            q->bindValue(5 * i + 0, r.level);
+            q->bindValue(5 * i + 1, QString::fromStdString(r.name));
+            q->bindValue(5 * i + 2, r.points);
+            q->bindValue(5 * i + 3, r.country);
+            q->bindValue(5 * i + 4, now);
+        }
+        if (!q->exec()) {
+            SV_Fail(q->lastError(), "insert");
+            q->finish();
+            db.rollback();
+            return false;
+        }
+        while (q->next()) {
+            auto k = index.find({q->value(0).toInt(), q->value(1).toString().toStdString(), q->value(2).toInt()});
+            if (k != index.end())
+                (*isnew)[k->second] = true;
+        }
+        q->finish();
+    }
+    if (!db.commit()) {
+        SV_Fail(db.lastError(), "commit");
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+/* Stores what a batch of merges offers, in the order it came, as one
+ * transaction; added[i] counts the new entries of merge i.  False: nothing
+ * of the batch was stored. */
+bool SV_StoreMerge(const std::vector<const sv_request_t *> &merges, std::vector<int> *added)
+{
+    std::vector<sv_newrow_t> rows;
+    std::map<sv_key_t, size_t> index;
+    added->assign(merges.size(), 0);
+    for (size_t m = 0; m < merges.size(); m++)
+        for (const sv_entry_t &e : merges[m]->entries)
+            if (index.emplace(sv_key_t{e.level, e.name, e.points}, rows.size()).second)
+                rows.push_back({e.level, e.name, e.points, merges[m]->country, m});
+    if (rows.empty())
+        return true;
+    /* a lost connection or a deadlock between two servers: try again */
+    std::vector<bool> isnew;
+    for (int tries = 0; tries < 3; tries++) {
+        if (!SV_Db().isOpen() && !SV_Connect())
+            continue;
+        if (SV_InsertRows(rows, index, &isnew)) {
+            for (size_t i = 0; i < rows.size(); i++)
+                if (isnew[i])
+                    (*added)[rows[i].merge]++;
+            return true;
+        }
+        if (!SV_Db().isOpen() || SV_Db().lastError().type() == QSqlError::ConnectionError) {
+            sv_inserts.clear();
+            sv_lists[0].reset();
+            sv_lists[1].reset();
+            SV_Db().close();
+        }
+    }
+    return false;
+}
+
+/* ---- reading ---- */
+
+static QSqlQuery *SV_ListsStatement(bool bycountry)
+{
+    std::unique_ptr<QSqlQuery> &q = sv_lists[bycountry];
+    if (q)
+        return q.get();
+    QString sql;
+    for (int l = 0; l < HS_ROWS; l++)
+        sql += QString("%1SELECT * FROM (SELECT level, name, points, country, id FROM scores"
+                       " WHERE level = %2%3 ORDER BY points DESC, id LIMIT %4) AS b%2")
+                   .arg(l ? " UNION ALL " : "").arg(l).arg(bycountry ? " AND country = ?" : "")
+                   .arg(HS_ENTRIES);
+    sql += " ORDER BY level, points DESC, id";
+    q.reset(new QSqlQuery(SV_Db()));
+    q->setForwardOnly(true);
+    if (!q->prepare(sql)) {
+        SV_Fail(q->lastError(), "prepare");
+        q.reset();
+        return NULL;
+    }
+    return q.get();
+}
+
+/* The ten best of every level: of the world (country < 0) or one country. */
+bool SV_StoreLists(int country, sv_lists_t *lists)
+{
+    for (int l = 0; l < HS_ROWS; l++)
+        lists->r[l].clear();
+    if (!SV_Db().isOpen() && !SV_Connect())
+        return false;
+    QSqlQuery *q = SV_ListsStatement(country >= 0);
+    if (!q)
+        return false;
+    if (country >= 0)
+        for (int l = 0; l < HS_ROWS; l++)
+            q->bindValue(l, country);
+    if (!q->exec()) {
+        SV_Fail(q->lastError(), "lists");
+        q->finish();
+        return false;
+    }
+    while (q->next()) {
+        int l = q->value(0).toInt();
+        if (l >= 0 && l < HS_ROWS && lists->r[l].size() < HS_ENTRIES)
+            lists->r[l].push_back({q->value(1).toString().toStdString(), q->value(2).toInt(), q->value(3).toInt()});
+    }
+    q->finish();
+    return true;
+}
+
+/* Countries with their number of entries, most first. */
+bool SV_StoreCountries(std::vector<std::pair<int, int>> *countries)
+{
+    countries->clear();
+    if (!SV_Db().isOpen() && !SV_Connect())
+        return false;
+    QSqlQuery q(SV_Db());
+    q.setForwardOnly(true);
+    if (!SV_Exec(q, "SELECT country, COUNT(*) FROM scores GROUP BY country ORDER BY 2 DESC, 1 LIMIT 60"))
+        return false;
+    while (q.next())
+        countries->push_back({q.value(0).toInt(), q.value(1).toInt()});
+    return true;
+}

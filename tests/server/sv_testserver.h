@@ -1,0 +1,134 @@
+/*
+ * sv_testserver.h -- the score server as a real process on a free loopback
+ * port, and a plain HTTP/1.0 client for it.
+ */
+#ifndef SV_TESTSERVER_H
+#define SV_TESTSERVER_H
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "gk_support.h"
+#include "hs_table.h"
+
+struct ScoreServer {
+    gk::Proc proc;
+    int port = 0;
+    std::string log;
+
+    /* Starts gackatron-scores in dir with the extra arguments; false when
+     * it does not report its port within 20 s. */
+    bool Start(const std::string &dir, const std::vector<std::string> &args)
+    {
+        std::vector<std::string> argv = {gk::DistDir() + "/gackatron-scores", "--listen", "127.0.0.1:0"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        unlink((dir + "/stderr.txt").c_str());      /* not the last run's port */
+        proc = gk::StartProcess(argv, dir, {}, dir);
+        for (int i = 0; i < 400; i++) {
+            std::string err;
+            gk::ReadFile(proc.errpath, &err);
+            size_t at = err.find("listening on 127.0.0.1:");
+            if (at != std::string::npos) {
+                port = atoi(err.c_str() + at + 23);
+                return port > 0;
+            }
+            if (!gk::ProcessRunning(proc))
+                break;
+            usleep(50000);
+        }
+        gk::ReadFile(proc.errpath, &log);
+        return false;
+    }
+    /* SIGTERM; the exit status (0 for a clean end). */
+    int Stop()
+    {
+        if (proc.pid <= 0)
+            return -1;
+        kill(proc.pid, SIGTERM);
+        gk::ProcResult r = gk::WaitProcess(proc, 30);
+        log = r.err;
+        return r.status;
+    }
+    void Kill()
+    {
+        if (proc.pid > 0) {
+            kill(proc.pid, SIGKILL);
+            gk::WaitProcess(proc, 10);
+        }
+    }
+    ~ScoreServer() { Kill(); }
+};
+
+/* GET target from 127.0.0.1:port; the status, or -1 when no answer came. */
+static inline int SV_Get(int port, const std::string &target, std::string *body)
+{
+    body->clear();
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s < 0)
+        return -1;
+    struct timeval tv = {60, 0};
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
+    setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof(tv));
+    struct sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons((uint16_t)port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string req = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n", in;
+    if (connect(s, (struct sockaddr *)&a, sizeof(a)) != 0 ||
+        send(s, req.data(), req.size(), MSG_NOSIGNAL) != (ssize_t)req.size()) {
+        close(s);
+        return -1;
+    }
+    char buf[65536];
+    ssize_t n;
+    while ((n = recv(s, buf, sizeof(buf), 0)) > 0)
+        in.append(buf, (size_t)n);
+    close(s);
+    size_t head = in.find("\r\n\r\n");
+    if (in.compare(0, 5, "HTTP/") != 0 || head == std::string::npos)
+        return -1;
+    *body = in.substr(head + 4);
+    return atoi(in.c_str() + in.find(' ') + 1);
+}
+
+static inline std::string SV_TopTen(int country, bool merge, bool getlist, const std::string &val)
+{
+    return "/topten.php?game=gackatron&merge=" + std::string(merge ? "1" : "0") + "&getlist=" +
+           (getlist ? "1" : "0") + "&country=" + std::to_string(country) + "&val=" + val;
+}
+
+/* A table holding only the given entries (level, name, points). */
+struct SV_Entry {
+    int level;
+    std::string name;
+    int32_t points;
+};
+static inline std::string SV_PackEntries(const std::vector<SV_Entry> &entries)
+{
+    HighscoreTable t;
+    HS_Fill(&t, "unknown", 0);
+    int used[HS_ROWS] = {};
+    for (const SV_Entry &e : entries)
+        if (used[e.level] < HS_ENTRIES)
+            t.e[e.level][used[e.level]++] = {e.name, e.points};
+    return PackTable(&t);
+}
+
+/* New entries counted in a confirmation ("... New entries: N."). */
+static inline int SV_AddedIn(const std::string &msg)
+{
+    size_t at = msg.find_last_of("0123456789");
+    if (msg.compare(0, 4, "MSG:") != 0 || at == std::string::npos)
+        return -1;
+    size_t from = msg.find_last_not_of("0123456789", at);
+    return atoi(msg.c_str() + from + 1);
+}
+
+#endif

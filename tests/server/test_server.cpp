@@ -1,0 +1,390 @@
+/*
+ * test_server.cpp -- the score server as a real process: the real launcher
+ * exchanging with it, hostile requests, a kill in the middle of a burst of
+ * merges, two servers on one real PostgreSQL, and its web page in Chromium.
+ */
+#include <gtest/gtest.h>
+#include <glob.h>
+#include <pwd.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+#include <zlib.h>
+
+#include "l_local.h"
+#include "l_testapp.h"
+#include "sv_testserver.h"
+
+static std::string Hex(const std::string &bytes)
+{
+    static const char h[] = "0123456789ABCDEF";
+    std::string s;
+    for (unsigned char c : bytes)
+        s += {h[c >> 4], h[c & 15]};
+    return s;
+}
+
+/* A packed text of any listing bytes, built by hand. */
+static std::string RawPack(const std::string &listing)
+{
+    uint32_t len = (uint32_t)listing.size(), crc = (uint32_t)crc32(0, (const Bytef *)listing.data(), len);
+    std::string head(8, '\0');
+    for (int i = 0; i < 4; i++) {
+        head[i] = (char)(len >> (8 * i));
+        head[4 + i] = (char)(crc >> (8 * i));
+    }
+    uLongf n = compressBound(len);
+    std::string c(n, '\0');
+    compress((Bytef *)c.data(), &n, (const Bytef *)listing.data(), len);
+    return Hex(head + c.substr(0, n));
+}
+
+static std::vector<std::string> Names(const HighscoreTable &t, int level)
+{
+    std::vector<std::string> v;
+    for (int i = 0; i < HS_ENTRIES && t.e[level][i].points > 0; i++)
+        v.push_back(t.e[level][i].name + " " + std::to_string(t.e[level][i].points));
+    return v;
+}
+
+static HighscoreTable WorldTable(int port)
+{
+    std::string body;
+    HighscoreTable t;
+    HS_Fill(&t, "", 0);
+    EXPECT_EQ(SV_Get(port, SV_TopTen(44, false, true, ""), &body), 200);
+    EXPECT_TRUE(UnpackTable(body, &t)) << body;
+    return t;
+}
+
+TEST(LauncherExchange, TwoLaunchersMergeAndARestartKeepsTheLists)
+{
+    gk::TempDir d;
+    ScoreServer server;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
+    L_TestApp();
+    Lang_LoadFile(gk::DistDir() + "/data/textres_44.ini", 44);
+    LanguageCountry = 44;
+    ModeList = {"640 480 16"};
+    DoneMask = 0;
+    L_CreateWindows();
+    LoadSettings(d / "none.ini");
+    mf.comboIMaps->setCurrentIndex(0);
+
+    HighscoreTable a, b, c;
+    HS_Fill(&a, "unknown", 0);
+    HS_Fill(&b, "unknown", 0);
+    HS_Fill(&c, "unknown", 0);
+    a.e[0][0] = {"Jürgen", 500};
+    a.e[0][1] = {"Ada", 300};
+    b.e[0][0] = {"Дима", 400};      /* no Windows-1252 form: "????" */
+    b.e[0][1] = {"Ada", 300};
+    b.e[0][2] = {"Bob", 200};
+    b.e[3][0] = {"Bob", 50};
+    auto exchange = [&server](const HighscoreTable &local, int country) {
+        ScoreServerHost = "127.0.0.1:" + std::to_string(server.port);
+        LocalTable = local;
+        LocaleCountry = country;
+        HS_Fill(&InternetTable, "old", 0);
+        int before = l_messagecount;
+        buttonInternetClick();
+        EXPECT_EQ(l_messagecount, before) << l_lastcaption << ": " << l_lasttext;
+    };
+    std::vector<std::string> merged = {"Jürgen 500", "???? 400", "Ada 300", "Bob 200"};
+    exchange(a, 49);
+    EXPECT_EQ(Names(InternetTable, 0), std::vector<std::string>({"Jürgen 500", "Ada 300"}));
+    exchange(b, 7);
+    EXPECT_EQ(Names(InternetTable, 0), merged);
+    exchange(a, 49);
+    EXPECT_EQ(Names(InternetTable, 0), merged);
+    EXPECT_EQ(mf.ihn[0]->text().toStdString(), "Jürgen");
+    EXPECT_EQ(mf.ihp[3]->text().toStdString(), "200");
+
+    EXPECT_EQ(server.Stop(), 0) << server.log;
+    EXPECT_EQ(server.log.find("val="), std::string::npos);
+    EXPECT_NE(server.log.find("country=7 200 added=3"), std::string::npos) << server.log;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
+    exchange(c, 44);
+    EXPECT_EQ(Names(InternetTable, 0), merged);
+    EXPECT_EQ(Names(InternetTable, 3), std::vector<std::string>({"Bob 50"}));
+    ScoreServerHost.clear();
+    L_DestroyWindows();
+}
+
+TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
+{
+    gk::TempDir d;
+    ScoreServer server;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--max-points", "100000"})) << server.log;
+    std::string good = SV_PackEntries({{0, "Ada", 500}}), body;
+    ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, good), &body), 200);
+    EXPECT_EQ(SV_AddedIn(body), 1) << body;
+    HighscoreTable before = WorldTable(server.port);
+
+    std::string crc = good, digit = good;
+    crc[9] = crc[9] == '0' ? '1' : '0';
+    digit[good.size() / 2] = digit[good.size() / 2] == '0' ? '1' : '0';
+    std::string listing = "#!FORMAT 1 8 10\n0 zero\n-5 minus\n7    \n7 \x01\x02\x7f\n100001 over\n";
+    for (int i = 5; i < 80; i++)
+        listing += "0 x\n";
+    struct {
+        const char *what, *answer;      /* answer: the start of the body, NULL: any refusal */
+        std::string target;
+    } cases[] = {
+        {"bad hex", "MSG:Bestenliste:", SV_TopTen(49, true, true, std::string(64, 'G'))},
+        {"odd length", "MSG:Highscores:", SV_TopTen(44, true, true, good.substr(1))},
+        {"CRC", "MSG:Рекорды:", SV_TopTen(7, true, true, crc)},
+        {"stream", "MSG:Highscores:", SV_TopTen(1, true, true, digit)},
+        {"1 MB", NULL, SV_TopTen(49, true, true, std::string(1 << 20, 'A'))},
+        {"8 MB", NULL, SV_TopTen(49, true, true, std::string(8 << 20, 'A'))},
+        {"no val", "MSG:", "/topten.php?game=gackatron&merge=1&country=49"},
+        {"game", "MSG:", "/topten.php?game=other&merge=1&getlist=1&country=49&val=" + good},
+        {"country", "MSG:", "/topten.php?game=gackatron&merge=1&country=4'9&val=" + good},
+        {"flag", "MSG:", "/topten.php?game=gackatron&merge=yes&country=49&val=" + good},
+        {"nothing to store", "MSG:Highscores:Thank you, your list has arrived. New entries: 0.",
+         SV_TopTen(44, true, false, RawPack(listing))},
+    };
+    for (const auto &c : cases) {
+        int status = SV_Get(server.port, c.target, &body);
+        if (c.answer) {
+            EXPECT_EQ(body.substr(0, strlen(c.answer)), c.answer) << c.what;
+        }
+        EXPECT_TRUE(status == -1 || (status == 200 && body.compare(0, 4, "MSG:") == 0) || status >= 400)
+            << c.what << ": " << status << " " << body.substr(0, 200);
+        EXPECT_EQ(Names(WorldTable(server.port), 0), Names(before, 0)) << c.what;
+    }
+
+    /* names that are text, not statements or markup; bytes Windows-1252 leaves undefined */
+    listing = "#!FORMAT 1 8 10\n90 x'); DROP TABLE scores; --\n80 O'Brien\"; --\n70 <script>x\n"
+              "60 a\x81\x8D" "b\n50 \xA0 Zo\xEB \n";
+    for (int i = 5; i < 80; i++)
+        listing += "0 x\n";
+    ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, true, RawPack(listing)), &body), 200);
+    HighscoreTable t;
+    ASSERT_TRUE(UnpackTable(body, &t)) << body;
+    EXPECT_EQ(Names(t, 0), std::vector<std::string>({"Ada 500", "x'); DROP TA 90", "O'Brien\"; -- 80",
+                                                      "<script>x 70", "a??b 60", "Zoë 50"}));
+
+    /* one address, 1,000 merges: the first get in, the rest are told to wait */
+    int waits = 0, others = 0;
+    for (int i = 0; i < 1000; i++) {
+        int status = SV_Get(server.port, SV_TopTen(44, true, false, good), &body);
+        if (status == 200 && body.find("Too many exchanges") != std::string::npos)
+            waits++;
+        else if (status == 200 && SV_AddedIn(body) == 0)
+            others++;
+    }
+    EXPECT_EQ(waits + others, 1000);
+    EXPECT_GE(waits, 1000 - 30);
+    EXPECT_EQ(Names(WorldTable(server.port), 0), Names(t, 0));
+    EXPECT_EQ(server.Stop(), 0);
+}
+
+/* Every entry the SQL store holds, as "name points". */
+static std::set<std::string> StoredNames(const QString &driver, const std::string &db, const std::string &host = "",
+                                         int port = 0)
+{
+    std::set<std::string> names;
+    {
+        QSqlDatabase c = QSqlDatabase::addDatabase(driver, "check");
+        c.setDatabaseName(QString::fromStdString(db));
+        if (!host.empty()) {
+            c.setHostName(QString::fromStdString(host));
+            c.setPort(port);
+            c.setUserName("gk");
+        }
+        EXPECT_TRUE(c.open());
+        QSqlQuery q("SELECT name, points FROM scores", c);
+        while (q.next())
+            names.insert(q.value(0).toString().toStdString() + " " + q.value(1).toString().toStdString());
+        c.close();
+    }
+    QSqlDatabase::removeDatabase("check");
+    return names;
+}
+
+/* Clients merging one new entry each time; the names whose merge was answered. */
+struct Burst {
+    std::mutex lock;
+    std::set<std::string> answered;
+    std::atomic<int> added{0}, failures{0};
+    std::vector<std::thread> threads;
+    void Run(int clients, int merges, const std::vector<int> &ports, int shared)
+    {
+        for (int t = 0; t < clients; t++)
+            threads.emplace_back([=, this] {
+                for (int i = 0; i < merges; i++) {
+                    std::string name = "c" + std::to_string(t) + "m" + std::to_string(i), body;
+                    std::vector<SV_Entry> e = {{i % HS_ROWS, name, 1000 + i}};
+                    for (int k = 0; k < shared; k++)
+                        e.push_back({k % HS_ROWS, "shared" + std::to_string(k), 77 + (i + k) % 3});
+                    int s = SV_Get(ports[(t + i) % ports.size()], SV_TopTen(44, true, false, SV_PackEntries(e)), &body);
+                    int n = s == 200 ? SV_AddedIn(body) : -1;
+                    if (n < 1 && shared == 0) {
+                        failures++;
+                        return;     /* the server is gone */
+                    }
+                    if (n < 0) {
+                        failures++;
+                        continue;
+                    }
+                    added += n;
+                    std::lock_guard<std::mutex> g(lock);
+                    answered.insert(name + " " + std::to_string(1000 + i));
+                }
+            });
+    }
+    void Join()
+    {
+        for (auto &t : threads)
+            t.join();
+        threads.clear();
+    }
+};
+
+TEST(ScoreServer, KilledInABurstKeepsEveryAnsweredMerge)
+{
+    gk::TempDir d;
+    ScoreServer server;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "0"})) << server.log;
+    Burst b;
+    b.Run(6, 400, {server.port}, 0);
+    for (int i = 0; i < 200 && b.added < 150; i++)
+        usleep(20000);
+    server.Kill();
+    b.Join();
+    EXPECT_GT(b.answered.size(), 20u);
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
+    std::set<std::string> stored = StoredNames("QSQLITE", d / "scores.sqlite");
+    for (const std::string &n : b.answered)
+        EXPECT_TRUE(stored.count(n)) << n << " was answered but is not stored";
+    std::string body;
+    EXPECT_EQ(SV_Get(server.port, SV_TopTen(44, false, true, ""), &body), 200);
+    EXPECT_EQ(server.Stop(), 0);
+}
+
+/* A PostgreSQL server of our own in a temporary folder, run as the postgres user. */
+struct Postgres {
+    std::string dir, bin, prefix;
+    int port = 0;
+    bool Start()
+    {
+        glob_t g;
+        if (glob("/usr/lib/postgresql/*/bin/initdb", 0, NULL, &g) != 0)
+            return false;
+        bin = std::string(g.gl_pathv[g.gl_pathc - 1]);
+        bin.resize(bin.size() - 6);
+        globfree(&g);
+        char tmpl[] = "/tmp/gk-pg.XXXXXX";
+        if (!mkdtemp(tmpl))
+            return false;
+        dir = tmpl;
+        struct passwd *pw = getpwnam("postgres");
+        if (getuid() == 0 && pw) {
+            chown(dir.c_str(), pw->pw_uid, pw->pw_gid);
+            prefix = "runuser -u postgres -- ";
+        }
+        int s = socket(AF_INET, SOCK_STREAM, 0);
+        struct sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof(a);
+        bind(s, (struct sockaddr *)&a, sizeof(a));
+        getsockname(s, (struct sockaddr *)&a, &len);
+        port = ntohs(a.sin_port);
+        close(s);
+        std::string p = std::to_string(port);
+        return system((prefix + bin + "initdb --no-sync -A trust -U gk -D " + dir + "/data >" + dir + "/initdb.log 2>&1").c_str()) == 0 &&
+               system((prefix + bin + "pg_ctl -w -t 60 -D " + dir + "/data -l " + dir + "/log -o \"-p " + p +
+                       " -k " + dir + " -c listen_addresses=127.0.0.1 -c max_connections=20\" start >/dev/null").c_str()) == 0;
+    }
+    ~Postgres()
+    {
+        if (!dir.empty()) {
+            system((prefix + bin + "pg_ctl -D " + dir + "/data -m immediate stop >/dev/null 2>&1").c_str());
+            system(("rm -rf " + dir).c_str());
+        }
+    }
+};
+
+TEST(ScoreServerPostgres, TwoServersTakeConcurrentMergesExactlyOnce)
+{
+    glob_t g;
+    if (glob("/usr/lib/postgresql/*/bin/initdb", 0, NULL, &g) != 0)
+        GTEST_SKIP() << "no PostgreSQL binaries";
+    globfree(&g);
+    Postgres pg;
+    ASSERT_TRUE(pg.Start()) << "PostgreSQL did not start, see " << pg.dir;
+    std::string url = "postgresql://gk@127.0.0.1:" + std::to_string(pg.port) + "/postgres";
+    gk::TempDir d;
+    gk::MakeDirs(d / "one");
+    gk::MakeDirs(d / "two");
+    ScoreServer one, two;
+    ASSERT_TRUE(one.Start(d / "one", {"--db", url, "--rate", "0"})) << one.log;
+    ASSERT_TRUE(two.Start(d / "two", {"--db", url, "--rate", "0"})) << two.log;
+    Burst b;
+    b.Run(12, 25, {one.port, two.port}, 6);
+    b.Join();
+    EXPECT_EQ(b.failures, 0);
+    /* 300 entries of their own and 6 shared ones, each stored and counted once */
+    std::set<std::string> stored = StoredNames("QPSQL", "postgres", "127.0.0.1", pg.port);
+    EXPECT_EQ(b.added, 12 * 25 + 6 * 3);
+    EXPECT_EQ(stored.size(), (size_t)b.added);
+    for (const std::string &n : b.answered)
+        EXPECT_TRUE(stored.count(n)) << n;
+    EXPECT_EQ(one.Stop(), 0);
+    EXPECT_EQ(two.Stop(), 0);
+}
+
+static gk::ProcResult Chromium(const gk::TempDir &d, const std::vector<std::string> &args, const std::string &url)
+{
+    std::vector<std::string> argv = {"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu",
+                                     "--hide-scrollbars", "--user-data-dir=" + d / "chromium"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.push_back(url);
+    return gk::RunProcess(argv, d.path, {"HOME=" + d.path}, 120);
+}
+
+TEST(ScorePage, ListsShowAndNamesStayText)
+{
+    if (access("/usr/bin/chromium", X_OK) != 0)
+        GTEST_SKIP() << "no chromium";
+    gk::TempDir d;
+    ScoreServer server;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
+    std::string body;
+    SV_Get(server.port, SV_TopTen(49, true, false,
+                                  SV_PackEntries({{0, "Jürgen", 900}, {0, "<script>x", 800}, {0, "<b>bold</b>", 700},
+                                                  {2, "A&B", 60}})), &body);
+    SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{0, "Ada", 950}, {7, "Zed", 5}})), &body);
+    std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/";
+
+    gk::ProcResult dom = Chromium(d, {"--dump-dom"}, url);
+    ASSERT_EQ(dom.status, 0) << dom.err;
+    for (const char *want : {"Level 1", "Level 8", ">Ada<", ">Jürgen<", "&lt;script&gt;x", "&lt;b&gt;bold&lt;/b&gt;",
+                             "A&amp;B", ">Germany (4)<", ">950<"})
+        EXPECT_NE(dom.out.find(want), std::string::npos) << want;
+    EXPECT_EQ(dom.out.find("<script"), std::string::npos);
+    EXPECT_EQ(dom.out.find("<b>"), std::string::npos);
+    /* one country's lists */
+    ASSERT_EQ(SV_Get(server.port, "/?country=44", &body), 200);
+    EXPECT_NE(body.find(">Ada<"), std::string::npos);
+    EXPECT_EQ(body.find("Jürgen"), std::string::npos);
+
+    std::string shot = std::string(GK_BINARY_DIR) + "/tests/score-page.png";
+    std::string phone = std::string(GK_BINARY_DIR) + "/tests/score-page-phone.png";
+    EXPECT_EQ(Chromium(d, {"--window-size=1280,900", "--screenshot=" + shot}, url).status, 0);
+    EXPECT_EQ(Chromium(d, {"--window-size=390,844", "--screenshot=" + phone}, url).status, 0);
+    std::string png;
+    EXPECT_TRUE(gk::ReadFile(shot, &png) && png.size() > 10000 && png.compare(1, 3, "PNG") == 0);
+    EXPECT_EQ(server.Stop(), 0);
+}
