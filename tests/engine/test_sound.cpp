@@ -465,16 +465,6 @@ TEST_F(Sound, CacheFullAndRestart)
 
 /* ---- really played: the wave-file backend ---------------------------------------- */
 
-/* This test program again, running only the named test, with extra
- * environment (OpenAL Soft reads its configuration once per process). */
-gk::ProcResult RunSelf(const std::string &test, const std::vector<std::string> &env)
-{
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
-    self[n > 0 ? n : 0] = 0;
-    return gk::RunProcess({self, "--gtest_filter=" + test}, "", env, 60);
-}
-
 TEST(SoundOutput, ChildPlaysATone)
 {
     if (!getenv("GK_SOUND_CHILD"))
@@ -501,9 +491,9 @@ TEST(SoundOutput, WaveBackendWritesTheTone)
     ASSERT_TRUE(gk::WriteFile(d / "alsoft.conf",
                               "[general]\ndrivers=wave\nsample-type=int16\nchannels=stereo\n"
                               "frequency=22050\n[wave]\nfile=" + (d / "out.wav") + "\n"));
-    gk::ProcResult r = RunSelf("SoundOutput.ChildPlaysATone",
-                               {"GK_SOUND_CHILD=" + (d / "tone.wav"), "ALSOFT_DRIVERS=wave",
-                                "ALSOFT_CONF=" + (d / "alsoft.conf")});
+    gk::ProcResult r = gk::RunSelf("SoundOutput.ChildPlaysATone",
+                                   {"GK_SOUND_CHILD=" + (d / "tone.wav"), "ALSOFT_DRIVERS=wave",
+                                    "ALSOFT_CONF=" + (d / "alsoft.conf")});
     ASSERT_EQ(0, r.status) << r.out << r.err;
     std::string out;
     ASSERT_TRUE(gk::ReadFile(d / "out.wav", &out));
@@ -550,9 +540,9 @@ TEST(SoundShortage, PlaysWithTheSourcesThatCouldBeHad)
     gk::TempDir d;
     ASSERT_TRUE(gk::WriteWav(d / "tone.wav", Mono16(), gk::WavTone(Mono16(), 4410)));
     ASSERT_TRUE(gk::WriteFile(d / "alsoft.conf", "[general]\nsources=5\n"));
-    gk::ProcResult r = RunSelf("SoundShortage.ChildGetsFiveSources",
-                               {"GK_SHORT_CHILD=" + (d / "tone.wav"), "VEX_LOG=1",
-                                "ALSOFT_CONF=" + (d / "alsoft.conf")});
+    gk::ProcResult r = gk::RunSelf("SoundShortage.ChildGetsFiveSources",
+                                   {"GK_SHORT_CHILD=" + (d / "tone.wav"), "VEX_LOG=1",
+                                    "ALSOFT_CONF=" + (d / "alsoft.conf")});
     EXPECT_EQ(0, r.status) << r.out << r.err;
     EXPECT_NE(std::string::npos, r.out.find("[  PASSED  ] 1 test")) << r.out;
 }

@@ -45,10 +45,6 @@ TEST(Stereo, EachSoundIsLouderOnItsOwnSide)
         {-60, -20, 0, 0},      /* left of the view */
         {0, -60, 100000, 0},   /* ahead at first; left once the view looks right */
     };
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
-    ASSERT_GT(n, 0);
-    self[n] = 0;
     for (const Case &c : cases) {
         gk::TempDir d;
         play::Spawn ship = {"enemy-ship", 0.0f, 0.0f, {c.x, 0, c.z}, {0, 0, -1}, 0.0f};
@@ -56,11 +52,10 @@ TEST(Stereo, EachSoundIsLouderOnItsOwnSide)
         ASSERT_TRUE(gk::WriteFile(d / "alsoft.conf",
                                   "[general]\ndrivers=wave\nchannels=stereo\nsample-type=int16\n"
                                   "[wave]\nfile=" + (d / "out.wav") + "\n"));
-        gk::ProcResult r = gk::RunProcess(
-            {self, "--gtest_filter=Stereo.ChildPlaysTheLevel"}, "",
+        gk::ProcResult r = gk::RunSelf(
+            "Stereo.ChildPlaysTheLevel",
             {"GK_STEREO_CHILD=" + d.path, "GK_STEREO_TURN=" + std::to_string(c.turn),
-             "ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + (d / "alsoft.conf")},
-            60);
+             "ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + (d / "alsoft.conf")});
         ASSERT_EQ(r.status, 0) << r.out << r.err;
         std::string out;
         ASSERT_TRUE(gk::ReadFile(d / "out.wav", &out));
