@@ -77,6 +77,8 @@ static int Ent_SetupModel(entity_t *e, const char *path)
     e->u.mdl.lastframe = frames ? (int32_t)(frames - 1) : 0;
     e->u.mdl.framerate = 1.0f;
     e->u.mdl.scale = 1.0f;
+    /* the sphere that makes touchable models meet (ships ramming chickens) */
+    e->u.mdl.radius = m->radius;
     e->u.mdl.depth = 1;
     return 1;
 }

@@ -385,6 +385,33 @@ static int MDL_CoverVertices(mdl_mesh_t *mesh)
     return 1;
 }
 
+/* The radius of the collision sphere that fits the model: the mean half
+ * extent of the box around its first frame's vertices (what is not finite
+ * is left out).  Long or flat models get a sphere between their smallest
+ * and largest extent. */
+static float MDL_FitRadius(const model_t *m)
+{
+    float mn[3] = {0, 0, 0}, mx[3] = {0, 0, 0};
+    int any = 0;
+    for (uint32_t i = 0; i < m->nummeshes; i++) {
+        const mdl_mesh_t *mesh = &m->meshes[i];
+        if (!mesh->frames || mesh->numframes == 0 || !mesh->frames[0].verts)
+            continue;
+        for (uint32_t v = 0; v < mesh->numverts; v++) {
+            const float *p = &mesh->frames[0].verts[v * 3];
+            if (!isfinite(p[0]) || !isfinite(p[1]) || !isfinite(p[2]))
+                continue;
+            for (int k = 0; k < 3; k++) {
+                mn[k] = any && mn[k] < p[k] ? mn[k] : p[k];
+                mx[k] = any && mx[k] > p[k] ? mx[k] : p[k];
+            }
+            any = 1;
+        }
+    }
+    float r = ((mx[0] - mn[0]) + (mx[1] - mn[1]) + (mx[2] - mn[2])) / 6.0f;
+    return isfinite(r) ? r : 0.0f;
+}
+
 static model_t *MDL_Load(const char *path)
 {
     std::string base(path);
@@ -403,6 +430,7 @@ static model_t *MDL_Load(const char *path)
             free(m);
             return NULL;
         }
+    m->radius = MDL_FitRadius(m);
     m->collision = Col_ReadFile((base + ".dbb").c_str());
     m->hascollision = m->collision != NULL;
     if (!m->collision)

@@ -78,6 +78,7 @@ typedef struct model_s {
     uint32_t nummeshes;
     mdl_mesh_t *meshes;
     uint32_t maxframes;         /* the largest mesh frame count (at least 1) */
+    float radius;               /* collision sphere that fits the first frame */
     int hascollision;
     struct colmodel_s *collision; /* NULL without a collision file */
 } model_t;

@@ -5,13 +5,17 @@
  * carry, playing and per-frame placement of those sources, the listener,
  * volumes, pause/resume of everything and shutdown.  While sound is
  * disabled (no device, or a failed start-up) every call that would talk to
- * OpenAL does nothing, so the game runs silently.
+ * OpenAL does nothing, so the game runs silently.  When the device gives
+ * fewer sources than the pool holds, the pool plays with those it got.
+ * OpenAL errors go to the log; positions and velocities that are not
+ * finite never reach OpenAL.
  */
 #include "sound.h"
 
 #include <AL/al.h>
 #include <AL/alc.h>
 #include <errno.h>
+#include <math.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -22,6 +26,7 @@ static ALuint sfx_buffers[SFX_MAX_SAMPLES];
 static char sfx_names[SFX_MAX_SAMPLES][SFX_NAMELEN];
 static int sfx_count;
 static int sfx_enabled;
+static int sfx_numsources;   /* pool entries with a real source: 1..16 while enabled */
 
 const char *AL_ErrorString(int err)
 {
@@ -50,6 +55,36 @@ int AL_GetSourceState(uint32_t source)
         Com_Printf("# AL_GetSourceState: unknown state: %X\n", (unsigned)st);
         return SFX_STATE_UNKNOWN;
     }
+}
+
+/* Logs an error that an earlier call left behind, so that the check after
+ * the next call reports only its own failure. */
+static void SFX_FlushError(const char *where)
+{
+    ALenum err = alGetError();
+    if (err != AL_NO_ERROR)
+        Com_Printf("- %s: earlier OpenAL error: %s\n", where, AL_ErrorString(err));
+}
+
+/* 1 when the last calls succeeded; otherwise logs "# what failed: error". */
+static int SFX_Check(const char *what)
+{
+    ALenum err = alGetError();
+    if (err == AL_NO_ERROR)
+        return 1;
+    Com_Printf("# %s failed: %s\n", what, AL_ErrorString(err));
+    return 0;
+}
+
+/* Copies three floats, replacing what is not finite by 0; 0 when any was. */
+static int SFX_Finite(const float *in, float *out)
+{
+    int ok = 1;
+    for (int i = 0; i < 3; i++) {
+        out[i] = isfinite(in[i]) ? in[i] : 0.0f;
+        ok &= out[i] == in[i];
+    }
+    return ok;
 }
 
 static int SFX_SourceActive(uint32_t source)
@@ -132,15 +167,17 @@ static int SFX_InitSource(int i)
         Com_Printf("# SFX_Init: alGenSources() [#%i] failed: %s\n", i, AL_ErrorString(err));
         return 0;
     }
-    sfx_pool[i].source = src;
     for (const auto &p : props) {
         alSourcef(src, p.param, p.value);
         if ((err = alGetError()) != AL_NO_ERROR) {
             Com_Printf("# SFX_Init: alSourcef(%s) [#%i] failed: %s\n", p.name, i,
                        AL_ErrorString(err));
+            alDeleteSources(1, &src);
+            alGetError();
             return 0;
         }
     }
+    sfx_pool[i].source = src;
     sfx_pool[i].loop = 0;
     sfx_pool[i].inuse = 0;
     return 1;
@@ -166,18 +203,20 @@ int SFX_Init(void)
         SFX_CloseDevice();
         return 0;
     }
-    for (int i = 0; i < SFX_MAX_SOURCES; i++) {
-        if (!SFX_InitSource(i)) {
-            for (int j = 0; j <= i; j++) {
-                if (alIsSource(sfx_pool[j].source))
-                    alDeleteSources(1, &sfx_pool[j].source);
-                sfx_pool[j].source = 0;
-            }
-            alDeleteBuffers(SFX_MAX_SAMPLES, sfx_buffers);
-            SFX_CloseDevice();
-            return 0;
-        }
+    /* a device that runs out of sources leaves the pool shorter: play
+     * with what could be had, and go silent only without any source */
+    memset(sfx_pool, 0, sizeof(sfx_pool));
+    sfx_numsources = 0;
+    while (sfx_numsources < SFX_MAX_SOURCES && SFX_InitSource(sfx_numsources))
+        sfx_numsources++;
+    if (sfx_numsources == 0) {
+        alDeleteBuffers(SFX_MAX_SAMPLES, sfx_buffers);
+        SFX_CloseDevice();
+        return 0;
     }
+    if (sfx_numsources < SFX_MAX_SOURCES)
+        Com_Printf("- SFX_Init: only %i of %i sources, playing with those\n", sfx_numsources,
+                   SFX_MAX_SOURCES);
     sfx_enabled = 1;
     return 1;
 }
@@ -189,8 +228,8 @@ void SFX_Shutdown(void)
     if (!sfx_enabled)
         return;
     Com_Printf("* SFX_Shutdown\n");
-    alGetError();
-    for (int i = 0; i < SFX_MAX_SOURCES; i++) {
+    SFX_FlushError("SFX_Shutdown");
+    for (int i = 0; i < sfx_numsources; i++) {
         if (SFX_SourceActive(sfx_pool[i].source)) {
             alSourceStop(sfx_pool[i].source);
             if ((err = alGetError()) != AL_NO_ERROR)
@@ -206,12 +245,18 @@ void SFX_Shutdown(void)
     memset(sfx_buffers, 0, sizeof(sfx_buffers));
     sfx_enabled = 0;
     sfx_count = 0;
+    sfx_numsources = 0;
     SFX_CloseDevice();
 }
 
 int SFX_Enabled(void)
 {
     return sfx_enabled;
+}
+
+int SFX_SourceCount(void)
+{
+    return sfx_enabled ? sfx_numsources : 0;
 }
 
 /* ---- sample cache ---------------------------------------------------- */
@@ -298,7 +343,7 @@ int SFX_CacheFile(const char *name)
         Com_Printf("# SFX_CacheFile: sample cache full, '%s' not cached\n", name);
         return -1;
     }
-    alGetError();
+    SFX_FlushError("SFX_CacheFile");
     FILE *f = fopen(name, "rb");
     if (!f) {
         Com_Printf("# SFX_CacheFile: could not open '%s': %s\n", name, strerror(errno));
@@ -342,7 +387,7 @@ sound_t *SFX_AllocSound(const char *name)
 {
     if (SFX_FindSample(name) < 0)
         return NULL;
-    for (int i = 0; i < SFX_MAX_SOURCES; i++) {
+    for (int i = 0; i < sfx_numsources; i++) {
         if (!sfx_pool[i].inuse) {
             sfx_pool[i].inuse = 1;
             return &sfx_pool[i];
@@ -361,8 +406,10 @@ void SFX_FreeSound(sound_t *s)
         Com_Printf("# SFX_FreeSound: given sound_t* is not a pool entry\n");
         return;
     }
-    if (sfx_enabled && SFX_SourceActive(s->source))
+    if (sfx_enabled && SFX_SourceActive(s->source)) {
         alSourceStop(s->source);
+        SFX_Check("SFX_FreeSound: alSourceStop()");
+    }
     s->inuse = 0;
 }
 
@@ -377,12 +424,12 @@ sound_t *SFX_PoolEntry(int index)
 
 static void SFX_UpdateSound3D(sound_t *s, const float *origin)
 {
-    ALenum err;
+    float pos[3];
 
-    alGetError();
-    alSourcefv(s->source, AL_POSITION, origin);
-    if ((err = alGetError()) != AL_NO_ERROR)
-        Com_Printf("# _SFX_UpdateSound3D: alSourcefv() failed: %s\n", AL_ErrorString(err));
+    SFX_Finite(origin, pos);
+    SFX_FlushError("_SFX_UpdateSound3D");
+    alSourcefv(s->source, AL_POSITION, pos);
+    SFX_Check("_SFX_UpdateSound3D: alSourcefv()");
 }
 
 static void SFX_PlaySound(sound_t *s, int sample, const float *origin, int loop)
@@ -396,7 +443,7 @@ static void SFX_PlaySound(sound_t *s, int sample, const float *origin, int loop)
         return;
     }
     s->loop = loop;
-    alGetError();
+    SFX_FlushError("_PlaySound");
     alSourcei(s->source, AL_BUFFER, (ALint)sfx_buffers[sample]);
     if ((err = alGetError()) != AL_NO_ERROR) {
         Com_Printf("# _PlaySound: alSourcei() failed: %s\n", AL_ErrorString(err));
@@ -404,8 +451,16 @@ static void SFX_PlaySound(sound_t *s, int sample, const float *origin, int loop)
     }
     alSourcei(s->source, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
     alSourcef(s->source, AL_GAIN, 1.0f);
+    if (!SFX_Check("_PlaySound: alSourcei(AL_LOOPING)/alSourcef(AL_GAIN)"))
+        return;
+    /* placed before it starts, so that not even its first samples come
+     * from where the source played last */
+    float pos[3];
+    if (!SFX_Finite(origin, pos))
+        Com_Printf("- _PlaySound: position not finite, played at the origin\n");
+    SFX_UpdateSound3D(s, pos);
     alSourcePlay(s->source);
-    SFX_UpdateSound3D(s, origin);
+    SFX_Check("_PlaySound: alSourcePlay()");
 }
 
 void SFX_PlayByName(entity_t *e, int loop)
@@ -437,32 +492,55 @@ void SFX_UpdateEntitySound(entity_t *e)
 
 static int SFX_ListenerCheck(void)
 {
-    ALenum err = alGetError();
-    if (err == AL_NO_ERROR)
-        return 1;
-    Com_Printf("# SFX_UpdateListener3D: alListenerfv() failed: %s\n", AL_ErrorString(err));
-    return 0;
+    return SFX_Check("SFX_UpdateListener3D: alListenerfv()");
+}
+
+/* The listener looks along the entity's direction with the view's up: the
+ * world's up made square to the direction (the view never rolls).  Looking
+ * straight up or down, up is the level forward of the yaw, turned over. */
+static void SFX_ListenerOrientation(const entity_t *e, float *orient)
+{
+    float at[3], len = 0.0f;
+
+    SFX_Finite(e->dir, at);
+    for (int i = 0; i < 3; i++)
+        len += at[i] * at[i];
+    len = sqrtf(len);
+    if (!(len > 0.0f) || !isfinite(len)) {
+        at[0] = at[1] = 0.0f;
+        at[2] = -1.0f;
+        len = 1.0f;
+    }
+    for (int i = 0; i < 3; i++)
+        at[i] /= len;
+    float k = at[1], up[3] = {-k * at[0], 1.0f - k * at[1], -k * at[2]};
+    float ul = sqrtf(up[0] * up[0] + up[1] * up[1] + up[2] * up[2]);
+    if (!(ul > 1e-4f)) {
+        float yaw = isfinite(e->angles[1]) ? e->angles[1] * 3.14159265f / 180.0f : 0.0f;
+        up[0] = -k * sinf(yaw);
+        up[1] = 0.0f;
+        up[2] = k * cosf(yaw);
+        ul = 1.0f;
+    }
+    for (int i = 0; i < 3; i++) {
+        orient[i] = at[i];
+        orient[3 + i] = up[i] / ul;
+    }
 }
 
 void SFX_UpdateListener3D(entity_t *e)
 {
-    float vel[3], orient[6];
+    float pos[3], vel[3], orient[6];
 
     if (!sfx_enabled || !e)
         return;
-    for (int i = 0; i < 3; i++) {
+    for (int i = 0; i < 3; i++)
         vel[i] = e->dir[i] * e->speed;
-        orient[i] = -e->dir[i];
-    }
-    /* up = (1,0,0) x direction; a direction along x gives no up vector,
-     * which would leave the listener without an orientation */
-    orient[3] = 0.0f;
-    orient[4] = -e->dir[2];
-    orient[5] = e->dir[1];
-    if (orient[4] == 0.0f && orient[5] == 0.0f)
-        orient[4] = 1.0f;
-    alGetError();
-    alListenerfv(AL_POSITION, e->origin);
+    SFX_Finite(vel, vel);
+    SFX_Finite(e->origin, pos);
+    SFX_ListenerOrientation(e, orient);
+    SFX_FlushError("SFX_UpdateListener3D");
+    alListenerfv(AL_POSITION, pos);
     if (!SFX_ListenerCheck())
         return;
     alListenerfv(AL_VELOCITY, vel);
@@ -487,6 +565,7 @@ void SFX_SetSoundVolume(sound_t *s, float v)
         return;
     }
     alSourcef(s->source, AL_GAIN, v);
+    SFX_Check("SFX_SetSoundVolume: alSourcef()");
 }
 
 void SFX_SetMasterVolume(float v)
@@ -494,22 +573,27 @@ void SFX_SetMasterVolume(float v)
     if (!sfx_enabled)
         return;
     alListenerf(AL_GAIN, v);
+    SFX_Check("SFX_SetMasterVolume: alListenerf()");
 }
 
 void SFX_PauseAll(void)
 {
     if (!sfx_enabled)
         return;
-    for (int i = 0; i < SFX_MAX_SOURCES; i++)
-        if (AL_GetSourceState(sfx_pool[i].source) == SFX_STATE_PLAYING)
+    for (int i = 0; i < sfx_numsources; i++)
+        if (AL_GetSourceState(sfx_pool[i].source) == SFX_STATE_PLAYING) {
             alSourcePause(sfx_pool[i].source);
+            SFX_Check("SFX_PauseAll: alSourcePause()");
+        }
 }
 
 void SFX_ResumeAll(void)
 {
     if (!sfx_enabled)
         return;
-    for (int i = 0; i < SFX_MAX_SOURCES; i++)
-        if (AL_GetSourceState(sfx_pool[i].source) == SFX_STATE_PAUSED)
+    for (int i = 0; i < sfx_numsources; i++)
+        if (AL_GetSourceState(sfx_pool[i].source) == SFX_STATE_PAUSED) {
             alSourcePlay(sfx_pool[i].source);
+            SFX_Check("SFX_ResumeAll: alSourcePlay()");
+        }
 }

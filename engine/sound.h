@@ -72,6 +72,7 @@ int WAV_CheckData(const wavheader_t *h, size_t avail);
 int SFX_Init(void);
 void SFX_Shutdown(void);
 int SFX_Enabled(void);
+int SFX_SourceCount(void);   /* usable pool entries: 0 while disabled, at most 16 */
 
 /* Source pool, used by the entity store for sound entities. */
 struct sound_s *SFX_AllocSound(const char *name);

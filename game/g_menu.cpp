@@ -27,6 +27,9 @@ static dimmed_t pause_dimmed[GENT_MAX];
 static int pause_dimcount;
 static gentity_t *pause_cursor;
 static int pause_cx = 400, pause_cy = 300;
+/* The exact cursor position: slow mouse moves arrive as fractions of a
+ * unit, which must add up over frames instead of being rounded away. */
+static float pause_fx = 400.0f, pause_fy = 300.0f;
 
 /* ---- menu items ---- */
 
@@ -155,16 +158,21 @@ gentity_t *Cursor_SpawnImage(void)
     return g;
 }
 
+static float Cursor_Limit(float v, float hi)
+{
+    if (!(v > 0.0f)) /* also NaN */
+        return 0.0f;
+    return v > hi ? hi : v;
+}
+
+/* Holds the exact position on the screen; the shown one is its nearest
+ * whole unit. */
 static void Cursor_Clamp(void)
 {
-    if (pause_cx < 0)
-        pause_cx = 0;
-    if (pause_cx > 800)
-        pause_cx = 800;
-    if (pause_cy < 0)
-        pause_cy = 0;
-    if (pause_cy > 600)
-        pause_cy = 600;
+    pause_fx = Cursor_Limit(pause_fx, 800.0f);
+    pause_fy = Cursor_Limit(pause_fy, 600.0f);
+    pause_cx = G_Nearest(pause_fx);
+    pause_cy = G_Nearest(pause_fy);
 }
 
 static void Cursor_Place(void)
@@ -282,8 +290,8 @@ void Pause_Pointer(int type, int a, int b)
     if (type == IE_LBUTTONDOWN) {
         Menu_Press(&pause_menu, pause_cx, pause_cy, 1);
     } else if (type == IE_MOUSEMOVE) {
-        pause_cx = G_Nearest((float)pause_cx + (float)a * 0.005f);
-        pause_cy = G_Nearest((float)pause_cy + (float)b * 0.005f);
+        pause_fx += (float)a * 0.005f;
+        pause_fy += (float)b * 0.005f;
         Cursor_Clamp();
         Cursor_Place();
         Menu_Press(&pause_menu, pause_cx, pause_cy, 0);
@@ -314,5 +322,7 @@ void Pause_Release(void)
     pause_cursor = NULL;
     pause_cx = 400;
     pause_cy = 300;
+    pause_fx = 400.0f;
+    pause_fy = 300.0f;
     pause_savedvolume = 1.0f;
 }

@@ -8,6 +8,7 @@
  */
 #include <AL/al.h>
 #include <gtest/gtest.h>
+#include <math.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -386,34 +387,55 @@ TEST_F(Sound, PauseAndResumeTouchOnlyWhatPlayed)
     EXPECT_EQ(SFX_STATE_STOPPED, AL_GetSourceState(is));
 }
 
-TEST_F(Sound, ListenerFollowsTheEntity)
+TEST_F(Sound, ListenerFollowsTheEntityAndLooksAlongItsDirection)
 {
-    entity_t cam = {};
-    cam.origin[0] = 1.0f;
-    cam.origin[1] = 2.0f;
-    cam.origin[2] = 3.0f;
-    cam.dir[2] = -1.0f;
-    cam.speed = 4.0f;
-    SFX_UpdateListener3D(&cam);
-    ALfloat v[6];
-    alGetListenerfv(AL_POSITION, v);
-    EXPECT_FLOAT_EQ(2.0f, v[1]);
-    alGetListenerfv(AL_VELOCITY, v);
-    EXPECT_FLOAT_EQ(-4.0f, v[2]);
-    alGetListenerfv(AL_ORIENTATION, v);
-    EXPECT_FLOAT_EQ(1.0f, v[2]);     /* at = -direction */
-    EXPECT_FLOAT_EQ(0.0f, v[3]);     /* up = (1,0,0) x direction = (0, 1, 0) */
-    EXPECT_FLOAT_EQ(1.0f, v[4]);
-    EXPECT_FLOAT_EQ(0.0f, v[5]);
-
-    /* looking along x the cross product vanishes; the listener keeps an up */
-    cam.dir[0] = 1.0f;
-    cam.dir[2] = 0.0f;
-    SFX_UpdateListener3D(&cam);
-    alGetListenerfv(AL_ORIENTATION, v);
-    EXPECT_FLOAT_EQ(-1.0f, v[0]);
-    EXPECT_NE(0.0f, v[3] * v[3] + v[4] * v[4] + v[5] * v[5]);
+    /* direction, yaw, then the orientation OpenAL gets: at, up */
+    struct Case { float dir[3], yaw, orient[6]; } cases[] = {
+        {{0, 0, -1}, 0, {0, 0, -1, 0, 1, 0}},
+        {{1, 0, 0}, 90, {1, 0, 0, 0, 1, 0}},
+        {{0, 0.6f, -0.8f}, 0, {0, 0.6f, -0.8f, 0, 0.8f, 0.6f}},
+        {{0, 2, 0}, 90, {0, 1, 0, -1, 0, 0}},   /* straight up: up is the level back */
+        {{NAN, 0, 0}, 0, {0, 0, -1, 0, 1, 0}},  /* no usable direction */
+    };
+    for (const Case &c : cases) {
+        entity_t cam = {};
+        cam.origin[0] = 1.0f;
+        cam.origin[1] = NAN;
+        memcpy(cam.dir, c.dir, sizeof(c.dir));
+        cam.angles[1] = c.yaw;
+        cam.speed = 4.0f;
+        std::string log = Logged([&] { SFX_UpdateListener3D(&cam); });
+        EXPECT_EQ(std::string::npos, log.find("failed")) << log;
+        ALfloat v[6];
+        alGetListenerfv(AL_POSITION, v);
+        EXPECT_FLOAT_EQ(1.0f, v[0]);
+        EXPECT_FLOAT_EQ(0.0f, v[1]);
+        alGetListenerfv(AL_ORIENTATION, v);
+        for (int i = 0; i < 6; i++)
+            EXPECT_NEAR(c.orient[i], v[i], 1e-5f) << c.dir[0] << " " << c.dir[1] << " " << i;
+    }
     EXPECT_EQ(AL_NO_ERROR, alGetError());
+}
+
+TEST_F(Sound, SourcePositionsThatAreNotFiniteNeverReachOpenAL)
+{
+    ASSERT_GE(Cached("sounds/long.wav"), 0);
+    entity_t *e = Ent_Spawn("sounds/long.wav", ENT_SOUND);
+    ASSERT_NE(nullptr, e);
+    e->origin[0] = NAN;
+    e->origin[1] = 5.0f;
+    e->origin[2] = -INFINITY;
+    std::string log = Logged([&] {
+        SFX_PlayByName(e, 0);
+        SFX_UpdateEntitySound(e);
+    });
+    EXPECT_EQ(std::string::npos, log.find("failed")) << log;
+    ALfloat pos[3];
+    alGetSourcefv(e->u.snd.handle->source, AL_POSITION, pos);
+    EXPECT_EQ(0.0f, pos[0]);
+    EXPECT_EQ(5.0f, pos[1]);
+    EXPECT_EQ(0.0f, pos[2]);
+    EXPECT_EQ(SFX_STATE_PLAYING, AL_GetSourceState(e->u.snd.handle->source));
 }
 
 /* Fills the cache, then restarts the system. */
@@ -443,20 +465,6 @@ TEST_F(Sound, CacheFullAndRestart)
 
 /* ---- really played: the wave-file backend ---------------------------------------- */
 
-/* Little-endian PCM frames of the "data" chunk of a (possibly extensible) WAV. */
-std::string DataChunk(const std::string &w)
-{
-    size_t p = 12;
-    while (p + 8 <= w.size()) {
-        uint32_t n = (uint8_t)w[p + 4] | ((uint8_t)w[p + 5] << 8) | ((uint8_t)w[p + 6] << 16) |
-                     ((uint32_t)(uint8_t)w[p + 7] << 24);
-        if (w.compare(p, 4, "data") == 0)
-            return w.substr(p + 8, std::min<size_t>(n, w.size() - p - 8));
-        p += 8 + n + (n & 1);
-    }
-    return "";
-}
-
 TEST(SoundOutput, ChildPlaysATone)
 {
     if (!getenv("GK_SOUND_CHILD"))
@@ -483,18 +491,13 @@ TEST(SoundOutput, WaveBackendWritesTheTone)
     ASSERT_TRUE(gk::WriteFile(d / "alsoft.conf",
                               "[general]\ndrivers=wave\nsample-type=int16\nchannels=stereo\n"
                               "frequency=22050\n[wave]\nfile=" + (d / "out.wav") + "\n"));
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
-    ASSERT_GT(n, 0);
-    self[n] = 0;
-    gk::ProcResult r = gk::RunProcess({self, "--gtest_filter=SoundOutput.ChildPlaysATone"}, "",
-                                      {"GK_SOUND_CHILD=" + (d / "tone.wav"), "ALSOFT_DRIVERS=wave",
-                                       "ALSOFT_CONF=" + (d / "alsoft.conf")},
-                                      60);
+    gk::ProcResult r = gk::RunSelf("SoundOutput.ChildPlaysATone",
+                                   {"GK_SOUND_CHILD=" + (d / "tone.wav"), "ALSOFT_DRIVERS=wave",
+                                    "ALSOFT_CONF=" + (d / "alsoft.conf")});
     ASSERT_EQ(0, r.status) << r.out << r.err;
     std::string out;
     ASSERT_TRUE(gk::ReadFile(d / "out.wav", &out));
-    std::string pcm = DataChunk(out);
+    std::string pcm = gk::WavDataChunk(out);
     ASSERT_GT(pcm.size(), 4000u);
     int peak = 0;
     for (size_t i = 0; i + 1 < pcm.size(); i += 2) {
@@ -502,6 +505,46 @@ TEST(SoundOutput, WaveBackendWritesTheTone)
         peak = std::max(peak, std::abs(v));
     }
     EXPECT_GT(peak, 1000) << "the tone did not reach the output";
+}
+
+/* ---- a device with fewer sources than the pool ---------------------------- */
+
+TEST(SoundShortage, ChildGetsFiveSources)
+{
+    if (!getenv("GK_SHORT_CHILD"))
+        GTEST_SKIP() << "runs inside the source shortage test";
+    std::string log = Logged([] { EXPECT_EQ(1, SFX_Init()); });
+    EXPECT_NE(std::string::npos, log.find("# SFX_Init: alGenSources() [#5] failed: out of memory\n"));
+    ASSERT_EQ(5, SFX_SourceCount());
+    ASSERT_EQ(0, SFX_CacheFile(getenv("GK_SHORT_CHILD")));
+    for (int i = 0; i < 5; i++) {
+        entity_t *e = Ent_Spawn(getenv("GK_SHORT_CHILD"), ENT_SOUND);
+        ASSERT_NE(nullptr, e);
+        SFX_PlayByName(e, 1);
+        EXPECT_EQ(SFX_STATE_PLAYING, AL_GetSourceState(e->u.snd.handle->source));
+    }
+    EXPECT_EQ(nullptr, Ent_Spawn(getenv("GK_SHORT_CHILD"), ENT_SOUND));
+    SFX_PauseAll();
+    SFX_ResumeAll();
+    log = Logged([] {
+        Ent_Reset();
+        SFX_Shutdown();
+    });
+    EXPECT_EQ(std::string::npos, log.find("failed")) << log;
+}
+
+TEST(SoundShortage, PlaysWithTheSourcesThatCouldBeHad)
+{
+    if (getenv("GK_SHORT_CHILD"))
+        GTEST_SKIP();
+    gk::TempDir d;
+    ASSERT_TRUE(gk::WriteWav(d / "tone.wav", Mono16(), gk::WavTone(Mono16(), 4410)));
+    ASSERT_TRUE(gk::WriteFile(d / "alsoft.conf", "[general]\nsources=5\n"));
+    gk::ProcResult r = gk::RunSelf("SoundShortage.ChildGetsFiveSources",
+                                   {"GK_SHORT_CHILD=" + (d / "tone.wav"), "VEX_LOG=1",
+                                    "ALSOFT_CONF=" + (d / "alsoft.conf")});
+    EXPECT_EQ(0, r.status) << r.out << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("[  PASSED  ] 1 test")) << r.out;
 }
 
 } // namespace

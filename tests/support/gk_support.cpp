@@ -135,6 +135,16 @@ ProcResult RunProcess(const std::vector<std::string> &argv, const std::string &d
     return r;
 }
 
+ProcResult RunSelf(const std::string &test, const std::vector<std::string> &env, int timeout_s)
+{
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
+    if (n <= 0)
+        return ProcResult();
+    self[n] = 0;
+    return RunProcess({self, "--gtest_filter=" + test}, "", env, timeout_s);
+}
+
 std::string DistDir() { return GK_DIST_DIR; }
 std::string SourceDir() { return GK_SOURCE_DIR; }
 std::string TestmodDir() { return GK_TESTMOD_DIR; }

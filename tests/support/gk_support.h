@@ -1,7 +1,7 @@
 /*
  * gk_support.h -- helpers shared by the tests: scratch directories, whole
- * file reads and writes, and running a real program with its standard
- * output and exit status captured.
+ * file reads and writes, and running a real program (or this test program
+ * again) with its standard output and exit status captured.
  */
 #ifndef GK_SUPPORT_H
 #define GK_SUPPORT_H
@@ -37,6 +37,12 @@ struct ProcResult {
  * environment entries "NAME=value"; kills it after timeout_s seconds. */
 ProcResult RunProcess(const std::vector<std::string> &argv, const std::string &dir = "",
                       const std::vector<std::string> &env = {}, int timeout_s = 60);
+
+/* This test program again, running only the named test (a gtest filter),
+ * with extra environment entries: for what must start in a fresh process
+ * (OpenAL Soft, for one, reads its configuration once per process). */
+ProcResult RunSelf(const std::string &test, const std::vector<std::string> &env,
+                   int timeout_s = 60);
 
 /* In a forked child: change to dir (unless empty), add env entries and
  * exec argv[0]; never returns. */

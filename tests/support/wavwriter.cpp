@@ -1,9 +1,11 @@
 /*
  * wavwriter.cpp -- WAV files for the sound tests: the canonical header
- * written field by field in little-endian order, and simple tone data.
+ * written field by field in little-endian order, simple tone data, and
+ * the data chunk and channel levels of what an audio back end wrote.
  */
 #include "wavwriter.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "gk_support.h"
@@ -70,6 +72,32 @@ bool WriteWav(const std::string &path, const WavSpec &spec, const std::string &d
               const std::string &trailing)
 {
     return WriteFile(path, WavBytes(spec, data, trailing));
+}
+
+std::string WavDataChunk(const std::string &w)
+{
+    size_t p = 12;
+    while (p + 8 <= w.size()) {
+        uint32_t n = (uint8_t)w[p + 4] | ((uint8_t)w[p + 5] << 8) | ((uint8_t)w[p + 6] << 16) |
+                     ((uint32_t)(uint8_t)w[p + 7] << 24);
+        if (w.compare(p, 4, "data") == 0)
+            return w.substr(p + 8, std::min<size_t>(n, w.size() - p - 8));
+        if (n > w.size())
+            break;
+        p += 8 + n + (n & 1);
+    }
+    return "";
+}
+
+double WavChannelRms(const std::string &pcm, int channels, int channel)
+{
+    double sum = 0.0;
+    size_t n = 0, step = (size_t)channels * 2;
+    for (size_t i = (size_t)channel * 2; i + 1 < pcm.size(); i += step, n++) {
+        int v = (int16_t)((uint8_t)pcm[i] | ((uint8_t)pcm[i + 1] << 8));
+        sum += (double)v * v;
+    }
+    return n ? std::sqrt(sum / (double)n) : 0.0;
 }
 
 } // namespace gk

@@ -1,7 +1,8 @@
 /*
  * wavwriter.h -- builds canonical 44-byte-header PCM WAV files for the
  * sound tests, with every header field open to be set to a lie (wrong
- * chunk ids, a data size larger than the data, odd channel counts).
+ * chunk ids, a data size larger than the data, odd channel counts); and
+ * reads back what an audio back end wrote.
  */
 #ifndef WAVWRITER_H
 #define WAVWRITER_H
@@ -31,6 +32,13 @@ std::string WavBytes(const WavSpec &spec, const std::string &data,
                      const std::string &trailing = "");
 bool WriteWav(const std::string &path, const WavSpec &spec, const std::string &data,
               const std::string &trailing = "");
+
+/* The bytes of the "data" chunk of a RIFF file (any format chunk, also
+ * WAVE_FORMAT_EXTENSIBLE), cut to what is really there; "" without one. */
+std::string WavDataChunk(const std::string &file);
+/* Root mean square of the 16-bit samples of one channel of interleaved
+ * frames with channels channels. */
+double WavChannelRms(const std::string &pcm, int channels, int channel);
 
 } // namespace gk
 

@@ -1,0 +1,71 @@
+/*
+ * What the player hears, on the real engine with the real game module,
+ * headless: a level with an enemy ship beside the view, played through
+ * OpenAL Soft's wave-file back end in a child process (the library reads
+ * its configuration once per process).  The ship's engine sound must be
+ * louder on the side of the view where the ship is, also after the view
+ * has turned.
+ */
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "engine.h"
+#include "play_data.h"
+#include "wavwriter.h"
+
+namespace {
+
+using play::clock_ms;
+
+TEST(Stereo, ChildPlaysTheLevel)
+{
+    const char *dir = getenv("GK_STEREO_CHILD");
+    if (!dir)
+        GTEST_SKIP() << "runs inside the stereo test";
+    ASSERT_EQ(play::StartGame(dir, 1), 1);
+    BGM_Stop(); /* the music sits at the listener, on both sides alike */
+    Eng_PostEvent(IE_MOUSEMOVE, atoi(getenv("GK_STEREO_TURN")), 0);
+    for (int i = 0; i < 80; i++) { /* in step with the back end's real time */
+        clock_ms += 10;
+        ASSERT_TRUE(Eng_RunFrame());
+        usleep(10000);
+    }
+    Eng_StopHeadless();
+}
+
+TEST(Stereo, EachSoundIsLouderOnItsOwnSide)
+{
+    if (getenv("GK_STEREO_CHILD"))
+        GTEST_SKIP();
+    /* ship position, mouse motion that turns the view, louder channel */
+    struct Case { float x, z; int turn, louder; } cases[] = {
+        {60, -20, 0, 1},       /* right of the view */
+        {-60, -20, 0, 0},      /* left of the view */
+        {0, -60, 100000, 0},   /* ahead at first; left once the view looks right */
+    };
+    for (const Case &c : cases) {
+        gk::TempDir d;
+        play::Spawn ship = {"enemy-ship", 0.0f, 0.0f, {c.x, 0, c.z}, {0, 0, -1}, 0.0f};
+        ASSERT_TRUE(play::WriteTree(d.path, 1, 30.0f, {ship}));
+        ASSERT_TRUE(gk::WriteFile(d / "alsoft.conf",
+                                  "[general]\ndrivers=wave\nchannels=stereo\nsample-type=int16\n"
+                                  "[wave]\nfile=" + (d / "out.wav") + "\n"));
+        gk::ProcResult r = gk::RunSelf(
+            "Stereo.ChildPlaysTheLevel",
+            {"GK_STEREO_CHILD=" + d.path, "GK_STEREO_TURN=" + std::to_string(c.turn),
+             "ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + (d / "alsoft.conf")});
+        ASSERT_EQ(r.status, 0) << r.out << r.err;
+        std::string out;
+        ASSERT_TRUE(gk::ReadFile(d / "out.wav", &out));
+        std::string pcm = gk::WavDataChunk(out);
+        double side[2] = {gk::WavChannelRms(pcm, 2, 0), gk::WavChannelRms(pcm, 2, 1)};
+        EXPECT_GT(side[c.louder], 200.0) << "the ship was not heard";
+        EXPECT_GT(side[c.louder], 2.0 * side[1 - c.louder])
+            << "ship at " << c.x << ", " << c.z << " turn " << c.turn << ": left " << side[0]
+            << ", right " << side[1];
+    }
+}
+
+} // namespace
