@@ -210,6 +210,8 @@ static bool L_AskName(int32_t score, int rank)
     return res == QDialog::Accepted;
 }
 
+static bool L_EnterScore(int m, const std::string &out, int32_t *score);
+
 void Button1Click(void)
 {
     int modeidx = mf.resBox->currentIndex();
@@ -222,17 +224,28 @@ void Button1Click(void)
         m = 0;
     std::string args = L_GameArgs(ModeList[modeidx], m, mf.trackMouse->value(), LanguageCountry,
                                   mf.checkMouse->isChecked(), mf.radioFullscreen->isChecked());
+    args += L_DemoRecordArgs();
     mf.mainf->hide();
     std::string out = RunAndCapture(".", "vexengine", args, false);
     mf.mainf->show();
 
+    int32_t score = 0;
+    bool entered = L_EnterScore(m, out, &score);
+    L_DemoAfterGame(m, score, entered);
+}
+
+/* Takes the score of a game's output into the local table; true when it
+ * was entered. */
+static bool L_EnterScore(int m, const std::string &out, int32_t *scoreout)
+{
     int32_t score;
     if (!L_FindScore(out, &score) || score < 0 || m >= HS_ROWS)
-        return;
+        return false;
+    *scoreout = score;
     mf.labelExtra->hide();
     int rank = FindRank(&LocalTable, m, score);
     if (rank >= HS_ENTRIES)
-        return;
+        return false;
     if (rank == 0) {
         int old = DoneMask;
         DoneMask |= 1 << m;
@@ -240,7 +253,9 @@ void Button1Click(void)
         if (DoneMask == 31 && old != 31)
             mf.labelExtra->show();
     }
-    if (L_AskName(score, rank))
+    bool entered = L_AskName(score, rank);
+    if (entered)
         InsertEntry(&LocalTable, m, rank, mf.editName->text().left(HS_TYPEDNAME).toStdString(), score);
     comboMapsChange(mf.comboMaps);
+    return entered;
 }

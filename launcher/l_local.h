@@ -88,6 +88,13 @@ std::string L_GameArgs(const std::string &modeline, int map, int sens, int count
 bool L_FindScore(const std::string &output, int32_t *score);
 void Button1Click(void);
 
+/* ---- demos of highscore games (l_demos.cpp) ---- */
+extern std::string DemoDir;             /* empty: "demos" beside the settings file */
+std::string L_DemoFolder(void);
+std::string L_DemoRecordArgs(void);     /* " -record <file>" for the next game */
+void L_DemoAfterGame(int level, int32_t points, bool entered);
+void L_PruneDemos(int level);
+
 /* ---- online exchange (l_online.cpp) ---- */
 extern std::string ResponseText;
 extern std::string ScoreServerHost;
