@@ -377,6 +377,13 @@ static double Eng_Seconds(void)
     return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
 }
 
+static double Eng_CpuSeconds(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
+}
+
 /* The main loop of the windowed program, recording, replaying or timing
  * as the command line asked. */
 static void Eng_RunLoop(void)
@@ -462,8 +469,11 @@ static int Eng_VerifyDemo(const demoheader_t *d)
     eng.set.demomode = mode;
     eng.replay = 1;
     eng.inputcb = Eng_ReplayInput;
+    double t0 = Eng_Seconds(), c0 = Eng_CpuSeconds();
     while (Eng_RunFrame())
         ;
+    Com_Printf("* verifydemo: %d frames in %.3f s, %.3f s CPU\n", eng.frames,
+               Eng_Seconds() - t0, Eng_CpuSeconds() - c0);
     if (!eng.gameended)
         printf("$$failure\n");
     fflush(stdout);
