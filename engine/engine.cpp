@@ -486,10 +486,6 @@ static int Eng_VerifyDemo(const demoheader_t *d)
  * mouse settings along. */
 static int Eng_ReplayDemo(void)
 {
-    if (eng.set.demofiletoolong) {
-        fprintf(stderr, "vexengine: the demo file name is too long\n");
-        return 1;
-    }
     demoheader_t d;
     if (!Demo_Open(eng.set.demofile, &d))
         return 1;
@@ -536,6 +532,10 @@ int Eng_Main(int argc, char **argv)
         return 1;
     }
     com_countrycode = eng.set.countrycode;
+    if (eng.set.demofiletoolong) {
+        fprintf(stderr, "vexengine: the demo file name is too long\n");
+        return 1;
+    }
     if (eng.set.demomode == DEMO_NONE || eng.set.demomode == DEMO_RECORD)
         return Eng_RunGame();
     return Eng_ReplayDemo();
