@@ -124,6 +124,7 @@ int main(int argc, char **argv)
     }
     std::string t = Bench_Run("-width 800 -height 600 -timedemo '" + demo + "'", "timedemo ");
     printf("timedemo 800x600: %s", t.empty() ? "failed\n" : t.c_str() + 9);
+    setenv("VEX_LOG", "1", 1); /* the frame count and times come in the log */
     std::string v = Bench_Run("-verifydemo '" + demo + "' 2>&1 >/dev/null", "verifydemo:");
     int frames = 0;
     double secs = 0, cpu = 0;
