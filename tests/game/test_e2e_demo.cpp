@@ -2,7 +2,7 @@
  * Demos on the real vexengine program: a level played through a private
  * X server by xdotool while the engine records it; the headless replay
  * prints the same result line and passes through the same entity states;
- * two timed replays agree; a changed level file and damaged demo files are
+ * two timed replays agree; Escape ends a playback; a changed level file and damaged demo files are
  * refused with a message and status 1.
  */
 #include <gtest/gtest.h>
@@ -91,6 +91,17 @@ TEST_F(E2EDemo, RecordedGameReplaysExactly)
     EXPECT_EQ(t1.out.substr(0, t1.out.find(" frames")), t2.out.substr(0, t2.out.find(" frames")));
     EXPECT_EQ(t1.out.rfind(rec.out + "timedemo ", 0), 0u) << t1.out;
     EXPECT_EQ(HashLines(t1.err), hashes);
+
+    /* the player's Escape ends a playback at the recorded pace early */
+    gk::Proc play = gk::StartProcess({exe, "-game", "data", "-playdemo", dir / "game.dem"},
+                                     dir.path, env, dir.path);
+    unsigned long win = gk::X11_FindWindowOfPid(play.pid, 30000);
+    ASSERT_NE(win, 0ul);
+    usleep(1000000);
+    gk::Xdotool({"key", "--window", std::to_string(win), "Escape"});
+    gk::ProcResult p = gk::WaitProcess(play, 30);
+    EXPECT_EQ(p.status, 0) << p.err;
+    EXPECT_EQ(p.out, "");
 
     /* damaged demos and other level data are refused */
     std::string demo;
