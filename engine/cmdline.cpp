@@ -104,6 +104,23 @@ static const char *Eng_Arg(tokenlist_t *t)
     return t->pos < t->count ? t->tokens[t->pos++] : "";
 }
 
+/* -record, -playdemo, -timedemo, -verifydemo: the file name, case kept. */
+static int Eng_DemoSwitch(const char *up, tokenlist_t *t, eng_settings_t *s)
+{
+    static const char *const names[] = {"-RECORD", "-PLAYDEMO", "-TIMEDEMO", "-VERIFYDEMO"};
+    static const int modes[] = {DEMO_RECORD, DEMO_PLAY, DEMO_TIME, DEMO_VERIFY};
+    for (int i = 0; i < 4; i++) {
+        if (strcmp(up, names[i]) != 0)
+            continue;
+        const char *f = Eng_Arg(t);
+        s->demomode = modes[i];
+        s->demofiletoolong = strlen(f) >= sizeof(s->demofile) - 1;
+        Com_Strncpy(s->demofile, f, sizeof(s->demofile));
+        return 1;
+    }
+    return 0;
+}
+
 /* Applies one switch; returns 0 when parsing ends (tool mode, unknown). */
 static int Eng_ApplySwitch(const char *tok, tokenlist_t *t, eng_settings_t *s,
                            eng_cmdresult_t *r)
@@ -123,6 +140,7 @@ static int Eng_ApplySwitch(const char *tok, tokenlist_t *t, eng_settings_t *s,
     else if (!strcmp(up, "-MOUSESENS")) s->mousesens = Eng_MouseSens(Eng_Atoi(Eng_Arg(t)));
     else if (!strcmp(up, "-MOUSEINV")) s->mouseinv = 1;
     else if (!strcmp(up, "-COUNTRYCODE")) s->countrycode = Eng_Atoi(Eng_Arg(t));
+    else if (Eng_DemoSwitch(up, t, s)) {}
     else if (!strcmp(up, "-CONVERT")) {
         r->action = CMD_CONVERT;
         Com_Strncpy(r->convert_name, Eng_Arg(t), sizeof(r->convert_name));

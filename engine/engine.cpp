@@ -7,6 +7,7 @@
 #include "engine.h"
 
 #include "convert.h"
+#include "demo.h"
 #include "draw.h"
 #include "entity.h"
 #include "fs.h"
@@ -24,6 +25,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
+#include <time.h>
 
 typedef void (*eng_inputcb_f)(int type, int a, int b);
 
@@ -42,6 +44,14 @@ typedef struct {
     /* events posted by the headless driver, delivered at the pump step */
     int queued[64][3];
     int numqueued;
+    /* demos: the clock of the frame in ms, the wall clock at the start */
+    uint32_t gamems;
+    uint32_t wallstart;
+    int replay;             /* frames and input come from a demo */
+    demoframe_t dframe;
+    int frames;             /* frames begun since the clock started */
+    int gameended;          /* the game called shutdown */
+    int hashlog;            /* VEX_DEMOHASH=1: entity hash every 100 frames */
 } engstate_t;
 
 static engstate_t eng;
@@ -53,6 +63,8 @@ static int eng_jumparmed;
 static void Eng_StartClock(void)
 {
     eng.clockstart = Sys_Milliseconds();
+    eng.wallstart = eng.clockstart;
+    eng.gamems = 0;
     eng.paused = 0;
     eng_gametime = 0.0f;
     eng_lastgametime = 0.0f;
@@ -61,8 +73,16 @@ static void Eng_StartClock(void)
 static void Eng_UpdateClock(void)
 {
     eng_lastgametime = eng_gametime;
-    if (!eng.paused)
-        eng_gametime = (float)(uint32_t)(Sys_Milliseconds() - eng.clockstart) / 1000.0f;
+    if (eng.replay) {
+        eng_gametime = (float)eng.dframe.gamems / 1000.0f;
+        return;
+    }
+    uint32_t now = Sys_Milliseconds();
+    if (!eng.paused) {
+        eng.gamems = now - eng.clockstart;
+        eng_gametime = (float)eng.gamems / 1000.0f;
+    }
+    Demo_RecordFrame(eng.gamems, now - eng.wallstart);
 }
 
 void Eng_GametimePause(void)
@@ -86,6 +106,14 @@ static void Eng_IgnoreEvent(int type, int a, int b)
     (void)b;
 }
 
+/* An input event to the game, and into the demo being recorded. */
+static void Eng_Forward(int opcode, int type, int a, int b)
+{
+    if (mod_running)
+        Demo_RecordEvent(type, a, b);
+    Mod_Call(opcode, type, a, b);
+}
+
 static void Eng_HandleEvent(int type, int a, int b)
 {
     if (type == IE_MOUSEMOVE) {
@@ -98,9 +126,26 @@ static void Eng_HandleEvent(int type, int a, int b)
         return;
     }
     if (type >= IE_KEYDOWN && type <= IE_CHAR)
-        Mod_Call(GOP_KEY, type, a, b);
+        Eng_Forward(GOP_KEY, type, a, b);
     else if (type >= IE_LBUTTONDOWN && type <= IE_WHEEL)
-        Mod_Call(GOP_POINTER, type, a, b);
+        Eng_Forward(GOP_POINTER, type, a, b);
+}
+
+/* While a demo plays the player's input is ignored; Escape or a close
+ * request ends the playback. */
+static void Eng_ReplayInput(int type, int a, int b)
+{
+    (void)b;
+    if (type == IE_CLOSE || (type == IE_KEYDOWN && a == KEY_ESCAPE))
+        eng.quit = 1;
+}
+
+/* The recorded input of this frame, in its order. */
+static void Eng_ReplayEvents(void)
+{
+    int type, a, b;
+    while (Demo_NextEvent(&type, &a, &b))
+        Mod_Call(type <= IE_CHAR ? GOP_KEY : GOP_POINTER, type, a, b);
 }
 
 void Eng_InputEvent(int type, int a, int b)
@@ -137,7 +182,7 @@ static void Eng_MouseLook(void)
     float x = (eng.mouse[0][0] + eng.mouse[1][0]) / 4.0f;
     float y = (eng.mouse[0][1] + eng.mouse[1][1]) / 4.0f;
     if (x != 0.0f || y != 0.0f)
-        Mod_Call(GOP_POINTER, IE_MOUSEMOVE, (int)(x * 1000.0f), (int)(y * 1000.0f));
+        Eng_Forward(GOP_POINTER, IE_MOUSEMOVE, (int)(x * 1000.0f), (int)(y * 1000.0f));
 }
 
 /* ---- the frame ------------------------------------------------------------ */
@@ -145,6 +190,7 @@ static void Eng_MouseLook(void)
 void Eng_Shutdown(void)
 {
     eng.quit = 1;
+    eng.gameended = 1;
     if (eng_jumparmed) {
         eng_jumparmed = 0;
         longjmp(eng_jump, 1);
@@ -156,8 +202,27 @@ int Eng_Quit(void)
     return eng.quit;
 }
 
+/* -playdemo keeps the recorded pace; the window stays responsive. */
+static void Eng_WaitForDemoFrame(void)
+{
+    while (!eng.quit && (uint32_t)(Sys_Milliseconds() - eng.wallstart) < eng.dframe.wallms) {
+        IN_PumpEvents();
+        struct timespec ts = {0, 1000000};
+        nanosleep(&ts, NULL);
+    }
+}
+
 static void Eng_Frame(void)
 {
+    if (eng.replay) {
+        if (!Demo_NextFrame(&eng.dframe)) {
+            eng.quit = 1; /* the demo is over */
+            return;
+        }
+        if (eng.set.demomode == DEMO_PLAY)
+            Eng_WaitForDemoFrame();
+    }
+    eng.frames++;
     if (gls.active)
         R_BeginFrame();
     Eng_UpdateClock();
@@ -169,6 +234,8 @@ static void Eng_Frame(void)
         Eng_PumpQueued();
     else
         IN_PumpEvents();
+    if (eng.replay)
+        Eng_ReplayEvents();
 
     Eng_MouseLook();
     Ent_Motion();
@@ -197,6 +264,8 @@ int Eng_RunFrame(void)
     eng_jumparmed = 1;
     Eng_Frame();
     eng_jumparmed = 0;
+    if (eng.hashlog && eng.frames % 100 == 0 && !eng.quit)
+        fprintf(stderr, "demohash %d %08x\n", eng.frames, (unsigned)Demo_EntityHash());
     return !eng.quit;
 }
 
@@ -308,10 +377,10 @@ static int Eng_SetDataDir(const char *gamedir)
     return 1;
 }
 
-static void Eng_StartSound(void)
+static void Eng_StartSound(int sound)
 {
     static int started;
-    if (started)
+    if (started || !sound)
         return;
     started = 1;
     SFX_Init();
@@ -335,16 +404,60 @@ static int Eng_GetVidModes(void)
 
 /* Start-up steps up to the window, shared by the program and the headless
  * driver. */
-static void Eng_StartCommon(void)
+static void Eng_StartCommon(int sound)
 {
-    Eng_StartSound();
+    eng.hashlog = getenv("VEX_DEMOHASH") && strcmp(getenv("VEX_DEMOHASH"), "1") == 0;
+    Eng_StartSound(sound);
     Eng_MountArchives();
     Lang_Load(com_countrycode);
 }
 
+static double Eng_Seconds(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
+}
+
+static double Eng_CpuSeconds(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
+}
+
+/* The main loop of the windowed program, recording, replaying or timing
+ * as the command line asked. */
+static void Eng_RunLoop(void)
+{
+    if (eng.set.demomode == DEMO_RECORD) {
+        demoheader_t h;
+        Demo_MakeHeader(&h, eng.set.level, eng.set.countrycode, eng.set.mousesens,
+                        eng.set.mouseinv);
+        Demo_StartRecord(eng.set.demofile, &h); /* the game runs on without */
+    }
+    eng.replay = eng.set.demomode == DEMO_PLAY || eng.set.demomode == DEMO_TIME;
+    if (eng.replay)
+        eng.inputcb = Eng_ReplayInput;
+    Eng_StartClock();
+    if (eng.set.demomode != DEMO_TIME) {
+        while (Eng_RunFrame())
+            ;
+    } else {
+        for (int run = 1; run;) {
+            int before = eng.frames;
+            double t0 = Eng_Seconds();
+            run = Eng_RunFrame();
+            if (eng.frames != before)
+                Demo_TimeFrame(Eng_Seconds() - t0);
+        }
+    }
+    Demo_StopRecord();
+}
+
 static int Eng_RunGame(void)
 {
-    Eng_StartCommon();
+    Eng_StartCommon(1);
     Vid_Probe();
     char title[256];
     Eng_FormatTitle(title, sizeof(title), Lang_GetLocalizedStr(7), ENGINE_VERSION);
@@ -366,14 +479,74 @@ static int Eng_RunGame(void)
             status = 1;
         }
     } else {
-        Eng_StartClock();
-        while (Eng_RunFrame())
-            ;
+        Eng_RunLoop();
     }
     Mod_UnloadGame();
     IN_Stop();
     Vid_Shutdown();
     Vid_Restore();
+    return status;
+}
+
+/* -verifydemo: the demo on the headless engine, without a window, GL or a
+ * sound device, as fast as the processor goes.  The game prints its result
+ * line; a demo that ends before the game does counts as a failure. */
+static int Eng_VerifyDemo(const demoheader_t *d)
+{
+    char gamedir[MAX_OSPATH];
+    Com_Strncpy(gamedir, eng.set.gamedir, sizeof(gamedir)); /* start-up clears eng */
+    eng_headless_t h;
+    memset(&h, 0, sizeof(h));
+    h.gamedir = gamedir;
+    h.level = d->level;
+    h.mouseinv = d->mouseinv;
+    h.mousesens = d->mousesens;
+    h.countrycode = d->countrycode;
+    h.nosound = 1;
+    int mode = eng.set.demomode;
+    if (!Eng_StartHeadless(&h)) {
+        if (!eng.quit)
+            printf("aiInit() failed!\n");
+        fflush(stdout);
+        Eng_StopHeadless();
+        return 1;
+    }
+    eng.set.demomode = mode;
+    eng.replay = 1;
+    eng.inputcb = Eng_ReplayInput;
+    double t0 = Eng_Seconds(), c0 = Eng_CpuSeconds();
+    while (Eng_RunFrame())
+        ;
+    Com_Printf("* verifydemo: %d frames in %.3f s, %.3f s CPU\n", eng.frames,
+               Eng_Seconds() - t0, Eng_CpuSeconds() - c0);
+    if (!eng.gameended)
+        printf("$$failure\n");
+    fflush(stdout);
+    Eng_StopHeadless();
+    return 0;
+}
+
+/* -playdemo, -timedemo, -verifydemo: the demo must be readable and belong
+ * to this level file and game module; it brings level, country code and
+ * mouse settings along. */
+static int Eng_ReplayDemo(void)
+{
+    demoheader_t d;
+    if (!Demo_Open(eng.set.demofile, &d))
+        return 1;
+    eng.set.level = d.level;
+    eng.set.mouseinv = d.mouseinv;
+    eng.set.mousesens = d.mousesens;
+    com_countrycode = eng.set.countrycode = d.countrycode;
+    int status;
+    if (eng.set.demomode == DEMO_VERIFY) {
+        status = Eng_VerifyDemo(&d);
+    } else {
+        status = Eng_RunGame();
+        if (eng.set.demomode == DEMO_TIME)
+            Demo_PrintTiming();
+    }
+    Demo_Close();
     return status;
 }
 
@@ -404,7 +577,13 @@ int Eng_Main(int argc, char **argv)
         return 1;
     }
     com_countrycode = eng.set.countrycode;
-    return Eng_RunGame();
+    if (eng.set.demofiletoolong) {
+        fprintf(stderr, "vexengine: the demo file name is too long\n");
+        return 1;
+    }
+    if (eng.set.demomode == DEMO_NONE || eng.set.demomode == DEMO_RECORD)
+        return Eng_RunGame();
+    return Eng_ReplayDemo();
 }
 
 /* ---- headless driver ---------------------------------------------------- */
@@ -422,7 +601,7 @@ int Eng_StartHeadless(const eng_headless_t *h)
     if (!Eng_SetDataDir(h->gamedir ? h->gamedir : "data"))
         return 0;
     GLS_Reset(0, eng.set.width, eng.set.height);
-    Eng_StartCommon();
+    Eng_StartCommon(!h->nosound);
     eng.inputcb = Eng_HandleEvent;
     if (!Eng_LoadModule(h->imp, h->main))
         return 0;

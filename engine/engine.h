@@ -21,7 +21,19 @@ typedef struct {
     float mousesens;
     int mouseinv;
     int countrycode;
+    int demomode;         /* DEMO_* below */
+    char demofile[MAX_OSPATH];
+    int demofiletoolong;
 } eng_settings_t;
+
+/* What -record, -playdemo, -timedemo and -verifydemo ask for. */
+enum {
+    DEMO_NONE = 0,
+    DEMO_RECORD,          /* play and record */
+    DEMO_PLAY,            /* replay in a window at the recorded pace */
+    DEMO_TIME,            /* replay as fast as it draws, print the timing */
+    DEMO_VERIFY           /* replay headless, print the result line */
+};
 
 enum {
     CMD_RUN = 0,          /* start a game with the settings */
@@ -74,6 +86,7 @@ typedef struct {
     int countrycode;
     game_import_f imp;
     game_main_f main;
+    int nosound;              /* do not open a sound device */
 } eng_headless_t;
 
 int Eng_StartHeadless(const eng_headless_t *h); /* returns 1 when the game runs */

@@ -168,6 +168,8 @@ static void L_GameFailed(int outcome)
     L_MessageBox(mf.mainf, L_MB_ERROR, Lang(220), L_FailureText(key));
 }
 
+static bool L_EnterScore(int m, const std::string &out, int32_t *score);
+
 void Button1Click(void)
 {
     int modeidx = mf.resBox->currentIndex();
@@ -180,6 +182,7 @@ void Button1Click(void)
         m = 0;
     std::string args = L_GameArgs(ModeList[modeidx], m, mf.trackMouse->value(), LanguageCountry,
                                   mf.checkMouse->isChecked(), mf.radioFullscreen->isChecked());
+    args += L_DemoRecordArgs();
     mf.mainf->hide();
     std::string out = RunAndCapture(".", "vexengine", args, false);
     mf.mainf->show();
@@ -187,15 +190,26 @@ void Button1Click(void)
     int outcome = L_GameOutcome(out);
     if (outcome != L_GAME_SCORE && outcome != L_GAME_ABORT) {
         L_GameFailed(outcome);
+        L_DemoAfterGame(m, 0, false);
         return;
     }
+    int32_t score = 0;
+    bool entered = L_EnterScore(m, out, &score);
+    L_DemoAfterGame(m, score, entered);
+}
+
+/* Takes the score of a game's output into the local table; true when it
+ * was entered. */
+static bool L_EnterScore(int m, const std::string &out, int32_t *scoreout)
+{
     int32_t score;
     if (!L_FindScore(out, &score) || score < 0 || m >= HS_ROWS)
-        return;
+        return false;
+    *scoreout = score;
     mf.labelExtra->hide();
     int rank = FindRank(&LocalTable, m, score);
     if (rank >= HS_ENTRIES)
-        return;
+        return false;
     if (rank == 0) {
         int old = DoneMask;
         DoneMask |= 1 << m;
@@ -203,7 +217,9 @@ void Button1Click(void)
         if (DoneMask == 31 && old != 31)
             mf.labelExtra->show();
     }
-    if (L_AskName(score, rank))
+    bool entered = L_AskName(score, rank);
+    if (entered)
         InsertEntry(&LocalTable, m, rank, mf.editName->text().left(HS_TYPEDNAME).toStdString(), score);
     comboMapsChange(mf.comboMaps);
+    return entered;
 }

@@ -89,6 +89,13 @@ int L_GameOutcome(const std::string &output);
 std::string L_LastLines(const std::string &log, int count, size_t maxline);
 bool L_SplitMessage(const std::string &response, std::string *caption, std::string *text);
 
+/* ---- demos of highscore games (l_demos.cpp) ---- */
+extern std::string DemoDir;             /* empty: "demos" beside the settings file */
+std::string L_DemoFolder(void);
+std::string L_DemoRecordArgs(void);     /* " -record <file>" for the next game */
+void L_DemoAfterGame(int level, int32_t points, bool entered);
+void L_PruneDemos(int level);
+
 /* ---- online exchange (l_online.cpp) ---- */
 extern std::string ResponseText;
 extern std::string ScoreServerHost;

@@ -5,6 +5,8 @@
  * prints a score or fails.
  */
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -152,6 +154,7 @@ protected:
         HS_Fill(&InternetTable, "unbekannt", 0);
         ModeList = {"640 480 16", "1024 768 32"};
         DoneMask = 0;
+        DemoDir = d / "demos";
         L_CreateWindows();
         LoadSettings(d / "none.ini");
     }
@@ -182,7 +185,8 @@ TEST_F(PlayClick, ScoreIsEnteredWithTheName)
     L_AnswerNextDialog(true, &seen);
     Button1Click();
     EXPECT_EQ(seen, 1);
-    EXPECT_EQ(Args(), "-width 1024 -height 768 -bpp 32 -game data -map 2 -mousesens 5 -countrycode 49 -mouseinv -fullscreen\n");
+    EXPECT_EQ(Args(), "-width 1024 -height 768 -bpp 32 -game data -map 2 -mousesens 5 -countrycode 49 -mouseinv -fullscreen -record " +
+                      (d / "demos/recording.dem") + "\n");
     EXPECT_EQ(LocalTable.e[2][0].name, "Tester");
     EXPECT_EQ(LocalTable.e[2][0].points, 1234);
     EXPECT_EQ(LocalTable.e[2][1].points, 1000);
@@ -274,4 +278,44 @@ TEST_F(PlayClick, FailuresAreExplained)
         EXPECT_EQ(LocalTable.e[0][0].points, 0);
         EXPECT_TRUE(mf.mainf->isVisible());
     }
+}
+
+/* The demo of a game that enters the table is kept under its level and
+ * points; one whose entry falls out of the table is deleted, and games
+ * without an entry leave nothing behind. */
+TEST_F(PlayClick, DemosOfTableEntriesAreKept)
+{
+    auto game = [this](int points, int answer) { /* 1 accept, -1 cancel, 0 no dialog */
+        gk::WriteFile(d / "vexengine", "#!/bin/sh\nwhile [ $# -gt 0 ]; do\n"
+                      "  if [ \"$1\" = -record ]; then echo " + std::to_string(points) +
+                      " > \"$2\"; fi\n  shift\ndone\necho '$$score " + std::to_string(points) + "'\n");
+        chmod((d / "vexengine").c_str(), 0755);
+        if (answer)
+            L_AnswerNextDialog(answer > 0, nullptr);
+        Button1Click();
+    };
+    auto demos = [this] {
+        std::vector<std::string> v;
+        for (auto &e : std::filesystem::directory_iterator(d / "demos"))
+            v.push_back(e.path().filename().string().substr(0, 12));
+        std::sort(v.begin(), v.end());
+        return v;
+    };
+    for (int i = 0; i < 10; i++)
+        LocalTable.e[0][i].points = 100 - i;
+    gk::MakeDirs(d / "demos");
+    for (std::string old : {"level0-91-20200101-000000.dem", "level0-92-20200101-000000.dem",
+                            "level1-91-20200101-000000.dem"})
+        gk::WriteFile(d / ("demos/" + old), "old");
+    mf.comboMaps->setCurrentIndex(0);
+    game(150, 1);    /* 91 falls out of the table, and its demo with it */
+    game(95, 1);     /* 92 falls out */
+    game(50, 0);     /* no place */
+    game(120, -1);   /* cancelled */
+    EXPECT_EQ(demos(), (std::vector<std::string>{"level0-150-2", "level0-95-20", "level1-91-20"}));
+    std::string kept;
+    for (auto &e : std::filesystem::directory_iterator(d / "demos"))
+        if (e.path().filename().string().rfind("level0-150-", 0) == 0)
+            gk::ReadFile(e.path().string(), &kept);
+    EXPECT_EQ(kept, "150\n");
 }

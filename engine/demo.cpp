@@ -1,0 +1,574 @@
+/*
+ * demo.cpp -- demo files: the recorder that writes each frame's clock and
+ * forwarded input as the game runs (one write per frame, so a killed
+ * engine leaves every finished frame readable), the reader that checks a
+ * whole file before anything of it is played, and the checks that a demo
+ * belongs to this installation's level file and game module.
+ */
+#include "demo.h"
+
+#include "entity.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <zlib.h>
+
+/* ---- little-endian fields and varints ------------------------------------ */
+
+static void Demo_PutU32(uint8_t *p, uint32_t v)
+{
+    for (int i = 0; i < 4; i++)
+        p[i] = (uint8_t)(v >> (8 * i));
+}
+
+static uint32_t Demo_GetU32(const uint8_t *p)
+{
+    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+static size_t Demo_PutVarint(uint8_t *p, uint64_t v)
+{
+    size_t n = 0;
+    while (v >= 0x80) {
+        p[n++] = (uint8_t)(v | 0x80);
+        v >>= 7;
+    }
+    p[n++] = (uint8_t)v;
+    return n;
+}
+
+static uint32_t Demo_Zigzag(int v)
+{
+    return ((uint32_t)v << 1) ^ (uint32_t)(v >> 31);
+}
+
+static int Demo_Unzigzag(uint32_t v)
+{
+    return (int)((v >> 1) ^ (~(v & 1) + 1));
+}
+
+typedef struct {
+    const uint8_t *data;
+    size_t size;
+    size_t pos;
+} demoreader_t;
+
+/* A varint of at most 32 bits; 0 when it is cut off or larger. */
+static int Demo_GetVarint(demoreader_t *r, uint32_t *out)
+{
+    uint64_t v = 0;
+    for (int shift = 0; shift < 35; shift += 7) {
+        if (r->pos >= r->size)
+            return 0;
+        uint8_t b = r->data[r->pos++];
+        v |= (uint64_t)(b & 0x7f) << shift;
+        if (!(b & 0x80)) {
+            if (v > 0xffffffffu)
+                return 0;
+            *out = (uint32_t)v;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+/* ---- header ------------------------------------------------------------- */
+
+static void Demo_EncodeHeader(uint8_t *p, const demoheader_t *h)
+{
+    memset(p, 0, DEMO_HEADERSIZE);
+    memcpy(p, DEMO_MAGIC, 4);
+    Demo_PutU32(p + 4, h->format);
+    memcpy(p + 8, h->engine, 8);
+    Demo_PutU32(p + 16, (uint32_t)h->level);
+    Demo_PutU32(p + 20, (uint32_t)h->countrycode);
+    uint32_t sens;
+    memcpy(&sens, &h->mousesens, 4);
+    Demo_PutU32(p + 24, sens);
+    Demo_PutU32(p + 28, (uint32_t)h->mouseinv);
+    Demo_PutU32(p + 32, h->levelcrc);
+    Demo_PutU32(p + 36, h->modulecrc);
+}
+
+/* Decodes and checks what this engine can play; 0 with the reason. */
+static int Demo_DecodeHeader(const uint8_t *p, size_t size, demoheader_t *h, char *err,
+                             size_t errsize)
+{
+    if (size < DEMO_HEADERSIZE || memcmp(p, DEMO_MAGIC, 4) != 0) {
+        snprintf(err, errsize, "not a demo file");
+        return 0;
+    }
+    h->format = Demo_GetU32(p + 4);
+    memcpy(h->engine, p + 8, 8);
+    h->engine[7] = 0;
+    h->level = (int32_t)Demo_GetU32(p + 16);
+    h->countrycode = (int32_t)Demo_GetU32(p + 20);
+    uint32_t sens = Demo_GetU32(p + 24);
+    memcpy(&h->mousesens, &sens, 4);
+    h->mouseinv = (int32_t)Demo_GetU32(p + 28);
+    h->levelcrc = Demo_GetU32(p + 32);
+    h->modulecrc = Demo_GetU32(p + 36);
+    if (h->format != DEMO_FORMAT) {
+        snprintf(err, errsize, "format version %u, this engine reads version %u",
+                 (unsigned)h->format, (unsigned)DEMO_FORMAT);
+        return 0;
+    }
+    if (strcmp(h->engine, ENGINE_VERSION) != 0) {
+        snprintf(err, errsize, "recorded with engine version '%s', this is %s", h->engine,
+                 ENGINE_VERSION);
+        return 0;
+    }
+    return 1;
+}
+
+int Demo_FileCRC(const char *path, uint32_t *crc)
+{
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return 0;
+    uLong c = crc32(0L, Z_NULL, 0);
+    unsigned char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
+        c = crc32(c, buf, (uInt)n);
+    int ok = !ferror(f);
+    fclose(f);
+    *crc = (uint32_t)c;
+    return ok;
+}
+
+/* The game reads its level files from "data/", whatever the game directory. */
+static void Demo_LevelPath(char *out, size_t size, int level)
+{
+    snprintf(out, size, "data/script%i.bin", level);
+}
+
+static void Demo_ModulePath(char *out, size_t size)
+{
+    snprintf(out, size, "./%sgame.dll", com_datadir);
+}
+
+float Demo_LevelDuration(int level)
+{
+    char path[64];
+    Demo_LevelPath(path, sizeof(path), level);
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return -1.0f;
+    uint8_t b[394];
+    size_t n = fread(b, 1, sizeof(b), f);
+    fclose(f);
+    if (n != sizeof(b) || Demo_GetU32(b) != 3)
+        return -1.0f;
+    uint32_t u = Demo_GetU32(b + 390);
+    float d;
+    memcpy(&d, &u, 4);
+    return d;
+}
+
+void Demo_MakeHeader(demoheader_t *h, int level, int countrycode, float mousesens,
+                     int mouseinv)
+{
+    memset(h, 0, sizeof(*h));
+    h->format = DEMO_FORMAT;
+    Com_Strncpy(h->engine, ENGINE_VERSION, sizeof(h->engine));
+    h->level = level;
+    h->countrycode = countrycode;
+    h->mousesens = mousesens;
+    h->mouseinv = mouseinv ? 1 : 0;
+    char path[MAX_OSPATH + 16];
+    Demo_LevelPath(path, sizeof(path), level);
+    Demo_FileCRC(path, &h->levelcrc);
+    Demo_ModulePath(path, sizeof(path));
+    Demo_FileCRC(path, &h->modulecrc);
+}
+
+/* ---- recording ------------------------------------------------------------ */
+
+typedef struct {
+    FILE *f;
+    char path[MAX_OSPATH];
+    int pending;              /* a frame is being collected */
+    uint32_t gamems, wallms;  /* of the frame being collected */
+    uint32_t prevgame, prevwall;
+    uint8_t *events;          /* its encoded events */
+    size_t used, cap;
+    uint32_t count;
+} demorecorder_t;
+
+static demorecorder_t rec;
+
+int Demo_StartRecord(const char *path, const demoheader_t *h)
+{
+    Demo_StopRecord();
+    memset(&rec, 0, sizeof(rec));
+    rec.f = fopen(path, "wb");
+    if (!rec.f) {
+        fprintf(stderr, "vexengine: cannot write the demo file '%s'\n", path);
+        return 0;
+    }
+    Com_Strncpy(rec.path, path, sizeof(rec.path));
+    uint8_t head[DEMO_HEADERSIZE];
+    Demo_EncodeHeader(head, h);
+    if (fwrite(head, 1, sizeof(head), rec.f) != sizeof(head) || fflush(rec.f) != 0) {
+        fprintf(stderr, "vexengine: cannot write the demo file '%s'\n", path);
+        fclose(rec.f);
+        rec.f = NULL;
+        return 0;
+    }
+    return 1;
+}
+
+int Demo_Recording(void)
+{
+    return rec.f != NULL;
+}
+
+/* A failed write ends the recording; the game goes on. */
+static void Demo_WriteFailed(void)
+{
+    fprintf(stderr, "vexengine: writing the demo file '%s' failed, recording stopped\n",
+            rec.path);
+    fclose(rec.f);
+    rec.f = NULL;
+}
+
+static void Demo_WritePending(void)
+{
+    if (!rec.f || !rec.pending)
+        return;
+    uint8_t head[32];
+    uint32_t gstep = rec.gamems - rec.prevgame;
+    uint32_t wstep = rec.wallms - rec.prevwall;
+    size_t n = Demo_PutVarint(head, (uint64_t)gstep * 2 + (wstep != gstep));
+    if (wstep != gstep)
+        n += Demo_PutVarint(head + n, wstep);
+    n += Demo_PutVarint(head + n, rec.count);
+    rec.prevgame = rec.gamems;
+    rec.prevwall = rec.wallms;
+    rec.pending = 0;
+    if (fwrite(head, 1, n, rec.f) != n ||
+        (rec.used && fwrite(rec.events, 1, rec.used, rec.f) != rec.used) || fflush(rec.f) != 0)
+        Demo_WriteFailed();
+}
+
+void Demo_RecordFrame(uint32_t gamems, uint32_t wallms)
+{
+    if (!rec.f)
+        return;
+    Demo_WritePending();
+    rec.pending = 1;
+    rec.gamems = gamems;
+    rec.wallms = wallms;
+    rec.used = 0;
+    rec.count = 0;
+}
+
+void Demo_RecordEvent(int type, int a, int b)
+{
+    if (!rec.f || !rec.pending)
+        return;
+    if (rec.used + 11 > rec.cap) {
+        size_t cap = rec.cap ? rec.cap * 2 : 256;
+        uint8_t *p = (uint8_t *)realloc(rec.events, cap);
+        if (!p) {
+            Demo_WriteFailed();
+            return;
+        }
+        rec.events = p;
+        rec.cap = cap;
+    }
+    rec.events[rec.used++] = (uint8_t)type;
+    rec.used += Demo_PutVarint(rec.events + rec.used, Demo_Zigzag(a));
+    rec.used += Demo_PutVarint(rec.events + rec.used, Demo_Zigzag(b));
+    rec.count++;
+}
+
+void Demo_StopRecord(void)
+{
+    Demo_WritePending();
+    if (rec.f && fclose(rec.f) != 0)
+        fprintf(stderr, "vexengine: writing the demo file '%s' failed\n", rec.path);
+    rec.f = NULL;
+    free(rec.events);
+    rec.events = NULL;
+    rec.cap = rec.used = 0;
+}
+
+/* ---- reading -------------------------------------------------------------- */
+
+typedef struct {
+    demoreader_t r;
+    uint32_t gamems, wallms;  /* running clocks */
+    uint32_t left;            /* events left in the current frame */
+    int frame;                /* frames read */
+} democursor_t;
+
+/* Reads a frame head at the cursor; 0 with the reason when it is bad. */
+static int Demo_ReadFrame(democursor_t *c, uint32_t maxgamems, char *err, size_t errsize)
+{
+    uint32_t v, wstep, count;
+    if (!Demo_GetVarint(&c->r, &v)) {
+        snprintf(err, errsize, "truncated or damaged at frame %d", c->frame);
+        return 0;
+    }
+    uint32_t gstep = v >> 1;
+    wstep = gstep;
+    if ((v & 1) && !Demo_GetVarint(&c->r, &wstep)) {
+        snprintf(err, errsize, "truncated or damaged at frame %d", c->frame);
+        return 0;
+    }
+    if (!Demo_GetVarint(&c->r, &count)) {
+        snprintf(err, errsize, "truncated or damaged at frame %d", c->frame);
+        return 0;
+    }
+    if ((uint64_t)c->gamems + gstep > maxgamems) {
+        snprintf(err, errsize, "frame %d runs past the level's play time", c->frame);
+        return 0;
+    }
+    if ((uint64_t)c->wallms + wstep > 0xffffffffu) {
+        snprintf(err, errsize, "frame %d: wall clock out of range", c->frame);
+        return 0;
+    }
+    if (count > (c->r.size - c->r.pos) / 3) { /* an event takes 3 bytes or more */
+        snprintf(err, errsize, "frame %d claims %u events, more than the file holds",
+                 c->frame, (unsigned)count);
+        return 0;
+    }
+    c->gamems += gstep;
+    c->wallms += wstep;
+    c->left = count;
+    c->frame++;
+    return 1;
+}
+
+static int Demo_ReadEvent(democursor_t *c, int *type, int *a, int *b, char *err,
+                          size_t errsize)
+{
+    uint32_t ua, ub;
+    if (c->r.pos >= c->r.size) {
+        snprintf(err, errsize, "truncated at frame %d", c->frame - 1);
+        return 0;
+    }
+    *type = c->r.data[c->r.pos++];
+    if (*type > IE_WHEEL) {
+        snprintf(err, errsize, "frame %d: unknown event type %d", c->frame - 1, *type);
+        return 0;
+    }
+    if (!Demo_GetVarint(&c->r, &ua) || !Demo_GetVarint(&c->r, &ub)) {
+        snprintf(err, errsize, "truncated or damaged at frame %d", c->frame - 1);
+        return 0;
+    }
+    *a = Demo_Unzigzag(ua);
+    *b = Demo_Unzigzag(ub);
+    c->left--;
+    return 1;
+}
+
+int Demo_Check(const uint8_t *data, size_t size, uint32_t maxgamems, demoheader_t *h,
+               int *numframes, char *err, size_t errsize)
+{
+    if (!Demo_DecodeHeader(data, size, h, err, errsize))
+        return 0;
+    democursor_t c;
+    memset(&c, 0, sizeof(c));
+    c.r.data = data;
+    c.r.size = size;
+    c.r.pos = DEMO_HEADERSIZE;
+    while (c.r.pos < c.r.size) {
+        if (c.frame >= DEMO_MAXFRAMES) {
+            snprintf(err, errsize, "more than %d frames", DEMO_MAXFRAMES);
+            return 0;
+        }
+        if (!Demo_ReadFrame(&c, maxgamems, err, errsize))
+            return 0;
+        int type, a, b;
+        while (c.left)
+            if (!Demo_ReadEvent(&c, &type, &a, &b, err, errsize))
+                return 0;
+    }
+    *numframes = c.frame;
+    return 1;
+}
+
+static struct {
+    uint8_t *data;
+    int numframes;
+    democursor_t c;
+} play;
+
+static uint8_t *Demo_ReadWholeFile(const char *path, size_t *size, char *err, size_t errsize)
+{
+    FILE *f = fopen(path, "rb");
+    if (!f) {
+        snprintf(err, errsize, "cannot be opened");
+        return NULL;
+    }
+    uint8_t *buf = (uint8_t *)malloc(DEMO_MAXFILE + 1);
+    size_t n = buf ? fread(buf, 1, DEMO_MAXFILE + 1, f) : 0;
+    int bad = !buf || ferror(f);
+    fclose(f);
+    if (bad || n > DEMO_MAXFILE) {
+        snprintf(err, errsize, bad ? "cannot be read" : "is larger than %u bytes",
+                 (unsigned)DEMO_MAXFILE);
+        free(buf);
+        return NULL;
+    }
+    *size = n;
+    return buf;
+}
+
+/* The demo's level and module must be the files here; 0 with the reason. */
+static int Demo_CheckInstall(const demoheader_t *h, char *err, size_t errsize)
+{
+    char path[MAX_OSPATH + 16];
+    uint32_t crc = 0;
+    Demo_LevelPath(path, sizeof(path), h->level);
+    if (!Demo_FileCRC(path, &crc) || crc != h->levelcrc) {
+        snprintf(err, errsize, "recorded on other level data than %s", path);
+        return 0;
+    }
+    Demo_ModulePath(path, sizeof(path));
+    if (!Demo_FileCRC(path, &crc) || crc != h->modulecrc) {
+        snprintf(err, errsize, "recorded with another game module than %s", path);
+        return 0;
+    }
+    return 1;
+}
+
+/* Bound for the game clock: no game runs longer than its level's play time
+ * and the fade-out, so a demo that does is refused. */
+static uint32_t Demo_MaxGameMs(int level)
+{
+    float d = Demo_LevelDuration(level);
+    if (!(d > 0.0f))
+        d = 0.0f;
+    if (d > 86400.0f)
+        d = 86400.0f;
+    return (uint32_t)((d + DEMO_TIMEMARGIN) * 1000.0f);
+}
+
+int Demo_Open(const char *path, demoheader_t *h)
+{
+    char err[512];
+    size_t size = 0;
+    Demo_Close();
+    uint8_t *data = Demo_ReadWholeFile(path, &size, err, sizeof(err));
+    int ok = data && Demo_DecodeHeader(data, size, h, err, sizeof(err)) &&
+             Demo_CheckInstall(h, err, sizeof(err)) &&
+             Demo_Check(data, size, Demo_MaxGameMs(h->level), h, &play.numframes, err,
+                        sizeof(err));
+    if (!ok) {
+        fprintf(stderr, "vexengine: demo '%s': %s\n", path, err);
+        free(data);
+        return 0;
+    }
+    play.data = data;
+    memset(&play.c, 0, sizeof(play.c));
+    play.c.r.data = data;
+    play.c.r.size = size;
+    play.c.r.pos = DEMO_HEADERSIZE;
+    return 1;
+}
+
+void Demo_Close(void)
+{
+    free(play.data);
+    memset(&play, 0, sizeof(play));
+}
+
+int Demo_NumFrames(void)
+{
+    return play.numframes;
+}
+
+int Demo_NextFrame(demoframe_t *f)
+{
+    char err[128];
+    int type, a, b;
+    if (!play.data)
+        return 0;
+    while (play.c.left) /* events the caller did not take */
+        Demo_ReadEvent(&play.c, &type, &a, &b, err, sizeof(err));
+    if (play.c.r.pos >= play.c.r.size || !Demo_ReadFrame(&play.c, 0xffffffffu, err, sizeof(err)))
+        return 0;
+    f->gamems = play.c.gamems;
+    f->wallms = play.c.wallms;
+    f->numevents = (int)play.c.left;
+    return 1;
+}
+
+int Demo_NextEvent(int *type, int *a, int *b)
+{
+    char err[128];
+    if (!play.data || !play.c.left)
+        return 0;
+    return Demo_ReadEvent(&play.c, type, a, b, err, sizeof(err));
+}
+
+/* ---- timing ---------------------------------------------------------------- */
+
+static struct {
+    float *ms;
+    int count, cap;
+    double total;
+} timing;
+
+void Demo_TimeFrame(double seconds)
+{
+    timing.total += seconds;
+    if (timing.count == timing.cap) {
+        int cap = timing.cap ? timing.cap * 2 : 4096;
+        float *p = (float *)realloc(timing.ms, (size_t)cap * sizeof(float));
+        if (!p)
+            return;
+        timing.ms = p;
+        timing.cap = cap;
+    }
+    timing.ms[timing.count++] = (float)(seconds * 1000.0);
+}
+
+static int Demo_CompareFloat(const void *a, const void *b)
+{
+    float x = *(const float *)a, y = *(const float *)b;
+    return (x > y) - (x < y);
+}
+
+void Demo_PrintTiming(void)
+{
+    int n = timing.count;
+    float median = 0.0f, p95 = 0.0f, worst = 0.0f;
+    if (n > 0) {
+        qsort(timing.ms, (size_t)n, sizeof(float), Demo_CompareFloat);
+        median = timing.ms[(n - 1) / 2];
+        p95 = timing.ms[(int)ceil(0.95 * n) - 1];
+        worst = timing.ms[n - 1];
+    }
+    printf("timedemo %d frames %.3f seconds %.1f fps median %.3f ms p95 %.3f ms worst %.3f ms\n",
+           n, timing.total, timing.total > 0.0 ? n / timing.total : 0.0, median, p95, worst);
+    fflush(stdout);
+    free(timing.ms);
+    memset(&timing, 0, sizeof(timing));
+}
+
+/* ---- state hash ------------------------------------------------------------ */
+
+uint32_t Demo_EntityHash(void)
+{
+    uLong h = crc32(0L, Z_NULL, 0);
+    for (entity_t *e = Ent_First(); e; e = Ent_Next()) {
+        if (e->kind == ENT_SOUND)
+            continue;
+        h = crc32(h, (const Bytef *)e->name, (uInt)strnlen(e->name, ENT_NAMELEN));
+        h = crc32(h, (const Bytef *)&e->kind, 8); /* kind, state */
+        h = crc32(h, (const Bytef *)&e->spawntime,
+                  (uInt)((const char *)(&e->brightness + 1) - (const char *)&e->spawntime));
+        if (e->kind == ENT_MODEL)
+            h = crc32(h, (const Bytef *)&e->u.mdl.frame, 4);
+        else if (e->kind == ENT_TEXT)
+            h = crc32(h, (const Bytef *)e->u.txt.text, (uInt)strnlen(e->u.txt.text, ENT_TEXTLEN));
+    }
+    return (uint32_t)h;
+}

@@ -1,0 +1,105 @@
+/*
+ * l_demos.cpp -- the demos of highscore games: every game is recorded by
+ * the engine into a scratch file beside the settings; a game that enters
+ * the local table keeps its demo as demos/level<N>-<points>-<date>.dem,
+ * and a level keeps only the demos whose entries are still in its table.
+ */
+#include "l_local.h"
+
+#include <algorithm>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+std::string DemoDir;
+
+static const char *const l_scratchdemo = "recording.dem";
+
+std::string L_DemoFolder(void)
+{
+    if (!DemoDir.empty())
+        return DemoDir;
+    QFileInfo settings(QString::fromStdString(L_SettingsPath()));
+    return (settings.absolutePath() + "/demos").toStdString();
+}
+
+static QString L_ScratchPath(void)
+{
+    return QString::fromStdString(L_DemoFolder()) + "/" + l_scratchdemo;
+}
+
+std::string L_DemoRecordArgs(void)
+{
+    QString folder = QString::fromStdString(L_DemoFolder());
+    if (!QDir().mkpath(folder))
+        return "";
+    QFile::remove(L_ScratchPath());
+    /* quoted for the command splitter; a quote in the path cannot be */
+    std::string path = L_ScratchPath().toStdString();
+    if (path.find('"') != std::string::npos)
+        return "";
+    return " -record \"" + path + "\"";
+}
+
+typedef struct {
+    QString file;
+    int32_t points;
+    QString date;
+} demofile_t;
+
+static std::vector<demofile_t> L_ListDemos(int level)
+{
+    std::vector<demofile_t> list;
+    QDir dir(QString::fromStdString(L_DemoFolder()));
+    QRegularExpression re(QString("^level%1-(\\d{1,10})-(.+)\\.dem$").arg(level));
+    for (const QString &name : dir.entryList(QDir::Files)) {
+        QRegularExpressionMatch m = re.match(name);
+        bool ok = false;
+        long long points = m.hasMatch() ? m.captured(1).toLongLong(&ok) : 0;
+        if (ok && points <= INT32_MAX)
+            list.push_back({dir.filePath(name), (int32_t)points, m.captured(2)});
+    }
+    return list;
+}
+
+/* Keeps, best first and the older of equal scores first (as the table
+ * ranks them), one demo for each entry of the level's row; deletes the
+ * rest. */
+void L_PruneDemos(int level)
+{
+    if (level < 0 || level >= HS_ROWS)
+        return;
+    std::vector<demofile_t> demos = L_ListDemos(level);
+    std::sort(demos.begin(), demos.end(), [](const demofile_t &a, const demofile_t &b) {
+        return a.points != b.points ? a.points > b.points : a.date < b.date;
+    });
+    std::vector<int32_t> entries;
+    for (int i = 0; i < HS_ENTRIES; i++)
+        entries.push_back(LocalTable.e[level][i].points);
+    for (const demofile_t &d : demos) {
+        auto it = std::find(entries.begin(), entries.end(), d.points);
+        if (it != entries.end())
+            entries.erase(it);
+        else
+            QFile::remove(d.file);
+    }
+}
+
+void L_DemoAfterGame(int level, int32_t points, bool entered)
+{
+    QString scratch = L_ScratchPath();
+    if (!entered || level < 0 || level >= HS_ROWS || !QFile::exists(scratch)) {
+        QFile::remove(scratch);
+        return;
+    }
+    QString date = QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
+    QString name = QString("level%1-%2-%3.dem").arg(level).arg(points).arg(date);
+    QString target = QString::fromStdString(L_DemoFolder()) + "/" + name;
+    QFile::remove(target);
+    if (!QFile::rename(scratch, target))
+        QFile::remove(scratch);
+    L_PruneDemos(level);
+}

@@ -1,0 +1,135 @@
+/*
+ * Demos on the real vexengine program: a level played through a private
+ * X server by xdotool while the engine records it; the headless replay
+ * prints the same result line and passes through the same entity states;
+ * two timed replays agree; Escape ends a playback; a changed level file and damaged demo files are
+ * refused with a message and status 1.
+ */
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "play_data.h"
+
+namespace {
+
+std::vector<std::string> HashLines(const std::string &err)
+{
+    std::vector<std::string> v;
+    for (size_t at = err.find("demohash "); at != std::string::npos;
+         at = err.find("demohash ", at + 1))
+        v.push_back(err.substr(at, err.find('\n', at) - at));
+    return v;
+}
+
+class E2EDemo : public testing::Test {
+protected:
+    gk::TempDir dir;
+    gk::PrivateDisplay x;
+    std::string exe = gk::DistDir() + "/vexengine";
+    std::vector<std::string> env = {"ALSOFT_DRIVERS=null", "GACKATRON_HEADLESS=1",
+                                    "VEX_DEMOHASH=1"};
+
+    void SetUp() override
+    {
+        if (!x.Start("1024x768x24"))
+            GTEST_SKIP() << "needs Xvfb";
+    }
+    gk::ProcResult Engine(const std::vector<std::string> &args)
+    {
+        std::vector<std::string> argv = {exe, "-game", "data"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return gk::RunProcess(argv, dir.path, env, 120);
+    }
+    /* Plays level 1 with input through the X server while recording. */
+    gk::ProcResult Record()
+    {
+        play::Spawn ahead = {"chicken", 0.0f, -1.0f, {0, 0, -200}, {0, 0, 1}, 0.0f};
+        play::Spawn passing = {"chicken", 0.5f, 1.5f, {-150, 20, -250}, {1, 0, 0}, 40.0f};
+        EXPECT_TRUE(play::WriteTree(dir.path, 1, 6.0f, {ahead, passing}));
+        std::vector<std::string> e = env;
+        e.push_back("VEX_LOG=1");
+        gk::Proc p = gk::StartProcess({exe, "-game", "data", "-map", "1", "-record",
+                                       dir / "game.dem"}, dir.path, e, dir.path);
+        std::string err;
+        for (int i = 0; i < 300 && err.find("entities cached") == std::string::npos; i++) {
+            usleep(100000);
+            gk::ReadFile(p.errpath, &err);
+        }
+        usleep(1000000);
+        gk::Xdotool({"mousedown", "1"});
+        usleep(1500000);
+        for (int i = 0; i < 5; i++) {
+            gk::Xdotool({"mousemove_relative", "--", "12", "-4"});
+            usleep(100000);
+        }
+        gk::Xdotool({"mouseup", "1"});
+        gk::Xdotool({"key", "Escape"}); /* pause and back: the clock stands */
+        usleep(700000);
+        gk::Xdotool({"key", "Escape"});
+        gk::Xdotool({"click", "3"});
+        return gk::WaitProcess(p, 90);
+    }
+};
+
+TEST_F(E2EDemo, RecordedGameReplaysExactly)
+{
+    gk::ProcResult rec = Record();
+    ASSERT_EQ(rec.status, 0) << rec.err;
+    ASSERT_EQ(rec.out.rfind("$$score ", 0), 0u) << rec.out;
+    std::vector<std::string> hashes = HashLines(rec.err);
+    ASSERT_GE(hashes.size(), 1u);
+
+    gk::ProcResult ver = Engine({"-verifydemo", dir / "game.dem"});
+    EXPECT_EQ(ver.status, 0) << ver.err;
+    EXPECT_EQ(ver.out, rec.out);
+    EXPECT_EQ(HashLines(ver.err), hashes);
+
+    /* two timed replays: the same result line and frame count */
+    gk::ProcResult t1 = Engine({"-timedemo", dir / "game.dem"});
+    gk::ProcResult t2 = Engine({"-timedemo", dir / "game.dem"});
+    EXPECT_EQ(t1.out.substr(0, t1.out.find(" frames")), t2.out.substr(0, t2.out.find(" frames")));
+    EXPECT_EQ(t1.out.rfind(rec.out + "timedemo ", 0), 0u) << t1.out;
+    EXPECT_EQ(HashLines(t1.err), hashes);
+
+    /* the player's Escape ends a playback at the recorded pace early */
+    gk::Proc play = gk::StartProcess({exe, "-game", "data", "-playdemo", dir / "game.dem"},
+                                     dir.path, env, dir.path);
+    unsigned long win = gk::X11_FindWindowOfPid(play.pid, 30000);
+    ASSERT_NE(win, 0ul);
+    usleep(1000000);
+    gk::Xdotool({"key", "--window", std::to_string(win), "Escape"});
+    gk::ProcResult p = gk::WaitProcess(play, 30);
+    EXPECT_EQ(p.status, 0) << p.err;
+    EXPECT_EQ(p.out, "");
+
+    /* damaged demos and other level data are refused */
+    std::string demo;
+    ASSERT_TRUE(gk::ReadFile(dir / "game.dem", &demo));
+    std::string lying = demo + std::string("\x02\xc8\x01\x00\x00", 5);
+    std::string version = demo;
+    version[4] = 2;
+    struct {
+        std::string bytes, why;
+    } bad[] = {{demo.substr(0, 30), "not a demo file"},
+               {lying, "claims 200 events"},
+               {version, "format version 2"},
+               {demo + std::string(20, '\xff'), "damaged"}};
+    for (auto &b : bad) {
+        gk::WriteFile(dir / "bad.dem", b.bytes);
+        gk::ProcResult r = Engine({"-verifydemo", dir / "bad.dem"});
+        EXPECT_EQ(r.status, 1) << b.why;
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(b.why), std::string::npos) << r.err;
+    }
+    std::string level;
+    ASSERT_TRUE(gk::ReadFile(dir / "data/script1.bin", &level));
+    level[level.size() - 1] ^= 1;
+    gk::WriteFile(dir / "data/script1.bin", level);
+    gk::ProcResult changed = Engine({"-verifydemo", dir / "game.dem"});
+    EXPECT_EQ(changed.status, 1);
+    EXPECT_EQ(changed.out, "");
+    EXPECT_NE(changed.err.find("other level data"), std::string::npos) << changed.err;
+}
+
+} // namespace
