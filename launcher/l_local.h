@@ -153,4 +153,13 @@ void LoadSettings(const std::string &path);
 void SaveSettings(const std::string &path);
 void L_SetModes(void);
 
+/* ---- where the files are (l_paths.cpp) ---- */
+std::string L_ProgramDir(void);
+bool L_EnterProgramDir(void);
+std::string L_UserSettingsPath(void);
+std::string L_ChooseSettingsPath(const std::string &beside);
+bool L_WriteSettings(const std::string &path, std::string *why);
+bool L_StoreSettings(const std::string &path);
+int L_CommandLineInfo(int argc, char **argv);
+
 #endif

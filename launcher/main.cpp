@@ -1,7 +1,8 @@
 /*
  * main.cpp -- the launcher's start-up: choose the language, ask the engine
  * for its version and display modes, build the windows, play the intro,
- * read the settings, run the dialog and write the settings back.
+ * read the settings, run the dialog and write the settings back.  It runs
+ * from its own folder, wherever it was started from.
  */
 #include "l_local.h"
 
@@ -10,9 +11,13 @@
 
 int main(int argc, char **argv)
 {
+    int info = L_CommandLineInfo(argc, argv);
+    if (info >= 0)
+        return info;
     QApplication app(argc, argv);
     std::vector<std::string> args(argv + 1, argv + argc);
-    std::string progdir = QCoreApplication::applicationDirPath().toStdString();
+    std::string progdir = L_ProgramDir();
+    L_EnterProgramDir();    /* the engine and its data are beside the program */
 
     Lang_Select(progdir, args);
 
@@ -28,12 +33,12 @@ int main(int argc, char **argv)
     L_CreateWindows();
     PlayIntro(".");
 
-    std::string ini = L_SettingsPath();
+    std::string ini = L_ChooseSettingsPath(L_SettingsPath());
     LoadSettings(ini);
     mf.mainf->show();
     mf.mainf->raise();
     int rc = app.exec();
-    SaveSettings(ini);
+    L_StoreSettings(ini);
     L_DestroyWindows();
     return rc;
 }

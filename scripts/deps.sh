@@ -11,6 +11,7 @@ GK_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev xvfb xauth xdotool x11-utils ffmpeg locales sox
   clang-14 libclang-rt-14-dev
+  qt6-svg-dev lintian appstream desktop-file-utils man-db dpkg-dev file
 )
 
 gk_install_deps() {

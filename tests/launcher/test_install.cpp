@@ -1,0 +1,271 @@
+/*
+ * test_install.cpp -- the installed game.  The build is installed into a
+ * scratch root (cmake --install with DESTDIR, or the Debian package built
+ * by cpack, checked by lintian and unpacked with dpkg-deb -x); the root is
+ * made read-only and the installed command is started from an unrelated
+ * folder on a private X server: the launcher appears, Play starts the
+ * installed engine, whose level draws on screen; the fire button is held
+ * to the end of the level, the score is entered, and the settings and the
+ * local table land under XDG_CONFIG_HOME, starting from the copy of the
+ * settings file found beside the program.  Also: the desktop entry, the
+ * metainfo and the manual pages pass their validators, and a save that
+ * cannot be written is reported with the file and the reason.
+ */
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+#include <QSettings>
+
+#include "gk_support.h"
+#include "l_local.h"
+#include "l_testapp.h"
+
+#define GAMETREE "/usr/lib/games/gackatron"
+
+static bool Have(const char *tool)
+{
+    return access(tool, X_OK) == 0;
+}
+
+static std::string RunTool(const std::vector<std::string> &argv, int *status, int timeout_s = 300,
+                       const std::vector<std::string> &env = {})
+{
+    gk::ProcResult r = gk::RunProcess(argv, "", env, timeout_s);
+    *status = r.status;
+    return r.out + r.err;
+}
+
+/* The first visible window whose name matches, waiting up to timeout_s. */
+static unsigned long VisibleWindow(const std::string &name, int timeout_s)
+{
+    for (int i = 0; i < timeout_s * 4; i++) {
+        gk::ProcResult r = gk::RunProcess({"/usr/bin/xdotool", "search", "--onlyvisible", "--name", name}, "", {}, 10);
+        unsigned long w = strtoul(r.out.c_str(), nullptr, 10);
+        if (w)
+            return w;
+        usleep(250000);
+    }
+    return 0;
+}
+
+/* A read-only root: no write bits, and for root (who ignores them) a
+ * read-only bind mount over it. */
+struct ReadOnlyRoot {
+    std::string dir;
+    bool mounted = false;
+    bool Make(const std::string &d)
+    {
+        dir = d;
+        int st;
+        RunTool({"/bin/chmod", "-R", "a-w", dir}, &st);
+        if (geteuid() != 0)
+            return st == 0;
+        RunTool({"/bin/mount", "--bind", dir, dir}, &st);
+        mounted = st == 0;
+        RunTool({"/bin/mount", "-o", "remount,bind,ro", dir}, &st);
+        return mounted && st == 0;
+    }
+    ~ReadOnlyRoot()
+    {
+        int st;
+        if (mounted)
+            RunTool({"/bin/umount", dir}, &st);
+        if (!dir.empty())
+            RunTool({"/bin/chmod", "-R", "u+w", dir}, &st);
+    }
+};
+
+/* Sky colours and no black holes in the upper part of the view, and the
+ * timer text over the console: the level is loaded and drawn. */
+static void ExpectLevelOnScreen(const std::string &raw)
+{
+    const int W = 800, H = 600;
+    std::string f;
+    ASSERT_TRUE(gk::ReadFile(raw, &f));
+    ASSERT_EQ(f.size(), (size_t)(W * H * 3));
+    auto at = [&f](int x, int y) { return (const unsigned char *)f.data() + 3 * (y * W + x); };
+    std::set<int> colours;
+    int black = 0, total = 0, bright = 0;
+    for (int y = 20; y < 300; y += 2)
+        for (int x = 100; x < 700; x += 2, total++) {
+            const unsigned char *p = at(x, y);
+            colours.insert((p[0] >> 4) << 8 | (p[1] >> 4) << 4 | (p[2] >> 4));
+            black += p[0] == 0 && p[1] == 0 && p[2] == 0;
+        }
+    for (int y = H - 48; y < H - 24; y++)
+        for (int x = 340; x < 460; x++)
+            bright += at(x, y)[0] > 200 && at(x, y)[1] > 200 && at(x, y)[2] > 200;
+    EXPECT_GE(colours.size(), 12u);
+    EXPECT_LT(black, total / 4);
+    EXPECT_GE(bright, 30) << "no timer text";
+}
+
+/* Plays level 1 through the installed command under root, started from
+ * an unrelated folder with the root read-only. */
+static void PlayInstalled(const std::string &root, gk::TempDir &tmp)
+{
+    std::string tree = root + GAMETREE;
+    ASSERT_TRUE(gk::WriteFile(tree + "/gackatron.ini", "[mouse]\nspeed=7\n"));
+    ReadOnlyRoot ro;
+    ASSERT_TRUE(ro.Make(root)) << "cannot make " << root << " read-only";
+
+    std::string elsewhere = tmp / "elsewhere", cfg = tmp / "config";
+    ASSERT_TRUE(gk::MakeDirs(elsewhere) && gk::MakeDirs(cfg));
+    std::string cmd = root + "/usr/games/gackatron";
+    gk::ProcResult v = gk::RunProcess({cmd, "--version"}, elsewhere, {}, 30);
+    EXPECT_EQ(v.status, 0);
+    EXPECT_EQ(v.out, "gackatron 1.05\n");
+    EXPECT_EQ(gk::RunProcess({cmd, "--help"}, elsewhere, {}, 30).status, 0);
+
+    gk::PrivateDisplay x;
+    ASSERT_TRUE(x.Start("800x600x24"));
+    v = gk::RunProcess({tree + "/vexengine", "-getvidmodes"}, elsewhere, {}, 30);
+    EXPECT_EQ(v.out.substr(0, 5), "1.05\n");
+    gk::Proc p = gk::StartProcess({cmd, "-en"}, elsewhere,
+                                  {"XDG_CONFIG_HOME=" + cfg, "QT_QPA_PLATFORM=xcb", "GACKATRON_HEADLESS=1",
+                                   "ALSOFT_DRIVERS=null", "LIBGL_ALWAYS_SOFTWARE=1"},
+                                  tmp.path);
+    unsigned long w = VisibleWindow("^Gackatron - Starter$", 60);
+    ASSERT_NE(w, 0ul) << "no launcher window";
+    usleep(500000);
+    /* Play: the button at 20,382 (160 x 40) on the first page, below the tabs */
+    ASSERT_TRUE(gk::Xdotool({"mousemove", "--window", std::to_string(w), "100", "427", "click", "1"}));
+    unsigned long e = VisibleWindow("^Gackatron [0-9]", 60);
+    ASSERT_NE(e, 0ul) << "the engine did not start";
+    sleep(4);
+    std::string raw = tmp / "frame.rgb";
+    int st;
+    std::string out = RunTool({"/usr/bin/ffmpeg", "-loglevel", "error", "-y", "-f", "x11grab", "-video_size", "800x600",
+                           "-i", x.display, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", raw},
+                          &st, 60);
+    ASSERT_EQ(st, 0) << out;
+    ExpectLevelOnScreen(raw);
+
+    /* fire to the end of the level; a score that earns a place asks for a name */
+    ASSERT_TRUE(gk::Xdotool({"mousemove", "--window", std::to_string(e), "400", "300", "mousedown", "1"}));
+    unsigned long d = VisibleWindow("^Highscore entry$", 180);
+    ASSERT_NE(d, 0ul) << "no score entry";
+    ASSERT_TRUE(gk::Xdotool({"windowfocus", std::to_string(d), "key", "Return"}));
+    w = VisibleWindow("^Gackatron - Starter$", 30);
+    ASSERT_NE(w, 0ul);
+    ASSERT_TRUE(gk::X11_SendCloseRequest(w));
+    gk::ProcResult r = gk::WaitProcess(p, 60);
+    EXPECT_EQ(r.status, 0) << r.err;
+
+    QSettings s(QString::fromStdString(cfg + "/gackatron/gackatron.ini"), QSettings::IniFormat);
+    EXPECT_EQ(s.value("mouse/speed").toString(), "7");    /* started from the copy */
+    HighscoreTable t;
+    ASSERT_TRUE(UnpackTable(s.value("game/local").toString().toStdString(), &t)) << r.err;
+    EXPECT_GT(t.e[0][0].points, 0);
+}
+
+TEST(InstalledGame, FromDestdirReadOnly)
+{
+    if (!Have("/usr/bin/Xvfb") || !Have("/usr/bin/xdotool") || !Have("/usr/bin/ffmpeg"))
+        GTEST_SKIP() << "needs Xvfb, xdotool and ffmpeg";
+    L_TestApp();
+    gk::TempDir tmp;
+    std::string root = tmp / "root";
+    int st;
+    std::string out = RunTool({"/usr/bin/cmake", "--install", GK_BINARY_DIR, "--prefix", "/usr"}, &st, 300,
+                          {"DESTDIR=" + root});
+    ASSERT_EQ(st, 0) << out;
+
+    /* the desktop entry, the metainfo and the manual pages pass their checks */
+    struct { const char *tool; std::vector<std::string> argv; } checks[] = {
+        {"/usr/bin/desktop-file-validate", {root + "/usr/share/applications/org.gackatron.Gackatron.desktop"}},
+        {"/usr/bin/appstreamcli", {"validate", "--no-net", root + "/usr/share/metainfo/org.gackatron.Gackatron.metainfo.xml"}},
+        {"/usr/bin/man", {"--warnings", "-l", root + "/usr/share/man/man6/gackatron.6.gz"}},
+        {"/usr/bin/man", {"--warnings", "-l", root + "/usr/share/man/man6/vexengine.6.gz"}},
+        {"/usr/bin/man", {"--warnings", "-l", std::string(GK_SOURCE_DIR) + "/packaging/man/gackatron-scores.1"}},
+    };
+    for (auto &c : checks) {
+        if (!Have(c.tool))
+            continue;
+        std::vector<std::string> argv = {c.tool};
+        argv.insert(argv.end(), c.argv.begin(), c.argv.end());
+        gk::ProcResult r = gk::RunProcess(argv, "", {"MANWIDTH=80"}, 60);
+        EXPECT_EQ(r.status, 0) << c.argv.back() << ": " << r.err << r.out;
+        if (std::string(c.tool) == "/usr/bin/man") {
+            EXPECT_EQ(r.err, "") << c.argv.back();
+        }
+    }
+    PlayInstalled(root, tmp);
+}
+
+TEST(InstalledGame, FromDebianPackage)
+{
+    if (!Have("/usr/bin/Xvfb") || !Have("/usr/bin/xdotool") || !Have("/usr/bin/ffmpeg") ||
+        !Have("/usr/bin/dpkg-deb") || !Have("/usr/bin/dpkg-shlibdeps") || !Have("/usr/bin/lintian"))
+        GTEST_SKIP() << "needs Xvfb, xdotool, ffmpeg, dpkg-dev and lintian";
+    L_TestApp();
+    gk::TempDir tmp;
+    int st;
+    std::string out = RunTool({"/usr/bin/cpack", "-G", "DEB", "--config", std::string(GK_BINARY_DIR) + "/CPackConfig.cmake",
+                           "-B", tmp / "pkg"}, &st);
+    ASSERT_EQ(st, 0) << out;
+    std::string deb = tmp / ("pkg/gackatron_1.05_" + RunTool({"/usr/bin/dpkg", "--print-architecture"}, &st));
+    deb = deb.substr(0, deb.size() - 1) + ".deb";
+
+    /* every package made (the score server's too, when it is built) */
+    std::vector<std::string> lintian = {"/usr/bin/lintian", "--fail-on", "error,warning"};
+    for (const auto &f : std::filesystem::directory_iterator(tmp / "pkg"))
+        if (f.path().extension() == ".deb")
+            lintian.push_back(f.path().string());
+    out = RunTool(lintian, &st);
+    EXPECT_EQ(st, 0) << out;
+    std::string depends = RunTool({"/usr/bin/dpkg-deb", "-f", deb, "Depends"}, &st);
+    for (const char *lib : {"libsdl2-2.0-0", "libopenal1", "libqt6widgets6", "zlib1g", "libc6"})
+        EXPECT_NE(depends.find(lib), std::string::npos) << lib << " missing in " << depends;
+    std::string contents = RunTool({"/usr/bin/dpkg-deb", "--contents", deb}, &st);
+    for (const char *f : {" ./usr/games/gackatron -> ../lib/games/gackatron/gackatron", " ." GAMETREE "/vexengine\n",
+                          " ." GAMETREE "/data/game.dll\n", " ./usr/share/games/gackatron/data/vex0.pk3\n",
+                          " ./usr/share/applications/org.gackatron.Gackatron.desktop\n",
+                          " ./usr/share/metainfo/org.gackatron.Gackatron.metainfo.xml\n",
+                          " ./usr/share/icons/hicolor/48x48/apps/gackatron.png\n",
+                          " ./usr/share/icons/hicolor/scalable/apps/gackatron.svg\n",
+                          " ./usr/share/man/man6/gackatron.6.gz\n", " ./usr/share/doc/gackatron/copyright\n"})
+        EXPECT_NE(contents.find(f), std::string::npos) << f;
+
+    std::string root = tmp / "root";
+    out = RunTool({"/usr/bin/dpkg-deb", "-x", deb, root}, &st);
+    ASSERT_EQ(st, 0) << out;
+    PlayInstalled(root, tmp);
+}
+
+TEST(Settings, FailedSaveNamesTheFileAndTheReason)
+{
+    L_TestApp();
+    ASSERT_TRUE(Lang_LoadFile(gk::DistDir() + "/data/textres_44.ini", 44));
+    ModeList = {"800 600 32"};
+    L_CreateWindows();
+    gk::TempDir d;
+    LoadSettings(d / "none.ini");
+    gk::WriteFile(d / "file", "x");
+    std::string bad = d / "file/gackatron/gackatron.ini";
+    int before = l_messagecount;
+    EXPECT_FALSE(L_StoreSettings(bad));
+    EXPECT_EQ(l_messagecount, before + 1);
+    EXPECT_EQ(l_lastcaption, "Settings not saved");
+    EXPECT_NE(l_lasttext.find(bad), std::string::npos) << l_lasttext;
+    EXPECT_NE(l_lasttext.find("Not a directory"), std::string::npos) << l_lasttext;
+
+    /* a save that works replaces the file, keeps keys it does not know and
+     * leaves no temporary file behind */
+    gk::WriteFile(d / "ok.ini", "[other]\nkey=1\n");
+    EXPECT_TRUE(L_StoreSettings(d / "ok.ini"));
+    QSettings s(QString::fromStdString(d / "ok.ini"), QSettings::IniFormat);
+    EXPECT_EQ(s.value("other/key").toString(), "1");
+    EXPECT_EQ(s.value("mouse/speed").toString(), "5");
+    int files = 0;
+    for (const auto &e : std::filesystem::directory_iterator(d.path))
+        files += e.is_regular_file();
+    EXPECT_EQ(files, 2);
+    L_DestroyWindows();
+}
