@@ -83,12 +83,12 @@ static const cap_actor_t farm_actors[] = {
     {"ballon", ENT_MODEL, 0, {110, -30, -360}, {0, 8, 0}, 30, 0, 0, 1, NULL, 0, WHITE},
     {"ballon", ENT_MODEL, 0, {-130, -50, -440}, {0, 10, 0}, -20, 0, 0, 1, NULL, 0, WHITE},
     {"chicken", ENT_MODEL, 1.5f, {-90, 44, -380}, {30, -3, 6}, 0, 0, 39, 1, NULL, 0, WHITE},
-    {"tech", ENT_TEXT, 2.0f, {400, 330, 0}, {0, 0, 0}, 0, 0, 0, 1, "GACKATRON", 120, GOLD},
+    {"tech", ENT_TEXT, 1.7f, {400, 330, 0}, {0, 0, 0}, 0, 0, 0, 1, "GACKATRON", 120, GOLD},
 };
 static const cap_key_t farm_keys[] = {
     {0, {0, 10, 0}, -14, 0},
-    {2.0f, {0, 12, -70}, 8, -3},
-    {4.0f, {0, 14, -130}, 0, -2},
+    {1.6f, {0, 12, -60}, 8, -3},
+    {3.2f, {0, 14, -110}, 0, -2},
 };
 
 /* Night: a flock passes the moon, the camera turns to follow it, and the
@@ -99,13 +99,13 @@ static const cap_actor_t night_actors[] = {
     {"chicken", ENT_MODEL, 0, {-44, 72, -128}, {30, 3, 0}, 0, 0, 35, 1, NULL, 0, WHITE},
     {"motherchicken", ENT_MODEL, 0, {-80, 56, -150}, {32, 4, 0}, 0, 0, 30, 1, NULL, 0, WHITE},
     {"ballon", ENT_MODEL, 0, {120, -20, -230}, {0, 12, 0}, 10, 0, 0, 1, NULL, 0, WHITE},
-    {"bombe", ENT_MODEL, 1.0f, {190, 80, -120}, {-40, -6, 0}, 0, 0, 38, 1, NULL, 0, WHITE},
-    {"tech", ENT_TEXT, 1.8f, {100, 36, -150}, {0, 2, 0}, 0, 0, 0, 1, "GACKATRON", 26, GOLD},
+    {"bombe", ENT_MODEL, 0.6f, {190, 80, -120}, {-40, -6, 0}, 0, 0, 38, 1, NULL, 0, WHITE},
+    {"tech", ENT_TEXT, 1.6f, {100, 36, -150}, {0, 2, 0}, 0, 0, 0, 1, "GACKATRON", 26, GOLD},
 };
 static const cap_key_t night_keys[] = {
     {0, {0, 0, 0}, 10, -12},
-    {2.0f, {0, 0, -10}, 30, -22},
-    {4.0f, {0, 0, -20}, 34, -18},
+    {1.6f, {0, 0, -8}, 28, -22},
+    {3.2f, {0, 0, -16}, 34, -18},
 };
 
 /* The launcher's page background: the title high up (the internet page
@@ -123,8 +123,8 @@ static const cap_key_t poster_keys[] = {
 
 #define N(a) (int)(sizeof(a) / sizeof((a)[0]))
 static const cap_shot_t cap_shots[] = {
-    {"farm", "skysphere01", 320, 240, 25, 4.0f, 0, farm_actors, N(farm_actors), farm_keys, N(farm_keys)},
-    {"night", "skysphere03", 320, 240, 25, 4.0f, 0, night_actors, N(night_actors), night_keys, N(night_keys)},
+    {"farm", "skysphere01", 320, 240, 25, 3.2f, 0, farm_actors, N(farm_actors), farm_keys, N(farm_keys)},
+    {"night", "skysphere03", 320, 240, 25, 3.2f, 0, night_actors, N(night_actors), night_keys, N(night_keys)},
     {"poster", "skysphere01", 457, 521, 0, 0, 0.3f, poster_actors, N(poster_actors), poster_keys,
      N(poster_keys)},
 };
