@@ -8,7 +8,7 @@ GK_PACKAGES=(
   qt6-base-dev qt6-multimedia-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
   libgtest-dev libgmock-dev libbenchmark-dev
-  libx11-dev xvfb xauth xdotool x11-utils ffmpeg locales sox
+  libx11-dev xvfb xauth xdotool x11-utils ffmpeg locales sox libegl1
   clang-14 libclang-rt-14-dev
 )
 
