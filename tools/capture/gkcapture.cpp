@@ -324,13 +324,16 @@ int main(int argc, char **argv)
         if (!strcmp(c.name, argv[3]))
             s = &c;
     int video = !strcmp(argv[2], "video");
-    if (!s || (video && argc < 6)) {
+    if (!s || (!video && strcmp(argv[2], "picture")) || (video && argc < 6)) {
         fprintf(stderr, "gkcapture: unknown shot or missing arguments\n");
         return 2;
     }
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof(cwd)))
+        return 1;
     std::vector<std::string> outs;
     for (int i = 4; i < (video ? 5 : argc); i++) /* absolute before the change of directory */
-        outs.push_back(argv[i][0] == '/' ? argv[i] : std::string(getcwd(NULL, 0)) + "/" + argv[i]);
+        outs.push_back(argv[i][0] == '/' ? argv[i] : std::string(cwd) + "/" + argv[i]);
     if (chdir(argv[1]) != 0 || !FS_Mount("data/vex0.pk3", "data/")) {
         fprintf(stderr, "gkcapture: no content archive in %s\n", argv[1]);
         return 1;
