@@ -132,9 +132,10 @@ int main(int argc, char **argv)
     static const int sizes[][2] = {{1024, 512}, {2048, 1024}, {4096, 2048}};
     static const struct { const char *name; GLint mag, min; } filters[] = {
         {"linear, trilinear mipmaps", GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR},
+        {"linear, nearest mipmap", GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST},
         {"linear, no mipmaps", GL_LINEAR, GL_LINEAR},
         {"nearest", GL_NEAREST, GL_NEAREST}};
-    const int NS = 3, NF = 3;
+    const int NS = 3, NF = 4;
     std::vector<unsigned char> px[NS];
     for (int i = 0; i < NS; i++)
         px[i] = Resize(t, sizes[i][0], sizes[i][1]);
