@@ -166,12 +166,13 @@ TEST_P(RenderedMedia, ShowsTheSkyTheTitleAndTheBirds)
         for (int x = 0; x < m.w; x++) {
             const unsigned char *p = at(x, y);
             colours.insert((p[0] >> 4) << 8 | (p[1] >> 4) << 4 | (p[2] >> 4));
-            if (y < m.h / 8) {
+            bool isgold = p[0] > 200 && p[1] > 140 && p[1] < 225 && p[2] < 100;
+            if (isgold && y < m.titlerows)
+                gold.push_back(y);
+            else if (y < m.h / 8) { /* sky around the title */
                 top++;
                 sky += p[2] > p[0] + 10;
             }
-            if (y < m.titlerows && p[0] > 200 && p[1] > 140 && p[1] < 225 && p[2] < 100)
-                gold.push_back(y);
             red += p[0] > 160 && p[1] < 80 && p[2] < 80;
             keyed += !memcmp(p, at(0, 0), 3);
         }

@@ -67,6 +67,7 @@ typedef struct {
     int numactors;
     const cap_key_t *keys;
     int numkeys;
+    int camrel;               /* actors placed in the camera's frame (x right, y up, -z ahead) */
 } cap_shot_t;
 
 #define GOLD {1.0f, 0.78f, 0.15f}
@@ -108,25 +109,28 @@ static const cap_key_t night_keys[] = {
     {3.2f, {0, 0, -16}, 34, -18},
 };
 
-/* The launcher's page background: the title high up (the internet page
- * shows only the top), a chicken and a balloon below. */
+/* The launcher's page background, under its white list text: the night
+ * sky, the title in the top band (the internet page shows only the top),
+ * birds and a balloon in the margins the labels leave free (the right
+ * strip and the bottom). */
 static const cap_actor_t poster_actors[] = {
-    {"tech", ENT_TEXT, -1, {0, 84, -160}, {0, 0, 0}, 0, 0, 0, 1, "GACKATRON", 24, GOLD},
-    {"chicken", ENT_MODEL, 0, {-6, 4, -70}, {0, 0, 0}, 0, 0, 0, 1.2f, NULL, 0, WHITE},
-    {"superchicken", ENT_MODEL, 0, {26, 18, -110}, {0, 0, 0}, 0, 0, 0, 1, NULL, 0, WHITE},
-    {"ballon", ENT_MODEL, 0, {-105, -14, -250}, {0, 0, 0}, 25, 0, 0, 1, NULL, 0, WHITE},
-    {"chicken", ENT_MODEL, 0, {45, -34, -150}, {0, 0, 0}, 0, 0, 0, 1, NULL, 0, WHITE},
+    {"tech", ENT_TEXT, -1, {0, 100, -160}, {0, 0, 0}, 0, 0, 0, 1, "GACKATRON", 19, GOLD},
+    {"chicken", ENT_MODEL, 0, {102, 20, -200}, {0, 0, 0}, -70, 0, 8, 1, NULL, 0, WHITE},
+    {"chicken", ENT_MODEL, 0, {100, -30, -210}, {0, 0, 0}, -110, 0, 3, 1, NULL, 0, WHITE},
+    {"superchicken", ENT_MODEL, 0, {132, 70, -300}, {0, 0, 0}, -80, 0, 5, 1, NULL, 0, WHITE},
+    {"ballon", ENT_MODEL, 0, {84, -178, -310}, {0, 0, 0}, 25, 0, 0, 1, NULL, 0, WHITE},
+    {"chicken", ENT_MODEL, 0, {-57, -104, -180}, {0, 0, 0}, 40, 0, 11, 1, NULL, 0, WHITE},
 };
 static const cap_key_t poster_keys[] = {
-    {0, {0, 10, 0}, 0, -6},
+    {0, {0, 10, 0}, 8, -6},
 };
 
 #define N(a) (int)(sizeof(a) / sizeof((a)[0]))
 static const cap_shot_t cap_shots[] = {
-    {"farm", "skysphere01", 320, 240, 25, 3.2f, 0, farm_actors, N(farm_actors), farm_keys, N(farm_keys)},
-    {"night", "skysphere03", 320, 240, 25, 3.2f, 0, night_actors, N(night_actors), night_keys, N(night_keys)},
-    {"poster", "skysphere01", 457, 521, 0, 0, 0.3f, poster_actors, N(poster_actors), poster_keys,
-     N(poster_keys)},
+    {"farm", "skysphere01", 320, 240, 25, 3.2f, 0, farm_actors, N(farm_actors), farm_keys, N(farm_keys), 0},
+    {"night", "skysphere03", 320, 240, 25, 3.2f, 0, night_actors, N(night_actors), night_keys, N(night_keys), 0},
+    {"poster", "skysphere03", 457, 521, 0, 0, 0.3f, poster_actors, N(poster_actors), poster_keys,
+     N(poster_keys), 1},
 };
 
 /* ---- the scene ----------------------------------------------------------------- */
@@ -200,12 +204,24 @@ static void PoseScene(const cap_shot_t *s, cap_scene_t *sc, float t)
         e->state = dt < 0 ? ES_HIDDEN : ES_ACTIVE;
         for (int j = 0; j < 3; j++)
             e->origin[j] = a->from[j] + a->vel[j] * (dt > 0 ? dt : 0);
+        float turn = 0;
+        if (s->camrel && (a->kind != ENT_TEXT || a->from[2] != 0)) {
+            const float *c = sc->camera->origin;
+            float th = sc->camera->angles[1] * PI_F / 180, el = -sc->camera->angles[0] * PI_F / 180;
+            float right[3] = {cosf(th), 0, sinf(th)};
+            float up[3] = {-sinf(th) * sinf(el), cosf(el), cosf(th) * sinf(el)};
+            float fwd[3] = {sinf(th) * cosf(el), sinf(el), -cosf(th) * cosf(el)};
+            float x = e->origin[0], y = e->origin[1], z = e->origin[2];
+            for (int j = 0; j < 3; j++)
+                e->origin[j] = c[j] + x * right[j] + y * up[j] - z * fwd[j];
+            turn = -sc->camera->angles[1];
+        }
         if (a->kind == ENT_TEXT) {
             e->color[3] = a->t0 < 0 ? 1 : Ease(dt);
             continue;
         }
         float sp = sqrtf(a->vel[0] * a->vel[0] + a->vel[2] * a->vel[2]);
-        e->angles[1] = sp > 0 ? atan2f(a->vel[0], a->vel[2]) * 180 / PI_F : a->yaw;
+        e->angles[1] = (sp > 0 ? atan2f(a->vel[0], a->vel[2]) * 180 / PI_F : a->yaw) + turn;
         e->angles[0] = a->pitch;
         if (a->flap > 0 && e->u.mdl.lastframe > 0)
             e->u.mdl.frame = fmodf((dt > 0 ? dt : 0) * a->flap + i * 1.7f, (float)e->u.mdl.lastframe);
