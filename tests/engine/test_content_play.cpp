@@ -4,17 +4,20 @@
  * (many colours, not the black of an uncleared buffer) and the display's
  * timer text on the cockpit console; the frames are kept as PNG files in
  * the build tree.  Headless: the real loop on a fast clock plays a whole
- * level with the fire button held and ends with the score line.
+ * level with the fire button held and ends with the score line.  The
+ * launcher's intro videos and page backgrounds are frames of the engine.
  */
 #include <gtest/gtest.h>
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <regex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "common.h"
 #include "engine.h"
@@ -120,6 +123,76 @@ TEST_P(LevelOnScreen, ShowsSkyColoursAndTheDisplayText)
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, LevelOnScreen, ::testing::Range(0, 6));
+
+/* ---- the launcher's media, rendered by the engine at build time ---------------- */
+
+struct Media {
+    const char *file;
+    int frame, w, h;
+    int titlerows;   /* the title lies within this many rows from the top */
+};
+
+void PrintTo(const Media &m, std::ostream *os)
+{
+    *os << m.file;
+}
+
+class RenderedMedia : public ::testing::TestWithParam<Media> {};
+
+/* A frame of each intro and each page background, decoded by ffmpeg: a
+ * rendered scene (many colours, sky all along the top, the title as one
+ * band of gold, red of combs and balloons), not a test pattern or a flat
+ * placeholder. */
+TEST_P(RenderedMedia, ShowsTheSkyTheTitleAndTheBirds)
+{
+    const Media &m = GetParam();
+    std::string path = gk::DistDir() + "/" + m.file;
+    if (!HaveContent() || !HaveTools())
+        GTEST_SKIP() << "no generated content, or no ffmpeg to render with";
+    ASSERT_EQ(access(path.c_str(), R_OK), 0) << "not rendered";
+    gk::TempDir tmp;
+    gk::ProcResult r = gk::RunProcess({"/usr/bin/ffmpeg", "-loglevel", "error", "-i", path, "-vf",
+                                       "select=eq(n\\," + std::to_string(m.frame) + ")", "-frames:v",
+                                       "1", "-f", "rawvideo", "-pix_fmt", "rgb24", tmp / "f.rgb"});
+    std::string rgb;
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(gk::ReadFile(tmp / "f.rgb", &rgb));
+    ASSERT_EQ(rgb.size(), (size_t)(m.w * m.h * 3));
+    auto at = [&](int x, int y) { return (const unsigned char *)rgb.data() + 3 * (y * m.w + x); };
+    std::set<int> colours;
+    std::vector<int> gold; /* rows of gold pixels */
+    int sky = 0, top = 0, red = 0, keyed = 0;
+    for (int y = 0; y < m.h; y++)
+        for (int x = 0; x < m.w; x++) {
+            const unsigned char *p = at(x, y);
+            colours.insert((p[0] >> 4) << 8 | (p[1] >> 4) << 4 | (p[2] >> 4));
+            bool isgold = p[0] > 200 && p[1] > 140 && p[1] < 225 && p[2] < 100;
+            if (isgold && y < m.titlerows)
+                gold.push_back(y);
+            else if (y < m.h / 8) { /* sky around the title */
+                top++;
+                sky += p[2] > p[0] + 10;
+            }
+            red += p[0] > 160 && p[1] < 80 && p[2] < 80;
+            keyed += !memcmp(p, at(0, 0), 3);
+        }
+    EXPECT_GE(colours.size(), 150u);
+    EXPECT_GE(sky, top * 85 / 100) << "no sky at the top";
+    ASSERT_GE(gold.size(), 150u) << "no title";
+    EXPECT_LE(gold[gold.size() * 9 / 10] - gold[gold.size() / 10], 40) << "gold all over: no title";
+    EXPECT_GE(red, 20) << "no combs or balloons";
+    if (!m.frame) { /* the launcher keys out the corner's colour: only there */
+        EXPECT_EQ(keyed, 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Launcher, RenderedMedia,
+                         ::testing::Values(Media{"wy-intro.mpeg", 79, 320, 240, 240},
+                                           Media{"qv-intro.mpg", 79, 320, 240, 240},
+                                           Media{"data/bgimage_0.bmp", 0, 457, 521, 145},
+                                           Media{"data/bgimage_7.bmp", 0, 457, 521, 145},
+                                           Media{"data/bgimage_44.bmp", 0, 457, 521, 145},
+                                           Media{"data/bgimage_49.bmp", 0, 457, 521, 145}));
 
 /* ---- headless play ---------------------------------------------------------- */
 

@@ -11,8 +11,16 @@
 #include <stdio.h>
 
 #define PI 3.14159265f
+/* Width of the sky maps (2:1, equirectangular): about 5.7 texels a degree,
+ * still magnified in every display mode from 640 x 480 up. */
+#define CG_SKY_W 2048
 
 typedef cg_color_t (*cg_spheremap_f)(cg_vec3_t d, uint32_t seed);
+
+/* Angle one texel spans in the map being rendered: sharp shapes (sun and
+ * moon discs, hedges) are given edges exactly that wide, so the magnified
+ * sky shows smooth outlines instead of texel steps. */
+static float cg_texel = 2 * 3.14159265f / 1024;
 
 static cg_vec3_t DirOf(int x, int y, int w, int h)
 {
@@ -25,6 +33,22 @@ static cg_vec3_t DirOf(int x, int y, int w, int h)
 static float F3(cg_vec3_t d, float s, int oct, uint32_t seed)
 {
     return CG_Fbm3(d.x * s + 17, d.y * s + 17, d.z * s + 17, oct, seed);
+}
+
+/* Coverage of a disc of angular radius acos(cosr) at the texel whose
+ * direction has cosine cosd with the disc's centre. */
+static float Disc(float cosd, float cosr)
+{
+    float a = acosf(fminf(1.0f, cosd)), r = acosf(cosr);
+    return CG_Clamp01((r - a) / cg_texel + 0.5f);
+}
+
+/* Ground grid coordinates under direction d (far away when d is level). */
+static void GroundAt(cg_vec3_t d, float *gx, float *gz, float *k)
+{
+    *k = d.y < -0.01f ? 1.0f / -d.y : 100.0f;
+    *gx = d.x * *k * 3.0f;
+    *gz = d.z * *k * 3.0f;
 }
 
 static cg_color_t Add(cg_color_t a, cg_color_t b, float k)
@@ -50,8 +74,13 @@ static cg_color_t Ground(cg_vec3_t d, uint32_t seed, cg_color_t a, cg_color_t b,
 {
     /* fields seen from above: patches of several crops with hedges that
      * fade out towards the horizon */
-    float k = d.y < -0.01f ? 1.0f / -d.y : 100.0f;
-    float gx = d.x * k * 3.0f, gz = d.z * k * 3.0f;
+    float k, gx, gz;
+    GroundAt(d, &gx, &gz, &k);
+    /* the size of one texel on the ground, for the width of hedge edges */
+    float ux, uz, uk, ax, az, ak;
+    GroundAt(V3Norm(V3(d.x, d.y + cg_texel, d.z)), &ux, &uz, &uk);
+    GroundAt(V3Norm(V3(d.x - d.z * cg_texel, d.y, d.z + d.x * cg_texel)), &ax, &az, &ak);
+    float foot = fmaxf(fmaxf(fabsf(ux - gx), fabsf(uz - gz)), fmaxf(fabsf(ax - gx), fabsf(az - gz)));
     float n = CG_Fbm2(gx * 2, gz * 2, 0, 0, 3, seed);
     float cx = floorf(gx + 0.3f * sinf(gz * 0.7f)), cz = floorf(gz);
     float pick = CG_Noise2(cx, cz, 0, 0, seed + 5);
@@ -61,7 +90,7 @@ static cg_color_t Ground(cg_vec3_t d, uint32_t seed, cg_color_t a, cg_color_t b,
     float fx = gx + 0.3f * sinf(gz * 0.7f) - cx, fz = gz - cz;
     float edge = fminf(fminf(fx, 1 - fx), fminf(fz, 1 - fz));
     float far = CG_Smooth(2.0f, 12.0f, k);
-    float hedge = (edge < 0.035f ? 0.55f : 1.0f);
+    float hedge = 1.0f - 0.45f * CG_Clamp01((0.035f - edge) / fmaxf(foot, 1e-4f) + 0.5f);
     hedge = hedge + (0.85f - hedge) * far;
     cg_color_t avg = CG_Mix(a, b, 0.45f);
     c = CG_Mix(c, avg, far * 0.8f);
@@ -78,7 +107,7 @@ static cg_color_t SkyDay(cg_vec3_t d, uint32_t seed)
     }
     cg_color_t sky = CG_Mix(RGBA(0.72f, 0.85f, 0.98f, 1), RGBA(0.18f, 0.42f, 0.85f, 1), powf(d.y, 0.6f));
     float sd = V3Dot(d, sun);
-    sky = Add(sky, RGBA(1, 0.95f, 0.8f, 1), powf(fmaxf(0, sd), 60) * 0.6f + (sd > 0.9985f ? 1.0f : 0));
+    sky = Add(sky, RGBA(1, 0.95f, 0.8f, 1), powf(fmaxf(0, sd), 60) * 0.6f + Disc(sd, 0.9985f));
     float cl = F3(d, 2.5f, 6, seed + 1);
     float cover = CG_Smooth(0.48f, 0.68f, cl) * CG_Smooth(0.0f, 0.25f, d.y);
     float shade = 0.78f + 0.3f * (F3(d, 5, 4, seed + 2) - 0.5f) + 0.2f * fmaxf(0, sd);
@@ -98,8 +127,7 @@ static cg_color_t SkySunset(cg_vec3_t d, uint32_t seed)
     float h = powf(d.y, 0.45f);
     cg_color_t sky = CG_Mix(RGBA(1.0f, 0.55f, 0.22f, 1), RGBA(0.28f, 0.16f, 0.42f, 1), h);
     sky = Add(sky, RGBA(1, 0.75f, 0.35f, 1), powf(fmaxf(0, sd), 12) * 0.7f);
-    if (sd > 0.998f)
-        sky = RGBA(1, 0.95f, 0.7f, 1);
+    sky = CG_Mix(sky, RGBA(1, 0.95f, 0.7f, 1), Disc(sd, 0.998f));
     float streak = CG_Fbm3(d.x * 3, d.y * 14, d.z * 3, 5, seed + 3);
     float cover = CG_Smooth(0.52f, 0.7f, streak) * CG_Smooth(0.02f, 0.12f, d.y) * (1 - CG_Smooth(0.5f, 0.8f, d.y));
     cg_color_t cloud = CG_Mix(RGBA(0.95f, 0.45f, 0.45f, 1), RGBA(0.45f, 0.25f, 0.45f, 1), h);
@@ -117,12 +145,12 @@ static cg_color_t SkyNight(cg_vec3_t d, uint32_t seed)
     float s = Stars(d, 0.06f, seed) * CG_Smooth(0.02f, 0.2f, d.y);
     sky = Add(sky, RGBA(1, 1, 0.95f, 1), s);
     float md = V3Dot(d, moon);
-    if (md > 0.9975f) {
+    float disc = Disc(md, 0.9975f);
+    sky = Add(sky, RGBA(0.6f, 0.65f, 0.8f, 1), powf(fmaxf(0, md), 200) * 0.6f * (1 - disc));
+    if (disc > 0) {
         float crater = F3(d, 40, 3, seed + 4);
         float k = 0.8f + 0.3f * (crater - 0.5f);
-        sky = RGBA(0.95f * k, 0.93f * k, 0.85f * k, 1);
-    } else {
-        sky = Add(sky, RGBA(0.6f, 0.65f, 0.8f, 1), powf(fmaxf(0, md), 200) * 0.6f);
+        sky = CG_Mix(sky, RGBA(0.95f * k, 0.93f * k, 0.85f * k, 1), disc);
     }
     float cl = F3(d, 2.2f, 5, seed + 6);
     float cover = CG_Smooth(0.55f, 0.72f, cl) * CG_Smooth(0.0f, 0.3f, d.y);
@@ -150,7 +178,7 @@ static cg_color_t SkyEdge(cg_vec3_t d, uint32_t seed)
     sky = Add(sky, RGBA(1, 1, 1, 1), Stars(d, 0.05f, seed) * CG_Smooth(0.15f, 0.4f, a));
     cg_vec3_t sun = V3Norm(V3(-0.6f, 0.35f, -0.7f));
     float sd = V3Dot(d, sun);
-    sky = Add(sky, RGBA(1, 1, 0.9f, 1), (sd > 0.9988f ? 1.5f : 0) + powf(fmaxf(0, sd), 300) * 0.8f);
+    sky = Add(sky, RGBA(1, 1, 0.9f, 1), 1.5f * Disc(sd, 0.9988f) + powf(fmaxf(0, sd), 300) * 0.8f);
     return sky;
 }
 
@@ -187,7 +215,7 @@ static cg_color_t SkySpaceGreen(cg_vec3_t d, uint32_t s)
     cg_color_t c = Nebula(d, s, RGBA(0.10f, 0.70f, 0.55f, 1), RGBA(0.30f, 0.40f, 0.95f, 1), 0.09f, V3(0.6f, 0.8f, -0.3f));
     cg_vec3_t star = V3Norm(V3(0.7f, 0.25f, -0.65f));   /* a distant blue-white sun */
     float sd = V3Dot(d, star);
-    return Add(c, RGBA(0.7f, 0.85f, 1, 1), (sd > 0.999f ? 1.5f : 0) + powf(fmaxf(0, sd), 80) * 0.7f);
+    return Add(c, RGBA(0.7f, 0.85f, 1, 1), 1.5f * Disc(sd, 0.999f) + powf(fmaxf(0, sd), 80) * 0.7f);
 }
 
 /* ---- planets ---------------------------------------------------------------------------- */
@@ -273,6 +301,7 @@ static cg_color_t PlanetAlien(cg_vec3_t d, uint32_t seed)
 static void Render(cg_image_t *im, int w, int h, cg_spheremap_f f, uint32_t seed, int shade)
 {
     CG_ImageInit(im, w, h, RGBA(0, 0, 0, 1));
+    cg_texel = 2 * PI / w;
     cg_vec3_t L = V3Norm(V3(-0.6f, 0.3f, 0.75f));
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++) {
@@ -309,7 +338,7 @@ int CG_GenSkyTextures(const std::string &datadir)
     cg_image_t im;
     char name[64];
     for (int i = 0; i < 7; i++) {
-        Render(&im, 1024, 512, skies[i], 1000 + i * 17, 0);
+        Render(&im, CG_SKY_W, CG_SKY_W / 2, skies[i], 1000 + i * 17, 0);
         snprintf(name, sizeof name, "/sky%02d.tga", i + 1);
         fails += !CG_WriteTGA(datadir + name, &im, 0);
         Render(&im, 512, 256, planets[i], 2000 + i * 23, 1);
