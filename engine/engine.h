@@ -71,6 +71,8 @@ typedef struct {
     int countrycode;
     game_import_f imp;
     game_main_f main;
+    int draw;                 /* non-zero: draw into the GL context that is
+                                 already current (tests, benchmarks) */
 } eng_headless_t;
 
 int Eng_StartHeadless(const eng_headless_t *h); /* returns 1 when the game runs */

@@ -78,6 +78,8 @@ typedef struct model_s {
     uint32_t nummeshes;
     mdl_mesh_t *meshes;
     uint32_t maxframes;         /* the largest mesh frame count (at least 1) */
+    float radius;               /* farthest vertex from the origin in any frame;
+                                   0 when not known (nothing is culled then) */
     int hascollision;
     struct colmodel_s *collision; /* NULL without a collision file */
 } model_t;
