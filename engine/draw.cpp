@@ -490,8 +490,18 @@ static void R_WorldPass(void)
     if (!r_plain)
         R_CullModels();
     R_SetPass(PASS_OPAQUE);
-    R_DrawBackground();
-    R_DrawListBackward(RL_MODELS, PASS_OPAQUE);
+    if (r_plain) {
+        R_DrawBackground();
+        R_DrawListBackward(RL_MODELS, PASS_OPAQUE);
+    } else {
+        /* the background after the opaque models, pinned to the far end
+         * of the depth range: it fills exactly the pixels nothing opaque
+         * has covered, which is all it shows of itself when drawn first */
+        R_DrawListBackward(RL_MODELS, PASS_OPAQUE);
+        glDepthRange(1, 1);
+        R_DrawBackground();
+        glDepthRange(0, 1);
+    }
     R_SetPass(PASS_TRANSLUCENT);
     for (int i = 0; i < r_listcount[RL_MODELS]; i++)
         R_DrawEntity(r_lists[RL_MODELS][i], PASS_TRANSLUCENT);
