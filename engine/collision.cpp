@@ -179,7 +179,32 @@ colmodel_t *Col_ReadFile(const char *filename)
         Col_Free(c);
         return NULL;
     }
+    Col_SetReach(c);
     return c;
+}
+
+/* Every point the segment query can count lies in a frame's box grown by
+ * its margin (see Col_SegmentQuery); the reach holds all of them. */
+void Col_SetReach(colmodel_t *c)
+{
+    double reach = 0.0;
+    c->reach = 0.0f;
+    for (uint32_t f = 0; f < c->numframes; f++) {
+        const col_box_t *b = &c->frames[f];
+        double cc = 0.0, hh = 0.0;
+        for (int k = 0; k < 3; k++) {
+            double h = fabs((double)b->half[k]), m = fabs((double)b->centre[k]);
+            h = h * 1.001 + m * 1e-4 + 1e-5;
+            cc += m * m;
+            hh += h * h;
+        }
+        double r = sqrt(cc) + sqrt(hh);
+        if (!isfinite(r) || r > 1e30)
+            return;
+        if (r > reach)
+            reach = r;
+    }
+    c->reach = (float)(reach * 1.001 + 1e-4);
 }
 
 static void Col_Put32(std::string &s, uint32_t v)
@@ -419,6 +444,7 @@ colmodel_t *Col_Build(const mdl_mesh_t *meshes, uint32_t nummeshes)
             Col_Free(c);
             return NULL;
         }
+    Col_SetReach(c);
     return c;
 }
 
@@ -624,14 +650,7 @@ int Col_Collide(entity_t *a, entity_t *b)
     int sa = a->u.mdl.collmode == CM_SWEPT, sb = b->u.mdl.collmode == CM_SWEPT;
     if (sa && sb)
         return 0;
-    if (!sa && !sb) {
-        float ra = a->u.mdl.radius * a->u.mdl.scale, rb = b->u.mdl.radius * b->u.mdl.scale;
-        float d2 = 0.0f;
-        for (int k = 0; k < 3; k++) {
-            float d = a->origin[k] - b->origin[k];
-            d2 += d * d;
-        }
-        return (ra + rb) * (ra + rb) > d2;
-    }
+    if (!sa && !sb)
+        return Col_SphereMeets(a->origin, a->u.mdl.radius * a->u.mdl.scale, b);
     return sa ? Col_Swept(a, b) : Col_Swept(b, a);
 }

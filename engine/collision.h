@@ -6,6 +6,7 @@
 #ifndef COLLISION_H
 #define COLLISION_H
 
+#include <math.h>
 #include <stdint.h>
 
 #include "game_api.h"
@@ -30,6 +31,8 @@ typedef struct {
 typedef struct colmodel_s {
     uint32_t numframes;
     col_box_t *frames;
+    float reach;               /* radius about the model origin holding every
+                                  frame's box with the query's margin; 0 unknown */
 } colmodel_t;
 
 /* NULL when the file is missing or broken. */
@@ -48,5 +51,62 @@ int Col_SegmentQuery(const col_box_t *box, const float s[3], const float e[3], f
 
 /* The pair test of two model entities. */
 int Col_Collide(entity_t *a, entity_t *b);
+
+/* Sets c->reach from the frame boxes (left 0 when they are not finite). */
+void Col_SetReach(colmodel_t *c);
+
+/* The exact sphere test of b against a sphere at ao of radius ra (the
+ * radius times the scale): Col_Collide's own test, so that a rejection
+ * built on it gives the same answer. */
+static inline int Col_SphereMeets(const float ao[3], float ra, const entity_t *b)
+{
+    float rb = b->u.mdl.radius * b->u.mdl.scale;
+    float dx = ao[0] - b->origin[0], dy = ao[1] - b->origin[1], dz = ao[2] - b->origin[2];
+    return (ra + rb) * (ra + rb) > dx * dx + dy * dy + dz * dz;
+}
+
+/* How far from its origin a projectile can hit target t: -1 when nothing
+ * can hit it, infinite when unknown, else its reach scaled with a little
+ * slack.  t must be a model entity. */
+static inline float Col_TargetReach(const entity_t *t)
+{
+    const model_t *m = t->u.mdl.model;
+    if (!m || !m->collision)
+        return -1.0f;
+    float reach = m->collision->reach;
+    if (!(reach > 0.0f))
+        return INFINITY;
+    return reach * fabsf(t->u.mdl.scale) * 1.001f + 1e-4f;
+}
+
+/* 0 when the segment p0->p1 surely misses everything within reach of the
+ * target origin to: the segment's box lies beyond the cube around the
+ * reach on some axis (|s + e| > |e - s| + 2 lim says that s and e, taken
+ * from to, are both beyond lim on the same side).  The slack grows with
+ * the distances involved, which bound the rounding of the exact test's
+ * transform; a value that is not finite rejects nothing. */
+static inline int Col_SegmentMayReach(const float p0[3], const float p1[3], const float to[3], float reach)
+{
+    if (reach < 0.0f)
+        return 0;
+    /* written out per axis: this runs for most pairs of a frame */
+    float sx = p0[0] - to[0], sy = p0[1] - to[1], sz = p0[2] - to[2];
+    float ex = p1[0] - to[0], ey = p1[1] - to[1], ez = p1[2] - to[2];
+    float mx = fabsf(sx + ex), my = fabsf(sy + ey), mz = fabsf(sz + ez);
+    float lx = fabsf(ex - sx), ly = fabsf(ey - sy), lz = fabsf(ez - sz);
+    float lim2 = 2.0f * reach + (mx + my + mz + lx + ly + lz) * 1e-3f;
+    return !((mx > lx + lim2) | (my > ly + lim2) | (mz > lz + lim2));
+}
+
+/* Cheap rejection before Col_Collide for two model entities: 0 only when
+ * the pair surely does not collide. */
+static inline int Col_MayCollide(const entity_t *a, const entity_t *b)
+{
+    int sa = a->u.mdl.collmode == CM_SWEPT, sb = b->u.mdl.collmode == CM_SWEPT;
+    if (sa == sb)
+        return !sa && Col_SphereMeets(a->origin, a->u.mdl.radius * a->u.mdl.scale, b);
+    const entity_t *p = sa ? a : b, *t = sa ? b : a;
+    return Col_SegmentMayReach(p->oldorigin, p->origin, t->origin, Col_TargetReach(t));
+}
 
 #endif

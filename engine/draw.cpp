@@ -27,7 +27,11 @@
 #define R_MAXVERTS (1u << 24)
 #define R_PARTICLETEX "data/pointsprite"
 
-enum { PASS_OPAQUE, PASS_TRANSLUCENT };
+/* The depth pass writes only depth, for what is opaque and in front, so
+ * that nothing hidden under it is shaded. */
+enum { PASS_OPAQUE, PASS_TRANSLUCENT, PASS_DEPTH };
+
+int r_plain;
 
 static entity_t *r_lists[RL_COUNT][ENT_MAX];
 static int r_listcount[RL_COUNT];
@@ -185,6 +189,8 @@ static void R_CameraAxes(float right[3], float up[3])
 static int R_MeshInPass(const entity_t *e, const mdl_mesh_t *m, int pass)
 {
     int tex32 = m->diffuse && m->diffuse->depth == 32;
+    if (pass == PASS_DEPTH)
+        pass = PASS_OPAQUE;
     if (pass == PASS_TRANSLUCENT)
         return tex32 || e->color[3] != 1.0f;
     return e->color[3] == 1.0f && !tex32;
@@ -199,7 +205,7 @@ static void R_DrawMesh(const entity_t *e, const mdl_mesh_t *m, int pass)
         return;
     /* one index list serves both arrays, so texture coordinates are only
      * used when there is one per vertex */
-    int hastc = m->tverts && m->numtverts >= m->numverts;
+    int hastc = m->tverts && m->numtverts >= m->numverts && pass != PASS_DEPTH;
     if (hastc && m->diffuse) {
         GLS_Texture2D(1);
         GLS_BindTexture(m->diffuse->glname);
@@ -240,7 +246,8 @@ static void R_DrawModel(const entity_t *e, const float *col, int pass)
             R_EntityTransform(e);
             if (e->u.mdl.scale != 1.0f)
                 glScalef(e->u.mdl.scale, e->u.mdl.scale, e->u.mdl.scale);
-            glColor4fv(col);
+            if (pass != PASS_DEPTH)
+                glColor4fv(col);
             pushed = 1;
         }
         R_DrawMesh(e, m, pass);
@@ -346,12 +353,114 @@ static void R_DrawEntity(entity_t *e, int pass)
     }
 }
 
+/* ---- what need not be shaded ------------------------------------------- */
+
+/* 1 when the model cannot reach the view: its bounding sphere lies wholly
+ * beyond one plane of the view volume.  mv is the camera's modelview
+ * matrix.  Numbers that are not finite cull nothing. */
+static int R_OutOfView(const entity_t *e, const float *mv)
+{
+    const model_t *m = e->u.mdl.model;
+    if (!m || !(m->cullradius > 0.0f))
+        return 0;
+    const float *o = e->origin;
+    float r = m->cullradius * fabsf(e->u.mdl.scale) * 1.01f + 0.01f;
+    float x = mv[0] * o[0] + mv[4] * o[1] + mv[8] * o[2] + mv[12];
+    float y = mv[1] * o[0] + mv[5] * o[1] + mv[9] * o[2] + mv[13];
+    float z = mv[2] * o[0] + mv[6] * o[1] + mv[10] * o[2] + mv[14];
+    float ty = tanf(R_FOV * 0.5f * 3.14159265f / 180.0f), tx = ty * gls.aspect;
+    float ny = sqrtf(1.0f + ty * ty), nx = sqrtf(1.0f + tx * tx);
+    return z - r > -R_ZNEAR || z + r < -R_ZFAR || y + z * ty > r * ny || -y + z * ty > r * ny ||
+           x + z * tx > r * nx || -x + z * tx > r * nx;
+}
+
+/* Whether an image entity covers its quad completely: an uploaded texture
+ * without see-through pixels, drawn at full alpha (blending then gives the
+ * image's own colour). */
+static int R_ImageOpaque(const entity_t *e)
+{
+    texture_t *t = e->u.img.tex;
+    if (!t || !t->uploaded || e->color[3] != 1.0f)
+        return 0;
+    if (!t->opacity) {
+        int opaque = t->depth == 24;
+        if (t->depth == 32 && t->pixels) {
+            size_t n = (size_t)t->width * (size_t)t->height;
+            opaque = 1;
+            for (size_t i = 0; i < n && opaque; i++)
+                opaque = t->pixels[i * 4 + 3] == 255;
+        }
+        t->opacity = opaque ? 1 : -1;
+    }
+    return t->opacity > 0;
+}
+
+/* Depth of what the overlay will cover for certain, before the world: the
+ * opaque images at the very front (their quads exactly as drawn later) and
+ * the opaque meshes of the view models at their own depth.  No colour is
+ * written; the overlay pass draws them in their usual order and the world
+ * beneath them fails the depth test instead of being shaded.  The view
+ * models' opaque meshes then meet their own depth, which the less-or-equal
+ * test passes. */
+static void R_DepthPrepass(void)
+{
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    GLS_DepthMask(1);
+    GLS_Blend(0);
+    GLS_Texture2D(0);
+    int images = 0;
+    for (int i = 0; i < r_listcount[RL_FLAT] && !images; i++)
+        images = r_lists[RL_FLAT][i]->kind == ENT_IMAGE && R_ImageOpaque(r_lists[RL_FLAT][i]);
+    if (images) {
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(0, R_OVERLAY_W, 0, R_OVERLAY_H, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        glBegin(GL_QUADS);
+        for (int i = 0; i < r_listcount[RL_FLAT]; i++) {
+            const entity_t *e = r_lists[RL_FLAT][i];
+            if (e->kind != ENT_IMAGE || !R_ImageOpaque(e))
+                continue;
+            float hw = e->u.img.width / 2, hh = e->u.img.height / 2, x = e->origin[0], y = e->origin[1];
+            /* z 0.999 is depth 0.0005: in front of all the world */
+            glVertex3f(x - hw, y - hh, 0.999f);
+            glVertex3f(x + hw, y - hh, 0.999f);
+            glVertex3f(x + hw, y + hh, 0.999f);
+            glVertex3f(x - hw, y + hh, 0.999f);
+        }
+        glEnd();
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+    }
+    for (int i = r_listcount[RL_VIEWMODELS] - 1; i >= 0; i--)
+        R_DrawEntity(r_lists[RL_VIEWMODELS][i], PASS_DEPTH);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+}
+
 /* ---- passes ------------------------------------------------------------- */
 
 static void R_DrawListBackward(int list, int pass)
 {
     for (int i = r_listcount[list] - 1; i >= 0; i--)
         R_DrawEntity(r_lists[list][i], pass);
+}
+
+/* Drops the world models out of view from the models list for this frame
+ * (the camera transform is current). */
+static void R_CullModels(void)
+{
+    float mv[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, mv);
+    int n = 0;
+    for (int i = 0; i < r_listcount[RL_MODELS]; i++)
+        if (!R_OutOfView(r_lists[RL_MODELS][i], mv))
+            r_lists[RL_MODELS][n++] = r_lists[RL_MODELS][i];
+    r_listcount[RL_MODELS] = n;
 }
 
 static void R_UpdateSounds(void)
@@ -378,9 +487,21 @@ static void R_DrawBackground(void)
 
 static void R_WorldPass(void)
 {
+    if (!r_plain)
+        R_CullModels();
     R_SetPass(PASS_OPAQUE);
-    R_DrawBackground();
-    R_DrawListBackward(RL_MODELS, PASS_OPAQUE);
+    if (r_plain) {
+        R_DrawBackground();
+        R_DrawListBackward(RL_MODELS, PASS_OPAQUE);
+    } else {
+        /* the background after the opaque models, pinned to the far end
+         * of the depth range: it fills exactly the pixels nothing opaque
+         * has covered, which is all it shows of itself when drawn first */
+        R_DrawListBackward(RL_MODELS, PASS_OPAQUE);
+        glDepthRange(1, 1);
+        R_DrawBackground();
+        glDepthRange(0, 1);
+    }
     R_SetPass(PASS_TRANSLUCENT);
     for (int i = 0; i < r_listcount[RL_MODELS]; i++)
         R_DrawEntity(r_lists[RL_MODELS][i], PASS_TRANSLUCENT);
@@ -473,6 +594,8 @@ void R_DrawFrame(entity_t *camera)
         R_UpdateSounds();
         return;
     }
+    if (!r_plain)
+        R_DepthPrepass();
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     if (camera) {

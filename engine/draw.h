@@ -21,6 +21,10 @@ void R_BeginFrame(void);
 void R_LoadParticleTexture(void);
 void R_BuildDrawLists(void);
 void R_DrawFrame(entity_t *camera);
+/* Non-zero: draw everything the plain way, without the depth pass for the
+ * overlay's opaque parts and without leaving out models out of view.  The
+ * picture is the same either way (tests and benchmarks compare them). */
+extern int r_plain;
 
 /* Draw lists, valid after R_BuildDrawLists (tests). */
 enum { RL_BACKGROUND, RL_MODELS, RL_VIEWMODELS, RL_FLAT, RL_SOUNDS, RL_PARTICLES, RL_COUNT };

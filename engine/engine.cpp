@@ -57,6 +57,25 @@ typedef struct {
 static engstate_t eng;
 static jmp_buf eng_jump;
 static int eng_jumparmed;
+static double eng_launch;       /* when the program started, for the start-up log */
+static int eng_presented;
+
+/* Seconds on a monotonic clock. */
+static double Eng_Seconds(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
+}
+
+/* Start-up milestones in the engine log, timed from the program start. */
+static void Eng_LogStartup(const char *what)
+{
+    struct timespec cpu;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    Com_Printf("startup: %s after %.1f ms (%.1f ms CPU)\n", what, (Eng_Seconds() - eng_launch) * 1000.0,
+               (double)cpu.tv_sec * 1000.0 + (double)cpu.tv_nsec * 1e-6);
+}
 
 /* ---- clock --------------------------------------------------------------- */
 
@@ -250,6 +269,10 @@ static void Eng_Frame(void)
     Mod_Call(GOP_POSTDRAW, 0, 0, 0);
     if (!eng.headless && !Vid_Present())
         eng.quit = 1; /* the close request ends the loop after this frame */
+    if (!eng.headless && !eng_presented) {
+        eng_presented = 1;
+        Eng_LogStartup("first frame");
+    }
 }
 
 /* One frame with the shutdown jump target armed; 0 once the loop is over.
@@ -467,11 +490,14 @@ static int Eng_RunGame(void)
         return 1;
     }
     Vid_SetSwapInterval(0);
+    Eng_LogStartup("window");
     IN_Start();
     eng.inputcb = Eng_HandleEvent;
     Eng_InitGL();
     int status = 0;
-    if (!Eng_LoadModule(NULL, NULL)) {
+    int loaded = Eng_LoadModule(NULL, NULL);
+    Eng_LogStartup("level");
+    if (!loaded) {
         if (!eng.quit) {
             printf("aiInit() failed!\n");
             fflush(stdout);
@@ -552,6 +578,7 @@ static int Eng_ReplayDemo(void)
 
 int Eng_Main(int argc, char **argv)
 {
+    eng_launch = Eng_Seconds();
     memset(&eng, 0, sizeof(eng));
     Eng_DefaultSettings(&eng.set);
     eng_cmdresult_t r;
@@ -600,7 +627,8 @@ int Eng_StartHeadless(const eng_headless_t *h)
     com_countrycode = eng.set.countrycode = h->countrycode;
     if (!Eng_SetDataDir(h->gamedir ? h->gamedir : "data"))
         return 0;
-    GLS_Reset(0, eng.set.width, eng.set.height);
+    if (!h->draw || !gls.active)
+        GLS_Reset(0, eng.set.width, eng.set.height);
     Eng_StartCommon(!h->nosound);
     eng.inputcb = Eng_HandleEvent;
     if (!Eng_LoadModule(h->imp, h->main))

@@ -87,6 +87,8 @@ typedef struct {
     game_import_f imp;
     game_main_f main;
     int nosound;              /* do not open a sound device */
+    int draw;                 /* non-zero: draw into the GL context that is
+                                 already current (tests, benchmarks) */
 } eng_headless_t;
 
 int Eng_StartHeadless(const eng_headless_t *h); /* returns 1 when the game runs */

@@ -29,11 +29,15 @@ static int ent_spawnkind[ENT_MAX]; /* kind at spawn: decides what purge releases
 static int ent_freehead = ENT_NONE;
 static int ent_activehead = ENT_NONE;
 static int ent_activetail = ENT_NONE;
-/* The model entities of the active list, in the same order: the pair loop
- * walks only these. */
-static int ent_mnext[ENT_MAX];
-static int ent_mhead = ENT_NONE;
-static int ent_mtail = ENT_NONE;
+/* The slots of the model entities of the active list, in the same order,
+ * and where each slot stands among them (-1 once purged): the pair loop
+ * walks only these.  Purged places are squeezed out after each purge; a
+ * slot purged and taken again by a spawn during the purge leaves a stale
+ * place behind until then, so there is room for twice the pool. */
+#define ENT_MPLACES (2 * ENT_MAX)
+static int ent_mslot[ENT_MPLACES];
+static int ent_mindex[ENT_MAX];
+static int ent_mcount;
 static int ent_live;
 static int ent_built;
 static int ent_cursor = ENT_NONE;
@@ -53,10 +57,24 @@ static void Ent_BuildFreeList(void)
         ent_next[i] = i + 1 < ENT_MAX ? i + 1 : ENT_NONE;
     ent_freehead = 0;
     ent_activehead = ent_activetail = ENT_NONE;
-    ent_mhead = ent_mtail = ENT_NONE;
+    ent_mcount = 0;
     ent_cursor = ent_savedcursor = ENT_NONE;
     ent_live = 0;
     ent_built = 1;
+}
+
+/* Drops the places of purged and re-spawned slots, keeping the order. */
+static void Ent_SqueezeModels(void)
+{
+    int n = 0;
+    for (int i = 0; i < ent_mcount; i++) {
+        int slot = ent_mslot[i];
+        if (ent_mindex[slot] != i)
+            continue;
+        ent_mindex[slot] = n;
+        ent_mslot[n++] = slot;
+    }
+    ent_mcount = n;
 }
 
 /* ---- spawning ---------------------------------------------------------- */
@@ -165,12 +183,10 @@ entity_t *Ent_Spawn(const char *name, int kind)
         ent_next[ent_activetail] = slot;
     ent_activetail = slot;
     if (kind == ENT_MODEL) {
-        ent_mnext[slot] = ENT_NONE;
-        if (ent_mtail == ENT_NONE)
-            ent_mhead = slot;
-        else
-            ent_mnext[ent_mtail] = slot;
-        ent_mtail = slot;
+        if (ent_mcount == ENT_MPLACES)
+            Ent_SqueezeModels();
+        ent_mindex[slot] = ent_mcount;
+        ent_mslot[ent_mcount++] = slot;
     }
     return e;
 }
@@ -287,14 +303,45 @@ static int Ent_Touchable(const entity_t *e)
            ent_spawnkind[e - ent_pool] == ENT_MODEL;
 }
 
+/* The first model entity from place i of the model list on that is
+ * touchable and may collide with a (ent_mcount when none is left).
+ * Nothing calls into the game here, so what is read of a stays valid for
+ * the whole walk. */
+static int Ent_NextCandidate(const entity_t *a, int i)
+{
+    const float ao[3] = {a->origin[0], a->origin[1], a->origin[2]};
+    if (a->u.mdl.collmode == CM_SWEPT) { /* only targets can meet a projectile */
+        for (; i < ent_mcount; i++) {
+            const entity_t *b = &ent_pool[ent_mslot[i]];
+            /* b's model is only read once b is known a touchable model */
+            if (b->u.mdl.collmode != CM_SWEPT && Ent_Touchable(b) &&
+                Col_SegmentMayReach(a->oldorigin, ao, b->origin, Col_TargetReach(b)))
+                return i;
+        }
+        return ent_mcount;
+    }
+    const float ra = a->u.mdl.radius * a->u.mdl.scale, reach = Col_TargetReach(a);
+    for (; i < ent_mcount; i++) {
+        const entity_t *b = &ent_pool[ent_mslot[i]];
+        int near = b->u.mdl.collmode == CM_SWEPT ? Col_SegmentMayReach(b->oldorigin, b->origin, ao, reach)
+                                                 : Col_SphereMeets(ao, ra, b);
+        if (near && Ent_Touchable(b))
+            return i;
+    }
+    return ent_mcount;
+}
+
 /* Tests a against every model entity after it in the active list; the
  * model list holds them in the same order, entities spawned meanwhile
- * included. */
+ * included.  Pairs that cannot collide are passed over cheaply first. */
 static void Ent_TouchPairs(entity_t *a)
 {
-    for (int j = ent_mnext[a - ent_pool]; j != ENT_NONE && Ent_Touchable(a); j = ent_mnext[j]) {
-        entity_t *b = &ent_pool[j];
-        if (!Ent_Touchable(b) || !Col_Collide(a, b))
+    for (int i = ent_mindex[a - ent_pool] + 1; i < ent_mcount && Ent_Touchable(a); i++) {
+        i = Ent_NextCandidate(a, i);
+        if (i == ent_mcount)
+            break;
+        entity_t *b = &ent_pool[ent_mslot[i]];
+        if (!Col_Collide(a, b))
             continue;
         a->touch(a, b);
         if (b->state == ES_ACTIVE && b->touch)
@@ -346,17 +393,6 @@ static void Ent_ReleaseResources(entity_t *e, int kind)
     }
 }
 
-/* Takes a model slot out of the model list (mprev: its predecessor). */
-static void Ent_UnlinkModel(int slot, int mprev)
-{
-    if (mprev == ENT_NONE)
-        ent_mhead = ent_mnext[slot];
-    else
-        ent_mnext[mprev] = ent_mnext[slot];
-    if (ent_mtail == slot)
-        ent_mtail = mprev;
-}
-
 /* Takes slot out of the active list (prev is its predecessor or ENT_NONE)
  * and puts it at the head of the free list. */
 static void Ent_Unlink(int slot, int prev)
@@ -374,7 +410,7 @@ static void Ent_Unlink(int slot, int prev)
 
 void Ent_Purge(void)
 {
-    int prev = ENT_NONE, mprev = ENT_NONE, i = ent_activehead;
+    int prev = ENT_NONE, i = ent_activehead, models = 0;
 
     while (i != ENT_NONE) {
         entity_t *e = &ent_pool[i];
@@ -382,8 +418,6 @@ void Ent_Purge(void)
             /* whatever the game wrote, the text drawn later ends in the field */
             if (ent_spawnkind[i] == ENT_TEXT)
                 e->u.txt.text[ENT_TEXTLEN - 1] = '\0';
-            if (ent_spawnkind[i] == ENT_MODEL)
-                mprev = i;
             prev = i;
             i = ent_next[i];
             continue;
@@ -393,11 +427,15 @@ void Ent_Purge(void)
             e->ondestroy(e);
         /* read the link only now: on-destroy may have appended new entities */
         int next = ent_next[i];
-        if (ent_spawnkind[i] == ENT_MODEL)
-            Ent_UnlinkModel(i, mprev);
+        if (ent_spawnkind[i] == ENT_MODEL) {
+            ent_mindex[i] = -1;
+            models++;
+        }
         Ent_Unlink(i, prev);
         i = next;
     }
+    if (models)
+        Ent_SqueezeModels();
     ent_cursor = ent_savedcursor = ENT_NONE;
 }
 
@@ -408,7 +446,7 @@ void Ent_Reset(void)
             Ent_ReleaseResources(&ent_pool[i], ent_spawnkind[i]);
     ent_built = 0;
     ent_freehead = ent_activehead = ent_activetail = ENT_NONE;
-    ent_mhead = ent_mtail = ENT_NONE;
+    ent_mcount = 0;
     ent_cursor = ent_savedcursor = ENT_NONE;
     ent_live = 0;
 }

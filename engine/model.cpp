@@ -239,6 +239,29 @@ static int MDL_Parse(mdl_reader_t *r, model_t *m)
     return 1;
 }
 
+/* The bounding radius about the origin, for culling what is out of view:
+ * an interpolated position lies between two frames' positions, so the
+ * frames themselves bound it.  Left 0 when a value is not finite. */
+static void MDL_SetRadius(model_t *m)
+{
+    double r2 = 0.0;
+    m->cullradius = 0.0f;
+    for (uint32_t i = 0; i < m->nummeshes; i++) {
+        const mdl_mesh_t *mesh = &m->meshes[i];
+        for (uint32_t f = 0; mesh->frames && f < mesh->numframes; f++) {
+            const float *v = mesh->frames[f].verts;
+            for (uint32_t k = 0; v && k < mesh->numverts; k++, v += 3) {
+                double d = (double)v[0] * v[0] + (double)v[1] * v[1] + (double)v[2] * v[2];
+                if (!(d < 1e60))
+                    return;
+                if (d > r2)
+                    r2 = d;
+            }
+        }
+    }
+    m->cullradius = (float)(sqrt(r2) * 1.0001 + 1e-4);
+}
+
 int Model_ReadFile(const char *filename, int uvtransform, model_t *m)
 {
     uint32_t len = 0;
@@ -257,6 +280,7 @@ int Model_ReadFile(const char *filename, int uvtransform, model_t *m)
     }
     if (uvtransform)
         MDL_TransformUV(m);
+    MDL_SetRadius(m);
     return 1;
 }
 

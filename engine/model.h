@@ -79,6 +79,8 @@ typedef struct model_s {
     mdl_mesh_t *meshes;
     uint32_t maxframes;         /* the largest mesh frame count (at least 1) */
     float radius;               /* collision sphere that fits the first frame */
+    float cullradius;           /* farthest vertex from the origin in any frame;
+                                   0 when not known (nothing is culled then) */
     int hascollision;
     struct colmodel_s *collision; /* NULL without a collision file */
 } model_t;

@@ -21,6 +21,8 @@ typedef struct texture_s {
     unsigned glname;          /* OpenGL texture name, 0 until uploaded */
     int uploaded;
     int refcount;
+    int opacity;              /* drawing's note: 0 not yet looked at, 1 every
+                                 pixel opaque, -1 some see-through */
 } texture_t;
 
 /* Cached texture for path + ".tga"; upload != 0 uploads a newly read one.

@@ -130,15 +130,19 @@ static void Vid_SetGLAttributes(int depthbits)
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 }
 
-/* The window itself; the pixel format is part of it on SDL, so a refused
- * 32-bit depth buffer is retried with 24 bits. */
+/* The window itself; the pixel format is part of it on SDL.  The depth
+ * size is a lower bound, and the X visual chosen is the one with the
+ * deepest depth buffer at or above it: asking 24 bits first still gets 32
+ * where the driver has them, without the slow refused attempt where it
+ * has not (Mesa).  32 is tried after 24 only for a driver that would
+ * refuse 24. */
 static int Vid_MakeWindow(const char *title, int width, int height)
 {
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (vid.fullscreen)
         flags |= SDL_WINDOW_FULLSCREEN;
     int pos = SDL_WINDOWPOS_CENTERED;
-    static const int depths[2] = {32, 24};
+    static const int depths[2] = {24, 32};
     for (int i = 0; i < 2 && !vid.window; i++) {
         Vid_SetGLAttributes(depths[i]);
         vid.window = SDL_CreateWindow(title, vid.fullscreen ? 0 : pos, vid.fullscreen ? 0 : pos,

@@ -20,9 +20,12 @@
 #include <vector>
 
 #include "common.h"
+#include "draw.h"
 #include "engine.h"
 #include "fs.h"
 #include "gk_support.h"
+#include "glcontext.h"
+#include "module.h"
 
 namespace {
 
@@ -244,5 +247,82 @@ TEST_P(LevelHeadless, PlaysToTheEndAndPrintsTheScoreLine)
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, LevelHeadless, ::testing::Range(0, 6));
+
+/* ---- the same picture with less shading -------------------------------------- */
+
+/* The frame of the current game state, drawn plainly or with the depth
+ * pass for the overlay's opaque parts and the culling of models out of
+ * view, on a buffer cleared to magenta; returns the pixels. */
+std::string DrawState(int plain)
+{
+    r_plain = plain;
+    glClearColor(1, 0, 1, 1);
+    gk::GLClearAll();
+    R_BeginFrame();
+    R_BuildDrawLists();
+    R_DrawFrame((entity_t *)Mod_Call(GOP_CAMERA, 0, 0, 0));
+    glFinish();
+    std::string px((size_t)W * H * 4, '\0');
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, W, H, GL_RGBA, GL_UNSIGNED_BYTE, &px[0]);
+    r_plain = 0;
+    return px;
+}
+
+class LevelFrames : public ::testing::TestWithParam<int> {};
+
+/* Drawing less never changes the picture: the first two seconds of each
+ * level, shooting and looking around, drawn both ways, pixel for pixel. */
+TEST_P(LevelFrames, LessShadingSamePicture)
+{
+    if (!HaveContent())
+        GTEST_SKIP() << "no generated content";
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
+    ASSERT_EQ(chdir(gk::DistDir().c_str()), 0);
+    if (!gk::GLOpen(W, H)) {
+        EXPECT_EQ(chdir(cwd), 0);
+        GTEST_SKIP() << "no OpenGL context";
+    }
+    g_ms = 1000;
+    Sys_SetClock(FastClock);
+    eng_headless_t h = {};
+    h.gamedir = "data";
+    h.level = GetParam();
+    h.countrycode = 44;
+    h.draw = 1;
+    testing::internal::CaptureStdout();
+    int started = Eng_StartHeadless(&h), compared = 0, viewmodels = 0, culled = 0;
+    long differing = 0;
+    if (started)
+        Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
+    for (int f = 0; started && f < 50 && Eng_RunFrame(); f++) {
+        g_ms += 40;
+        if (f % 10 == 3)
+            Eng_PostEvent(IE_MOUSEMOVE, f % 20 ? 60 : -45, f % 30 ? 10 : -20);
+        if (f % 5 != 4)
+            continue;
+        std::string less = DrawState(0);
+        int drawn = R_ListCount(RL_MODELS);
+        std::string plain = DrawState(1);
+        culled += R_ListCount(RL_MODELS) - drawn;
+        viewmodels += R_ListCount(RL_VIEWMODELS);
+        for (size_t i = 0; i < plain.size(); i += 4)
+            differing += memcmp(&plain[i], &less[i], 3) != 0;
+        compared++;
+    }
+    testing::internal::GetCapturedStdout();
+    Eng_StopHeadless();
+    Sys_SetClock(nullptr);
+    gk::GLClose();
+    EXPECT_EQ(chdir(cwd), 0);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(10, compared);
+    EXPECT_GT(viewmodels, 0) << "no cockpit to draw first";
+    EXPECT_EQ(0, differing) << "pixels that differ in " << compared << " frames";
+    RecordProperty("culled", culled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, LevelFrames, ::testing::Range(0, 6));
 
 } // namespace

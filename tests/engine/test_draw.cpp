@@ -7,6 +7,10 @@
  */
 #include <gtest/gtest.h>
 
+#include <math.h>
+
+#include <random>
+
 #include <GL/gl.h>
 #include <unistd.h>
 
@@ -330,6 +334,51 @@ TEST_F(DrawGL, TexturedModelSeenThroughTheCamera)
     gk::GLClearAll();
     Frame(nullptr);
     EXPECT_RGB(gk::GLPixel(80, 60), 0, 0, 0);
+}
+
+/* Models out of view are left out, but only those: quads strewn along
+ * every plane of the view volume (turned, scaled, mirrored, some
+ * translucent), seen through a turned camera, give the same frame whether
+ * all of them are drawn or not. */
+TEST_F(DrawGL, ModelsOutOfViewLeftOutWithoutChangingThePicture)
+{
+    std::mt19937 rng(11);
+    auto uni = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
+    Colour(Model("big", 0, 0, -650), 0.1f, 0.1f, 0.1f);
+    entity_t *cam = Ent_Spawn("camera", ENT_NOMEDIA);
+    cam->origin[0] = 5, cam->angles[0] = 20, cam->angles[1] = 30;
+    const float ty = tanf(35 * 3.14159265f / 180), tx = ty * 160 / 120;
+    for (int i = 0; i < 400; i++) {
+        float z = i % 7 ? -uni(-3, 60) : -uni(690, 710), sx = uni(-1.2f, 1.2f) * tx, sy = uni(-1.2f, 1.2f) * ty;
+        if (i % 2) /* on a side plane */
+            (i % 4 == 1 ? sx : sy) = (i % 8 < 4 ? 1 : -1) * (i % 4 == 1 ? tx : ty);
+        float v[3] = {sx * -z + uni(-3, 3), sy * -z + uni(-3, 3), z};
+        /* into the world: undo the camera turn and shift */
+        float a = 20 * 3.14159265f / 180, b = 30 * 3.14159265f / 180;
+        float y1 = v[1] * cosf(a) + v[2] * sinf(a), z1 = -v[1] * sinf(a) + v[2] * cosf(a);
+        float x2 = v[0] * cosf(b) - z1 * sinf(b), z2 = v[0] * sinf(b) + z1 * cosf(b);
+        entity_t *e = Model("quad", x2 + 5, y1, z2);
+        ASSERT_NE(nullptr, e);
+        Colour(e, uni(0, 1), uni(0, 1), uni(0, 1), i % 5 ? 1.0f : 0.5f);
+        e->u.mdl.scale = uni(-1.5f, 1.5f);
+        for (int k = 0; k < 3; k++)
+            e->angles[k] = uni(0, 360);
+    }
+    std::vector<unsigned char> px[2];
+    int drawn[2];
+    for (int plain = 0; plain < 2; plain++) {
+        r_plain = plain;
+        gk::GLClearAll();
+        Frame(cam);
+        drawn[plain] = R_ListCount(RL_MODELS);
+        px[plain].resize(160 * 120 * 4);
+        glReadPixels(0, 0, 160, 120, GL_RGBA, GL_UNSIGNED_BYTE, px[plain].data());
+    }
+    r_plain = 0;
+    EXPECT_EQ(400, drawn[1]);
+    EXPECT_LT(drawn[0], 360);
+    EXPECT_GT(drawn[0], 200);
+    EXPECT_TRUE(px[0] == px[1]);
 }
 
 TEST_F(DrawGL, TranslucentModelsBlendOverOpaqueOnesBackFacesFirst)
