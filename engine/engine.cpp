@@ -68,13 +68,19 @@ static double Eng_Seconds(void)
     return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
 }
 
+/* Processor seconds of this process. */
+static double Eng_CpuSeconds(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
+}
+
 /* Start-up milestones in the engine log, timed from the program start. */
 static void Eng_LogStartup(const char *what)
 {
-    struct timespec cpu;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
     Com_Printf("startup: %s after %.1f ms (%.1f ms CPU)\n", what, (Eng_Seconds() - eng_launch) * 1000.0,
-               (double)cpu.tv_sec * 1000.0 + (double)cpu.tv_nsec * 1e-6);
+               Eng_CpuSeconds() * 1000.0);
 }
 
 /* ---- clock --------------------------------------------------------------- */
@@ -433,20 +439,6 @@ static void Eng_StartCommon(int sound)
     Eng_StartSound(sound);
     Eng_MountArchives();
     Lang_Load(com_countrycode);
-}
-
-static double Eng_Seconds(void)
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
-}
-
-static double Eng_CpuSeconds(void)
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
 }
 
 /* The main loop of the windowed program, recording, replaying or timing
