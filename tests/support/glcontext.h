@@ -8,6 +8,7 @@
 
 #include <GL/gl.h>
 
+#include <string.h>
 #include <unistd.h>
 
 #include <vector>
@@ -20,14 +21,15 @@ namespace gk {
 /* A windowed context of width x height, with the engine's start-up GL
  * state (depth test LEQUAL, back-face culling, black clear colour).
  * One engine window per display at a time: while another test process
- * holds it (no error text), wait for it, up to two minutes. */
+ * holds it, wait for it, up to two minutes. */
 inline bool GLOpen(int width, int height)
 {
     Vid_Probe();
     int ok = 0;
     for (int tries = 0; tries < 1200; tries++) {
         ok = Vid_Create("gktest", width, height, 32, 0);
-        if (ok || Vid_ErrorText())
+        const char *err = Vid_ErrorText();
+        if (ok || (err && strcmp(err, VID_ERR_RUNNING) != 0))
             break;
         usleep(100 * 1000);
     }
