@@ -395,6 +395,27 @@ static int R_ImageOpaque(const entity_t *e)
     return t->opacity > 0;
 }
 
+/* The overlay's own projection: R_OVERLAY_W x R_OVERLAY_H units whatever
+ * the window size, both matrices saved. */
+static void R_PushOverlay(void)
+{
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, R_OVERLAY_W, 0, R_OVERLAY_H, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+}
+
+static void R_PopOverlay(void)
+{
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
+
 /* Depth of what the overlay will cover for certain, before the world: the
  * opaque images at the very front (their quads exactly as drawn later) and
  * the opaque meshes of the view models at their own depth.  No colour is
@@ -412,13 +433,7 @@ static void R_DepthPrepass(void)
     for (int i = 0; i < r_listcount[RL_FLAT] && !images; i++)
         images = r_lists[RL_FLAT][i]->kind == ENT_IMAGE && R_ImageOpaque(r_lists[RL_FLAT][i]);
     if (images) {
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        glOrtho(0, R_OVERLAY_W, 0, R_OVERLAY_H, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
+        R_PushOverlay();
         glBegin(GL_QUADS);
         for (int i = 0; i < r_listcount[RL_FLAT]; i++) {
             const entity_t *e = r_lists[RL_FLAT][i];
@@ -432,10 +447,7 @@ static void R_DepthPrepass(void)
             glVertex3f(x - hw, y + hh, 0.999f);
         }
         glEnd();
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glPopMatrix();
+        R_PopOverlay();
     }
     for (int i = r_listcount[RL_VIEWMODELS] - 1; i >= 0; i--)
         R_DrawEntity(r_lists[RL_VIEWMODELS][i], PASS_DEPTH);
@@ -521,23 +533,14 @@ static void R_DrawFlat(void)
 {
     GLS_Texture2D(1);
     GLS_DepthTest(0);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, R_OVERLAY_W, 0, R_OVERLAY_H, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    R_PushOverlay();
     for (int i = 0; i < r_listcount[RL_FLAT]; i++) {
         entity_t *e = r_lists[RL_FLAT][i];
         if (e->kind == ENT_TEXT && e->u.txt.inworld)
             continue;
         R_DrawEntity(e, PASS_TRANSLUCENT);
     }
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
+    R_PopOverlay();
     GLS_DepthTest(1);
     GLS_Texture2D(0);
 }

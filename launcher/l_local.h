@@ -82,7 +82,6 @@ void Button1Click(void);
 enum { L_GAME_SCORE, L_GAME_ABORT, L_GAME_FAILURE, L_GAME_NOINIT, L_GAME_NORESULT };
 #define L_MAXMESSAGE 1024       /* characters of a server message shown */
 
-std::vector<std::string> L_SplitLines(const std::string &text);
 bool L_ParseModes(const std::string &answer, std::string *version, std::vector<std::string> *modes);
 bool L_FindScore(const std::string &output, int32_t *score);
 int L_GameOutcome(const std::string &output);

@@ -12,26 +12,6 @@
 #include <limits.h>
 #include <stdlib.h>
 
-/* Lines ended by CR LF, LF or CR; a final unterminated line counts. */
-std::vector<std::string> L_SplitLines(const std::string &text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0, i = 0;
-    while (i < text.size()) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(text.substr(start, i - start));
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                i++;
-            start = i + 1;
-        }
-        i++;
-    }
-    if (start < text.size())
-        lines.push_back(text.substr(start));
-    return lines;
-}
-
 /* A mode line is three decimal numbers separated by single spaces. */
 static bool L_IsModeLine(const std::string &s)
 {
@@ -58,7 +38,7 @@ static bool L_IsModeLine(const std::string &s)
 /* First line: the version; then one line per mode, duplicates dropped. */
 bool L_ParseModes(const std::string &answer, std::string *version, std::vector<std::string> *modes)
 {
-    std::vector<std::string> lines = L_SplitLines(answer);
+    std::vector<std::string> lines = HS_SplitLines(answer);
     modes->clear();
     version->clear();
     if (lines.empty())
@@ -81,7 +61,7 @@ bool L_ParseModes(const std::string &answer, std::string *version, std::vector<s
 bool L_FindScore(const std::string &output, int32_t *score)
 {
     static const std::string prefix = "$$score ";
-    for (const std::string &line : L_SplitLines(output)) {
+    for (const std::string &line : HS_SplitLines(output)) {
         if (line.compare(0, prefix.size(), prefix) != 0)
             continue;
         std::string num = line.substr(prefix.size(), 20);
@@ -110,7 +90,7 @@ int L_GameOutcome(const std::string &output)
     if (L_FindScore(output, &score))
         return L_GAME_SCORE;
     int outcome = L_GAME_NORESULT;
-    for (const std::string &line : L_SplitLines(output)) {
+    for (const std::string &line : HS_SplitLines(output)) {
         if (line.compare(0, 7, "$$abort") == 0)
             return L_GAME_ABORT;
         if (line.compare(0, 9, "$$failure") == 0)
@@ -125,7 +105,7 @@ int L_GameOutcome(const std::string &output)
  * control characters dropped: fit for a message box. */
 std::string L_LastLines(const std::string &log, int count, size_t maxline)
 {
-    std::vector<std::string> lines = L_SplitLines(log);
+    std::vector<std::string> lines = HS_SplitLines(log);
     std::vector<std::string> keep;
     for (size_t i = lines.size(); i-- > 0 && (int)keep.size() < count;) {
         std::string s;

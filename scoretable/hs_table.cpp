@@ -215,7 +215,7 @@ std::string PackTable(const HighscoreTable *t)
     return out;
 }
 
-static int HS_HexDigit(char c)
+int HS_HexDigit(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -245,8 +245,7 @@ static bool HS_ParsePoints(const std::string &s, int32_t *out)
     return true;
 }
 
-/* CR LF, LF or CR end a line. */
-static std::vector<std::string> HS_SplitLines(const std::string &text)
+std::vector<std::string> HS_SplitLines(const std::string &text)
 {
     std::vector<std::string> lines;
     size_t start = 0, i = 0;

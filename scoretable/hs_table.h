@@ -9,6 +9,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 #define HS_ROWS 8
 #define HS_ENTRIES 10
@@ -44,5 +45,10 @@ std::string HS_CutUtf8(const std::string &utf8, size_t n);
 /* Next code point of a UTF-8 text at *i; -1 (and one byte on) when malformed. */
 int32_t HS_NextUtf8(const std::string &s, size_t *i);
 void HS_PutUtf8(std::string *out, uint32_t cp);
+
+/* Lines ended by CR LF, LF or CR; a final unterminated line counts. */
+std::vector<std::string> HS_SplitLines(const std::string &text);
+/* The value of one hexadecimal digit of either case, or -1. */
+int HS_HexDigit(char c);
 
 #endif

@@ -9,17 +9,6 @@
 
 #include <stdlib.h>
 
-static int SV_HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 /* %XX sequences become their byte; anything else stays as it came. */
 static std::string SV_PercentDecode(const std::string &s)
 {
@@ -27,8 +16,8 @@ static std::string SV_PercentDecode(const std::string &s)
     out.reserve(s.size());
     for (size_t i = 0; i < s.size(); i++) {
         int hi, lo;
-        if (s[i] == '%' && i + 2 < s.size() && (hi = SV_HexValue(s[i + 1])) >= 0 &&
-            (lo = SV_HexValue(s[i + 2])) >= 0) {
+        if (s[i] == '%' && i + 2 < s.size() && (hi = HS_HexDigit(s[i + 1])) >= 0 &&
+            (lo = HS_HexDigit(s[i + 2])) >= 0) {
             out += (char)(hi * 16 + lo);
             i += 2;
         } else {

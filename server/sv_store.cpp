@@ -177,6 +177,19 @@ typedef struct {
 
 typedef std::tuple<int, std::string, int32_t> sv_key_t;
 
+/* A forward-only statement prepared once and kept in q; NULL on failure. */
+static QSqlQuery *SV_Prepare(std::unique_ptr<QSqlQuery> &q, const QString &sql)
+{
+    q.reset(new QSqlQuery(SV_Db()));
+    q->setForwardOnly(true);
+    if (!q->prepare(sql)) {
+        SV_Fail(q->lastError(), "prepare");
+        q.reset();
+        return NULL;
+    }
+    return q.get();
+}
+
 static QSqlQuery *SV_InsertStatement(int n)
 {
     std::unique_ptr<QSqlQuery> &q = sv_inserts[n];
@@ -186,14 +199,7 @@ static QSqlQuery *SV_InsertStatement(int n)
     for (int i = 0; i < n; i++)
         sql += i ? ",(?,?,?,?,?)" : "(?,?,?,?,?)";
     sql += " ON CONFLICT (level, name, points) DO NOTHING RETURNING level, name, points";
-    q.reset(new QSqlQuery(SV_Db()));
-    q->setForwardOnly(true);
-    if (!q->prepare(sql)) {
-        SV_Fail(q->lastError(), "prepare");
-        q.reset();
-        return NULL;
-    }
-    return q.get();
+    return SV_Prepare(q, sql);
 }
 
 /* One transaction for the rows; *isnew gets the rows the store did not hold. */
@@ -290,14 +296,7 @@ static QSqlQuery *SV_ListsStatement(bool bycountry)
                    .arg(l ? " UNION ALL " : "").arg(l).arg(bycountry ? " AND country = ?" : "")
                    .arg(HS_ENTRIES);
     sql += " ORDER BY level, points DESC, id";
-    q.reset(new QSqlQuery(SV_Db()));
-    q->setForwardOnly(true);
-    if (!q->prepare(sql)) {
-        SV_Fail(q->lastError(), "prepare");
-        q.reset();
-        return NULL;
-    }
-    return q.get();
+    return SV_Prepare(q, sql);
 }
 
 /* The ten best of every level: of the world (country < 0) or one country. */

@@ -55,7 +55,7 @@ static void Fuzz_EngineOutput(const std::string &s)
     if (o < L_GAME_SCORE || o > L_GAME_NORESULT || has != (o == L_GAME_SCORE))
         abort();
     std::string tail = L_LastLines(s, 6, 160);
-    std::vector<std::string> lines = L_SplitLines(tail);
+    std::vector<std::string> lines = HS_SplitLines(tail);
     if (lines.size() > 6)
         abort();
     for (const std::string &l : lines) {
