@@ -130,9 +130,18 @@ TEST(LauncherExchange, TwoLaunchersMergeAndARestartKeepsTheLists)
 }
 
 /* After an exchange the launcher sends the kept demo of a listed entry to
- * the server once, in the background, and keeps the other demos. */
-TEST(LauncherExchange, KeptDemosOfListedEntriesAreSentOnce)
+ * the server once, in the background, and the server's replay of that real
+ * game (the standard demo the build records) marks the entry verified. */
+TEST(LauncherExchange, KeptDemoOfAListedEntryIsSentOnceAndVerified)
 {
+    std::string demo;
+    if (!gk::ReadFile(std::string(GK_BINARY_DIR) + "/bench/heaviest.dem", &demo) || demo.size() < 40)
+        GTEST_SKIP() << "no standard demo built";
+    gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/vexengine", "-game", "data", "-verifydemo",
+                                       std::string(GK_BINARY_DIR) + "/bench/heaviest.dem"}, gk::DistDir());
+    int level = demo[16], points = 0;
+    ASSERT_EQ(sscanf(r.out.c_str(), "$$score %d", &points), 1) << r.out << r.err;
+    ASSERT_GT(points, 1);
     gk::TempDir d;
     ScoreServer server;
     ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
@@ -146,18 +155,19 @@ TEST(LauncherExchange, KeptDemosOfListedEntriesAreSentOnce)
     mf.comboIMaps->setCurrentIndex(0);
     DemoDir = d / "demos";
     gk::MakeDirs(DemoDir);
-    std::string demo = "GKDM" + std::string(36, '\0');
-    demo[16] = 2;
-    gk::WriteFile(DemoDir + "/level2-700-20260101-120000.dem", demo);
-    gk::WriteFile(DemoDir + "/level2-650-20260101-120500.dem", demo);
+    std::string kept = DemoDir + "/level" + std::to_string(level) + "-" + std::to_string(points) + "-20260101-120000";
+    std::string other = DemoDir + "/level" + std::to_string(level) + "-" + std::to_string(points - 1) +
+                        "-20260101-120500.dem";
+    gk::WriteFile(kept + ".dem", demo);
+    gk::WriteFile(other, demo);
     HS_Fill(&LocalTable, "unknown", 0);
-    LocalTable.e[2][0] = {"Jürgen", 700};
-    LocalTable.e[2][1] = {"Ada", 650};
+    LocalTable.e[level][0] = {"Jürgen", points};
+    LocalTable.e[level][1] = {"Ada", points - 1};
     ScoreServerHost = "127.0.0.1:" + std::to_string(server.port);
     std::string body;
-    std::vector<SV_Entry> better;       /* Ada's 650 falls out of the server's ten */
+    std::vector<SV_Entry> better;       /* Ada falls out of the server's ten */
     for (int i = 0; i < 9; i++)
-        better.push_back({2, "s" + std::to_string(i), 660 + i});
+        better.push_back({level, "s" + std::to_string(i), points + 1 + i});
     ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries(better)), &body), 200);
     int before = l_messagecount;
     for (int round = 0; round < 2; round++) {
@@ -169,11 +179,19 @@ TEST(LauncherExchange, KeptDemosOfListedEntriesAreSentOnce)
         EXPECT_FALSE(L_Uploading());
     }
     EXPECT_EQ(l_messagecount, before) << l_lastcaption << ": " << l_lasttext;
-    EXPECT_TRUE(access((DemoDir + "/level2-700-20260101-120000.sent.dem").c_str(), F_OK) == 0);
-    EXPECT_TRUE(access((DemoDir + "/level2-650-20260101-120500.dem").c_str(), F_OK) == 0);
+    EXPECT_EQ(access((kept + ".sent.dem").c_str(), F_OK), 0);
+    EXPECT_EQ(access(other.c_str(), F_OK), 0);
+    std::string want = "{\"name\":\"Jürgen\",\"points\":" + std::to_string(points) + ",";
+    for (int i = 0; i < 300; i++) {
+        ASSERT_EQ(SV_Get(server.port, "/scores.json?level=" + std::to_string(level) + "&verified=1", &body), 200);
+        if (body.find(want) != std::string::npos)
+            break;
+        usleep(100000);
+    }
+    EXPECT_NE(body.find(want), std::string::npos) << body;
     EXPECT_EQ(server.Stop(), 0);
-    EXPECT_EQ(Count(server.log, "POST /replay?game=gackatron&level=2&name=J%FCrgen&points=700&country="), 1u)
-        << server.log;
+    EXPECT_EQ(Count(server.log, "POST /replay?game=gackatron&level=" + std::to_string(level) + "&name=J%FCrgen&points=" +
+                                    std::to_string(points) + "&country="), 1u) << server.log;
     EXPECT_EQ(Count(server.log, "POST "), 1u) << server.log;
     ScoreServerHost.clear();
     DemoDir.clear();
