@@ -3,6 +3,8 @@
  * the engine into a scratch file beside the settings; a game that enters
  * the local table keeps its demo as demos/level<N>-<points>-<date>.dem,
  * and a level keeps only the demos whose entries are still in its table.
+ * A demo sent to the server for verification is renamed to
+ * level<N>-<points>-<date>.sent.dem, so that it is sent once.
  */
 #include "l_local.h"
 
@@ -102,4 +104,40 @@ void L_DemoAfterGame(int level, int32_t points, bool entered)
     if (!QFile::rename(scratch, target))
         QFile::remove(scratch);
     L_PruneDemos(level);
+}
+
+std::vector<L_DemoUpload> L_DemosToSend(const HighscoreTable *local, const HighscoreTable *internet)
+{
+    std::vector<L_DemoUpload> out;
+    for (int level = 0; level < HS_ROWS; level++) {
+        std::vector<demofile_t> demos = L_ListDemos(level);
+        std::sort(demos.begin(), demos.end(), [](const demofile_t &a, const demofile_t &b) {
+            return a.date < b.date;
+        });
+        std::vector<bool> used(demos.size(), false);
+        for (int i = 0; i < HS_ENTRIES; i++) {
+            const HighscoreEntry &e = local->e[level][i];
+            if (e.points <= 0)
+                continue;
+            bool listed = false;
+            for (int k = 0; k < HS_ENTRIES && !listed; k++)
+                listed = internet->e[level][k].points == e.points && internet->e[level][k].name == e.name;
+            for (size_t d = 0; d < demos.size(); d++) {
+                if (used[d] || demos[d].points != e.points)
+                    continue;
+                used[d] = true;
+                if (listed && !demos[d].date.endsWith(".sent"))
+                    out.push_back({demos[d].file.toStdString(), level, e.name, e.points});
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+void L_DemoSent(const std::string &file)
+{
+    QString f = QString::fromStdString(file);
+    if (f.endsWith(".dem") && !f.endsWith(".sent.dem"))
+        QFile::rename(f, f.left(f.size() - 4) + ".sent.dem");
 }

@@ -94,12 +94,24 @@ std::string L_DemoFolder(void);
 std::string L_DemoRecordArgs(void);     /* " -record <file>" for the next game */
 void L_DemoAfterGame(int level, int32_t points, bool entered);
 void L_PruneDemos(int level);
+typedef struct {
+    std::string file;
+    int level;
+    std::string name;
+    int32_t points;
+} L_DemoUpload;
+/* The kept demos of local entries that the internet table lists and that
+ * were not sent yet. */
+std::vector<L_DemoUpload> L_DemosToSend(const HighscoreTable *local, const HighscoreTable *internet);
+void L_DemoSent(const std::string &file);
 
 /* ---- online exchange (l_online.cpp) ---- */
 extern std::string ResponseText;
 extern std::string ScoreServerHost;
 extern int ExchangeLimitMs;     /* the whole exchange, from request to last byte */
 std::string L_RequestURL(const std::string &host, int country, const std::string &packed);
+std::string L_ReplayURL(const std::string &host, int country, const L_DemoUpload &u);
+bool L_Uploading(void);         /* demos still on their way to the server */
 void buttonInternetClick(void);
 void httpDocData(const char *data, int length);
 void httpDocEnd(void);

@@ -2,7 +2,9 @@
  * l_online.cpp -- the exchange with the highscore server: one GET sends the
  * packed local table and receives either the merged internet table or a
  * message for the user.  The dialog keeps running while the request is
- * under way; only the exchange button is locked.
+ * under way; only the exchange button is locked.  After an exchange the
+ * kept demos of entries the server lists are sent to it for verification,
+ * one after the other in the background.
  */
 #include "l_local.h"
 
@@ -12,11 +14,13 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
@@ -27,6 +31,7 @@ std::string ScoreServerHost;
 int ExchangeLimitMs = 60000;
 
 #define L_MAXRESPONSE (1 << 20)
+#define L_MAXDEMO (2 << 20)     /* the largest demo the server takes */
 
 std::string L_RequestURL(const std::string &host, int country, const std::string &packed)
 {
@@ -60,6 +65,109 @@ void httpDocEnd(void)
         L_MessageBox(mf.mainf, L_MB_ERROR, Lang(213), Lang(214));
     }
     comboMapsChange(mf.comboIMaps);
+}
+
+std::string L_ReplayURL(const std::string &host, int country, const L_DemoUpload &u)
+{
+    QByteArray name = QByteArray::fromStdString(HS_ToCp1252(u.name)).toPercentEncoding();
+    return "http://" + host + "/replay?game=gackatron&level=" + std::to_string(u.level) + "&name=" +
+           name.toStdString() + "&points=" + std::to_string(u.points) + "&country=" + std::to_string(country);
+}
+
+/* ---- demos sent for verification ---- */
+
+static QPointer<QNetworkAccessManager> l_uploadnam;    /* goes with the dialog */
+static std::vector<L_DemoUpload> l_uploads;
+static size_t l_uploadat;
+static int l_uploadfailed;
+static std::string l_uploadmsg;     /* the first refusal the server gave */
+static std::string l_uploadhost;
+
+bool L_Uploading(void)
+{
+    return l_uploadat < l_uploads.size();
+}
+
+static void L_UploadStatus(const std::string &text)
+{
+    if (mf.labelStatus)
+        mf.labelStatus->setText(QString::fromStdString(text));
+}
+
+/* All sent: a failure or a refusal is told once, for the whole round. */
+static void L_UploadsDone(void)
+{
+    L_UploadStatus("");
+    l_uploads.clear();
+    l_uploadat = 0;
+    std::string caption, text;
+    if (!l_uploadmsg.empty() && L_SplitMessage(l_uploadmsg, &caption, &text))
+        L_MessageBox(mf.mainf, L_MB_INFO, caption, text);
+    else if (l_uploadfailed)
+        L_MessageBox(mf.mainf, L_MB_ERROR, Lang(216), Lang(217));
+}
+
+static void L_UploadNext(void)
+{
+    while (l_uploadat < l_uploads.size()) {
+        const L_DemoUpload &u = l_uploads[l_uploadat];
+        QFile f(QString::fromStdString(u.file));
+        QByteArray demo;
+        if (f.open(QIODevice::ReadOnly))
+            demo = f.read(L_MAXDEMO + 1);
+        if (demo.isEmpty() || demo.size() > L_MAXDEMO) {
+            l_uploadat++;       /* gone or too large: nothing to send */
+            continue;
+        }
+        std::string status = Lang(233);
+        size_t p = status.find("#1");
+        if (p != std::string::npos)
+            status.replace(p, 2, std::to_string(l_uploadat + 1));
+        p = status.find("#2");
+        if (p != std::string::npos)
+            status.replace(p, 2, std::to_string(l_uploads.size()));
+        L_UploadStatus(status);
+        QNetworkRequest req(QUrl(QString::fromStdString(L_ReplayURL(l_uploadhost, LocaleCountry, u))));
+        req.setHeader(QNetworkRequest::ContentTypeHeader, "application/octet-stream");
+        req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+        req.setTransferTimeout(30000);
+        QNetworkReply *r = l_uploadnam->post(req, demo);
+        std::string file = u.file;
+        QObject::connect(r, &QNetworkReply::finished, [r, file] {
+            std::string body = r->read(65536).toStdString();
+            bool answered = r->error() == QNetworkReply::NoError &&
+                            r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
+            r->deleteLater();
+            if (answered && body == "OK")
+                L_DemoSent(file);
+            else if (answered && body.compare(0, 4, "MSG:") == 0 && l_uploadmsg.empty())
+                l_uploadmsg = body;
+            else if (!answered)
+                l_uploadfailed++;
+            l_uploadat++;
+            L_UploadNext();
+        });
+        return;
+    }
+    L_UploadsDone();
+}
+
+/* Starts sending the demos the server should verify; the dialog goes on. */
+static void L_StartUploads(const HighscoreTable *internet, const QNetworkProxy &proxy)
+{
+    if (L_Uploading())
+        return;
+    l_uploads = L_DemosToSend(&LocalTable, internet);
+    l_uploadat = 0;
+    l_uploadfailed = 0;
+    l_uploadmsg.clear();
+    if (l_uploads.empty())
+        return;
+    if (!l_uploadnam)
+        l_uploadnam = new QNetworkAccessManager(mf.mainf);
+    l_uploadnam->setProxy(proxy);
+    l_uploadhost = L_ServerHost();
+    L_UploadNext();
 }
 
 static void L_DeleteModesFile(void)
@@ -140,4 +248,7 @@ void buttonInternetClick(void)
         return;
     }
     L_DeleteModesFile();
+    HighscoreTable internet;
+    if (UnpackTable(ResponseText, &internet))
+        L_StartUploads(&internet, nam.proxy());
 }

@@ -1,8 +1,9 @@
 /*
  * sv_local.h -- the highscore server gackatron-scores: requests and their
  * refusals (sv_request.cpp), the store on SQLite or PostgreSQL
- * (sv_store.cpp), the web page of the lists (sv_page.cpp) and the HTTP
- * side with its command line (sv_main.cpp).
+ * (sv_store.cpp), the web page of the lists (sv_page.cpp), the replays
+ * that verify entries (sv_verify.cpp) and the HTTP side with its command
+ * line (sv_main.cpp).
  */
 #ifndef SV_LOCAL_H
 #define SV_LOCAL_H
@@ -17,6 +18,7 @@
 #define SV_VERSION "1.0"
 #define SV_MAXQUERY 20000       /* longest query string we read */
 #define SV_NAMECHARS 12         /* stored names, in characters */
+#define SV_MAXDEMO (2 << 20)    /* largest demo a replay request may bring */
 
 /* ---- requests (sv_request.cpp) ---- */
 
@@ -31,6 +33,8 @@ enum {
     SV_RATE,            /* too many merges from one address */
     SV_BUSY,            /* too much waiting work */
     SV_STOREFAIL,       /* the store could not take it */
+    SV_NOENTRY,         /* a replay of an entry the store does not hold */
+    SV_BADDEMO,         /* a replay that is not a demo of its level */
     SV_NUMANSWERS
 };
 
@@ -56,30 +60,69 @@ std::string SV_CleanName(const std::string &utf8);
 std::string SV_Message(int answer, int country, int added);
 std::string SV_LogQuery(const std::string &query);
 
+/* POST /replay: the entry a demo claims to have made. */
+typedef struct {
+    int level;
+    std::string name;   /* UTF-8, cleaned */
+    int32_t points;
+    int country;
+} sv_replay_t;
+
+int SV_ParseReplay(const std::string &query, const std::string &demo, sv_replay_t *r);
+int SV_DemoLevel(const std::string &demo);     /* -1: no demo header */
+
 /* ---- the store (sv_store.cpp) ---- */
 
 typedef struct {
     std::string name;
     int32_t points;
     int country;
+    int64_t received;   /* seconds since 1970, UTC */
+    bool verified;
 } sv_row_t;
 
 typedef struct {
     std::vector<sv_row_t> r[HS_ROWS];   /* best first, at most 10 a level */
 } sv_lists_t;
 
+/* A connection of that name to the store at url; false for an unknown kind. */
+bool SV_StoreAdd(const std::string &url, const char *connection);
+bool SV_StoreIsPostgres(const std::string &url);
 bool SV_StoreOpen(const std::string &url, std::string *error);
 void SV_StoreClose(void);
 bool SV_StoreMerge(const std::vector<const sv_request_t *> &merges, std::vector<int> *added);
-bool SV_StoreLists(int country, sv_lists_t *lists);     /* country < 0: the world */
+/* country < 0: the world; verified: only verified entries */
+bool SV_StoreLists(int country, bool verified, sv_lists_t *lists);
+/* Queues a replay of an entry the store holds: SV_OK, SV_NOENTRY, SV_BUSY
+ * (maxjobs waiting) or SV_STOREFAIL. */
+int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs);
 bool SV_StoreCountries(std::vector<std::pair<int, int>> *countries);
 std::string SV_StoreError(void);
 
 /* ---- answers (sv_page.cpp) ---- */
 
 std::string SV_PackLists(const sv_lists_t *lists);
-std::string SV_Page(int country, const sv_lists_t *lists,
+std::string SV_Page(int country, bool verified, const sv_lists_t *lists,
                     const std::vector<std::pair<int, int>> &countries);
 std::string SV_HtmlEscape(const std::string &s);
+std::string SV_Json(const std::vector<sv_row_t> &rows);
+
+/* ---- verification (sv_verify.cpp) ---- */
+
+typedef struct {
+    std::string db;
+    std::string game;       /* the tree holding vexengine and data/ */
+    std::string user;       /* who runs the engine when we are root */
+    int cpuseconds;
+    int wallseconds;
+    int memorymb;
+} sv_verifyopts_t;
+
+/* Worker threads that take jobs from the store until SV_VerifyStop. */
+bool SV_VerifyStart(const sv_verifyopts_t &o, int threads, std::string *error);
+void SV_VerifyStop(void);
+void SV_VerifyWake(void);
+
+void SV_Log(const std::string &line);
 
 #endif

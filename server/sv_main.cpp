@@ -3,7 +3,10 @@
  * main thread (requests read and refused here, answers written when the
  * store is done), the store thread that takes every merge waiting at one
  * moment into one durable commit, the limit of merges per address, one log
- * line per request on standard error, and a clean end on SIGTERM.
+ * line per request on standard error, and a clean end on SIGTERM.  Replays
+ * are queued in the store here and verified by the workers of sv_verify.cpp
+ * (threads of this process, or `--worker` processes); no request waits for
+ * them.
  */
 #include "sv_local.h"
 
@@ -24,9 +27,11 @@
 #include <QAbstractHttpServer>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
+#include <QUrlQuery>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QPointer>
@@ -38,8 +43,9 @@
 #define SV_BATCH 64             /* jobs the store takes at once */
 #define SV_MAXQUEUE 2000        /* waiting jobs before we answer "busy" */
 #define SV_MAXADDRESSES 100000  /* addresses the rate limit remembers */
-#define SV_MAXREQUEST (2 << 20) /* bytes one connection may send */
+#define SV_MAXREQUEST (SV_MAXDEMO + 65536) /* bytes one connection may send */
 #define SV_CONNTIME 60000       /* ms one connection may stay open */
+#define SV_MAXREPLAYS 32        /* replays on their way to the store at once */
 
 typedef struct {
     QHostAddress address;
@@ -47,19 +53,29 @@ typedef struct {
     std::string db;
     int32_t maxpoints[HS_ROWS];
     int rate;                   /* merges per address per minute; 0: no limit */
+    bool verifiedonly;          /* the packed table lists verified entries only */
+    bool gamegiven;             /* --game named: a tree that does not serve is an error */
+    bool worker;                /* --worker: verify replays, no HTTP */
+    int workers;                /* verifying threads */
+    int maxjobs;                /* replays waiting before we answer "busy" */
+    sv_verifyopts_t verify;
 } sv_options_t;
 
 static sv_options_t sv_opt;
 
 /* ---- jobs for the store thread ---- */
 
-enum { SV_JOB_TOPTEN, SV_JOB_PAGE };
+enum { SV_JOB_TOPTEN, SV_JOB_PAGE, SV_JOB_JSON, SV_JOB_REPLAY };
 
 typedef struct {
     quint64 ticket;
     int kind;
     sv_request_t req;
     int pagecountry;            /* -1: the world */
+    bool pageverified;          /* page and JSON: verified entries only */
+    int jsonlevel;
+    sv_replay_t replay;
+    std::string demo;
     int answer;                 /* SV_OK, SV_MERGED or SV_STOREFAIL */
     int added;
     std::string body;
@@ -76,7 +92,7 @@ static std::thread sv_storethread;
 static void SV_Answered(std::shared_ptr<sv_batch_t> batch);
 
 /* One line on standard error, headed by the time (UTC). */
-static void SV_Log(const std::string &line)
+void SV_Log(const std::string &line)
 {
     char when[32];
     time_t now = time(NULL);
@@ -113,7 +129,7 @@ static void SV_RunBatch(sv_batch_t &batch)
     std::string packed;
     sv_lists_t world;
     if (needlists) {
-        if (SV_StoreLists(-1, &world))
+        if (SV_StoreLists(-1, sv_opt.verifiedonly, &world))
             packed = SV_PackLists(&world);
         else
             SV_Log("store: lists failed: " + SV_StoreError());
@@ -125,10 +141,23 @@ static void SV_RunBatch(sv_batch_t &batch)
             sv_lists_t lists;
             if (!havecountries)
                 havecountries = SV_StoreCountries(&countries);
-            if (havecountries && SV_StoreLists(j->pagecountry, &lists))
-                j->body = SV_Page(j->pagecountry, &lists, countries);
+            if (havecountries && SV_StoreLists(j->pagecountry, j->pageverified, &lists))
+                j->body = SV_Page(j->pagecountry, j->pageverified, &lists, countries);
             else
                 j->answer = SV_STOREFAIL;
+        } else if (j->kind == SV_JOB_JSON) {
+            sv_lists_t lists;
+            if (SV_StoreLists(j->pagecountry, j->pageverified, &lists))
+                j->body = SV_Json(lists.r[j->jsonlevel]);
+            else
+                j->answer = SV_STOREFAIL;
+        } else if (j->kind == SV_JOB_REPLAY) {
+            j->answer = SV_StoreReplay(j->replay, j->demo, sv_opt.maxjobs);
+            j->demo.clear();
+            if (j->answer == SV_OK)
+                j->body = "OK";
+            else if (j->answer == SV_STOREFAIL)
+                SV_Log("store: replay failed: " + SV_StoreError());
         } else if (j->answer == SV_OK && !j->req.getlist) {
             j->answer = SV_MERGED;
         } else if (j->answer == SV_OK) {
@@ -159,6 +188,7 @@ static void SV_StoreThread(const std::string &url, std::promise<std::string> *op
             }
         }
         SV_RunBatch(*batch);
+        SV_VerifyWake();
         QMetaObject::invokeMethod(QCoreApplication::instance(), [batch] { SV_Answered(batch); },
                                   Qt::QueuedConnection);
     }
@@ -221,6 +251,7 @@ typedef struct {
 
 static QHash<quint64, sv_pending_t> sv_pending;
 static quint64 sv_nextticket = 1;
+static int sv_replaysqueued;    /* their demos are held in memory */
 static bool sv_stopping;
 
 typedef struct {
@@ -266,13 +297,18 @@ static bool SV_RateTake(const QString &addr)
     return true;
 }
 
+/* html: 0 plain text, 1 the page, 2 JSON */
 static void SV_Write(const QHttpServerRequest &request, QTcpSocket *socket, int status,
-                     const std::string &body, bool html)
+                     const std::string &body, int html)
 {
     QHttpServerResponder r = SV_Server::makeResponder(request, socket);
     QByteArray b = QByteArray::fromStdString(body);
     QHttpServerResponder::StatusCode code = (QHttpServerResponder::StatusCode)status;
-    if (html)
+    if (html == 2)
+        r.write(b, {{"Content-Type", "application/json"}, {"X-Content-Type-Options", "nosniff"},
+                    {"Access-Control-Allow-Origin", "*"}, {"Cache-Control", "no-cache"},
+                    {"Connection", "close"}}, code);
+    else if (html)
         r.write(b, {{"Content-Type", "text/html; charset=utf-8"},
                     {"Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'"},
                     {"X-Content-Type-Options", "nosniff"},
@@ -297,19 +333,21 @@ static void SV_LogRequest(const std::string &head, int status, int added, int ov
 
 static const char *sv_notes[SV_NUMANSWERS] = {
     NULL, NULL, "refused=request", "refused=game", "refused=size", "refused=table",
-    "refused=rate", "refused=busy", "refused=store",
+    "refused=rate", "refused=busy", "refused=store", "refused=noentry", "refused=demo",
 };
 
 /* Answers what the store has done, for every request still connected. */
 static void SV_Answered(std::shared_ptr<sv_batch_t> batch)
 {
     for (auto &j : *batch) {
+        if (j->kind == SV_JOB_REPLAY)
+            sv_replaysqueued--;
         auto it = sv_pending.find(j->ticket);
         if (it == sv_pending.end())
             continue;
         sv_pending_t p = *it;
         sv_pending.erase(it);
-        bool page = j->kind == SV_JOB_PAGE;
+        bool page = j->kind == SV_JOB_PAGE || j->kind == SV_JOB_JSON;
         int status = 200;
         std::string body;
         if (page && j->answer == SV_STOREFAIL) {
@@ -322,7 +360,8 @@ static void SV_Answered(std::shared_ptr<sv_batch_t> batch)
         }
         bool connected = p.socket && p.socket->state() == QAbstractSocket::ConnectedState;
         if (connected)
-            SV_Write(*p.request, p.socket, status, body, page && status == 200);
+            SV_Write(*p.request, p.socket, status, body,
+                     page && status == 200 ? (j->kind == SV_JOB_JSON ? 2 : 1) : 0);
         SV_LogRequest(p.logline, status, j->added, p.overmax, p.started.nsecsElapsed(),
                       connected ? sv_notes[j->answer] : "gone");
     }
@@ -347,11 +386,16 @@ bool SV_Server::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
     QUrl url = request.url();
     std::string path = url.path().toStdString();
     std::string query = url.query(QUrl::FullyEncoded).toStdString();
-    std::string head = request.remoteAddress().toString().toStdString() + " GET " +
+    bool post = request.method() == QHttpServerRequest::Method::Post;
+    std::string head = request.remoteAddress().toString().toStdString() + (post ? " POST " : " GET ") +
                        SV_LogQuery(path) + (query.empty() ? "" : "?" + SV_LogQuery(query));
-    if (request.method() != QHttpServerRequest::Method::Get || (path != "/" && path != "/topten.php")) {
-        int status = request.method() != QHttpServerRequest::Method::Get ? 405 : 404;
-        SV_Write(request, socket, status, status == 405 ? "Only GET here.\n" : "Not found.\n", false);
+    bool known = path == "/" || path == "/topten.php" || path == "/scores.json" || path == "/replay";
+    bool allowed = post == (path == "/replay") &&
+                   (post || request.method() == QHttpServerRequest::Method::Get);
+    if (!known || !allowed) {
+        int status = known ? 405 : 404;
+        SV_Write(request, socket, status,
+                 !known ? "Not found.\n" : path == "/replay" ? "Only POST here.\n" : "Only GET here.\n", false);
         SV_LogRequest(head, status, 0, 0, started.nsecsElapsed(), NULL);
         return true;
     }
@@ -359,13 +403,30 @@ bool SV_Server::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
     auto job = std::make_unique<sv_job_t>();
     job->ticket = sv_nextticket++;
     int answer = SV_OK;
-    if (path == "/") {
-        job->kind = SV_JOB_PAGE;
+    bool page = path == "/" || path == "/scores.json";
+    if (page) {
+        job->kind = path == "/" ? SV_JOB_PAGE : SV_JOB_JSON;
         job->pagecountry = -1;
-        std::string c = url.query().toStdString();
-        if (c.rfind("country=", 0) == 0 && c.size() > 8 && c.size() <= 14 &&
-            c.find_first_not_of("0123456789", 8) == std::string::npos)
-            job->pagecountry = atoi(c.c_str() + 8);
+        job->pageverified = false;
+        job->jsonlevel = -1;
+        QUrlQuery q(url);
+        QString c = q.queryItemValue("country"), v = q.queryItemValue("verified"), l = q.queryItemValue("level");
+        if (!c.isEmpty() && c.size() <= 6 && c.toStdString().find_first_not_of("0123456789") == std::string::npos)
+            job->pagecountry = c.toInt();
+        job->pageverified = v == "1";
+        if (l.size() == 1 && l[0].unicode() >= '0' && l[0].unicode() < '0' + HS_ROWS)
+            job->jsonlevel = l[0].unicode() - '0';
+        if (job->kind == SV_JOB_JSON && job->jsonlevel < 0) {
+            SV_Write(request, socket, 400, "level=0..7 wanted.\n", false);
+            SV_LogRequest(head, 400, 0, 0, started.nsecsElapsed(), NULL);
+            return true;
+        }
+    } else if (post) {
+        job->kind = SV_JOB_REPLAY;
+        job->demo = request.body().toStdString();
+        answer = SV_ParseReplay(query, job->demo, &job->replay);
+        job->req.country = job->replay.country;
+        job->req.overmax = 0;
     } else {
         job->kind = SV_JOB_TOPTEN;
         answer = SV_ParseQuery(query, &job->req);
@@ -375,17 +436,22 @@ bool SV_Server::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
             answer = SV_ReadEntries(&job->req, sv_opt.maxpoints);
     }
     sv_pending_t p = {socket, &request, head, started, job->req.country, job->req.overmax};
+    if (answer == SV_OK && post && sv_replaysqueued >= SV_MAXREPLAYS)
+        answer = SV_BUSY;
     if (answer == SV_OK && !sv_stopping) {
         quint64 ticket = job->ticket;
+        bool replay = job->kind == SV_JOB_REPLAY;
         sv_pending.insert(ticket, p);
-        if (SV_Queue(std::move(job)))
+        if (SV_Queue(std::move(job))) {
+            sv_replaysqueued += replay;
             return true;
+        }
         sv_pending.remove(ticket);
         answer = SV_BUSY;
     } else if (answer == SV_OK) {
         answer = SV_BUSY;
     }
-    int status = path == "/" ? 503 : 200;
+    int status = page ? 503 : 200;
     SV_Write(request, socket, status, status == 503 ? "Busy, try again in a moment.\n" :
              SV_Message(answer, p.country, 0), false);
     SV_LogRequest(head, status, 0, p.overmax, started.nsecsElapsed(), sv_notes[answer]);
@@ -410,6 +476,7 @@ static void SV_Finish(void)
     }
     if (sv_storethread.joinable())
         sv_storethread.join();
+    SV_VerifyStop();
     SV_Log("stopped");
     QCoreApplication::quit();
 }
@@ -483,6 +550,18 @@ static bool SV_Options(QCoreApplication &app)
     cl.addOption({"max-points", "Points above this are not stored: one number, or eight separated by "
                                 "commas, one a level (default no limit).", "n", "2147483647"});
     cl.addOption({"rate", "Merges taken from one address per minute (default 30; 0: no limit).", "n", "30"});
+    cl.addOption({"verified-only", "The table the launchers receive lists verified entries only."});
+    cl.addOption({"game", "The game tree holding vexengine and data/ that replays run on (default: the "
+                          "folder of this program).", "dir", QCoreApplication::applicationDirPath()});
+    cl.addOption({"workers", "Replays verified at once by this process (default 1 with SQLite, 0 with "
+                             "PostgreSQL, where --worker processes do it).", "n", "-1"});
+    cl.addOption({"worker", "Only verify replays from the PostgreSQL store given by --db; no HTTP."});
+    cl.addOption({"user", "Who runs the engine when this runs as root (default nobody).", "name", "nobody"});
+    cl.addOption({"verify-seconds", "Wall-clock seconds one replay may take (default 120).", "n", "120"});
+    cl.addOption({"verify-cpu", "Processor seconds one replay may take (default 60).", "n", "60"});
+    cl.addOption({"verify-memory", "Address space of one replay in MB (default 1024).", "n", "1024"});
+    cl.addOption({"max-jobs", "Replays waiting in the store before uploads are refused (default 500).", "n",
+                  "500"});
     cl.process(app);
     if (!cl.positionalArguments().isEmpty()) {
         fprintf(stderr, "gackatron-scores: unexpected argument '%s' (see --help)\n",
@@ -508,6 +587,33 @@ static bool SV_Options(QCoreApplication &app)
         fprintf(stderr, "gackatron-scores: --db wants a file or a postgresql:// address\n");
         return false;
     }
+    sv_opt.verifiedonly = cl.isSet("verified-only");
+    sv_opt.worker = cl.isSet("worker");
+    sv_opt.verify.db = sv_opt.db;
+    sv_opt.verify.game = QDir(cl.value("game")).absolutePath().toStdString();
+    sv_opt.gamegiven = cl.isSet("game");
+    sv_opt.verify.user = cl.value("user").toStdString();
+    struct {
+        const char *name;
+        int min, *to;
+    } nums[] = {{"workers", -1, &sv_opt.workers}, {"verify-seconds", 1, &sv_opt.verify.wallseconds},
+                {"verify-cpu", 1, &sv_opt.verify.cpuseconds}, {"verify-memory", 64, &sv_opt.verify.memorymb},
+                {"max-jobs", 0, &sv_opt.maxjobs}};
+    for (auto &n : nums) {
+        *n.to = cl.value(n.name).toInt(&ok);
+        if (!ok || *n.to < n.min || *n.to > 1000000) {
+            fprintf(stderr, "gackatron-scores: --%s wants a number from %d on\n", n.name, n.min < 0 ? 0 : n.min);
+            return false;
+        }
+    }
+    bool pg = SV_StoreIsPostgres(sv_opt.db);
+    if (sv_opt.workers < 0)
+        sv_opt.workers = sv_opt.worker || !pg ? 1 : 0;
+    if (sv_opt.worker && !pg) {
+        fprintf(stderr, "gackatron-scores: --worker wants a postgresql:// store (an SQLite file "
+                        "belongs to one server, which verifies its replays itself)\n");
+        return false;
+    }
     return true;
 }
 
@@ -518,6 +624,35 @@ static std::string SV_StoreName(const std::string &url)
     if (u.scheme().startsWith("postgres"))
         return u.toString(QUrl::RemovePassword).toStdString();
     return url;
+}
+
+/* --worker: verify replays until SIGTERM or SIGINT. */
+static int SV_WorkerMain(void)
+{
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stop, NULL);
+    std::string error;
+    /* the schema as the servers keep it, created or brought up to date */
+    if (!SV_StoreOpen(sv_opt.db, &error)) {
+        fprintf(stderr, "gackatron-scores: cannot open the store %s: %s\n", SV_StoreName(sv_opt.db).c_str(),
+                error.c_str());
+        return 1;
+    }
+    SV_StoreClose();
+    if (!SV_VerifyStart(sv_opt.verify, sv_opt.workers, &error)) {
+        fprintf(stderr, "gackatron-scores: cannot verify replays: %s\n", error.c_str());
+        return 1;
+    }
+    SV_Log("gackatron-scores " SV_VERSION " verifying replays of the store " + SV_StoreName(sv_opt.db));
+    int sig = 0;
+    sigwait(&stop, &sig);
+    SV_Log("stopping");
+    SV_VerifyStop();
+    SV_Log("stopped");
+    return 0;
 }
 
 int main(int argc, char **argv)
@@ -550,6 +685,9 @@ int main(int argc, char **argv)
         sigaction(SIGINT, &sa, NULL);
     }
 
+    if (sv_opt.worker)
+        return SV_WorkerMain();
+
     std::promise<std::string> opened;
     std::future<std::string> result = opened.get_future();
     sv_storethread = std::thread(SV_StoreThread, sv_opt.db, &opened);
@@ -572,6 +710,15 @@ int main(int argc, char **argv)
         return 1;
     }
     server.bind(tcp);
+    if (sv_opt.workers > 0 && !SV_VerifyStart(sv_opt.verify, sv_opt.workers, &error)) {
+        if (sv_opt.gamegiven) {
+            fprintf(stderr, "gackatron-scores: cannot verify replays: %s\n", error.c_str());
+            SV_Finish();
+            return 1;
+        }
+        /* a server without the game keeps the replays for a worker that has it */
+        SV_Log("verify: no replays verified here: " + error);
+    }
 
     QTimer prune;
     QObject::connect(&prune, &QTimer::timeout, [] { SV_RatePrune(); });

@@ -1,12 +1,14 @@
 /*
  * sv_page.cpp -- what the server answers with: the packed internet table
- * for the launcher, and the web page of the lists for people (eight levels
- * in a grid that folds to one column on a phone; plain HTML and CSS, no
- * script; every name escaped).
+ * for the launcher, the ten best of a level as JSON, and the web page of
+ * the lists for people (eight levels in a grid that folds to one column on
+ * a phone; plain HTML and CSS, no script; every name escaped; verified
+ * entries marked).
  */
 #include "sv_local.h"
 
 #include <stdio.h>
+#include <time.h>
 
 std::string SV_PackLists(const sv_lists_t *lists)
 {
@@ -87,6 +89,7 @@ static const char sv_style[] =
     "td.p{text-align:right;font-weight:600;white-space:nowrap}"
     "tr.m1 td.r,tr.m1 td.n{color:#ffd23c}tr.m2 td.r,tr.m2 td.n{color:#d8dde8}"
     "tr.m3 td.r,tr.m3 td.n{color:#e0995a}"
+    "td.v{width:1.2em;color:#5ee08a;text-align:center;padding:4px 0}"
     "p.none{color:#7d88c0;font-style:italic;margin:8px 0}"
     "footer{text-align:center;color:#59639a;font-size:13px;padding:0 16px 24px}"
     "@media (max-width:420px){main{padding:8px 8px 24px}section{padding:10px}}";
@@ -104,6 +107,8 @@ static void SV_PageLevel(std::string &h, int level, const std::vector<sv_row_t> 
         h += i < 3 ? "<tr class=\"m" + std::to_string(i + 1) + "\">" : std::string("<tr>");
         h += "<td class=\"r\">" + std::to_string(i + 1) + "</td><td class=\"n\">" +
              SV_HtmlEscape(rows[i].name) + "</td>";
+        h += rows[i].verified ? "<td class=\"v\" title=\"verified by a replay of its game\">&#10004;</td>"
+                              : "<td class=\"v\"></td>";
         if (world)
             h += "<td class=\"c\">" + SV_HtmlEscape(SV_CountryName(rows[i].country)) + "</td>";
         h += "<td class=\"p\">" + std::to_string(rows[i].points) + "</td></tr>";
@@ -111,29 +116,74 @@ static void SV_PageLevel(std::string &h, int level, const std::vector<sv_row_t> 
     h += "</table></section>";
 }
 
-std::string SV_Page(int country, const sv_lists_t *lists, const std::vector<std::pair<int, int>> &countries)
+std::string SV_Page(int country, bool verified, const sv_lists_t *lists,
+                    const std::vector<std::pair<int, int>> &countries)
 {
     std::string where = country < 0 ? "the world" : SV_HtmlEscape(SV_CountryName(country));
+    std::string only = verified ? "&amp;verified=1" : "";
     std::string h =
         "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
         "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
         "<title>Gackatron highscores</title><style>";
     h += sv_style;
-    h += "</style></head><body><header><h1>GACKATRON</h1><p class=\"sub\">Highscores of " + where +
-         "</p></header><nav><a href=\"/\"" + (country < 0 ? " class=\"on\"" : "") + ">World</a>";
+    h += "</style></head><body><header><h1>GACKATRON</h1><p class=\"sub\">" +
+         std::string(verified ? "Verified highscores of " : "Highscores of ") + where +
+         "</p></header><nav><a href=\"/" + (verified ? "?verified=1" : "") + "\"" +
+         (country < 0 ? " class=\"on\"" : "") + ">World</a>";
     bool listed = country < 0;
     for (const auto &c : countries) {
         listed = listed || c.first == country;
-        h += "<a href=\"/?country=" + std::to_string(c.first) + "\"" +
+        h += "<a href=\"/?country=" + std::to_string(c.first) + only + "\"" +
              (c.first == country ? " class=\"on\"" : "") + ">" + SV_HtmlEscape(SV_CountryName(c.first)) +
              " (" + std::to_string(c.second) + ")</a>";
     }
     if (!listed)
-        h += "<a class=\"on\" href=\"/?country=" + std::to_string(country) + "\">" + where + "</a>";
+        h += "<a class=\"on\" href=\"/?country=" + std::to_string(country) + only + "\">" + where + "</a>";
+    std::string here = country < 0 ? "/?" : "/?country=" + std::to_string(country) + "&amp;";
+    h += verified ? "<a href=\"" + here.substr(0, here.size() - (country < 0 ? 1 : 5)) + "\">All entries</a>"
+                  : "<a href=\"" + here + "verified=1\">&#10004; Verified only</a>";
     h += "</nav><main>";
     for (int l = 0; l < HS_ROWS; l++)
         SV_PageLevel(h, l, lists->r[l], country < 0);
     h += "</main><footer>The ten best of every level. Exchange your list from the launcher's "
-         "Internet page to appear here.</footer></body></html>\n";
+         "Internet page to appear here; &#10004; marks an entry whose game the server has "
+         "replayed.</footer></body></html>\n";
     return h;
+}
+
+/* A JSON string: quotes, backslashes and control characters escaped, and
+ * the characters that could close a script block around it. */
+static std::string SV_JsonString(const std::string &s)
+{
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += (char)c;
+        } else if (c < 0x20 || c == '<' || c == '>' || c == '&') {
+            char u[8];
+            snprintf(u, sizeof(u), "\\u%04x", c);
+            out += u;
+        } else {
+            out += (char)c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string SV_Json(const std::vector<sv_row_t> &rows)
+{
+    std::string j = "[";
+    for (size_t i = 0; i < rows.size(); i++) {
+        char when[32] = "";
+        time_t t = (time_t)rows[i].received;
+        struct tm tm;
+        if (gmtime_r(&t, &tm))
+            strftime(when, sizeof(when), "%Y-%m-%dT%H:%M:%SZ", &tm);
+        j += i ? ",\n" : "\n";
+        j += "{\"name\":" + SV_JsonString(rows[i].name) + ",\"points\":" + std::to_string(rows[i].points) +
+             ",\"country\":" + std::to_string(rows[i].country) + ",\"received\":\"" + when +
+             "\",\"verified\":" + (rows[i].verified ? "true" : "false") + "}";
+    }
+    return j + "\n]\n";
 }

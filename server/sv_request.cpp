@@ -8,6 +8,7 @@
 #include "sv_local.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 /* %XX sequences become their byte; anything else stays as it came. */
 static std::string SV_PercentDecode(const std::string &s)
@@ -156,6 +157,78 @@ int SV_HandleQuery(const std::string &query, const int32_t maxpoints[HS_ROWS], s
     return SV_ReadEntries(req, maxpoints);
 }
 
+/* The first value of key in a query, decoded; false when it is absent. */
+static bool SV_QueryValue(const std::string &query, const char *key, std::string *out)
+{
+    size_t klen = strlen(key);
+    for (size_t start = 0; start <= query.size();) {
+        size_t amp = query.find('&', start);
+        if (amp == std::string::npos)
+            amp = query.size();
+        if (amp - start > klen && query.compare(start, klen, key) == 0 && query[start + klen] == '=') {
+            *out = SV_PercentDecode(query.substr(start + klen + 1, amp - start - klen - 1));
+            return true;
+        }
+        start = amp + 1;
+    }
+    return false;
+}
+
+/* Digits only, at most maxdigits of them. */
+static bool SV_Number(const std::string &s, size_t maxdigits, long long *out)
+{
+    if (s.empty() || s.size() > maxdigits || s.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    *out = atoll(s.c_str());
+    return true;
+}
+
+int SV_DemoLevel(const std::string &demo)
+{
+    if (demo.size() < 40 || demo.compare(0, 4, "GKDM") != 0)
+        return -1;
+    const unsigned char *p = (const unsigned char *)demo.data() + 16;
+    uint32_t level = (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+    return level < HS_ROWS ? (int)level : -1;
+}
+
+/* game, level, name (Windows-1252, as in the table), points, country; the
+ * demo must be of that level. */
+int SV_ParseReplay(const std::string &query, const std::string &demo, sv_replay_t *r)
+{
+    r->level = -1;
+    r->name.clear();
+    r->points = 0;
+    r->country = 0;
+    if (query.size() > SV_MAXQUERY)
+        return SV_TOOLARGE;
+    std::string v;
+    long long n = 0;
+    if (!SV_QueryValue(query, "game", &v) || v != "gackatron")
+        return SV_WRONGGAME;
+    if (!SV_QueryValue(query, "level", &v) || !SV_Number(v, 1, &n) || n >= HS_ROWS)
+        return SV_BADREQUEST;
+    r->level = (int)n;
+    if (!SV_QueryValue(query, "points", &v) || !SV_Number(v, 10, &n) || n < 1 || n > INT32_MAX)
+        return SV_BADREQUEST;
+    r->points = (int32_t)n;
+    if (SV_QueryValue(query, "country", &v) && !v.empty()) {
+        if (!SV_Number(v, 6, &n))
+            return SV_BADREQUEST;
+        r->country = (int)n;
+    }
+    if (!SV_QueryValue(query, "name", &v) || v.size() > 200)
+        return SV_BADREQUEST;
+    r->name = SV_CleanName(HS_FromCp1252(v));
+    if (r->name.empty())
+        return SV_BADREQUEST;
+    if (demo.size() > SV_MAXDEMO)
+        return SV_TOOLARGE;
+    if (SV_DemoLevel(demo) != r->level)
+        return SV_BADDEMO;
+    return SV_OK;
+}
+
 /* ---- answers for the player: English, German (49), Russian (7) ---- */
 
 static const char *sv_messages[3][SV_NUMANSWERS] = {
@@ -169,6 +242,8 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Highscores:Too many exchanges from your address. Please wait a minute and try again.",
         "Highscores:The server is busy. Please try again in a moment.",
         "Highscores:Your list could not be saved just now. Please try again later.",
+        "Highscores:This score is not in the server's list. Exchange your list first.",
+        "Highscores:This recording is not a game of that level.",
     },
     {
         "",
@@ -180,6 +255,8 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Bestenliste:Zu viele Abgleiche von deiner Adresse. Bitte warte eine Minute und versuche es dann noch einmal.",
         "Bestenliste:Der Server ist gerade ausgelastet. Bitte versuche es gleich noch einmal.",
         "Bestenliste:Deine Liste konnte gerade nicht gespeichert werden. Bitte versuche es später noch einmal.",
+        "Bestenliste:Dieses Ergebnis steht nicht in der Liste des Servers. Gleiche zuerst deine Liste ab.",
+        "Bestenliste:Diese Aufzeichnung ist kein Spiel dieses Levels.",
     },
     {
         "",
@@ -191,6 +268,8 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Рекорды:Слишком много обменов с вашего адреса. Подождите минуту и попробуйте снова.",
         "Рекорды:Сервер сейчас занят. Попробуйте ещё раз через минуту.",
         "Рекорды:Не удалось сохранить вашу таблицу. Попробуйте позже.",
+        "Рекорды:Этого результата нет в таблице сервера. Сначала обменяйтесь таблицами.",
+        "Рекорды:Эта запись не является игрой этого уровня.",
     },
 };
 

@@ -5,7 +5,9 @@
  * same schema and the same statements; the table itself refuses a second
  * (level, name, points), so concurrent merges can neither double nor lose
  * an entry.  Ties keep the order in which the entries were first received
- * (the row number).  All of it runs on the store thread.
+ * (the row number).  All of it runs on the store thread.  Entries carry a
+ * verified flag; the replay table holds the demos waiting for a worker
+ * (sv_verify.cpp takes them on connections of its own).
  */
 #include "sv_local.h"
 
@@ -23,12 +25,12 @@
 
 #define SV_CONNECTION "gkscores"
 #define SV_CHUNK 100            /* rows per insert statement */
-#define SV_SCHEMA_VERSION 1
+#define SV_SCHEMA_VERSION 2
 
 static bool sv_pg;
 static std::string sv_error;
 static std::map<int, std::unique_ptr<QSqlQuery>> sv_inserts;   /* by row count */
-static std::unique_ptr<QSqlQuery> sv_lists[2];                  /* world, country */
+static std::unique_ptr<QSqlQuery> sv_lists[4];     /* world, country; all, verified */
 
 /* The row number is the one place where the two dialects differ. */
 static const char *sv_schema[] = {
@@ -43,6 +45,14 @@ static const char *sv_schema[] = {
     " CONSTRAINT scores_entry UNIQUE (level, name, points))",
     "CREATE INDEX IF NOT EXISTS scores_best ON scores (level, points DESC, id)",
     "CREATE INDEX IF NOT EXISTS scores_country ON scores (country, level, points DESC, id)",
+    "CREATE TABLE IF NOT EXISTS replay ("
+    " id %ROWID%,"
+    " level INTEGER NOT NULL,"
+    " name VARCHAR(64) NOT NULL,"
+    " points INTEGER NOT NULL,"
+    " demo %BLOB% NOT NULL,"
+    " received BIGINT NOT NULL,"
+    " taken INTEGER NOT NULL DEFAULT 0)",
     "INSERT INTO gk_schema (version) SELECT 0 WHERE NOT EXISTS (SELECT 1 FROM gk_schema)",
 };
 
@@ -78,7 +88,7 @@ static bool SV_Schema(void)
     if (!db.transaction())
         return SV_Fail(db.lastError(), "begin");
     for (const char *s : sv_schema)
-        if (!SV_Exec(q, QString(s).replace("%ROWID%", rowid))) {
+        if (!SV_Exec(q, QString(s).replace("%ROWID%", rowid).replace("%BLOB%", sv_pg ? "BYTEA" : "BLOB"))) {
             db.rollback();
             return false;
         }
@@ -88,6 +98,10 @@ static bool SV_Schema(void)
     }
     int version = q.value(0).toInt();
     /* upgrades from older versions go here, one step per version */
+    if (version < 2 && !SV_Exec(q, "ALTER TABLE scores ADD COLUMN verified INTEGER NOT NULL DEFAULT 0")) {
+        db.rollback();
+        return false;
+    }
     if (version < SV_SCHEMA_VERSION &&
         !SV_Exec(q, QString("UPDATE gk_schema SET version = %1").arg(SV_SCHEMA_VERSION))) {
         db.rollback();
@@ -116,13 +130,18 @@ static bool SV_Connect(void)
     return true;
 }
 
-bool SV_StoreOpen(const std::string &url, std::string *error)
+bool SV_StoreIsPostgres(const std::string &url)
 {
     QString u = QString::fromStdString(url);
-    sv_pg = u.startsWith("postgresql://") || u.startsWith("postgres://");
-    if (sv_pg) {
+    return u.startsWith("postgresql://") || u.startsWith("postgres://");
+}
+
+bool SV_StoreAdd(const std::string &url, const char *connection)
+{
+    QString u = QString::fromStdString(url);
+    if (SV_StoreIsPostgres(url)) {
         QUrl q(u);
-        QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", SV_CONNECTION);
+        QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", connection);
         db.setHostName(q.host());
         db.setPort(q.port(5432));
         db.setUserName(q.userName());
@@ -132,10 +151,17 @@ bool SV_StoreOpen(const std::string &url, std::string *error)
     } else {
         if (u.startsWith("sqlite:"))
             u = u.mid(7);
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", SV_CONNECTION);
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", connection);
         db.setDatabaseName(u);
         db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=10000");
     }
+    return QSqlDatabase::database(connection, false).isValid();
+}
+
+bool SV_StoreOpen(const std::string &url, std::string *error)
+{
+    sv_pg = SV_StoreIsPostgres(url);
+    SV_StoreAdd(url, SV_CONNECTION);
     bool ok = SV_Connect();
     /* two processes starting on a fresh database may race for the schema */
     for (int tries = 0; ok && !SV_Schema(); tries++) {
@@ -155,8 +181,8 @@ bool SV_StoreOpen(const std::string &url, std::string *error)
 void SV_StoreClose(void)
 {
     sv_inserts.clear();
-    sv_lists[0].reset();
-    sv_lists[1].reset();
+    for (auto &l : sv_lists)
+        l.reset();
     {
         QSqlDatabase db = SV_Db();
         if (db.isValid())
@@ -274,8 +300,8 @@ bool SV_StoreMerge(const std::vector<const sv_request_t *> &merges, std::vector<
         }
         if (!SV_Db().isOpen() || SV_Db().lastError().type() == QSqlError::ConnectionError) {
             sv_inserts.clear();
-            sv_lists[0].reset();
-            sv_lists[1].reset();
+            for (auto &l : sv_lists)
+                l.reset();
             SV_Db().close();
         }
     }
@@ -284,29 +310,29 @@ bool SV_StoreMerge(const std::vector<const sv_request_t *> &merges, std::vector<
 
 /* ---- reading ---- */
 
-static QSqlQuery *SV_ListsStatement(bool bycountry)
+static QSqlQuery *SV_ListsStatement(bool bycountry, bool verified)
 {
-    std::unique_ptr<QSqlQuery> &q = sv_lists[bycountry];
+    std::unique_ptr<QSqlQuery> &q = sv_lists[bycountry + 2 * verified];
     if (q)
         return q.get();
     QString sql;
     for (int l = 0; l < HS_ROWS; l++)
-        sql += QString("%1SELECT * FROM (SELECT level, name, points, country, id FROM scores"
-                       " WHERE level = %2%3 ORDER BY points DESC, id LIMIT %4) AS b%2")
+        sql += QString("%1SELECT * FROM (SELECT level, name, points, country, id, received, verified FROM scores"
+                       " WHERE level = %2%3%5 ORDER BY points DESC, id LIMIT %4) AS b%2")
                    .arg(l ? " UNION ALL " : "").arg(l).arg(bycountry ? " AND country = ?" : "")
-                   .arg(HS_ENTRIES);
+                   .arg(HS_ENTRIES).arg(verified ? " AND verified = 1" : "");
     sql += " ORDER BY level, points DESC, id";
     return SV_Prepare(q, sql);
 }
 
 /* The ten best of every level: of the world (country < 0) or one country. */
-bool SV_StoreLists(int country, sv_lists_t *lists)
+bool SV_StoreLists(int country, bool verified, sv_lists_t *lists)
 {
     for (int l = 0; l < HS_ROWS; l++)
         lists->r[l].clear();
     if (!SV_Db().isOpen() && !SV_Connect())
         return false;
-    QSqlQuery *q = SV_ListsStatement(country >= 0);
+    QSqlQuery *q = SV_ListsStatement(country >= 0, verified);
     if (!q)
         return false;
     if (country >= 0)
@@ -320,7 +346,8 @@ bool SV_StoreLists(int country, sv_lists_t *lists)
     while (q->next()) {
         int l = q->value(0).toInt();
         if (l >= 0 && l < HS_ROWS && lists->r[l].size() < HS_ENTRIES)
-            lists->r[l].push_back({q->value(1).toString().toStdString(), q->value(2).toInt(), q->value(3).toInt()});
+            lists->r[l].push_back({q->value(1).toString().toStdString(), q->value(2).toInt(), q->value(3).toInt(),
+                                   q->value(5).toLongLong(), q->value(6).toInt() != 0});
     }
     q->finish();
     return true;
@@ -339,4 +366,47 @@ bool SV_StoreCountries(std::vector<std::pair<int, int>> *countries)
     while (q.next())
         countries->push_back({q.value(0).toInt(), q.value(1).toInt()});
     return true;
+}
+
+/* ---- replays ---- */
+
+int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs)
+{
+    if (!SV_Db().isOpen() && !SV_Connect())
+        return SV_STOREFAIL;
+    QSqlQuery q(SV_Db());
+    q.setForwardOnly(true);
+    q.prepare("SELECT verified, (SELECT COUNT(*) FROM replay),"
+              " (SELECT COUNT(*) FROM replay WHERE level = ? AND name = ? AND points = ?)"
+              " FROM scores WHERE level = ? AND name = ? AND points = ?");
+    for (int k = 0; k < 2; k++) {
+        q.bindValue(3 * k + 0, r.level);
+        q.bindValue(3 * k + 1, QString::fromStdString(r.name));
+        q.bindValue(3 * k + 2, r.points);
+    }
+    if (!q.exec()) {
+        SV_Fail(q.lastError(), "replay");
+        return SV_STOREFAIL;
+    }
+    if (!q.next())
+        return SV_NOENTRY;
+    /* a verified entry needs no more replays; a few waiting for one entry
+     * are enough (one bad upload must not shut out the player's own) */
+    if (q.value(0).toInt() != 0 || q.value(2).toLongLong() >= 3)
+        return SV_OK;
+    if (q.value(1).toLongLong() >= maxjobs)
+        return SV_BUSY;
+    q.finish();
+    QSqlQuery ins(SV_Db());
+    ins.prepare("INSERT INTO replay (level, name, points, demo, received) VALUES (?, ?, ?, ?, ?)");
+    ins.bindValue(0, r.level);
+    ins.bindValue(1, QString::fromStdString(r.name));
+    ins.bindValue(2, r.points);
+    ins.bindValue(3, QByteArray::fromStdString(demo));
+    ins.bindValue(4, QDateTime::currentSecsSinceEpoch());
+    if (!ins.exec()) {
+        SV_Fail(ins.lastError(), "replay");
+        return SV_STOREFAIL;
+    }
+    return SV_OK;
 }

@@ -26,14 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             e.name.empty() || HS_CutUtf8(e.name, SV_NAMECHARS) != e.name)
             abort();
         if (lists.r[e.level].size() < HS_ENTRIES)
-            lists.r[e.level].push_back({e.name, e.points, req.country});
+            lists.r[e.level].push_back({e.name, e.points, req.country, 0, (e.points & 1) != 0});
     }
     std::string packed = SV_PackLists(&lists);
     HighscoreTable t;
     if (packed.empty() || !UnpackTable(packed, &t))
         abort();
-    std::string page = SV_Page(req.country, &lists, {{req.country, (int)req.entries.size()}});
-    if (page.find("<script") != std::string::npos)
+    std::string page = SV_Page(req.country, req.country & 1, &lists, {{req.country, (int)req.entries.size()}});
+    if (page.find("<script") != std::string::npos || SV_Json(lists.r[0]).find('<') != std::string::npos)
         abort();
     return 0;
 }

@@ -1,11 +1,13 @@
 /*
  * sv_testserver.h -- the score server as a real process on a free loopback
- * port, and a plain HTTP/1.0 client for it.
+ * port, a plain HTTP/1.0 client for it, and a PostgreSQL of our own.
  */
 #ifndef SV_TESTSERVER_H
 #define SV_TESTSERVER_H
 
 #include <arpa/inet.h>
+#include <glob.h>
+#include <pwd.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -66,8 +68,9 @@ struct ScoreServer {
     ~ScoreServer() { Kill(); }
 };
 
-/* GET target from 127.0.0.1:port; the status, or -1 when no answer came. */
-static inline int SV_Get(int port, const std::string &target, std::string *body)
+/* A request to 127.0.0.1:port; the status, or -1 when no answer came. */
+static inline int SV_Send(int port, const std::string &method, const std::string &target,
+                          const std::string &payload, std::string *body)
 {
     body->clear();
     int s = socket(AF_INET, SOCK_STREAM, 0);
@@ -80,7 +83,10 @@ static inline int SV_Get(int port, const std::string &target, std::string *body)
     a.sin_family = AF_INET;
     a.sin_port = htons((uint16_t)port);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string req = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n", in;
+    std::string req = method + " " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n", in;
+    if (method == "POST")
+        req += "Content-Type: application/octet-stream\r\nContent-Length: " + std::to_string(payload.size()) + "\r\n";
+    req += "\r\n" + payload;
     if (connect(s, (struct sockaddr *)&a, sizeof(a)) != 0 ||
         send(s, req.data(), req.size(), MSG_NOSIGNAL) != (ssize_t)req.size()) {
         close(s);
@@ -96,6 +102,11 @@ static inline int SV_Get(int port, const std::string &target, std::string *body)
         return -1;
     *body = in.substr(head + 4);
     return atoi(in.c_str() + in.find(' ') + 1);
+}
+
+static inline int SV_Get(int port, const std::string &target, std::string *body)
+{
+    return SV_Send(port, "GET", target, "", body);
 }
 
 static inline std::string SV_TopTen(int country, bool merge, bool getlist, const std::string &val)
@@ -130,5 +141,49 @@ static inline int SV_AddedIn(const std::string &msg)
     size_t from = msg.find_last_not_of("0123456789", at);
     return atoi(msg.c_str() + from + 1);
 }
+
+/* A PostgreSQL server of our own in a temporary folder, run as the postgres user. */
+struct Postgres {
+    std::string dir, bin, prefix;
+    int port = 0;
+    bool Start()
+    {
+        glob_t g;
+        if (glob("/usr/lib/postgresql/*/bin/initdb", 0, NULL, &g) != 0)
+            return false;
+        bin = std::string(g.gl_pathv[g.gl_pathc - 1]);
+        bin.resize(bin.size() - 6);
+        globfree(&g);
+        char tmpl[] = "/tmp/gk-pg.XXXXXX";
+        if (!mkdtemp(tmpl))
+            return false;
+        dir = tmpl;
+        struct passwd *pw = getpwnam("postgres");
+        if (getuid() == 0 && pw) {
+            chown(dir.c_str(), pw->pw_uid, pw->pw_gid);
+            prefix = "runuser -u postgres -- ";
+        }
+        int s = socket(AF_INET, SOCK_STREAM, 0);
+        struct sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof(a);
+        bind(s, (struct sockaddr *)&a, sizeof(a));
+        getsockname(s, (struct sockaddr *)&a, &len);
+        port = ntohs(a.sin_port);
+        close(s);
+        std::string p = std::to_string(port);
+        return system((prefix + bin + "initdb --no-sync -A trust -U gk -D " + dir + "/data >" + dir + "/initdb.log 2>&1").c_str()) == 0 &&
+               system((prefix + bin + "pg_ctl -w -t 60 -D " + dir + "/data -l " + dir + "/log -o \"-p " + p +
+                       " -k " + dir + " -c listen_addresses=127.0.0.1 -c max_connections=20\" start >/dev/null").c_str()) == 0;
+    }
+    ~Postgres()
+    {
+        if (!dir.empty()) {
+            system((prefix + bin + "pg_ctl -D " + dir + "/data -m immediate stop >/dev/null 2>&1").c_str());
+            system(("rm -rf " + dir).c_str());
+        }
+    }
+};
 
 #endif

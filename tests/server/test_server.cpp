@@ -14,6 +14,7 @@
 #include <thread>
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -54,6 +55,14 @@ static std::vector<std::string> Names(const HighscoreTable &t, int level)
     for (int i = 0; i < HS_ENTRIES && t.e[level][i].points > 0; i++)
         v.push_back(t.e[level][i].name + " " + std::to_string(t.e[level][i].points));
     return v;
+}
+
+static size_t Count(const std::string &s, const std::string &what)
+{
+    size_t n = 0;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1))
+        n++;
+    return n;
 }
 
 static HighscoreTable WorldTable(int port)
@@ -117,6 +126,75 @@ TEST(LauncherExchange, TwoLaunchersMergeAndARestartKeepsTheLists)
     EXPECT_EQ(Names(InternetTable, 0), merged);
     EXPECT_EQ(Names(InternetTable, 3), std::vector<std::string>({"Bob 50"}));
     ScoreServerHost.clear();
+    L_DestroyWindows();
+}
+
+/* After an exchange the launcher sends the kept demo of a listed entry to
+ * the server once, in the background, and the server's replay of that real
+ * game (the standard demo the build records) marks the entry verified. */
+TEST(LauncherExchange, KeptDemoOfAListedEntryIsSentOnceAndVerified)
+{
+    std::string demo;
+    if (!gk::ReadFile(std::string(GK_BINARY_DIR) + "/bench/heaviest.dem", &demo) || demo.size() < 40)
+        GTEST_SKIP() << "no standard demo built";
+    gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/vexengine", "-game", "data", "-verifydemo",
+                                       std::string(GK_BINARY_DIR) + "/bench/heaviest.dem"}, gk::DistDir());
+    int level = demo[16], points = 0;
+    ASSERT_EQ(sscanf(r.out.c_str(), "$$score %d", &points), 1) << r.out << r.err;
+    ASSERT_GT(points, 1);
+    gk::TempDir d;
+    ScoreServer server;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
+    L_TestApp();
+    Lang_LoadFile(gk::DistDir() + "/data/textres_44.ini", 44);
+    LanguageCountry = 44;
+    ModeList = {"640 480 16"};
+    DoneMask = 0;
+    L_CreateWindows();
+    LoadSettings(d / "none.ini");
+    mf.comboIMaps->setCurrentIndex(0);
+    DemoDir = d / "demos";
+    gk::MakeDirs(DemoDir);
+    std::string kept = DemoDir + "/level" + std::to_string(level) + "-" + std::to_string(points) + "-20260101-120000";
+    std::string other = DemoDir + "/level" + std::to_string(level) + "-" + std::to_string(points - 1) +
+                        "-20260101-120500.dem";
+    gk::WriteFile(kept + ".dem", demo);
+    gk::WriteFile(other, demo);
+    HS_Fill(&LocalTable, "unknown", 0);
+    LocalTable.e[level][0] = {"Jürgen", points};
+    LocalTable.e[level][1] = {"Ada", points - 1};
+    ScoreServerHost = "127.0.0.1:" + std::to_string(server.port);
+    std::string body;
+    std::vector<SV_Entry> better;       /* Ada falls out of the server's ten */
+    for (int i = 0; i < 9; i++)
+        better.push_back({level, "s" + std::to_string(i), points + 1 + i});
+    ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries(better)), &body), 200);
+    int before = l_messagecount;
+    for (int round = 0; round < 2; round++) {
+        buttonInternetClick();
+        for (int i = 0; i < 200 && L_Uploading(); i++) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            usleep(20000);
+        }
+        EXPECT_FALSE(L_Uploading());
+    }
+    EXPECT_EQ(l_messagecount, before) << l_lastcaption << ": " << l_lasttext;
+    EXPECT_EQ(access((kept + ".sent.dem").c_str(), F_OK), 0);
+    EXPECT_EQ(access(other.c_str(), F_OK), 0);
+    std::string want = "{\"name\":\"Jürgen\",\"points\":" + std::to_string(points) + ",";
+    for (int i = 0; i < 300; i++) {
+        ASSERT_EQ(SV_Get(server.port, "/scores.json?level=" + std::to_string(level) + "&verified=1", &body), 200);
+        if (body.find(want) != std::string::npos)
+            break;
+        usleep(100000);
+    }
+    EXPECT_NE(body.find(want), std::string::npos) << body;
+    EXPECT_EQ(server.Stop(), 0);
+    EXPECT_EQ(Count(server.log, "POST /replay?game=gackatron&level=" + std::to_string(level) + "&name=J%FCrgen&points=" +
+                                    std::to_string(points) + "&country="), 1u) << server.log;
+    EXPECT_EQ(Count(server.log, "POST "), 1u) << server.log;
+    ScoreServerHost.clear();
+    DemoDir.clear();
     L_DestroyWindows();
 }
 
@@ -271,50 +349,6 @@ TEST(ScoreServer, KilledInABurstKeepsEveryAnsweredMerge)
     EXPECT_EQ(SV_Get(server.port, SV_TopTen(44, false, true, ""), &body), 200);
     EXPECT_EQ(server.Stop(), 0);
 }
-
-/* A PostgreSQL server of our own in a temporary folder, run as the postgres user. */
-struct Postgres {
-    std::string dir, bin, prefix;
-    int port = 0;
-    bool Start()
-    {
-        glob_t g;
-        if (glob("/usr/lib/postgresql/*/bin/initdb", 0, NULL, &g) != 0)
-            return false;
-        bin = std::string(g.gl_pathv[g.gl_pathc - 1]);
-        bin.resize(bin.size() - 6);
-        globfree(&g);
-        char tmpl[] = "/tmp/gk-pg.XXXXXX";
-        if (!mkdtemp(tmpl))
-            return false;
-        dir = tmpl;
-        struct passwd *pw = getpwnam("postgres");
-        if (getuid() == 0 && pw) {
-            chown(dir.c_str(), pw->pw_uid, pw->pw_gid);
-            prefix = "runuser -u postgres -- ";
-        }
-        int s = socket(AF_INET, SOCK_STREAM, 0);
-        struct sockaddr_in a = {};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof(a);
-        bind(s, (struct sockaddr *)&a, sizeof(a));
-        getsockname(s, (struct sockaddr *)&a, &len);
-        port = ntohs(a.sin_port);
-        close(s);
-        std::string p = std::to_string(port);
-        return system((prefix + bin + "initdb --no-sync -A trust -U gk -D " + dir + "/data >" + dir + "/initdb.log 2>&1").c_str()) == 0 &&
-               system((prefix + bin + "pg_ctl -w -t 60 -D " + dir + "/data -l " + dir + "/log -o \"-p " + p +
-                       " -k " + dir + " -c listen_addresses=127.0.0.1 -c max_connections=20\" start >/dev/null").c_str()) == 0;
-    }
-    ~Postgres()
-    {
-        if (!dir.empty()) {
-            system((prefix + bin + "pg_ctl -D " + dir + "/data -m immediate stop >/dev/null 2>&1").c_str());
-            system(("rm -rf " + dir).c_str());
-        }
-    }
-};
 
 TEST(ScoreServerPostgres, TwoServersTakeConcurrentMergesExactlyOnce)
 {

@@ -72,8 +72,6 @@ std::string TestmodDir();  /* where the test game modules are built */
 
 } // namespace gk
 
-#endif
-
 namespace gk {
 
 /* A program started in the background with its output going to files. */
@@ -108,3 +106,5 @@ bool X11_WindowGeometry(unsigned long window, int *x, int *y, int *w, int *h);
 bool Xdotool(const std::vector<std::string> &args);
 
 } // namespace gk
+
+#endif

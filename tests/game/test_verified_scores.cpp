@@ -1,0 +1,247 @@
+/*
+ * Verified scores with real parts: a short level recorded on the headless
+ * engine, its entry exchanged with the real score server, its demo uploaded
+ * and replayed by the server's worker through the real vexengine until
+ * /scores.json and the page mark it verified.  Forged demos never verify,
+ * the worker survives them and exchanges are answered meanwhile.  With
+ * PostgreSQL, two worker processes verify 50 waiting demos once each.
+ */
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <map>
+#include <set>
+
+#include "../server/sv_testserver.h"
+#include "demo.h"
+#include "play_data.h"
+
+namespace {
+
+std::string Server() { return gk::DistDir() + "/gackatron-scores"; }
+
+/* A game tree with a 6-second level 1 and the real engine; the demo of a
+ * game with fire held at chickens ahead, and its points as the real engine
+ * replays it (0 when it does not). */
+int32_t RecordGame(const std::string &tree, std::string *demo)
+{
+    play::Spawn ahead = {"chicken", 0.0f, 1.0f, {0, 0, -200}, {0, 0, 1}, 10.0f};
+    if (!play::WriteTree(tree, 1, 6.0f, {ahead}) || chmod(tree.c_str(), 0755) != 0 ||
+        symlink((gk::DistDir() + "/vexengine").c_str(), (tree + "/vexengine").c_str()) != 0 ||
+        play::StartGame(tree, 1) != 1)
+        return 0;
+    demoheader_t h;
+    Demo_MakeHeader(&h, 1, 44, 0.3f, 0);
+    if (!Demo_StartRecord((tree + "/game.dem").c_str(), &h))
+        return 0;
+    Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
+    for (int i = 0; i < 5000; i++) {
+        play::clock_ms += 20;
+        if (!Eng_RunFrame())
+            break;
+    }
+    Demo_StopRecord();
+    Eng_StopHeadless();
+    gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/vexengine", "-game", "data", "-verifydemo", "game.dem"},
+                                      tree);
+    int points = 0;
+    if (!gk::ReadFile(tree + "/game.dem", demo) || sscanf(r.out.c_str(), "$$score %d", &points) != 1)
+        return 0;
+    return points;
+}
+
+std::string Replay(int level, const std::string &name, int32_t points)
+{
+    std::string enc, cp = HS_ToCp1252(name);
+    char hex[4];
+    for (unsigned char c : cp) {
+        snprintf(hex, sizeof(hex), "%%%02X", c);
+        enc += hex;
+    }
+    return "/replay?game=gackatron&level=" + std::to_string(level) + "&name=" + enc +
+           "&points=" + std::to_string(points) + "&country=44";
+}
+
+/* "name":verified of a level's JSON list. */
+std::map<std::string, bool> Verified(int port, int level, const std::string &extra = "")
+{
+    std::map<std::string, bool> out;
+    std::string body;
+    if (SV_Get(port, "/scores.json?level=" + std::to_string(level) + extra, &body) != 200)
+        return out;
+    for (size_t at = body.find("{\"name\":\""); at != std::string::npos; at = body.find("{\"name\":\"", at + 1)) {
+        size_t end = body.find('"', at + 9);
+        std::string name = body.substr(at + 9, end - at - 9);
+        out[name] = body.compare(body.find("\"verified\":", at) + 11, 4, "true") == 0;
+    }
+    return out;
+}
+
+size_t Count(const std::string &s, const std::string &what)
+{
+    size_t n = 0;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1))
+        n++;
+    return n;
+}
+
+class VerifiedScores : public testing::Test {
+protected:
+    gk::TempDir dir;
+    std::string tree, demo;
+    int32_t points = 0;
+
+    void SetUp() override
+    {
+        if (access(Server().c_str(), X_OK) != 0)
+            GTEST_SKIP() << "no score server built";
+        tree = dir / "game";
+        chmod(dir.path.c_str(), 0755);      /* the engine runs as nobody when we are root */
+        points = RecordGame(tree, &demo);
+        ASSERT_GT(points, 0) << "the recorded game scored nothing";
+    }
+};
+
+TEST_F(VerifiedScores, RealGameVerifiesForgedOnesNever)
+{
+    std::string head = demo.substr(0, DEMO_HEADERSIZE), otherlevel = demo;
+    otherlevel[16] = 2;
+    std::string endless = head;
+    for (int i = 0; i < 900000; i++)
+        endless += std::string("\x00\x00", 2);      /* frames whose game clock stands still */
+    std::string random(2 << 20, '\0');
+    srand(17);
+    for (char &c : random)
+        c = (char)rand();
+    struct Forged {
+        int level;
+        const char *name;
+        int32_t points;
+        std::string body;
+        bool queued;
+    } forged[] = {
+        {1, "Eve", points + 1, demo, true},
+        {2, "Lev", points, otherlevel, true},
+        {1, "Tru", points, demo.substr(0, demo.size() / 2), true},
+        {1, "Inf", points, endless, true},
+        {1, "Rnd", points, random, false},
+    };
+
+    ScoreServer server;
+    std::string sdir = dir / "server";
+    gk::MakeDirs(sdir);
+    std::vector<std::string> args = {"--db", sdir + "/scores.sqlite", "--game", tree, "--rate", "0",
+                                     "--verify-seconds", "8"};
+    ASSERT_TRUE(server.Start(sdir, args)) << server.log;
+    std::string body;
+    std::vector<SV_Entry> entries = {{1, "Jürgen", points}};
+    for (const Forged &f : forged)
+        entries.push_back({f.level, f.name, f.points});
+    ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries(entries)), &body), 200);
+    ASSERT_EQ(SV_AddedIn(body), 6) << body;
+
+    /* an entry the server does not hold is refused at once */
+    EXPECT_EQ(SV_Send(server.port, "POST", Replay(1, "Nobody", points), demo, &body), 200);
+    EXPECT_EQ(body.compare(0, 4, "MSG:"), 0) << body;
+    for (const Forged &f : forged) {
+        EXPECT_EQ(SV_Send(server.port, "POST", Replay(f.level, f.name, f.points), f.body, &body), 200) << f.name;
+        EXPECT_EQ(body == "OK", f.queued) << f.name << ": " << body;
+    }
+    /* the real one waits behind the forged ones: the worker must live through them */
+    ASSERT_EQ(SV_Send(server.port, "POST", Replay(1, "Jürgen", points), demo, &body), 200);
+    ASSERT_EQ(body, "OK");
+    std::map<std::string, bool> v;
+    for (int i = 0; i < 600 && !v["Jürgen"]; i++) {
+        ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, false, true, ""), &body), 200);
+        HighscoreTable t;
+        ASSERT_TRUE(UnpackTable(body, &t)) << "an exchange was not answered while replays ran";
+        usleep(100000);
+        v = Verified(server.port, 1);
+    }
+    EXPECT_TRUE(v["Jürgen"]);
+    for (const Forged &f : forged)
+        EXPECT_FALSE(Verified(server.port, f.level)[f.name]) << f.name;
+    EXPECT_EQ(Verified(server.port, 1, "&verified=1").size(), 1u);
+    ASSERT_EQ(SV_Get(server.port, "/?verified=1", &body), 200);
+    EXPECT_NE(body.find(">Jürgen<"), std::string::npos);
+    EXPECT_EQ(body.find(">Eve<"), std::string::npos);
+    EXPECT_EQ(server.Stop(), 0);
+    EXPECT_EQ(Count(server.log, "refused: "), 4u) << server.log;
+    EXPECT_EQ(Count(server.log, " verified ("), 1u) << server.log;
+
+    /* a competitive server hands out verified entries only */
+    args.push_back("--verified-only");
+    ASSERT_TRUE(server.Start(sdir, args)) << server.log;
+    ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, false, true, ""), &body), 200);
+    HighscoreTable t;
+    ASSERT_TRUE(UnpackTable(body, &t));
+    EXPECT_EQ(t.e[1][0].name, "Jürgen");
+    EXPECT_EQ(t.e[1][1].points, 0);
+    EXPECT_EQ(t.e[2][0].points, 0);
+    if (access("/usr/bin/chromium", X_OK) == 0) {
+        gk::ProcResult dom = gk::RunProcess({"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu",
+                                             "--user-data-dir=" + dir / "chromium", "--dump-dom",
+                                             "http://127.0.0.1:" + std::to_string(server.port) + "/"},
+                                            dir.path, {"HOME=" + dir.path}, 120);
+        EXPECT_NE(dom.out.find(">Jürgen</td><td class=\"v\" title=\"verified"), std::string::npos) << dom.out;
+        EXPECT_NE(dom.out.find(">Eve</td><td class=\"v\"></td>"), std::string::npos);
+    }
+    EXPECT_EQ(server.Stop(), 0);
+}
+
+TEST_F(VerifiedScores, TwoPostgresWorkersVerifyEachDemoOnce)
+{
+    glob_t g;
+    if (glob("/usr/lib/postgresql/*/bin/initdb", 0, NULL, &g) != 0)
+        GTEST_SKIP() << "no PostgreSQL binaries";
+    globfree(&g);
+    Postgres pg;
+    ASSERT_TRUE(pg.Start()) << "PostgreSQL did not start, see " << pg.dir;
+    std::string url = "postgresql://gk@127.0.0.1:" + std::to_string(pg.port) + "/postgres", body;
+    ScoreServer server;
+    ASSERT_TRUE(server.Start(dir.path, {"--db", url, "--rate", "0"})) << server.log;
+    for (int k = 0; k < 5; k++) {
+        std::vector<SV_Entry> e;
+        for (int i = 0; i < 10; i++)
+            e.push_back({1, "p" + std::to_string(10 * k + i), points});
+        ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries(e)), &body), 200);
+    }
+    for (int i = 0; i < 50; i++) {
+        ASSERT_EQ(SV_Send(server.port, "POST", Replay(1, "p" + std::to_string(i), points), demo, &body), 200);
+        ASSERT_EQ(body, "OK") << i;
+    }
+    gk::Proc workers[2];
+    for (int w = 0; w < 2; w++) {
+        std::string wdir = dir / ("worker" + std::to_string(w));
+        gk::MakeDirs(wdir);
+        workers[w] = gk::StartProcess({Server(), "--worker", "--db", url, "--game", tree}, wdir, {}, wdir);
+    }
+    std::string logs[2];
+    for (int i = 0; i < 1200 && Count(logs[0] + logs[1], " verified (") < 50; i++) {
+        usleep(100000);
+        for (int w = 0; w < 2; w++)
+            gk::ReadFile(workers[w].errpath, &logs[w]);
+    }
+    std::set<std::string> ids;
+    size_t lines = 0;
+    for (int w = 0; w < 2; w++) {
+        kill(workers[w].pid, SIGTERM);
+        gk::ProcResult r = gk::WaitProcess(workers[w], 30);
+        EXPECT_EQ(r.status, 0) << r.err;
+        for (size_t at = r.err.find("replay "); at != std::string::npos; at = r.err.find("replay ", at + 1)) {
+            ids.insert(r.err.substr(at, r.err.find(' ', at + 7) - at));
+            lines++;
+        }
+        EXPECT_EQ(Count(r.err, "refused"), 0u) << r.err;
+    }
+    EXPECT_EQ(lines, 50u);
+    EXPECT_EQ(ids.size(), 50u);
+    std::map<std::string, bool> v = Verified(server.port, 1);
+    EXPECT_EQ(v.size(), 10u);
+    for (auto &e : v)
+        EXPECT_TRUE(e.second) << e.first;
+    EXPECT_EQ(server.Stop(), 0);
+}
+
+} // namespace
