@@ -33,40 +33,18 @@
 #include <vector>
 
 #include "hs_table.h"
+#include "http_client.h"
+
+static int BenchGet(int port, const std::string &target, std::string *body)
+{
+    return gk::HttpSend(port, "GET", target, "", body);
+}
 
 static double Bench_Now(void)
 {
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return ts.tv_sec + ts.tv_nsec * 1e-9;
-}
-
-/* One GET on a fresh connection; the status, or -1. */
-static int Bench_Get(int port, const std::string &target, std::string *body)
-{
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    struct timeval tv = {30, 0};
-    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
-    struct sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_port = htons((uint16_t)port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string req = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n", in;
-    if (connect(s, (struct sockaddr *)&a, sizeof(a)) != 0 ||
-        send(s, req.data(), req.size(), MSG_NOSIGNAL) != (ssize_t)req.size()) {
-        close(s);
-        return -1;
-    }
-    char buf[16384];
-    ssize_t n;
-    while ((n = recv(s, buf, sizeof(buf), 0)) > 0)
-        in.append(buf, (size_t)n);
-    close(s);
-    size_t head = in.find("\r\n\r\n");
-    if (in.compare(0, 9, "HTTP/1.1 ") != 0 || head == std::string::npos)
-        return -1;
-    *body = in.substr(head + 4);
-    return atoi(in.c_str() + 9);
 }
 
 /* gackatron-scores in dir; its port, or 0. */
@@ -151,7 +129,7 @@ static void Bench_Run(const char *store, const std::vector<int> &ports, const st
                 t.e[level][9] = {"r" + std::to_string(base) + "c" + std::to_string(c) + "n" + std::to_string(i), 500 + i % 1000};
                 std::string target = "/topten.php?game=gackatron&merge=1&getlist=1&country=49&val=" + PackTable(&t), body;
                 double t0 = Bench_Now();
-                int status = Bench_Get(ports[(c + i) % ports.size()], target, &body);
+                int status = BenchGet(ports[(c + i) % ports.size()], target, &body);
                 double t1 = Bench_Now();
                 if (status != 200 || body.compare(0, 4, "MSG:") == 0)
                     failed++;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "hs_table.h"
+#include "http_client.h"
 
 #ifndef GK_BENCH_DEMO
 #define GK_BENCH_DEMO "heaviest.dem"
@@ -46,36 +47,6 @@ static std::string Bench_Read(const std::string &path)
     if (f)
         fclose(f);
     return s;
-}
-
-/* One request on a fresh connection; the status, or -1. */
-static int Bench_Send(int port, const std::string &method, const std::string &target, const std::string &payload,
-                      std::string *body)
-{
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    struct timeval tv = {60, 0};
-    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
-    struct sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_port = htons((uint16_t)port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string req = method + " " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\nContent-Length: " +
-                      std::to_string(payload.size()) + "\r\n\r\n" + payload, in;
-    if (connect(s, (struct sockaddr *)&a, sizeof(a)) != 0 ||
-        send(s, req.data(), req.size(), MSG_NOSIGNAL) != (ssize_t)req.size()) {
-        close(s);
-        return -1;
-    }
-    char buf[16384];
-    ssize_t n;
-    while ((n = recv(s, buf, sizeof(buf), 0)) > 0)
-        in.append(buf, (size_t)n);
-    close(s);
-    size_t head = in.find("\r\n\r\n");
-    if (in.compare(0, 5, "HTTP/") != 0 || head == std::string::npos)
-        return -1;
-    *body = in.substr(head + 4);
-    return atoi(in.c_str() + 9);
 }
 
 static int Bench_StartServer(const std::string &dir, int workers, int *pid)
@@ -127,12 +98,12 @@ static double Bench_Run(const std::string &demo, int level, int32_t points, int 
         HS_Fill(&t, "x", 0);
         for (int i = 0; i < HS_ENTRIES; i++)
             t.e[level][i] = {"b" + std::to_string(k * HS_ENTRIES + i), points};
-        ok = Bench_Send(port, "GET", "/topten.php?game=gackatron&merge=1&getlist=0&country=44&val=" + PackTable(&t),
+        ok = gk::HttpSend(port, "GET", "/topten.php?game=gackatron&merge=1&getlist=0&country=44&val=" + PackTable(&t),
                         "", &body) == 200;
     }
     double t0 = Bench_Now();
     for (int i = 0; ok && i < n; i++)
-        ok = Bench_Send(port, "POST", "/replay?game=gackatron&level=" + std::to_string(level) + "&name=b" +
+        ok = gk::HttpSend(port, "POST", "/replay?game=gackatron&level=" + std::to_string(level) + "&name=b" +
                         std::to_string(i) + "&points=" + std::to_string(points), demo, &body) == 200 && body == "OK";
     while (ok && Bench_Now() - t0 < 3600) {
         std::string log = Bench_Read(dir + "/server.log");
