@@ -114,6 +114,15 @@ static inline int SV_AddedIn(const std::string &msg)
 }
 
 /* A PostgreSQL server of our own in a temporary folder, run as the postgres user. */
+/* Whether this machine has PostgreSQL's server programs. */
+static inline bool SV_HavePostgres(void)
+{
+    glob_t g;
+    bool found = glob("/usr/lib/postgresql/*/bin/initdb", 0, NULL, &g) == 0;
+    globfree(&g);
+    return found;
+}
+
 struct Postgres {
     std::string dir, bin, prefix;
     int port = 0;

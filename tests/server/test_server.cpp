@@ -4,7 +4,6 @@
  * merges, two servers on one real PostgreSQL, and its web page in Chromium.
  */
 #include <gtest/gtest.h>
-#include <glob.h>
 #include <pwd.h>
 #include <stdlib.h>
 
@@ -75,11 +74,10 @@ static HighscoreTable WorldTable(int port)
     return t;
 }
 
-TEST(LauncherExchange, TwoLaunchersMergeAndARestartKeepsTheLists)
+/* The launcher's dialog in English, with no settings file, on the first
+ * internet list. */
+static void SV_OpenLauncher(const gk::TempDir &d)
 {
-    gk::TempDir d;
-    ScoreServer server;
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
     L_TestApp();
     Lang_LoadFile(gk::DistDir() + "/data/textres_44.ini", 44);
     LanguageCountry = 44;
@@ -88,6 +86,14 @@ TEST(LauncherExchange, TwoLaunchersMergeAndARestartKeepsTheLists)
     L_CreateWindows();
     LoadSettings(d / "none.ini");
     mf.comboIMaps->setCurrentIndex(0);
+}
+
+TEST(LauncherExchange, TwoLaunchersMergeAndARestartKeepsTheLists)
+{
+    gk::TempDir d;
+    ScoreServer server;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
+    SV_OpenLauncher(d);
 
     HighscoreTable a, b, c;
     HS_Fill(&a, "unknown", 0);
@@ -145,14 +151,7 @@ TEST(LauncherExchange, KeptDemoOfAListedEntryIsSentOnceAndVerified)
     gk::TempDir d;
     ScoreServer server;
     ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
-    L_TestApp();
-    Lang_LoadFile(gk::DistDir() + "/data/textres_44.ini", 44);
-    LanguageCountry = 44;
-    ModeList = {"640 480 16"};
-    DoneMask = 0;
-    L_CreateWindows();
-    LoadSettings(d / "none.ini");
-    mf.comboIMaps->setCurrentIndex(0);
+    SV_OpenLauncher(d);
     DemoDir = d / "demos";
     gk::MakeDirs(DemoDir);
     std::string kept = DemoDir + "/level" + std::to_string(level) + "-" + std::to_string(points) + "-20260101-120000";
@@ -352,10 +351,8 @@ TEST(ScoreServer, KilledInABurstKeepsEveryAnsweredMerge)
 
 TEST(ScoreServerPostgres, TwoServersTakeConcurrentMergesExactlyOnce)
 {
-    glob_t g;
-    if (glob("/usr/lib/postgresql/*/bin/initdb", 0, NULL, &g) != 0)
+    if (!SV_HavePostgres())
         GTEST_SKIP() << "no PostgreSQL binaries";
-    globfree(&g);
     Postgres pg;
     ASSERT_TRUE(pg.Start()) << "PostgreSQL did not start, see " << pg.dir;
     std::string url = "postgresql://gk@127.0.0.1:" + std::to_string(pg.port) + "/postgres";
