@@ -10,7 +10,7 @@ GK_PACKAGES=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev xvfb xauth xdotool x11-utils ffmpeg locales sox libegl1
-  clang-14 libclang-rt-14-dev llvm-14
+  clang-14 libclang-rt-14-dev llvm-14 gcovr
   qt6-svg-dev lintian appstream desktop-file-utils man-db dpkg-dev file
 )
 

@@ -9,6 +9,9 @@
 #include <cstring>
 #include <vector>
 
+#include <string>
+
+#include "collision.h"
 #include "model.h"
 
 namespace gk {
@@ -46,6 +49,34 @@ inline mdl_mesh_t MakeMesh(const char *name, const std::vector<std::vector<float
     }
     m.material = material;
     return m;
+}
+
+/* A closed box from lo to hi: one frame, twelve triangles, one white
+ * material; written as base.dmo with its collision file base.dbb. */
+inline bool WriteBoxModel(const std::string &base, const float lo[3], const float hi[3])
+{
+    std::vector<float> v;
+    for (int i = 0; i < 8; i++)
+        v.insert(v.end(), {i & 1 ? hi[0] : lo[0], i & 2 ? hi[1] : lo[1], i & 4 ? hi[2] : lo[2]});
+    mdl_mesh_t m = MakeMesh("box", {v}, {0, 2, 1, 1, 2, 3, 4, 5, 6, 5, 7, 6, 0, 1, 4, 1, 5, 4,
+                                         2, 6, 3, 3, 6, 7, 0, 4, 2, 2, 4, 6, 1, 3, 5, 3, 7, 5});
+    mdl_material_t mat;
+    std::memset(&mat, 0, sizeof(mat));
+    for (int i = 0; i < 3; i++)
+        mat.diffuse[i] = 1.0f;
+    colmodel_t *c = Col_Build(&m, 1);
+    bool ok = c && Model_WriteFile((base + ".dmo").c_str(), &mat, 1, &m, 1) == 1 &&
+              Col_WriteFile((base + ".dbb").c_str(), c) == 1;
+    Col_Free(c);
+    Model_FreeMesh(&m);
+    return ok;
+}
+
+/* A cube of half size h around the origin. */
+inline bool WriteBoxModel(const std::string &base, float h)
+{
+    const float lo[3] = {-h, -h, -h}, hi[3] = {h, h, h};
+    return WriteBoxModel(base, lo, hi);
 }
 
 } // namespace gk
