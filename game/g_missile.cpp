@@ -1,28 +1,14 @@
 /*
- * g_missile.cpp -- every shot of the game: the missile table, the launch
- * routines the weapons call, the missile touch (removal, or deflection off
- * debris), enemy plasma that strikes the player's view when it comes close,
- * the homing capsule that bursts into six homing shots, and the homing
- * shots' seek, steer and fade thinks with the module-wide homing lock that
- * spreads one burst over several targets.  References to other gentities
+ * g_missile.cpp -- every shot of the game: the launch routines the weapons
+ * call (with the flight values of the missile classes), the missile touch
+ * (removal, or deflection off debris), enemy plasma that strikes the
+ * player's view when it comes close, the homing capsule that bursts into
+ * six homing shots, and the homing shots' seek, steer and fade thinks
+ * with the module-wide homing lock that spreads one burst over several
+ * targets.  References to other gentities
  * are checked against spawn times because pool slots are reused.
  */
 #include "g_local.h"
-
-typedef struct {
-    int subclass;
-    float scale;
-    float speed;
-    float damage;
-} missilerow_t;
-
-static const missilerow_t m_table[] = {
-    {SUB_MISSILE_PLASMA, 0.25f, 300.0f, 0.55f},
-    {SUB_MISSILE_GLIBBER, 0.25f, 500.0f, 2.0f},
-    {SUB_MISSILE_HOMINGCAPSULE, 0.5f, 400.0f, 0.0f},
-    {SUB_MISSILE_HOMINGSHOT, 0.5f, 120.0f, 5.0f},
-};
-#define M_ROWS (int)(sizeof(m_table) / sizeof(m_table[0]))
 
 #define HOMING_LIFE 5.0f
 #define HOMING_STEP 0.1f
@@ -61,14 +47,9 @@ static float M_FrameTime(void)
 
 gentity_t *FireMissile(int subclass, const float *start, const float *dir, gentity_t *owner)
 {
-    const missilerow_t *row = NULL;
-    for (int i = 0; i < M_ROWS; i++)
-        if (m_table[i].subclass == subclass)
-            row = &m_table[i];
     const classrow_t *cls = G_ClassByNumbers(MC_MISSILE, subclass);
-    if (!row || !cls) {
-        gi.conprintf("# FireMissile: could not spawn missile '%s'\n",
-                     cls ? cls->classname : "?");
+    if (!cls) {
+        gi.conprintf("# FireMissile: could not spawn missile '?'\n");
         return NULL;
     }
     gentity_t *g = G_SpawnClassRow(cls);
@@ -81,10 +62,10 @@ gentity_t *FireMissile(int subclass, const float *start, const float *dir, genti
     Vec_Copy(dir, e->dir);
     Ent_OrientMissile(e);
     G_SetCollisionMode(g, CM_SWEPT);
-    e->speed = row->speed;
-    G_SetModelScale(g, row->scale);
+    e->speed = cls->missile.speed;
+    G_SetModelScale(g, cls->missile.scale);
     g->owner = owner;
-    g->damage = row->damage;
+    g->damage = cls->missile.damage;
     e->touch = Missile_Touch;
     return g;
 }
@@ -222,7 +203,7 @@ static void M_Consider(gentity_t *c, const float *from, gentity_t **best, float 
     }
 }
 
-/* Nearest target of mainclass 1, walking the pool round from just after
+/* Nearest target (MC_TARGET), walking the pool round from just after
  * the lock's gentity and leaving the lock's gentity out. */
 static gentity_t *M_FindTarget(const float *from)
 {
