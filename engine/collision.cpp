@@ -634,6 +634,10 @@ static int Col_Swept(entity_t *p, entity_t *t)
     const model_t *m = t->u.mdl.model;
     if (!m || !m->collision || m->collision->numframes == 0)
         return 0;
+    /* The projectile's previous position is compared with the target's
+     * origin, not with its own current one: a projectile that was exactly
+     * at the target's origin a frame ago misses it.  Kept because the game
+     * has always played this way. */
     if (p->oldorigin[0] == t->origin[0] && p->oldorigin[1] == t->origin[1] && p->oldorigin[2] == t->origin[2])
         return 0;
     float fr = floorf(t->u.mdl.frame);

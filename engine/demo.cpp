@@ -221,11 +221,6 @@ int Demo_StartRecord(const char *path, const demoheader_t *h)
     return 1;
 }
 
-int Demo_Recording(void)
-{
-    return rec.f != NULL;
-}
-
 /* A failed write ends the recording; the game goes on. */
 static void Demo_WriteFailed(void)
 {
@@ -395,7 +390,6 @@ int Demo_Check(const uint8_t *data, size_t size, uint32_t maxgamems, demoheader_
 
 static struct {
     uint8_t *data;
-    int numframes;
     democursor_t c;
 } play;
 
@@ -454,11 +448,12 @@ int Demo_Open(const char *path, demoheader_t *h)
 {
     char err[512];
     size_t size = 0;
+    int numframes;
     Demo_Close();
     uint8_t *data = Demo_ReadWholeFile(path, &size, err, sizeof(err));
     int ok = data && Demo_DecodeHeader(data, size, h, err, sizeof(err)) &&
              Demo_CheckInstall(h, err, sizeof(err)) &&
-             Demo_Check(data, size, Demo_MaxGameMs(h->level), h, &play.numframes, err,
+             Demo_Check(data, size, Demo_MaxGameMs(h->level), h, &numframes, err,
                         sizeof(err));
     if (!ok) {
         fprintf(stderr, "vexengine: demo '%s': %s\n", path, err);
@@ -477,11 +472,6 @@ void Demo_Close(void)
 {
     free(play.data);
     memset(&play, 0, sizeof(play));
-}
-
-int Demo_NumFrames(void)
-{
-    return play.numframes;
 }
 
 int Demo_NextFrame(demoframe_t *f)

@@ -21,7 +21,7 @@ static int g_precached;
 static gentity_t **g_cachelist;
 static int g_cachecount;
 static float g_worldcentre[3];
-static float g_worldradius = 692.820323f;
+static float g_worldradius = G_WORLD_RADIUS;
 
 /* ---- spawning and removal ---- */
 
@@ -406,18 +406,4 @@ void G_SetTextInWorld(gentity_t *g, int on)
     entity_t *e = G_EntOfKind(g, ENT_TEXT);
     if (e)
         e->u.txt.inworld = on != 0;
-}
-
-void G_PlaySound(gentity_t *g)
-{
-    entity_t *e = G_EntOfKind(g, ENT_SOUND);
-    if (e)
-        gi.sfx_play(e, 0);
-}
-
-void G_SetSoundVolume(gentity_t *g, float volume)
-{
-    entity_t *e = G_EntOfKind(g, ENT_SOUND);
-    if (e)
-        gi.sfx_setsoundvolume(e->u.snd.handle, volume);
 }

@@ -282,6 +282,8 @@ void G_FreeCacheList(void);
 void G_ResetPool(void);
 
 /* ---- world sphere ---- */
+/* Radius of the world sphere about the origin: sqrt(480000), as a float. */
+#define G_WORLD_RADIUS 692.820323f
 void G_SetWorldSphere(float cx, float cy, float cz, float radius);
 int G_InsideWorld(const float *pos);
 
@@ -299,7 +301,5 @@ void G_SetImageSize(gentity_t *g, float width, float height);
 void G_SetTextSize(gentity_t *g, float size);
 void G_SetTextShadow(gentity_t *g, int on);
 void G_SetTextInWorld(gentity_t *g, int on);
-void G_PlaySound(gentity_t *g);
-void G_SetSoundVolume(gentity_t *g, float volume);
 
 #endif

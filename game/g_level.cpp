@@ -163,8 +163,8 @@ static int Level_NumbersFinite(const spawnrec_t *r)
 {
     float v[9] = {r->spawntime, r->pos[0], r->pos[1], r->pos[2], r->dir[0],
                   r->dir[1],    r->dir[2], r->speed, r->respawnperiod};
-    for (int i = 0; i < 9; i++)
-        if (!isfinite(v[i]))
+    for (float x : v)
+        if (!isfinite(x))
             return 0;
     return 1;
 }

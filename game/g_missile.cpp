@@ -18,8 +18,6 @@
 static gentity_t *m_lock;
 static float m_locktime;
 
-static const float m_zero[3] = {0.0f, 0.0f, 0.0f};
-
 gentity_t *Missile_HomingLock(float *locktime)
 {
     if (locktime)
@@ -140,7 +138,7 @@ void Missile_EnemyShotThink(entity_t *e)
         float at[3];
         Vec_MA(p->ent->origin, 40.0f, p->ent->dir, at);
         FX_HitEffect(p, at, 2.0f * shot->damage);
-        SoundBackend_Play(at, m_zero, 0.0f, "sounds/expl_general.wav");
+        SoundBackend_Play(at, vec3_origin, 0.0f, "sounds/expl_general.wav");
         if (!View_IsShaking(p))
             View_Shake(p, 0.5f, 60.0f);
         if (!struck) {
@@ -158,7 +156,7 @@ static void M_CapsuleBurst(gentity_t *cap)
     if (!cap || cap->state != GS_INUSE)
         return;
     entity_t *e = cap->ent;
-    SoundBackend_Play(e->origin, m_zero, 0.0f, "sounds/shot3b.wav");
+    SoundBackend_Play(e->origin, vec3_origin, 0.0f, "sounds/shot3b.wav");
     for (int i = 0; i < 6; i++) {
         float d[3], start[3];
         Vec_RandomDir(d);

@@ -199,6 +199,9 @@ void CL_SelectWeapon(int i)
 
 /* ---- input ---- */
 
+/* Turn of the view in degrees per unit of mouse movement from the engine. */
+#define CL_MOUSE_SCALE 0.0005f
+
 void CL_PointerInput(int type, int a, int b)
 {
     client_t *c = &cl_client;
@@ -220,9 +223,9 @@ void CL_PointerInput(int type, int a, int b)
         CL_SelectWeapon(next);
     } else if (type == IE_MOUSEMOVE) {
         if (a != 0)
-            View_TurnYaw(p, (float)a * 0.0005f);
+            View_TurnYaw(p, (float)a * CL_MOUSE_SCALE);
         if (b != 0)
-            View_TurnPitch(p, (float)b * (g_mouseinvert ? 0.0005f : -0.0005f));
+            View_TurnPitch(p, (float)b * (g_mouseinvert ? CL_MOUSE_SCALE : -CL_MOUSE_SCALE));
     }
 }
 
@@ -237,10 +240,9 @@ void CL_FiringStep(client_t *c)
     float now = *gi.gametime;
     if (!w || !(now >= c->lastfire + w->interval))
         return;
-    static const float zero[3] = {0.0f, 0.0f, 0.0f};
     float dir[3];
     Vec_Copy(p->ent->dir, dir);
-    Weapon_Fire(p, zero, dir);
+    Weapon_Fire(p, vec3_origin, dir);
     c->lastfire = now;
     p->muzzle = (p->muzzle + 1) % 2;
     if (c->weapon)
@@ -271,8 +273,7 @@ void Weapon_Fire(gentity_t *shooter, const float *origin, const float *dir)
     Vec_Sub(aim, start, aimdir);
     Vec_Normalize(aimdir);
     w->launch(start, aimdir, shooter);
-    static const float still[3] = {0.0f, 0.0f, 0.0f};
-    SoundBackend_Play(start, still, 0.0f, w->sound);
+    SoundBackend_Play(start, vec3_origin, 0.0f, w->sound);
 }
 
 /* ---- score and bonus weapon ---- */
