@@ -35,7 +35,8 @@ typedef struct {
 
 static inline void Bytes_InitReader(bytes_reader_t *r, const void *data, size_t size)
 {
-    r->data = (const uint8_t *)data;
+    static const uint8_t none[1] = {0}; /* no data reads as empty */
+    r->data = data ? (const uint8_t *)data : none;
     r->size = data ? size : 0;
     r->pos = 0;
     r->failed = 0;
@@ -129,14 +130,8 @@ static inline int Bytes_ReadF32(bytes_reader_t *r, float *out)
     return ok;
 }
 
-/* n singles, all or none. */
 static inline int Bytes_ReadF32s(bytes_reader_t *r, float *out, size_t n)
 {
-    if (!Bytes_Has(r, (uint64_t)n * 4)) {
-        r->failed = 1;
-        memset(out, 0, n * sizeof(float));
-        return 0;
-    }
     for (size_t i = 0; i < n; i++)
         Bytes_ReadF32(r, &out[i]);
     return !r->failed;
