@@ -494,15 +494,11 @@ TEST_F(OverlayGL, ImagesAndTextAtTheMiddleAreCentredInAnyWindow)
         float sx = s.w / 800.0f, sy = s.h / 600.0f;
         auto at = [&](float ox, float oy) { return gk::GLPixel((int)(ox * sx), (int)(oy * sy)); };
         /* the text (38 x 20 units, green) sits on the middle of the image */
-        EXPECT_RGB(at(400, 300), 0, 255, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(384, 293), 0, 255, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(416, 307), 0, 255, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(400, 318), 255, 0, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(430, 300), 255, 0, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(305, 255), 255, 0, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(495, 345), 255, 0, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(400, 360), 0, 0, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(290, 300), 0, 0, 0) << s.w << "x" << s.h;
+        const int px[][5] = {{400, 300, 0, 255, 0}, {384, 293, 0, 255, 0}, {416, 307, 0, 255, 0},
+                             {400, 318, 255, 0, 0}, {430, 300, 255, 0, 0}, {305, 255, 255, 0, 0},
+                             {495, 345, 255, 0, 0}, {400, 360, 0, 0, 0},   {290, 300, 0, 0, 0}};
+        for (const auto &p : px)
+            EXPECT_RGB(at(p[0], p[1]), p[2], p[3], p[4]) << s.w << "x" << s.h << " at " << p[0] << "," << p[1];
         Ent_Reset();
         gk::GLClose();
     }

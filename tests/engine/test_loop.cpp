@@ -2,7 +2,8 @@
  * The frame loop run headless against the recording test module: the
  * opcode order of a frame, input forwarding and mouse look, the game
  * clock with pause and resume, initialisation failures, and the shutdown
- * service leaving a frame at once.
+ * service leaving a frame at once.  (A missing or broken module is run by
+ * the real program in test_e2e_engine.)
  */
 #include <gtest/gtest.h>
 
@@ -186,19 +187,6 @@ TEST_F(Loop, ShutdownInTheFirstFrameAndDuringInitialisation)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "$$frames 0\n");
     EXPECT_EQ(Eng_RunFrame(), 0);
     unsetenv("TESTMOD_SHUTDOWN");
-}
-
-TEST_F(Loop, MissingModuleOrEntryPoint)
-{
-    std::filesystem::remove(dir / "data/game.dll");
-    EXPECT_EQ(Start(), 0);
-    std::filesystem::create_symlink(gk::TestmodDir() + "/nomain/game.dll", dir / "data/game.dll");
-    EXPECT_EQ(Start(), 0);
-    gk::WriteFile(dir / "data/game.dll.bad", "this is not a shared library");
-    std::filesystem::remove(dir / "data/game.dll");
-    std::filesystem::rename(dir / "data/game.dll.bad", dir / "data/game.dll");
-    EXPECT_EQ(Start(), 0);
-    EXPECT_EQ(Calls(), Lines{});
 }
 
 } // namespace
