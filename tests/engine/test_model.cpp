@@ -20,6 +20,7 @@
 #include "gk_support.h"
 #include "model.h"
 #include "texture.h"
+#include "tgawriter.h"
 
 namespace {
 
@@ -233,17 +234,6 @@ TEST(ModelWeld, HashedWeldMatchesFirstMatchSearch)
 
 /* ---- the cache ---------------------------------------------------------- */
 
-std::string Tga24(int w, int h)
-{
-    std::string t(18, '\0');
-    t[2] = 2;
-    t[12] = (char)w;
-    t[14] = (char)h;
-    t[16] = 24;
-    t += std::string((size_t)w * h * 3, '\x7f');
-    return t;
-}
-
 struct ModelCacheTest : ::testing::Test {
     gk::TempDir tmp;
     char saved[MAX_OSPATH];
@@ -272,7 +262,7 @@ struct ModelCacheTest : ::testing::Test {
 
 TEST_F(ModelCacheTest, SharedByNameAndFreedAtZero)
 {
-    ASSERT_TRUE(gk::WriteFile(data + "kluck.tga", Tga24(2, 2)));
+    ASSERT_TRUE(gk::WriteFile(data + "kluck.tga", gk::SolidRgb(2, 2, 127, 127, 127)));
     WriteModel("models/hen", "kluck", true);
     int before = Model_CacheCount(), texbefore = Tex_CacheCount();
     model_t *a = Model_Get((data + "models/hen").c_str());
@@ -310,7 +300,7 @@ TEST_F(ModelCacheTest, MissingAndBrokenParts)
     EXPECT_EQ(nullptr, Model_Get((data + "short").c_str()));
     EXPECT_EQ(before, Model_CacheCount());
 
-    ASSERT_TRUE(gk::WriteFile(data + "notex.tga", Tga24(4, 1)));
+    ASSERT_TRUE(gk::WriteFile(data + "notex.tga", gk::SolidRgb(4, 1, 127, 127, 127)));
     WriteModel("lonely", "nosuchbitmap", false);
     ASSERT_TRUE(gk::WriteFile(data + "lonely.dbb", std::string("\x05\x00\x00\x00\x00\x00\x00\x00", 8)));
     model_t *m = Model_Get((data + "lonely").c_str());
