@@ -368,68 +368,64 @@ TEST_F(Entities, EntitiesSpawnedInThinkAreVisitedButNotMoved)
 
 /* ---- touch ----------------------------------------------------------------- */
 
-TEST_F(Entities, PairsTestedOnceInListOrderBothWays)
+/* Touch calls in scenes of touchers: each pair once, in list order, both
+ * ways; a pair is rechecked after every call; a model spawned inside a
+ * touch meets the running pair loop. */
+TEST_F(Entities, PairLoopScenes)
 {
-    ASSERT_NE(nullptr, Toucher("A", 0.0f));
-    ASSERT_NE(nullptr, Toucher("B", 1.0f));
-    entity_t *far = Toucher("F", 1000.0f);
-    ASSERT_NE(nullptr, far);
-    entity_t *plain = Toucher("P", 0.5f);     /* collides, but has no touch */
-    plain->touch = NULL;
-    entity_t *hidden = Toucher("H", 0.5f);
-    hidden->state = ES_HIDDEN;
-    ASSERT_NE(nullptr, Toucher("C", 2.0f));
-    /* a record that only claims to be a model has no model to test against */
-    entity_t *fake = Ent_Spawn("fake", ENT_NOMEDIA);
-    fake->kind = ENT_MODEL;
-    fake->touch = [](entity_t *, entity_t *) { calls.push_back("fake"); };
-    Frame(0.0f);
-    EXPECT_EQ((std::vector<std::string>{"A>B", "B>A", "A>C", "C>A", "B>C", "C>B"}), calls);
-}
-
-TEST_F(Entities, PairLoopRechecksAfterEveryCall)
-{
-    entity_t *a = Toucher("A", 0.0f);
-    entity_t *b = Toucher("B", 0.0f);
-    ASSERT_NE(nullptr, Toucher("C", 0.0f));
-    (void)b;
-    /* A removes itself on its first touch: B still answers, C never meets A */
-    a->touch = [](entity_t *self, entity_t *other) {
-        calls.push_back(std::string("A>") + other->name);
-        Ent_PendRemove(self);
+    using Calls = std::vector<std::string>;
+    struct Scene {
+        const char *what;
+        void (*setup)();
+        Calls want;
+    } scenes[] = {
+        {"list order, both ways",
+         [] {
+             Toucher("A", 0), Toucher("B", 1), Toucher("F", 1000);
+             Toucher("P", 0.5f)->touch = NULL; /* collides, but has no touch */
+             Toucher("H", 0.5f)->state = ES_HIDDEN;
+             Toucher("C", 2);
+             entity_t *fake = Ent_Spawn("fake", ENT_NOMEDIA); /* claims to be a model, has none */
+             fake->kind = ENT_MODEL;
+             fake->touch = [](entity_t *, entity_t *) { calls.push_back("fake"); };
+         },
+         {"A>B", "B>A", "A>C", "C>A", "B>C", "C>B"}},
+        {"A removes itself on its first touch: B still answers, C never meets A",
+         [] {
+             Toucher("A", 0)->touch = [](entity_t *self, entity_t *other) {
+                 calls.push_back(std::string("A>") + other->name);
+                 Ent_PendRemove(self);
+             };
+             Toucher("B", 0), Toucher("C", 0);
+         },
+         {"A>B", "B>A", "B>C", "C>B"}},
+        {"B loses its touch in A's touch: no answer from it",
+         [] {
+             Toucher("A", 0)->touch = [](entity_t *, entity_t *other) {
+                 calls.push_back(std::string("A>") + other->name);
+                 other->touch = NULL;
+             };
+             Toucher("B", 0);
+         },
+         {"A>B"}},
+        {"a model spawned in a touch",
+         [] {
+             Toucher("A", 0)->touch = [](entity_t *, entity_t *other) {
+                 calls.push_back(std::string("A>") + other->name);
+                 if (!strcmp(other->name, "B"))
+                     Toucher("N", 0);
+             };
+             Toucher("B", 0);
+         },
+         {"A>B", "B>A", "A>N", "N>A", "B>N", "N>B"}},
     };
-    Frame(0.0f);
-    EXPECT_EQ((std::vector<std::string>{"A>B", "B>A", "B>C", "C>B"}), calls);
-    EXPECT_EQ(2, Ent_LiveCount());
-
-    /* B loses its touch function in its own touch: no answer from it */
-    Ent_Reset();
-    calls.clear();
-    a = Toucher("A", 0.0f);
-    b = Toucher("B", 0.0f);
-    a->touch = [](entity_t *self, entity_t *other) {
-        calls.push_back(std::string("A>") + other->name);
-        other->touch = NULL;
-        (void)self;
-    };
-    Frame(0.0f);
-    EXPECT_EQ((std::vector<std::string>{"A>B"}), calls);
-}
-
-TEST_F(Entities, ModelSpawnedInTouchMeetsTheRunningPairLoop)
-{
-    entity_t *a = Toucher("A", 0.0f);
-    ASSERT_NE(nullptr, Toucher("B", 0.0f));
-    a->touch = [](entity_t *self, entity_t *other) {
-        calls.push_back(std::string("A>") + other->name);
-        if (!strcmp(other->name, "B")) {
-            entity_t *n = Toucher("N", 0.0f);
-            (void)n;
-        }
-        (void)self;
-    };
-    Frame(0.0f);
-    EXPECT_EQ((std::vector<std::string>{"A>B", "B>A", "A>N", "N>A", "B>N", "N>B"}), calls);
+    for (const Scene &sc : scenes) {
+        Ent_Reset();
+        calls.clear();
+        sc.setup();
+        Frame(0.0f);
+        EXPECT_EQ(sc.want, calls) << sc.what;
+    }
 }
 
 /* The pair loop passes over pairs that cannot meet without the exact test:
