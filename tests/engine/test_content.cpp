@@ -182,13 +182,10 @@ TEST_F(ContentTest, TranslationPackagesFitTheGameAndTheirFonts)
         Lang_Load(code);
         for (int i = 0; i < 8; i++)
             EXPECT_STRNE(Lang_GetLocalizedStr(i), "") << "slot " << i;
-        EXPECT_EQ(Conversions(Lang_GetLocalizedStr(0)), 2);  /* bonus: minutes, seconds */
-        EXPECT_EQ(Conversions(Lang_GetLocalizedStr(1)), 1);  /* score */
-        EXPECT_EQ(Conversions(Lang_GetLocalizedStr(2)), 0);  /* weapon label */
-        EXPECT_EQ(Conversions(Lang_GetLocalizedStr(3)), 2);  /* timer */
-        EXPECT_EQ(Conversions(Lang_GetLocalizedStr(4)), 0);
-        EXPECT_EQ(Conversions(Lang_GetLocalizedStr(5)), 0);
-        EXPECT_EQ(Conversions(Lang_GetLocalizedStr(6)), 0);
+        /* bonus: minutes, seconds; score; weapon label; timer; three labels */
+        const int conversions[7] = {2, 1, 0, 2, 0, 0, 0};
+        for (int i = 0; i < 7; i++)
+            EXPECT_EQ(Conversions(Lang_GetLocalizedStr(i)), conversions[i]) << "slot " << i;
         EXPECT_STREQ(strchr(Lang_GetLocalizedStr(7), '%'), "%s");
 
         /* the font the engine picks for this country shows every byte */
