@@ -229,11 +229,19 @@ TEST_F(Pair, ProjectileAgainstPlacedMesh)
     EXPECT_EQ(0, Col_Collide(&a, &b));
 }
 
-TEST(SegmentQuery, BesideTheBoxNeverHitsWhateverTheCellsHold)
+/* The nearest hit to the previous position, either way along the walls;
+ * and beside the box nothing is hit, whatever the cells hold. */
+TEST(SegmentQuery, NearestHitAndNothingBesideTheBox)
 {
     mdl_mesh_t m = Walls();
     colmodel_t *c = Col_Build(&m, 1);
     col_box_t *b = &c->frames[0];
+    float f = -1;
+    const float right[3] = {5, 0.3f, 0.2f}, left[3] = {-5, 0.3f, 0.2f};
+    ASSERT_EQ(1, Col_SegmentQuery(b, right, left, &f));
+    EXPECT_NEAR(0.3f, f, 1e-5); /* moving in -x: the wall at x = 2 */
+    ASSERT_EQ(1, Col_SegmentQuery(b, left, right, &f));
+    EXPECT_NEAR(0.5f, f, 1e-5); /* the wall at x = 0 */
     /* plant a triangle far outside the box (y = 5) in every cell */
     for (int i = 0; i < 27; i++) {
         col_cell_t *cell = &b->cells[i];
@@ -251,21 +259,6 @@ TEST(SegmentQuery, BesideTheBoxNeverHitsWhateverTheCellsHold)
     Model_FreeMesh(&m);
 }
 
-TEST(SegmentQuery, NearestHitToThePreviousPosition)
-{
-    mdl_mesh_t m = Walls();
-    colmodel_t *c = Col_Build(&m, 1);
-    const col_box_t *b = &c->frames[0];
-    float f = -1;
-    const float s[3] = {5, 0.3f, 0.2f}, e[3] = {-5, 0.3f, 0.2f}; /* moving in -x */
-    ASSERT_EQ(1, Col_SegmentQuery(b, s, e, &f));
-    EXPECT_NEAR(0.3f, f, 1e-5); /* the wall at x = 2 */
-    const float s2[3] = {-5, 0.3f, 0.2f}, e2[3] = {5, 0.3f, 0.2f};
-    ASSERT_EQ(1, Col_SegmentQuery(b, s2, e2, &f));
-    EXPECT_NEAR(0.5f, f, 1e-5); /* the wall at x = 0 */
-    Col_Free(c);
-    Model_FreeMesh(&m);
-}
 
 /* ---- cross-check against every triangle ---------------------------------- */
 
