@@ -1,5 +1,5 @@
 /*
- * The scene converter end to end: hand-written scenes from tests/data are
+ * The scene converter end to end: hand-written scenes (the seeds of the scene fuzz corpus) are
  * converted and the model and collision files checked field by field;
  * broken scenes must leave no output behind.
  */
