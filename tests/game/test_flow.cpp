@@ -103,7 +103,6 @@ TEST_F(Flow, InitLoadsCachesAndEntersAction)
     EXPECT_TRUE(harness::Logged("* Init_And_Load_Level: loading level 'data/script1.bin' ...OK\n"))
         << harness::log;
     EXPECT_EQ(CountInUse(MC_SCENERY, G_ClassByName("skysphere02")->subclass), 1);
-    ASSERT_NE(G_CameraEntity(), nullptr);
     EXPECT_EQ((entity_t *)Game_Main(GOP_CAMERA, 0, 0, 0), G_CameraEntity());
     ASSERT_GE(harness::cached.size(), 17u);
     EXPECT_EQ(harness::cached[0], "sounds/bgm.wav"); /* music first */

@@ -3,7 +3,7 @@
  * system (world_fixture.h): the damage rule with kill credit and score
  * penalties, particle bursts with their one-shot parameters, missiles
  * with the homing lock over targets whose slots are reused, and the
- * targets' own behaviours (bombs, racers, eggs, spin, exhausts).
+ * targets' own behaviours (bombs, racers, eggs).
  */
 #include <gtest/gtest.h>
 
@@ -202,26 +202,6 @@ TEST_F(World, FullPoolFiresNothingAndIsLogged)
     harness::log.clear();
     EXPECT_EQ(FireMissile(SUB_MISSILE_GLIBBER, zero, fwd, nullptr), nullptr);
     EXPECT_TRUE(harness::Logged("# FireMissile: could not spawn missile 'missile_glibber'\n"));
-}
-
-TEST_F(World, EnemyPlasmaStrikesNearThePlayer)
-{
-    gentity_t *p = world::Player();
-    gentity_t *racer = world::Place(MC_TARGET, SUB_RACER01, 0, 0, -200);
-    const float start[3] = {0, 0, -100}, back[3] = {0, 0, 1};
-    FirePlasma(start, back, racer);
-    auto shots = OfClass(MC_MISSILE);
-    ASSERT_EQ(shots.size(), 1u);
-    EXPECT_EQ(shots[0]->ent->think, Missile_EnemyShotThink);
-    /* 70 units to go at 105 per second: still in flight after 0.6 s */
-    world::Run(0.6f);
-    EXPECT_EQ(shots[0]->state, GS_INUSE);
-    EXPECT_FALSE(View_IsShaking(p));
-    world::Run(0.1f);
-    EXPECT_NE(shots[0]->state, GS_INUSE);
-    EXPECT_TRUE(View_IsShaking(p));
-    EXPECT_FALSE(OfClass(MC_EFFECT).empty());
-    EXPECT_EQ(p->score, 0);
 }
 
 TEST_F(World, HomingShotsSpreadOverTwoTargetsAndTheCapsuleBurstsOnce)
@@ -437,22 +417,6 @@ TEST_F(World, MotherLaysAnEggEveryEightSecondsThatHatchesSixChickens)
     for (gentity_t *c : chicks)
         EXPECT_NEAR(sqrtf(Vec_DistSquared(c->ent->origin, egg->ent->origin)), 30.0f, 1e-3);
     EXPECT_GT(p->score, 0);
-}
-
-TEST_F(World, BalloonSpinAddsUpAndDiesDown)
-{
-    gentity_t *b = world::Place(MC_TARGET, SUB_BALLON, 0, 0, -200);
-    gentity_t *m = FireMissile(SUB_MISSILE_PLASMA, zero, fwd, nullptr);
-    Vec_Set(m->ent->dir, 1, 0, -1);
-    Vec_Normalize(m->ent->dir);
-    Target_BalloonTouch(b->ent, m->ent);
-    float v = b->ent->avelocity[1];
-    EXPECT_NE(v, 0.0f);
-    Target_BalloonTouch(b->ent, m->ent);
-    EXPECT_NEAR(b->ent->avelocity[1], 2 * v, 1e-3);
-    world::Run(30.0f, 0.1f);
-    EXPECT_EQ(b->ent->think, nullptr);
-    EXPECT_FLOAT_EQ(b->ent->avelocity[1], 0.0f);
 }
 
 } // namespace
