@@ -69,14 +69,16 @@ TEST(ContentLevels, EveryLevelIsSaneAndTogetherTheyUseEveryPlaceableClass)
             EXPECT_LT(r->spawntime, lv.duration);
             EXPECT_GE(r->speed, 0.0f);
             EXPECT_LE(r->speed, 150.0f);
-            if (r->speed > 0)
+            if (r->speed > 0) {
                 EXPECT_NEAR(Len(r->dir), 1.0f, 0.01f);
+            }
             if (r->subclass >= SUB_P01 && r->subclass <= SUB_P07) {
                 EXPECT_EQ(r->speed, 0.0f);
                 EXPECT_LE(Len(r->pos), 620.0f) << "a planet stays inside the far plane";
             }
-            if (r->subclass == SUB_BOMBE) /* straight at the player */
+            if (r->subclass == SUB_BOMBE) { /* straight at the player */
                 EXPECT_GT(-Vec_Dot(r->pos, r->dir) / Len(r->pos), 0.999f);
+            }
         }
         float half = lv.duration / 2;
         int first = SpawnsBetween(lv, 0, half), second = SpawnsBetween(lv, half, lv.duration);
@@ -89,8 +91,9 @@ TEST(ContentLevels, EveryLevelIsSaneAndTogetherTheyUseEveryPlaceableClass)
     }
     for (int i = 0; G_ClassByIndex(i); i++) {
         const auto *row = G_ClassByIndex(i);
-        if (row->levelflag && (row->subclass < SUB_SKYSPHERE01 || row->subclass > SUB_SKYSPHERE07))
+        if (row->levelflag && (row->subclass < SUB_SKYSPHERE01 || row->subclass > SUB_SKYSPHERE07)) {
             EXPECT_TRUE(used.count(row->classname)) << row->classname << " is in no level";
+        }
     }
     EXPECT_EQ(skies.size(), 6u) << "every level has its own sky";
 }

