@@ -54,27 +54,6 @@ protected:
     std::string path, box;
 };
 
-TEST_F(Level, ValidFileFillsTheRecordAndTheList)
-{
-    std::string b = Header("script1.bin", "Farm", "sounds/farm.wav", 90.5f, "skysphere03") +
-                    Spawn(5, 0, "chicken", 1, 2, 3, 0, 0, 1, 40) +
-                    Spawn(2, 3.5f, "MOTHERCHICKEN", -1, -2, -3, 1, 0, 0, 7);
-    ASSERT_EQ(Load("script1.bin", b), 1) << harness::log;
-    EXPECT_EQ(box, "");
-    EXPECT_FLOAT_EQ(lv.duration, 90.5f);
-    auto p = Pending();
-    ASSERT_EQ(p.size(), 2u);
-    /* ascending spawntime; class data from the row found in any case */
-    const auto *mother = G_ClassByName("motherchicken");
-    EXPECT_STREQ(p[0]->name, "MOTHERCHICKEN");
-    EXPECT_FLOAT_EQ(p[0]->respawnperiod, 3.5f);
-    EXPECT_EQ(p[0]->mainclass, mother->mainclass);
-    EXPECT_EQ(p[0]->subclass, mother->subclass);
-    EXPECT_EQ(p[0]->kind, mother->kind);
-    EXPECT_EQ(p[0]->param, mother->param);
-    EXPECT_EQ(p[1]->subclass, SUB_CHICKEN);
-}
-
 TEST_F(Level, EqualSpawntimesKeepFileOrder)
 {
     std::string b = Header("s.bin") + Spawn(3, 0, "egg") + Spawn(1, 0, "chicken") +

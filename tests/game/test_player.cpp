@@ -5,7 +5,7 @@
  * inversion, the camera and music following the view, the view shake;
  * the heads-up display's timer and countdown and translation formats that
  * ask for more than they get; the pause state with its menu's hit boxes,
- * hover, cursor, continue and quit, and failures to build the menu or the
+ * cursor, continue and quit, and failures to build the menu or the
  * cursor.  Firing on the real engine: test_play.
  */
 #include <gtest/gtest.h>
@@ -369,20 +369,6 @@ TEST_F(Player, PauseClicksActOnlyOnTheButtons)
         EXPECT_EQ(harness::shutdowns, c.shutdowns);
     }
     EXPECT_EQ(Pause_Cursor(), nullptr);
-}
-
-TEST_F(Player, PauseHoverLightsTheButtonUnderTheCursor)
-{
-    Escape();
-    menu_t *m = Pause_Menu();
-    MoveTo(480, 300);
-    EXPECT_FLOAT_EQ(m->items[1]->image->ent->brightness, 1.0f);
-    Pause_Frame(nullptr);
-    EXPECT_FLOAT_EQ(m->items[1]->text->ent->brightness, 1.0f);
-    EXPECT_FLOAT_EQ(m->items[0]->image->ent->brightness, 0.5f);
-    MoveTo(400, 500);
-    Pause_Frame(nullptr);
-    EXPECT_FLOAT_EQ(m->items[1]->image->ent->brightness, 0.5f);
 }
 
 TEST_F(Player, PauseCursorRoundsStopsAtTheEdgesAndIsRemembered)

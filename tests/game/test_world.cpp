@@ -1,7 +1,6 @@
 /*
  * The game's behaviours on the real entity store, collision and sound
- * system (world_fixture.h): the damage rule with kill credit and score
- * penalties, particle bursts with their one-shot parameters, missiles
+ * system (world_fixture.h): the damage rule with kill credit, missiles
  * with the homing lock over targets whose slots are reused, and the
  * targets' own behaviours (bombs, racers, full pools).
  */
@@ -17,7 +16,6 @@ protected:
     void TearDown() override { world::Reset(); }
     const float zero[3] = {0, 0, 0};
     const float fwd[3] = {0, 0, -1};
-    const float white[4] = {1, 1, 1, 1};
 
     gentity_t *Shot(int sub, gentity_t *owner, float x = 0, float y = 0, float z = -10)
     {
@@ -98,71 +96,6 @@ TEST_F(World, AnOwnerSlotHoldingANewerGentityGetsNoCredit)
     EXPECT_EQ(G_Killer(m), m);
     EXPECT_EQ(G_Damage(c, m, Chicken_Hit, Chicken_Die), DMG_KILLED);
     EXPECT_EQ(np->score, 0);
-}
-
-TEST_F(World, KillsCostOrEarnPointsNeverBelowZeroAndShowTheNumber)
-{
-    const struct {
-        int mc, sub, debris;
-        bool number;
-    } rows[] = {{MC_SPACE, SUB_SONDE, 0, true},    {MC_SPACE, SUB_SATELLIT, 1, true},
-                {MC_SPACE, SUB_ASTRONAUT, 0, true}, {MC_SPACE, SUB_ALIEN01, 0, true},
-                {MC_SCENERY, SUB_KOMET, 0, false},  {MC_TARGET, SUB_BALLON, 0, true}};
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.sub);
-        int score[2];
-        for (int start : {500, 10}) {
-            world::Reset();
-            gentity_t *p = world::Player();
-            p->score = start;
-            gentity_t *o = world::Place(row.mc, row.sub, 0, 0, -300);
-            o->health = 1.0f;
-            world::Touch(Shot(SUB_MISSILE_GLIBBER, p), o);
-            EXPECT_EQ(o->state, GS_REMOVED);
-            EXPECT_GE(p->score, 0);
-            score[start == 10] = p->score - start;
-            EXPECT_EQ(world::CountClass(MC_DEBRIS, SUB_DEBRIS_SATELLITE), row.debris);
-            EXPECT_EQ(!OfClass(MC_TEXT).empty(), row.number);
-        }
-        if (score[0] < 0) {
-            EXPECT_EQ(score[1], -10) << "the floor is zero";
-        } else {
-            EXPECT_EQ(score[1], score[0]);
-        }
-    }
-    /* the penalty number shows its minus sign, nearer the player, then goes */
-    world::Reset();
-    gentity_t *p = world::Player();
-    p->score = 100;
-    world::Touch(Shot(SUB_MISSILE_GLIBBER, p), world::Place(MC_SPACE, SUB_ASTRONAUT, 0, 0, -200));
-    gentity_t *n = OfClass(MC_TEXT)[0];
-    EXPECT_EQ(n->ent->u.txt.text[0], '-');
-    EXPECT_GT(n->ent->origin[2], -200.0f);
-    world::Run(1.5f, 0.1f);
-    EXPECT_NE(n->state, GS_INUSE);
-}
-
-TEST_F(World, BurstParametersHoldForOneBurstAndBadValuesAreRefused)
-{
-    g_particlefactor = 0.5f; /* scales bursts, not feathers */
-    FX_Particles(zero, 60, 10, white);
-    FX_Feathers(zero, 7);
-    EXPECT_EQ(OfClass(MC_EFFECT).size(), 37u);
-    world::Reset();
-    FX_SetSize(2.5f);
-    FX_SetFadeFactor(0.2f);
-    FX_Particles(zero, 1, 10, white);
-    world::Frame(0.02f);
-    FX_SetSize(-1);
-    FX_SetMinRadius(-5);
-    FX_SetFadeFactor(0);
-    FX_Particles(zero, 20, 30, white);
-    auto fx = OfClass(MC_EFFECT);
-    for (size_t i = 1; i < fx.size(); i++) {
-        EXPECT_FLOAT_EQ(fx[i]->ent->u.part.size, fx[0]->ent->u.part.size / 2.5f);
-        EXPECT_LE(Vec_Length(fx[i]->ent->origin), 30.01f);
-        EXPECT_FLOAT_EQ(fx[i]->fadefactor, 1.0f);
-    }
 }
 
 TEST_F(World, FullPoolFiresNothingAndIsLogged)
