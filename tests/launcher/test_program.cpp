@@ -4,7 +4,6 @@
  * engine reports none, and writes its settings file when its window closes.
  */
 #include <gtest/gtest.h>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,23 +46,6 @@ TEST(Program, NoModesEndsWithTheMessage)
     }
 }
 
-static unsigned long FindWindow(const std::string &title)
-{
-    for (int i = 0; i < 200; i++) {
-        FILE *p = popen(("xdotool search --name '^" + title + "$' 2>/dev/null").c_str(), "r");
-        unsigned long w = 0;
-        if (p) {
-            if (fscanf(p, "%lu", &w) != 1)
-                w = 0;
-            pclose(p);
-        }
-        if (w)
-            return w;
-        usleep(50000);
-    }
-    return 0;
-}
-
 TEST(Program, ClosingTheWindowWritesTheSettings)
 {
     if (!getenv("DISPLAY"))
@@ -72,7 +54,7 @@ TEST(Program, ClosingTheWindowWritesTheSettings)
     MakeFolder(d, "1.05\\n800 600 32\\n1024 768 32\\n");
     gk::Proc p = gk::StartProcess({d / "gackatron", "-en"}, d.path,
                                   {"GACKATRON_HEADLESS=1", "QT_QPA_PLATFORM=xcb"}, d.path);
-    unsigned long w = FindWindow("Gackatron - Starter");
+    unsigned long w = gk::X11_FindWindowByName("^Gackatron - Starter$", 10);
     ASSERT_NE(w, 0ul);
     usleep(300000);
     ASSERT_TRUE(gk::X11_SendCloseRequest(w));
