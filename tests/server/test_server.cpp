@@ -180,10 +180,11 @@ TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
     for (int i = 5; i < 80; i++)
         fill += "0 x\n";
     listing += fill;
-    struct {
+    struct Case {
         const char *what, *answer;      /* answer: the start of the body, NULL: any refusal */
         std::string target;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {"bad hex", "MSG:Bestenliste:", SV_TopTen(49, true, true, std::string(64, 'G'))},
         {"odd length", "MSG:Highscores:", SV_TopTen(44, true, true, good.substr(1))},
         {"CRC", "MSG:Рекорды:", SV_TopTen(7, true, true, crc)},
@@ -197,6 +198,18 @@ TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
         {"nothing to store", "MSG:Highscores:Thank you, your list has arrived. New entries: 0.",
          SV_TopTen(44, true, false, SV_RawPack(listing))},
     };
+    /* packed texts that lie about their sizes or hold too little */
+    std::string plain = "#!FORMAT 1 8 10\n" + fill + "0 x\n0 x\n0 x\n0 x\n0 x\n";
+    uint32_t n = (uint32_t)plain.size(), sum = SV_Crc(plain);
+    for (const std::string &lie : {SV_RawPack(plain, 0xffffffffu, sum), SV_RawPack(plain, 0x7fffffffu, sum),
+                                   SV_RawPack(plain, n * 4, sum), SV_RawPack(plain, n + 3, sum),
+                                   SV_RawPack(plain, 100, sum), SV_RawPack(plain, 100, SV_Crc(plain.substr(0, 100))),
+                                   SV_Hex(std::string(8, '\0')), std::string(16, 'F'),
+                                   SV_RawPack(plain) + std::string(2 * HS_BLOCKSIZE, '0'),
+                                   SV_RawPack(plain.substr(0, n - 4)), SV_RawPack(plain.substr(0, n - 4) + "5xname_5\n"),
+                                   SV_RawPack(plain.substr(0, n - 4) + "x name\n"),
+                                   SV_RawPack(plain.substr(0, n - 4) + "99999999999 n\n")})
+        cases.push_back({"lie", "MSG:Highscores:", SV_TopTen(44, true, true, lie)});
     for (const auto &c : cases) {
         int status = SV_Get(server.port, c.target, &body);
         if (c.answer) {
