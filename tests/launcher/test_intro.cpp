@@ -2,8 +2,6 @@
  * test_intro.cpp -- the intro videos: played, skipped or missing, and a
  * player that stalls mid-video while the skip hint is in the player's language.
  */
-#include <gtest/gtest.h>
-
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,8 +9,6 @@
 #include <QMouseEvent>
 #include <QWidget>
 
-#include "gk_support.h"
-#include "l_local.h"
 #include "l_testapp.h"
 
 class Intro : public ::testing::Test {

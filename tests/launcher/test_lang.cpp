@@ -2,8 +2,6 @@
  * test_lang.cpp -- the language choice, the language files and their
  * texts, the fall-back to English, and captions replaced by their keys.
  */
-#include <gtest/gtest.h>
-
 #include <fstream>
 
 #include <QCheckBox>
@@ -11,8 +9,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-#include "gk_support.h"
-#include "l_local.h"
 #include "l_testapp.h"
 
 TEST(Language, SwitchesOnTheCommandLine)

@@ -3,14 +3,11 @@
  * folder with a stand-in engine: it ends with the no-modes message when the
  * engine reports none, and writes its settings file when its window closes.
  */
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QSettings>
 
-#include "gk_support.h"
-#include "l_local.h"
 #include "l_testapp.h"
 
 static void MakeFolder(gk::TempDir &d, const std::string &say)
