@@ -65,7 +65,7 @@ static int ASE_CodePoint8(uint32_t c)
                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
     if (c < 256)
         return (int)c;
-    for (int i = 0; i < 32; i++)
+    for (int i = 0; i < (int)(sizeof(high) / sizeof(high[0])); i++)
         if (high[i] == c)
             return 128 + i;
     return -1;

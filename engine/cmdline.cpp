@@ -17,7 +17,7 @@ void Eng_DefaultSettings(eng_settings_t *s)
     s->width = 800;
     s->height = 600;
     s->bpp = 16;
-    s->mousesens = 0.3f;
+    s->mousesens = ENG_MOUSESENS_DEFAULT;
 }
 
 int Eng_Atoi(const char *s)
@@ -49,7 +49,7 @@ int Eng_Atoi(const char *s)
 float Eng_MouseSens(int n)
 {
     n = Eng_Clamp(n, 0, 10);
-    return (float)(n - 5) * 0.055f + 0.3f;
+    return (float)(n - 5) * ENG_MOUSESENS_STEP + ENG_MOUSESENS_DEFAULT;
 }
 
 int Eng_Clamp(int v, int lo, int hi)
@@ -109,7 +109,7 @@ static int Eng_DemoSwitch(const char *up, tokenlist_t *t, eng_settings_t *s)
 {
     static const char *const names[] = {"-RECORD", "-PLAYDEMO", "-TIMEDEMO", "-VERIFYDEMO"};
     static const int modes[] = {DEMO_RECORD, DEMO_PLAY, DEMO_TIME, DEMO_VERIFY};
-    for (int i = 0; i < 4; i++) {
+    for (int i = 0; i < (int)(sizeof(names) / sizeof(names[0])); i++) {
         if (strcmp(up, names[i]) != 0)
             continue;
         const char *f = Eng_Arg(t);

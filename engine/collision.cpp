@@ -13,9 +13,9 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <string>
 #include <vector>
 
+#include "bytes.h"
 #include "common.h"
 #include "fs.h"
 
@@ -70,31 +70,6 @@ int Col_RayTriangle(const float o[3], const float d[3], const float v0[3], const
 
 /* ---- files -------------------------------------------------------------- */
 
-typedef struct {
-    const unsigned char *data;
-    size_t len, pos;
-} col_reader_t;
-
-static int Col_Has(const col_reader_t *r, uint64_t n)
-{
-    return n <= r->len - r->pos;
-}
-
-static uint32_t Col_U32(col_reader_t *r)
-{
-    const unsigned char *p = r->data + r->pos;
-    r->pos += 4;
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-
-static void Col_Floats(col_reader_t *r, float *out, size_t n)
-{
-    for (size_t i = 0; i < n; i++) {
-        uint32_t u = Col_U32(r);
-        memcpy(&out[i], &u, 4);
-    }
-}
-
 void Col_Free(colmodel_t *c)
 {
     if (!c)
@@ -110,57 +85,57 @@ void Col_Free(colmodel_t *c)
     free(c);
 }
 
-static int Col_ReadCells(col_reader_t *r, col_box_t *b)
+/* A box or a cell: centre, half extent, a count, 4 unused bytes. */
+static void Col_ReadBox(bytes_reader_t *r, float *centre, float *half, uint32_t *count)
+{
+    Bytes_ReadF32s(r, centre, 3);
+    Bytes_ReadF32s(r, half, 3);
+    Bytes_ReadU32(r, count);
+    Bytes_Skip(r, 4);
+}
+
+static int Col_ReadCells(bytes_reader_t *r, col_box_t *b)
 {
     uint64_t n = b->res;
-    if (n > 0 && n * n > (r->len - r->pos) / COL_CELL_BYTES)
+    if (n > 0 && n * n > Bytes_Left(r) / COL_CELL_BYTES)
         return 0;
     uint64_t ncells = n * n * n;
-    if (!Col_Has(r, ncells * COL_CELL_BYTES))
+    if (!Bytes_Has(r, ncells * COL_CELL_BYTES))
         return 0;
     b->cells = (col_cell_t *)calloc((size_t)ncells + 1, sizeof(col_cell_t));
     if (!b->cells)
         return 0;
-    for (size_t i = 0; i < ncells; i++) {
-        Col_Floats(r, b->cells[i].centre, 3);
-        Col_Floats(r, b->cells[i].half, 3);
-        b->cells[i].numtris = Col_U32(r);
-        r->pos += 4;
-    }
+    for (size_t i = 0; i < ncells; i++)
+        Col_ReadBox(r, b->cells[i].centre, b->cells[i].half, &b->cells[i].numtris);
     for (size_t i = 0; i < ncells; i++) {
         col_cell_t *c = &b->cells[i];
-        if (!Col_Has(r, (uint64_t)c->numtris * COL_TRI_BYTES))
+        if (!Bytes_Has(r, (uint64_t)c->numtris * COL_TRI_BYTES))
             return 0;
         c->tris = (float *)malloc((size_t)c->numtris * COL_TRI_BYTES + 1);
         if (!c->tris)
             return 0;
-        Col_Floats(r, c->tris, (size_t)c->numtris * 9);
+        Bytes_ReadF32s(r, c->tris, (size_t)c->numtris * 9);
     }
     return 1;
 }
 
-static int Col_Parse(col_reader_t *r, colmodel_t *c)
+static int Col_Parse(bytes_reader_t *r, colmodel_t *c)
 {
-    if (!Col_Has(r, 8))
+    uint32_t numframes;
+    if (!Bytes_ReadU32(r, &numframes) || !Bytes_Skip(r, 4))
         return 0;
-    uint32_t numframes = Col_U32(r);
-    r->pos += 4;
-    if (!Col_Has(r, (uint64_t)numframes * COL_BOX_BYTES))
+    if (!Bytes_Has(r, (uint64_t)numframes * COL_BOX_BYTES))
         return 0;
     c->frames = (col_box_t *)calloc((size_t)numframes + 1, sizeof(col_box_t));
     if (!c->frames)
         return 0;
     c->numframes = numframes;
-    for (uint32_t f = 0; f < numframes; f++) {
-        Col_Floats(r, c->frames[f].centre, 3);
-        Col_Floats(r, c->frames[f].half, 3);
-        c->frames[f].res = Col_U32(r);
-        r->pos += 4;
-    }
+    for (uint32_t f = 0; f < numframes; f++)
+        Col_ReadBox(r, c->frames[f].centre, c->frames[f].half, &c->frames[f].res);
     for (uint32_t f = 0; f < numframes; f++)
         if (!Col_ReadCells(r, &c->frames[f]))
             return 0;
-    return 1;
+    return !r->failed;
 }
 
 colmodel_t *Col_ReadFile(const char *filename)
@@ -169,7 +144,8 @@ colmodel_t *Col_ReadFile(const char *filename)
     unsigned char *data = FS_LoadFile(filename, &len);
     if (!data)
         return NULL;
-    col_reader_t r = {data, len, 0};
+    bytes_reader_t r;
+    Bytes_InitReader(&r, data, len);
     colmodel_t *c = (colmodel_t *)calloc(1, sizeof(colmodel_t));
     int ok = c && Col_Parse(&r, c);
     FS_FreeFile(data);
@@ -207,52 +183,39 @@ void Col_SetReach(colmodel_t *c)
     c->reach = (float)(reach * 1.001 + 1e-4);
 }
 
-static void Col_Put32(std::string &s, uint32_t v)
+static void Col_WriteBox(bytes_writer_t *w, const float *centre, const float *half, uint32_t count)
 {
-    char b[4] = {(char)(v & 0xff), (char)((v >> 8) & 0xff), (char)((v >> 16) & 0xff), (char)(v >> 24)};
-    s.append(b, 4);
-}
-
-static void Col_PutF(std::string &s, const float *f, size_t n)
-{
-    for (size_t i = 0; i < n; i++) {
-        uint32_t u;
-        memcpy(&u, &f[i], 4);
-        Col_Put32(s, u);
-    }
+    Bytes_WriteF32s(w, centre, 3);
+    Bytes_WriteF32s(w, half, 3);
+    Bytes_WriteU32(w, count);
+    Bytes_WriteU32(w, 0);
 }
 
 int Col_WriteFile(const char *filename, const colmodel_t *c)
 {
-    std::string s;
-    size_t size = 8 + (size_t)c->numframes * 32;
+    bytes_writer_t w;
+    size_t size = 8 + (size_t)c->numframes * COL_BOX_BYTES;
     for (uint32_t f = 0; f < c->numframes; f++) {
         size_t ncells = (size_t)c->frames[f].res * c->frames[f].res * c->frames[f].res;
         for (size_t i = 0; i < ncells; i++)
-            size += 32 + (size_t)c->frames[f].cells[i].numtris * 36;
+            size += COL_CELL_BYTES + (size_t)c->frames[f].cells[i].numtris * COL_TRI_BYTES;
     }
-    s.reserve(size);
-    Col_Put32(s, c->numframes);
-    Col_Put32(s, 0);
-    for (uint32_t f = 0; f < c->numframes; f++) {
-        Col_PutF(s, c->frames[f].centre, 3);
-        Col_PutF(s, c->frames[f].half, 3);
-        Col_Put32(s, c->frames[f].res);
-        Col_Put32(s, 0);
-    }
+    Bytes_InitWriter(&w, size);
+    Bytes_WriteU32(&w, c->numframes);
+    Bytes_WriteU32(&w, 0);
+    for (uint32_t f = 0; f < c->numframes; f++)
+        Col_WriteBox(&w, c->frames[f].centre, c->frames[f].half, c->frames[f].res);
     for (uint32_t f = 0; f < c->numframes; f++) {
         const col_box_t *b = &c->frames[f];
         size_t ncells = (size_t)b->res * b->res * b->res;
-        for (size_t i = 0; i < ncells; i++) {
-            Col_PutF(s, b->cells[i].centre, 3);
-            Col_PutF(s, b->cells[i].half, 3);
-            Col_Put32(s, b->cells[i].numtris);
-            Col_Put32(s, 0);
-        }
         for (size_t i = 0; i < ncells; i++)
-            Col_PutF(s, b->cells[i].tris, (size_t)b->cells[i].numtris * 9);
+            Col_WriteBox(&w, b->cells[i].centre, b->cells[i].half, b->cells[i].numtris);
+        for (size_t i = 0; i < ncells; i++)
+            Bytes_WriteF32s(&w, b->cells[i].tris, (size_t)b->cells[i].numtris * 9);
     }
-    return Com_WriteFile(filename, s.data(), s.size());
+    int ok = !w.failed && Com_WriteFile(filename, w.data, w.size);
+    Bytes_FreeWriter(&w);
+    return ok;
 }
 
 /* ---- building ----------------------------------------------------------- */
@@ -634,6 +597,10 @@ static int Col_Swept(entity_t *p, entity_t *t)
     const model_t *m = t->u.mdl.model;
     if (!m || !m->collision || m->collision->numframes == 0)
         return 0;
+    /* The projectile's previous position is compared with the target's
+     * origin, not with its own current one: a projectile that was exactly
+     * at the target's origin a frame ago misses it.  Kept because the game
+     * has always played this way. */
     if (p->oldorigin[0] == t->origin[0] && p->oldorigin[1] == t->origin[1] && p->oldorigin[2] == t->origin[2])
         return 0;
     float fr = floorf(t->u.mdl.frame);

@@ -98,15 +98,4 @@ static inline int Col_SegmentMayReach(const float p0[3], const float p1[3], cons
     return !((mx > lx + lim2) | (my > ly + lim2) | (mz > lz + lim2));
 }
 
-/* Cheap rejection before Col_Collide for two model entities: 0 only when
- * the pair surely does not collide. */
-static inline int Col_MayCollide(const entity_t *a, const entity_t *b)
-{
-    int sa = a->u.mdl.collmode == CM_SWEPT, sb = b->u.mdl.collmode == CM_SWEPT;
-    if (sa == sb)
-        return !sa && Col_SphereMeets(a->origin, a->u.mdl.radius * a->u.mdl.scale, b);
-    const entity_t *p = sa ? a : b, *t = sa ? b : a;
-    return Col_SegmentMayReach(p->oldorigin, p->origin, t->origin, Col_TargetReach(t));
-}
-
 #endif

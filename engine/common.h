@@ -12,6 +12,8 @@
 
 #include "game_api.h"
 
+/* The version: the first line of -getvidmodes, the window title, demo
+ * headers; CMake reads it from here for the packages and the launcher. */
 #define ENGINE_VERSION "1.05"
 #define MAX_OSPATH 256
 

@@ -65,9 +65,10 @@ static int Conv_MakeTemp(const char *path, char *tmp, size_t size)
 /* Both outputs go to temporary files first and replace the old ones only
  * when both are complete: a full disk or a failed write leaves the old
  * model and collision files as they were. */
+#define CONV_OUTPUTS 2 /* the model file, then the collision file */
 static int Conv_Write(const char *name, const char *base, model_t *scene)
 {
-    char path[2][MAX_OSPATH + 4], tmp[2][MAX_OSPATH + 32];
+    char path[CONV_OUTPUTS][MAX_OSPATH + 4], tmp[CONV_OUTPUTS][MAX_OSPATH + 32];
     for (uint32_t i = 0; i < scene->nummeshes; i++)
         if (!Model_WeldMesh(&scene->meshes[i])) {
             Conv_Fail("convert", name, "a mesh cannot be welded");
@@ -80,8 +81,8 @@ static int Conv_Write(const char *name, const char *base, model_t *scene)
     }
     snprintf(path[0], sizeof(path[0]), "%sdmo", base);
     snprintf(path[1], sizeof(path[1]), "%sdbb", base);
-    int pending[2] = {0, 0}, ok = 1;
-    for (int i = 0; i < 2 && ok; i++) {
+    int pending[CONV_OUTPUTS] = {0, 0}, ok = 1;
+    for (int i = 0; i < CONV_OUTPUTS && ok; i++) {
         ok = pending[i] = Conv_MakeTemp(path[i], tmp[i], sizeof(tmp[i]));
         if (ok)
             ok = i == 0 ? Model_WriteFile(tmp[0], scene->materials, scene->nummaterials, scene->meshes,
@@ -91,7 +92,7 @@ static int Conv_Write(const char *name, const char *base, model_t *scene)
             Conv_Fail("write", path[i], strerror(errno));
     }
     Col_Free(col);
-    for (int i = 0; i < 2 && ok; i++) {
+    for (int i = 0; i < CONV_OUTPUTS && ok; i++) {
         if (rename(tmp[i], path[i]) != 0) {
             Conv_Fail("write", path[i], strerror(errno));
             ok = 0;
@@ -99,7 +100,7 @@ static int Conv_Write(const char *name, const char *base, model_t *scene)
             pending[i] = 0;
         }
     }
-    for (int i = 0; i < 2; i++)
+    for (int i = 0; i < CONV_OUTPUTS; i++)
         if (pending[i])
             unlink(tmp[i]);
     return ok;

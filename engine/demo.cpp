@@ -7,6 +7,7 @@
  */
 #include "demo.h"
 
+#include "bytes.h"
 #include "entity.h"
 
 #include <math.h>
@@ -15,28 +16,15 @@
 #include <string.h>
 #include <zlib.h>
 
-/* ---- little-endian fields and varints ------------------------------------ */
+/* ---- varints ------------------------------------------------------------ */
 
-static void Demo_PutU32(uint8_t *p, uint32_t v)
+static void Demo_PutVarint(bytes_writer_t *w, uint64_t v)
 {
-    for (int i = 0; i < 4; i++)
-        p[i] = (uint8_t)(v >> (8 * i));
-}
-
-static uint32_t Demo_GetU32(const uint8_t *p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
-static size_t Demo_PutVarint(uint8_t *p, uint64_t v)
-{
-    size_t n = 0;
     while (v >= 0x80) {
-        p[n++] = (uint8_t)(v | 0x80);
+        Bytes_WriteU8(w, (uint8_t)(v | 0x80));
         v >>= 7;
     }
-    p[n++] = (uint8_t)v;
-    return n;
+    Bytes_WriteU8(w, (uint8_t)v);
 }
 
 static uint32_t Demo_Zigzag(int v)
@@ -49,20 +37,14 @@ static int Demo_Unzigzag(uint32_t v)
     return (int)((v >> 1) ^ (~(v & 1) + 1));
 }
 
-typedef struct {
-    const uint8_t *data;
-    size_t size;
-    size_t pos;
-} demoreader_t;
-
 /* A varint of at most 32 bits; 0 when it is cut off or larger. */
-static int Demo_GetVarint(demoreader_t *r, uint32_t *out)
+static int Demo_GetVarint(bytes_reader_t *r, uint32_t *out)
 {
     uint64_t v = 0;
     for (int shift = 0; shift < 35; shift += 7) {
-        if (r->pos >= r->size)
+        uint8_t b;
+        if (!Bytes_ReadU8(r, &b))
             return 0;
-        uint8_t b = r->data[r->pos++];
         v |= (uint64_t)(b & 0x7f) << shift;
         if (!(b & 0x80)) {
             if (v > 0xffffffffu)
@@ -76,40 +58,42 @@ static int Demo_GetVarint(demoreader_t *r, uint32_t *out)
 
 /* ---- header ------------------------------------------------------------- */
 
-static void Demo_EncodeHeader(uint8_t *p, const demoheader_t *h)
+/* The DEMO_HEADERSIZE bytes of the header; 0 when a write failed. */
+static int Demo_EncodeHeader(bytes_writer_t *w, const demoheader_t *h)
 {
-    memset(p, 0, DEMO_HEADERSIZE);
-    memcpy(p, DEMO_MAGIC, 4);
-    Demo_PutU32(p + 4, h->format);
-    memcpy(p + 8, h->engine, 8);
-    Demo_PutU32(p + 16, (uint32_t)h->level);
-    Demo_PutU32(p + 20, (uint32_t)h->countrycode);
-    uint32_t sens;
-    memcpy(&sens, &h->mousesens, 4);
-    Demo_PutU32(p + 24, sens);
-    Demo_PutU32(p + 28, (uint32_t)h->mouseinv);
-    Demo_PutU32(p + 32, h->levelcrc);
-    Demo_PutU32(p + 36, h->modulecrc);
+    Bytes_WriteData(w, DEMO_MAGIC, 4);
+    Bytes_WriteU32(w, h->format);
+    Bytes_WriteData(w, h->engine, 8);
+    Bytes_WriteI32(w, h->level);
+    Bytes_WriteI32(w, h->countrycode);
+    Bytes_WriteF32(w, h->mousesens);
+    Bytes_WriteI32(w, h->mouseinv);
+    Bytes_WriteU32(w, h->levelcrc);
+    Bytes_WriteU32(w, h->modulecrc);
+    return !w->failed;
 }
 
 /* Decodes and checks what this engine can play; 0 with the reason. */
 static int Demo_DecodeHeader(const uint8_t *p, size_t size, demoheader_t *h, char *err,
                              size_t errsize)
 {
-    if (size < DEMO_HEADERSIZE || memcmp(p, DEMO_MAGIC, 4) != 0) {
+    bytes_reader_t r;
+    char magic[4];
+    Bytes_InitReader(&r, p, size);
+    if (!Bytes_Has(&r, DEMO_HEADERSIZE) || !Bytes_ReadData(&r, magic, 4) ||
+        memcmp(magic, DEMO_MAGIC, 4) != 0) {
         snprintf(err, errsize, "not a demo file");
         return 0;
     }
-    h->format = Demo_GetU32(p + 4);
-    memcpy(h->engine, p + 8, 8);
+    Bytes_ReadU32(&r, &h->format);
+    Bytes_ReadData(&r, h->engine, 8);
     h->engine[7] = 0;
-    h->level = (int32_t)Demo_GetU32(p + 16);
-    h->countrycode = (int32_t)Demo_GetU32(p + 20);
-    uint32_t sens = Demo_GetU32(p + 24);
-    memcpy(&h->mousesens, &sens, 4);
-    h->mouseinv = (int32_t)Demo_GetU32(p + 28);
-    h->levelcrc = Demo_GetU32(p + 32);
-    h->modulecrc = Demo_GetU32(p + 36);
+    Bytes_ReadI32(&r, &h->level);
+    Bytes_ReadI32(&r, &h->countrycode);
+    Bytes_ReadF32(&r, &h->mousesens);
+    Bytes_ReadI32(&r, &h->mouseinv);
+    Bytes_ReadU32(&r, &h->levelcrc);
+    Bytes_ReadU32(&r, &h->modulecrc);
     if (h->format != DEMO_FORMAT) {
         snprintf(err, errsize, "format version %u, this engine reads version %u",
                  (unsigned)h->format, (unsigned)DEMO_FORMAT);
@@ -160,11 +144,15 @@ float Demo_LevelDuration(int level)
     uint8_t b[394];
     size_t n = fread(b, 1, sizeof(b), f);
     fclose(f);
-    if (n != sizeof(b) || Demo_GetU32(b) != 3)
-        return -1.0f;
-    uint32_t u = Demo_GetU32(b + 390);
+    bytes_reader_t r;
+    uint32_t version;
     float d;
-    memcpy(&d, &u, 4);
+    Bytes_InitReader(&r, b, n);
+    Bytes_ReadU32(&r, &version); /* 3, the level file version */
+    Bytes_Seek(&r, 390);         /* the play time in the level header */
+    Bytes_ReadF32(&r, &d);
+    if (r.failed || version != 3)
+        return -1.0f;
     return d;
 }
 
@@ -193,8 +181,7 @@ typedef struct {
     int pending;              /* a frame is being collected */
     uint32_t gamems, wallms;  /* of the frame being collected */
     uint32_t prevgame, prevwall;
-    uint8_t *events;          /* its encoded events */
-    size_t used, cap;
+    bytes_writer_t events;    /* its encoded events */
     uint32_t count;
 } demorecorder_t;
 
@@ -204,26 +191,22 @@ int Demo_StartRecord(const char *path, const demoheader_t *h)
 {
     Demo_StopRecord();
     memset(&rec, 0, sizeof(rec));
+    Bytes_InitWriter(&rec.events, 0);
     rec.f = fopen(path, "wb");
     if (!rec.f) {
         fprintf(stderr, "vexengine: cannot write the demo file '%s'\n", path);
         return 0;
     }
     Com_Strncpy(rec.path, path, sizeof(rec.path));
-    uint8_t head[DEMO_HEADERSIZE];
-    Demo_EncodeHeader(head, h);
-    if (fwrite(head, 1, sizeof(head), rec.f) != sizeof(head) || fflush(rec.f) != 0) {
+    bytes_writer_t w;
+    Bytes_InitFileWriter(&w, rec.f);
+    if (!Demo_EncodeHeader(&w, h) || fflush(rec.f) != 0) {
         fprintf(stderr, "vexengine: cannot write the demo file '%s'\n", path);
         fclose(rec.f);
         rec.f = NULL;
         return 0;
     }
     return 1;
-}
-
-int Demo_Recording(void)
-{
-    return rec.f != NULL;
 }
 
 /* A failed write ends the recording; the game goes on. */
@@ -239,18 +222,19 @@ static void Demo_WritePending(void)
 {
     if (!rec.f || !rec.pending)
         return;
-    uint8_t head[32];
+    bytes_writer_t w;
     uint32_t gstep = rec.gamems - rec.prevgame;
     uint32_t wstep = rec.wallms - rec.prevwall;
-    size_t n = Demo_PutVarint(head, (uint64_t)gstep * 2 + (wstep != gstep));
+    Bytes_InitFileWriter(&w, rec.f);
+    Demo_PutVarint(&w, (uint64_t)gstep * 2 + (wstep != gstep));
     if (wstep != gstep)
-        n += Demo_PutVarint(head + n, wstep);
-    n += Demo_PutVarint(head + n, rec.count);
+        Demo_PutVarint(&w, wstep);
+    Demo_PutVarint(&w, rec.count);
+    Bytes_WriteData(&w, rec.events.data, rec.events.size);
     rec.prevgame = rec.gamems;
     rec.prevwall = rec.wallms;
     rec.pending = 0;
-    if (fwrite(head, 1, n, rec.f) != n ||
-        (rec.used && fwrite(rec.events, 1, rec.used, rec.f) != rec.used) || fflush(rec.f) != 0)
+    if (w.failed || fflush(rec.f) != 0)
         Demo_WriteFailed();
 }
 
@@ -262,7 +246,7 @@ void Demo_RecordFrame(uint32_t gamems, uint32_t wallms)
     rec.pending = 1;
     rec.gamems = gamems;
     rec.wallms = wallms;
-    rec.used = 0;
+    rec.events.size = 0;
     rec.count = 0;
 }
 
@@ -270,19 +254,13 @@ void Demo_RecordEvent(int type, int a, int b)
 {
     if (!rec.f || !rec.pending)
         return;
-    if (rec.used + 11 > rec.cap) {
-        size_t cap = rec.cap ? rec.cap * 2 : 256;
-        uint8_t *p = (uint8_t *)realloc(rec.events, cap);
-        if (!p) {
-            Demo_WriteFailed();
-            return;
-        }
-        rec.events = p;
-        rec.cap = cap;
+    Bytes_WriteU8(&rec.events, (uint8_t)type);
+    Demo_PutVarint(&rec.events, Demo_Zigzag(a));
+    Demo_PutVarint(&rec.events, Demo_Zigzag(b));
+    if (rec.events.failed) {
+        Demo_WriteFailed();
+        return;
     }
-    rec.events[rec.used++] = (uint8_t)type;
-    rec.used += Demo_PutVarint(rec.events + rec.used, Demo_Zigzag(a));
-    rec.used += Demo_PutVarint(rec.events + rec.used, Demo_Zigzag(b));
     rec.count++;
 }
 
@@ -292,15 +270,13 @@ void Demo_StopRecord(void)
     if (rec.f && fclose(rec.f) != 0)
         fprintf(stderr, "vexengine: writing the demo file '%s' failed\n", rec.path);
     rec.f = NULL;
-    free(rec.events);
-    rec.events = NULL;
-    rec.cap = rec.used = 0;
+    Bytes_FreeWriter(&rec.events);
 }
 
 /* ---- reading -------------------------------------------------------------- */
 
 typedef struct {
-    demoreader_t r;
+    bytes_reader_t r;
     uint32_t gamems, wallms;  /* running clocks */
     uint32_t left;            /* events left in the current frame */
     int frame;                /* frames read */
@@ -332,7 +308,7 @@ static int Demo_ReadFrame(democursor_t *c, uint32_t maxgamems, char *err, size_t
         snprintf(err, errsize, "frame %d: wall clock out of range", c->frame);
         return 0;
     }
-    if (count > (c->r.size - c->r.pos) / 3) { /* an event takes 3 bytes or more */
+    if (count > Bytes_Left(&c->r) / 3) { /* an event takes 3 bytes or more */
         snprintf(err, errsize, "frame %d claims %u events, more than the file holds",
                  c->frame, (unsigned)count);
         return 0;
@@ -348,11 +324,12 @@ static int Demo_ReadEvent(democursor_t *c, int *type, int *a, int *b, char *err,
                           size_t errsize)
 {
     uint32_t ua, ub;
-    if (c->r.pos >= c->r.size) {
+    uint8_t t;
+    if (!Bytes_ReadU8(&c->r, &t)) {
         snprintf(err, errsize, "truncated at frame %d", c->frame - 1);
         return 0;
     }
-    *type = c->r.data[c->r.pos++];
+    *type = t;
     if (*type > IE_WHEEL) {
         snprintf(err, errsize, "frame %d: unknown event type %d", c->frame - 1, *type);
         return 0;
@@ -374,10 +351,9 @@ int Demo_Check(const uint8_t *data, size_t size, uint32_t maxgamems, demoheader_
         return 0;
     democursor_t c;
     memset(&c, 0, sizeof(c));
-    c.r.data = data;
-    c.r.size = size;
-    c.r.pos = DEMO_HEADERSIZE;
-    while (c.r.pos < c.r.size) {
+    Bytes_InitReader(&c.r, data, size);
+    Bytes_Seek(&c.r, DEMO_HEADERSIZE);
+    while (Bytes_Left(&c.r) > 0) {
         if (c.frame >= DEMO_MAXFRAMES) {
             snprintf(err, errsize, "more than %d frames", DEMO_MAXFRAMES);
             return 0;
@@ -395,7 +371,6 @@ int Demo_Check(const uint8_t *data, size_t size, uint32_t maxgamems, demoheader_
 
 static struct {
     uint8_t *data;
-    int numframes;
     democursor_t c;
 } play;
 
@@ -454,11 +429,12 @@ int Demo_Open(const char *path, demoheader_t *h)
 {
     char err[512];
     size_t size = 0;
+    int numframes;
     Demo_Close();
     uint8_t *data = Demo_ReadWholeFile(path, &size, err, sizeof(err));
     int ok = data && Demo_DecodeHeader(data, size, h, err, sizeof(err)) &&
              Demo_CheckInstall(h, err, sizeof(err)) &&
-             Demo_Check(data, size, Demo_MaxGameMs(h->level), h, &play.numframes, err,
+             Demo_Check(data, size, Demo_MaxGameMs(h->level), h, &numframes, err,
                         sizeof(err));
     if (!ok) {
         fprintf(stderr, "vexengine: demo '%s': %s\n", path, err);
@@ -467,9 +443,8 @@ int Demo_Open(const char *path, demoheader_t *h)
     }
     play.data = data;
     memset(&play.c, 0, sizeof(play.c));
-    play.c.r.data = data;
-    play.c.r.size = size;
-    play.c.r.pos = DEMO_HEADERSIZE;
+    Bytes_InitReader(&play.c.r, data, size);
+    Bytes_Seek(&play.c.r, DEMO_HEADERSIZE);
     return 1;
 }
 
@@ -477,11 +452,6 @@ void Demo_Close(void)
 {
     free(play.data);
     memset(&play, 0, sizeof(play));
-}
-
-int Demo_NumFrames(void)
-{
-    return play.numframes;
 }
 
 int Demo_NextFrame(demoframe_t *f)
@@ -492,7 +462,7 @@ int Demo_NextFrame(demoframe_t *f)
         return 0;
     while (play.c.left) /* events the caller did not take */
         Demo_ReadEvent(&play.c, &type, &a, &b, err, sizeof(err));
-    if (play.c.r.pos >= play.c.r.size || !Demo_ReadFrame(&play.c, 0xffffffffu, err, sizeof(err)))
+    if (!Bytes_Left(&play.c.r) || !Demo_ReadFrame(&play.c, 0xffffffffu, err, sizeof(err)))
         return 0;
     f->gamems = play.c.gamems;
     f->wallms = play.c.wallms;

@@ -52,7 +52,6 @@ void Demo_MakeHeader(demoheader_t *h, int level, int countrycode, float mousesen
                      int mouseinv);
 /* 0 (after a message on standard error) when the file cannot be written. */
 int Demo_StartRecord(const char *path, const demoheader_t *h);
-int Demo_Recording(void);
 /* Begins a frame's record; the previous frame is written out now. */
 void Demo_RecordFrame(uint32_t gamems, uint32_t wallms);
 void Demo_RecordEvent(int type, int a, int b);
@@ -70,7 +69,6 @@ int Demo_Check(const uint8_t *data, size_t size, uint32_t maxgamems, demoheader_
  * prints the reason on standard error and returns 0. */
 int Demo_Open(const char *path, demoheader_t *h);
 void Demo_Close(void);
-int Demo_NumFrames(void);
 /* The next frame; 0 when the demo is over. */
 int Demo_NextFrame(demoframe_t *f);
 /* The next event of the current frame; 0 after its last one. */

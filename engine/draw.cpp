@@ -25,6 +25,8 @@
 
 #define R_VERTSTEP 1024
 #define R_MAXVERTS (1u << 24)
+/* Always under "data/", whatever -game chose: the games and archives made
+ * so far rely on the particle texture being found there. */
 #define R_PARTICLETEX "data/pointsprite"
 
 /* The depth pass writes only depth, for what is opaque and in front, so

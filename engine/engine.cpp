@@ -418,7 +418,7 @@ static void Eng_StartSound(int sound)
 
 static int Eng_GetVidModes(void)
 {
-    printf("1.05\n");
+    printf("%s\n", ENGINE_VERSION);
     Vid_Probe();
     for (int i = 0; i < Vid_NumModes(); i++) {
         const vidmode_t *m = Vid_Mode(i);

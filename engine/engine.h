@@ -56,7 +56,11 @@ void Eng_ParseTokens(int count, const char *const *tokens, eng_settings_t *s,
                      eng_cmdresult_t *r);
 /* Decimal prefix: optional blanks and sign, digits; no digits give 0. */
 int Eng_Atoi(const char *s);
-/* The sensitivity of -mousesens n, n taken within 0 to 10. */
+/* Mouse movement reaches the game scaled by the sensitivity: the default,
+ * and the change per step of -mousesens n (n taken within 0 to 10, 5 gives
+ * the default). */
+#define ENG_MOUSESENS_DEFAULT 0.3f
+#define ENG_MOUSESENS_STEP 0.055f
 float Eng_MouseSens(int n);
 int Eng_Clamp(int v, int lo, int hi);
 #define ENG_MAX_SIZE 16384 /* largest window width or height taken */

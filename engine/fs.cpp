@@ -20,6 +20,8 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include "bytes.h"
+
 #define ZIP_EOCD_BYTES 22
 #define ZIP_CENTRAL_BYTES 46
 #define ZIP_LOCAL_BYTES 30
@@ -48,16 +50,6 @@ struct fsfile_s {
 
 static std::vector<std::string> fs_archives;
 static fs_dir_t *fs_root;
-
-static uint16_t FS_Get16(const unsigned char *p)
-{
-    return (uint16_t)(p[0] | (p[1] << 8));
-}
-
-static uint32_t FS_Get32(const unsigned char *p)
-{
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
 
 /* ---- directory tree ---------------------------------------------------- */
 
@@ -171,13 +163,37 @@ static long FS_FindEndRecord(FILE *f, long size)
     std::vector<unsigned char> tail((size_t)span);
     if (!FS_ReadAt(f, size - span, tail.data(), (size_t)span))
         return -1;
+    bytes_reader_t r;
+    Bytes_InitReader(&r, tail.data(), tail.size());
     for (long k = 0; 2 + k < 65535; k++) {
+        uint16_t commentlen;
         if (ZIP_EOCD_BYTES + k > span)
             return -1;
-        if (FS_Get16(&tail[(size_t)(span - 2 - k)]) == k)
+        if (Bytes_Seek(&r, (size_t)(span - 2 - k)) && Bytes_ReadU16(&r, &commentlen) && commentlen == k)
             return size - ZIP_EOCD_BYTES - k;
     }
     return -1;
+}
+
+/* The fields of a central directory entry that the reader uses. */
+typedef struct {
+    uint16_t flags, method, namelen, extralen, commentlen;
+    uint32_t offset;            /* of the local header */
+} zip_central_t;
+
+static void FS_ParseCentral(const unsigned char *h, zip_central_t *c)
+{
+    bytes_reader_t r;
+    Bytes_InitReader(&r, h, ZIP_CENTRAL_BYTES);
+    Bytes_Seek(&r, 8);
+    Bytes_ReadU16(&r, &c->flags);
+    Bytes_ReadU16(&r, &c->method);
+    Bytes_Seek(&r, 28);
+    Bytes_ReadU16(&r, &c->namelen);
+    Bytes_ReadU16(&r, &c->extralen);
+    Bytes_ReadU16(&r, &c->commentlen);
+    Bytes_Seek(&r, 42);
+    Bytes_ReadU32(&r, &c->offset);
 }
 
 /* Reads the central directory entries; 1 when all were read. */
@@ -191,24 +207,22 @@ static int FS_ReadCentral(FILE *f, long cdstart, long cdend, unsigned count, int
     for (unsigned i = 0; i < count; i++) {
         if (pos + ZIP_CENTRAL_BYTES > cdend || !FS_ReadAt(f, pos, h, sizeof(h)))
             return 0;
-        unsigned flags = FS_Get16(h + 8), method = FS_Get16(h + 10);
-        unsigned namelen = FS_Get16(h + 28), extralen = FS_Get16(h + 30);
-        unsigned commentlen = FS_Get16(h + 32);
-        uint32_t offset = FS_Get32(h + 42);
-        if (flags & 8)
+        zip_central_t c;
+        FS_ParseCentral(h, &c);
+        if (c.flags & 8)
             return 0;
-        if (prefixlen >= FS_MAX_PATH || namelen >= FS_MAX_PATH - prefixlen)
+        if (prefixlen >= FS_MAX_PATH || c.namelen >= FS_MAX_PATH - prefixlen)
             return 0;
-        long next = pos + ZIP_CENTRAL_BYTES + namelen + extralen + commentlen;
-        if (next > cdend || !FS_ReadAt(f, pos + ZIP_CENTRAL_BYTES, name, namelen))
+        long next = pos + ZIP_CENTRAL_BYTES + c.namelen + c.extralen + c.commentlen;
+        if (next > cdend || !FS_ReadAt(f, pos + ZIP_CENTRAL_BYTES, name, c.namelen))
             return 0;
-        name[namelen] = 0;
+        name[c.namelen] = 0;
         pos = next;
-        if (namelen == 0 || name[namelen - 1] == '/' || strlen(name) != namelen)
+        if (c.namelen == 0 || name[c.namelen - 1] == '/' || strlen(name) != c.namelen)
             continue;
-        if (method != 0 && method != 8)
+        if (c.method != 0 && c.method != 8)
             continue;
-        FS_Insert(std::string(prefix) + name, archive, offset);
+        FS_Insert(std::string(prefix) + name, archive, c.offset);
     }
     return 1;
 }
@@ -225,8 +239,13 @@ int FS_Mount(const char *archive, const char *prefix)
     long eocd = size < 0 ? -1 : FS_FindEndRecord(f, size);
     unsigned char rec[ZIP_EOCD_BYTES];
     if (eocd >= 0 && FS_ReadAt(f, eocd, rec, sizeof(rec))) {
-        unsigned count = FS_Get16(rec + 10);
-        uint32_t cdsize = FS_Get32(rec + 12);
+        bytes_reader_t r;
+        uint16_t count;
+        uint32_t cdsize;
+        Bytes_InitReader(&r, rec, sizeof(rec));
+        Bytes_Seek(&r, 10);
+        Bytes_ReadU16(&r, &count);
+        Bytes_ReadU32(&r, &cdsize);
         if ((long)cdsize <= eocd)
             ok = FS_ReadCentral(f, eocd - (long)cdsize, eocd, count, index, prefix);
     }
@@ -256,6 +275,30 @@ static unsigned char *FS_Inflate(const unsigned char *src, uint32_t csize, uint3
     return out;
 }
 
+/* The fields of a local header that the reader uses. */
+typedef struct {
+    uint16_t method, namelen, extralen;
+    uint32_t crc, csize, usize;
+} zip_local_t;
+
+/* 0 when the header does not start with the local header signature. */
+static int FS_ParseLocal(const unsigned char *h, zip_local_t *l)
+{
+    bytes_reader_t r;
+    uint32_t sig;
+    Bytes_InitReader(&r, h, ZIP_LOCAL_BYTES);
+    Bytes_ReadU32(&r, &sig);
+    Bytes_Seek(&r, 8);
+    Bytes_ReadU16(&r, &l->method);
+    Bytes_Seek(&r, 14);
+    Bytes_ReadU32(&r, &l->crc);
+    Bytes_ReadU32(&r, &l->csize);
+    Bytes_ReadU32(&r, &l->usize);
+    Bytes_ReadU16(&r, &l->namelen);
+    Bytes_ReadU16(&r, &l->extralen);
+    return sig == ZIP_LOCAL_SIG;
+}
+
 /* Reads, inflates and checks one member; NULL on any fault. */
 static unsigned char *FS_ReadMember(const fs_entry_t *e, uint32_t *len)
 {
@@ -268,34 +311,33 @@ static unsigned char *FS_ReadMember(const fs_entry_t *e, uint32_t *len)
     do {
         if (size < 0 || (uint64_t)e->offset + ZIP_LOCAL_BYTES > (uint64_t)size)
             break;
-        if (!FS_ReadAt(f, (long)e->offset, h, sizeof(h)) || FS_Get32(h) != ZIP_LOCAL_SIG)
+        zip_local_t l;
+        if (!FS_ReadAt(f, (long)e->offset, h, sizeof(h)) || !FS_ParseLocal(h, &l))
             break;
-        unsigned method = FS_Get16(h + 8);
-        uint32_t crc = FS_Get32(h + 14), csize = FS_Get32(h + 18), usize = FS_Get32(h + 22);
-        uint64_t start = (uint64_t)e->offset + ZIP_LOCAL_BYTES + FS_Get16(h + 26) + FS_Get16(h + 28);
-        if (start + csize > (uint64_t)size)
+        uint64_t start = (uint64_t)e->offset + ZIP_LOCAL_BYTES + l.namelen + l.extralen;
+        if (start + l.csize > (uint64_t)size)
             break;
-        if (method == 0 ? usize != csize : method != 8 || usize == 0xffffffffu ||
-                                            (uint64_t)usize > (uint64_t)csize * ZIP_MAX_RATIO + 64)
+        if (l.method == 0 ? l.usize != l.csize : l.method != 8 || l.usize == 0xffffffffu ||
+                                                 (uint64_t)l.usize > (uint64_t)l.csize * ZIP_MAX_RATIO + 64)
             break;
-        raw = (unsigned char *)malloc((size_t)csize + 1);
-        if (!raw || !FS_ReadAt(f, (long)start, raw, csize))
+        raw = (unsigned char *)malloc((size_t)l.csize + 1);
+        if (!raw || !FS_ReadAt(f, (long)start, raw, l.csize))
             break;
-        if (method == 0) {
+        if (l.method == 0) {
             data = raw;
             raw = NULL;
         } else {
-            data = FS_Inflate(raw, csize, usize);
+            data = FS_Inflate(raw, l.csize, l.usize);
             if (!data)
                 break;
         }
-        if (libdeflate_crc32(0, data, usize) != crc) {
+        if (libdeflate_crc32(0, data, l.usize) != l.crc) {
             free(data);
             data = NULL;
             break;
         }
-        data[usize] = 0;
-        *len = usize;
+        data[l.usize] = 0;
+        *len = l.usize;
     } while (0);
     free(raw);
     fclose(f);

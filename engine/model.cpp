@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
 #include "collision.h"
 #include "common.h"
 #include "fs.h"
@@ -30,118 +31,87 @@ typedef struct {
 static mdl_cacheentry_t mdl_cache[MDL_CACHE_SIZE];
 static int mdl_numcache;
 
-/* ---- bounded reading ---------------------------------------------------- */
+/* ---- reading ------------------------------------------------------------ */
 
-typedef struct {
-    const unsigned char *data;
-    size_t len;
-    size_t pos;
-} mdl_reader_t;
-
-static int MDL_Has(const mdl_reader_t *r, uint64_t n)
+static void MDL_ReadName(bytes_reader_t *r, char *name)
 {
-    return n <= r->len - r->pos;
+    Bytes_ReadData(r, name, MDL_NAMELEN);
+    name[MDL_NAMELEN - 1] = 0;
 }
 
-static uint32_t MDL_U32(mdl_reader_t *r)
+static void MDL_ReadMap(bytes_reader_t *r, mdl_map_t *m)
 {
-    const unsigned char *p = r->data + r->pos;
-    r->pos += 4;
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-
-static float MDL_F32(mdl_reader_t *r)
-{
-    uint32_t u = MDL_U32(r);
-    float f;
-    memcpy(&f, &u, 4);
-    return f;
-}
-
-static void MDL_Floats(mdl_reader_t *r, float *out, size_t n)
-{
-    for (size_t i = 0; i < n; i++)
-        out[i] = MDL_F32(r);
-}
-
-static void MDL_ReadMap(mdl_reader_t *r, mdl_map_t *m)
-{
-    m->present = (int32_t)MDL_U32(r);
-    memcpy(m->name, r->data + r->pos, MDL_NAMELEN);
-    m->name[MDL_NAMELEN - 1] = 0;
-    r->pos += MDL_NAMELEN;
-    m->amount = MDL_F32(r);
-    m->uoffset = MDL_F32(r);
-    m->voffset = MDL_F32(r);
-    m->utiling = MDL_F32(r);
-    m->vtiling = MDL_F32(r);
-    m->angle = MDL_F32(r);
-    r->pos += 4; /* texture address */
+    Bytes_ReadI32(r, &m->present);
+    MDL_ReadName(r, m->name);
+    Bytes_ReadF32(r, &m->amount);
+    Bytes_ReadF32(r, &m->uoffset);
+    Bytes_ReadF32(r, &m->voffset);
+    Bytes_ReadF32(r, &m->utiling);
+    Bytes_ReadF32(r, &m->vtiling);
+    Bytes_ReadF32(r, &m->angle);
+    Bytes_Skip(r, 4); /* texture address */
     m->tex = NULL;
 }
 
-static void MDL_ReadMaterial(mdl_reader_t *r, mdl_material_t *m)
+static void MDL_ReadMaterial(bytes_reader_t *r, mdl_material_t *m)
 {
-    MDL_Floats(r, m->ambient, 3);
-    MDL_Floats(r, m->diffuse, 3);
-    MDL_Floats(r, m->specular, 3);
-    m->transparency = MDL_F32(r);
+    Bytes_ReadF32s(r, m->ambient, 3);
+    Bytes_ReadF32s(r, m->diffuse, 3);
+    Bytes_ReadF32s(r, m->specular, 3);
+    Bytes_ReadF32(r, &m->transparency);
     MDL_ReadMap(r, &m->diffusemap);
     MDL_ReadMap(r, &m->bumpmap);
     MDL_ReadMap(r, &m->reflectmap);
-    r->pos += 4;
+    Bytes_Skip(r, 4);
 }
 
-static int MDL_ReadIndices(mdl_reader_t *r, uint32_t *out, size_t n, uint32_t limit)
+static int MDL_ReadIndices(bytes_reader_t *r, uint32_t *out, size_t n, uint32_t limit)
 {
-    for (size_t i = 0; i < n; i++) {
-        out[i] = MDL_U32(r);
-        if (out[i] >= limit)
+    for (size_t i = 0; i < n; i++)
+        if (!Bytes_ReadU32(r, &out[i]) || out[i] >= limit)
             return 0;
-    }
     return 1;
 }
 
-static int MDL_ReadFrame(mdl_reader_t *r, mdl_mesh_t *mesh, mdl_frame_t *fr)
+static int MDL_ReadFrame(bytes_reader_t *r, mdl_mesh_t *mesh, mdl_frame_t *fr)
 {
-    if (!MDL_Has(r, MDL_FRAMEHEADER_BYTES + (uint64_t)mesh->numverts * 12))
+    if (!Bytes_Has(r, MDL_FRAMEHEADER_BYTES + (uint64_t)mesh->numverts * 12))
         return 0;
-    fr->time = (int32_t)MDL_U32(r);
-    r->pos += 4;
-    uint32_t hasnormals = MDL_U32(r);
+    uint32_t hasnormals;
+    Bytes_ReadI32(r, &fr->time);
+    Bytes_Skip(r, 4);
+    Bytes_ReadU32(r, &hasnormals);
     fr->verts = (float *)malloc((size_t)mesh->numverts * 12 + 1);
     if (!fr->verts)
         return 0;
-    MDL_Floats(r, fr->verts, (size_t)mesh->numverts * 3);
+    Bytes_ReadF32s(r, fr->verts, (size_t)mesh->numverts * 3);
     if (!hasnormals)
         return 1;
-    if (!MDL_Has(r, (uint64_t)mesh->numtris * 36))
+    if (!Bytes_Has(r, (uint64_t)mesh->numtris * 36))
         return 0;
     fr->normals = (float *)malloc((size_t)mesh->numtris * 36 + 1);
     if (!fr->normals)
         return 0;
-    MDL_Floats(r, fr->normals, (size_t)mesh->numtris * 9);
-    return 1;
+    return Bytes_ReadF32s(r, fr->normals, (size_t)mesh->numtris * 9);
 }
 
-static int MDL_ReadMesh(mdl_reader_t *r, mdl_mesh_t *mesh)
+static int MDL_ReadMesh(bytes_reader_t *r, mdl_mesh_t *mesh)
 {
-    if (!MDL_Has(r, MDL_MESHHEADER_BYTES))
+    if (!Bytes_Has(r, MDL_MESHHEADER_BYTES))
         return 0;
-    memcpy(mesh->name, r->data + r->pos, MDL_NAMELEN);
-    mesh->name[MDL_NAMELEN - 1] = 0;
-    r->pos += MDL_NAMELEN;
-    uint32_t numframes = MDL_U32(r);
-    r->pos += 4;
-    mesh->numtris = MDL_U32(r);
-    r->pos += 8;
-    mesh->numverts = MDL_U32(r);
-    mesh->numtverts = MDL_U32(r);
-    r->pos += 4;
-    mesh->material = (int32_t)MDL_U32(r);
-    r->pos += 4;
+    uint32_t numframes;
+    MDL_ReadName(r, mesh->name);
+    Bytes_ReadU32(r, &numframes);
+    Bytes_Skip(r, 4);
+    Bytes_ReadU32(r, &mesh->numtris);
+    Bytes_Skip(r, 8);
+    Bytes_ReadU32(r, &mesh->numverts);
+    Bytes_ReadU32(r, &mesh->numtverts);
+    Bytes_Skip(r, 4);
+    Bytes_ReadI32(r, &mesh->material);
+    Bytes_Skip(r, 4);
     /* every frame needs at least its record and vertices */
-    if (numframes == 0 || !MDL_Has(r, (uint64_t)numframes * (MDL_FRAMEHEADER_BYTES + (uint64_t)mesh->numverts * 12)))
+    if (numframes == 0 || !Bytes_Has(r, (uint64_t)numframes * (MDL_FRAMEHEADER_BYTES + (uint64_t)mesh->numverts * 12)))
         return 0;
     mesh->frames = (mdl_frame_t *)calloc(numframes, sizeof(mdl_frame_t));
     if (!mesh->frames)
@@ -152,7 +122,7 @@ static int MDL_ReadMesh(mdl_reader_t *r, mdl_mesh_t *mesh)
             return 0;
         }
     uint64_t texbytes = mesh->numtverts ? (uint64_t)mesh->numtris * 12 + (uint64_t)mesh->numtverts * 8 : 0;
-    if (!MDL_Has(r, (uint64_t)mesh->numtris * 12 + texbytes))
+    if (!Bytes_Has(r, (uint64_t)mesh->numtris * 12 + texbytes))
         return 0;
     mesh->faces = (uint32_t *)malloc((size_t)mesh->numtris * 12 + 1);
     if (!mesh->faces || !MDL_ReadIndices(r, mesh->faces, (size_t)mesh->numtris * 3, mesh->numverts))
@@ -164,8 +134,7 @@ static int MDL_ReadMesh(mdl_reader_t *r, mdl_mesh_t *mesh)
     if (!mesh->tfaces || !mesh->tverts ||
         !MDL_ReadIndices(r, mesh->tfaces, (size_t)mesh->numtris * 3, mesh->numtverts))
         return 0;
-    MDL_Floats(r, mesh->tverts, (size_t)mesh->numtverts * 2);
-    return 1;
+    return Bytes_ReadF32s(r, mesh->tverts, (size_t)mesh->numtverts * 2);
 }
 
 static void MDL_TransformUV(model_t *m)
@@ -215,12 +184,12 @@ void Model_FreeArrays(model_t *m)
     m->nummeshes = m->nummaterials = 0;
 }
 
-static int MDL_Parse(mdl_reader_t *r, model_t *m)
+static int MDL_Parse(bytes_reader_t *r, model_t *m)
 {
-    if (!MDL_Has(r, 8))
+    uint32_t nummat, nummesh;
+    if (!Bytes_ReadU32(r, &nummat) || !Bytes_ReadU32(r, &nummesh))
         return 0;
-    uint32_t nummat = MDL_U32(r), nummesh = MDL_U32(r);
-    if (!MDL_Has(r, (uint64_t)nummat * MDL_MATERIAL_BYTES + (uint64_t)nummesh * MDL_MESHHEADER_BYTES))
+    if (!Bytes_Has(r, (uint64_t)nummat * MDL_MATERIAL_BYTES + (uint64_t)nummesh * MDL_MESHHEADER_BYTES))
         return 0;
     m->materials = (mdl_material_t *)calloc((size_t)nummat + 1, sizeof(mdl_material_t));
     m->meshes = (mdl_mesh_t *)calloc((size_t)nummesh + 1, sizeof(mdl_mesh_t));
@@ -236,7 +205,7 @@ static int MDL_Parse(mdl_reader_t *r, model_t *m)
         if (mesh->numframes > m->maxframes)
             m->maxframes = mesh->numframes;
     }
-    return 1;
+    return !r->failed;
 }
 
 /* The bounding radius about the origin, for culling what is out of view:
@@ -268,7 +237,8 @@ int Model_ReadFile(const char *filename, int uvtransform, model_t *m)
     unsigned char *data = FS_LoadFile(filename, &len);
     if (!data)
         return 0;
-    mdl_reader_t r = {data, len, 0};
+    bytes_reader_t r;
+    Bytes_InitReader(&r, data, len);
     m->materials = NULL;
     m->meshes = NULL;
     m->nummaterials = m->nummeshes = 0;
@@ -286,95 +256,88 @@ int Model_ReadFile(const char *filename, int uvtransform, model_t *m)
 
 /* ---- writing ------------------------------------------------------------ */
 
-static void MDL_Put32(std::string &s, uint32_t v)
-{
-    char b[4] = {(char)(v & 0xff), (char)((v >> 8) & 0xff), (char)((v >> 16) & 0xff), (char)(v >> 24)};
-    s.append(b, 4);
-}
-
-static void MDL_PutF(std::string &s, const float *f, size_t n)
-{
-    for (size_t i = 0; i < n; i++) {
-        uint32_t u;
-        memcpy(&u, &f[i], 4);
-        MDL_Put32(s, u);
-    }
-}
-
-static void MDL_PutName(std::string &s, const char *name)
+static void MDL_PutName(bytes_writer_t *w, const char *name)
 {
     char b[MDL_NAMELEN] = {0};
     Com_Strncpy(b, name, sizeof(b));
-    s.append(b, MDL_NAMELEN);
+    Bytes_WriteData(w, b, MDL_NAMELEN);
 }
 
-static void MDL_WriteMap(std::string &s, const mdl_map_t *m)
+static void MDL_WriteMap(bytes_writer_t *w, const mdl_map_t *m)
 {
-    MDL_Put32(s, (uint32_t)m->present);
-    MDL_PutName(s, m->name);
+    Bytes_WriteI32(w, m->present);
+    MDL_PutName(w, m->name);
     const float f[6] = {m->amount, m->uoffset, m->voffset, m->utiling, m->vtiling, m->angle};
-    MDL_PutF(s, f, 6);
-    MDL_Put32(s, 0);
+    Bytes_WriteF32s(w, f, 6);
+    Bytes_WriteU32(w, 0);
 }
 
-static void MDL_WriteMesh(std::string &s, const mdl_mesh_t *mesh)
+static void MDL_WriteMaterial(bytes_writer_t *w, const mdl_material_t *m)
 {
-    MDL_PutName(s, mesh->name);
-    MDL_Put32(s, mesh->numframes);
-    MDL_Put32(s, 0);
-    MDL_Put32(s, mesh->numtris);
-    MDL_Put32(s, 0);
-    MDL_Put32(s, 0);
-    MDL_Put32(s, mesh->numverts);
-    MDL_Put32(s, mesh->numtverts);
-    MDL_Put32(s, 0);
-    MDL_Put32(s, (uint32_t)mesh->material);
-    MDL_Put32(s, 0);
+    Bytes_WriteF32s(w, m->ambient, 3);
+    Bytes_WriteF32s(w, m->diffuse, 3);
+    Bytes_WriteF32s(w, m->specular, 3);
+    Bytes_WriteF32(w, m->transparency);
+    MDL_WriteMap(w, &m->diffusemap);
+    MDL_WriteMap(w, &m->bumpmap);
+    MDL_WriteMap(w, &m->reflectmap);
+    Bytes_WriteU32(w, 0);
+}
+
+static void MDL_WriteIndices(bytes_writer_t *w, const uint32_t *v, size_t n)
+{
+    for (size_t i = 0; i < n; i++)
+        Bytes_WriteU32(w, v[i]);
+}
+
+static void MDL_WriteMesh(bytes_writer_t *w, const mdl_mesh_t *mesh)
+{
+    MDL_PutName(w, mesh->name);
+    Bytes_WriteU32(w, mesh->numframes);
+    Bytes_WriteU32(w, 0);
+    Bytes_WriteU32(w, mesh->numtris);
+    Bytes_WriteZeros(w, 8);
+    Bytes_WriteU32(w, mesh->numverts);
+    Bytes_WriteU32(w, mesh->numtverts);
+    Bytes_WriteU32(w, 0);
+    Bytes_WriteI32(w, mesh->material);
+    Bytes_WriteU32(w, 0);
     for (uint32_t f = 0; f < mesh->numframes; f++) {
         const mdl_frame_t *fr = &mesh->frames[f];
-        MDL_Put32(s, (uint32_t)fr->time);
-        MDL_Put32(s, 0);
-        MDL_Put32(s, fr->normals ? 1 : 0);
-        MDL_PutF(s, fr->verts, (size_t)mesh->numverts * 3);
+        Bytes_WriteI32(w, fr->time);
+        Bytes_WriteU32(w, 0);
+        Bytes_WriteU32(w, fr->normals ? 1 : 0);
+        Bytes_WriteF32s(w, fr->verts, (size_t)mesh->numverts * 3);
         if (fr->normals)
-            MDL_PutF(s, fr->normals, (size_t)mesh->numtris * 9);
+            Bytes_WriteF32s(w, fr->normals, (size_t)mesh->numtris * 9);
     }
-    for (size_t i = 0; i < (size_t)mesh->numtris * 3; i++)
-        MDL_Put32(s, mesh->faces[i]);
+    MDL_WriteIndices(w, mesh->faces, (size_t)mesh->numtris * 3);
     if (!mesh->numtverts)
         return;
-    for (size_t i = 0; i < (size_t)mesh->numtris * 3; i++)
-        MDL_Put32(s, mesh->tfaces[i]);
-    MDL_PutF(s, mesh->tverts, (size_t)mesh->numtverts * 2);
+    MDL_WriteIndices(w, mesh->tfaces, (size_t)mesh->numtris * 3);
+    Bytes_WriteF32s(w, mesh->tverts, (size_t)mesh->numtverts * 2);
 }
 
 int Model_WriteFile(const char *filename, const mdl_material_t *materials, uint32_t nummaterials,
                     const mdl_mesh_t *meshes, uint32_t nummeshes)
 {
-    std::string s;
-    size_t size = 8 + (size_t)nummaterials * 524;
+    bytes_writer_t w;
+    size_t size = 8 + (size_t)nummaterials * MDL_MATERIAL_BYTES;
     for (uint32_t i = 0; i < nummeshes; i++) {
         const mdl_mesh_t *m = &meshes[i];
-        size += 168 + (size_t)m->numtris * 24 + (size_t)m->numtverts * 8 +
-                (size_t)m->numframes * (12 + (size_t)m->numverts * 12 + (size_t)m->numtris * 36);
+        size += MDL_MESHHEADER_BYTES + (size_t)m->numtris * 24 + (size_t)m->numtverts * 8 +
+                (size_t)m->numframes * (MDL_FRAMEHEADER_BYTES + (size_t)m->numverts * 12 + (size_t)m->numtris * 36);
     }
-    s.reserve(size);
-    MDL_Put32(s, nummaterials);
-    MDL_Put32(s, nummeshes);
-    for (uint32_t i = 0; i < nummaterials; i++) {
-        const mdl_material_t *m = &materials[i];
-        MDL_PutF(s, m->ambient, 3);
-        MDL_PutF(s, m->diffuse, 3);
-        MDL_PutF(s, m->specular, 3);
-        MDL_PutF(s, &m->transparency, 1);
-        MDL_WriteMap(s, &m->diffusemap);
-        MDL_WriteMap(s, &m->bumpmap);
-        MDL_WriteMap(s, &m->reflectmap);
-        MDL_Put32(s, 0);
-    }
+    Bytes_InitWriter(&w, size);
+    Bytes_WriteU32(&w, nummaterials);
+    Bytes_WriteU32(&w, nummeshes);
+    for (uint32_t i = 0; i < nummaterials; i++)
+        MDL_WriteMaterial(&w, &materials[i]);
     for (uint32_t i = 0; i < nummeshes; i++)
-        MDL_WriteMesh(s, &meshes[i]);
-    return Com_WriteFile(filename, s.data(), s.size());
+        MDL_WriteMesh(&w, &meshes[i]);
+    int ok = !w.failed && Com_WriteFile(filename, w.data, w.size);
+    Bytes_FreeWriter(&w);
+    return ok;
 }
 
 /* ---- the cache ---------------------------------------------------------- */

@@ -13,6 +13,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "bytes.h"
 #include "common.h"
 #include "fs.h"
 #include "glstate.h"
@@ -23,30 +24,48 @@
 static texture_t *tex_cache[TEX_MAX];
 static int tex_count;
 
-static unsigned TGA_U16(const unsigned char *p)
+typedef struct {
+    uint8_t idlen, cmaptype, imagetype, cmapbits, depth, desc;
+    uint16_t cmaplen, width, height;
+} tga_header_t;
+
+/* The fields of the TGA_HEADER bytes at data. */
+static void TGA_ParseHeader(const unsigned char *data, tga_header_t *h)
 {
-    return (unsigned)p[0] | ((unsigned)p[1] << 8);
+    bytes_reader_t r;
+    Bytes_InitReader(&r, data, TGA_HEADER);
+    Bytes_ReadU8(&r, &h->idlen);
+    Bytes_ReadU8(&r, &h->cmaptype);
+    Bytes_ReadU8(&r, &h->imagetype);
+    Bytes_Skip(&r, 2); /* first colour map entry */
+    Bytes_ReadU16(&r, &h->cmaplen);
+    Bytes_ReadU8(&r, &h->cmapbits);
+    Bytes_Skip(&r, 4); /* origin */
+    Bytes_ReadU16(&r, &h->width);
+    Bytes_ReadU16(&r, &h->height);
+    Bytes_ReadU8(&r, &h->depth);
+    Bytes_ReadU8(&r, &h->desc);
 }
 
 /* Copies count bytes at data + offset when the file holds them. */
 static unsigned char *TGA_TakePixels(const unsigned char *data, size_t len, size_t offset,
                                      size_t count)
 {
-    if (offset > len || count > len - offset)
+    bytes_reader_t r;
+    Bytes_InitReader(&r, data, len);
+    if (!Bytes_Seek(&r, offset) || !Bytes_Has(&r, count))
         return NULL;
     unsigned char *p = (unsigned char *)malloc(count);
     if (p)
-        memcpy(p, data + offset, count);
+        Bytes_ReadData(&r, p, count);
     return p;
 }
 
-static int TGA_ReadMapped(const unsigned char *data, size_t len, texture_t *t)
+static int TGA_ReadMapped(const unsigned char *data, size_t len, const tga_header_t *h, texture_t *t)
 {
-    unsigned cmaplen = TGA_U16(data + 5);
-    unsigned entrybits = data[7];
-    if (data[1] != 1 || cmaplen != 256 || data[16] != 8)
+    if (h->cmaptype != 1 || h->cmaplen != 256 || h->depth != 8)
         return 0;
-    size_t offset = TGA_HEADER + data[0] + (size_t)256 * entrybits / 8;
+    size_t offset = TGA_HEADER + h->idlen + (size_t)256 * h->cmapbits / 8;
     size_t count = (size_t)t->width * t->height;
     unsigned char *p = TGA_TakePixels(data, len, offset, count);
     if (!p)
@@ -58,16 +77,17 @@ static int TGA_ReadMapped(const unsigned char *data, size_t len, texture_t *t)
     return 1;
 }
 
-static int TGA_ReadTrueColour(const unsigned char *data, size_t len, texture_t *t)
+static int TGA_ReadTrueColour(const unsigned char *data, size_t len, const tga_header_t *h,
+                              texture_t *t)
 {
-    int depth = data[16], desc = data[17];
-    if (data[1] != 0)
+    int depth = h->depth, desc = h->desc;
+    if (h->cmaptype != 0)
         return 0;
     if (!((depth == 24 && desc == 0) || (depth == 32 && desc == 8)))
         return 0;
     size_t bpp = (size_t)depth / 8;
     size_t count = (size_t)t->width * t->height;
-    unsigned char *p = TGA_TakePixels(data, len, TGA_HEADER + data[0], count * bpp);
+    unsigned char *p = TGA_TakePixels(data, len, TGA_HEADER + h->idlen, count * bpp);
     if (!p)
         return 0;
     for (size_t i = 0; i < count; i++) {
@@ -82,17 +102,19 @@ static int TGA_ReadTrueColour(const unsigned char *data, size_t len, texture_t *
 
 int Tex_ReadTGA(const unsigned char *data, size_t len, texture_t *t)
 {
+    tga_header_t h;
     if (!data || len < TGA_HEADER)
         return 0;
-    t->width = (int)TGA_U16(data + 12);
-    t->height = (int)TGA_U16(data + 14);
+    TGA_ParseHeader(data, &h);
+    t->width = (int)h.width;
+    t->height = (int)h.height;
     if (t->width == 0 || t->height == 0)
         return 0;
-    switch (data[2]) {
+    switch (h.imagetype) {
     case 1:
-        return TGA_ReadMapped(data, len, t);
+        return TGA_ReadMapped(data, len, &h, t);
     case 2:
-        return TGA_ReadTrueColour(data, len, t);
+        return TGA_ReadTrueColour(data, len, &h, t);
     default:
         return 0;
     }

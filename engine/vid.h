@@ -17,7 +17,6 @@ typedef struct {
 int Vid_Probe(void);
 int Vid_NumModes(void);
 const vidmode_t *Vid_Mode(int i);
-void Vid_Desktop(int *width, int *height, int *bpp);
 
 /* Window and context; 1, or 0 with Vid_ErrorText set (VID_ERR_RUNNING when
  * another engine window holds the display). */
@@ -33,9 +32,5 @@ void Vid_Shutdown(void);
 /* Free the mode list and shut down. */
 void Vid_Restore(void);
 const char *Vid_ErrorText(void);
-int Vid_IsFullscreen(void);
-
-/* The platform window handle (an SDL_Window*), or NULL. */
-void *Vid_Window(void);
 
 #endif

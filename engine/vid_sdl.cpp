@@ -86,16 +86,7 @@ int Vid_Probe(void)
 int Vid_NumModes(void) { return vid.nummodes; }
 const vidmode_t *Vid_Mode(int i) { return (i >= 0 && i < vid.nummodes) ? &vid.modes[i] : NULL; }
 
-void Vid_Desktop(int *width, int *height, int *bpp)
-{
-    *width = vid.deskwidth;
-    *height = vid.deskheight;
-    *bpp = vid.deskbpp;
-}
-
 const char *Vid_ErrorText(void) { return vid.error; }
-int Vid_IsFullscreen(void) { return vid.fullscreen; }
-void *Vid_Window(void) { return vid.window; }
 
 /* Display mode step: 1 to go on (vid.fullscreen may have been cleared),
  * 0 with the error text set. */
@@ -143,7 +134,7 @@ static int Vid_MakeWindow(const char *title, int width, int height)
         flags |= SDL_WINDOW_FULLSCREEN;
     int pos = SDL_WINDOWPOS_CENTERED;
     static const int depths[2] = {24, 32};
-    for (int i = 0; i < 2 && !vid.window; i++) {
+    for (int i = 0; i < (int)(sizeof(depths) / sizeof(depths[0])) && !vid.window; i++) {
         Vid_SetGLAttributes(depths[i]);
         vid.window = SDL_CreateWindow(title, vid.fullscreen ? 0 : pos, vid.fullscreen ? 0 : pos,
                                       width, height, flags);

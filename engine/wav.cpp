@@ -6,36 +6,27 @@
  */
 #include "sound.h"
 
-#include <string.h>
-
-static uint32_t WAV_U32(const uint8_t *p)
-{
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) |
-           ((uint32_t)p[3] << 24);
-}
-
-static uint16_t WAV_U16(const uint8_t *p)
-{
-    return (uint16_t)(p[0] | (p[1] << 8));
-}
+#include "bytes.h"
 
 int WAV_ParseHeader(const uint8_t *p, size_t len, wavheader_t *h)
 {
+    bytes_reader_t r;
     if (!p || !h || len < WAV_HEADER_SIZE)
         return 0;
-    memcpy(h->chunkid, p + 0, 4);
-    h->chunksize = WAV_U32(p + 4);
-    memcpy(h->format, p + 8, 4);
-    memcpy(h->fmtid, p + 12, 4);
-    h->fmtsize = WAV_U32(p + 16);
-    h->formattag = WAV_U16(p + 20);
-    h->channels = WAV_U16(p + 22);
-    h->samplerate = WAV_U32(p + 24);
-    h->byterate = WAV_U32(p + 28);
-    h->blockalign = WAV_U16(p + 32);
-    h->bitspersample = WAV_U16(p + 34);
-    memcpy(h->dataid, p + 36, 4);
-    h->datasize = WAV_U32(p + 40);
+    Bytes_InitReader(&r, p, len);
+    Bytes_ReadData(&r, h->chunkid, 4);
+    Bytes_ReadU32(&r, &h->chunksize);
+    Bytes_ReadData(&r, h->format, 4);
+    Bytes_ReadData(&r, h->fmtid, 4);
+    Bytes_ReadU32(&r, &h->fmtsize);
+    Bytes_ReadU16(&r, &h->formattag);
+    Bytes_ReadU16(&r, &h->channels);
+    Bytes_ReadU32(&r, &h->samplerate);
+    Bytes_ReadU32(&r, &h->byterate);
+    Bytes_ReadU16(&r, &h->blockalign);
+    Bytes_ReadU16(&r, &h->bitspersample);
+    Bytes_ReadData(&r, h->dataid, 4);
+    Bytes_ReadU32(&r, &h->datasize);
     return h->formattag == 1;
 }
 

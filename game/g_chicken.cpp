@@ -16,8 +16,6 @@
 #define EGG_SPINMAX 250.0f
 #define EGG_SPINRESET 200.0f
 
-static const float c_zero[3] = {0.0f, 0.0f, 0.0f};
-static const float c_up[3] = {0.0f, 1.0f, 0.0f};
 static const float c_white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
 
 /* where the entity that last touched a motherchicken was */
@@ -30,7 +28,7 @@ static float C_Now(void)
 
 static void C_Sound(const float *pos, const char *name)
 {
-    SoundBackend_Play(pos, c_zero, 0.0f, name);
+    SoundBackend_Play(pos, vec3_origin, 0.0f, name);
 }
 
 /* ---- shared pieces ---- */
@@ -305,7 +303,7 @@ void Chicken_SpawnEgg(gentity_t *g)
     e->touch = Chicken_EggTouch;
     e->avelocity[0] = 250.0f * G_Random() / 3.0f;
     e->avelocity[1] = 250.0f * G_Random() / 3.0f;
-    if (Vec_IsParallel(e->dir, c_up))
+    if (Vec_IsParallel(e->dir, vec3_up))
         e->avelocity[2] = 250.0f * G_Random() / 3.0f;
     e->angles[0] = 360.0f * G_Random();
     e->angles[1] = 360.0f * G_Random();

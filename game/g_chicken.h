@@ -9,7 +9,7 @@
 
 typedef struct gentity_s gentity_t;
 
-/* Spawn behaviours (class behaviour table). */
+/* Spawn behaviours (the spawn functions of the class records). */
 void Chicken_Spawn(gentity_t *g);
 void Chicken_SpawnSuper(gentity_t *g);
 void Chicken_SpawnBomb(gentity_t *g);

@@ -1,11 +1,11 @@
 /*
- * g_class.cpp -- game object classes and the gentity pool: the fixed class
- * table and class behaviour table, the one spawn routine through which
- * every gentity is made (with its pool and particle limits), removal and
- * the per-frame sweep against the world sphere, the class cache that makes
- * the engine load every needed medium before play (_CacheClasses), the
- * level's spawn scheduler (SC_CheckNewSpawns) with the one-second spawn-in
- * fade, and the small setters on a gentity's engine entity.
+ * g_class.cpp -- game objects and the gentity pool: the one spawn routine
+ * through which every gentity is made (with its pool and particle limits),
+ * starting a class's behaviour, removal and the per-frame sweep against the
+ * world sphere, the class cache that makes the engine load every needed
+ * medium before play (_CacheClasses), the level's spawn scheduler
+ * (SC_CheckNewSpawns) with the one-second spawn-in fade, and the small
+ * setters on a gentity's engine entity.  The class table is g_classes.cpp.
  */
 #include "g_local.h"
 
@@ -14,94 +14,6 @@
 #include <string.h>
 #include <strings.h>
 
-const classrow_t g_classes[CLASS_COUNT] = {
-    {7, 1, "player_client", "(no media)", 6, 0, 0},
-    {7, 2, "player_bot", "(no media)", 6, 0, 0},
-    {8, 3, "client_cockpit", "cockpit", 1, 3, 0},
-    {8, 4, "client_arrow", "arrow", 1, 1, 0},
-    {8, 5, "client_weapon", "weapon", 1, 3, 0},
-    {8, 6, "client_camera", "(no media)", 6, 0, 0},
-    {1, 7, "chicken", "chicken", 1, 1, 1},
-    {1, 8, "superchicken", "superchicken", 1, 1, 1},
-    {1, 9, "bombe", "bombe", 1, 1, 1},
-    {1, 10, "motherchicken", "motherchicken", 1, 1, 1},
-    {1, 11, "egg", "egg", 1, 1, 1},
-    {1, 12, "ballon", "ballon", 1, 1, 1},
-    {1, 13, "racer01", "racer01", 1, 1, 1},
-    {1, 14, "racer02", "racer02", 1, 1, 1},
-    {1, 15, "enemy-ship", "enemy-ship", 1, 1, 1},
-    {2, 16, "alien01", "alien01", 1, 1, 1},
-    {2, 17, "alien02", "alien02", 1, 1, 1},
-    {2, 18, "sonde", "sonde", 1, 1, 1},
-    {2, 19, "satellit", "satellit", 1, 1, 1},
-    {2, 20, "rakete", "rakete", 1, 1, 1},
-    {2, 21, "astronaut", "astronaut", 1, 1, 1},
-    {3, 22, "komet", "komet", 1, 1, 1},
-    {3, 30, "skysphere01", "skysphere01", 1, 1, 1},
-    {3, 31, "skysphere02", "skysphere02", 1, 1, 1},
-    {3, 32, "skysphere03", "skysphere03", 1, 1, 1},
-    {3, 33, "skysphere04", "skysphere04", 1, 1, 1},
-    {3, 34, "skysphere05", "skysphere05", 1, 1, 1},
-    {3, 35, "skysphere06", "skysphere06", 1, 1, 1},
-    {3, 36, "skysphere07", "skysphere07", 1, 1, 1},
-    {3, 23, "p01", "p01", 1, 1, 1},
-    {3, 24, "p02", "p02", 1, 1, 1},
-    {3, 25, "p03", "p03", 1, 1, 1},
-    {3, 26, "p04", "p04", 1, 1, 1},
-    {3, 27, "p05", "p05", 1, 1, 1},
-    {3, 28, "p06", "p06", 1, 1, 1},
-    {3, 29, "p07", "p07", 1, 1, 1},
-    {4, 37, "missile_plasma", "shot01", 1, 2, 0},
-    {4, 38, "missile_glibber", "shot03", 1, 2, 0},
-    {4, 39, "missile_homingcapsule", "shot02", 1, 2, 0},
-    {4, 40, "missile_homingshot", "shot02", 1, 2, 0},
-    {5, 41, "debris_balloonseat", "truemmer01", 1, 1, 0},
-    {5, 42, "debris_racer", "truemmer02", 1, 1, 0},
-    {5, 43, "debris_satellite", "truemmer03", 1, 1, 0},
-    {5, 44, "debris_rocketwings", "truemmer04", 1, 1, 0},
-    {6, 46, "ronly_feather01", "feather01", 1, 1, 0},
-    {6, 47, "ronly_feather02", "feather02", 1, 1, 0},
-    {6, 45, "ronly_particle", "(no media)", 5, 0, 0},
-    {11, 48, "text_font_tech", "tech", 2, 0, 0},
-    {10, 49, "image_mousecursor", "cursor", 4, 0, 0},
-    {10, 50, "image_icon_plasma", "shot01icon", 4, 0, 0},
-    {10, 51, "image_icon_glibber", "Shot03icon", 4, 0, 0},
-    {10, 52, "image_icon_homing", "Shot02icon", 4, 0, 0},
-    {10, 53, "image_pause_button", "pause_button", 4, 0, 0},
-    {9, 55, "item_bomusweapon", "(no media)", 6, 0, 0},
-};
-
-/* Health, damage dealt and behaviour of the classes that have them.  The
- * behaviour developers point the function columns at their handlers;
- * NULL means "nothing". Columns: spawn, think, touch, hit, die. */
-#define CB_NONE NULL, NULL, NULL, NULL, NULL
-static const classbehaviour_t g_behaviours[] = {
-    {1, 7, "chicken", 2.0f, 0.0f, Chicken_Spawn, NULL, NULL, Chicken_Hit, Chicken_Die},
-    {1, 8, "superchicken", 3.0f, 0.0f, Chicken_SpawnSuper, NULL, NULL, Chicken_SuperHit, Chicken_Die},
-    {1, 9, "bombe", 2.0f, 0.0f, Chicken_SpawnBomb, NULL, NULL, Chicken_BombHit, Chicken_BombDie},
-    {1, 10, "motherchicken", 15.0f, 0.0f, Chicken_SpawnMother, NULL, NULL, Chicken_MotherHit, Chicken_MotherDie},
-    {1, 11, "egg", 12.0f, 0.0f, Chicken_SpawnEgg, NULL, NULL, NULL, Chicken_EggHatch},
-    {1, 12, "ballon", 5.0f, 0.0f, Target_SpawnBalloon, NULL, NULL, NULL, Target_BalloonBurst},
-    {1, 13, "racer01", 4.0f, 2.0f, Target_SpawnRacer, NULL, NULL, Target_RacerHit, Target_RacerDie},
-    {1, 14, "racer02", 4.0f, 2.0f, Target_SpawnRacer2, NULL, NULL, Target_RacerHit, Target_RacerDie},
-    {1, 15, "enemy-ship", 15.0f, 10.0f, Target_SpawnShip, NULL, NULL, NULL, Target_ShipDie},
-    {2, 16, "alien01", 2.0f, 5.0f, Space_SpawnAlien, NULL, NULL, NULL, Space_AlienDie},
-    {2, 17, "alien02", 2.0f, 5.0f, Space_SpawnAlien, NULL, NULL, NULL, Space_AlienDie},
-    {2, 18, "sonde", 1.0f, 0.0f, Space_SpawnSonde, NULL, NULL, NULL, Space_SondeDie},
-    {2, 19, "satellit", 1.0f, 0.0f, Space_SpawnSatellite, NULL, NULL, NULL, Space_SatelliteDie},
-    {2, 20, "rakete", 1.0f, 10.0f, Space_SpawnRocket, NULL, NULL, NULL, Space_RocketDie},
-    {2, 21, "astronaut", 1.0f, 0.0f, Space_SpawnAstronaut, NULL, NULL, NULL, Space_AstronautDie},
-    {3, 22, "komet", 1.0f, 1.0f, Space_SpawnComet, NULL, NULL, NULL, Space_CometDie},
-    {3, 23, "p01", 0.0f, 0.0f, Space_SpawnPlanet, NULL, NULL, NULL, NULL},
-    {3, 24, "p02", 0.0f, 0.0f, Space_SpawnPlanet, NULL, NULL, NULL, NULL},
-    {3, 25, "p03", 0.0f, 0.0f, Space_SpawnPlanet, NULL, NULL, NULL, NULL},
-    {3, 26, "p04", 0.0f, 0.0f, Space_SpawnPlanet, NULL, NULL, NULL, NULL},
-    {3, 27, "p05", 0.0f, 0.0f, Space_SpawnPlanet, NULL, NULL, NULL, NULL},
-    {3, 28, "p06", 0.0f, 0.0f, Space_SpawnPlanet, NULL, NULL, NULL, NULL},
-    {3, 29, "p07", 0.0f, 0.0f, Space_SpawnPlanet, NULL, NULL, NULL, NULL},
-};
-#define BEHAVIOUR_COUNT (int)(sizeof(g_behaviours) / sizeof(g_behaviours[0]))
-
 gentity_t g_entities[GENT_MAX];
 static int g_gentcount;
 static int g_particlecount;
@@ -109,42 +21,7 @@ static int g_precached;
 static gentity_t **g_cachelist;
 static int g_cachecount;
 static float g_worldcentre[3];
-static float g_worldradius = 692.820323f;
-
-/* ---- class lookups ---- */
-
-const classrow_t *G_ClassByIndex(int index)
-{
-    if (index < 0 || index >= CLASS_COUNT)
-        return NULL;
-    return &g_classes[index];
-}
-
-const classrow_t *G_ClassByName(const char *classname)
-{
-    if (!classname)
-        return NULL;
-    for (int i = 0; i < CLASS_COUNT; i++)
-        if (strcasecmp(g_classes[i].classname, classname) == 0)
-            return &g_classes[i];
-    return NULL;
-}
-
-const classrow_t *G_ClassByNumbers(int mainclass, int subclass)
-{
-    for (int i = 0; i < CLASS_COUNT; i++)
-        if (g_classes[i].mainclass == mainclass && g_classes[i].subclass == subclass)
-            return &g_classes[i];
-    return NULL;
-}
-
-const classbehaviour_t *G_ClassBehaviour(int mainclass, int subclass)
-{
-    for (int i = 0; i < BEHAVIOUR_COUNT; i++)
-        if (g_behaviours[i].mainclass == mainclass && g_behaviours[i].subclass == subclass)
-            return &g_behaviours[i];
-    return NULL;
-}
+static float g_worldradius = G_WORLD_RADIUS;
 
 /* ---- spawning and removal ---- */
 
@@ -227,17 +104,12 @@ gentity_t *G_SpawnParticle(void)
 
 void G_StartClassBehaviour(gentity_t *g)
 {
-    const classbehaviour_t *b = G_ClassBehaviour(g->mainclass, g->subclass);
-    if (!b)
+    const classrow_t *cls = G_ClassByNumbers(g->mainclass, g->subclass);
+    if (!cls || !cls->spawn)
         return;
-    g->health = b->health;
-    g->damage = b->damage;
-    if (b->think)
-        g->ent->think = b->think;
-    if (b->touch)
-        g->ent->touch = b->touch;
-    if (b->spawn)
-        b->spawn(g);
+    g->health = cls->health;
+    g->damage = cls->damage;
+    cls->spawn(g);
 }
 
 void G_Remove(gentity_t *g)
@@ -368,34 +240,18 @@ static int G_CacheRow(const classrow_t *row)
     return 1;
 }
 
-/* The class that a class produces when it acts (mother lays eggs, eggs
- * hatch chickens, the enemy ship drops bombs); NULL ends the chain. */
-static const classrow_t *G_ChainNext(const classrow_t *row)
-{
-    switch (row->subclass) {
-    case SUB_MOTHERCHICKEN:
-        return G_ClassByNumbers(MC_TARGET, SUB_EGG);
-    case SUB_EGG:
-        return G_ClassByNumbers(MC_TARGET, SUB_CHICKEN);
-    case SUB_ENEMYSHIP:
-        return G_ClassByNumbers(MC_TARGET, SUB_BOMBE);
-    default:
-        return NULL;
-    }
-}
-
 int _CacheClasses(struct level_s *level)
 {
     G_FreeCacheList();
     gi.conprintf("* caching non-scriptable entity classes...\n");
     for (int i = 0; i < CLASS_COUNT; i++)
-        if (g_classes[i].levelflag == 0 && !G_CacheRow(&g_classes[i]))
+        if (g_classes[i].levelflag == LF_MODULE && !G_CacheRow(&g_classes[i]))
             return 0;
     gi.conprintf("* caching level entity classes...\n");
     spawnrec_t *s = &level->pending;
     for (spawnrec_t *r = s->next; r && r != s; r = r->next) {
         const classrow_t *row = G_ClassByName(r->name);
-        for (; row; row = G_ChainNext(row))
+        for (; row; row = G_ClassProduct(row))
             if (!G_CacheHas(row->classname) && !G_CacheRow(row))
                 return 0;
     }
@@ -550,18 +406,4 @@ void G_SetTextInWorld(gentity_t *g, int on)
     entity_t *e = G_EntOfKind(g, ENT_TEXT);
     if (e)
         e->u.txt.inworld = on != 0;
-}
-
-void G_PlaySound(gentity_t *g)
-{
-    entity_t *e = G_EntOfKind(g, ENT_SOUND);
-    if (e)
-        gi.sfx_play(e, 0);
-}
-
-void G_SetSoundVolume(gentity_t *g, float volume)
-{
-    entity_t *e = G_EntOfKind(g, ENT_SOUND);
-    if (e)
-        gi.sfx_setsoundvolume(e->u.snd.handle, volume);
 }

@@ -1,6 +1,7 @@
 /*
- * g_class.h -- game object classes and gentities: the fixed class table,
- * the class behaviour table, the gentity record with its per-class state,
+ * g_class.h -- game object classes and gentities: the class table with one
+ * record per class (media, behaviour, points, missile values, hit colours,
+ * what the class produces), the gentity record with its per-class state,
  * the pool of 1024 gentities with spawning, removal and the per-frame
  * sweep, the class cache, the spawn scheduler of the level, and the small
  * setters other subsystems use on a gentity's engine entity.
@@ -13,7 +14,7 @@
 struct level_s;
 struct client_s;
 
-#define CLASS_COUNT 54
+constexpr int CLASS_COUNT = 54; /* rows of g_classes, checked where it is written */
 #define GENT_MAX 1024
 #define GENT_PARTICLE_LIMIT 681  /* particle spawns refused while above this */
 
@@ -65,8 +66,18 @@ enum {
     SUB_ASTRONAUT = 21,
     SUB_KOMET = 22,
     SUB_P01 = 23,       /* planets p01..p07: 23..29 */
+    SUB_P02 = 24,
+    SUB_P03 = 25,
+    SUB_P04 = 26,
+    SUB_P05 = 27,
+    SUB_P06 = 28,
     SUB_P07 = 29,
     SUB_SKYSPHERE01 = 30, /* sky spheres 01..07: 30..36 */
+    SUB_SKYSPHERE02 = 31,
+    SUB_SKYSPHERE03 = 32,
+    SUB_SKYSPHERE04 = 33,
+    SUB_SKYSPHERE05 = 34,
+    SUB_SKYSPHERE06 = 35,
     SUB_SKYSPHERE07 = 36,
     SUB_MISSILE_PLASMA = 37,
     SUB_MISSILE_GLIBBER = 38,
@@ -89,16 +100,11 @@ enum {
     SUB_ITEM_BOMUSWEAPON = 55
 };
 
-/* One row of the class table. */
-typedef struct {
-    int mainclass;
-    int subclass;
-    const char *classname;
-    const char *medianame;
-    int kind;        /* ENT_* handed to __spawnentity */
-    int param;       /* collision mode written at spawn (models only) */
-    int levelflag;   /* 1: placed by level files, cached on demand */
-} classrow_t;
+/* levelflag of a class */
+enum {
+    LF_MODULE = 0,  /* made by the module itself, always cached */
+    LF_LEVEL = 1    /* placed by level files, cached on demand */
+};
 
 typedef struct gentity_s gentity_t;
 
@@ -107,22 +113,66 @@ typedef void (*g_spawnbehaviour_f)(gentity_t *self);
 typedef void (*g_hit_f)(gentity_t *self, float damage);
 typedef void (*g_die_f)(gentity_t *self);
 
-/* One row of the class behaviour table.  Any function may be NULL:
- * starting the behaviour sets health and damage dealt, installs think and
- * touch into the engine entity when given, then calls spawn when given.
- * hit and die are for the damage rule (G_Damage) to look up. */
+/* What a kill of a class is worth and how the floating number shows;
+ * points 0: the class scores nothing. */
+typedef struct {
+    int points;
+    float size;                 /* size of the score number */
+    float color[4];
+} points_t;
+
+/* Flight values of a missile class. */
+typedef struct {
+    float scale;                /* model scale */
+    float speed;
+    float damage;               /* damage dealt */
+} missilevalues_t;
+
+/* One zone of a class's hit burst colours: the whole body (sphere 0,
+ * taken unless a later sphere holds the hit point) or a sphere around
+ * the origin plus offset. */
+#define CLASS_HITZONES 4
+typedef struct {
+    int sphere;
+    float offset[3];
+    float radius;
+    float colour[4];
+} hitzone_t;
+
+typedef struct {
+    int count;                  /* 0: no hit burst */
+    hitzone_t zones[CLASS_HITZONES];
+} hitcolours_t;
+
 typedef struct {
     int mainclass;
     int subclass;
+} classkey_t;
+
+/* One game class.  The first seven fields are what the engine and the level
+ * files know of it; the rest have defaults so that a row names only what
+ * the class has.  Starting the behaviour of a class with a spawn function
+ * sets health and damage dealt, then calls spawn; a class without one
+ * keeps the health 1 and damage 0 of G_Spawn.  hit and die name the
+ * handlers that the class's touch hands to the damage rule (G_Damage). */
+typedef struct classrow_s {
+    int mainclass;              /* MC_* */
+    int subclass;               /* SUB_*, unique over the table */
     const char *classname;
-    float health;
-    float damage;
-    g_spawnbehaviour_f spawn;
-    ent_think_f think;
-    ent_touch_f touch;
-    g_hit_f hit;
-    g_die_f die;
-} classbehaviour_t;
+    const char *medianame;
+    int kind;                   /* ENT_* handed to __spawnentity */
+    int param;                  /* CM_* written at spawn (models only, else 0) */
+    int levelflag;              /* LF_* */
+    float health = 0.0f;
+    float damage = 0.0f;        /* damage dealt to what the class hits */
+    g_spawnbehaviour_f spawn = NULL;
+    g_hit_f hit = NULL;
+    g_die_f die = NULL;
+    points_t score = {};
+    missilevalues_t missile = {};
+    hitcolours_t hitfx = {};
+    classkey_t produces = {};   /* what it lays, hatches or drops; {0, 0}: nothing */
+} classrow_t;
 
 /* The game's record of one object.  Everything from 'weapon' on is
  * per-class state owned by the behaviours; the whole record is zero at
@@ -135,7 +185,7 @@ struct gentity_s {
     const char *classname;      /* the class's text (or the spawn's) */
     const char *medianame;
     float spawntime;            /* gametime at spawn */
-    float health;               /* 1.0 at spawn, then the behaviour table */
+    float health;               /* 1.0 at spawn, then the class's record */
     float damage;               /* damage dealt to what this hits */
 
     /* spawn-in save area (scheduled entities fading in) */
@@ -188,16 +238,16 @@ struct gentity_s {
     float gravity;
 };
 
-/* ---- class table ---- */
+/* ---- class table (g_classes.cpp) ---- */
 extern const classrow_t g_classes[CLASS_COUNT];
-/* Row 0..53, else NULL. */
+/* Row 0..CLASS_COUNT-1, else NULL. */
 const classrow_t *G_ClassByIndex(int index);
 /* First row with this classname, any letter case; NULL if none. */
 const classrow_t *G_ClassByName(const char *classname);
 /* First row with this mainclass and subclass; NULL if none. */
 const classrow_t *G_ClassByNumbers(int mainclass, int subclass);
-/* First behaviour row of (mainclass, subclass); NULL if none. */
-const classbehaviour_t *G_ClassBehaviour(int mainclass, int subclass);
+/* The class that row produces when it acts, or NULL. */
+const classrow_t *G_ClassProduct(const classrow_t *row);
 
 /* ---- pool ---- */
 extern gentity_t g_entities[GENT_MAX];
@@ -210,7 +260,7 @@ gentity_t *G_SpawnImage(int subclass);
 gentity_t *G_SpawnText(int subclass);
 gentity_t *G_SpawnSound(const char *soundfile);
 gentity_t *G_SpawnParticle(void);
-/* Health, damage dealt and spawn behaviour from the behaviour table. */
+/* Health, damage dealt and spawn behaviour from the class's record. */
 void G_StartClassBehaviour(gentity_t *g);
 /* Marks an in-use gentity removed (its engine entity pending removal). */
 void G_Remove(gentity_t *g);
@@ -232,6 +282,8 @@ void G_FreeCacheList(void);
 void G_ResetPool(void);
 
 /* ---- world sphere ---- */
+/* Radius of the world sphere about the origin: sqrt(480000), as a float. */
+#define G_WORLD_RADIUS 692.820323f
 void G_SetWorldSphere(float cx, float cy, float cz, float radius);
 int G_InsideWorld(const float *pos);
 
@@ -249,7 +301,5 @@ void G_SetImageSize(gentity_t *g, float width, float height);
 void G_SetTextSize(gentity_t *g, float size);
 void G_SetTextShadow(gentity_t *g, int on);
 void G_SetTextInWorld(gentity_t *g, int on);
-void G_PlaySound(gentity_t *g);
-void G_SetSoundVolume(gentity_t *g, float volume);
 
 #endif

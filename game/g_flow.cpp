@@ -8,7 +8,6 @@
  */
 #include "g_local.h"
 
-#include <math.h>
 #include <stdio.h>
 
 typedef struct {
@@ -122,9 +121,9 @@ static const gstate_t g_states[7] = {
 void G_SetState(int id)
 {
     const gstate_t *row = NULL;
-    for (int i = 0; i < 7 && !row; i++)
-        if (g_states[i].id == id)
-            row = &g_states[i];
+    for (const gstate_t &s : g_states)
+        if (!row && s.id == id)
+            row = &s;
     if (!row)
         return;
     if (g_state)
@@ -155,11 +154,6 @@ const char *G_CurrentStateName(void)
 int G_GetNextStateAfterFade(void)
 {
     return g_nextafterfade;
-}
-
-void G_SetNextStateAfterFade(int id)
-{
-    g_nextafterfade = id;
 }
 
 void G_SetFadeLevel(float level)
@@ -206,9 +200,9 @@ static int G_SpawnSkySphere(level_t *level)
 
 static void G_SetupSounds(void)
 {
-    G_SetWorldSphere(0.0f, 0.0f, 0.0f, sqrtf(480000.0f));
-    for (int i = 0; i < 16; i++)
-        gi.sfx_cachefile(g_gamesounds[i]);
+    G_SetWorldSphere(0.0f, 0.0f, 0.0f, G_WORLD_RADIUS);
+    for (const char *name : g_gamesounds)
+        gi.sfx_cachefile(name);
 }
 
 int Init_And_Load_Level(int n)
@@ -216,32 +210,32 @@ int Init_And_Load_Level(int n)
     gi.conprintf("* Init_And_Load_Level()\n");
     if (g_flowinit) {
         gi.conprintf("# Init_And_Load_Level: WARNING: already initialized\n");
-        return 0;
+        return 1;
     }
     char path[128];
     snprintf(path, sizeof(path), "data/script%i.bin", n);
     gi.conprintf("* Init_And_Load_Level: loading level '%s' ...", path);
     level_t *level = Level_Load(n);
     if (!level)
-        return 1;
+        return 0;
     gi.conprintf("OK\n");
     gi.conprintf("*****************************************\n");
     gi.conprintf("**** caching entities for the engine ****\n");
     if (!_CacheClasses(level))
-        return 1;
+        return 0;
     gi.conprintf("**** entities cached ****\n");
     gi.conprintf("*************************\n");
     if (!G_SpawnSkySphere(level))
-        return 1;
+        return 0;
     gi.sfx_cachefile(level->bgm);
     if (!Cam_Init() || !CL_Init())
-        return 1;
+        return 0;
     G_SetupSounds();
     G_ResetStates();
     G_SetState(GST_ACTION);
     BGM_Start(level->bgm);
     g_flowinit = 1;
-    return 0;
+    return 1;
 }
 
 struct level_s *G_CurrentLevel(void)

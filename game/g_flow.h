@@ -34,7 +34,6 @@ int G_CurrentStateId(void);
 /* Name of the current state, "" when there is none. */
 const char *G_CurrentStateName(void);
 int G_GetNextStateAfterFade(void);
-void G_SetNextStateAfterFade(int id);
 
 /* Global brightness of new entities; values outside [0, 1] are ignored. */
 void G_SetFadeLevel(float level);

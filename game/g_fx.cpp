@@ -1,7 +1,7 @@
 /*
  * g_fx.cpp -- the visual effects the behaviours call: particle bursts
- * driven by a set of one-shot parameters, the hit effect table that
- * colours a hit burst by the victim's class and the place of the hit,
+ * driven by a set of one-shot parameters, the hit effect that colours a
+ * burst by the victim's class record and the place of the hit,
  * feathers, debris (which turns missiles aside and shows their hits) and
  * the floating score numbers.  All effects live only by their thinks.
  */
@@ -139,65 +139,18 @@ void FX_Particles(const float *centre, int count, float radius, const float *col
     FX_ResetParams();
 }
 
-/* ---- hit effect table ---- */
-
-#define FX_MAXZONES 4
-
-typedef struct {
-    int sphere;          /* 0: default zone */
-    float offset[3];
-    float radius;
-    float colour[4];
-} fxzone_t;
-
-typedef struct {
-    int mainclass, subclass;
-    int numzones;
-    fxzone_t zones[FX_MAXZONES];
-} fxhitrow_t;
-
-#define FX_GREY {0.5f, 0.5f, 0.5f, 1.0f}
-
-static const fxhitrow_t fx_hittable[] = {
-    {7, 1, 1, {{0, {0, 0, 0}, 0, {0.75f, 0.94f, 1.0f, 1.0f}}}},
-    {7, 2, 1, {{0, {0, 0, 0}, 0, {0.75f, 0.94f, 1.0f, 1.0f}}}},
-    {1, 11, 1, {{0, {0, 0, 0}, 0, {1.0f, 1.0f, 1.0f, 1.0f}}}},
-    {1, 12, 2, {{0, {0, 0, 0}, 0, FX_GREY}, {1, {0, 40, 0}, 50, {0.88f, 0.31f, 0.31f, 1.0f}}}},
-    {1, 13, 1, {{0, {0, 0, 0}, 0, FX_GREY}}},
-    {1, 14, 1, {{0, {0, 0, 0}, 0, FX_GREY}}},
-    {1, 15, 2, {{0, {0, 0, 0}, 0, FX_GREY}, {1, {0, 0, 0}, 70, {1.0f, 0.5f, 0.0f, 1.0f}}}},
-    {2, 16, 2, {{0, {0, 0, 0}, 0, FX_GREY}, {1, {0, 20, 0}, 20, {0.0f, 0.63f, 0.63f, 1.0f}}}},
-    {2, 17, 2, {{0, {0, 0, 0}, 0, FX_GREY}, {1, {0, 20, 0}, 20, {0.63f, 0.23f, 0.39f, 1.0f}}}},
-    {2, 18, 1, {{0, {0, 0, 0}, 0, FX_GREY}}},
-    {2, 19, 1, {{0, {0, 0, 0}, 0, FX_GREY}}},
-    {2, 20, 1, {{0, {0, 0, 0}, 0, {1.0f, 1.0f, 0.0f, 1.0f}}}},
-    {2, 21, 1, {{0, {0, 0, 0}, 0, {1.0f, 1.0f, 1.0f, 1.0f}}}},
-    {3, 22, 1, {{0, {0, 0, 0}, 0, {0.44f, 0.28f, 0.12f, 1.0f}}}},
-    {5, 41, 1, {{0, {0, 0, 0}, 0, FX_GREY}}},
-    {5, 42, 1, {{0, {0, 0, 0}, 0, FX_GREY}}},
-    {5, 43, 1, {{0, {0, 0, 0}, 0, FX_GREY}}},
-    {5, 44, 1, {{0, {0, 0, 0}, 0, {1.0f, 0.0f, 0.0f, 1.0f}}}},
-};
-#define FX_HITROWS (int)(sizeof(fx_hittable) / sizeof(fx_hittable[0]))
-
-static const fxhitrow_t *FX_HitRow(int mainclass, int subclass)
-{
-    for (int i = 0; i < FX_HITROWS; i++)
-        if (fx_hittable[i].mainclass == mainclass && fx_hittable[i].subclass == subclass)
-            return &fx_hittable[i];
-    return NULL;
-}
+/* ---- hit effect ---- */
 
 void FX_HitEffect(gentity_t *victim, const float *point, float damage)
 {
     if (!victim || !victim->ent)
         return;
-    const fxhitrow_t *row = FX_HitRow(victim->mainclass, victim->subclass);
-    if (!row)
+    const classrow_t *cls = G_ClassByNumbers(victim->mainclass, victim->subclass);
+    if (!cls)
         return;
     const float *choice = NULL;
-    for (int i = 0; i < row->numzones; i++) {
-        const fxzone_t *z = &row->zones[i];
+    for (int i = 0; i < cls->hitfx.count; i++) {
+        const hitzone_t *z = &cls->hitfx.zones[i];
         if (!z->sphere) {
             choice = z->colour;
             continue;

@@ -28,7 +28,7 @@ void FX_Particles(const float *centre, int count, float radius, const float *col
 void FX_HitEffect(gentity_t *victim, const float *point, float damage);
 /* count feathers drifting out of point (no amount factor). */
 void FX_Feathers(const float *point, int count);
-/* count pieces of debris class subclass (mainclass 5) tumbling from centre. */
+/* count pieces of debris class (MC_DEBRIS, subclass) tumbling from centre. */
 void FX_Debris(const float *centre, int count, float anglerange, float avelrange,
                int subclass);
 /* A floating number that grows and fades over about 1.4 s. */

@@ -4,7 +4,8 @@
  * spawn list and the finished list, and the writer used by tools.  A level
  * file is a 523-byte header (version, XOR-ed stored name, name, music,
  * duration, sky sphere) followed by 165-byte spawn records, little-endian.
- * Every field is read on its own and checked; texts are always terminated.
+ * The header and each record are read whole, then field by field; texts
+ * are always terminated.
  */
 #include "g_local.h"
 
@@ -12,6 +13,8 @@
 #include <math.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include "bytes.h"
 
 static level_t g_levels[LEVEL_MAX];
 static int g_levelcount;
@@ -79,28 +82,18 @@ int Level_PendingCount(const level_t *level)
 
 /* ---- reading ---- */
 
-static uint32_t Level_U32(const unsigned char *b)
+/* The next n bytes of the file into buf, with a reader over them; 0 when
+ * the file ends (or fails) first. */
+static int Level_ReadBlock(FILE *f, unsigned char *buf, size_t n, bytes_reader_t *r)
 {
-    return (uint32_t)b[0] | ((uint32_t)b[1] << 8) | ((uint32_t)b[2] << 16) |
-           ((uint32_t)b[3] << 24);
+    Bytes_InitReader(r, buf, n);
+    return fread(buf, 1, n, f) == n;
 }
 
-static int Level_ReadFloat(FILE *f, float *out)
+static void Level_ReadText(bytes_reader_t *r, char *out)
 {
-    unsigned char b[4];
-    if (fread(b, 1, 4, f) != 4)
-        return 0;
-    uint32_t u = Level_U32(b);
-    memcpy(out, &u, 4);
-    return 1;
-}
-
-static int Level_ReadText(FILE *f, char *out)
-{
-    if (fread(out, 1, LEVEL_TEXTLEN, f) != LEVEL_TEXTLEN)
-        return 0;
+    Bytes_ReadData(r, out, LEVEL_TEXTLEN);
     out[LEVEL_TEXTLEN - 1] = 0;
-    return 1;
 }
 
 static const char *Level_EofError(void)
@@ -112,24 +105,28 @@ static const char *Level_EofError(void)
 
 const char *Level_ReadFile(level_t *level, char *storedname, FILE *f)
 {
-    unsigned char b[4];
+    unsigned char b[LEVEL_HEADERSIZE];
+    bytes_reader_t r;
+    int32_t version;
     errno = 0;
-    if (fread(b, 1, 4, f) != 4)
+    if (!Level_ReadBlock(f, b, 4, &r))
         return Level_EofError();
-    int version = (int)Level_U32(b);
+    Bytes_ReadI32(&r, &version);
     if (version != LEVEL_VERSION) {
         gi.conprintf("# Level_ReadFile: expected version %i, got %i\n", LEVEL_VERSION, version);
         snprintf(g_levelerror, sizeof(g_levelerror), "Falsche Dateiversion (%i)", version);
         return g_levelerror;
     }
-    if (fread(storedname, 1, LEVEL_STOREDNAMELEN, f) != LEVEL_STOREDNAMELEN)
+    if (!Level_ReadBlock(f, b, LEVEL_HEADERSIZE - 4, &r))
         return Level_EofError();
+    Bytes_ReadData(&r, storedname, LEVEL_STOREDNAMELEN);
     for (int i = 0; i < LEVEL_STOREDNAMELEN; i++)
         storedname[i] ^= LEVEL_NAMEKEY;
     storedname[LEVEL_STOREDNAMELEN] = 0;
-    if (!Level_ReadText(f, level->name) || !Level_ReadText(f, level->bgm) ||
-        !Level_ReadFloat(f, &level->duration) || !Level_ReadText(f, level->skysphere))
-        return Level_EofError();
+    Level_ReadText(&r, level->name);
+    Level_ReadText(&r, level->bgm);
+    Bytes_ReadF32(&r, &level->duration);
+    Level_ReadText(&r, level->skysphere);
     return NULL;
 }
 
@@ -150,21 +147,27 @@ static void Level_Box(const char *fmt, const char *a, const char *b)
 }
 
 /* Reads the fields of one record; 0 on a short read. */
-static int Level_ReadSpawnFields(FILE *f, spawnrec_t *r)
+static int Level_ReadSpawnFields(FILE *f, spawnrec_t *rec)
 {
-    return Level_ReadFloat(f, &r->spawntime) && Level_ReadFloat(f, &r->respawnperiod) &&
-           Level_ReadText(f, r->name) && Level_ReadFloat(f, &r->pos[0]) &&
-           Level_ReadFloat(f, &r->pos[1]) && Level_ReadFloat(f, &r->pos[2]) &&
-           Level_ReadFloat(f, &r->dir[0]) && Level_ReadFloat(f, &r->dir[1]) &&
-           Level_ReadFloat(f, &r->dir[2]) && Level_ReadFloat(f, &r->speed);
+    unsigned char b[LEVEL_SPAWNSIZE];
+    bytes_reader_t r;
+    if (!Level_ReadBlock(f, b, sizeof(b), &r))
+        return 0;
+    Bytes_ReadF32(&r, &rec->spawntime);
+    Bytes_ReadF32(&r, &rec->respawnperiod);
+    Level_ReadText(&r, rec->name);
+    Bytes_ReadF32s(&r, rec->pos, 3);
+    Bytes_ReadF32s(&r, rec->dir, 3);
+    Bytes_ReadF32(&r, &rec->speed);
+    return !r.failed;
 }
 
 static int Level_NumbersFinite(const spawnrec_t *r)
 {
     float v[9] = {r->spawntime, r->pos[0], r->pos[1], r->pos[2], r->dir[0],
                   r->dir[1],    r->dir[2], r->speed, r->respawnperiod};
-    for (int i = 0; i < 9; i++)
-        if (!isfinite(v[i]))
+    for (float x : v)
+        if (!isfinite(x))
             return 0;
     return 1;
 }
@@ -297,48 +300,43 @@ int Level_Count(void)
 
 /* ---- writing ---- */
 
-static int Level_WriteBytes(FILE *f, const void *p, size_t n)
-{
-    return fwrite(p, 1, n, f) == n;
-}
-
-static int Level_WriteFloat(FILE *f, float v)
-{
-    uint32_t u;
-    memcpy(&u, &v, 4);
-    unsigned char b[4] = {(unsigned char)u, (unsigned char)(u >> 8), (unsigned char)(u >> 16),
-                          (unsigned char)(u >> 24)};
-    return Level_WriteBytes(f, b, 4);
-}
-
-static int Level_WriteText(FILE *f, const char *text)
+static void Level_WriteText(bytes_writer_t *w, const char *text)
 {
     char buf[LEVEL_TEXTLEN];
     memset(buf, 0, sizeof(buf));
     memcpy(buf, text, strnlen(text, LEVEL_TEXTLEN - 1));
-    return Level_WriteBytes(f, buf, sizeof(buf));
+    Bytes_WriteData(w, buf, sizeof(buf));
 }
 
 int Level_WriteSpawn(FILE *f, const spawnrec_t *r)
 {
-    return Level_WriteFloat(f, r->spawntime) && Level_WriteFloat(f, r->respawnperiod) &&
-           Level_WriteText(f, r->name) && Level_WriteFloat(f, r->pos[0]) &&
-           Level_WriteFloat(f, r->pos[1]) && Level_WriteFloat(f, r->pos[2]) &&
-           Level_WriteFloat(f, r->dir[0]) && Level_WriteFloat(f, r->dir[1]) &&
-           Level_WriteFloat(f, r->dir[2]) && Level_WriteFloat(f, r->speed);
+    bytes_writer_t w;
+    Bytes_InitFileWriter(&w, f);
+    Bytes_WriteF32(&w, r->spawntime);
+    Bytes_WriteF32(&w, r->respawnperiod);
+    Level_WriteText(&w, r->name);
+    Bytes_WriteF32s(&w, r->pos, 3);
+    Bytes_WriteF32s(&w, r->dir, 3);
+    Bytes_WriteF32(&w, r->speed);
+    return !w.failed;
 }
 
 static int Level_WriteHeader(FILE *f, const char *base, const level_t *level)
 {
-    unsigned char v[4] = {LEVEL_VERSION, 0, 0, 0};
+    bytes_writer_t w;
     unsigned char stored[LEVEL_STOREDNAMELEN];
     memset(stored, 0, sizeof(stored));
     memcpy(stored, base, strlen(base));
     for (int i = 0; i < LEVEL_STOREDNAMELEN; i++)
         stored[i] ^= LEVEL_NAMEKEY;
-    return Level_WriteBytes(f, v, 4) && Level_WriteBytes(f, stored, sizeof(stored)) &&
-           Level_WriteText(f, level->name) && Level_WriteText(f, level->bgm) &&
-           Level_WriteFloat(f, level->duration) && Level_WriteText(f, level->skysphere);
+    Bytes_InitFileWriter(&w, f);
+    Bytes_WriteI32(&w, LEVEL_VERSION);
+    Bytes_WriteData(&w, stored, sizeof(stored));
+    Level_WriteText(&w, level->name);
+    Level_WriteText(&w, level->bgm);
+    Bytes_WriteF32(&w, level->duration);
+    Level_WriteText(&w, level->skysphere);
+    return !w.failed;
 }
 
 int Level_WriteFile(const char *path, const char *installname, const level_t *level)

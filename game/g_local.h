@@ -38,7 +38,8 @@ void G_FatalError(const char *text) __attribute__((noreturn));
 /* A message box with the given caption (no exit). */
 void G_MessageBox(const char *caption, const char *text);
 
-/* Game flow: builds the game for level n; 0 on success. */
+/* Game flow: builds the game for level n; 1 on success, 0 on failure (a
+ * second call only warns and succeeds). */
 int Init_And_Load_Level(int level);
 /* The camera's engine entity for opcode 1, or NULL. */
 entity_t *G_CameraEntity(void);

@@ -120,13 +120,15 @@ Game_Import(float *gametime, float *lastgametime, svc_spawnentity_f spawnentity,
     gi.conprintf("Game version: %s\n", g_version);
 }
 
-/* Opcode 0: a second successful call only warns (see the flow code). */
+/* Opcode 0: a second successful call only warns (see the flow code).  The
+ * one place where the module's 1-for-success becomes the interface's 0 on
+ * success, 1 on failure. */
 static intptr_t G_OpInit(int level)
 {
-    int r = Init_And_Load_Level(level);
-    if (r == 0)
-        g_initialised = 1;
-    return r;
+    if (!Init_And_Load_Level(level))
+        return 1;
+    g_initialised = 1;
+    return 0;
 }
 
 static void G_Guards(int opcode)

@@ -9,6 +9,9 @@
 
 #include <math.h>
 
+const vec3_t vec3_origin = {0.0f, 0.0f, 0.0f};
+const vec3_t vec3_up = {0.0f, 1.0f, 0.0f};
+
 static uint32_t g_seed = 1;
 
 float G_Random(void)
@@ -182,10 +185,9 @@ void Vec_RandomDir(float *out)
 
 void Vec_Basis(const float *d, float *side, float *up)
 {
-    static const float yaxis[3] = {0, 1, 0};
     float flat[3] = {d[0], 0.0f, d[2]};
     Vec_Normalize(flat);
-    Vec_Cross(yaxis, flat, side);
+    Vec_Cross(vec3_up, flat, side);
     Vec_Cross(d, side, up);
     Vec_Normalize(side);
     Vec_Normalize(up);
@@ -229,8 +231,7 @@ void Ent_OrientToDirection(entity_t *e)
 
 void Ent_OrientMissile(entity_t *e)
 {
-    static const float yaxis[3] = {0, 1, 0};
-    if (Vec_IsParallel(e->dir, yaxis)) {
+    if (Vec_IsParallel(e->dir, vec3_up)) {
         e->dir[0] += 0.1f;
         Vec_Normalize(e->dir);
     }

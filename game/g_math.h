@@ -14,6 +14,10 @@
 
 typedef float vec3_t[3];
 
+/* The world origin (also the zero vector) and the up axis. */
+extern const vec3_t vec3_origin;
+extern const vec3_t vec3_up;
+
 /* Random float in [0.0001, 1]; linear congruential, seed 1 at load. */
 float G_Random(void);
 /* Puts the random seed back to its load value (tests only). */

@@ -1,28 +1,14 @@
 /*
- * g_missile.cpp -- every shot of the game: the missile table, the launch
- * routines the weapons call, the missile touch (removal, or deflection off
- * debris), enemy plasma that strikes the player's view when it comes close,
- * the homing capsule that bursts into six homing shots, and the homing
- * shots' seek, steer and fade thinks with the module-wide homing lock that
- * spreads one burst over several targets.  References to other gentities
+ * g_missile.cpp -- every shot of the game: the launch routines the weapons
+ * call (with the flight values of the missile classes), the missile touch
+ * (removal, or deflection off debris), enemy plasma that strikes the
+ * player's view when it comes close, the homing capsule that bursts into
+ * six homing shots, and the homing shots' seek, steer and fade thinks
+ * with the module-wide homing lock that spreads one burst over several
+ * targets.  References to other gentities
  * are checked against spawn times because pool slots are reused.
  */
 #include "g_local.h"
-
-typedef struct {
-    int subclass;
-    float scale;
-    float speed;
-    float damage;
-} missilerow_t;
-
-static const missilerow_t m_table[] = {
-    {SUB_MISSILE_PLASMA, 0.25f, 300.0f, 0.55f},
-    {SUB_MISSILE_GLIBBER, 0.25f, 500.0f, 2.0f},
-    {SUB_MISSILE_HOMINGCAPSULE, 0.5f, 400.0f, 0.0f},
-    {SUB_MISSILE_HOMINGSHOT, 0.5f, 120.0f, 5.0f},
-};
-#define M_ROWS (int)(sizeof(m_table) / sizeof(m_table[0]))
 
 #define HOMING_LIFE 5.0f
 #define HOMING_STEP 0.1f
@@ -31,8 +17,6 @@ static const missilerow_t m_table[] = {
 /* the homing lock: starts clear at load, survives levels */
 static gentity_t *m_lock;
 static float m_locktime;
-
-static const float m_zero[3] = {0.0f, 0.0f, 0.0f};
 
 gentity_t *Missile_HomingLock(float *locktime)
 {
@@ -61,14 +45,9 @@ static float M_FrameTime(void)
 
 gentity_t *FireMissile(int subclass, const float *start, const float *dir, gentity_t *owner)
 {
-    const missilerow_t *row = NULL;
-    for (int i = 0; i < M_ROWS; i++)
-        if (m_table[i].subclass == subclass)
-            row = &m_table[i];
     const classrow_t *cls = G_ClassByNumbers(MC_MISSILE, subclass);
-    if (!row || !cls) {
-        gi.conprintf("# FireMissile: could not spawn missile '%s'\n",
-                     cls ? cls->classname : "?");
+    if (!cls) {
+        gi.conprintf("# FireMissile: could not spawn missile '?'\n");
         return NULL;
     }
     gentity_t *g = G_SpawnClassRow(cls);
@@ -81,10 +60,10 @@ gentity_t *FireMissile(int subclass, const float *start, const float *dir, genti
     Vec_Copy(dir, e->dir);
     Ent_OrientMissile(e);
     G_SetCollisionMode(g, CM_SWEPT);
-    e->speed = row->speed;
-    G_SetModelScale(g, row->scale);
+    e->speed = cls->missile.speed;
+    G_SetModelScale(g, cls->missile.scale);
     g->owner = owner;
-    g->damage = row->damage;
+    g->damage = cls->missile.damage;
     e->touch = Missile_Touch;
     return g;
 }
@@ -159,7 +138,7 @@ void Missile_EnemyShotThink(entity_t *e)
         float at[3];
         Vec_MA(p->ent->origin, 40.0f, p->ent->dir, at);
         FX_HitEffect(p, at, 2.0f * shot->damage);
-        SoundBackend_Play(at, m_zero, 0.0f, "sounds/expl_general.wav");
+        SoundBackend_Play(at, vec3_origin, 0.0f, "sounds/expl_general.wav");
         if (!View_IsShaking(p))
             View_Shake(p, 0.5f, 60.0f);
         if (!struck) {
@@ -177,7 +156,7 @@ static void M_CapsuleBurst(gentity_t *cap)
     if (!cap || cap->state != GS_INUSE)
         return;
     entity_t *e = cap->ent;
-    SoundBackend_Play(e->origin, m_zero, 0.0f, "sounds/shot3b.wav");
+    SoundBackend_Play(e->origin, vec3_origin, 0.0f, "sounds/shot3b.wav");
     for (int i = 0; i < 6; i++) {
         float d[3], start[3];
         Vec_RandomDir(d);
@@ -222,7 +201,7 @@ static void M_Consider(gentity_t *c, const float *from, gentity_t **best, float 
     }
 }
 
-/* Nearest target of mainclass 1, walking the pool round from just after
+/* Nearest target (MC_TARGET), walking the pool round from just after
  * the lock's gentity and leaving the lock's gentity out. */
 static gentity_t *M_FindTarget(const float *from)
 {

@@ -10,8 +10,8 @@
 
 typedef struct gentity_s gentity_t;
 
-/* Spawns a missile of subclass 37..40 at start flying along dir; NULL
- * after logging when it cannot be spawned. */
+/* Spawns a missile of subclass SUB_MISSILE_* at start flying along dir;
+ * NULL after logging when it cannot be spawned. */
 gentity_t *FireMissile(int subclass, const float *start, const float *dir, gentity_t *owner);
 /* The weapons' launch routines (shooter = the gentity that fires). */
 void FirePlasma(const float *start, const float *dir, gentity_t *shooter);

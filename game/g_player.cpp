@@ -4,7 +4,7 @@
  * with fire intervals, muzzles, sounds and launch routines; firing from
  * alternating muzzles that converge 200 units ahead; weapon selection and
  * the bonus weapon that ten chickens in a row unlock for 16 seconds; the
- * points table and the score; and the mouse input during play, which
+ * score from the points of the class records; and the mouse input during play, which
  * turns the view within 85 degrees of straight ahead.
  */
 #include "g_local.h"
@@ -21,25 +21,6 @@ static const weapon_t cl_weapons[WEAPON_COUNT] = {
      FireHomingCapsule},
 };
 
-static const points_t cl_points[] = {
-    {MC_TARGET, SUB_CHICKEN, 25, 20, {1, 1, 0, 1}},
-    {MC_TARGET, SUB_SUPERCHICKEN, 50, 20, {1, 0.75f, 0, 1}},
-    {MC_TARGET, SUB_BOMBE, 75, 20, {1, 0.65f, 0, 1}},
-    {MC_TARGET, SUB_MOTHERCHICKEN, 100, 20, {1, 0.75f, 0, 1}},
-    {MC_TARGET, SUB_EGG, 100, 20, {1, 0.75f, 0, 1}},
-    {MC_TARGET, SUB_BALLON, 10, 20, {1, 1, 0, 1}},
-    {MC_TARGET, SUB_RACER01, 50, 20, {1, 0.75f, 0, 1}},
-    {MC_TARGET, SUB_RACER02, 50, 20, {1, 0.75f, 0, 1}},
-    {MC_TARGET, SUB_ENEMYSHIP, 150, 30, {1, 0.65f, 0, 1}},
-    {MC_SPACE, SUB_ALIEN01, -50, 20, {1, 0, 0, 1}},
-    {MC_SPACE, SUB_ALIEN02, -50, 20, {1, 0, 0, 1}},
-    {MC_SPACE, SUB_SONDE, -50, 20, {1, 0, 0, 1}},
-    {MC_SPACE, SUB_SATELLIT, -50, 20, {1, 0, 0, 1}},
-    {MC_SPACE, SUB_RAKETE, -50, 20, {1, 0, 0, 1}},
-    {MC_SPACE, SUB_ASTRONAUT, -50, 20, {1, 0, 0, 1}},
-};
-#define POINTS_COUNT (int)(sizeof(cl_points) / sizeof(cl_points[0]))
-
 const weapon_t *Weapon_Get(int i)
 {
     return (i >= 0 && i < WEAPON_COUNT) ? &cl_weapons[i] : NULL;
@@ -47,10 +28,8 @@ const weapon_t *Weapon_Get(int i)
 
 const points_t *CL_PointsFor(int mainclass, int subclass)
 {
-    for (int i = 0; i < POINTS_COUNT; i++)
-        if (cl_points[i].mainclass == mainclass && cl_points[i].subclass == subclass)
-            return &cl_points[i];
-    return NULL;
+    const classrow_t *cls = G_ClassByNumbers(mainclass, subclass);
+    return (cls && cls->score.points != 0) ? &cls->score : NULL;
 }
 
 gentity_t *CL_Player(void)
@@ -220,6 +199,9 @@ void CL_SelectWeapon(int i)
 
 /* ---- input ---- */
 
+/* Turn of the view in degrees per unit of mouse movement from the engine. */
+#define CL_MOUSE_SCALE 0.0005f
+
 void CL_PointerInput(int type, int a, int b)
 {
     client_t *c = &cl_client;
@@ -241,9 +223,9 @@ void CL_PointerInput(int type, int a, int b)
         CL_SelectWeapon(next);
     } else if (type == IE_MOUSEMOVE) {
         if (a != 0)
-            View_TurnYaw(p, (float)a * 0.0005f);
+            View_TurnYaw(p, (float)a * CL_MOUSE_SCALE);
         if (b != 0)
-            View_TurnPitch(p, (float)b * (g_mouseinvert ? 0.0005f : -0.0005f));
+            View_TurnPitch(p, (float)b * (g_mouseinvert ? CL_MOUSE_SCALE : -CL_MOUSE_SCALE));
     }
 }
 
@@ -258,10 +240,9 @@ void CL_FiringStep(client_t *c)
     float now = *gi.gametime;
     if (!w || !(now >= c->lastfire + w->interval))
         return;
-    static const float zero[3] = {0.0f, 0.0f, 0.0f};
     float dir[3];
     Vec_Copy(p->ent->dir, dir);
-    Weapon_Fire(p, zero, dir);
+    Weapon_Fire(p, vec3_origin, dir);
     c->lastfire = now;
     p->muzzle = (p->muzzle + 1) % 2;
     if (c->weapon)
@@ -292,8 +273,7 @@ void Weapon_Fire(gentity_t *shooter, const float *origin, const float *dir)
     Vec_Sub(aim, start, aimdir);
     Vec_Normalize(aimdir);
     w->launch(start, aimdir, shooter);
-    static const float still[3] = {0.0f, 0.0f, 0.0f};
-    SoundBackend_Play(start, still, 0.0f, w->sound);
+    SoundBackend_Play(start, vec3_origin, 0.0f, w->sound);
 }
 
 /* ---- score and bonus weapon ---- */

@@ -1,12 +1,13 @@
 /*
  * g_player.h -- the local player: set-up of the player and its models, the
  * weapons with their fire intervals and muzzles, weapon selection, the
- * bonus weapon, the points table and score, the per-frame firing and the
+ * bonus weapon, the score, the per-frame firing and the
  * mouse input during play.
  */
 #ifndef G_PLAYER_H
 #define G_PLAYER_H
 
+#include "g_class.h"
 #include "g_hud.h"
 
 struct gentity_s;
@@ -28,15 +29,6 @@ typedef struct {
     float muzzles[2][3];        /* (right, up, forward) of each muzzle */
     weapon_launch_f launch;
 } weapon_t;
-
-/* One row of the points table. */
-typedef struct {
-    int mainclass;
-    int subclass;
-    int points;
-    float size;                 /* size of the score number */
-    float color[4];
-} points_t;
 
 /* The local player's record. */
 typedef struct client_s {
@@ -86,7 +78,8 @@ void CL_StartBonusWeapon(struct gentity_s *player);
 /* Fires the shooter's current weapon from its current muzzle. */
 void Weapon_Fire(struct gentity_s *shooter, const float *origin, const float *dir);
 const weapon_t *Weapon_Get(int i);
-/* Points table row of a class, or NULL. */
+/* What a kill of the class is worth (its record's score), or NULL when
+ * it scores nothing. */
 const points_t *CL_PointsFor(int mainclass, int subclass);
 
 #endif

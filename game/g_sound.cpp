@@ -79,9 +79,8 @@ void BGM_MoveToCamera(void)
 
 void BGM_Start(const char *name)
 {
-    static const float zero[3] = {0.0f, 0.0f, 0.0f};
     BGM_Stop();
-    bgm_music = SoundBackend_PlayLoop(zero, zero, 0.0f, name);
+    bgm_music = SoundBackend_PlayLoop(vec3_origin, vec3_origin, 0.0f, name);
     if (!bgm_music)
         return;
     bgm_ent = bgm_music->ent;

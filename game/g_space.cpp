@@ -7,7 +7,6 @@
  */
 #include "g_local.h"
 
-static const float s_zero[3] = {0.0f, 0.0f, 0.0f};
 static const float s_grey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
 static const float s_yellow[4] = {1.0f, 1.0f, 0.0f, 1.0f};
 static const float s_red[4] = {1.0f, 0.0f, 0.0f, 1.0f};
@@ -23,7 +22,7 @@ static float S_Now(void)
 
 static void S_Sound(const float *pos, const char *name)
 {
-    SoundBackend_Play(pos, s_zero, 0.0f, name);
+    SoundBackend_Play(pos, vec3_origin, 0.0f, name);
 }
 
 /* Touch with only a death handler. */

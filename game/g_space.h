@@ -10,7 +10,7 @@
 
 typedef struct gentity_s gentity_t;
 
-/* Spawn behaviours (class behaviour table). */
+/* Spawn behaviours (the spawn functions of the class records). */
 void Space_SpawnAlien(gentity_t *g);
 void Space_SpawnSonde(gentity_t *g);
 void Space_SpawnSatellite(gentity_t *g);

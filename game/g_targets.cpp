@@ -16,8 +16,6 @@
 #define RACER_REFIRE 0.4f
 #define RACER_BACK 2.0f
 
-static const float t_zero[3] = {0.0f, 0.0f, 0.0f};
-static const float t_up[3] = {0.0f, 1.0f, 0.0f};
 static const float t_grey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
 static const float t_red[4] = {0.88f, 0.31f, 0.31f, 1.0f};
 static const float t_orange[4] = {1.0f, 0.5f, 0.0f, 1.0f};
@@ -34,7 +32,7 @@ static float T_FrameTime(void)
 
 static void T_Sound(const float *pos, const char *name)
 {
-    SoundBackend_Play(pos, t_zero, 0.0f, name);
+    SoundBackend_Play(pos, vec3_origin, 0.0f, name);
 }
 
 static void T_Offset(const float *p, float x, float y, float z, float *out)
@@ -266,14 +264,14 @@ static void T_DropBombs(gentity_t *ship)
     static const float offsets[4][3] = {
         {110.0f, 0.0f, 110.0f}, {-110.0f, 0.0f, 110.0f},
         {-110.0f, 0.0f, -110.0f}, {110.0f, 0.0f, -110.0f}};
-    const float *aim = t_zero; /* the world centre when there is no player */
+    const float *aim = vec3_origin; /* the world centre when there is no player */
     for (gentity_t *p = G_NextInUse(NULL); p; p = G_NextInUse(p)) {
         if (p->mainclass == MC_PLAYER) {
             aim = p->ent->origin;
             break;
         }
     }
-    for (int i = 0; i < 4; i++) {
+    for (const auto &offset : offsets) {
         gentity_t *b = G_SpawnByClass(MC_TARGET, SUB_BOMBE);
         if (!b) {
             const classrow_t *row = G_ClassByNumbers(MC_TARGET, SUB_BOMBE);
@@ -282,9 +280,9 @@ static void T_DropBombs(gentity_t *ship)
             return;
         }
         entity_t *x = b->ent;
-        Vec_Add(ship->ent->origin, offsets[i], x->origin);
+        Vec_Add(ship->ent->origin, offset, x->origin);
         Vec_Sub(aim, x->origin, x->dir);
-        if (Vec_IsParallel(x->dir, t_up))
+        if (Vec_IsParallel(x->dir, vec3_up))
             x->dir[2] -= 5.0f;
         Vec_Normalize(x->dir);
         Ent_OrientToDirection(x);

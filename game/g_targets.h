@@ -9,7 +9,7 @@
 
 typedef struct gentity_s gentity_t;
 
-/* Spawn behaviours (class behaviour table). */
+/* Spawn behaviours (the spawn functions of the class records). */
 void Target_SpawnBalloon(gentity_t *g);
 void Target_SpawnRacer(gentity_t *g);
 void Target_SpawnRacer2(gentity_t *g);

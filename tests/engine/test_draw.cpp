@@ -24,6 +24,7 @@
 #include "font.h"
 #include "glcontext.h"
 #include "glstate.h"
+#include "gk_mesh.h"
 #include "gk_support.h"
 #include "model.h"
 #include "sound.h"
@@ -33,74 +34,60 @@
 
 namespace {
 
-struct MeshSpec {
-    std::vector<std::vector<float>> frames; /* 3 floats a vertex */
-    std::vector<uint32_t> faces;
-    std::vector<float> tverts;               /* empty: no texture coordinates */
-    std::string texture;                     /* bitmap base name, "" for none */
+/* A square of half size h in the plane z, facing +z (or -z when flipped),
+ * with its bitmap ("" for none). */
+struct Square {
+    float h, z;
+    const char *tex;
+    bool flipped = false;
 };
 
-/* A square of half size h in the plane z, facing +z (or -z when flipped). */
-MeshSpec Quad(float h, float z, const std::string &tex, bool flipped = false)
+bool WriteModel(const std::string &base, const std::vector<Square> &squares)
 {
-    MeshSpec m;
-    m.frames.push_back({-h, -h, z, h, -h, z, h, h, z, -h, h, z});
-    m.faces = flipped ? std::vector<uint32_t>{0, 2, 1, 0, 3, 2} : std::vector<uint32_t>{0, 1, 2, 0, 2, 3};
-    m.tverts = {0, 0, 1, 0, 1, 1, 0, 1};
-    m.texture = tex;
-    return m;
-}
-
-bool WriteModel(const std::string &path, const std::vector<MeshSpec> &specs)
-{
-    std::vector<mdl_material_t> mats(specs.size());
-    std::vector<mdl_mesh_t> meshes(specs.size());
-    std::vector<std::vector<mdl_frame_t>> frames(specs.size());
-    for (size_t i = 0; i < specs.size(); i++) {
-        const MeshSpec &s = specs[i];
-        mdl_material_t &mat = mats[i];
-        mat = mdl_material_t{};
-        mat.diffusemap.present = s.texture.empty() ? 0 : 1;
-        Com_Strncpy(mat.diffusemap.name, s.texture.c_str(), sizeof(mat.diffusemap.name));
-        mat.diffusemap.utiling = mat.diffusemap.vtiling = 1;
-        for (const auto &f : s.frames)
-            frames[i].push_back(mdl_frame_t{0, const_cast<float *>(f.data()), nullptr});
-        mdl_mesh_t &m = meshes[i];
-        m = mdl_mesh_t{};
-        m.numframes = (uint32_t)s.frames.size();
-        m.frames = frames[i].data();
-        m.numtris = (uint32_t)s.faces.size() / 3;
-        m.faces = const_cast<uint32_t *>(s.faces.data());
-        m.tfaces = s.tverts.empty() ? nullptr : const_cast<uint32_t *>(s.faces.data());
-        m.numverts = (uint32_t)s.frames[0].size() / 3;
-        m.numtverts = (uint32_t)s.tverts.size() / 2;
-        m.tverts = s.tverts.empty() ? nullptr : const_cast<float *>(s.tverts.data());
-        m.material = (int32_t)i;
+    std::vector<mdl_material_t> mats(squares.size());
+    std::vector<mdl_mesh_t> meshes;
+    for (size_t i = 0; i < squares.size(); i++) {
+        const Square &q = squares[i];
+        mats[i] = mdl_material_t{};
+        mats[i].diffusemap.present = *q.tex != 0;
+        Com_Strncpy(mats[i].diffusemap.name, q.tex, sizeof(mats[i].diffusemap.name));
+        mats[i].diffusemap.utiling = mats[i].diffusemap.vtiling = 1;
+        meshes.push_back(gk::MakeMesh("sq", {{-q.h, -q.h, q.z, q.h, -q.h, q.z, q.h, q.h, q.z, -q.h, q.h, q.z}},
+                                      q.flipped ? std::vector<uint32_t>{0, 2, 1, 0, 3, 2}
+                                                : std::vector<uint32_t>{0, 1, 2, 0, 2, 3},
+                                      {0, 0, 1, 0, 1, 1, 0, 1}, {}, (int)i));
     }
-    return Model_WriteFile((path + ".dmo").c_str(), mats.data(), (uint32_t)mats.size(), meshes.data(),
-                           (uint32_t)meshes.size()) != 0;
+    bool ok = Model_WriteFile((base + ".dmo").c_str(), mats.data(), (uint32_t)mats.size(), meshes.data(),
+                              (uint32_t)meshes.size()) == 1;
+    for (mdl_mesh_t &m : meshes)
+        Model_FreeMesh(&m);
+    return ok;
 }
 
-/* Entities spawned from files in a scratch data directory. */
-class DrawBase : public ::testing::Test {
+/* Entities spawned from files in a scratch data directory; Base is a
+ * plain test or the GL fixture. */
+template <class Base> class DrawScene : public Base {
 protected:
     gk::TempDir dir;
     void SetUp() override
     {
+        Base::SetUp();
+        if (this->IsSkipped())
+            return;
         Ent_Reset();
         Com_Strncpy(com_datadir, (dir.path + "/").c_str(), sizeof(com_datadir));
         gk::WriteFile(dir / "red.tga", gk::SolidRgb(2, 2, 255, 0, 0));
         gk::WriteFile(dir / "white.tga", gk::SolidRgb(2, 2, 255, 255, 255));
         gk::WriteFile(dir / "glass.tga", gk::SolidRgba(2, 2, 0, 255, 0, 128));
         gk::WriteFile(dir / "twotone.tga", gk::MakeTgaRgb(1, 2, std::string("\xff\x00\x00\x00\xff\x00", 6)));
-        WriteModel(dir / "quad", {Quad(2, 0, "white")});
-        WriteModel(dir / "untex", {Quad(2, 0, "")});
-        WriteModel(dir / "big", {Quad(1000, 0, "")});
-        WriteModel(dir / "twotone", {Quad(2, 0, "twotone")});
+        WriteModel(dir / "quad", {{2, 0, "white"}});
+        WriteModel(dir / "untex", {{2, 0, ""}});
+        WriteModel(dir / "big", {{1000, 0, ""}});
+        WriteModel(dir / "twotone", {{2, 0, "twotone"}});
         /* a translucent box: near face toward the viewer, far face away */
-        WriteModel(dir / "box", {Quad(2, 1, "white"), Quad(2, -1, "white", true)});
+        WriteModel(dir / "box", {{2, 1, "white"}, {2, -1, "white", true}});
         /* one opaque mesh and one with a 32-bit (alpha) texture */
-        WriteModel(dir / "mixed", {Quad(2, 0, "red"), Quad(1, 0.5f, "glass")});
+        WriteModel(dir / "mixed", {{2, 0, "red"}, {1, 0.5f, "glass"}});
         gk::WriteFont(dir / "font", 64, "A 0 0 64 64\n");
     }
     void TearDown() override
@@ -112,9 +99,8 @@ protected:
     {
         entity_t *e = Ent_Spawn(name, ENT_MODEL);
         EXPECT_NE(e, nullptr) << name;
-        if (e) {
+        if (e)
             e->origin[0] = x, e->origin[1] = y, e->origin[2] = z;
-        }
         return e;
     }
     static void Colour(entity_t *e, float r, float g, float b, float a = 1)
@@ -125,12 +111,12 @@ protected:
 
 /* ---- without a context ---------------------------------------------------- */
 
-class DrawLists : public DrawBase {
+class DrawLists : public DrawScene<::testing::Test> {
 protected:
     void SetUp() override
     {
         GLS_Reset(0, 0, 0);
-        DrawBase::SetUp();
+        DrawScene::SetUp();
     }
 };
 
@@ -154,18 +140,18 @@ TEST_F(DrawLists, EntitiesAreSortedByKindAndPurpose)
     ASSERT_TRUE(txt && img && p1 && p2);
     ASSERT_NE(Ent_Spawn("n", ENT_NOMEDIA), nullptr);
     R_BuildDrawLists();
-    ASSERT_EQ(R_ListCount(RL_BACKGROUND), 2);
-    EXPECT_EQ(R_ListEntry(RL_BACKGROUND, 0), sky);
-    EXPECT_EQ(R_ListEntry(RL_BACKGROUND, 1), bg2);
-    ASSERT_EQ(R_ListCount(RL_MODELS), 2);
-    EXPECT_EQ(R_ListEntry(RL_MODELS, 0), a);
-    EXPECT_EQ(R_ListEntry(RL_MODELS, 1), b);
-    ASSERT_EQ(R_ListCount(RL_VIEWMODELS), 1);
-    EXPECT_EQ(R_ListEntry(RL_VIEWMODELS, 0), view);
-    ASSERT_EQ(R_ListCount(RL_FLAT), 2);
-    EXPECT_EQ(R_ListEntry(RL_FLAT, 0), txt);
-    EXPECT_EQ(R_ListEntry(RL_FLAT, 1), img);
-    EXPECT_EQ(R_ListCount(RL_PARTICLES), 2);
+    using L = std::vector<entity_t *>;
+    auto list = [](int l) {
+        L out;
+        for (int i = 0; i < R_ListCount(l); i++)
+            out.push_back(R_ListEntry(l, i));
+        return out;
+    };
+    EXPECT_EQ(list(RL_BACKGROUND), (L{sky, bg2}));
+    EXPECT_EQ(list(RL_MODELS), (L{a, b}));
+    EXPECT_EQ(list(RL_VIEWMODELS), (L{view}));
+    EXPECT_EQ(list(RL_FLAT), (L{txt, img}));
+    EXPECT_EQ(list(RL_PARTICLES), (L{p1, p2}));
     EXPECT_EQ(R_ListCount(RL_SOUNDS), 0);
     EXPECT_EQ(R_ListEntry(RL_MODELS, 2), nullptr);
 
@@ -189,13 +175,8 @@ TEST_F(DrawLists, WithoutAContextFinishedSoundsAreStillCollected)
         GTEST_SKIP() << "no audio device";
     gk::WavSpec spec;
     ASSERT_TRUE(gk::WriteWav(dir / "quiet.wav", spec, gk::WavTone(spec, 100)));
-    char cwd[1024];
-    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
-    ASSERT_EQ(chdir(dir.path.c_str()), 0);
-    int cached = SFX_CacheFile("quiet.wav");
-    ASSERT_EQ(chdir(cwd), 0);
-    ASSERT_GE(cached, 0);
-    entity_t *s = Ent_Spawn("quiet.wav", ENT_SOUND);
+    ASSERT_GE(SFX_CacheFile((dir / "quiet.wav").c_str()), 0);
+    entity_t *s = Ent_Spawn((dir / "quiet.wav").c_str(), ENT_SOUND);
     if (!s) {
         SFX_Shutdown();
         GTEST_SKIP() << "no sound source";
@@ -208,52 +189,29 @@ TEST_F(DrawLists, WithoutAContextFinishedSoundsAreStillCollected)
     SFX_Shutdown();
 }
 
-TEST(FrameInterpolation, BlendsBetweenNeighbouringFramesWithinTheMesh)
+/* The frame pair and blend for a frame number, within the mesh's own
+ * frames (nothing read past the last), and the blended vertices in a
+ * shared buffer that grows and never shrinks. */
+TEST(FrameInterpolation, BlendsNeighbouringFramesWithinTheMesh)
 {
-    int a, b;
-    float t;
-    R_FrameBlend(2.25f, 4, &a, &b, &t);
-    EXPECT_EQ(a, 2);
-    EXPECT_EQ(b, 3);
-    EXPECT_FLOAT_EQ(t, 0.25f);
-    R_FrameBlend(2.0f, 4, &a, &b, &t);
-    EXPECT_EQ(a, 2);
-    EXPECT_FLOAT_EQ(t, 0);
-    /* beyond the mesh's own frames: its last frame, nothing read past it */
-    R_FrameBlend(3.5f, 4, &a, &b, &t);
-    EXPECT_EQ(a, 3);
-    EXPECT_EQ(b, 3);
-    EXPECT_FLOAT_EQ(t, 0);
-    R_FrameBlend(9.75f, 2, &a, &b, &t);
-    EXPECT_EQ(a, 1);
-    EXPECT_EQ(b, 1);
-    R_FrameBlend(0.5f, 1, &a, &b, &t);
-    EXPECT_EQ(a, 0);
-    EXPECT_EQ(b, 0);
-    R_FrameBlend(-3.0f, 4, &a, &b, &t);
-    EXPECT_EQ(a, 0);
-    EXPECT_EQ(b, 0);
-    R_FrameBlend(NAN, 4, &a, &b, &t);
-    EXPECT_EQ(a, 0);
-    R_FrameBlend(1e30f, 4, &a, &b, &t);
-    EXPECT_EQ(a, 3);
-
+    struct { float frame; int frames, a, b; float t; } cases[] = {
+        {2.25f, 4, 2, 3, 0.25f}, {2.0f, 4, 2, 2, 0}, {3.5f, 4, 3, 3, 0}, {9.75f, 2, 1, 1, 0},
+        {0.5f, 1, 0, 0, 0},      {-3.0f, 4, 0, 0, 0}, {NAN, 4, 0, 0, 0},  {1e30f, 4, 3, 3, 0}};
+    for (const auto &c : cases) {
+        int a = -1, b = -1;
+        float t = -1;
+        R_FrameBlend(c.frame, c.frames, &a, &b, &t);
+        EXPECT_EQ(std::make_pair(a, b), std::make_pair(c.a, c.b)) << c.frame;
+        EXPECT_FLOAT_EQ(t, c.t) << c.frame;
+    }
     std::vector<float> f2 = {0, 4, 8, 100, 0, -4}, f3 = {4, 8, 0, 100, 4, 4};
-    R_FrameBlend(2.25f, 4, &a, &b, &t);
-    float *v = R_LerpVerts(f2.data(), f3.data(), t, 2);
+    float *v = R_LerpVerts(f2.data(), f3.data(), 0.25f, 2);
     ASSERT_NE(v, nullptr);
-    const float want[6] = {1, 5, 6, 100, 1, -2};
-    for (int i = 0; i < 6; i++)
-        EXPECT_FLOAT_EQ(v[i], want[i]) << i;
-}
+    EXPECT_EQ(std::vector<float>(v, v + 6), (std::vector<float>{1, 5, 6, 100, 1, -2}));
 
-TEST(FrameInterpolation, SharedBufferGrowsAndKeepsServing)
-{
     std::vector<float> small(3 * 10, 1.0f), big(3 * 5000), other(3 * 5000, 0.0f);
     for (size_t i = 0; i < big.size(); i++)
         big[i] = (float)i;
-    float *a = R_LerpVerts(small.data(), small.data(), 0, 10);
-    ASSERT_NE(a, nullptr);
     float *b = R_LerpVerts(big.data(), other.data(), 0.5f, 5000);
     ASSERT_NE(b, nullptr);
     EXPECT_FLOAT_EQ(b[3 * 4999 + 2], (3 * 4999 + 2) / 2.0f);
@@ -263,38 +221,19 @@ TEST(FrameInterpolation, SharedBufferGrowsAndKeepsServing)
     EXPECT_EQ(R_LerpVerts(small.data(), small.data(), 0, 0), nullptr);
 }
 
-bool Near(gk::Rgb c, int r, int g, int b, int tol = 6)
-{
-    return std::abs(c.r - r) <= tol && std::abs(c.g - g) <= tol && std::abs(c.b - b) <= tol;
-}
-
 ::testing::AssertionResult IsRgb(gk::Rgb c, int r, int g, int b)
 {
-    if (Near(c, r, g, b))
+    if (std::abs(c.r - r) <= 6 && std::abs(c.g - g) <= 6 && std::abs(c.b - b) <= 6)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "got " << c.r << "," << c.g << "," << c.b << " want "
-                                         << r << "," << g << "," << b;
+    return ::testing::AssertionFailure() << "got " << c.r << "," << c.g << "," << c.b << " want " << r << "," << g
+                                         << "," << b;
 }
 
 /* ---- pictures --------------------------------------------------------------
  * A 160 x 120 window: the 70 degree view shows 7 units above and below the
  * centre at distance 10. */
-class DrawGL : public DrawBase {
+class DrawGL : public DrawScene<gk::GLTest<160, 120>> {
 protected:
-    static bool open;
-    static void SetUpTestSuite() { open = gk::GLOpen(160, 120); }
-    static void TearDownTestSuite()
-    {
-        if (open)
-            gk::GLClose();
-    }
-    void SetUp() override
-    {
-        if (!open)
-            GTEST_SKIP() << "no OpenGL context";
-        DrawBase::SetUp();
-        gk::GLClearAll();
-    }
     static void Frame(entity_t *camera)
     {
         R_BeginFrame();
@@ -303,7 +242,6 @@ protected:
         glFinish();
     }
 };
-bool DrawGL::open;
 
 #define EXPECT_RGB(px, R_, G_, B_) EXPECT_TRUE(IsRgb((px), R_, G_, B_))
 
@@ -492,8 +430,39 @@ TEST_F(DrawGL, ViewModelsIgnoreTheCameraAndDrawOverTheWorld)
     EXPECT_RGB(gk::GLPixel(80, 60), 0, 255, 0);
 }
 
+TEST_F(DrawGL, ShadowedAndInWorldText)
+{
+    Colour(Model("big", 0, 0, -600), 0, 0, 1);
+    entity_t *txt = Ent_Spawn("font", ENT_TEXT);
+    ASSERT_NE(txt, nullptr);
+    Com_Strncpy(txt->u.txt.text, "A", sizeof(txt->u.txt.text));
+    txt->u.txt.size = 200;
+    txt->u.txt.shadow = 1;
+    txt->origin[0] = 400;
+    txt->origin[1] = 300;
+    Frame(nullptr);
+    /* glyph: 300..500 x 200..400 units; shadow 10 units right and down */
+    EXPECT_RGB(gk::GLPixel(80, 60), 255, 255, 255);
+    EXPECT_RGB(gk::GLPixel((int)(505 * 0.2f), (int)(250 * 0.2f)), 0, 0, 64) << "shadow at 3/4 alpha";
+    Ent_Reset();
+
+    /* in-world text faces the camera at its position, and not the overlay */
+    gk::GLClearAll();
+    Colour(Model("big", 0, 0, -600), 0, 0, 0);
+    txt = Ent_Spawn("font", ENT_TEXT);
+    Com_Strncpy(txt->u.txt.text, "^1A", sizeof(txt->u.txt.text));
+    txt->u.txt.size = 4;
+    txt->u.txt.inworld = 1;
+    txt->origin[0] = 10;
+    entity_t *cam = Ent_Spawn("camera", ENT_NOMEDIA);
+    cam->angles[1] = 90;
+    Frame(cam);
+    EXPECT_RGB(gk::GLPixel(80, 60), 255, 0, 0);
+    EXPECT_RGB(gk::GLPixel(80, 60 + 20), 0, 0, 0);
+}
+
 /* The overlay is 800 x 600 units whatever the window. */
-class OverlayGL : public DrawBase {};
+class OverlayGL : public DrawScene<::testing::Test> {};
 
 TEST_F(OverlayGL, ImagesAndTextAtTheMiddleAreCentredInAnyWindow)
 {
@@ -525,58 +494,14 @@ TEST_F(OverlayGL, ImagesAndTextAtTheMiddleAreCentredInAnyWindow)
         float sx = s.w / 800.0f, sy = s.h / 600.0f;
         auto at = [&](float ox, float oy) { return gk::GLPixel((int)(ox * sx), (int)(oy * sy)); };
         /* the text (38 x 20 units, green) sits on the middle of the image */
-        EXPECT_RGB(at(400, 300), 0, 255, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(384, 293), 0, 255, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(416, 307), 0, 255, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(400, 318), 255, 0, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(430, 300), 255, 0, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(305, 255), 255, 0, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(495, 345), 255, 0, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(400, 360), 0, 0, 0) << s.w << "x" << s.h;
-        EXPECT_RGB(at(290, 300), 0, 0, 0) << s.w << "x" << s.h;
+        const int px[][5] = {{400, 300, 0, 255, 0}, {384, 293, 0, 255, 0}, {416, 307, 0, 255, 0},
+                             {400, 318, 255, 0, 0}, {430, 300, 255, 0, 0}, {305, 255, 255, 0, 0},
+                             {495, 345, 255, 0, 0}, {400, 360, 0, 0, 0},   {290, 300, 0, 0, 0}};
+        for (const auto &p : px)
+            EXPECT_RGB(at(p[0], p[1]), p[2], p[3], p[4]) << s.w << "x" << s.h << " at " << p[0] << "," << p[1];
         Ent_Reset();
         gk::GLClose();
     }
-}
-
-TEST_F(OverlayGL, ShadowedAndInWorldText)
-{
-    if (!gk::GLOpen(160, 120))
-        GTEST_SKIP() << "no OpenGL context";
-    gk::GLClearAll();
-    Colour(Model("big", 0, 0, -600), 0, 0, 1);
-    entity_t *txt = Ent_Spawn("font", ENT_TEXT);
-    ASSERT_NE(txt, nullptr);
-    Com_Strncpy(txt->u.txt.text, "A", sizeof(txt->u.txt.text));
-    txt->u.txt.size = 200;
-    txt->u.txt.shadow = 1;
-    txt->origin[0] = 400;
-    txt->origin[1] = 300;
-    R_BeginFrame();
-    R_BuildDrawLists();
-    R_DrawFrame(nullptr);
-    /* glyph: 300..500 x 200..400 units; shadow 10 units right and down */
-    EXPECT_RGB(gk::GLPixel(80, 60), 255, 255, 255);
-    EXPECT_RGB(gk::GLPixel((int)(505 * 0.2f), (int)(250 * 0.2f)), 0, 0, 64) << "shadow at 3/4 alpha";
-    Ent_Reset();
-
-    /* in-world text faces the camera at its position, and not the overlay */
-    gk::GLClearAll();
-    Colour(Model("big", 0, 0, -600), 0, 0, 0);
-    txt = Ent_Spawn("font", ENT_TEXT);
-    Com_Strncpy(txt->u.txt.text, "^1A", sizeof(txt->u.txt.text));
-    txt->u.txt.size = 4;
-    txt->u.txt.inworld = 1;
-    txt->origin[0] = 10;
-    entity_t *cam = Ent_Spawn("camera", ENT_NOMEDIA);
-    cam->angles[1] = 90;
-    R_BeginFrame();
-    R_BuildDrawLists();
-    R_DrawFrame(cam);
-    EXPECT_RGB(gk::GLPixel(80, 60), 255, 0, 0);
-    EXPECT_RGB(gk::GLPixel(80, 60 + 20), 0, 0, 0);
-    Ent_Reset();
-    gk::GLClose();
 }
 
 } // namespace

@@ -1,12 +1,13 @@
 /*
  * The real vexengine program against the recording test module: exit
  * statuses and standard output of the tool modes and failures, and a real
- * window on the X server receiving keys, buttons, the wheel and mouse
- * motion through the display, then a close request.
+ * window on the X server (centred, the only one) receiving keys, buttons,
+ * the wheel and mouse motion through the display, then a close request.
  */
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -51,62 +52,55 @@ protected:
     }
 };
 
-TEST_F(Engine, NoGameDirectoryEndsWithStatusOneAndNoOutput)
-{
-    gk::ProcResult r = Run({"-width", "640"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-}
+/* One run of the program to its end: what it prints, its status, and the
+ * calls the module saw.  Standard output carries only the lines the
+ * launcher looks for; the player is told what went wrong in a message box
+ * (standard error when headless). */
+struct RunCase {
+    const char *module; /* "" for none */
+    std::vector<std::string> args, env;
+    int status;
+    const char *out, *err, *calls; /* err: a part of it; calls: nullptr, not checked */
+};
 
-TEST_F(Engine, UnknownSwitchIsNamedInUpperCase)
+TEST_F(Engine, ToolModesAndFailuresEndWithTheirStatusAndOutput)
 {
-    gk::ProcResult r = Run({"-game", "data", "-warp", "9"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Unknown command line switch : -WARP\n");
-}
-
-TEST_F(Engine, GetVidModesListsModesOfSixteenBitsOrMore)
-{
-    gk::ProcResult r = Run({"-getvidmodes", "-bogus"});
-    EXPECT_EQ(r.status, 0);
-    ASSERT_EQ(r.out.substr(0, 5), "1.05\n");
-    std::string rest = r.out.substr(5);
-    EXPECT_FALSE(rest.empty()) << "Xvfb reports its screen mode";
-    size_t pos = 0;
-    while (pos < rest.size()) {
-        size_t nl = rest.find('\n', pos);
-        ASSERT_NE(nl, std::string::npos);
-        int w = 0, h = 0, b = 0;
-        ASSERT_EQ(sscanf(rest.substr(pos, nl - pos).c_str(), "%d %d %d", &w, &h, &b), 3);
-        EXPECT_GT(w, 0);
-        EXPECT_GT(h, 0);
-        EXPECT_GE(b, 16);
-        pos = nl + 1;
+    gk::MakeDirs(dir / "my game");
+    std::filesystem::create_symlink(gk::TestmodDir() + "/recorder/game.dll", dir / "my game/game.dll");
+    const RunCase cases[] = {
+        {"", {"-width", "640"}, {}, 1, "", "", nullptr}, /* no game directory */
+        {"", {"-game", std::string(300, 'd')}, {}, 1, "", "", nullptr},
+        {"", {"-game", "data", "-warp", "9"}, {}, 0, "Unknown command line switch : -WARP\n", "", nullptr},
+        {"recorder", {"-game", "data"}, {"TESTMOD_INIT=1"}, 1, "aiInit() failed!\n",
+         "QZM: The game data data/vex0.pk3 is missing.", "import 0 0 0 0\nop 0 0 0 0\n"},
+        {"nomain", {"-game", "data"}, {}, 1, "aiInit() failed!\n",
+         "QZM: The game module data/game.dll could not be loaded", nullptr},
+        {"recorder", {"-game", "data", "-map", "3", "-mouseinv"}, {"TESTMOD_SHUTDOWN=1"}, 0, "$$frames 1\n", "",
+         "import 0 0 0 0\nop 0 3 0 0\nop 7 1 0 0\nop 4 0 0 0\n"},
+        {"", {"-game", "my game"}, {"TESTMOD_FRAMES=3"}, 0, "$$frames 3\n", "", nullptr},
+        {"recorder", {"-game", "data", "-fullscreen", "-width", "1000", "-height", "700", "-bpp", "32"}, {}, 1, "",
+         "QZM: Your requested video mode is unavailable.", "" /* the module is never loaded */},
+        {"recorder", {"-game", "data", "-fullscreen", "-width", "1280", "-height", "1024", "-bpp", "32"},
+         {"TESTMOD_FRAMES=5"}, 0, "$$frames 5\n", "", nullptr},
+    };
+    for (const RunCase &c : cases) {
+        std::string what = c.args.back();
+        if (*c.module)
+            UseModule(c.module);
+        std::filesystem::remove(dir / "calls.log");
+        gk::ProcResult r = Run(c.args, c.env);
+        EXPECT_EQ(r.status, c.status) << what;
+        EXPECT_EQ(r.out, c.out) << what;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << what << ": " << r.err;
+        if (c.calls)
+            EXPECT_EQ(Calls(), c.calls) << what;
     }
-}
-
-/* Standard output carries only the line the launcher looks for; the player
- * is told what went wrong in a message box (standard error when headless)
- * and the status says the game did not run. */
-TEST_F(Engine, ModuleFailuresPrintAiInitFailed)
-{
+    /* a damaged archive, and a module that is no shared library */
     UseModule("recorder");
-    gk::ProcResult r = Run({"-game", "data"}, {"TESTMOD_INIT=1"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "aiInit() failed!\n");
-    EXPECT_NE(r.err.find("QZM: The game data data/vex0.pk3 is missing."), std::string::npos) << r.err;
-    EXPECT_EQ(Calls(), "import 0 0 0 0\nop 0 0 0 0\n");
-
     gk::WriteFile(dir / "data/vex0.pk3", std::string(300, 'P'));
-    r = Run({"-game", "data"}, {"TESTMOD_INIT=1"});
+    gk::ProcResult r = Run({"-game", "data"}, {"TESTMOD_INIT=1"});
     EXPECT_EQ(r.out, "aiInit() failed!\n");
     EXPECT_NE(r.err.find("QZM: The game data data/vex0.pk3 is damaged"), std::string::npos) << r.err;
-
-    UseModule("nomain");
-    r = Run({"-game", "data"});
-    EXPECT_EQ(r.out, "aiInit() failed!\n");
-    EXPECT_NE(r.err.find("QZM: The game module data/game.dll could not be loaded"), std::string::npos) << r.err;
-
     std::filesystem::remove(dir / "data/game.dll");
     gk::WriteFile(dir / "data/game.dll", std::string(4096, '\x7f'));
     r = Run({"-game", "data"});
@@ -114,29 +108,17 @@ TEST_F(Engine, ModuleFailuresPrintAiInitFailed)
     EXPECT_EQ(r.out, "aiInit() failed!\n");
 }
 
-TEST_F(Engine, ShutdownInTheFirstFrameWithLevelAndInversion)
+TEST_F(Engine, GetVidModesListsModesOfSixteenBitsOrMore)
 {
-    UseModule("recorder");
-    gk::ProcResult r = Run({"-game", "data", "-map", "3", "-mouseinv"}, {"TESTMOD_SHUTDOWN=1"});
+    gk::ProcResult r = Run({"-getvidmodes", "-bogus"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "$$frames 1\n");
-    EXPECT_EQ(Calls(), "import 0 0 0 0\nop 0 3 0 0\nop 7 1 0 0\nop 4 0 0 0\n");
-}
-
-TEST_F(Engine, QuotedGameDirectoryWithBlank)
-{
-    gk::MakeDirs(dir / "my game");
-    std::filesystem::create_symlink(gk::TestmodDir() + "/recorder/game.dll",
-                                    dir / "my game/game.dll");
-    gk::ProcResult r = Run({"-game", "my game"}, {"TESTMOD_FRAMES=3"});
-    EXPECT_EQ(r.out, "$$frames 3\n");
-}
-
-TEST_F(Engine, OverlongGameDirectoryIsRefused)
-{
-    gk::ProcResult r = Run({"-game", std::string(300, 'd')});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
+    ASSERT_EQ(r.out.substr(0, 5), "1.05\n");
+    std::istringstream rest(r.out.substr(5));
+    int w = 0, h = 0, b = 0, modes = 0;
+    for (; rest >> w >> h >> b; modes++)
+        EXPECT_TRUE(w > 0 && h > 0 && b >= 16) << w << " " << h << " " << b;
+    EXPECT_TRUE(rest.eof());
+    EXPECT_GT(modes, 0) << "Xvfb reports its screen mode";
 }
 
 /* Real input through the X server, read back from the module's log. */
@@ -149,6 +131,16 @@ TEST_F(Engine, RealWindowInputAndCloseRequest)
     ASSERT_NE(win, 0u) << "engine window did not appear";
     std::string w = std::to_string(win);
     usleep(500000);
+    /* centred at the requested size */
+    int x = 0, y = 0, width = 0, height = 0;
+    ASSERT_TRUE(gk::X11_WindowGeometry(win, &x, &y, &width, &height));
+    EXPECT_EQ((std::vector<int>{x, y, width, height}), (std::vector<int>{(1280 - 800) / 2, (1024 - 600) / 2, 800, 600}));
+    /* a second engine on the same display is refused before its window */
+    gk::ProcResult second = Run({"-game", "data"}, {"TESTMOD_FRAMES=1"});
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(second.out, "");
+    EXPECT_NE(second.err.find("QZM: Another Gackatron game is already running"), std::string::npos) << second.err;
+
     EXPECT_TRUE(gk::Xdotool({"mousemove", "--window", w, "400", "300"}));
     usleep(300000);
     EXPECT_TRUE(gk::Xdotool({"key", "--window", w, "b"}));
@@ -204,82 +196,6 @@ TEST_F(Engine, EscapeCharacterReachesTheGame)
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("$$frames"), std::string::npos);
     EXPECT_NE(Calls().find("op 2 0 141 0\nop 2 2 141 0\n"), std::string::npos);
-}
-
-} // namespace
-
-namespace {
-
-TEST_F(Engine, WindowIsCentredAtTheRequestedSize)
-{
-    UseModule("recorder");
-    gk::Proc p = gk::StartProcess({exe, "-game", "data"}, dir.path, {}, dir.path);
-    unsigned long win = gk::X11_FindWindowOfPid(p.pid, 20000);
-    ASSERT_NE(win, 0u);
-    usleep(300000);
-    int x = 0, y = 0, w = 0, h = 0;
-    ASSERT_TRUE(gk::X11_WindowGeometry(win, &x, &y, &w, &h));
-    EXPECT_EQ(w, 800);
-    EXPECT_EQ(h, 600);
-    EXPECT_EQ(x, (1280 - 800) / 2);
-    EXPECT_EQ(y, (1024 - 600) / 2);
-
-    /* a second engine on the same display is refused before its window */
-    gk::ProcResult second = Run({"-game", "data"}, {"TESTMOD_FRAMES=1"});
-    EXPECT_EQ(second.status, 1);
-    EXPECT_EQ(second.out, "");
-    EXPECT_NE(second.err.find("QZM: Another Gackatron game is already running"), std::string::npos)
-        << second.err;
-
-    gk::X11_SendCloseRequest(win);
-    EXPECT_EQ(gk::WaitProcess(p, 20).status, 0);
-}
-
-TEST_F(Engine, FullscreenModeNotListedIsRefused)
-{
-    UseModule("recorder");
-    gk::ProcResult r = Run({"-game", "data", "-fullscreen", "-width", "1000", "-height", "700",
-                            "-bpp", "32"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("QZM: Your requested video mode is unavailable."), std::string::npos)
-        << r.err;
-    EXPECT_EQ(Calls(), ""); /* the module is never loaded */
-}
-
-TEST_F(Engine, FullscreenAtTheDesktopModeRuns)
-{
-    UseModule("recorder");
-    gk::ProcResult r = Run({"-game", "data", "-fullscreen", "-width", "1280", "-height", "1024",
-                            "-bpp", "32"},
-                           {"TESTMOD_FRAMES=5"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "$$frames 5\n");
-}
-
-} // namespace
-
-namespace {
-
-TEST_F(Engine, ConvertWritesModelAndCollisionBesideTheScene)
-{
-    gk::MakeDirs(dir / "Scenes");
-    std::string scene;
-    ASSERT_TRUE(gk::ReadFile(gk::SourceDir() + "/tests/data/quad.ase", &scene));
-    gk::WriteFile(dir / "Scenes/Quad.ASE", scene);
-    gk::ProcResult r = Run({"-convert", "Scenes/Quad.ASE", "-bogus"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
-    EXPECT_TRUE(std::filesystem::exists(dir / "Scenes/quad.dmo"));
-    EXPECT_TRUE(std::filesystem::exists(dir / "Scenes/quad.dbb"));
-
-    /* a scene that cannot be read writes nothing and fails */
-    gk::WriteFile(dir / "broken.ase", "*GEOMOBJECT {\n *MESH {\n *MESH_NUMVERTEX 999999999\n");
-    r = Run({"-convert", "broken.ase"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_FALSE(std::filesystem::exists(dir / "broken.dmo"));
-    r = Run({"-convert", "missing.ase"});
-    EXPECT_EQ(r.status, 1);
 }
 
 } // namespace

@@ -22,6 +22,7 @@
 #include "module.h"
 #include "sound.h"
 #include "texture.h"
+#include "tgawriter.h"
 #include "wavwriter.h"
 
 namespace {
@@ -33,61 +34,16 @@ struct LogOn {
     LogOn() { setenv("VEX_LOG", "1", 1); }
 } log_on;
 
-std::string Tga32(int w, int h)
-{
-    std::string s(18, '\0');
-    s[2] = 2;
-    s[12] = (char)w;
-    s[13] = (char)(w >> 8);
-    s[14] = (char)h;
-    s[15] = (char)(h >> 8);
-    s[16] = 32;
-    s[17] = 8;
-    for (int i = 0; i < w * h; i++)
-        s += std::string("\x40\x80\xc0\xff", 4);
-    return s;
-}
-
 /* A model of one triangle per mesh, with the given frame count per mesh. */
 bool WriteModel(const std::string &path, const std::vector<uint32_t> &frames)
 {
-    std::vector<mdl_mesh_t> meshes(frames.size());
-    std::vector<std::vector<mdl_frame_t>> fr(frames.size());
-    static float verts[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
-    static uint32_t faces[3] = {0, 1, 2};
-    for (size_t i = 0; i < frames.size(); i++) {
-        mdl_mesh_t &m = meshes[i];
-        memset(&m, 0, sizeof(m));
-        snprintf(m.name, sizeof(m.name), "mesh%zu", i);
-        fr[i].resize(frames[i]);
-        for (auto &f : fr[i]) {
-            memset(&f, 0, sizeof(f));
-            f.verts = verts;
-        }
-        m.numframes = frames[i];
-        m.frames = fr[i].data();
-        m.numtris = 1;
-        m.faces = faces;
-        m.numverts = 3;
-        m.material = -1;
-    }
-    return Model_WriteFile((path + ".dmo").c_str(), NULL, 0, meshes.data(), (uint32_t)meshes.size());
-}
-
-/* A closed box off its origin, x 2..12, y -5..5, z -3..9, with its
- * collision file. */
-bool WriteBox(const std::string &path)
-{
-    std::vector<float> v;
-    for (int i = 0; i < 8; i++)
-        v.insert(v.end(), {i & 1 ? 12.0f : 2.0f, i & 2 ? 5.0f : -5.0f, i & 4 ? 9.0f : -3.0f});
-    mdl_mesh_t m = gk::MakeMesh("box", {v}, {0, 2, 1, 1, 2, 3, 4, 5, 6, 5, 7, 6, 0, 1, 4, 1, 5, 4,
-                                             2, 6, 3, 3, 6, 7, 0, 4, 2, 2, 4, 6, 1, 3, 5, 3, 7, 5}, {}, {}, -1);
-    colmodel_t *c = Col_Build(&m, 1);
-    bool ok = c && Model_WriteFile((path + ".dmo").c_str(), NULL, 0, &m, 1) &&
-              Col_WriteFile((path + ".dbb").c_str(), c);
-    Col_Free(c);
-    Model_FreeMesh(&m);
+    std::vector<mdl_mesh_t> meshes;
+    for (uint32_t n : frames)
+        meshes.push_back(gk::MakeMesh("mesh", std::vector<std::vector<float>>(n, {0, 0, 0, 1, 0, 0, 0, 1, 0}),
+                                      {0, 1, 2}, {}, {}, -1));
+    bool ok = Model_WriteFile((path + ".dmo").c_str(), NULL, 0, meshes.data(), (uint32_t)meshes.size()) == 1;
+    for (mdl_mesh_t &m : meshes)
+        Model_FreeMesh(&m);
     return ok;
 }
 
@@ -111,15 +67,11 @@ protected:
         ASSERT_TRUE(WriteModel("data/models/still", {1}));
         ASSERT_TRUE(WriteModel("data/models/empty", {}));
         ASSERT_TRUE(WriteModel("data/models/noframes", {0}));
-        ASSERT_TRUE(WriteBox("data/models/box"));
-        const std::string glyphs = "A 0 0 8 8\nB 8 0 16 8\n";
-        ASSERT_TRUE(gk::WriteFile("data/fonts/big_49.tga", Tga32(16, 8)));
-        ASSERT_TRUE(gk::WriteFile("data/fonts/big_49.font", glyphs));
-        ASSERT_TRUE(gk::WriteFile("data/fonts/big.tga", Tga32(16, 8)));
-        ASSERT_TRUE(gk::WriteFile("data/fonts/big.font", glyphs));
-        ASSERT_TRUE(gk::WriteFile("data/fonts/plain.tga", Tga32(16, 8)));
-        ASSERT_TRUE(gk::WriteFile("data/fonts/plain.font", glyphs));
-        ASSERT_TRUE(gk::WriteFile("data/pics/logo.tga", Tga32(24, 12)));
+        const float lo[3] = {2, -5, -3}, hi[3] = {12, 5, 9}; /* a closed box off its origin */
+        ASSERT_TRUE(gk::WriteBoxModel("data/models/box", lo, hi));
+        for (const char *font : {"data/fonts/big_49", "data/fonts/big", "data/fonts/plain"})
+            ASSERT_TRUE(gk::WriteFont(font, 8, "A 0 0 8 8\nB 8 0 16 8\n"));
+        ASSERT_TRUE(gk::WriteFile("data/pics/logo.tga", gk::SolidRgba(24, 12, 64, 128, 192, 255)));
         gk::WavSpec s;
         ASSERT_TRUE(gk::WriteWav("sounds/blip.wav", s, gk::WavTone(s, 441)));
         if (SFX_Init())
@@ -172,29 +124,6 @@ std::string Entities::oldcwd;
 
 /* ---- spawning and the pool ------------------------------------------------ */
 
-TEST_F(Entities, SpawnDefaultsForEveryKindWithoutMedia)
-{
-    eng_gametime = 12.5f;
-    for (int kind : std::initializer_list<int>{ENT_NOMEDIA, 0, 42, -3}) {
-        entity_t *e = Ent_Spawn("marker", kind);
-        ASSERT_NE(nullptr, e) << kind;
-        EXPECT_STREQ("marker", e->name);
-        EXPECT_EQ(kind, e->kind);
-        EXPECT_EQ(ES_ACTIVE, e->state);
-        EXPECT_EQ(0, e->gameslot);
-        EXPECT_FLOAT_EQ(12.5f, e->spawntime);
-        EXPECT_FLOAT_EQ(-1.0f, e->dir[2]);
-        EXPECT_FLOAT_EQ(1.0f, e->vec2[0]);
-        EXPECT_FLOAT_EQ(1.0f, e->color[3]);
-        EXPECT_FLOAT_EQ(1.0f, e->brightness);
-        EXPECT_EQ(nullptr, e->think);
-    }
-    entity_t *p = Ent_Spawn("fx/spark", ENT_PARTICLE);
-    ASSERT_NE(nullptr, p);
-    EXPECT_FLOAT_EQ(1.0f, p->u.part.size);
-    EXPECT_EQ(5, Ent_LiveCount());
-}
-
 TEST_F(Entities, PoolHoldsExactly1024AndReusesTheFreedSlot)
 {
     std::vector<entity_t *> all;
@@ -228,7 +157,9 @@ TEST_F(Entities, PoolHoldsExactly1024AndReusesTheFreedSlot)
 TEST_F(Entities, BadNamesAndMissingResourcesLeaveTheStoreAlone)
 {
     std::string ok(127, 'x'), toolong(128, 'x');
-    EXPECT_NE(nullptr, Ent_Spawn(ok.c_str(), ENT_NOMEDIA));
+    entity_t *e = Ent_Spawn(ok.c_str(), 42); /* a kind without media of its own */
+    ASSERT_NE(nullptr, e);
+    EXPECT_EQ(42, e->kind);
     EXPECT_EQ(nullptr, Ent_Spawn(toolong.c_str(), ENT_NOMEDIA));
     EXPECT_EQ(nullptr, Ent_Spawn((toolong + "yyyy").c_str(), ENT_MODEL));
     EXPECT_EQ(nullptr, Ent_Spawn(NULL, ENT_NOMEDIA));
@@ -244,37 +175,44 @@ TEST_F(Entities, BadNamesAndMissingResourcesLeaveTheStoreAlone)
     EXPECT_EQ(nullptr, Ent_PendRemove(NULL));
 }
 
-TEST_F(Entities, ModelSetupAndRelease)
+/* Each kind takes its resource at spawn and gives it back at the purge. */
+TEST_F(Entities, ResourcesTakenAtSpawnAndReleasedAtPurge)
 {
-    int before = Model_CacheCount();
-    entity_t *a = Ent_Spawn("models/ship", ENT_MODEL);
-    entity_t *b = Ent_Spawn("models/ship", ENT_MODEL);
-    ASSERT_TRUE(a && b);
+    int models = Model_CacheCount(), texes = Tex_CacheCount();
+    entity_t *a = Ent_Spawn("models/ship", ENT_MODEL), *b = Ent_Spawn("models/ship", ENT_MODEL);
+    entity_t *img = Ent_Spawn("pics/logo", ENT_IMAGE), *empty = Ent_Spawn("models/empty", ENT_MODEL);
+    ASSERT_TRUE(a && b && img && empty);
     ASSERT_NE(nullptr, a->u.mdl.model);
     EXPECT_EQ(a->u.mdl.model, b->u.mdl.model);
     EXPECT_STREQ("data/models/ship", a->u.mdl.model->name);
-    EXPECT_EQ(0, a->u.mdl.firstframe);
-    EXPECT_EQ(9, a->u.mdl.lastframe);      /* the largest mesh frame count - 1 */
-    EXPECT_FLOAT_EQ(1.0f, a->u.mdl.framerate);
-    EXPECT_FLOAT_EQ(1.0f, a->u.mdl.scale);
-    EXPECT_EQ(1, a->u.mdl.depth);
-    EXPECT_EQ(0, a->u.mdl.collmode);
-    EXPECT_EQ(before + 1, Model_CacheCount());
-
-    Ent_PendRemove(a);
-    Ent_PendRemove(b);
-    Ent_Purge();
-    EXPECT_EQ(before, Model_CacheCount());
-}
-
-TEST_F(Entities, ModelWithoutMeshesGetsASaneFrameRange)
-{
-    entity_t *e = Ent_Spawn("models/empty", ENT_MODEL);
-    ASSERT_NE(nullptr, e);
-    EXPECT_EQ(0, e->u.mdl.firstframe);
-    EXPECT_EQ(0, e->u.mdl.lastframe);
+    EXPECT_EQ(9, a->u.mdl.lastframe); /* the largest mesh frame count - 1 */
+    EXPECT_EQ((std::vector<float>{0, 1, 1, 1, 0}),
+              (std::vector<float>{(float)a->u.mdl.firstframe, a->u.mdl.framerate, a->u.mdl.scale,
+                                  (float)a->u.mdl.depth, (float)a->u.mdl.collmode}));
+    EXPECT_EQ(models + 2, Model_CacheCount());
+    EXPECT_EQ(0, empty->u.mdl.firstframe + empty->u.mdl.lastframe) << "a model without meshes";
+    ASSERT_NE(nullptr, img->u.img.tex);
+    EXPECT_FLOAT_EQ(24.0f, img->u.img.width);
+    EXPECT_FLOAT_EQ(12.0f, img->u.img.height);
+    EXPECT_EQ(texes + 1, Tex_CacheCount());
     Frame(1.0f);
-    EXPECT_FLOAT_EQ(0.0f, e->u.mdl.frame);
+    EXPECT_FLOAT_EQ(0.0f, empty->u.mdl.frame);
+    entity_t *snd = SFX_Enabled() ? Ent_Spawn("sounds/blip.wav", ENT_SOUND) : nullptr;
+    sound_t *s = snd ? snd->u.snd.handle : nullptr;
+    if (SFX_Enabled()) {
+        ASSERT_NE(nullptr, s);
+        EXPECT_EQ(1, s->inuse);
+    }
+    /* the kind given at spawn decides, even when the game rewrote it */
+    a->kind = ENT_NOMEDIA;
+    for (entity_t *e = Ent_First(); e; e = Ent_Next())
+        Ent_PendRemove(e);
+    Ent_Purge();
+    EXPECT_EQ(models, Model_CacheCount());
+    EXPECT_EQ(texes, Tex_CacheCount());
+    if (s) {
+        EXPECT_EQ(0, s->inuse);
+    }
 }
 
 TEST_F(Entities, TextFontWithCountrySuffixThenFallback)
@@ -301,50 +239,17 @@ TEST_F(Entities, TextFontWithCountrySuffixThenFallback)
     ASSERT_NE(nullptr, o);
     EXPECT_STREQ("data/fonts/big", o->u.txt.font->name);
 
+    /* the text field is terminated before drawing */
+    memset(t->u.txt.text, 'W', sizeof(t->u.txt.text));
+    Frame(0.01f);
+    EXPECT_EQ((size_t)ENT_TEXTLEN - 1, strlen(t->u.txt.text));
+
     int fonts = Font_CacheCount();
     Ent_PendRemove(t);
     Ent_PendRemove(p);
     Ent_PendRemove(o);
     Ent_Purge();
     EXPECT_EQ(fonts - 3, Font_CacheCount());
-}
-
-TEST_F(Entities, TextFieldIsTerminatedBeforeDrawing)
-{
-    entity_t *t = Ent_Spawn("fonts/big", ENT_TEXT);
-    ASSERT_NE(nullptr, t);
-    memset(t->u.txt.text, 'W', sizeof(t->u.txt.text));
-    Frame(0.01f);
-    EXPECT_EQ('\0', t->u.txt.text[ENT_TEXTLEN - 1]);
-    EXPECT_EQ((size_t)ENT_TEXTLEN - 1, strlen(t->u.txt.text));
-}
-
-TEST_F(Entities, ImageTakesTheTextureSize)
-{
-    int before = Tex_CacheCount();
-    entity_t *e = Ent_Spawn("pics/logo", ENT_IMAGE);
-    ASSERT_NE(nullptr, e);
-    ASSERT_NE(nullptr, e->u.img.tex);
-    EXPECT_FLOAT_EQ(24.0f, e->u.img.width);
-    EXPECT_FLOAT_EQ(12.0f, e->u.img.height);
-    EXPECT_EQ(before + 1, Tex_CacheCount());
-    Ent_PendRemove(e);
-    Ent_Purge();
-    EXPECT_EQ(before, Tex_CacheCount());
-}
-
-TEST_F(Entities, SoundEntityTakesAndGivesBackASource)
-{
-    if (!SFX_Enabled())
-        GTEST_SKIP() << "no OpenAL device";
-    entity_t *e = Ent_Spawn("sounds/blip.wav", ENT_SOUND);
-    ASSERT_NE(nullptr, e);
-    sound_t *s = e->u.snd.handle;
-    ASSERT_NE(nullptr, s);
-    EXPECT_EQ(1, s->inuse);
-    Ent_PendRemove(e);
-    Ent_Purge();
-    EXPECT_EQ(0, s->inuse);
 }
 
 /* ---- motion --------------------------------------------------------------- */
@@ -376,64 +281,40 @@ TEST_F(Entities, FrameRunsAndWrapsByTheRange)
     EXPECT_FLOAT_EQ(0.0f, e->u.mdl.frame);
 }
 
-TEST_F(Entities, PositionAndAngles)
+/* Position and angles (wrapped to 0..360) move by the frame time; hidden
+ * entities stay; a paused clock moves nothing, but thinking goes on, gated
+ * by the think time and the running module (hidden entities think too). */
+TEST_F(Entities, MotionAndThinkGates)
 {
-    entity_t *e = Ent_Spawn("mover", ENT_NOMEDIA);
-    entity_t *hidden = Ent_Spawn("hidden", ENT_NOMEDIA);
-    ASSERT_TRUE(e && hidden);
+    entity_t *e = Ent_Spawn("mover", ENT_NOMEDIA), *hidden = Ent_Spawn("hidden", ENT_NOMEDIA);
+    entity_t *later = Ent_Spawn("later", ENT_NOMEDIA), *ship = Ent_Spawn("models/ship", ENT_MODEL);
+    ASSERT_TRUE(e && hidden && later && ship);
     e->origin[0] = 5.0f;
-    e->dir[0] = 1.0f;
-    e->dir[2] = 0.0f;
+    e->dir[0] = 1.0f, e->dir[2] = 0.0f;
     e->speed = 10.0f;
-    e->angles[1] = 350.0f;
-    e->avelocity[1] = 20.0f;
-    e->angles[0] = 5.0f;
-    e->avelocity[0] = -10.0f;
+    e->angles[1] = 350.0f, e->avelocity[1] = 20.0f;
+    e->angles[0] = 5.0f, e->avelocity[0] = -10.0f;
     hidden->state = ES_HIDDEN;
     hidden->speed = 100.0f;
-    Frame(1.0f);
-    EXPECT_FLOAT_EQ(5.0f, e->oldorigin[0]);
-    EXPECT_FLOAT_EQ(15.0f, e->origin[0]);
-    EXPECT_FLOAT_EQ(10.0f, e->angles[1]);
-    EXPECT_FLOAT_EQ(355.0f, e->angles[0]);
-    EXPECT_FLOAT_EQ(0.0f, e->angles[2]);
-    EXPECT_FLOAT_EQ(0.0f, hidden->origin[2]);
-}
-
-TEST_F(Entities, PausedClockMovesNothingButThinkRuns)
-{
-    entity_t *e = Ent_Spawn("models/ship", ENT_MODEL);
-    ASSERT_NE(nullptr, e);
-    e->speed = 50.0f;
-    e->avelocity[2] = 90.0f;
-    e->nextthink = eng_gametime;
-    e->think = [](entity_t *self) { calls.push_back(self->name); };
-    Frame(0.0f);
-    EXPECT_FLOAT_EQ(0.0f, e->origin[2]);
-    EXPECT_FLOAT_EQ(0.0f, e->angles[2]);
-    EXPECT_FLOAT_EQ(0.0f, e->u.mdl.frame);
-    EXPECT_EQ(1u, calls.size());
-}
-
-/* ---- think ----------------------------------------------------------------- */
-
-TEST_F(Entities, ThinkTimeModuleGateAndHiddenEntities)
-{
+    ship->speed = 50.0f;
+    ship->avelocity[2] = 90.0f;
     auto think = [](entity_t *self) { calls.push_back(self->name); };
-    entity_t *due = Ent_Spawn("due", ENT_NOMEDIA);
-    entity_t *later = Ent_Spawn("later", ENT_NOMEDIA);
-    entity_t *hidden = Ent_Spawn("hidden", ENT_NOMEDIA);
-    due->think = later->think = hidden->think = think;
-    due->nextthink = 100.0f;
+    e->think = hidden->think = later->think = ship->think = think;
+    e->nextthink = hidden->nextthink = ship->nextthink = 100.0f;
     later->nextthink = 200.0f;
-    hidden->state = ES_HIDDEN;
-
     mod_running = 0;
     Frame(0.0f);
     EXPECT_TRUE(calls.empty());
     mod_running = 1;
     Frame(0.0f);
-    EXPECT_EQ((std::vector<std::string>{"due", "hidden"}), calls);
+    EXPECT_EQ((std::vector<std::string>{"mover", "hidden", "models/ship"}), calls);
+    EXPECT_EQ((std::vector<float>{0, 0, 0}), (std::vector<float>{ship->origin[2], ship->angles[2], ship->u.mdl.frame}));
+    e->think = hidden->think = ship->think = NULL;
+    Frame(1.0f);
+    EXPECT_EQ((std::vector<float>{5, 15, 10, 355, 0}),
+              (std::vector<float>{e->oldorigin[0], e->origin[0], e->angles[1], e->angles[0], e->angles[2]}));
+    EXPECT_FLOAT_EQ(0.0f, hidden->origin[2]);
+    EXPECT_FLOAT_EQ(-50.0f, ship->origin[2]);
 }
 
 TEST_F(Entities, RemovalInOwnThinkDestroysAfterAllCallsOnce)
@@ -487,68 +368,64 @@ TEST_F(Entities, EntitiesSpawnedInThinkAreVisitedButNotMoved)
 
 /* ---- touch ----------------------------------------------------------------- */
 
-TEST_F(Entities, PairsTestedOnceInListOrderBothWays)
+/* Touch calls in scenes of touchers: each pair once, in list order, both
+ * ways; a pair is rechecked after every call; a model spawned inside a
+ * touch meets the running pair loop. */
+TEST_F(Entities, PairLoopScenes)
 {
-    ASSERT_NE(nullptr, Toucher("A", 0.0f));
-    ASSERT_NE(nullptr, Toucher("B", 1.0f));
-    entity_t *far = Toucher("F", 1000.0f);
-    ASSERT_NE(nullptr, far);
-    entity_t *plain = Toucher("P", 0.5f);     /* collides, but has no touch */
-    plain->touch = NULL;
-    entity_t *hidden = Toucher("H", 0.5f);
-    hidden->state = ES_HIDDEN;
-    ASSERT_NE(nullptr, Toucher("C", 2.0f));
-    /* a record that only claims to be a model has no model to test against */
-    entity_t *fake = Ent_Spawn("fake", ENT_NOMEDIA);
-    fake->kind = ENT_MODEL;
-    fake->touch = [](entity_t *, entity_t *) { calls.push_back("fake"); };
-    Frame(0.0f);
-    EXPECT_EQ((std::vector<std::string>{"A>B", "B>A", "A>C", "C>A", "B>C", "C>B"}), calls);
-}
-
-TEST_F(Entities, PairLoopRechecksAfterEveryCall)
-{
-    entity_t *a = Toucher("A", 0.0f);
-    entity_t *b = Toucher("B", 0.0f);
-    ASSERT_NE(nullptr, Toucher("C", 0.0f));
-    (void)b;
-    /* A removes itself on its first touch: B still answers, C never meets A */
-    a->touch = [](entity_t *self, entity_t *other) {
-        calls.push_back(std::string("A>") + other->name);
-        Ent_PendRemove(self);
+    using Calls = std::vector<std::string>;
+    struct Scene {
+        const char *what;
+        void (*setup)();
+        Calls want;
+    } scenes[] = {
+        {"list order, both ways",
+         [] {
+             Toucher("A", 0), Toucher("B", 1), Toucher("F", 1000);
+             Toucher("P", 0.5f)->touch = NULL; /* collides, but has no touch */
+             Toucher("H", 0.5f)->state = ES_HIDDEN;
+             Toucher("C", 2);
+             entity_t *fake = Ent_Spawn("fake", ENT_NOMEDIA); /* claims to be a model, has none */
+             fake->kind = ENT_MODEL;
+             fake->touch = [](entity_t *, entity_t *) { calls.push_back("fake"); };
+         },
+         {"A>B", "B>A", "A>C", "C>A", "B>C", "C>B"}},
+        {"A removes itself on its first touch: B still answers, C never meets A",
+         [] {
+             Toucher("A", 0)->touch = [](entity_t *self, entity_t *other) {
+                 calls.push_back(std::string("A>") + other->name);
+                 Ent_PendRemove(self);
+             };
+             Toucher("B", 0), Toucher("C", 0);
+         },
+         {"A>B", "B>A", "B>C", "C>B"}},
+        {"B loses its touch in A's touch: no answer from it",
+         [] {
+             Toucher("A", 0)->touch = [](entity_t *, entity_t *other) {
+                 calls.push_back(std::string("A>") + other->name);
+                 other->touch = NULL;
+             };
+             Toucher("B", 0);
+         },
+         {"A>B"}},
+        {"a model spawned in a touch",
+         [] {
+             Toucher("A", 0)->touch = [](entity_t *, entity_t *other) {
+                 calls.push_back(std::string("A>") + other->name);
+                 if (!strcmp(other->name, "B"))
+                     Toucher("N", 0);
+             };
+             Toucher("B", 0);
+         },
+         {"A>B", "B>A", "A>N", "N>A", "B>N", "N>B"}},
     };
-    Frame(0.0f);
-    EXPECT_EQ((std::vector<std::string>{"A>B", "B>A", "B>C", "C>B"}), calls);
-    EXPECT_EQ(2, Ent_LiveCount());
-
-    /* B loses its touch function in its own touch: no answer from it */
-    Ent_Reset();
-    calls.clear();
-    a = Toucher("A", 0.0f);
-    b = Toucher("B", 0.0f);
-    a->touch = [](entity_t *self, entity_t *other) {
-        calls.push_back(std::string("A>") + other->name);
-        other->touch = NULL;
-        (void)self;
-    };
-    Frame(0.0f);
-    EXPECT_EQ((std::vector<std::string>{"A>B"}), calls);
-}
-
-TEST_F(Entities, ModelSpawnedInTouchMeetsTheRunningPairLoop)
-{
-    entity_t *a = Toucher("A", 0.0f);
-    ASSERT_NE(nullptr, Toucher("B", 0.0f));
-    a->touch = [](entity_t *self, entity_t *other) {
-        calls.push_back(std::string("A>") + other->name);
-        if (!strcmp(other->name, "B")) {
-            entity_t *n = Toucher("N", 0.0f);
-            (void)n;
-        }
-        (void)self;
-    };
-    Frame(0.0f);
-    EXPECT_EQ((std::vector<std::string>{"A>B", "B>A", "A>N", "N>A", "B>N", "N>B"}), calls);
+    for (const Scene &sc : scenes) {
+        Ent_Reset();
+        calls.clear();
+        sc.setup();
+        Frame(0.0f);
+        EXPECT_EQ(sc.want, calls) << sc.what;
+    }
 }
 
 /* The pair loop passes over pairs that cannot meet without the exact test:
@@ -647,32 +524,6 @@ TEST_F(Entities, PurgeReleasesBeforeOnDestroyAndKeepsTheListWhole)
     for (entity_t *e = Ent_First(); e; e = Ent_Next())
         names.push_back(e->name);
     EXPECT_EQ((std::vector<std::string>{"keep", "late", "after"}), names);
-}
-
-TEST_F(Entities, ResourcesFollowTheKindGivenAtSpawn)
-{
-    int models = Model_CacheCount();
-    entity_t *e = Ent_Spawn("models/ship", ENT_MODEL);
-    ASSERT_NE(nullptr, e);
-    e->kind = ENT_NOMEDIA;          /* the game rewrote the kind */
-    Ent_PendRemove(e);
-    Ent_Purge();
-    EXPECT_EQ(models, Model_CacheCount());
-}
-
-TEST_F(Entities, SavedCursorSurvivesAnInnerLoop)
-{
-    Ent_Spawn("1", ENT_NOMEDIA);
-    Ent_Spawn("2", ENT_NOMEDIA);
-    Ent_Spawn("3", ENT_NOMEDIA);
-    std::string seen;
-    for (entity_t *o = Ent_First(); o; o = Ent_Next()) {
-        Ent_SaveCursor();
-        for (entity_t *i = Ent_Next(); i; i = Ent_Next())
-            seen += std::string(o->name) + i->name + " ";
-        Ent_RestoreCursor();
-    }
-    EXPECT_EQ("12 13 23 ", seen);
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "fs.h"
 #include "gk_support.h"
@@ -46,44 +48,82 @@ std::string Big(size_t n)
     return s;
 }
 
-TEST_F(FsTest, StoredAndDeflatedMembersWithLongComment)
+/* One archive mounted alone: whether the mount succeeds, and what each
+ * name reads as ("<none>": not found or refused). */
+struct MountCase {
+    const char *what;
+    std::string zip;
+    int mounted;
+    std::vector<std::pair<std::string, std::string>> files;
+};
+
+std::string Altered(std::string zip, size_t at)
 {
-    std::string comment(100, 'c');
-    std::string zip = gk::ZipBuild({{"models/a.dmo", "stored bytes", 0}, {"b.txt", Big(70000), 8}}, comment);
-    ASSERT_EQ(1, FS_Mount(Archive("x.pk3", zip).c_str(), prefix.c_str()));
-    EXPECT_EQ("stored bytes", Slurp(prefix + "models/a.dmo"));
-    EXPECT_EQ(Big(70000), Slurp(prefix + "b.txt"));
-    EXPECT_EQ("<none>", Slurp(prefix + "models/b.txt"));
-    EXPECT_EQ("<none>", Slurp("models/a.dmo")); /* only under the prefix */
+    zip[at] ^= 1;
+    return zip;
 }
 
-TEST_F(FsTest, MissingOrTinyArchive)
+TEST_F(FsTest, WhatAnArchiveContributes)
 {
+    gk::ZipLayout a, b, c, d;
+    std::string longname(255 - prefix.size(), 'n');
+    std::string altered = gk::ZipBuild({{"s", "stored data", 0}, {"d", Big(5000), 8}}, "", &a);
+    std::string badcrc = gk::ZipBuild({{"d", Big(5000), 8}}, "", &b);
+    gk::ZipPut32(badcrc, b.local[0] + 14, gk::ZipGet32(badcrc, b.local[0] + 14) + 1);
+    std::string badsig = gk::ZipBuild({{"s", "x", 0}}, "", &c);
+    badsig[c.local[0]] = 'Q';
+    /* claims the first 1000 bytes with their CRC, but the stream goes on */
+    std::string more = gk::ZipBuild({{"d", Big(4000), 8}}, "", &d);
+    gk::ZipPut32(more, d.local[0] + 22, 1000);
+    gk::ZipPut32(more, d.local[0] + 14, gk::ZipGet32(gk::ZipBuild({{"d", Big(1000), 0}}), 14));
+    std::string garbage = gk::ZipBuild({{"d", Big(3000), 8}}, "", &d);
+    garbage.replace(d.payload[0], 20, std::string(20, '\xff'));
+    gk::ZipLayout l;
+    const std::string two = gk::ZipBuild({{"a", "A", 0}, {"b", "B", 0}}, "", &l);
+    std::string entries = two, dirsize = two, name = two, extra = two;
+    gk::ZipPut16(entries, l.eocd + 10, 500);
+    gk::ZipPut32(dirsize, l.eocd + 12, 0x7fffffff);
+    gk::ZipPut16(name, l.central[1] + 28, 0xfff0);
+    gk::ZipPut16(extra, l.central[0] + 30, 0xfff0);
+    const MountCase cases[] = {
+        {"stored and deflated, long comment",
+         gk::ZipBuild({{"models/a.dmo", "stored bytes", 0}, {"b.txt", Big(70000), 8}}, std::string(100, 'c')), 1,
+         {{"models/a.dmo", "stored bytes"}, {"b.txt", Big(70000)}, {"models/b.txt", "<none>"}}},
+        {"a descriptor entry ends the directory",
+         gk::ZipBuild({{"one", "1", 8}, {"two", "2", 8, true}, {"three", "3", 0}}), 0,
+         {{"one", "1"}, {"two", "<none>"}, {"three", "<none>"}}},
+        {"directories and unknown methods are no files",
+         gk::ZipBuild({{"models/", "", 0}, {"models/x.dmo", "X", 0}, {"odd", "Q", 12}}), 1,
+         {{"models/", "<none>"}, {"models", "<none>"}, {"odd", "<none>"}, {"models/x.dmo", "X"},
+          {"Models/x.dmo", "<none>"}, {"models/X.dmo", "<none>"}}},
+        {"the same name twice: the last", gk::ZipBuild({{"n", "old"}, {"n", "new"}}), 1, {{"n", "new"}}},
+        {"altered member fails its CRC", Altered(altered, a.payload[0] + 3), 1, {{"s", "<none>"}, {"d", Big(5000)}}},
+        {"wrong CRC in the local header", badcrc, 1, {{"d", "<none>"}}},
+        {"bad local signature", badsig, 1, {{"s", "<none>"}}},
+        {"a long name stops the mount", gk::ZipBuild({{"ok", "1", 0}, {longname, "2", 0}, {"after", "3", 0}}), 0,
+         {{"ok", "1"}, {"after", "<none>"}}},
+        {"inflates to more than it claims", more, 1, {{"d", "<none>"}}},
+        {"garbage deflate stream", garbage, 1, {{"d", "<none>"}}},
+        /* a central directory that lies: entries read before the fault stay */
+        {"more entries than there are", entries, 0, {{"a", "A"}, {"b", "B"}}},
+        {"directory larger than the file", dirsize, 0, {{"a", "<none>"}}},
+        {"name runs past the directory", name, 0, {{"a", "A"}, {"b", "<none>"}}},
+        {"extra field runs past it", extra, 0, {{"a", "<none>"}}},
+    };
+    for (const MountCase &k : cases) {
+        EXPECT_EQ(k.mounted, FS_Mount(Archive("x.pk3", k.zip).c_str(), prefix.c_str())) << k.what;
+        for (const auto &f : k.files)
+            EXPECT_EQ(f.second, Slurp(prefix + f.first)) << k.what << ": " << f.first;
+        FS_Shutdown();
+    }
+    /* names only under the prefix; missing, tiny or directory archives */
+    ASSERT_EQ(1, FS_Mount(Archive("y.pk3", gk::ZipBuild({{"a", "A"}})).c_str(), prefix.c_str()));
+    EXPECT_EQ("<none>", Slurp("a"));
+    EXPECT_EQ(nullptr, FS_Open(std::string(255, 'p').c_str(), "rb"));
     EXPECT_EQ(0, FS_Mount((tmp / "none.pk3").c_str(), prefix.c_str()));
     EXPECT_EQ(0, FS_Mount(Archive("empty.pk3", "").c_str(), prefix.c_str()));
     EXPECT_EQ(0, FS_Mount(Archive("short.pk3", std::string(21, '\0')).c_str(), prefix.c_str()));
     EXPECT_EQ(0, FS_Mount(tmp.path.c_str(), prefix.c_str())); /* a directory */
-}
-
-TEST_F(FsTest, DescriptorEntryEndsTheDirectory)
-{
-    std::string zip = gk::ZipBuild({{"one", "1", 8}, {"two", "2", 8, true}, {"three", "3", 0}});
-    EXPECT_EQ(0, FS_Mount(Archive("x.pk3", zip).c_str(), prefix.c_str()));
-    EXPECT_EQ("1", Slurp(prefix + "one"));
-    EXPECT_EQ("<none>", Slurp(prefix + "two"));
-    EXPECT_EQ("<none>", Slurp(prefix + "three"));
-}
-
-TEST_F(FsTest, DirectoriesAndUnknownMethodsAreNotFiles)
-{
-    std::string zip = gk::ZipBuild({{"models/", "", 0}, {"models/x.dmo", "X", 0}, {"odd", "Q", 12}});
-    ASSERT_EQ(1, FS_Mount(Archive("x.pk3", zip).c_str(), prefix.c_str()));
-    EXPECT_EQ("<none>", Slurp(prefix + "models/"));
-    EXPECT_EQ("<none>", Slurp(prefix + "models"));
-    EXPECT_EQ("<none>", Slurp(prefix + "odd"));
-    EXPECT_EQ("X", Slurp(prefix + "models/x.dmo"));
-    EXPECT_EQ("<none>", Slurp(prefix + "Models/x.dmo"));
-    EXPECT_EQ("<none>", Slurp(prefix + "models/X.dmo"));
 }
 
 TEST_F(FsTest, LaterArchiveWinsAndDiskBeatsBoth)
@@ -97,36 +137,6 @@ TEST_F(FsTest, LaterArchiveWinsAndDiskBeatsBoth)
     ASSERT_TRUE(gk::MakeDirs(prefix + "textures"));
     ASSERT_TRUE(gk::WriteFile(prefix + "textures/sky.tga", "disk"));
     EXPECT_EQ("disk", Slurp(prefix + "textures/sky.tga"));
-}
-
-TEST_F(FsTest, SameNameTwiceInOneArchiveTakesTheLast)
-{
-    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", gk::ZipBuild({{"n", "old"}, {"n", "new"}})).c_str(), prefix.c_str()));
-    EXPECT_EQ("new", Slurp(prefix + "n"));
-}
-
-TEST_F(FsTest, AlteredMemberFailsItsCrc)
-{
-    gk::ZipLayout lay;
-    std::string zip = gk::ZipBuild({{"s", "stored data", 0}, {"d", Big(5000), 8}}, "", &lay);
-    zip[lay.payload[0] + 3] ^= 1;
-    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", zip).c_str(), prefix.c_str()));
-    EXPECT_EQ("<none>", Slurp(prefix + "s"));
-    EXPECT_EQ(Big(5000), Slurp(prefix + "d"));
-    /* A wrong CRC in the local header (the one that is checked). */
-    zip = gk::ZipBuild({{"d", Big(5000), 8}}, "", &lay);
-    gk::ZipPut32(zip, lay.local[0] + 14, gk::ZipGet32(zip, lay.local[0] + 14) + 1);
-    ASSERT_EQ(1, FS_Mount(Archive("b.pk3", zip).c_str(), prefix.c_str()));
-    EXPECT_EQ("<none>", Slurp(prefix + "d"));
-}
-
-TEST_F(FsTest, BadLocalSignature)
-{
-    gk::ZipLayout lay;
-    std::string zip = gk::ZipBuild({{"s", "x", 0}}, "", &lay);
-    zip[lay.local[0]] = 'Q';
-    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", zip).c_str(), prefix.c_str()));
-    EXPECT_EQ("<none>", Slurp(prefix + "s"));
 }
 
 TEST_F(FsTest, LyingSizesAndOffsets)
@@ -157,66 +167,6 @@ TEST_F(FsTest, LyingSizesAndOffsets)
     gk::ZipPut16(zip, lay.local[1] + 28, 0xffff);
     FS_Mount(Archive("e.pk3", zip).c_str(), prefix.c_str());
     EXPECT_EQ("<none>", Slurp(prefix + "s"));
-}
-
-TEST_F(FsTest, LyingCentralDirectory)
-{
-    gk::ZipLayout lay;
-    std::string good = gk::ZipBuild({{"a", "A", 0}, {"b", "B", 0}}, "", &lay);
-    std::string zip = good;
-    gk::ZipPut16(zip, lay.eocd + 10, 500); /* more entries than there are */
-    EXPECT_EQ(0, FS_Mount(Archive("1.pk3", zip).c_str(), prefix.c_str()));
-    EXPECT_EQ("A", Slurp(prefix + "a")); /* entries read before the fault stay */
-    EXPECT_EQ("B", Slurp(prefix + "b"));
-    FS_Shutdown();
-    zip = good;
-    gk::ZipPut32(zip, lay.eocd + 12, 0x7fffffff); /* directory larger than the file */
-    EXPECT_EQ(0, FS_Mount(Archive("2.pk3", zip).c_str(), prefix.c_str()));
-    EXPECT_EQ("<none>", Slurp(prefix + "a"));
-    zip = good;
-    gk::ZipPut16(zip, lay.central[1] + 28, 0xfff0); /* name runs past the directory */
-    EXPECT_EQ(0, FS_Mount(Archive("3.pk3", zip).c_str(), prefix.c_str()));
-    EXPECT_EQ("A", Slurp(prefix + "a"));
-    EXPECT_EQ("<none>", Slurp(prefix + "b"));
-    zip = good;
-    gk::ZipPut16(zip, lay.central[0] + 30, 0xfff0); /* extra field runs past it */
-    FS_Shutdown();
-    EXPECT_EQ(0, FS_Mount(Archive("4.pk3", zip).c_str(), prefix.c_str()));
-    EXPECT_EQ("<none>", Slurp(prefix + "a"));
-}
-
-TEST_F(FsTest, LongNamesStopTheMount)
-{
-    std::string longname(255 - prefix.size(), 'n');
-    std::string zip = gk::ZipBuild({{"ok", "1", 0}, {longname, "2", 0}, {"after", "3", 0}});
-    EXPECT_EQ(0, FS_Mount(Archive("a.pk3", zip).c_str(), prefix.c_str()));
-    EXPECT_EQ("1", Slurp(prefix + "ok"));
-    EXPECT_EQ("<none>", Slurp(prefix + "after"));
-    EXPECT_EQ(nullptr, FS_Open(std::string(255, 'p').c_str(), "rb"));
-}
-
-TEST_F(FsTest, MembersThatInflateToMoreThanTheyClaim)
-{
-    /* Claim the first 1000 bytes with the CRC of those bytes: the stream
-     * still goes on, so the member is not what it says. */
-    gk::ZipLayout lay;
-    std::string body = Big(4000);
-    std::string zip = gk::ZipBuild({{"d", body, 8}}, "", &lay);
-    std::string head = body.substr(0, 1000);
-    gk::ZipPut32(zip, lay.local[0] + 22, 1000);
-    gk::ZipPut32(zip, lay.local[0] + 14, gk::ZipGet32(gk::ZipBuild({{"d", head, 0}}), 14));
-    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", zip).c_str(), prefix.c_str()));
-    EXPECT_EQ("<none>", Slurp(prefix + "d"));
-}
-
-TEST_F(FsTest, GarbageDeflateStream)
-{
-    gk::ZipLayout lay;
-    std::string zip = gk::ZipBuild({{"d", Big(3000), 8}}, "", &lay);
-    for (size_t i = lay.payload[0]; i < lay.payload[0] + 20; i++)
-        zip[i] = (char)0xff;
-    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", zip).c_str(), prefix.c_str()));
-    EXPECT_EQ("<none>", Slurp(prefix + "d"));
 }
 
 TEST_F(FsTest, MemoryReadsAndWrites)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "common.h"
 #include "fs.h"
@@ -21,9 +22,8 @@ struct LangTest : ::testing::Test {
     void SetUp() override
     {
         Com_Strncpy(saved, com_datadir, sizeof(saved));
-        std::string d = tmp.path + "/data/";
-        gk::MakeDirs(d);
-        Com_Strncpy(com_datadir, d.c_str(), sizeof(com_datadir));
+        gk::MakeDirs(tmp / "data");
+        Com_Strncpy(com_datadir, (tmp / "data/").c_str(), sizeof(com_datadir));
     }
     void TearDown() override
     {
@@ -31,76 +31,42 @@ struct LangTest : ::testing::Test {
         FS_Shutdown();
         Lang_Load(-12345); /* leave the table empty for other tests */
     }
-    void Package(int code, const std::string &text)
+    /* Loads text as package 1; the slots it gives, up to the last filled one. */
+    std::vector<std::string> Slots(const std::string &text)
     {
-        ASSERT_TRUE(gk::WriteFile(std::string(com_datadir) + "ingame_" + std::to_string(code) + ".txt", text));
+        EXPECT_TRUE(gk::WriteFile(std::string(com_datadir) + "ingame_1.txt", text));
+        Lang_Load(1);
+        std::vector<std::string> out;
+        for (int i = 0; i < 16; i++)
+            out.push_back(Lang_GetLocalizedStr(i));
+        while (!out.empty() && out.back().empty())
+            out.pop_back();
+        return out;
     }
 };
 
-TEST_F(LangTest, CommentsAndEmptyLinesTakeNoSlot)
-{
-    Package(1, ";comment\r\n;another\n\nTitle %s\r\nPlasma\rGlibber\n\n\n;between\nLast;\n");
-    Lang_Load(1);
-    EXPECT_STREQ("Title %s", Lang_GetLocalizedStr(0));
-    EXPECT_STREQ("Plasma", Lang_GetLocalizedStr(1));
-    EXPECT_STREQ("Glibber", Lang_GetLocalizedStr(2));
-    EXPECT_STREQ("Last;", Lang_GetLocalizedStr(3));
-    EXPECT_STREQ("", Lang_GetLocalizedStr(4));
-    EXPECT_STREQ("", Lang_GetLocalizedStr(15));
-}
+using S = std::vector<std::string>;
 
-TEST_F(LangTest, OutOfRangeIndices)
+TEST_F(LangTest, WhichLinesTakeSlots)
 {
-    Package(1, "a\n");
-    Lang_Load(1);
-    EXPECT_STREQ("?", Lang_GetLocalizedStr(16));
-    EXPECT_STREQ("?", Lang_GetLocalizedStr(-1));
-    EXPECT_STREQ("?", Lang_GetLocalizedStr(1 << 30));
-}
-
-TEST_F(LangTest, KeepsTheFirstSixteenLines)
-{
-    std::string text;
+    /* comments and empty lines take none, any line break ends a line, the
+     * last line is kept even as a comment */
+    EXPECT_EQ(Slots(";c\r\n;d\n\nTitle %s\r\nPlasma\rGlibber\n\n;x\nLast;\n"),
+              (S{"Title %s", "Plasma", "Glibber", "Last;"}));
+    EXPECT_EQ(Slots("one\n;tail"), (S{"one", ";tail"}));
+    std::string twenty;
     for (int i = 0; i < 20; i++)
-        text += "line" + std::to_string(i) + "\n";
-    Package(2, text);
-    Lang_Load(2);
-    EXPECT_STREQ("line0", Lang_GetLocalizedStr(0));
-    EXPECT_STREQ("line15", Lang_GetLocalizedStr(15));
-}
-
-TEST_F(LangTest, LastLineIsKeptEvenAsComment)
-{
-    Package(2, "one\n;tail");
-    Lang_Load(2);
-    EXPECT_STREQ("one", Lang_GetLocalizedStr(0));
-    EXPECT_STREQ(";tail", Lang_GetLocalizedStr(1));
-}
-
-TEST_F(LangTest, SizeLimitAndMissingPackage)
-{
-    Package(4, "old\n");
-    Lang_Load(4);
-    EXPECT_STREQ("old", Lang_GetLocalizedStr(0));
+        twenty += "line" + std::to_string(i) + "\n";
+    EXPECT_EQ(Slots(twenty).back(), "line15");
+    EXPECT_EQ(Slots(std::string(200, 'w') + "\nnext\n"), (S{std::string(79, 'w'), "next"}));
     std::string big = "x\n" + std::string(8192 - 2, ';');
-    Package(5, big);
-    Lang_Load(5);
-    EXPECT_STREQ("", Lang_GetLocalizedStr(0)); /* exactly 8192 bytes: ignored */
+    EXPECT_EQ(Slots(big), S{}) << "exactly 8192 bytes: ignored";
     big.pop_back();
-    Package(6, big);
-    Lang_Load(6);
-    EXPECT_STREQ("x", Lang_GetLocalizedStr(0));
+    EXPECT_EQ(Slots(big).at(0), "x");
+    for (int i : {16, -1, 1 << 30})
+        EXPECT_STREQ("?", Lang_GetLocalizedStr(i));
     Lang_Load(3); /* no data/ingame_3.txt */
-    for (int i = 0; i < 16; i++)
-        EXPECT_STREQ("", Lang_GetLocalizedStr(i));
-}
-
-TEST_F(LangTest, LongLinesAreCut)
-{
-    Package(7, std::string(200, 'w') + "\nnext\n");
-    Lang_Load(7);
-    EXPECT_EQ(std::string(79, 'w'), Lang_GetLocalizedStr(0));
-    EXPECT_STREQ("next", Lang_GetLocalizedStr(1));
+    EXPECT_STREQ("", Lang_GetLocalizedStr(0));
 }
 
 TEST_F(LangTest, PackageFromAnArchive)

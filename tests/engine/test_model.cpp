@@ -1,6 +1,6 @@
 /*
- * Model files and the model cache: the written layout checked byte by
- * byte, reading back with and without the texture coordinate transform,
+ * Model files and the model cache: written files read back (with and
+ * without the texture coordinate transform) and written again unchanged,
  * files that lie about their counts, welding (the hashed weld against the
  * plain first-match search), and the cache with real TGA files and
  * collision files on disk.
@@ -20,6 +20,7 @@
 #include "gk_support.h"
 #include "model.h"
 #include "texture.h"
+#include "tgawriter.h"
 
 namespace {
 
@@ -77,65 +78,6 @@ struct ModelFileTest : ::testing::Test {
     }
 };
 
-TEST_F(ModelFileTest, WrittenLayoutByteForByte)
-{
-    std::string b;
-    ASSERT_TRUE(gk::ReadFile(file, &b));
-    const size_t mesh0 = 8 + 2 * 524;
-    const size_t mesh0len = 168 + (12 + 4 * 12) + 6 * 4 + 6 * 4 + 4 * 8;
-    const size_t mesh1len = 168 + 2 * (12 + 3 * 12) + 36 + 3 * 4; /* one frame with normals */
-    ASSERT_EQ(mesh0 + mesh0len + mesh1len, b.size());
-    EXPECT_EQ(2u, U32(b, 0));
-    EXPECT_EQ(2u, U32(b, 4));
-    /* material 0 */
-    EXPECT_FLOAT_EQ(0.1f, F32(b, 8));
-    EXPECT_FLOAT_EQ(0.5f, F32(b, 8 + 16));
-    EXPECT_FLOAT_EQ(0.9f, F32(b, 8 + 32));
-    EXPECT_FLOAT_EQ(0.25f, F32(b, 8 + 36));
-    EXPECT_EQ(1u, U32(b, 8 + 40));
-    EXPECT_STREQ("kluck", b.c_str() + 8 + 44);
-    EXPECT_EQ(std::string(128 - 5, '\0'), b.substr(8 + 44 + 5, 123));
-    EXPECT_FLOAT_EQ(1.0f, F32(b, 8 + 40 + 132));
-    EXPECT_FLOAT_EQ(0.5f, F32(b, 8 + 40 + 136));
-    EXPECT_FLOAT_EQ(0.25f, F32(b, 8 + 40 + 140));
-    EXPECT_FLOAT_EQ(2.0f, F32(b, 8 + 40 + 144));
-    EXPECT_FLOAT_EQ(4.0f, F32(b, 8 + 40 + 148));
-    EXPECT_FLOAT_EQ(0.5f, F32(b, 8 + 40 + 152));
-    EXPECT_EQ(0u, U32(b, 8 + 200)); /* bump map absent */
-    EXPECT_EQ(0u, U32(b, 8 + 520));
-    EXPECT_EQ(0u, U32(b, 8 + 524 + 40)); /* material 1 has no map */
-    /* mesh 0 header */
-    EXPECT_STREQ("quad", b.c_str() + mesh0);
-    EXPECT_EQ(1u, U32(b, mesh0 + 128));
-    EXPECT_EQ(2u, U32(b, mesh0 + 136));
-    EXPECT_EQ(4u, U32(b, mesh0 + 148));
-    EXPECT_EQ(4u, U32(b, mesh0 + 152));
-    EXPECT_EQ(0u, U32(b, mesh0 + 160));
-    size_t p = mesh0 + 168;
-    EXPECT_EQ(0u, U32(b, p));     /* time */
-    EXPECT_EQ(0u, U32(b, p + 8)); /* no normals */
-    EXPECT_FLOAT_EQ(1.0f, F32(b, p + 12 + 12));
-    p += 12 + 48;
-    EXPECT_EQ(3u, U32(b, p + 5 * 4)); /* last face index */
-    p += 24;
-    EXPECT_EQ(2u, U32(b, p + 4 * 4)); /* texture faces */
-    p += 24;
-    EXPECT_FLOAT_EQ(1.0f, F32(b, p + 4 * 4)); /* texture vertex 2 u */
-    p += 32;
-    /* mesh 1: two frames, the second with normals, no texture part */
-    EXPECT_STREQ("tri", b.c_str() + p);
-    EXPECT_EQ(2u, U32(b, p + 128));
-    EXPECT_EQ(0u, U32(b, p + 152));
-    EXPECT_EQ(1u, U32(b, p + 160));
-    p += 168;
-    EXPECT_EQ(0u, U32(b, p + 8));
-    p += 12 + 36;
-    EXPECT_EQ(160u, U32(b, p));
-    EXPECT_NE(0u, U32(b, p + 8));
-    EXPECT_FLOAT_EQ(1.0f, F32(b, p + 12 + 8));
-    EXPECT_FLOAT_EQ(1.0f, F32(b, p + 48 + 8)); /* first normal z */
-}
-
 TEST_F(ModelFileTest, ReadBackWithAndWithoutTransform)
 {
     model_t m;
@@ -169,24 +111,19 @@ TEST_F(ModelFileTest, ReadBackWithAndWithoutTransform)
     EXPECT_EQ(a, b);
 }
 
-TEST_F(ModelFileTest, EveryTruncationFails)
+/* Every cut of the file, and every count or index that lies, is refused
+ * with nothing left allocated. */
+TEST_F(ModelFileTest, TruncationsAndLyingCountsAndIndicesFail)
 {
     std::string b;
     ASSERT_TRUE(gk::ReadFile(file, &b));
     std::string cut = tmp / "cut.dmo";
     for (size_t n = 0; n < b.size(); n++) {
         ASSERT_TRUE(gk::WriteFile(cut, b.substr(0, n)));
-        model_t m;
-        std::memset(&m, 0, sizeof(m));
+        model_t m{};
         ASSERT_EQ(0, Model_ReadFile(cut.c_str(), 0, &m)) << n;
         EXPECT_EQ(nullptr, m.meshes);
     }
-}
-
-TEST_F(ModelFileTest, LyingCountsAndIndices)
-{
-    std::string b;
-    ASSERT_TRUE(gk::ReadFile(file, &b));
     const size_t mesh0 = 8 + 2 * 524;
     struct Case { size_t off; uint32_t value; } cases[] = {
         {0, 0x7fffffff},           /* materials */
@@ -205,8 +142,7 @@ TEST_F(ModelFileTest, LyingCountsAndIndices)
         std::string x = b;
         std::memcpy(&x[c.off], &c.value, 4);
         ASSERT_TRUE(gk::WriteFile(bad, x));
-        model_t m;
-        std::memset(&m, 0, sizeof(m));
+        model_t m{};
         EXPECT_EQ(0, Model_ReadFile(bad.c_str(), 0, &m)) << c.off << " " << c.value;
     }
 }
@@ -231,23 +167,18 @@ TEST(ModelWeld, QuadSharingCorners)
     EXPECT_FLOAT_EQ(1.0f, m.tverts[3 * 2 + 1]);
     EXPECT_FLOAT_EQ(1.0f, m.frames[0].verts[3 * 3 + 1]);
     Model_FreeMesh(&m);
+    /* positions must agree in every frame: here the second frame moves one */
+    std::vector<float> moved = pos;
+    moved[3 * 3 + 2] = 5;
+    m = gk::MakeMesh("q", {pos, moved}, {0, 1, 2, 3, 4, 5}, {0, 0}, {0, 0, 0, 0, 0, 0});
+    ASSERT_EQ(1, Model_WeldMesh(&m));
+    EXPECT_EQ(5u, m.numverts);
+    Model_FreeMesh(&m);
     /* Same positions, but the shared corners differ in texture coordinates. */
     uv = {0, 0, 1, 0, 1, 1, 0.5f, 0, 1, 0.5f, 0, 1};
     m = gk::MakeMesh("q", {pos}, {0, 1, 2, 3, 4, 5}, uv, {0, 1, 2, 3, 4, 5});
     ASSERT_EQ(1, Model_WeldMesh(&m));
     EXPECT_EQ(6u, m.numverts);
-    Model_FreeMesh(&m);
-}
-
-TEST(ModelWeld, PositionsMustAgreeInEveryFrame)
-{
-    std::vector<float> f0 = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0};
-    std::vector<float> f1 = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 5}; /* vertex 3 moves away */
-    mdl_mesh_t m = gk::MakeMesh("a", {f0, f1}, {0, 1, 2, 3, 1, 2}, {0, 0, 1, 0, 0, 1},
-                                {0, 1, 2, 0, 1, 2});
-    ASSERT_EQ(1, Model_WeldMesh(&m));
-    EXPECT_EQ(4u, m.numverts);
-    EXPECT_FLOAT_EQ(5.0f, m.frames[1].verts[3 * 3 + 2]);
     Model_FreeMesh(&m);
 }
 
@@ -261,10 +192,7 @@ TEST(ModelWeld, SignedZeroWeldsAndNanNeverDoes)
         EXPECT_EQ(3u, m.numverts); /* 0 and -0 weld; each NaN corner is new */
         Model_FreeMesh(&m);
     }
-}
-
-TEST(ModelWeld, BadIndicesAreRefused)
-{
+    /* texture face indices past the texture vertices */
     mdl_mesh_t m = gk::MakeMesh("b", {{0, 0, 0, 1, 0, 0, 0, 1, 0}}, {0, 1, 2}, {0, 0}, {0, 0, 1});
     EXPECT_EQ(0, Model_WeldMesh(&m));
     EXPECT_EQ(0, Model_WeldMeshLinear(&m));
@@ -306,17 +234,6 @@ TEST(ModelWeld, HashedWeldMatchesFirstMatchSearch)
 
 /* ---- the cache ---------------------------------------------------------- */
 
-std::string Tga24(int w, int h)
-{
-    std::string t(18, '\0');
-    t[2] = 2;
-    t[12] = (char)w;
-    t[14] = (char)h;
-    t[16] = 24;
-    t += std::string((size_t)w * h * 3, '\x7f');
-    return t;
-}
-
 struct ModelCacheTest : ::testing::Test {
     gk::TempDir tmp;
     char saved[MAX_OSPATH];
@@ -345,7 +262,7 @@ struct ModelCacheTest : ::testing::Test {
 
 TEST_F(ModelCacheTest, SharedByNameAndFreedAtZero)
 {
-    ASSERT_TRUE(gk::WriteFile(data + "kluck.tga", Tga24(2, 2)));
+    ASSERT_TRUE(gk::WriteFile(data + "kluck.tga", gk::SolidRgb(2, 2, 127, 127, 127)));
     WriteModel("models/hen", "kluck", true);
     int before = Model_CacheCount(), texbefore = Tex_CacheCount();
     model_t *a = Model_Get((data + "models/hen").c_str());
@@ -371,10 +288,21 @@ TEST_F(ModelCacheTest, SharedByNameAndFreedAtZero)
     EXPECT_EQ(texbefore, Tex_CacheCount());
 }
 
-TEST_F(ModelCacheTest, MissingTextureUsesNotexAndMissingCollisionIsAllowed)
+/* A missing texture is replaced by notex, a missing or broken collision
+ * file is allowed; a missing or cut model file fails; texture vertices
+ * that do not cover the vertices (a foreign file: drawing indexes both
+ * with the face list) are padded. */
+TEST_F(ModelCacheTest, MissingAndBrokenParts)
 {
-    ASSERT_TRUE(gk::WriteFile(data + "notex.tga", Tga24(4, 1)));
+    int before = Model_CacheCount();
+    EXPECT_EQ(nullptr, Model_Get((data + "nothing").c_str()));
+    ASSERT_TRUE(gk::WriteFile(data + "short.dmo", std::string("\x01\x00\x00\x00\x01\x00", 6)));
+    EXPECT_EQ(nullptr, Model_Get((data + "short").c_str()));
+    EXPECT_EQ(before, Model_CacheCount());
+
+    ASSERT_TRUE(gk::WriteFile(data + "notex.tga", gk::SolidRgb(4, 1, 127, 127, 127)));
     WriteModel("lonely", "nosuchbitmap", false);
+    ASSERT_TRUE(gk::WriteFile(data + "lonely.dbb", std::string("\x05\x00\x00\x00\x00\x00\x00\x00", 8)));
     model_t *m = Model_Get((data + "lonely").c_str());
     ASSERT_NE(nullptr, m);
     EXPECT_EQ(0, m->hascollision);
@@ -382,38 +310,17 @@ TEST_F(ModelCacheTest, MissingTextureUsesNotexAndMissingCollisionIsAllowed)
     ASSERT_NE(nullptr, m->meshes[0].diffuse);
     EXPECT_EQ(4, m->meshes[0].diffuse->width);
     Model_Release(m);
-}
 
-TEST_F(ModelCacheTest, MissingOrBrokenModelFileFails)
-{
-    int before = Model_CacheCount();
-    EXPECT_EQ(nullptr, Model_Get((data + "nothing").c_str()));
-    ASSERT_TRUE(gk::WriteFile(data + "short.dmo", std::string("\x01\x00\x00\x00\x01\x00", 6)));
-    EXPECT_EQ(nullptr, Model_Get((data + "short").c_str()));
-    EXPECT_EQ(before, Model_CacheCount());
-    /* A broken collision file is treated like a missing one. */
-    WriteModel("brokencol", nullptr, false);
-    ASSERT_TRUE(gk::WriteFile(data + "brokencol.dbb", std::string("\x05\x00\x00\x00\x00\x00\x00\x00", 8)));
-    model_t *m = Model_Get((data + "brokencol").c_str());
-    ASSERT_NE(nullptr, m);
-    EXPECT_EQ(nullptr, m->collision);
-    Model_Release(m);
-}
-
-TEST_F(ModelCacheTest, FewerTextureVerticesThanVerticesAreCovered)
-{
-    /* A foreign file whose texture vertices do not cover its vertices: the
-     * drawing code indexes both with the face list, so loading pads them. */
-    mdl_mesh_t m = gk::MakeMesh("p", {{0, 0, 0, 1, 0, 0, 0, 1, 0}}, {0, 1, 2}, {0.5f, 0.5f}, {0, 0, 0});
+    mdl_mesh_t p = gk::MakeMesh("p", {{0, 0, 0, 1, 0, 0, 0, 1, 0}}, {0, 1, 2}, {0.5f, 0.5f}, {0, 0, 0});
     mdl_material_t mat = Material(nullptr);
-    ASSERT_EQ(1, Model_WriteFile((data + "pad.dmo").c_str(), &mat, 1, &m, 1));
-    Model_FreeMesh(&m);
-    model_t *mm = Model_Get((data + "pad").c_str());
-    ASSERT_NE(nullptr, mm);
-    EXPECT_EQ(3u, mm->meshes[0].numtverts);
-    EXPECT_FLOAT_EQ(0.5f, mm->meshes[0].tverts[0]);
-    EXPECT_FLOAT_EQ(0.0f, mm->meshes[0].tverts[5]);
-    Model_Release(mm);
+    ASSERT_EQ(1, Model_WriteFile((data + "pad.dmo").c_str(), &mat, 1, &p, 1));
+    Model_FreeMesh(&p);
+    m = Model_Get((data + "pad").c_str());
+    ASSERT_NE(nullptr, m);
+    EXPECT_EQ(3u, m->meshes[0].numtverts);
+    EXPECT_FLOAT_EQ(0.5f, m->meshes[0].tverts[0]);
+    EXPECT_FLOAT_EQ(0.0f, m->meshes[0].tverts[5]);
+    Model_Release(m);
 }
 
 TEST_F(ModelCacheTest, CacheHoldsAtMost1024)

@@ -14,12 +14,10 @@
 
 #include <unistd.h>
 
-#include "collision.h"
 #include "engine.h"
 #include "g_local.h"
 #include "gk_mesh.h"
 #include "gk_support.h"
-#include "model.h"
 
 namespace play {
 
@@ -35,26 +33,6 @@ inline const char *const models[] = {
     "cockpit",    "arrow",      "weapon",     "shot01",    "shot02",    "shot03",
     "truemmer01", "truemmer02", "truemmer03", "truemmer04", "feather01", "feather02",
     "skysphere01", "chicken"};
-
-/* A box of half size s around the origin, one frame, twelve triangles. */
-inline bool WriteBox(const std::string &base, float s)
-{
-    std::vector<float> v = {-s, -s, -s, s, -s, -s, s, s, -s, -s, s, -s,
-                            -s, -s, s,  s, -s, s,  s, s, s,  -s, s, s};
-    std::vector<uint32_t> f = {0, 1, 2, 0, 2, 3, 4, 6, 5, 4, 7, 6, 0, 4, 5, 0, 5, 1,
-                               3, 2, 6, 3, 6, 7, 0, 3, 7, 0, 7, 4, 1, 5, 6, 1, 6, 2};
-    mdl_mesh_t mesh = gk::MakeMesh("box", {v}, f);
-    mdl_material_t mat;
-    memset(&mat, 0, sizeof(mat));
-    for (int i = 0; i < 3; i++)
-        mat.diffuse[i] = 1.0f;
-    bool ok = Model_WriteFile((base + ".dmo").c_str(), &mat, 1, &mesh, 1) == 1;
-    colmodel_t *c = Col_Build(&mesh, 1);
-    ok = ok && c && Col_WriteFile((base + ".dbb").c_str(), c) == 1;
-    Col_Free(c);
-    Model_FreeMesh(&mesh);
-    return ok;
-}
 
 inline void Link(const std::string &from, const std::string &to)
 {
@@ -81,7 +59,7 @@ inline bool WriteTree(const std::string &dir, int n, float duration,
     }
     Link(dist + "/sounds", dir + "/sounds");
     for (const char *m : models)
-        if (!WriteBox(data + "/" + m, strcmp(m, "skysphere01") == 0 ? 600.0f : 8.0f))
+        if (!gk::WriteBoxModel(data + "/" + m, strcmp(m, "skysphere01") == 0 ? 600.0f : 8.0f))
             return false;
 
     level_t lv;

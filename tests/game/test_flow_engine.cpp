@@ -51,20 +51,20 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
         EXPECT_EQ(g_entities[i].ent->state, ES_HIDDEN) << g_entities[i].classname;
 
     ASSERT_TRUE(FrameAt(0.9f));
-    EXPECT_EQ(InUse(1, 7).size(), 0u);
+    EXPECT_EQ(InUse(MC_TARGET, SUB_CHICKEN).size(), 0u);
     /* frames at 2.2, 2.3, 2.4: one repeat each (spawntimes 1, 1.5, 2);
      * the far chicken comes at 2.2 too, is swept in that frame and purged
      * by the engine at the frame's end */
     int live = Ent_LiveCount();
     ASSERT_TRUE(FrameAt(2.2f));
-    EXPECT_EQ(InUse(1, 7).size(), 1u);
+    EXPECT_EQ(InUse(MC_TARGET, SUB_CHICKEN).size(), 1u);
     EXPECT_EQ(Ent_LiveCount(), live + 1);
     ASSERT_TRUE(FrameAt(2.3f));
     ASSERT_TRUE(FrameAt(2.4f));
-    auto chickens = InUse(1, 7);
+    auto chickens = InUse(MC_TARGET, SUB_CHICKEN);
     ASSERT_EQ(chickens.size(), 3u);
     ASSERT_TRUE(FrameAt(2.45f));
-    EXPECT_EQ(InUse(1, 7).size(), 3u);
+    EXPECT_EQ(InUse(MC_TARGET, SUB_CHICKEN).size(), 3u);
 
     /* the newest chicken (spawned at 2.4) fades in by the frame time, then
      * thinks as a chicken; the one spawned in the long frame at 2.2 took
@@ -86,11 +86,11 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
     EXPECT_NE(first->think, nullptr);
 
     /* time up at 4: the fade-out starts, nothing spawns any more */
-    size_t before = InUse(1, 7).size();
+    size_t before = InUse(MC_TARGET, SUB_CHICKEN).size();
     ASSERT_TRUE(FrameAt(4.0f));
     EXPECT_EQ(G_CurrentStateId(), GST_FADEOUT);
     ASSERT_TRUE(FrameAt(4.0f + 0.5f / 0.3f));
-    EXPECT_EQ(InUse(1, 7).size(), before);
+    EXPECT_EQ(InUse(MC_TARGET, SUB_CHICKEN).size(), before);
     EXPECT_NEAR(G_GetFadeLevel(), 0.5f, 0.01f);
     EXPECT_NEAR(G_GetMasterVolume(), 0.5f, 0.01f);
     EXPECT_NEAR(first->brightness, 0.5f, 0.01f);

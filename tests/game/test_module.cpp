@@ -6,43 +6,18 @@
  */
 #include <gtest/gtest.h>
 
-#include <stdarg.h>
-#include <stdio.h>
-
 #include <string>
 
-#include "g_local.h"
+#include "gk_standin.h"
 
 namespace {
 
-float t_gametime, t_lastgametime;
-std::string t_log;
-float t_master = -1.0f;
-
-entity_t *T_Spawn(const char *, int) { return nullptr; }
-entity_t *T_PendRemove(entity_t *e) { return e; }
-void T_Printf(const char *fmt, ...)
-{
-    char buf[512];
-    va_list ap;
-    va_start(ap, fmt);
-    vsnprintf(buf, sizeof(buf), fmt, ap);
-    va_end(ap);
-    t_log += buf;
-}
-void T_Void() {}
-int T_Cache(const char *) { return 0; }
-void T_Play(entity_t *, int) {}
-void T_Listener(entity_t *) {}
-void T_SoundVolume(struct sound_s *, float) {}
-void T_Master(float v) { t_master = v; }
-const char *T_Str(int) { return "?"; }
-
 void *g_slots[GAME_SERVICE_COUNT] = {
-    (void *)&t_gametime, (void *)&t_lastgametime, (void *)T_Spawn, (void *)T_PendRemove,
-    (void *)T_Printf, (void *)T_Void, (void *)T_Cache, (void *)T_Play,
-    (void *)T_Listener, (void *)T_SoundVolume, (void *)T_Master, (void *)T_Void,
-    (void *)T_Void, (void *)T_Void, (void *)T_Void, (void *)T_Str};
+    (void *)&harness::gametime, (void *)&harness::lastgametime, (void *)harness::Spawn,
+    (void *)harness::PendRemove, (void *)harness::Printf, (void *)harness::Shutdown,
+    (void *)harness::CacheFile, (void *)harness::Play, (void *)harness::Listener,
+    (void *)harness::SoundVolume, (void *)harness::Master, (void *)harness::Void,
+    (void *)harness::Void, (void *)harness::Void, (void *)harness::Void, (void *)harness::Str};
 
 void ImportSlots(void *const *s)
 {
@@ -98,8 +73,8 @@ TEST(ModuleInterfaceDeathTest, EachNullServiceIsNamed)
 TEST(ModuleInterfaceDeathTest, OpcodesBeforeInitialisationEndTheProcess)
 {
     ImportSlots(g_slots);
-    EXPECT_NE(t_log.find("Game_Import: successfully imported all pointers\n"), std::string::npos);
-    EXPECT_NE(t_log.find("Game version: 1.0.3\n"), std::string::npos);
+    EXPECT_TRUE(harness::Logged("Game_Import: successfully imported all pointers\n"));
+    EXPECT_TRUE(harness::Logged("Game version: 1.0.3\n"));
     EXPECT_EXIT(Game_Main(GOP_FRAME, 0, 0, 0), testing::ExitedWithCode(1),
                 "qzmm: Game_Main: requested opcode 4, but game is not initialized "
                 "\\(exit\\(\\)'ing...\\)");
@@ -116,25 +91,24 @@ TEST(ModuleInterface, SecondImportKeepsTheFirstTable)
     for (int i = 0; i < GAME_SERVICE_COUNT; i++)
         s[i] = g_slots[i];
     s[0] = &other;
-    t_log.clear();
+    harness::log.clear();
     ImportSlots(s);
-    EXPECT_EQ(t_log, "Game_Import: pointers are already imported\n");
-    EXPECT_EQ(gi.gametime, &t_gametime);
+    EXPECT_EQ(harness::log, "Game_Import: pointers are already imported\n");
+    EXPECT_EQ(gi.gametime, &harness::gametime);
 }
 
 TEST(ModuleInterface, MasterVolumeRefusesValuesOutsideTheRange)
 {
     ImportSlots(g_slots);
-    t_log.clear();
+    harness::log.clear();
+    harness::mastervolumes.clear();
     G_SetMasterVolume(0.3f);
-    EXPECT_FLOAT_EQ(t_master, 0.3f);
-    EXPECT_FLOAT_EQ(G_GetMasterVolume(), 0.3f);
     G_SetMasterVolume(1.5f);
     G_SetMasterVolume(-0.1f);
-    EXPECT_FLOAT_EQ(t_master, 0.3f);
+    EXPECT_EQ(harness::mastervolumes, std::vector<float>{0.3f});
     EXPECT_FLOAT_EQ(G_GetMasterVolume(), 0.3f);
-    EXPECT_NE(t_log.find("# G_SetMasterVolume: invalud volume: 1.500000 (expected 0.0f .. 1.0f)\n"),
-              std::string::npos);
+    EXPECT_TRUE(harness::Logged(
+        "# G_SetMasterVolume: invalud volume: 1.500000 (expected 0.0f .. 1.0f)\n"));
     G_SetMasterVolume(0.0f);
     G_SetMasterVolume(1.0f);
     EXPECT_FLOAT_EQ(G_GetMasterVolume(), 1.0f);

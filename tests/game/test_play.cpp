@@ -1,11 +1,15 @@
 /*
  * One game on the real engine, headless, with a controlled clock and
- * scripted input: firing from alternating muzzles while the button is
- * held, the view stopping at 85 degrees, pausing (game time and level
- * timer stand still, master volume 0.3, cursor), continuing with Escape,
- * and quitting from the menu, which prints the abort line and ends the
- * loop.  The module keeps its import for the life of the process, so the
- * whole game is one test.
+ * scripted input.  An enemy ship and a rocket (their models from the
+ * game's archive) each fly through a chicken that hangs in their way: the
+ * chickens die, the ship and the rocket fly on (a chicken deals no
+ * damage), and nobody scores.  Then firing while the button is held with
+ * the weapon model
+ * kicking back, the view stopping at 85 degrees, pausing (game time and
+ * level timer stand still, master volume 0.3, cursor) and continuing with
+ * Escape.  Quitting from the menu is played through a real window in
+ * test_e2e_play.  The module keeps its import for the life of the
+ * process, so the whole game is one test.
  */
 #include <gtest/gtest.h>
 
@@ -31,30 +35,35 @@ int Frames(int n)
     return 1;
 }
 
-int Missiles(std::vector<gentity_t *> *out = nullptr)
+int Count(int mainclass, int subclass = -1)
 {
     int n = 0;
     for (gentity_t *g = G_NextInUse(nullptr); g; g = G_NextInUse(g))
-        if (g->mainclass == MC_MISSILE) {
-            n++;
-            if (out)
-                out->push_back(g);
-        }
+        n += g->mainclass == mainclass && (subclass < 0 || g->subclass == subclass);
     return n;
 }
 
-TEST(Play, FirePauseContinueAndQuitOnTheRealEngine)
+TEST(Play, RammingFirePauseAndContinueOnTheRealEngine)
 {
     gk::TempDir dir;
-    ASSERT_TRUE(play::WriteTree(dir.path, 1, 30.0f, {}))
+    play::Spawn spawns[] = {
+        {"chicken", 0.0f, 0.0f, {0, 0, -200}, {0, 0, 1}, 0.0f},
+        {"enemy-ship", 0.0f, 0.0f, {-300, 0, -200}, {1, 0, 0}, 100.0f},
+        {"chicken", 0.0f, 0.0f, {0, 50, -400}, {0, 0, 1}, 0.0f},
+        {"rakete", 0.0f, 0.0f, {-300, 50, -400}, {1, 0, 0}, 100.0f},
+    };
+    ASSERT_TRUE(play::WriteTree(dir.path, 1, 30.0f, {std::begin(spawns), std::end(spawns)}))
         << "needs the runnable tree with the module and the archive";
     ASSERT_EQ(play::StartGame(dir.path, 1), 1);
     ASSERT_EQ(G_CurrentStateId(), GST_ACTION);
-    ASSERT_TRUE(Frames(50));
+    ASSERT_TRUE(Frames(150)); /* both are 150 units short of their chicken */
+    ASSERT_EQ(Count(MC_TARGET, SUB_CHICKEN), 2);
+    ASSERT_TRUE(Frames(300)); /* three seconds: through and past */
+    EXPECT_EQ(Count(MC_TARGET, SUB_CHICKEN), 0) << "a chicken survived being rammed";
+    EXPECT_EQ(Count(MC_TARGET, SUB_ENEMYSHIP), 1);
+    EXPECT_EQ(Count(MC_SPACE, SUB_RAKETE), 1);
     client_t *c = &cl_client;
-    ASSERT_NE(CL_Player(), nullptr);
-    EXPECT_STREQ(c->hud.timer->ent->u.txt.text, "TIME 0:29");
-    EXPECT_STREQ(c->hud.score->ent->u.txt.text, "SCORE 0");
+    EXPECT_STREQ(c->hud.score->ent->u.txt.text, "SCORE 0") << "kills by ships and rockets score nothing";
 
     /* hold the button for one second: ten shots, muzzles alternating; the
      * weapon model kicks back at most 0.3 units and never drifts */
@@ -71,18 +80,13 @@ TEST(Play, FirePauseContinueAndQuitOnTheRealEngine)
     EXPECT_LE(kick, 0.3f + 1e-4f);
     Eng_PostEvent(IE_LBUTTONUP, 0, 0);
     ASSERT_TRUE(Frames(1));
-    std::vector<gentity_t *> shots;
-    int fired = Missiles(&shots);
+    int fired = Count(MC_MISSILE);
     EXPECT_GE(fired, 10);
     EXPECT_LE(fired, 11);
-    for (size_t i = 1; i < shots.size(); i++)
-        EXPECT_NE(shots[i]->spawntime, shots[i - 1]->spawntime);
     ASSERT_TRUE(Frames(50));
-    EXPECT_EQ(Missiles(), fired) << "nothing fired after the release";
+    EXPECT_EQ(Count(MC_MISSILE), fired) << "nothing fired after the release";
     EXPECT_FLOAT_EQ(gun->origin[2], -1.6f) << "back at rest";
-    EXPECT_FLOAT_EQ(gun->speed, 0.0f);
     EXPECT_EQ(gun->think, nullptr);
-    EXPECT_FLOAT_EQ(c->weapon->restpos[2], -1.6f);
 
     /* a long look to the right stops at 85 degrees, and the camera follows */
     Eng_PostEvent(IE_MOUSEMOVE, 100000, 0);
@@ -114,38 +118,6 @@ TEST(Play, FirePauseContinueAndQuitOnTheRealEngine)
     EXPECT_LT(eng_gametime - paused_at, 0.05f);
     EXPECT_EQ(Pause_Cursor(), nullptr);
     EXPECT_NE(CL_Player()->ent->think, nullptr);
-
-    /* pause again, move the cursor onto "quit" and click */
-    Eng_PostEvent(IE_CHAR, KEY_ESCAPE, 0);
-    ASSERT_TRUE(Frames(1));
-    ASSERT_EQ(G_CurrentStateId(), GST_PAUSE);
-    /* slow moves: a single mouse count is under a unit per frame, and
-     * those fractions add up over the frames */
-    for (int i = 0; i < 8; i++) {
-        Eng_PostEvent(IE_MOUSEMOVE, 1, -1);
-        ASSERT_TRUE(Frames(2));
-    }
-    int cx, cy;
-    Pause_CursorPos(&cx, &cy);
-    EXPECT_EQ(cx, 406);
-    EXPECT_EQ(cy, 294);
-    Eng_PostEvent(IE_MOUSEMOVE, 100, 0);
-    ASSERT_TRUE(Frames(3));
-    Pause_CursorPos(&cx, &cy);
-    EXPECT_GT(cx, 416);
-    EXPECT_LT(cx, 543);
-    EXPECT_EQ(cy, 294);
-    menu_t *m = Pause_Menu();
-    ASSERT_EQ(m->count, 2);
-    EXPECT_FLOAT_EQ(m->items[1]->image->ent->brightness, 1.0f) << "quit is lit";
-    EXPECT_FLOAT_EQ(m->items[0]->image->ent->brightness, 0.5f);
-    testing::internal::CaptureStdout();
-    Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
-    int running = Frames(1);
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(running, 0);
-    EXPECT_EQ(out, "$$abort\n");
-    EXPECT_EQ(Eng_Quit(), 1);
 
     Eng_StopHeadless();
     Sys_SetClock(nullptr);

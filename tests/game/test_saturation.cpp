@@ -21,8 +21,12 @@ float Rand01()
 }
 
 const int kTargetClasses[][2] = {
-    {1, 7}, {1, 8}, {1, 9}, {1, 10}, {1, 11}, {1, 12}, {1, 13}, {1, 14}, {1, 15},
-    {2, 16}, {2, 17}, {2, 18}, {2, 19}, {2, 20}, {2, 21}, {3, 22}};
+    {MC_TARGET, SUB_CHICKEN}, {MC_TARGET, SUB_SUPERCHICKEN}, {MC_TARGET, SUB_BOMBE},
+    {MC_TARGET, SUB_MOTHERCHICKEN}, {MC_TARGET, SUB_EGG}, {MC_TARGET, SUB_BALLON},
+    {MC_TARGET, SUB_RACER01}, {MC_TARGET, SUB_RACER02}, {MC_TARGET, SUB_ENEMYSHIP},
+    {MC_SPACE, SUB_ALIEN01}, {MC_SPACE, SUB_ALIEN02}, {MC_SPACE, SUB_SONDE},
+    {MC_SPACE, SUB_SATELLIT}, {MC_SPACE, SUB_RAKETE}, {MC_SPACE, SUB_ASTRONAUT},
+    {MC_SCENERY, SUB_KOMET}};
 
 gentity_t *SpawnTarget()
 {
@@ -143,7 +147,7 @@ TEST(Saturation, MinutesAtFullLoadCrashNothingAndLeakNothing)
     EXPECT_GT(reused, 0);
     EXPECT_GT(orphans, 10);
     EXPECT_GE(player->score, 0);
-    EXPECT_TRUE(world::Logged("already too many gentities"));
+    EXPECT_TRUE(harness::Logged("already too many gentities"));
 
     /* the end of the game: everything goes, nothing stays behind */
     G_RemoveAllAfterCache();

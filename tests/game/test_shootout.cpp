@@ -35,7 +35,7 @@ TEST(Shootout, ShipShotDownBombsShakeTheViewScoreLinePrinted)
     ASSERT_TRUE(play::WriteTree(dir.path, 2, 20.0f, {ship}))
         << "needs the runnable tree with the module and the archive";
     for (const char *m : {"enemy-ship", "bombe"})
-        ASSERT_TRUE(play::WriteBox(dir.path + "/data/" + m, 12.0f));
+        ASSERT_TRUE(gk::WriteBoxModel(dir.path + "/data/" + m, 12.0f));
     ASSERT_EQ(play::StartGame(dir.path, 2), 1);
     gentity_t *player = CL_Player();
     ASSERT_NE(player, nullptr);

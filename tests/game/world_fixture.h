@@ -10,57 +10,22 @@
 #define WORLD_FIXTURE_H
 
 #include <math.h>
-#include <stdarg.h>
-#include <stdio.h>
 #include <string.h>
 #include <unistd.h>
 
 #include <string>
 
-#include "collision.h"
 #include "entity.h"
 #include "g_local.h"
+#include "gk_standin.h"
 #include "gk_mesh.h"
 #include "gk_support.h"
-#include "model.h"
 #include "module.h"
 #include "sound.h"
 #include "tgawriter.h"
 #include "wavwriter.h"
 
 namespace world {
-
-inline std::string log;
-
-inline void LogPrintf(const char *fmt, ...)
-{
-    char buf[1024];
-    va_list ap;
-    va_start(ap, fmt);
-    vsnprintf(buf, sizeof(buf), fmt, ap);
-    va_end(ap);
-    log += buf;
-}
-
-inline bool Logged(const std::string &s) { return log.find(s) != std::string::npos; }
-
-/* A cube of half size h, one frame, with its collision file. */
-inline bool WriteCube(const std::string &base, float h)
-{
-    std::vector<float> v = {-h, -h, -h, h, -h, -h, h, h, -h, -h, h, -h,
-                            -h, -h, h,  h, -h, h,  h, h, h,  -h, h, h};
-    std::vector<uint32_t> f = {0, 1, 2, 0, 2, 3, 4, 6, 5, 4, 7, 6, 0, 4, 5, 0, 5, 1,
-                               3, 2, 6, 3, 6, 7, 0, 3, 7, 0, 7, 4, 1, 5, 6, 1, 6, 2};
-    mdl_mesh_t mesh = gk::MakeMesh("cube", {v}, f);
-    mdl_material_t mat;
-    memset(&mat, 0, sizeof(mat));
-    int ok = Model_WriteFile((base + ".dmo").c_str(), &mat, 1, &mesh, 1);
-    colmodel_t *c = Col_Build(&mesh, 1);
-    ok = ok && c && Col_WriteFile((base + ".dbb").c_str(), c);
-    Col_Free(c);
-    Model_FreeMesh(&mesh);
-    return ok;
-}
 
 inline const char *const kSounds[] = {
     "sounds/kluck.wav", "sounds/kluck2.wav", "sounds/kluck3.wav", "sounds/kluck4.wav",
@@ -78,11 +43,9 @@ inline void Start()
     dir = new gk::TempDir();
     gk::MakeDirs(*dir / "data");
     gk::MakeDirs(*dir / "sounds");
-    for (int i = 0; i < CLASS_COUNT; i++) {
-        const classrow_t *r = G_ClassByIndex(i);
-        if (r->kind == ENT_MODEL)
-            WriteCube(*dir / ("data/" + std::string(r->medianame)), 10.0f);
-    }
+    for (int i = 0; G_ClassByIndex(i); i++)
+        if (G_ClassByIndex(i)->kind == ENT_MODEL)
+            gk::WriteBoxModel(*dir / ("data/" + std::string(G_ClassByIndex(i)->medianame)), 10.0f);
     gk::WriteFont(*dir / "data/tech", 64, "- 0 0 8 8\n0 8 0 8 8\n2 16 0 8 8\n5 24 0 8 8\n");
     if (chdir(dir->path.c_str()) != 0)
         return;
@@ -94,7 +57,7 @@ inline void Start()
         SFX_CacheFile(s);
     }
     Mod_GetServices(&gi);
-    gi.conprintf = LogPrintf;
+    gi.conprintf = harness::Printf; /* the log of the stand-in engine */
     mod_running = 1;
 }
 
@@ -108,7 +71,7 @@ inline void Reset()
     FX_ResetParams();
     g_particlefactor = 1.0f;
     eng_gametime = eng_lastgametime = 0.0f;
-    log.clear();
+    harness::log.clear();
 }
 
 /* One engine frame of dt seconds, with the game's sweep first. */

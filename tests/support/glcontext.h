@@ -1,12 +1,14 @@
 /*
  * glcontext.h -- OpenGL contexts for tests that draw: opens the engine's
  * own window and context (Vid_Create) and reads pixels back from the
- * frame being drawn.  Header-only, for tests that link the engine.
+ * frame being drawn; GLTest is the fixture of suites that draw.
+ * Header-only, for tests that link the engine.
  */
 #ifndef GK_GLCONTEXT_H
 #define GK_GLCONTEXT_H
 
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include <string.h>
 #include <unistd.h>
@@ -69,6 +71,27 @@ inline Rgb GLPixel(int x, int y)
     glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
     return Rgb{p[0], p[1], p[2]};
 }
+
+/* A test suite sharing one W x H window: opened before its first test,
+ * closed after its last; each test starts on a cleared frame, or is
+ * skipped when no context can be had. */
+template <int W, int H> class GLTest : public ::testing::Test {
+protected:
+    static inline bool open = false;
+    static void SetUpTestSuite() { open = GLOpen(W, H); }
+    static void TearDownTestSuite()
+    {
+        if (open)
+            GLClose();
+        open = false;
+    }
+    void SetUp() override
+    {
+        if (!open)
+            GTEST_SKIP() << "no OpenGL context: " << (Vid_ErrorText() ? Vid_ErrorText() : "");
+        GLClearAll();
+    }
+};
 
 } // namespace gk
 

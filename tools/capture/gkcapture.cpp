@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
 #include "common.h"
 #include "draw.h"
 #include "entity.h"
@@ -261,12 +262,6 @@ static void RenderFrame(const cap_shot_t *s, cap_scene_t *sc, float t, std::vect
             }
 }
 
-static void Put32(unsigned char *p, uint32_t v)
-{
-    for (int i = 0; i < 4; i++)
-        p[i] = (unsigned char)(v >> (8 * i));
-}
-
 /* A 24-bit BMP (rows bottom-up, padded to 4 bytes).  The launcher keys out
  * the colour of the top-left pixel: that pixel gets a colour the picture
  * does not otherwise hold, so nothing else is keyed away. */
@@ -278,19 +273,23 @@ static int WriteBMP(const char *path, int w, int h, std::vector<unsigned char> p
             pic[i + 1] = 1;
     memcpy(&pic[0], key, 3);
     int stride = (w * 3 + 3) & ~3;
-    unsigned char hdr[54] = {'B', 'M'};
-    Put32(hdr + 2, 54 + stride * h);
-    Put32(hdr + 10, 54);
-    Put32(hdr + 14, 40);
-    Put32(hdr + 18, (uint32_t)w);
-    Put32(hdr + 22, (uint32_t)h);
-    hdr[26] = 1;
-    hdr[28] = 24;
-    Put32(hdr + 34, stride * h);
     FILE *f = fopen(path, "wb");
     if (!f)
         return 0;
-    fwrite(hdr, 1, sizeof(hdr), f);
+    bytes_writer_t out;
+    Bytes_InitFileWriter(&out, f);
+    Bytes_WriteData(&out, "BM", 2);
+    Bytes_WriteU32(&out, 54 + stride * h); /* file size */
+    Bytes_WriteU32(&out, 0);
+    Bytes_WriteU32(&out, 54);              /* pixel data offset */
+    Bytes_WriteU32(&out, 40);              /* info header size */
+    Bytes_WriteU32(&out, (uint32_t)w);
+    Bytes_WriteU32(&out, (uint32_t)h);
+    Bytes_WriteU16(&out, 1);               /* planes */
+    Bytes_WriteU16(&out, 24);              /* bits per pixel */
+    Bytes_WriteU32(&out, 0);               /* uncompressed */
+    Bytes_WriteU32(&out, stride * h);      /* pixel data size */
+    Bytes_WriteZeros(&out, 16);            /* resolution and palette */
     std::vector<unsigned char> row(stride, 0);
     for (int y = h - 1; y >= 0; y--) {
         for (int x = 0; x < w; x++) {
@@ -299,7 +298,7 @@ static int WriteBMP(const char *path, int w, int h, std::vector<unsigned char> p
             row[x * 3 + 1] = p[1];
             row[x * 3 + 2] = p[0];
         }
-        fwrite(row.data(), 1, stride, f);
+        Bytes_WriteData(&out, row.data(), stride);
     }
     return fclose(f) == 0;
 }

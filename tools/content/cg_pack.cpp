@@ -10,19 +10,25 @@
 #include <string.h>
 #include <zlib.h>
 
+#include "bytes.h"
+
 #define ZIP_TIME 0x0000   /* 00:00:00 */
 #define ZIP_DATE 0x5021   /* 2020-01-01 */
 
-static void Put16(std::vector<uint8_t> *b, unsigned v)
+/* The fields a local header and a central directory entry share, from the
+ * version needed to extract to the extra field's length. */
+static void PutMemberFields(bytes_writer_t *w, uint32_t crc, size_t packed, size_t size, size_t namelen)
 {
-    b->push_back((uint8_t)v);
-    b->push_back((uint8_t)(v >> 8));
-}
-
-static void Put32(std::vector<uint8_t> *b, uint32_t v)
-{
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
+    Bytes_WriteU16(w, 20);          /* version needed */
+    Bytes_WriteU16(w, 0);           /* flags */
+    Bytes_WriteU16(w, 8);           /* deflated */
+    Bytes_WriteU16(w, ZIP_TIME);
+    Bytes_WriteU16(w, ZIP_DATE);
+    Bytes_WriteU32(w, crc);
+    Bytes_WriteU32(w, (uint32_t)packed);
+    Bytes_WriteU32(w, (uint32_t)size);
+    Bytes_WriteU16(w, (uint16_t)namelen);
+    Bytes_WriteU16(w, 0);           /* extra field */
 }
 
 static int Deflate(const std::vector<uint8_t> &in, std::vector<uint8_t> *out)
@@ -42,63 +48,57 @@ static int Deflate(const std::vector<uint8_t> &in, std::vector<uint8_t> *out)
     return rc == Z_STREAM_END;
 }
 
-int CG_Pack(const std::string &zippath, const std::string &root, const std::vector<std::string> &names)
+static int PackMembers(const std::string &root, const std::vector<std::string> &names, bytes_writer_t *zip,
+                       bytes_writer_t *cdir)
 {
-    std::vector<uint8_t> zip, cdir;
-    int count = 0;
     for (const std::string &name : names) {
         std::vector<uint8_t> data, packed;
         if (!CG_ReadFile(root + "/" + name, &data) || !Deflate(data, &packed)) {
             fprintf(stderr, "content: cannot pack %s\n", name.c_str());
-            return 1;
+            return 0;
         }
         uint32_t crc = (uint32_t)crc32(0L, data.data(), (uInt)data.size());
-        uint32_t offset = (uint32_t)zip.size();
-        Put32(&zip, 0x04034b50);
-        Put16(&zip, 20);
-        Put16(&zip, 0);
-        Put16(&zip, 8);
-        Put16(&zip, ZIP_TIME);
-        Put16(&zip, ZIP_DATE);
-        Put32(&zip, crc);
-        Put32(&zip, (uint32_t)packed.size());
-        Put32(&zip, (uint32_t)data.size());
-        Put16(&zip, (unsigned)name.size());
-        Put16(&zip, 0);
-        zip.insert(zip.end(), name.begin(), name.end());
-        zip.insert(zip.end(), packed.begin(), packed.end());
+        uint32_t offset = (uint32_t)zip->size;
+        Bytes_WriteU32(zip, 0x04034b50);
+        PutMemberFields(zip, crc, packed.size(), data.size(), name.size());
+        Bytes_WriteData(zip, name.data(), name.size());
+        Bytes_WriteData(zip, packed.data(), packed.size());
 
-        Put32(&cdir, 0x02014b50);
-        Put16(&cdir, 20);
-        Put16(&cdir, 20);
-        Put16(&cdir, 0);
-        Put16(&cdir, 8);
-        Put16(&cdir, ZIP_TIME);
-        Put16(&cdir, ZIP_DATE);
-        Put32(&cdir, crc);
-        Put32(&cdir, (uint32_t)packed.size());
-        Put32(&cdir, (uint32_t)data.size());
-        Put16(&cdir, (unsigned)name.size());
-        Put16(&cdir, 0);
-        Put16(&cdir, 0);
-        Put16(&cdir, 0);
-        Put16(&cdir, 0);
-        Put32(&cdir, 0);
-        Put32(&cdir, offset);
-        cdir.insert(cdir.end(), name.begin(), name.end());
-        count++;
+        Bytes_WriteU32(cdir, 0x02014b50);
+        Bytes_WriteU16(cdir, 20);   /* version made by */
+        PutMemberFields(cdir, crc, packed.size(), data.size(), name.size());
+        Bytes_WriteU16(cdir, 0);    /* comment */
+        Bytes_WriteU16(cdir, 0);    /* disk */
+        Bytes_WriteU16(cdir, 0);    /* internal attributes */
+        Bytes_WriteU32(cdir, 0);    /* external attributes */
+        Bytes_WriteU32(cdir, offset);
+        Bytes_WriteData(cdir, name.data(), name.size());
     }
-    uint32_t cdoff = (uint32_t)zip.size();
-    zip.insert(zip.end(), cdir.begin(), cdir.end());
-    Put32(&zip, 0x06054b50);
-    Put16(&zip, 0);
-    Put16(&zip, 0);
-    Put16(&zip, (unsigned)count);
-    Put16(&zip, (unsigned)count);
-    Put32(&zip, (uint32_t)cdir.size());
-    Put32(&zip, cdoff);
-    Put16(&zip, 0);
-    if (!CG_WriteFile(zippath, zip.data(), zip.size()))
-        return 1;
-    return 0;
+    return 1;
+}
+
+int CG_Pack(const std::string &zippath, const std::string &root, const std::vector<std::string> &names)
+{
+    bytes_writer_t zip, cdir;
+    Bytes_InitWriter(&zip, 0);
+    Bytes_InitWriter(&cdir, 0);
+    int ok = PackMembers(root, names, &zip, &cdir);
+    uint32_t cdoff = (uint32_t)zip.size;
+    Bytes_WriteData(&zip, cdir.data, cdir.size);
+    Bytes_WriteU32(&zip, 0x06054b50);
+    Bytes_WriteU16(&zip, 0);
+    Bytes_WriteU16(&zip, 0);
+    Bytes_WriteU16(&zip, (uint16_t)names.size());
+    Bytes_WriteU16(&zip, (uint16_t)names.size());
+    Bytes_WriteU32(&zip, (uint32_t)cdir.size);
+    Bytes_WriteU32(&zip, cdoff);
+    Bytes_WriteU16(&zip, 0);
+    if (ok && (zip.failed || cdir.failed)) {
+        fprintf(stderr, "content: cannot pack %s: out of memory\n", zippath.c_str());
+        ok = 0;
+    }
+    ok = ok && CG_WriteFile(zippath, zip.data, zip.size);
+    Bytes_FreeWriter(&zip);
+    Bytes_FreeWriter(&cdir);
+    return ok ? 0 : 1;
 }

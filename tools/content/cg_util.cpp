@@ -11,6 +11,8 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include "bytes.h"
+
 /* ---- random numbers and noise ------------------------------------------ */
 
 void CG_Seed(cg_rng_t *r, uint32_t seed)
@@ -221,30 +223,37 @@ static uint8_t Byte(float v)
     return (uint8_t)lrintf(CG_Clamp01(v) * 255.0f);
 }
 
+/* The writer's bytes as the file at path (nothing when it ran out of memory). */
+static int CG_WriteBuffer(const std::string &path, const bytes_writer_t *w)
+{
+    if (w->failed) {
+        fprintf(stderr, "content: cannot write %s: out of memory\n", path.c_str());
+        return 0;
+    }
+    return CG_WriteFile(path, w->data, w->size);
+}
+
 int CG_WriteTGA(const std::string &path, const cg_image_t *im, int alpha)
 {
     int bpp = alpha ? 4 : 3;
-    std::vector<uint8_t> out(18 + (size_t)im->w * im->h * bpp);
-    uint8_t *h = out.data();
-    memset(h, 0, 18);
-    h[2] = 2;
-    h[12] = (uint8_t)(im->w & 255);
-    h[13] = (uint8_t)(im->w >> 8);
-    h[14] = (uint8_t)(im->h & 255);
-    h[15] = (uint8_t)(im->h >> 8);
-    h[16] = (uint8_t)(bpp * 8);
-    h[17] = alpha ? 8 : 0;
-    uint8_t *p = out.data() + 18;
+    bytes_writer_t out;
+    Bytes_InitWriter(&out, 18 + (size_t)im->w * im->h * bpp);
+    Bytes_WriteZeros(&out, 2);      /* no image id, no colour map */
+    Bytes_WriteU8(&out, 2);         /* uncompressed true colour */
+    Bytes_WriteZeros(&out, 9);      /* colour map and origin */
+    Bytes_WriteU16(&out, (uint16_t)im->w);
+    Bytes_WriteU16(&out, (uint16_t)im->h);
+    Bytes_WriteU8(&out, (uint8_t)(bpp * 8));
+    Bytes_WriteU8(&out, alpha ? 8 : 0);
     for (int y = im->h - 1; y >= 0; y--)
         for (int x = 0; x < im->w; x++) {
             const cg_color_t &c = im->px[(size_t)y * im->w + x];
-            *p++ = Byte(c.b);
-            *p++ = Byte(c.g);
-            *p++ = Byte(c.r);
-            if (alpha)
-                *p++ = Byte(c.a);
+            const uint8_t px[4] = {Byte(c.b), Byte(c.g), Byte(c.r), Byte(c.a)};
+            Bytes_WriteData(&out, px, (size_t)bpp);
         }
-    return CG_WriteFile(path, out.data(), out.size());
+    int ok = CG_WriteBuffer(path, &out);
+    Bytes_FreeWriter(&out);
+    return ok;
 }
 
 /* ---- sound -------------------------------------------------------------- */
@@ -265,41 +274,31 @@ void CG_WaveNormalize(cg_wave_t *w, float peak)
         v *= peak / m;
 }
 
-static void Put16(uint8_t *p, uint32_t v)
-{
-    p[0] = (uint8_t)v;
-    p[1] = (uint8_t)(v >> 8);
-}
-
-static void Put32(uint8_t *p, uint32_t v)
-{
-    Put16(p, v & 0xFFFF);
-    Put16(p + 2, v >> 16);
-}
-
 int CG_WriteWAV(const std::string &path, const cg_wave_t *w)
 {
     uint32_t n = (uint32_t)w->s.size();
-    std::vector<uint8_t> out(44 + (size_t)n * 2);
-    uint8_t *h = out.data();
-    memcpy(h, "RIFF", 4);
-    Put32(h + 4, 36 + n * 2);
-    memcpy(h + 8, "WAVEfmt ", 8);
-    Put32(h + 16, 16);
-    Put16(h + 20, 1);               /* PCM */
-    Put16(h + 22, 1);               /* mono */
-    Put32(h + 24, CG_RATE);
-    Put32(h + 28, CG_RATE * 2);
-    Put16(h + 32, 2);
-    Put16(h + 34, 16);
-    memcpy(h + 36, "data", 4);
-    Put32(h + 40, n * 2);
+    bytes_writer_t out;
+    Bytes_InitWriter(&out, 44 + (size_t)n * 2);
+    Bytes_WriteData(&out, "RIFF", 4);
+    Bytes_WriteU32(&out, 36 + n * 2);
+    Bytes_WriteData(&out, "WAVEfmt ", 8);
+    Bytes_WriteU32(&out, 16);
+    Bytes_WriteU16(&out, 1);        /* PCM */
+    Bytes_WriteU16(&out, 1);        /* mono */
+    Bytes_WriteU32(&out, CG_RATE);
+    Bytes_WriteU32(&out, CG_RATE * 2);
+    Bytes_WriteU16(&out, 2);
+    Bytes_WriteU16(&out, 16);
+    Bytes_WriteData(&out, "data", 4);
+    Bytes_WriteU32(&out, n * 2);
     for (uint32_t i = 0; i < n; i++) {
         float v = w->s[i];
         v = v < -1 ? -1 : (v > 1 ? 1 : v);
-        Put16(h + 44 + i * 2, (uint32_t)(uint16_t)(int16_t)lrintf(v * 32767.0f));
+        Bytes_WriteU16(&out, (uint16_t)(int16_t)lrintf(v * 32767.0f));
     }
-    return CG_WriteFile(path, out.data(), out.size());
+    int ok = CG_WriteBuffer(path, &out);
+    Bytes_FreeWriter(&out);
+    return ok;
 }
 
 /* ---- files -------------------------------------------------------------- */

@@ -1,13 +1,14 @@
 /*
- * game_harness.h -- a stand-in engine for the game core's unit tests: a
- * pool of engine entity records handed out by the spawn service with the
- * engine's defaults, removal marks, a purge, a think pass, a controlled
- * clock, and a log of everything the module prints or caches.  Tests that
- * need models, fonts or images without content files use it; tests that
- * can run on the real entity store use that instead.
+ * gk_standin.h -- a stand-in engine for the game module: a pool of engine
+ * entity records handed out by the spawn service with the engine's
+ * defaults (images 128 x 128), removal marks, a purge, a think pass, a
+ * controlled clock, translation strings with real formats, and a log of
+ * everything the module prints, caches, spawns and plays.  Spawns fail
+ * while failspawns is set or for the one name in failname.  Used by the
+ * game's unit tests and by the level fuzz target.
  */
-#ifndef GAME_HARNESS_H
-#define GAME_HARNESS_H
+#ifndef GK_STANDIN_H
+#define GK_STANDIN_H
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -20,19 +21,26 @@
 
 namespace harness {
 
+struct Played {
+    std::string name;
+    int loop;
+    float pos[3];
+};
+
 inline float gametime, lastgametime;
-inline std::string log;
-inline std::vector<std::string> cached;
-inline std::vector<std::string> spawned;
+inline std::string log, failname;
+inline std::vector<std::string> cached, spawned;
+inline std::vector<Played> played;
+inline std::vector<entity_t *> listeners;
 inline std::vector<float> mastervolumes;
-inline int shutdowns;
-inline int failspawns;           /* spawns fail while non-zero */
+inline int shutdowns, failspawns;
 inline entity_t ents[ENT_MAX];
 inline int used[ENT_MAX];
+inline const char *texts[8];
 
 inline entity_t *Spawn(const char *name, int kind)
 {
-    if (failspawns)
+    if (failspawns || (!failname.empty() && failname == name))
         return nullptr;
     for (int i = 0; i < ENT_MAX; i++) {
         if (used[i])
@@ -52,6 +60,8 @@ inline entity_t *Spawn(const char *name, int kind)
             e->u.mdl.framerate = 1.0f;
             e->u.mdl.scale = 1.0f;
             e->u.mdl.depth = 1;
+        } else if (kind == ENT_IMAGE) {
+            e->u.img.width = e->u.img.height = 128.0f;
         }
         spawned.push_back(name);
         return e;
@@ -82,15 +92,17 @@ inline int CacheFile(const char *p)
     cached.push_back(p);
     return 1;
 }
-inline void Play(entity_t *, int) {}
-inline void Listener(entity_t *) {}
+inline void Play(entity_t *e, int loop)
+{
+    played.push_back({e->name, loop, {e->origin[0], e->origin[1], e->origin[2]}});
+}
+inline void Listener(entity_t *e) { listeners.push_back(e); }
 inline void SoundVolume(struct sound_s *, float) {}
 inline void Master(float v) { mastervolumes.push_back(v); }
-inline const char *Str(int) { return "text"; }
+inline const char *Str(int i) { return (i >= 0 && i < 8) ? texts[i] : ""; }
 
-/* Fills the module's services with the stand-ins and resets every part
- * of the game core and the stand-in engine. */
-inline void Reset()
+/* Hands the stand-ins to the module as its services. */
+inline void Install()
 {
     gi.gametime = &gametime;
     gi.lastgametime = &lastgametime;
@@ -108,19 +120,64 @@ inline void Reset()
     gi.gametime_pause = Void;
     gi.gametime_resume = Void;
     gi.lang_getlocalizedstr = Str;
+}
+
+/* The services installed, every record of the stand-in and the game
+ * core's pool, flow and level table reset. */
+inline void Reset()
+{
+    static const char *const t[8] = {"bonus %d:%02d", "score %d", "weapon", "time %d:%02d",
+                                     "time up", "continue", "quit", ""};
+    Install();
     gametime = lastgametime = 0.0f;
     log.clear();
+    failname.clear();
     cached.clear();
     spawned.clear();
+    played.clear();
+    listeners.clear();
     mastervolumes.clear();
-    shutdowns = 0;
-    failspawns = 0;
+    shutdowns = failspawns = 0;
+    memcpy(texts, t, sizeof(texts));
     memset(ents, 0, sizeof(ents));
     memset(used, 0, sizeof(used));
     G_ResetPool();
     G_ResetFlow();
     Level_FreeAll();
     G_SetWorldSphere(0, 0, 0, 692.820323f);
+}
+
+/* Reset plus the player's parts released; nothing built. */
+inline void ResetAll()
+{
+    Reset();
+    BGM_Stop();
+    Cam_Release();
+    CL_Release();
+    G_SetMasterVolume(1.0f);
+    mastervolumes.clear();
+    g_mouseinvert = 0;
+    G_RandomReset();
+}
+
+/* Camera and player as level initialisation makes them, in action. */
+inline bool BuildPlayer()
+{
+    if (!Cam_Init() || !CL_Init())
+        return false;
+    G_ResetStates();
+    G_SetState(GST_ACTION);
+    BGM_Start("sounds/music.wav");
+    return true;
+}
+
+/* A gentity of a class, 100 units ahead of the view. */
+inline gentity_t *SpawnVictim(int mainclass, int subclass)
+{
+    gentity_t *g = G_SpawnByClass(mainclass, subclass);
+    if (g)
+        Vec_Set(g->ent->origin, 0, 0, -100);
+    return g;
 }
 
 /* One engine frame's clock step. */
@@ -140,6 +197,15 @@ inline void Think()
     }
 }
 
+/* Frames of 1/128 s (exact in binary) up to t; think pass each frame. */
+inline void RunTo(float t)
+{
+    while (gametime + 1.0f / 128.0f <= t + 1e-6f) {
+        SetTime(gametime + 1.0f / 128.0f);
+        Think();
+    }
+}
+
 /* The engine's purge: frees every record marked for removal. */
 inline void Purge()
 {
@@ -148,15 +214,15 @@ inline void Purge()
             used[i] = 0;
 }
 
-inline int Live()
+inline bool Logged(const std::string &s) { return log.find(s) != std::string::npos; }
+
+inline int CountPlayed(const std::string &name)
 {
     int n = 0;
-    for (int i = 0; i < ENT_MAX; i++)
-        n += used[i];
+    for (auto &p : played)
+        n += p.name == name;
     return n;
 }
-
-inline bool Logged(const std::string &s) { return log.find(s) != std::string::npos; }
 
 } // namespace harness
 
