@@ -3,17 +3,12 @@
  * reader accepts is walked in full and queried with segments through
  * every frame box.
  */
-#include <stdint.h>
-#include <stdlib.h>
-
-#include "collision.h"
 #include "fuzz_tmpfile.h"
 #include "fuzz_walk.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const char *path = Fuzz_WriteFile("c.dbb", data, size);
-    colmodel_t *c = Col_ReadFile(path);
+    colmodel_t *c = Col_ReadFile(Fuzz_WriteFile("c.dbb", data, size));
     if (!c)
         return 0;
     volatile float sum = Fuzz_WalkCollision(c);

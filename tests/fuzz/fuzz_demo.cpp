@@ -3,7 +3,6 @@
  * whole byte string (header, frame heads, event counts against the bytes
  * that are there, varints, the game clock bound and the frame limit).
  */
-#include <stdint.h>
 #include <stdlib.h>
 
 #include "demo.h"

@@ -1,12 +1,8 @@
 /*
  * fuzz_lang.cpp -- libFuzzer target for translation packages: any bytes as
- * data/ingame_0.txt; every slot must stay a terminated string shorter
- * than a slot.
+ * data/ingame_0.txt; every slot must stay a terminated string shorter than
+ * a slot, and keys outside the slots read "?".
  */
-#include <stdint.h>
-#include <stdlib.h>
-#include <string.h>
-
 #include "common.h"
 #include "fuzz_tmpfile.h"
 #include "lang.h"
@@ -18,9 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Lang_Load(0);
     for (int i = -1; i <= LANG_SLOTS; i++) {
         const char *s = Lang_GetLocalizedStr(i);
-        if (!s || strlen(s) >= LANG_SLOTLEN)
-            abort();
-        if ((i < 0 || i >= LANG_SLOTS) && strcmp(s, "?") != 0)
+        if (!s || strlen(s) >= LANG_SLOTLEN || ((i < 0 || i >= LANG_SLOTS) && strcmp(s, "?") != 0))
             abort();
     }
     return 0;

@@ -5,9 +5,7 @@
  * a server message.  An accepted table must pack again and come back the
  * same; modes are three numbers; the log tail stays short and printable.
  */
-#include <stdint.h>
 #include <stdlib.h>
-#include <string.h>
 
 #include <algorithm>
 
@@ -40,9 +38,7 @@ static void Fuzz_EngineOutput(const std::string &s)
     if (L_ParseModes(s, &version, &modes)) {
         for (size_t i = 0; i < modes.size(); i++) {
             const std::string &m = modes[i];
-            if (m.find_first_not_of("0123456789 ") != std::string::npos)
-                abort();
-            if (std::count(m.begin(), m.end(), ' ') != 2)
+            if (m.find_first_not_of("0123456789 ") != std::string::npos || std::count(m.begin(), m.end(), ' ') != 2)
                 abort();
             for (size_t k = 0; k < i; k++)
                 if (modes[k] == m)
@@ -58,13 +54,10 @@ static void Fuzz_EngineOutput(const std::string &s)
     std::vector<std::string> lines = HS_SplitLines(tail);
     if (lines.size() > 6)
         abort();
-    for (const std::string &l : lines) {
-        if (l.size() > 163)
-            abort();
+    for (const std::string &l : lines)
         for (char c : l)
-            if ((unsigned char)c < 32 || c == 127)
+            if (l.size() > 163 || (unsigned char)c < 32 || c == 127)
                 abort();
-    }
 }
 
 static void Fuzz_Message(const std::string &s)

@@ -1,10 +1,7 @@
 /*
- * fuzz_tmpfile.h -- for fuzz targets whose readers take a file name: the
- * input is written to a file in a private scratch directory of the
- * process, made once and reused for every run.  The directory is on
- * /dev/shm when there is one: rewriting a file on a disk file system can
- * cost milliseconds, which would leave the fuzzer a few hundred runs a
- * second.
+ * fuzz_tmpfile.h -- for readers that take a file name: the input written to
+ * a file in a scratch directory of the process, on /dev/shm when there is
+ * one (rewriting a file on a disk can cost milliseconds a run).
  */
 #ifndef FUZZ_TMPFILE_H
 #define FUZZ_TMPFILE_H
@@ -18,14 +15,8 @@
 static inline const char *Fuzz_Dir(void)
 {
     static char dir[64];
-    if (!dir[0]) {
-        strcpy(dir, "/dev/shm/gkfuzz.XXXXXX");
-        if (!mkdtemp(dir)) {
-            strcpy(dir, "/tmp/gkfuzz.XXXXXX");
-            if (!mkdtemp(dir))
-                abort();
-        }
-    }
+    if (!dir[0] && !mkdtemp(strcpy(dir, "/dev/shm/gkfuzz.XXXXXX")) && !mkdtemp(strcpy(dir, "/tmp/gkfuzz.XXXXXX")))
+        abort();
     return dir;
 }
 
@@ -35,9 +26,7 @@ static inline const char *Fuzz_WriteFile(const char *name, const uint8_t *data, 
     static char path[256];
     snprintf(path, sizeof(path), "%s/%s", Fuzz_Dir(), name);
     FILE *f = fopen(path, "wb");
-    if (!f)
-        abort();
-    if (size && fwrite(data, 1, size, f) != size)
+    if (!f || (size && fwrite(data, 1, size, f) != size))
         abort();
     fclose(f);
     return path;

@@ -1,7 +1,8 @@
 /*
  * fuzz_walk.h -- touches every element that a model's or collision data's
  * counts promise, so that an array shorter than its count shows up as an
- * out-of-bounds read, and checks the indices the drawing code relies on.
+ * out-of-bounds read, checks the indices the drawing code relies on, and
+ * takes small models on through weld and collision building.
  */
 #ifndef FUZZ_WALK_H
 #define FUZZ_WALK_H
@@ -63,6 +64,32 @@ static inline void Fuzz_Queries(const colmodel_t *c, const uint8_t *data, size_t
             if (Col_SegmentQuery(b, s, e, &frac) && !(frac >= 0.0f && frac <= 1.0f))
                 abort();
         }
+    }
+}
+
+/* Every mesh walked; a model small enough goes on as the converter takes
+ * it: welded (which must work when mustweld), walked again, and given
+ * collision data that is walked and queried. */
+static inline void Fuzz_WalkModel(model_t *m, bool mustweld, const uint8_t *data, size_t size)
+{
+    volatile float sum = 0;
+    uint64_t tris = 0;
+    for (uint32_t i = 0; i < m->nummeshes; i++) {
+        sum += Fuzz_WalkMesh(&m->meshes[i]);
+        tris += m->meshes[i].numtris * (uint64_t)m->meshes[i].numframes;
+    }
+    if (tris >= 2000)
+        return;
+    for (uint32_t i = 0; i < m->nummeshes; i++) {
+        if (Model_WeldMesh(&m->meshes[i]))
+            sum += Fuzz_WalkMesh(&m->meshes[i]);
+        else if (mustweld)
+            abort();
+    }
+    if (colmodel_t *c = Col_Build(m->meshes, m->nummeshes)) {
+        sum += Fuzz_WalkCollision(c);
+        Fuzz_Queries(c, data, size);
+        Col_Free(c);
     }
 }
 

@@ -4,10 +4,6 @@
  * directory header in it announces is opened and read whole, and the
  * members are read back in odd element sizes.
  */
-#include <stdint.h>
-#include <stdlib.h>
-#include <string.h>
-
 #include <string>
 
 #include "fs.h"
@@ -31,14 +27,13 @@ static void Fuzz_ReadAll(const std::string &path)
     uint32_t l2 = 0;
     unsigned char *d = FS_LoadFile(path.c_str(), &l2);
     if (!d || l2 != len || d[l2] != 0)
-        abort();
+        abort(); /* whole, and terminated */
     FS_FreeFile(d);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const char *path = Fuzz_WriteFile("a.pk3", data, size);
-    FS_Mount(path, "z/");
+    FS_Mount(Fuzz_WriteFile("a.pk3", data, size), "z/");
     for (size_t i = 0; i + 46 <= size; i++) {
         if (memcmp(data + i, "PK\1\2", 4) != 0)
             continue;

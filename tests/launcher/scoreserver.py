@@ -1,46 +1,39 @@
 #!/usr/bin/env python3
-# A stand-in highscore server for the launcher tests, on 127.0.0.1 only.
-# Usage: scoreserver.py DIR -- writes the chosen port to DIR/port, logs each
-# request line and its headers to DIR/request.txt, and answers with the
-# status in DIR/status (default 200) and the body in DIR/body.  With a file
-# DIR/drip the body is sent one byte a second (at most 60 bytes), as a
-# server that never quite finishes would.
-import http.server
-import os
-import sys
-import time
+# A stand-in highscore server on 127.0.0.1 that answers what a test asks,
+# as our real server never would.  Usage: scoreserver.py DIR -- writes its
+# port to DIR/port, each request line and its headers to DIR/request.txt,
+# and answers with the status in DIR/status (default 200) and the body in
+# DIR/body; with a file DIR/drip the body comes one byte a second (at most
+# 60 bytes), as from a server that never quite finishes.
+import http.server, os, sys, time
 
 d = sys.argv[1]
+
+
+def read(name, default):
+    try:
+        return open(os.path.join(d, name), "rb").read()
+    except OSError:
+        return default
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         with open(os.path.join(d, "request.txt"), "w") as f:
-            f.write(self.path + "\n")
-            for k, v in self.headers.items():
-                f.write("%s: %s\n" % (k, v))
-        status = 200
-        try:
-            status = int(open(os.path.join(d, "status")).read().strip())
-        except OSError:
-            pass
-        try:
-            body = open(os.path.join(d, "body"), "rb").read()
-        except OSError:
-            body = b""
-        self.send_response(status)
+            f.write(self.path + "\n" + "".join("%s: %s\n" % kv for kv in self.headers.items()))
+        body = read("body", b"")
+        self.send_response(int(read("status", b"200")))
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
-        if not os.path.exists(os.path.join(d, "drip")):
-            self.wfile.write(body)
-            return
-        for b in body[:60]:
+        drip = os.path.exists(os.path.join(d, "drip"))
+        for part in [body[i:i + 1] for i in range(min(len(body), 60))] if drip else [body]:
             try:
-                self.wfile.write(bytes([b]))
+                self.wfile.write(part)
                 self.wfile.flush()
             except OSError:
                 return
-            time.sleep(1)
+            if drip:
+                time.sleep(1)
 
     def log_message(self, *args):
         pass

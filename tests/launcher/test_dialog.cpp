@@ -1,87 +1,54 @@
 /*
- * test_dialog.cpp -- the main dialog: first start defaults, the settings
- * file, the mode list, the level list from description and level files,
- * the highscore columns of both pages, captions that fit in every
- * language, pictures without their key colour and the mouse slider.
+ * test_dialog.cpp -- the main dialog: first start, the settings file, the
+ * level list, the highscore columns, captions that fit in every language,
+ * pictures without their key colour and the mouse slider.
  */
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMouseEvent>
-#include <QTabWidget>
 #include <QLineEdit>
-#include <QPushButton>
+#include <QMouseEvent>
 #include <QRadioButton>
 #include <QSettings>
 #include <QSlider>
+#include <QTabWidget>
 
-#include "gk_support.h"
-#include "l_local.h"
 #include "l_testapp.h"
 
-class Dialog : public ::testing::Test {
+class Dialog : public L_Fresh {
 protected:
-    gk::TempDir d;
-    char old[4096];
     void SetUp() override
     {
-        L_TestApp();
-        ASSERT_TRUE(getcwd(old, sizeof(old)));
-        ASSERT_EQ(chdir(d.path.c_str()), 0);
+        L_Fresh::SetUp();
         gk::MakeDirs(d / "data");
-        Lang_LoadFile(gk::DistDir() + "/data/textres_49.ini", 49);
-        LanguageCountry = 49;
-        HS_Fill(&LocalTable, Lang(205), 0);
-        HS_Fill(&InternetTable, Lang(205), 0);
-        std::string v;
-        L_ParseModes("1.05\n640 480 16\n800 600 32\n640 480 16\n", &v, &ModeList);
-        EngineVersion = v;
-        DoneMask = 0;
+        L_ParseModes("1.05\n640 480 16\n800 600 32\n640 480 16\n", &EngineVersion, &ModeList);
+        L_CreateWindows();
+        LoadSettings(d / "gackatron.ini");
     }
-    void TearDown() override
+    /* Every setting the dialog shows, in one line. */
+    static std::string State()
     {
-        L_DestroyWindows();
-        ASSERT_EQ(chdir(old), 0);
+        QString s = QString("mode %1/%2 %3 img16 %4 img32 %5 full %6/%7 sens %8 inv %9 ")
+                        .arg(mf.resBox->currentIndex()).arg(mf.resBox->count()).arg(mf.resBox->currentText())
+                        .arg(!mf.img16->isHidden()).arg(!mf.img32->isHidden()).arg(mf.radioFullscreen->isChecked())
+                        .arg(mf.radioWindowed->isChecked()).arg(mf.trackMouse->value()).arg(mf.checkMouse->isChecked()) +
+                    QString("map %1/%2 %3 proxy %4 %5:%6 name %7 done %8 top %9 ")
+                        .arg(mf.comboMaps->currentIndex()).arg(mf.comboMaps->count()).arg(mf.comboIMaps->currentIndex())
+                        .arg(mf.editProxy->isEnabled()).arg(mf.editProxy->text()).arg(mf.editPort->text())
+                        .arg(mf.editName->text()).arg(DoneMask).arg(mf.labelLHighscore->text()) +
+                    mf.lhn[0]->text() + " " + mf.lhp[0]->text() + " " + mf.ihn[0]->text() + " " + mf.ihp[9]->text();
+        return s.toStdString();
     }
 };
 
-TEST_F(Dialog, FirstStartDefaults)
+/* First start: the defaults (one item per mode, the language's default
+ * name); then every control saved and read back, as 0/1 in the file. */
+TEST_F(Dialog, FirstStartAndSettingsRoundTrip)
 {
-    L_CreateWindows();
-    LoadSettings(d / "gackatron.ini");
-    EXPECT_EQ(mf.resBox->count(), 2);      /* the duplicate mode is one item */
-    EXPECT_EQ(mf.resBox->itemText(0), "640x480, 16 Bit Farbtiefe");
-    EXPECT_EQ(mf.resBox->currentIndex(), 0);
-    EXPECT_FALSE(mf.img16->isHidden());
-    EXPECT_TRUE(mf.img32->isHidden());
-    EXPECT_TRUE(mf.radioWindowed->isChecked());
-    EXPECT_FALSE(mf.radioFullscreen->isChecked());
-    EXPECT_EQ(mf.trackMouse->value(), 5);
-    EXPECT_FALSE(mf.checkMouse->isChecked());
-    EXPECT_EQ(mf.comboMaps->currentIndex(), 0);
-    EXPECT_EQ(mf.comboMaps->count(), 5);
-    EXPECT_FALSE(mf.checkProxy->isChecked());
-    EXPECT_FALSE(mf.editProxy->isEnabled());
-    EXPECT_EQ(mf.editPort->text(), "8080");
-    EXPECT_EQ(mf.editName->text(), "unbekannt");
+    EXPECT_EQ(State(), "mode 0/2 640x480, 16 Bit Farbtiefe img16 1 img32 0 full 0/1 sens 5 inv 0 map 0/5 0 proxy 0 "
+                       ":8080 name unbekannt done 0 top Level 1  unbekannt 0 unbekannt 0");
     EXPECT_EQ(mf.labelVersion->text(), "1.05");
-    EXPECT_EQ(mf.labelVersion2->text(), "1.05");
-    EXPECT_EQ(mf.labelLHighscore->text(), "Level 1 ");
-    EXPECT_EQ(mf.lhn[9]->text(), "unbekannt");
-    EXPECT_EQ(mf.ihp[9]->text(), "0");
-    EXPECT_EQ(mf.lhn[9]->y(), mf.lhn[0]->y() + 180);
-    EXPECT_EQ(mf.lhp[3]->x(), mf.lhp[0]->x());
-    EXPECT_EQ(mf.Button1->text(), " Spielen");
-}
-
-TEST_F(Dialog, SettingsRoundTrip)
-{
-    L_CreateWindows();
-    LoadSettings(d / "gackatron.ini");
     mf.resBox->setCurrentIndex(1);
     mf.radioFullscreen->setChecked(true);
     mf.trackMouse->setValue(8);
@@ -95,12 +62,10 @@ TEST_F(Dialog, SettingsRoundTrip)
     InsertEntry(&LocalTable, 3, 0, "Ada", 4711);
     InsertEntry(&InternetTable, 6, 0, "Net", 99);
     SaveSettings(d / "gackatron.ini");
-
     std::string ini;
     ASSERT_TRUE(gk::ReadFile(d / "gackatron.ini", &ini));
-    EXPECT_NE(ini.find("fullscreen=1"), std::string::npos);
-    EXPECT_NE(ini.find("invert=1"), std::string::npos);
-    EXPECT_NE(ini.find("enabled=1"), std::string::npos);
+    for (const char *line : {"fullscreen=1", "invert=1", "enabled=1"})
+        EXPECT_NE(ini.find(line), std::string::npos) << line;
     EXPECT_EQ(ini.find("true"), std::string::npos);
 
     L_DestroyWindows();
@@ -109,24 +74,9 @@ TEST_F(Dialog, SettingsRoundTrip)
     DoneMask = 0;
     L_CreateWindows();
     LoadSettings(d / "gackatron.ini");
-    EXPECT_EQ(mf.resBox->currentIndex(), 1);
-    EXPECT_FALSE(mf.img32->isHidden());
-    EXPECT_TRUE(mf.img16->isHidden());
-    EXPECT_TRUE(mf.radioFullscreen->isChecked());
-    EXPECT_FALSE(mf.radioWindowed->isChecked());
-    EXPECT_EQ(mf.trackMouse->value(), 8);
-    EXPECT_TRUE(mf.checkMouse->isChecked());
-    EXPECT_EQ(mf.comboMaps->currentIndex(), 3);
-    EXPECT_EQ(mf.comboIMaps->currentIndex(), 3);
-    EXPECT_TRUE(mf.editProxy->isEnabled());
-    EXPECT_EQ(mf.editProxy->text(), "proxy.local");
-    EXPECT_EQ(mf.editPort->text(), "3128");
-    EXPECT_EQ(mf.editName->text(), "Ada");
-    EXPECT_EQ(DoneMask, 5);
-    EXPECT_EQ(mf.lhn[0]->text(), "Ada");
-    EXPECT_EQ(mf.lhp[0]->text(), "4711");
+    EXPECT_EQ(State(), "mode 1/2 800x600, 32 Bit Farbtiefe img16 0 img32 1 full 1/0 sens 8 inv 1 map 3/5 3 proxy 1 "
+                       "proxy.local:3128 name Ada done 5 top Level 4  Ada 4711 unbekannt 0");
     EXPECT_EQ(InternetTable.e[6][0].name, "Net");
-    EXPECT_EQ(LocalTable.e[0][0].name, "unbekannt");
 }
 
 TEST_F(Dialog, DamagedSettingsFallBack)
@@ -138,76 +88,46 @@ TEST_F(Dialog, DamagedSettingsFallBack)
         s.setValue("game/local", "00112233445566778899");
         s.setValue("game/inet", "nonsense");
     }
-    L_CreateWindows();
     LoadSettings(d / "gackatron.ini");
-    EXPECT_EQ(mf.resBox->currentIndex(), 0);
-    EXPECT_EQ(mf.comboMaps->currentIndex(), 0);
-    EXPECT_EQ(LocalTable.e[0][0].name, "unbekannt");
-    EXPECT_EQ(mf.ihn[0]->text(), "unbekannt");
+    EXPECT_EQ(State(), "mode 0/2 640x480, 16 Bit Farbtiefe img16 1 img32 0 full 0/1 sens 5 inv 0 map 0/5 0 proxy 0 "
+                       ":8080 name unbekannt done 0 top Level 1  unbekannt 0 unbekannt 0");
 }
 
 TEST_F(Dialog, LevelListSources)
 {
+    L_DestroyWindows();
     gk::WriteFile(d / "data/script0_49.descr", "Der Bauernhof\r\nzweite Zeile\n");
-    std::string bin(600, '\0');
-    bin.replace(132, 9, "Weltraum!");
-    gk::WriteFile(d / "data/script1.bin", bin);
-    std::string full(300, '\0');
-    for (int i = 132; i < 261; i++)
-        full[i] = 'L';      /* a name without its zero byte */
-    gk::WriteFile(d / "data/script3.bin", full);
-    gk::WriteFile(d / "data/script4.bin", std::string(100, 'x'));   /* too short */
+    std::string bin(600, '\0'), full(300, '\0');
+    gk::WriteFile(d / "data/script1.bin", bin.replace(132, 9, "Weltraum!"));
+    gk::WriteFile(d / "data/script3.bin", full.replace(132, 129, 129, 'L'));    /* no zero byte after the name */
+    gk::WriteFile(d / "data/script4.bin", std::string(100, 'x'));               /* too short */
     L_CreateWindows();
-    ASSERT_EQ(mf.comboMaps->count(), 5);
-    EXPECT_EQ(mf.comboMaps->itemText(0), "1. Der Bauernhof");
-    EXPECT_EQ(mf.comboMaps->itemText(1), "2. Weltraum!");
-    EXPECT_EQ(mf.comboMaps->itemText(2), "Level 3");
-    EXPECT_EQ(mf.comboMaps->itemText(3), "4. " + QString(129, 'L'));
-    EXPECT_EQ(mf.comboMaps->itemText(4), "Level 5");
+    QStringList items;
+    for (int i = 0; i < mf.comboMaps->count(); i++)
+        items << mf.comboMaps->itemText(i);
+    EXPECT_EQ(items, QStringList({"1. Der Bauernhof", "2. Weltraum!", "Level 3", "4. " + QString(129, 'L'), "Level 5"}));
     EXPECT_EQ(mf.comboIMaps->itemText(2), "Level 3");
     EXPECT_EQ(mf.comboMaps->currentIndex(), 4);  /* none chosen yet: the last */
-
     mf.comboMaps->setCurrentIndex(2);
-    DoneMask = 15;
-    FillLevelList();
-    EXPECT_EQ(mf.comboMaps->count(), 5);
-    EXPECT_EQ(mf.comboMaps->currentIndex(), 2);
-    DoneMask = 31;
-    FillLevelList();
-    EXPECT_EQ(mf.comboMaps->count(), 6);
-    EXPECT_EQ(mf.comboIMaps->count(), 6);
+    for (int done : {15, 31}) {
+        DoneMask = done;
+        FillLevelList();
+        EXPECT_EQ(mf.comboMaps->count(), done == 31 ? 6 : 5);
+        EXPECT_EQ(mf.comboIMaps->count(), done == 31 ? 6 : 5);
+        EXPECT_EQ(mf.comboMaps->currentIndex(), 2);
+    }
     EXPECT_EQ(mf.comboMaps->itemText(5), "Level 6");
 }
 
 TEST_F(Dialog, InternetChoiceSelectsBothLists)
 {
-    L_CreateWindows();
-    LoadSettings(d / "gackatron.ini");
     LocalTable.e[2][4] = {"lokal", 10};
     InternetTable.e[2][7] = {"netz", 20};
     mf.comboIMaps->setCurrentIndex(2);
     comboMapsChange(mf.comboIMaps);
     EXPECT_EQ(mf.comboMaps->currentIndex(), 2);
-    EXPECT_EQ(mf.labelLHighscore->text(), "Level 3 ");
-    EXPECT_EQ(mf.labelIHighscore->text(), "Level 3 ");
-    EXPECT_EQ(mf.lhn[0]->text(), "lokal");     /* sorted before showing */
-    EXPECT_EQ(mf.ihn[0]->text(), "netz");
-    EXPECT_EQ(mf.ihp[0]->text(), "20");
-}
-
-TEST(DialogPictures, KeyColourBecomesButtonFace)
-{
-    L_TestApp();
-    QImage img(4, 3, QImage::Format_RGB32);
-    img.fill(QColor(255, 0, 255));
-    img.setPixel(1, 1, qRgb(10, 20, 30));
-    KeyColorToButtonFace(&img, 0x123456);
-    EXPECT_EQ(img.pixel(0, 0) & 0xffffff, 0x123456u);
-    EXPECT_EQ(img.pixel(3, 2) & 0xffffff, 0x123456u);
-    EXPECT_EQ(img.pixel(1, 1), qRgb(10, 20, 30));
-    QImage empty;
-    KeyColorToButtonFace(&empty, 0);
-    EXPECT_TRUE(empty.isNull());
+    EXPECT_EQ(mf.labelLHighscore->text() + mf.labelIHighscore->text(), "Level 3 Level 3 ");
+    EXPECT_EQ(mf.lhn[0]->text() + mf.ihn[0]->text() + mf.ihp[0]->text(), "lokalnetz20");  /* sorted before showing */
 }
 
 /* Every caption of the settings page and the entry dialog is shown whole,
@@ -217,6 +137,7 @@ TEST_F(Dialog, CaptionsFitInEveryLanguage)
 {
     for (int country : {49, 44, 7}) {
         SCOPED_TRACE(country);
+        L_DestroyWindows();
         Lang_LoadFile(gk::DistDir() + "/data/textres_" + std::to_string(country) + ".ini", country);
         gk::WriteFile(d / "gackatron.ini", "[user]\nlastname=Doe, Jane\n");
         L_CreateWindows();
@@ -241,15 +162,12 @@ TEST_F(Dialog, CaptionsFitInEveryLanguage)
             }
         EXPECT_GE(checked, 15);
         mf.pointf->hide();
-        L_DestroyWindows();
     }
 }
 
 /* No built-in picture shows its magenta key colour. */
 TEST_F(Dialog, PicturesHideTheirKeyColour)
 {
-    L_CreateWindows();
-    LoadSettings(d / "gackatron.ini");
     for (QWidget *top : {mf.mainf, (QWidget *)mf.pointf})
         for (QLabel *l : top->findChildren<QLabel *>()) {
             QImage img = l->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
@@ -265,8 +183,6 @@ TEST_F(Dialog, PicturesHideTheirKeyColour)
 
 TEST_F(Dialog, ClickOnTheSliderTrackMovesOneStep)
 {
-    L_CreateWindows();
-    LoadSettings(d / "gackatron.ini");
     mf.PageControl1->setCurrentWidget(mf.TabSheet2);
     mf.mainf->show();
     QApplication::processEvents();

@@ -2,15 +2,13 @@
  * test_lang.cpp -- the language choice, the language files and their
  * texts, the fall-back to English, and captions replaced by their keys.
  */
-#include <gtest/gtest.h>
+#include <fstream>
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 
-#include "gk_support.h"
-#include "l_local.h"
 #include "l_testapp.h"
 
 TEST(Language, SwitchesOnTheCommandLine)
@@ -40,12 +38,16 @@ TEST(Language, FileTexts)
     EXPECT_FALSE(Lang_LoadFile(d / "data/textres_1.ini", 1));
 }
 
+/* Every shipped language holds every key of the English file, and the
+ * entry text its two place holders. */
 TEST(Language, ShippedFilesHoldEveryKey)
 {
-    static const int keys[] = {0, 100, 101, 102, 103, 104, 110, 111, 112, 120, 121, 122, 123,
-                               124, 125, 126, 127, 128, 129, 130, 131, 132, 133, 134, 140, 141,
-                               142, 143, 144, 145, 146, 200, 201, 202, 203, 204, 205, 210, 211,
-                               212, 213, 214};
+    std::ifstream english(Lang_FilePath(gk::DistDir(), 44));
+    std::vector<int> keys;
+    for (std::string line; std::getline(english, line);)
+        if (!line.empty() && isdigit((unsigned char)line[0]))
+            keys.push_back(atoi(line.c_str()));
+    ASSERT_GT(keys.size(), 40u);
     for (int c : {49, 44, 7, 0}) {
         ASSERT_TRUE(Lang_LoadFile(Lang_FilePath(gk::DistDir(), c), c)) << c;
         for (int k : keys)
@@ -53,9 +55,6 @@ TEST(Language, ShippedFilesHoldEveryKey)
         EXPECT_NE(Lang(143).find("#1"), std::string::npos);
         EXPECT_NE(Lang(143).find("#2"), std::string::npos);
     }
-    Lang_LoadFile(Lang_FilePath(gk::DistDir(), 49), 49);
-    EXPECT_EQ(Lang(104), " Spielen");
-    EXPECT_EQ(Lang(205), "unbekannt");
 }
 
 TEST(Language, MissingFileFallsBackToEnglish)
@@ -93,20 +92,15 @@ TEST(Language, CaptionsByTag)
     QWidget *page = new QWidget;
     page->setProperty("tag", 1);
     tabs->addTab(page, "old");
-    QLabel *l = new QLabel("old", page);
-    l->setProperty("tag", 2);
-    QPushButton *b = new QPushButton("old", page);
-    b->setProperty("tag", 3);
-    QCheckBox *c = new QCheckBox("old", page);
-    c->setProperty("tag", 4);
-    QLabel *untagged = new QLabel("keep", page);
-    QLabel *missing = new QLabel("old", page);
-    missing->setProperty("tag", 9);
+    QWidget *c[] = {new QLabel("old", page), new QPushButton("old", page), new QCheckBox("old", page),
+                    new QLabel("keep", page), new QLabel("old", page)};
+    const int tags[] = {2, 3, 4, 0, 9};    /* 0: untagged, 9: no text */
+    const char *want[] = {"label", "button", "box", "keep", "?"};
+    for (int i = 0; i < 5; i++)
+        if (tags[i])
+            c[i]->setProperty("tag", tags[i]);
     ApplyLanguage(&w);
     EXPECT_EQ(tabs->tabText(0), "page");
-    EXPECT_EQ(l->text(), "label");
-    EXPECT_EQ(b->text(), "button");
-    EXPECT_EQ(c->text(), "box");
-    EXPECT_EQ(untagged->text(), "keep");
-    EXPECT_EQ(missing->text(), "?");
+    for (int i = 0; i < 5; i++)
+        EXPECT_EQ(c[i]->property("text").toString().toStdString(), want[i]);
 }

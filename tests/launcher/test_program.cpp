@@ -3,15 +3,11 @@
  * folder with a stand-in engine: it ends with the no-modes message when the
  * engine reports none, and writes its settings file when its window closes.
  */
-#include <gtest/gtest.h>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QSettings>
 
-#include "gk_support.h"
-#include "l_local.h"
 #include "l_testapp.h"
 
 static void MakeFolder(gk::TempDir &d, const std::string &say)
@@ -47,23 +43,6 @@ TEST(Program, NoModesEndsWithTheMessage)
     }
 }
 
-static unsigned long FindWindow(const std::string &title)
-{
-    for (int i = 0; i < 200; i++) {
-        FILE *p = popen(("xdotool search --name '^" + title + "$' 2>/dev/null").c_str(), "r");
-        unsigned long w = 0;
-        if (p) {
-            if (fscanf(p, "%lu", &w) != 1)
-                w = 0;
-            pclose(p);
-        }
-        if (w)
-            return w;
-        usleep(50000);
-    }
-    return 0;
-}
-
 TEST(Program, ClosingTheWindowWritesTheSettings)
 {
     if (!getenv("DISPLAY"))
@@ -72,7 +51,7 @@ TEST(Program, ClosingTheWindowWritesTheSettings)
     MakeFolder(d, "1.05\\n800 600 32\\n1024 768 32\\n");
     gk::Proc p = gk::StartProcess({d / "gackatron", "-en"}, d.path,
                                   {"GACKATRON_HEADLESS=1", "QT_QPA_PLATFORM=xcb"}, d.path);
-    unsigned long w = FindWindow("Gackatron - Starter");
+    unsigned long w = gk::X11_FindWindowByName("^Gackatron - Starter$", 10);
     ASSERT_NE(w, 0ul);
     usleep(300000);
     ASSERT_TRUE(gk::X11_SendCloseRequest(w));

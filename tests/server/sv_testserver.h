@@ -1,50 +1,41 @@
 /*
  * sv_testserver.h -- the score server as a real process on a free loopback
- * port, a plain HTTP/1.0 client for it, and a PostgreSQL of our own.
+ * port, requests to it, packed tables built by hand and a PostgreSQL of our own.
  */
 #ifndef SV_TESTSERVER_H
 #define SV_TESTSERVER_H
 
-#include <arpa/inet.h>
 #include <glob.h>
 #include <pwd.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
+#include <zlib.h>
 
 #include <string>
 #include <vector>
 
 #include "gk_support.h"
-#include "http_client.h"
 #include "hs_table.h"
+#include "http_client.h"
 
 struct ScoreServer {
     gk::Proc proc;
     int port = 0;
     std::string log;
 
-    /* Starts gackatron-scores in dir with the extra arguments; false when
+    /* gackatron-scores started in dir with the extra arguments; false when
      * it does not report its port within 20 s. */
     bool Start(const std::string &dir, const std::vector<std::string> &args)
     {
         std::vector<std::string> argv = {gk::DistDir() + "/gackatron-scores", "--listen", "127.0.0.1:0"};
         argv.insert(argv.end(), args.begin(), args.end());
-        unlink((dir + "/stderr.txt").c_str());      /* not the last run's port */
+        unlink((dir + "/stderr.txt").c_str()); /* not the last run's port */
         proc = gk::StartProcess(argv, dir, {}, dir);
-        for (int i = 0; i < 400; i++) {
-            std::string err;
-            gk::ReadFile(proc.errpath, &err);
-            size_t at = err.find("listening on 127.0.0.1:");
-            if (at != std::string::npos) {
-                port = atoi(err.c_str() + at + 23);
-                return port > 0;
-            }
-            if (!gk::ProcessRunning(proc))
-                break;
-            usleep(50000);
+        for (int i = 0; i < 400 && gk::ProcessRunning(proc); i++, usleep(50000)) {
+            log.clear();
+            gk::ReadFile(proc.errpath, &log);
+            size_t at = log.find("listening on 127.0.0.1:");
+            if (at != std::string::npos)
+                return (port = atoi(log.c_str() + at + 23)) > 0;
         }
         gk::ReadFile(proc.errpath, &log);
         return false;
@@ -61,10 +52,9 @@ struct ScoreServer {
     }
     void Kill()
     {
-        if (proc.pid > 0) {
+        if (proc.pid > 0)
             kill(proc.pid, SIGKILL);
-            gk::WaitProcess(proc, 10);
-        }
+        gk::WaitProcess(proc, 10);
     }
     ~ScoreServer() { Kill(); }
 };
@@ -77,7 +67,7 @@ static inline int SV_Send(int port, const std::string &method, const std::string
 
 static inline int SV_Get(int port, const std::string &target, std::string *body)
 {
-    return SV_Send(port, "GET", target, "", body);
+    return gk::HttpSend(port, "GET", target, "", body);
 }
 
 static inline std::string SV_TopTen(int country, bool merge, bool getlist, const std::string &val)
@@ -103,46 +93,69 @@ static inline std::string SV_PackEntries(const std::vector<SV_Entry> &entries)
     return PackTable(&t);
 }
 
+static inline uint32_t SV_Crc(const std::string &s)
+{
+    return (uint32_t)crc32(0, (const Bytef *)s.data(), (uInt)s.size());
+}
+
+/* Hex digits of any bytes. */
+static inline std::string SV_Hex(const std::string &bytes)
+{
+    std::string s;
+    for (unsigned char c : bytes)
+        s += {"0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 15]};
+    return s;
+}
+
+/* The packed text of any listing bytes, with the stated length and CRC
+ * given (by default the true ones). */
+static inline std::string SV_RawPack(const std::string &listing, int64_t len = -1, int64_t crc = -1)
+{
+    std::string head;
+    gk::PutLE(head, len < 0 ? (uint32_t)listing.size() : (uint32_t)len, 4);
+    gk::PutLE(head, crc < 0 ? SV_Crc(listing) : (uint32_t)crc, 4);
+    uLongf n = compressBound(listing.size());
+    std::string c(n, '\0');
+    compress((Bytef *)c.data(), &n, (const Bytef *)listing.data(), listing.size());
+    return SV_Hex(head + c.substr(0, n));
+}
+
 /* New entries counted in a confirmation ("... New entries: N."). */
 static inline int SV_AddedIn(const std::string &msg)
 {
     size_t at = msg.find_last_of("0123456789");
     if (msg.compare(0, 4, "MSG:") != 0 || at == std::string::npos)
         return -1;
-    size_t from = msg.find_last_not_of("0123456789", at);
-    return atoi(msg.c_str() + from + 1);
+    return atoi(msg.c_str() + msg.find_last_not_of("0123456789", at) + 1);
 }
 
-/* A PostgreSQL server of our own in a temporary folder, run as the postgres user. */
-/* Whether this machine has PostgreSQL's server programs. */
-static inline bool SV_HavePostgres(void)
+/* The newest PostgreSQL server programs' folder, "" without one. */
+static inline std::string SV_PostgresBin(void)
 {
     glob_t g;
-    bool found = glob("/usr/lib/postgresql/*/bin/initdb", 0, NULL, &g) == 0;
+    std::string bin;
+    if (glob("/usr/lib/postgresql/*/bin/initdb", 0, NULL, &g) == 0)
+        bin = std::string(g.gl_pathv[g.gl_pathc - 1]).substr(0, strlen(g.gl_pathv[g.gl_pathc - 1]) - 6);
     globfree(&g);
-    return found;
+    return bin;
 }
+static inline bool SV_HavePostgres(void) { return !SV_PostgresBin().empty(); }
 
+/* A PostgreSQL server of our own in a temporary folder (run as the postgres
+ * user when we are root), user gk, on a free loopback port. */
 struct Postgres {
     std::string dir, bin, prefix;
     int port = 0;
     bool Start()
     {
-        glob_t g;
-        if (glob("/usr/lib/postgresql/*/bin/initdb", 0, NULL, &g) != 0)
-            return false;
-        bin = std::string(g.gl_pathv[g.gl_pathc - 1]);
-        bin.resize(bin.size() - 6);
-        globfree(&g);
         char tmpl[] = "/tmp/gk-pg.XXXXXX";
-        if (!mkdtemp(tmpl))
+        bin = SV_PostgresBin();
+        if (bin.empty() || !mkdtemp(tmpl))
             return false;
         dir = tmpl;
         struct passwd *pw = getpwnam("postgres");
-        if (getuid() == 0 && pw) {
-            chown(dir.c_str(), pw->pw_uid, pw->pw_gid);
+        if (getuid() == 0 && pw && chown(dir.c_str(), pw->pw_uid, pw->pw_gid) == 0)
             prefix = "runuser -u postgres -- ";
-        }
         int s = socket(AF_INET, SOCK_STREAM, 0);
         struct sockaddr_in a = {};
         a.sin_family = AF_INET;
@@ -152,17 +165,16 @@ struct Postgres {
         getsockname(s, (struct sockaddr *)&a, &len);
         port = ntohs(a.sin_port);
         close(s);
-        std::string p = std::to_string(port);
         return system((prefix + bin + "initdb --no-sync -A trust -U gk -D " + dir + "/data >" + dir + "/initdb.log 2>&1").c_str()) == 0 &&
-               system((prefix + bin + "pg_ctl -w -t 60 -D " + dir + "/data -l " + dir + "/log -o \"-p " + p +
+               system((prefix + bin + "pg_ctl -w -t 60 -D " + dir + "/data -l " + dir + "/log -o \"-p " + std::to_string(port) +
                        " -k " + dir + " -c listen_addresses=127.0.0.1 -c max_connections=20\" start >/dev/null").c_str()) == 0;
     }
     ~Postgres()
     {
-        if (!dir.empty()) {
-            system((prefix + bin + "pg_ctl -D " + dir + "/data -m immediate stop >/dev/null 2>&1").c_str());
-            system(("rm -rf " + dir).c_str());
-        }
+        if (dir.empty())
+            return;
+        system((prefix + bin + "pg_ctl -D " + dir + "/data -m immediate stop >/dev/null 2>&1").c_str());
+        system(("rm -rf " + dir).c_str());
     }
 };
 

@@ -1,18 +1,16 @@
 /*
- * gk_proc.cpp -- background processes and X11 window helpers for the tests
- * that drive a real engine window: start, wait with a time-out, find the
- * window a process opened and ask it to close as a window manager would.
+ * gk_proc.cpp -- real programs for the tests: started in the background or
+ * run to their end with a time limit, a private Xvfb, and the X11 calls that
+ * find a program's window and close it as a window manager would.
  */
 #include "gk_support.h"
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <string.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 namespace gk {
@@ -23,15 +21,21 @@ Proc StartProcess(const std::vector<std::string> &argv, const std::string &dir,
     Proc p;
     p.outpath = outdir + "/stdout.txt";
     p.errpath = outdir + "/stderr.txt";
-    pid_t pid = fork();
-    if (pid == 0) {
-        int o = open(p.outpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int e = open(p.errpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(o, 1);
-        dup2(e, 2);
-        ExecChild(argv, dir, env);
+    p.pid = fork();
+    if (p.pid == 0) {
+        dup2(open(p.outpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        dup2(open(p.errpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        if (!dir.empty() && chdir(dir.c_str()) != 0)
+            _exit(127);
+        for (const std::string &e : env)
+            putenv(strdup(e.c_str()));
+        std::vector<char *> args;
+        for (const std::string &a : argv)
+            args.push_back(const_cast<char *>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
     }
-    p.pid = pid;
     return p;
 }
 
@@ -46,18 +50,13 @@ ProcResult WaitProcess(Proc &p, int timeout_s)
     if (p.pid <= 0)
         return r;
     int st = 0;
-    int waited = 0;
-    for (;;) {
-        pid_t w = waitpid(p.pid, &st, WNOHANG);
-        if (w == p.pid)
-            break;
+    for (int waited = 0; waitpid(p.pid, &st, WNOHANG) != p.pid; waited++) {
         if (waited >= timeout_s * 100) {
             kill(p.pid, SIGKILL);
             waitpid(p.pid, &st, 0);
             break;
         }
         usleep(10000);
-        waited++;
     }
     p.pid = -1;
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
@@ -66,49 +65,98 @@ ProcResult WaitProcess(Proc &p, int timeout_s)
     return r;
 }
 
-static Window FindPid(Display *d, Window w, Atom pidatom, unsigned long pid)
+ProcResult RunProcess(const std::vector<std::string> &argv, const std::string &dir,
+                      const std::vector<std::string> &env, int timeout_s)
 {
-    Atom type;
-    int format;
-    unsigned long n, after;
-    unsigned char *data = nullptr;
-    if (XGetWindowProperty(d, w, pidatom, 0, 1, False, XA_CARDINAL, &type, &format, &n, &after,
-                           &data) == Success && data) {
-        unsigned long v = n ? *(unsigned long *)data : 0;
-        XFree(data);
-        if (n && v == pid)
-            return w;
-    }
-    Window root, parent, *kids = nullptr;
-    unsigned int nk = 0;
-    Window found = 0;
-    if (XQueryTree(d, w, &root, &parent, &kids, &nk)) {
-        for (unsigned int i = 0; i < nk && !found; i++)
-            found = FindPid(d, kids[i], pidatom, pid);
-        if (kids)
-            XFree(kids);
-    }
-    return found;
+    TempDir out;
+    Proc p = StartProcess(argv, dir, env, out.path);
+    return WaitProcess(p, timeout_s);
 }
 
-/* Windows may vanish while the tree is walked. */
+ProcResult RunSelf(const std::string &test, const std::vector<std::string> &env, int timeout_s)
+{
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
+    if (n <= 0)
+        return ProcResult();
+    self[n] = 0;
+    return RunProcess({self, "--gtest_filter=" + test}, "", env, timeout_s);
+}
+
+/* Windows may vanish while they are looked at. */
 static int IgnoreXError(Display *, XErrorEvent *) { return 0; }
+
+/* Xvfb picks a free display itself and names it through -displayfd once it
+ * takes connections; other tests' windows cannot take its focus or pointer. */
+bool PrivateDisplay::Start(const std::string &screen)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return false;
+    pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-screen", "0", screen.c_str(),
+               "-nolisten", "tcp", "-noreset", (char *)nullptr);
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    struct pollfd pf = {fds[0], POLLIN, 0};
+    char c;
+    while (pid > 0 && poll(&pf, 1, 15000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(fds[0]);
+    if (number.empty()) {
+        Stop();
+        return false;
+    }
+    const char *old = getenv("DISPLAY");
+    hadold = old != nullptr;
+    olddisplay = old ? old : "";
+    display = ":" + number;
+    setenv("DISPLAY", display.c_str(), 1);
+    XSetErrorHandler(IgnoreXError);
+    return true;
+}
+
+void PrivateDisplay::Stop()
+{
+    if (pid <= 0)
+        return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+    if (hadold)
+        setenv("DISPLAY", olddisplay.c_str(), 1);
+    else
+        unsetenv("DISPLAY");
+}
+
+/* xdotool's search, polled four times a second: the first window found. */
+static unsigned long Search(const std::vector<std::string> &how, int timeout_ms)
+{
+    std::vector<std::string> argv = {"/usr/bin/xdotool", "search"};
+    argv.insert(argv.end(), how.begin(), how.end());
+    for (int t = 0; t <= timeout_ms; t += 250) {
+        if (unsigned long w = strtoul(RunProcess(argv, "", {}, 10).out.c_str(), nullptr, 10))
+            return w;
+        usleep(250000);
+    }
+    return 0;
+}
 
 unsigned long X11_FindWindowOfPid(int pid, int timeout_ms)
 {
     XSetErrorHandler(IgnoreXError);
-    Display *d = XOpenDisplay(nullptr);
-    if (!d)
-        return 0;
-    Atom pidatom = XInternAtom(d, "_NET_WM_PID", False);
-    Window found = 0;
-    for (int t = 0; t <= timeout_ms && !found; t += 50) {
-        found = FindPid(d, DefaultRootWindow(d), pidatom, (unsigned long)pid);
-        if (!found)
-            usleep(50000);
-    }
-    XCloseDisplay(d);
-    return found;
+    return Search({"--pid", std::to_string(pid)}, timeout_ms);
+}
+
+unsigned long X11_FindWindowByName(const std::string &regex, int timeout_s)
+{
+    return Search({"--onlyvisible", "--name", regex}, timeout_s * 1000);
 }
 
 bool X11_SendCloseRequest(unsigned long window)

@@ -1,7 +1,7 @@
 /*
  * gk_support.h -- helpers shared by the tests: scratch directories, whole
- * file reads and writes, and running a real program (or this test program
- * again) with its standard output and exit status captured.
+ * files, real programs run with their output and status captured, a
+ * private X server and the X11 calls that drive real windows.
  */
 #ifndef GK_SUPPORT_H
 #define GK_SUPPORT_H
@@ -14,7 +14,7 @@
 
 namespace gk {
 
-/* A fresh directory under the build tree's scratch area; removed by the
+/* A fresh directory under the build's scratch area; removed by the
  * destructor unless GK_KEEP_TEMP is set. */
 struct TempDir {
     std::string path;
@@ -27,29 +27,17 @@ bool WriteFile(const std::string &path, const std::string &bytes);
 bool ReadFile(const std::string &path, std::string *bytes);
 bool MakeDirs(const std::string &path);
 
-struct ProcResult {
-    int status = -1;        /* exit status, or 128 + signal */
-    std::string out;        /* standard output */
-    std::string err;        /* standard error */
-};
+/* Paths of the build. */
+std::string DistDir();     /* the runnable tree: vexengine, data/ */
+std::string SourceDir();
+std::string TestmodDir();  /* where the test game modules are built */
 
-/* Runs argv[0] with the arguments in dir (empty: current), with extra
- * environment entries "NAME=value"; kills it after timeout_s seconds. */
-ProcResult RunProcess(const std::vector<std::string> &argv, const std::string &dir = "",
-                      const std::vector<std::string> &env = {}, int timeout_s = 60);
-
-/* This test program again, running only the named test (a gtest filter),
- * with extra environment entries: for what must start in a fresh process
- * (OpenAL Soft, for one, reads its configuration once per process). */
-ProcResult RunSelf(const std::string &test, const std::vector<std::string> &env,
-                   int timeout_s = 60);
-
-/* In a forked child: change to dir (unless empty), add env entries and
- * exec argv[0]; never returns. */
-[[noreturn]] void ExecChild(const std::vector<std::string> &argv, const std::string &dir,
-                            const std::vector<std::string> &env);
-
-/* Little-endian fields of a file read into memory. */
+/* Little-endian fields: appended to a byte string, or read from one (0 past its end). */
+inline void PutLE(std::string &s, uint32_t v, int bytes)
+{
+    for (int i = 0; i < bytes; i++)
+        s.push_back((char)((v >> (8 * i)) & 0xff));
+}
 inline uint32_t U32(const std::string &s, size_t off)
 {
     uint32_t v = 0;
@@ -65,26 +53,32 @@ inline float F32(const std::string &s, size_t off)
     return v;
 }
 
-/* Paths of the build. */
-std::string DistDir();     /* the runnable tree: vexengine, data/ */
-std::string SourceDir();
-std::string TestmodDir();  /* where the test game modules are built */
+struct ProcResult {
+    int status = -1;        /* exit status, or 128 + signal */
+    std::string out, err;   /* standard output and error */
+};
 
-} // namespace gk
-
-namespace gk {
-
-/* A program started in the background with its output going to files. */
+/* A program started in the background, its output going to files. */
 struct Proc {
     int pid = -1;
     std::string outpath, errpath;
 };
 
+/* argv[0] started in dir (empty: the current one) with extra environment
+ * entries "NAME=value"; output to outdir/stdout.txt and stderr.txt. */
 Proc StartProcess(const std::vector<std::string> &argv, const std::string &dir,
                   const std::vector<std::string> &env, const std::string &outdir);
 /* Waits up to timeout_s seconds (then kills it) and collects its output. */
 ProcResult WaitProcess(Proc &p, int timeout_s);
 bool ProcessRunning(const Proc &p);
+/* Start and wait in one. */
+ProcResult RunProcess(const std::vector<std::string> &argv, const std::string &dir = "",
+                      const std::vector<std::string> &env = {}, int timeout_s = 60);
+/* This test program again, running only the named test (a gtest filter):
+ * for what must start in a fresh process (OpenAL Soft, for one, reads its
+ * configuration once per process). */
+ProcResult RunSelf(const std::string &test, const std::vector<std::string> &env,
+                   int timeout_s = 60);
 
 /* A private Xvfb for one test; Start sets DISPLAY (restored by Stop) and
  * makes X errors of vanished windows harmless. */
@@ -97,8 +91,10 @@ struct PrivateDisplay {
     ~PrivateDisplay() { Stop(); }
 };
 
-/* X11 helpers for tests that drive a real engine window. */
 unsigned long X11_FindWindowOfPid(int pid, int timeout_ms);
+/* The first visible window whose name matches the regular expression. */
+unsigned long X11_FindWindowByName(const std::string &regex, int timeout_s);
+/* WM_DELETE_WINDOW, as a window manager asks a window to close. */
 bool X11_SendCloseRequest(unsigned long window);
 /* Position on the screen and size of a window's client area. */
 bool X11_WindowGeometry(unsigned long window, int *x, int *y, int *w, int *h);

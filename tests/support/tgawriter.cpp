@@ -7,56 +7,41 @@
 
 namespace gk {
 
-static void Put16(std::string &s, int v)
-{
-    s.push_back((char)(v & 255));
-    s.push_back((char)((v >> 8) & 255));
-}
-
 std::string MakeTga(const TgaHeader &h, const std::string &id, const std::string &cmap,
                     const std::string &pixels)
 {
     std::string s;
-    s.push_back((char)h.idlength);
-    s.push_back((char)h.cmaptype);
-    s.push_back((char)h.imagetype);
-    Put16(s, 0); /* first colour map entry */
-    Put16(s, h.cmaplength);
-    s.push_back((char)h.cmapbits);
-    Put16(s, 0); /* x origin */
-    Put16(s, 0); /* y origin */
-    Put16(s, h.width);
-    Put16(s, h.height);
-    s.push_back((char)h.depth);
-    s.push_back((char)h.descriptor);
+    /* id length, colour map type, image type, first colour map entry, its
+     * length and bits, x and y origin, size, depth, descriptor */
+    for (int v : {h.idlength, h.cmaptype, h.imagetype})
+        PutLE(s, (uint32_t)v, 1);
+    PutLE(s, 0, 2);
+    PutLE(s, (uint32_t)h.cmaplength, 2);
+    PutLE(s, (uint32_t)h.cmapbits, 1);
+    PutLE(s, 0, 4);
+    PutLE(s, (uint32_t)h.width, 2);
+    PutLE(s, (uint32_t)h.height, 2);
+    PutLE(s, (uint32_t)h.depth, 1);
+    PutLE(s, (uint32_t)h.descriptor, 1);
     return s + id + cmap + pixels;
 }
 
-static std::string SwapRedBlue(const std::string &px, int bpp)
+/* True colour from RGB[A] rows: TGA stores BGR[A]. */
+static std::string TrueColour(int width, int height, const std::string &px, int bpp)
 {
+    TgaHeader h;
+    h.width = width;
+    h.height = height;
+    h.depth = 8 * bpp;
+    h.descriptor = bpp == 4 ? 8 : 0;
     std::string out = px;
     for (size_t i = 0; i + bpp <= out.size(); i += bpp)
         std::swap(out[i], out[i + 2]);
-    return out;
+    return MakeTga(h, "", "", out);
 }
 
-std::string MakeTgaRgb(int width, int height, const std::string &rgb)
-{
-    TgaHeader h;
-    h.width = width;
-    h.height = height;
-    return MakeTga(h, "", "", SwapRedBlue(rgb, 3));
-}
-
-std::string MakeTgaRgba(int width, int height, const std::string &rgba)
-{
-    TgaHeader h;
-    h.width = width;
-    h.height = height;
-    h.depth = 32;
-    h.descriptor = 8;
-    return MakeTga(h, "", "", SwapRedBlue(rgba, 4));
-}
+std::string MakeTgaRgb(int width, int height, const std::string &rgb) { return TrueColour(width, height, rgb, 3); }
+std::string MakeTgaRgba(int width, int height, const std::string &rgba) { return TrueColour(width, height, rgba, 4); }
 
 std::string SolidRgb(int width, int height, unsigned char r, unsigned char g, unsigned char b)
 {

@@ -1,7 +1,7 @@
 /*
  * wavwriter.cpp -- WAV files for the sound tests: the canonical header
- * written field by field in little-endian order, simple tone data, and
- * the data chunk and channel levels of what an audio back end wrote.
+ * written field by field, simple tone data, and the data chunk and channel
+ * levels of what an audio back end wrote.
  */
 #include "wavwriter.h"
 
@@ -11,18 +11,6 @@
 #include "gk_support.h"
 
 namespace gk {
-
-static void Put32(std::string &s, uint32_t v)
-{
-    for (int i = 0; i < 4; i++)
-        s.push_back((char)((v >> (8 * i)) & 0xff));
-}
-
-static void Put16(std::string &s, uint16_t v)
-{
-    s.push_back((char)(v & 0xff));
-    s.push_back((char)(v >> 8));
-}
 
 static void PutId(std::string &s, const std::string &id)
 {
@@ -36,20 +24,19 @@ std::string WavBytes(const WavSpec &spec, const std::string &data, const std::st
     std::string s;
     uint32_t size = spec.datasize < 0 ? (uint32_t)data.size() : (uint32_t)spec.datasize;
     uint16_t align = (uint16_t)(spec.channels * spec.bits / 8);
-
     PutId(s, spec.chunkid);
-    Put32(s, 36 + size);
+    PutLE(s, 36 + size, 4);
     PutId(s, spec.format);
     PutId(s, spec.fmtid);
-    Put32(s, 16);
-    Put16(s, spec.formattag);
-    Put16(s, spec.channels);
-    Put32(s, spec.rate);
-    Put32(s, spec.rate * align);
-    Put16(s, align);
-    Put16(s, spec.bits);
+    PutLE(s, 16, 4);
+    PutLE(s, spec.formattag, 2);
+    PutLE(s, spec.channels, 2);
+    PutLE(s, spec.rate, 4);
+    PutLE(s, spec.rate * align, 4);
+    PutLE(s, align, 2);
+    PutLE(s, spec.bits, 2);
     PutId(s, spec.dataid);
-    Put32(s, size);
+    PutLE(s, size, 4);
     return s + data + trailing;
 }
 
@@ -62,7 +49,7 @@ std::string WavTone(const WavSpec &spec, uint32_t frames, float hz)
             if (spec.bits == 8)
                 d.push_back((char)(uint8_t)(128 + (int)(v * 127.0f)));
             else
-                Put16(d, (uint16_t)(int16_t)(v * 32767.0f));
+                PutLE(d, (uint16_t)(int16_t)(v * 32767.0f), 2);
         }
     }
     return d;
@@ -76,10 +63,8 @@ bool WriteWav(const std::string &path, const WavSpec &spec, const std::string &d
 
 std::string WavDataChunk(const std::string &w)
 {
-    size_t p = 12;
-    while (p + 8 <= w.size()) {
-        uint32_t n = (uint8_t)w[p + 4] | ((uint8_t)w[p + 5] << 8) | ((uint8_t)w[p + 6] << 16) |
-                     ((uint32_t)(uint8_t)w[p + 7] << 24);
+    for (size_t p = 12; p + 8 <= w.size();) {
+        uint32_t n = U32(w, p + 4);
         if (w.compare(p, 4, "data") == 0)
             return w.substr(p + 8, std::min<size_t>(n, w.size() - p - 8));
         if (n > w.size())

@@ -6,19 +6,9 @@
 
 #include <zlib.h>
 
+#include "gk_support.h"
+
 namespace gk {
-
-static void Put16(std::string &s, uint16_t v)
-{
-    s.push_back((char)(v & 0xff));
-    s.push_back((char)(v >> 8));
-}
-
-static void Put32(std::string &s, uint32_t v)
-{
-    Put16(s, (uint16_t)(v & 0xffff));
-    Put16(s, (uint16_t)(v >> 16));
-}
 
 std::string ZipDeflate(const std::string &bytes)
 {
@@ -35,6 +25,21 @@ std::string ZipDeflate(const std::string &bytes)
     return out;
 }
 
+/* The fields local and central headers share: flags, method, time, date,
+ * CRC, sizes, name length and extra length. */
+static void PutCommon(std::string &s, uint16_t flags, const ZipMember &m, uint32_t crc, uint32_t csize,
+                      uint32_t usize)
+{
+    PutLE(s, flags, 2);
+    PutLE(s, (uint32_t)m.method, 2);
+    PutLE(s, 0, 4);
+    PutLE(s, crc, 4);
+    PutLE(s, csize, 4);
+    PutLE(s, usize, 4);
+    PutLE(s, (uint32_t)m.name.size(), 2);
+    PutLE(s, 0, 2);
+}
+
 std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &comment,
                      ZipLayout *layout)
 {
@@ -43,47 +48,30 @@ std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &c
     for (const ZipMember &m : members) {
         uint32_t crc = (uint32_t)crc32(0L, (const Bytef *)m.data.data(), (uInt)m.data.size());
         std::string body = m.method == 8 ? ZipDeflate(m.data) : m.data;
+        uint32_t csize = (uint32_t)body.size(), usize = (uint32_t)m.data.size();
         uint16_t flags = m.descriptor ? 8 : 0;
         size_t local = zip.size();
         lay.local.push_back(local);
-        Put32(zip, 0x04034b50);
-        Put16(zip, 20);
-        Put16(zip, flags);
-        Put16(zip, (uint16_t)m.method);
-        Put16(zip, 0);
-        Put16(zip, 0);
-        Put32(zip, m.descriptor ? 0 : crc);
-        Put32(zip, m.descriptor ? 0 : (uint32_t)body.size());
-        Put32(zip, m.descriptor ? 0 : (uint32_t)m.data.size());
-        Put16(zip, (uint16_t)m.name.size());
-        Put16(zip, 0);
+        PutLE(zip, 0x04034b50, 4);
+        PutLE(zip, 20, 2);
+        if (m.descriptor)
+            PutCommon(zip, flags, m, 0, 0, 0);
+        else
+            PutCommon(zip, flags, m, crc, csize, usize);
         zip += m.name;
         lay.payload.push_back(zip.size());
         zip += body;
-        if (m.descriptor) {
-            Put32(zip, 0x08074b50);
-            Put32(zip, crc);
-            Put32(zip, (uint32_t)body.size());
-            Put32(zip, (uint32_t)m.data.size());
-        }
+        if (m.descriptor)
+            for (uint32_t v : {0x08074b50u, crc, csize, usize})
+                PutLE(zip, v, 4);
         lay.central.push_back(central.size()); /* relative until the end */
-        Put32(central, 0x02014b50);
-        Put16(central, 20);
-        Put16(central, 20);
-        Put16(central, flags);
-        Put16(central, (uint16_t)m.method);
-        Put16(central, 0);
-        Put16(central, 0);
-        Put32(central, crc);
-        Put32(central, (uint32_t)body.size());
-        Put32(central, (uint32_t)m.data.size());
-        Put16(central, (uint16_t)m.name.size());
-        Put16(central, 0);
-        Put16(central, 0);
-        Put16(central, 0);
-        Put16(central, 0);
-        Put32(central, 0);
-        Put32(central, (uint32_t)local);
+        PutLE(central, 0x02014b50, 4);
+        PutLE(central, 20 | 20 << 16, 4);      /* made by, needed */
+        PutCommon(central, flags, m, crc, csize, usize);
+        PutLE(central, 0, 4);                  /* comment length, disk */
+        PutLE(central, 0, 2);                  /* internal attributes */
+        PutLE(central, 0, 4);                  /* external attributes */
+        PutLE(central, (uint32_t)local, 4);
         central += m.name;
     }
     size_t cdstart = zip.size();
@@ -91,14 +79,12 @@ std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &c
         c += cdstart;
     zip += central;
     lay.eocd = zip.size();
-    Put32(zip, 0x06054b50);
-    Put16(zip, 0);
-    Put16(zip, 0);
-    Put16(zip, (uint16_t)members.size());
-    Put16(zip, (uint16_t)members.size());
-    Put32(zip, (uint32_t)central.size());
-    Put32(zip, (uint32_t)cdstart);
-    Put16(zip, (uint16_t)comment.size());
+    PutLE(zip, 0x06054b50, 4);
+    PutLE(zip, 0, 4);                          /* disk numbers */
+    PutLE(zip, (uint32_t)members.size() * 0x10001u, 4);
+    PutLE(zip, (uint32_t)central.size(), 4);
+    PutLE(zip, (uint32_t)cdstart, 4);
+    PutLE(zip, (uint32_t)comment.size(), 2);
     zip += comment;
     if (layout)
         *layout = lay;
@@ -117,10 +103,6 @@ void ZipPut32(std::string &zip, size_t off, uint32_t v)
     ZipPut16(zip, off + 2, (uint16_t)(v >> 16));
 }
 
-uint32_t ZipGet32(const std::string &zip, size_t off)
-{
-    const unsigned char *p = (const unsigned char *)zip.data() + off;
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
+uint32_t ZipGet32(const std::string &zip, size_t off) { return U32(zip, off); }
 
 } // namespace gk

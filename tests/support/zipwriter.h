@@ -1,12 +1,11 @@
 /*
- * zipwriter.h -- builds zip archives in memory for the file layer's tests:
- * stored or deflated members, optional data descriptors, an archive
- * comment, and the offsets of every record so a test can corrupt fields.
+ * zipwriter.h -- zip archives built in memory for the file layer's tests:
+ * stored or deflated members, data descriptors, an archive comment, and the
+ * offset of every record so a test can corrupt fields.
  */
 #ifndef GK_ZIPWRITER_H
 #define GK_ZIPWRITER_H
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,25 +13,19 @@
 namespace gk {
 
 struct ZipMember {
-    std::string name;
-    std::string data;
+    std::string name, data;
     int method = 8;            /* 0 stored, 8 deflated, others written as stored bytes */
     bool descriptor = false;   /* flag bit 3, sizes in a trailing data descriptor */
 };
 
 struct ZipLayout {
-    std::vector<size_t> local;    /* offset of each local header */
-    std::vector<size_t> payload;  /* offset of each member's data */
-    std::vector<size_t> central;  /* offset of each central header */
-    size_t eocd = 0;              /* offset of the end record */
+    std::vector<size_t> local, payload, central;  /* offsets of each member's records */
+    size_t eocd = 0;                              /* of the end record */
 };
 
 std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &comment = "",
                      ZipLayout *layout = nullptr);
-
-/* Raw deflate of bytes (no zlib header). */
-std::string ZipDeflate(const std::string &bytes);
-
+std::string ZipDeflate(const std::string &bytes);   /* raw, no zlib header */
 void ZipPut16(std::string &zip, size_t off, uint16_t v);
 void ZipPut32(std::string &zip, size_t off, uint32_t v);
 uint32_t ZipGet32(const std::string &zip, size_t off);

@@ -24,14 +24,9 @@ static int tm_maxframes = -1;
 
 static void TM_Log(const char *fmt, int a, int b, int c, int d)
 {
-    if (!tm_log) {
-        const char *path = getenv("TESTMOD_LOG");
-        if (!path)
-            return;
-        tm_log = fopen(path, "w");
-        if (!tm_log)
-            return;
-    }
+    const char *path = getenv("TESTMOD_LOG");
+    if (!tm_log && (!path || !(tm_log = fopen(path, "w"))))
+        return;
     fprintf(tm_log, fmt, a, b, c, d);
     fputc('\n', tm_log);
     fflush(tm_log);
@@ -83,19 +78,16 @@ static void TM_EndGame(void)
         tm.shutdown();
 }
 
-static intptr_t TM_Init(int level)
+static intptr_t TM_Init(void)
 {
     if (TM_Env("TESTMOD_INIT", 0))
         return 1;
     if (TM_Env("TESTMOD_SPAWN", 0)) {
-        entity_t *e = tm.spawnentity("thinker", ENT_NOMEDIA);
-        if (e)
+        if (entity_t *e = tm.spawnentity("thinker", ENT_NOMEDIA))
             e->think = TM_Think;
     }
-    if (tm_shutdownframe == 0) {
-        (void)level;
+    if (tm_shutdownframe == 0)
         TM_EndGame();
-    }
     return 0;
 }
 
@@ -106,7 +98,7 @@ Game_Main(int opcode, int a, int b, int c)
     TM_Log("op %d %d %d %d", opcode, a, b, c);
     switch (opcode) {
     case GOP_INIT:
-        return TM_Init(a);
+        return TM_Init();
     case GOP_FRAME:
         tm_frame++;
         if (tm_frame == tm_shutdownframe || tm_frame == tm_maxframes)

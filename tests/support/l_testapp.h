@@ -1,0 +1,76 @@
+/*
+ * l_testapp.h -- the one QApplication of a launcher test executable, a
+ * helper that answers the next modal dialog from a timer, and the
+ * launcher's state of a fresh start as a test fixture.
+ */
+#ifndef L_TESTAPP_H
+#define L_TESTAPP_H
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
+#include "gk_support.h"
+#include "l_local.h"
+
+static inline QApplication *L_TestApp(void)
+{
+    static int argc = 1;
+    static char name[] = "launcher_test";
+    static char *argv[] = {name, nullptr};
+    static QApplication *app = new QApplication(argc, argv);
+    return app;
+}
+
+/* Accepts (or rejects) the modal dialog that will be open in a moment. */
+static inline void L_AnswerNextDialog(bool accept, int *seen)
+{
+    QTimer::singleShot(50, [accept, seen] {
+        QDialog *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!d)
+            return L_AnswerNextDialog(accept, seen);
+        if (seen)
+            (*seen)++;
+        if (accept)
+            d->accept();
+        else
+            d->reject();
+    });
+}
+
+/* A scratch folder as the current directory, the texts of one language,
+ * both tables holding its default name, two modes and no level done;
+ * Open() makes the windows with no settings file. */
+class L_Fresh : public ::testing::Test {
+protected:
+    gk::TempDir d;
+    char old[4096];
+    void SetUp() override { Start(49); }
+    void Start(int country)
+    {
+        L_TestApp();
+        ASSERT_TRUE(getcwd(old, sizeof(old)));
+        ASSERT_EQ(chdir(d.path.c_str()), 0);
+        ASSERT_TRUE(Lang_LoadFile(gk::DistDir() + "/data/textres_" + std::to_string(country) + ".ini", country));
+        LanguageCountry = country;
+        HS_Fill(&LocalTable, Lang(205), 0);
+        HS_Fill(&InternetTable, Lang(205), 0);
+        ModeList = {"640 480 16", "1024 768 32"};
+        DoneMask = 0;
+    }
+    void Open()
+    {
+        L_CreateWindows();
+        LoadSettings(d / "none.ini");
+    }
+    void TearDown() override
+    {
+        L_DestroyWindows();
+        ASSERT_EQ(chdir(old), 0);
+    }
+};
+
+#endif
