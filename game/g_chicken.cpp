@@ -176,7 +176,7 @@ void Chicken_SpawnBomb(gentity_t *g)
 
 void Chicken_LayEgg(entity_t *e)
 {
-    gentity_t *egg = G_SpawnByClass(MC_TARGET, SUB_EGG);
+    gentity_t *egg = G_SpawnProductOf(MC_TARGET, SUB_MOTHERCHICKEN);
     if (egg) {
         float u[3];
         Vec_Cross(e->dir, e->vec2, u);
@@ -277,11 +277,10 @@ void Chicken_EggHatch(gentity_t *g)
 {
     entity_t *e = g->ent;
     for (int i = 0; i < 6; i++) {
-        gentity_t *c = G_SpawnByClass(MC_TARGET, SUB_CHICKEN);
+        gentity_t *c = G_SpawnProductOf(MC_TARGET, SUB_EGG);
         if (!c) {
-            const classrow_t *row = G_ClassByNumbers(MC_TARGET, SUB_CHICKEN);
             gi.conprintf("e_egg: OnDie: could not spawn chicken '%s'\n",
-                         row ? row->classname : "chicken");
+                         G_ProductName(MC_TARGET, SUB_EGG));
             break;
         }
         entity_t *x = c->ent;

@@ -81,6 +81,18 @@ gentity_t *G_SpawnByClass(int mainclass, int subclass)
     return G_SpawnClassRow(row);
 }
 
+gentity_t *G_SpawnProductOf(int mainclass, int subclass)
+{
+    const classrow_t *row = G_ClassProduct(G_ClassByNumbers(mainclass, subclass));
+    return row ? G_SpawnClassRow(row) : NULL;
+}
+
+const char *G_ProductName(int mainclass, int subclass)
+{
+    const classrow_t *row = G_ClassProduct(G_ClassByNumbers(mainclass, subclass));
+    return row ? row->classname : "?";
+}
+
 gentity_t *G_SpawnImage(int subclass)
 {
     return G_SpawnByClass(MC_IMAGE, subclass);

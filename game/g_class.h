@@ -256,6 +256,11 @@ gentity_t *G_Spawn(const char *medianame, int kind, int param, int mainclass,
                    int subclass, const char *classname);
 gentity_t *G_SpawnClassRow(const classrow_t *row);
 gentity_t *G_SpawnByClass(int mainclass, int subclass);
+/* Spawns the class that class (mainclass, subclass) produces: the egg a
+ * mother lays, the chicken an egg hatches, the bomb the ship drops. */
+gentity_t *G_SpawnProductOf(int mainclass, int subclass);
+/* Name of that product, for messages. */
+const char *G_ProductName(int mainclass, int subclass);
 gentity_t *G_SpawnImage(int subclass);
 gentity_t *G_SpawnText(int subclass);
 gentity_t *G_SpawnSound(const char *soundfile);

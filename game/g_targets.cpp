@@ -272,11 +272,10 @@ static void T_DropBombs(gentity_t *ship)
         }
     }
     for (const auto &offset : offsets) {
-        gentity_t *b = G_SpawnByClass(MC_TARGET, SUB_BOMBE);
+        gentity_t *b = G_SpawnProductOf(MC_TARGET, SUB_ENEMYSHIP);
         if (!b) {
-            const classrow_t *row = G_ClassByNumbers(MC_TARGET, SUB_BOMBE);
             gi.conprintf("# enemyship.OnDie: could not spawn bombchicken '%s'\n",
-                         row ? row->classname : "bombe");
+                         G_ProductName(MC_TARGET, SUB_ENEMYSHIP));
             return;
         }
         entity_t *x = b->ent;
