@@ -51,17 +51,14 @@ protected:
     std::string path, box;
 };
 
-TEST_F(Level, WrongVersionIsAReadErrorInTheLevelBlock)
+TEST_F(Level, WrongVersionAndRenamedFileAreRefused)
 {
     ASSERT_EQ(Load("s.bin", Header("s.bin", "L", "m", 1, "skysphere01", 2)), 0);
     EXPECT_TRUE(harness::Logged("# Level_ReadFile: expected version 3, got 2\n"));
     EXPECT_TRUE(harness::Logged("SC_LoadLevel: read error in file '" + path +
                                 "' at level block: Falsche Dateiversion (2)\n"));
     EXPECT_EQ(box, "Fehler: Fehler beim Lesen von " + path + ": Falsche Dateiversion (2)\n");
-}
-
-TEST_F(Level, RenamedFileFailsTheNameComparison)
-{
+    /* a renamed file fails the name comparison */
     ASSERT_EQ(Load("script1.bin", Header("script2.bin") + Spawn(1, 0, "chicken")), 0);
     EXPECT_TRUE(harness::Logged("\nCRC ERROR!\nresolved filename: 'script2.bin'\n"
                                 "expected filename: 'script1.bin'\n"));
@@ -84,22 +81,7 @@ TEST_F(Level, BaseNameTakesEitherSeparator)
     EXPECT_EQ(SC_LoadLevel(&lv, "x.bin"), 0); /* not in the working directory */
 }
 
-TEST_F(Level, FileEndingInsideARecordNamesThatRecord)
-{
-    std::string rec = Spawn(2, 0, "chicken");
-    std::string b = Header("s.bin") + Spawn(1, 0, "egg") + rec.substr(0, 100);
-    ASSERT_EQ(Load("s.bin", b), 0);
-    EXPECT_TRUE(harness::Logged("SC_LoadLevel: read error in file '" + path + "' at entity #1: "))
-        << harness::log;
-    EXPECT_EQ(box, ""); /* no message box in this case */
-    /* the first record was read; the cut one is not in the list */
-    EXPECT_EQ(Level_PendingCount(&lv), 1);
-    harness::log.clear();
-    ASSERT_EQ(Load("s.bin", Header("s.bin") + std::string(1, 'x')), 0);
-    EXPECT_TRUE(harness::Logged("at entity #0: "));
-}
-
-TEST_F(Level, EmptyFileBareHeaderAndFileEndingInsideTheHeader)
+TEST_F(Level, TruncatedFilesNameWhereTheyEnd)
 {
     ASSERT_EQ(Load("s.bin", ""), 1); /* an empty file is an empty level */
     EXPECT_STREQ(lv.skysphere, "");
@@ -113,6 +95,16 @@ TEST_F(Level, EmptyFileBareHeaderAndFileEndingInsideTheHeader)
         EXPECT_TRUE(harness::Logged("at level block: Unerwartetes Dateiende (")) << cut;
         EXPECT_NE(box.find("Fehler: Fehler beim Lesen von"), std::string::npos);
     }
+    harness::log.clear();
+    ASSERT_EQ(Load("s.bin", h + std::string(1, 'x')), 0);
+    EXPECT_TRUE(harness::Logged("at entity #0: "));
+    std::string rec = Spawn(2, 0, "chicken");
+    ASSERT_EQ(Load("s.bin", h + Spawn(1, 0, "egg") + rec.substr(0, 100)), 0);
+    EXPECT_TRUE(harness::Logged("SC_LoadLevel: read error in file '" + path + "' at entity #1: "))
+        << harness::log;
+    EXPECT_EQ(box, ""); /* no message box in this case */
+    /* the first record was read; the cut one is not in the list */
+    EXPECT_EQ(Level_PendingCount(&lv), 1);
 }
 
 TEST_F(Level, MissingFileAndOverlongPath)

@@ -3,8 +3,9 @@
  * ship and a rocket each fly through a chicken: the chickens die, nobody
  * scores.  Then firing with the button held and the weapon kicking back,
  * the view stopping at 85 degrees, pausing (time and timer stand, volume
- * 0.3, cursor) and continuing with Escape.  One test: the module keeps
- * its import for the life of the process.
+ * 0.3, cursor) and continuing with Escape, all recorded into a demo that
+ * is never closed.  One test: the module keeps its import for the life of
+ * the process.
  */
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 
+#include "demo.h"
 #include "engine.h"
 #include "play_data.h"
 
@@ -30,6 +32,9 @@ TEST(Play, RammingFirePauseAndContinueOnTheRealEngine)
         << "needs the runnable tree with the module and the archive";
     ASSERT_EQ(play::StartGame(dir.path, 1), 1);
     ASSERT_EQ(G_CurrentStateId(), GST_ACTION);
+    demoheader_t h;
+    Demo_MakeHeader(&h, 1, 0, 0.3f, 0);
+    ASSERT_TRUE(Demo_StartRecord((dir / "k.dem").c_str(), &h));
     ASSERT_TRUE(play::Frames(150)); /* both are 150 units short of their chicken */
     ASSERT_EQ(harness::Count(MC_TARGET, SUB_CHICKEN), 2);
     ASSERT_TRUE(play::Frames(300)); /* three seconds: through and past */
@@ -93,6 +98,28 @@ TEST(Play, RammingFirePauseAndContinueOnTheRealEngine)
     EXPECT_EQ(Pause_Cursor(), nullptr);
     EXPECT_NE(CL_Player()->ent->think, nullptr);
 
+    /* the recording never closed, as when the engine is killed: every frame
+     * before the last is in the file, and the real engine verifies that
+     * demo as a failure, since it ends before its game does */
+    std::string killed, full;
+    ASSERT_TRUE(gk::ReadFile(dir / "k.dem", &killed));
+    Demo_StopRecord();
+    ASSERT_TRUE(gk::ReadFile(dir / "k.dem", &full));
+    demoheader_t got;
+    int frames[2] = {0, 0};
+    char err[256] = "";
+    for (int i = 0; i < 2; i++) {
+        const std::string &d = i ? full : killed;
+        ASSERT_TRUE(Demo_Check((const uint8_t *)d.data(), d.size(), 60000, &got, &frames[i], err,
+                               sizeof(err))) << err;
+    }
+    EXPECT_EQ(frames[0], frames[1] - 1);
+    EXPECT_GT(frames[0], 1000);
+    EXPECT_EQ(got.level, 1);
+    gk::WriteFile(dir / "k.dem", killed);
+    gk::ProcResult r = play::Engine(dir.path, {"-verifydemo", dir / "k.dem"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "$$failure\n");
     Eng_StopHeadless();
     Sys_SetClock(nullptr);
 }
