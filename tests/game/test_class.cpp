@@ -21,14 +21,13 @@ protected:
     }
     void TearDown() override { Level_FreeSpawns(&lv); }
 
-    spawnrec_t *Add(float t, float period, const char *name, float x = 0, float y = 0,
-                    float z = -300)
+    spawnrec_t *Add(float t, float period, const char *name)
     {
         spawnrec_t *r = (spawnrec_t *)calloc(1, sizeof(*r));
         r->spawntime = t;
         r->respawnperiod = period;
         snprintf(r->name, sizeof(r->name), "%s", name);
-        Vec_Set(r->pos, x, y, z);
+        Vec_Set(r->pos, 0, 0, -300);
         Vec_Set(r->dir, 0, 0, 1);
         r->speed = 25;
         const auto *row = G_ClassByName(name);

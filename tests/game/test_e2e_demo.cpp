@@ -100,9 +100,7 @@ TEST_F(E2EDemo, RecordedGameReplaysExactly)
     std::string lying = demo + std::string("\x02\xc8\x01\x00\x00", 5);
     std::string version = demo;
     version[4] = 2;
-    struct {
-        std::string bytes, why;
-    } bad[] = {{demo.substr(0, 30), "not a demo file"},
+    const struct { std::string bytes, why; } bad[] = {{demo.substr(0, 30), "not a demo file"},
                {lying, "claims 200 events"},
                {version, "format version 2"},
                {demo + std::string(20, '\xff'), "damaged"}};

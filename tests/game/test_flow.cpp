@@ -168,9 +168,7 @@ TEST_F(Flow, DurationZeroFadesAtTheFirstFrame)
     EXPECT_EQ(harness::Count(MC_TARGET, SUB_CHICKEN), 0);
 }
 
-class EndGame : public Flow {};
-
-TEST_F(EndGame, EachCodePrintsItsLine)
+TEST_F(Flow, EndGameCodesPrintTheirLineOnce)
 {
     const struct { int code; const char *line; } cases[] = {{END_ABORT, "$$abort\n"}, {END_FAILURE, "$$failure\n"}, {5, ""},
                  {END_TIMEUP, "$$score 0\n"}};
@@ -189,7 +187,7 @@ TEST_F(EndGame, EachCodePrintsItsLine)
     }
 }
 
-TEST_F(EndGame, ScoreIsTakenBeforeTheRelease)
+TEST_F(Flow, EndGameTakesTheScoreBeforeTheRelease)
 {
     WriteLevel(1, "", 60.0f);
     ASSERT_EQ(Init(1), 0);

@@ -8,20 +8,15 @@
  */
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include "engine.h"
 #include "entity.h"
 #include "play_data.h"
 
 namespace {
 
-using play::clock_ms;
-
 /* One frame at game time t (the clock starts at 1000 ms). */
 int FrameAt(float t)
 {
-    clock_ms = 1000 + (uint32_t)(t * 1000.0f + 0.5f);
+    play::clock_ms = 1000 + (uint32_t)(t * 1000.0f + 0.5f);
     return Eng_RunFrame();
 }
 

@@ -11,11 +11,12 @@
 
 namespace {
 
-void ImportWithNull(int a, int b = -1)
+/* The stand-ins imported with slots a and b holding v instead. */
+void ImportWith(int a, int b = -1, void *v = nullptr)
 {
     void *s[GAME_SERVICE_COUNT];
     for (int i = 0; i < GAME_SERVICE_COUNT; i++)
-        s[i] = (i == a || i == b) ? nullptr : harness::services[i];
+        s[i] = (i == a || i == b) ? v : harness::services[i];
     harness::Import(s);
 }
 
@@ -47,10 +48,10 @@ TEST(ModuleInterfaceDeathTest, EachNullServiceIsNamed)
     for (int i = 0; i < GAME_SERVICE_COUNT; i++) {
         std::string want = std::string("qzmm: Game_Import: '") + kNames[i] +
                            "' is NULL \\(which it should not!\\)";
-        EXPECT_EXIT(ImportWithNull(i), testing::ExitedWithCode(1), want) << kNames[i];
+        EXPECT_EXIT(ImportWith(i), testing::ExitedWithCode(1), want) << kNames[i];
     }
     /* the first null slot in slot order is the one reported */
-    EXPECT_EXIT(ImportWithNull(8, 2), testing::ExitedWithCode(1), "'__spawnentity' is NULL");
+    EXPECT_EXIT(ImportWith(8, 2), testing::ExitedWithCode(1), "'__spawnentity' is NULL");
 }
 
 TEST(ModuleInterfaceDeathTest, OpcodesBeforeInitialisationEndTheProcess)
@@ -70,12 +71,8 @@ TEST(ModuleInterface, SecondImportKeepsTheFirstTable)
 {
     harness::Import(harness::services);
     float other;
-    void *s[GAME_SERVICE_COUNT];
-    for (int i = 0; i < GAME_SERVICE_COUNT; i++)
-        s[i] = harness::services[i];
-    s[0] = &other;
     harness::log.clear();
-    harness::Import(s);
+    ImportWith(0, -1, &other);
     EXPECT_EQ(harness::log, "Game_Import: pointers are already imported\n");
     EXPECT_EQ(gi.gametime, &harness::gametime);
 }

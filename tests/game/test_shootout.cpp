@@ -6,9 +6,6 @@
  */
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include "engine.h"
 #include "play_data.h"
 
 namespace {

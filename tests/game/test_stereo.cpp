@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
-#include <unistd.h>
 
-#include "engine.h"
 #include "play_data.h"
 #include "wavwriter.h"
 

@@ -50,10 +50,8 @@ TEST_F(World, PlasmaTakesFourHitsGlibberOneAndThePlayerIsCredited)
             hits++;
             int r = G_Damage(ch, m, Chicken_Hit, Chicken_Die);
             EXPECT_EQ(r, ch->state == GS_INUSE ? DMG_HIT : DMG_KILLED);
+            EXPECT_EQ(p->score, ch->state == GS_INUSE ? 0 : 25);
             G_Remove(m);
-            if (ch->state == GS_INUSE) {
-                EXPECT_EQ(p->score, 0);
-            }
         }
         EXPECT_EQ(hits, c.hits) << c.missile;
         EXPECT_EQ(p->score, 25);

@@ -8,13 +8,9 @@
 #define WORLD_FIXTURE_H
 
 #include <math.h>
-#include <string.h>
 #include <unistd.h>
 
-#include <string>
-
 #include "entity.h"
-#include "g_local.h"
 #include "gk_standin.h"
 #include "gk_mesh.h"
 #include "gk_support.h"
