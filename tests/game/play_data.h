@@ -1,9 +1,9 @@
 /*
- * play_data.h -- a small playable game tree for the tests that run the
- * real engine: the built module, archive, translations and sounds of the
- * runnable tree linked in, a box model with its collision data written
- * for every model the game caches, and a level file with a short play
- * time and the spawns a test asks for.
+ * play_data.h -- level files built byte by byte (an independent picture of
+ * the layout for the reader and the writer), and a playable game tree for
+ * the tests that run the real engine: the built module, archive,
+ * translations and sounds linked in, box models for what the game caches,
+ * and a level with the play time and spawns a test asks for.
  */
 #ifndef PLAY_DATA_H
 #define PLAY_DATA_H
@@ -17,7 +17,57 @@
 #include "engine.h"
 #include "g_local.h"
 #include "gk_mesh.h"
+#include "gk_standin.h"
 #include "gk_support.h"
+
+namespace levelbytes {
+
+inline void PutFloat(std::string *b, float f)
+{
+    uint32_t u;
+    memcpy(&u, &f, 4);
+    for (int i = 0; i < 4; i++)
+        b->push_back((char)((u >> (8 * i)) & 0xFF));
+}
+
+/* A fixed field of n bytes holding s, zero-padded (s may fill it all). */
+inline void PutField(std::string *b, const std::string &s, size_t n, char mask = 0)
+{
+    std::string f = s.substr(0, n);
+    f.resize(n, '\0');
+    for (char &c : f)
+        c = (char)(c ^ mask);
+    *b += f;
+}
+
+inline std::string Header(const std::string &stored, const std::string &name = "Level",
+                          const std::string &bgm = "sounds/music.wav", float duration = 60.0f,
+                          const std::string &sky = "skysphere01", int version = 3)
+{
+    std::string b(4, '\0');
+    b[0] = (char)version;
+    PutField(&b, stored, 128, 0x6C);
+    PutField(&b, name, 129);
+    PutField(&b, bgm, 129);
+    PutFloat(&b, duration);
+    PutField(&b, sky, 129);
+    return b;
+}
+
+inline std::string Spawn(float spawntime, float period, const std::string &name, float x = 0,
+                         float y = 0, float z = -300, float dx = 0, float dy = 0,
+                         float dz = 1, float speed = 50)
+{
+    std::string b;
+    PutFloat(&b, spawntime);
+    PutFloat(&b, period);
+    PutField(&b, name, 129);
+    for (float v : {x, y, z, dx, dy, dz, speed})
+        PutFloat(&b, v);
+    return b;
+}
+
+} // namespace levelbytes
 
 namespace play {
 
@@ -61,31 +111,12 @@ inline bool WriteTree(const std::string &dir, int n, float duration,
     for (const char *m : models)
         if (!gk::WriteBoxModel(data + "/" + m, strcmp(m, "skysphere01") == 0 ? 600.0f : 8.0f))
             return false;
-
-    level_t lv;
-    memset(&lv, 0, sizeof(lv));
-    Level_InitLists(&lv);
-    snprintf(lv.name, sizeof(lv.name), "test level");
-    snprintf(lv.bgm, sizeof(lv.bgm), "sounds/bgm0.wav");
-    snprintf(lv.skysphere, sizeof(lv.skysphere), "skysphere01");
-    lv.duration = duration;
-    std::vector<spawnrec_t> recs(spawns.size());
-    for (size_t i = 0; i < spawns.size(); i++) {
-        spawnrec_t *r = &recs[i];
-        memset(r, 0, sizeof(*r));
-        r->spawntime = spawns[i].time;
-        r->respawnperiod = spawns[i].period;
-        snprintf(r->name, sizeof(r->name), "%s", spawns[i].name);
-        for (int k = 0; k < 3; k++) {
-            r->pos[k] = spawns[i].pos[k];
-            r->dir[k] = spawns[i].dir[k];
-        }
-        r->speed = spawns[i].speed;
-        Level_InsertSpawn(&lv, r);
-    }
-    char base[64];
-    snprintf(base, sizeof(base), "script%i.bin", n);
-    return Level_WriteFile((data + "/" + base).c_str(), base, &lv) == 1;
+    std::string base = "script" + std::to_string(n) + ".bin";
+    std::string b = levelbytes::Header(base, "test level", "sounds/bgm0.wav", duration);
+    for (const Spawn &s : spawns)
+        b += levelbytes::Spawn(s.time, s.period, s.name, s.pos[0], s.pos[1], s.pos[2], s.dir[0],
+                               s.dir[1], s.dir[2], s.speed);
+    return gk::WriteFile(data + "/" + base, b);
 }
 
 /* The controlled clock of a headless game, in milliseconds. */
@@ -108,6 +139,44 @@ inline int StartGame(const std::string &dir, int n)
     h.imp = Game_Import;
     h.main = Game_Main;
     return Eng_StartHeadless(&h);
+}
+
+/* n headless frames of ms milliseconds; 0 once the engine's loop ended. */
+inline int Frames(int n, uint32_t ms = 10)
+{
+    for (int i = 0; i < n; i++) {
+        clock_ms += ms;
+        if (!Eng_RunFrame())
+            return 0;
+    }
+    return 1;
+}
+
+/* The vexengine program on the tree in dir, to its end. */
+inline gk::ProcResult Engine(const std::string &dir, const std::vector<std::string> &args,
+                             const std::vector<std::string> &env = {}, int timeout_s = 120)
+{
+    std::vector<std::string> argv = {gk::DistDir() + "/vexengine", "-game", "data"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return gk::RunProcess(argv, dir, env, timeout_s);
+}
+
+/* The vexengine program started on the tree in dir with its log on; back
+ * once the level's classes are cached and the game had a second to start. */
+inline gk::Proc Launch(const std::string &dir, const std::vector<std::string> &args,
+                       std::vector<std::string> env)
+{
+    std::vector<std::string> argv = {gk::DistDir() + "/vexengine", "-game", "data"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    env.push_back("VEX_LOG=1");
+    gk::Proc p = gk::StartProcess(argv, dir, env, dir);
+    std::string err;
+    for (int i = 0; i < 300 && err.find("**** entities cached ****") == std::string::npos; i++) {
+        usleep(100000);
+        gk::ReadFile(p.errpath, &err);
+    }
+    usleep(1000000);
+    return p;
 }
 
 } // namespace play

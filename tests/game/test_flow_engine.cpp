@@ -1,39 +1,23 @@
 /*
- * The game's flow across the engine boundary: one game on the real engine,
- * headless, with a controlled clock.  The scheduler spawns through the
- * real entity store frame by frame (made-up repeats, spawn-in fade handing
- * the class's think back, the world sphere's sweep purged by the engine),
- * the level timer runs out into the fade-out (brightness and master
- * volume fall together), and the end of the fade prints the score line
- * and ends the engine's loop through the shutdown service.  The module
- * keeps its import for the life of the process, so the game is one test.
+ * One game on the real engine, headless, with a controlled clock: the
+ * scheduler spawns through the real entity store (made-up repeats, the
+ * spawn-in fade handing the class's think back, the world sphere's sweep),
+ * the level timer runs out into the fade-out, and its end prints the score
+ * line and ends the engine's loop.  The module keeps its import for the
+ * life of the process, so the game is one test.
  */
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include "engine.h"
 #include "entity.h"
 #include "play_data.h"
 
 namespace {
 
-using play::clock_ms;
-
 /* One frame at game time t (the clock starts at 1000 ms). */
 int FrameAt(float t)
 {
-    clock_ms = 1000 + (uint32_t)(t * 1000.0f + 0.5f);
+    play::clock_ms = 1000 + (uint32_t)(t * 1000.0f + 0.5f);
     return Eng_RunFrame();
-}
-
-std::vector<gentity_t *> InUse(int mainclass, int subclass)
-{
-    std::vector<gentity_t *> v;
-    for (gentity_t *g = G_NextInUse(nullptr); g; g = G_NextInUse(g))
-        if (g->mainclass == mainclass && g->subclass == subclass)
-            v.push_back(g);
-    return v;
 }
 
 TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
@@ -51,20 +35,20 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
         EXPECT_EQ(g_entities[i].ent->state, ES_HIDDEN) << g_entities[i].classname;
 
     ASSERT_TRUE(FrameAt(0.9f));
-    EXPECT_EQ(InUse(MC_TARGET, SUB_CHICKEN).size(), 0u);
+    EXPECT_EQ(harness::InUse(MC_TARGET, SUB_CHICKEN).size(), 0u);
     /* frames at 2.2, 2.3, 2.4: one repeat each (spawntimes 1, 1.5, 2);
      * the far chicken comes at 2.2 too, is swept in that frame and purged
      * by the engine at the frame's end */
     int live = Ent_LiveCount();
     ASSERT_TRUE(FrameAt(2.2f));
-    EXPECT_EQ(InUse(MC_TARGET, SUB_CHICKEN).size(), 1u);
+    EXPECT_EQ(harness::InUse(MC_TARGET, SUB_CHICKEN).size(), 1u);
     EXPECT_EQ(Ent_LiveCount(), live + 1);
     ASSERT_TRUE(FrameAt(2.3f));
     ASSERT_TRUE(FrameAt(2.4f));
-    auto chickens = InUse(MC_TARGET, SUB_CHICKEN);
+    auto chickens = harness::InUse(MC_TARGET, SUB_CHICKEN);
     ASSERT_EQ(chickens.size(), 3u);
     ASSERT_TRUE(FrameAt(2.45f));
-    EXPECT_EQ(InUse(MC_TARGET, SUB_CHICKEN).size(), 3u);
+    EXPECT_EQ(harness::InUse(MC_TARGET, SUB_CHICKEN).size(), 3u);
 
     /* the newest chicken (spawned at 2.4) fades in by the frame time, then
      * thinks as a chicken; the one spawned in the long frame at 2.2 took
@@ -86,11 +70,11 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
     EXPECT_NE(first->think, nullptr);
 
     /* time up at 4: the fade-out starts, nothing spawns any more */
-    size_t before = InUse(MC_TARGET, SUB_CHICKEN).size();
+    size_t before = harness::InUse(MC_TARGET, SUB_CHICKEN).size();
     ASSERT_TRUE(FrameAt(4.0f));
     EXPECT_EQ(G_CurrentStateId(), GST_FADEOUT);
     ASSERT_TRUE(FrameAt(4.0f + 0.5f / 0.3f));
-    EXPECT_EQ(InUse(MC_TARGET, SUB_CHICKEN).size(), before);
+    EXPECT_EQ(harness::InUse(MC_TARGET, SUB_CHICKEN).size(), before);
     EXPECT_NEAR(G_GetFadeLevel(), 0.5f, 0.01f);
     EXPECT_NEAR(G_GetMasterVolume(), 0.5f, 0.01f);
     EXPECT_NEAR(first->brightness, 0.5f, 0.01f);

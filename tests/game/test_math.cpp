@@ -1,9 +1,7 @@
 /*
- * The game's vector routines and random numbers where a slip would not
- * show in play at once: halves and out-of-range values in rounding, the
- * range of the random numbers, aliasing, the rotation sense, and the
- * degenerate inputs (zero vectors, vertical directions) that must not
- * produce NaN.
+ * Vector routines and random numbers where a slip would not show in play
+ * at once: rounding of halves and out-of-range values, the random range,
+ * aliasing, the rotation sense, degenerate inputs that must not give NaN.
  */
 #include <gtest/gtest.h>
 

@@ -1,15 +1,11 @@
 /*
- * One game on the real engine, headless, with a controlled clock and
- * scripted input.  An enemy ship and a rocket (their models from the
- * game's archive) each fly through a chicken that hangs in their way: the
- * chickens die, the ship and the rocket fly on (a chicken deals no
- * damage), and nobody scores.  Then firing while the button is held with
- * the weapon model
- * kicking back, the view stopping at 85 degrees, pausing (game time and
- * level timer stand still, master volume 0.3, cursor) and continuing with
- * Escape.  Quitting from the menu is played through a real window in
- * test_e2e_play.  The module keeps its import for the life of the
- * process, so the whole game is one test.
+ * One game on the real engine, headless, with scripted input.  An enemy
+ * ship and a rocket each fly through a chicken: the chickens die, nobody
+ * scores.  Then firing with the button held and the weapon kicking back,
+ * the view stopping at 85 degrees, pausing (time and timer stand, volume
+ * 0.3, cursor) and continuing with Escape, all recorded into a demo that
+ * is never closed.  One test: the module keeps its import for the life of
+ * the process.
  */
 #include <gtest/gtest.h>
 
@@ -17,31 +13,11 @@
 
 #include <algorithm>
 
+#include "demo.h"
 #include "engine.h"
 #include "play_data.h"
 
 namespace {
-
-using play::clock_ms;
-
-/* Frames of 10 ms each. */
-int Frames(int n)
-{
-    for (int i = 0; i < n; i++) {
-        clock_ms += 10;
-        if (!Eng_RunFrame())
-            return 0;
-    }
-    return 1;
-}
-
-int Count(int mainclass, int subclass = -1)
-{
-    int n = 0;
-    for (gentity_t *g = G_NextInUse(nullptr); g; g = G_NextInUse(g))
-        n += g->mainclass == mainclass && (subclass < 0 || g->subclass == subclass);
-    return n;
-}
 
 TEST(Play, RammingFirePauseAndContinueOnTheRealEngine)
 {
@@ -56,12 +32,15 @@ TEST(Play, RammingFirePauseAndContinueOnTheRealEngine)
         << "needs the runnable tree with the module and the archive";
     ASSERT_EQ(play::StartGame(dir.path, 1), 1);
     ASSERT_EQ(G_CurrentStateId(), GST_ACTION);
-    ASSERT_TRUE(Frames(150)); /* both are 150 units short of their chicken */
-    ASSERT_EQ(Count(MC_TARGET, SUB_CHICKEN), 2);
-    ASSERT_TRUE(Frames(300)); /* three seconds: through and past */
-    EXPECT_EQ(Count(MC_TARGET, SUB_CHICKEN), 0) << "a chicken survived being rammed";
-    EXPECT_EQ(Count(MC_TARGET, SUB_ENEMYSHIP), 1);
-    EXPECT_EQ(Count(MC_SPACE, SUB_RAKETE), 1);
+    demoheader_t h;
+    Demo_MakeHeader(&h, 1, 0, 0.3f, 0);
+    ASSERT_TRUE(Demo_StartRecord((dir / "k.dem").c_str(), &h));
+    ASSERT_TRUE(play::Frames(150)); /* both are 150 units short of their chicken */
+    ASSERT_EQ(harness::Count(MC_TARGET, SUB_CHICKEN), 2);
+    ASSERT_TRUE(play::Frames(300)); /* three seconds: through and past */
+    EXPECT_EQ(harness::Count(MC_TARGET, SUB_CHICKEN), 0) << "a chicken survived being rammed";
+    EXPECT_EQ(harness::Count(MC_TARGET, SUB_ENEMYSHIP), 1);
+    EXPECT_EQ(harness::Count(MC_SPACE, SUB_RAKETE), 1);
     client_t *c = &cl_client;
     EXPECT_STREQ(c->hud.score->ent->u.txt.text, "SCORE 0") << "kills by ships and rockets score nothing";
 
@@ -72,25 +51,25 @@ TEST(Play, RammingFirePauseAndContinueOnTheRealEngine)
     Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
     float kick = 0.0f;
     for (int i = 0; i < 100; i++) {
-        ASSERT_TRUE(Frames(1));
+        ASSERT_TRUE(play::Frames(1));
         kick = std::max(kick, gun->origin[2] + 1.6f);
         EXPECT_GE(gun->origin[2], -1.6f - 1e-4f) << "never ahead of its rest";
     }
     EXPECT_GT(kick, 0.05f);
     EXPECT_LE(kick, 0.3f + 1e-4f);
     Eng_PostEvent(IE_LBUTTONUP, 0, 0);
-    ASSERT_TRUE(Frames(1));
-    int fired = Count(MC_MISSILE);
+    ASSERT_TRUE(play::Frames(1));
+    int fired = harness::Count(MC_MISSILE);
     EXPECT_GE(fired, 10);
     EXPECT_LE(fired, 11);
-    ASSERT_TRUE(Frames(50));
-    EXPECT_EQ(Count(MC_MISSILE), fired) << "nothing fired after the release";
+    ASSERT_TRUE(play::Frames(50));
+    EXPECT_EQ(harness::Count(MC_MISSILE), fired) << "nothing fired after the release";
     EXPECT_FLOAT_EQ(gun->origin[2], -1.6f) << "back at rest";
     EXPECT_EQ(gun->think, nullptr);
 
     /* a long look to the right stops at 85 degrees, and the camera follows */
     Eng_PostEvent(IE_MOUSEMOVE, 100000, 0);
-    ASSERT_TRUE(Frames(3));
+    ASSERT_TRUE(play::Frames(3));
     entity_t *cam = (entity_t *)Game_Main(GOP_CAMERA, 0, 0, 0);
     ASSERT_NE(cam, nullptr);
     EXPECT_FLOAT_EQ(cam->angles[1], 85.0f);
@@ -98,27 +77,49 @@ TEST(Play, RammingFirePauseAndContinueOnTheRealEngine)
 
     /* pause: time and the level timer stand still however long it lasts */
     Eng_PostEvent(IE_CHAR, KEY_ESCAPE, 0);
-    ASSERT_TRUE(Frames(1));
+    ASSERT_TRUE(play::Frames(1));
     ASSERT_EQ(G_CurrentStateId(), GST_PAUSE);
     float paused_at = eng_gametime;
     std::string timer = c->hud.timer->ent->u.txt.text;
     EXPECT_FLOAT_EQ(G_GetMasterVolume(), 0.3f);
     EXPECT_EQ(CL_Player()->ent->think, nullptr);
     ASSERT_NE(Pause_Cursor(), nullptr);
-    ASSERT_TRUE(Frames(1000)); /* ten seconds */
+    ASSERT_TRUE(play::Frames(1000)); /* ten seconds */
     EXPECT_EQ(eng_gametime, paused_at);
     EXPECT_EQ(timer, c->hud.timer->ent->u.txt.text);
     EXPECT_FLOAT_EQ(CL_Player()->ent->angles[1], 85.0f) << "the mouse moves the cursor only";
 
     /* Escape continues where the game stopped, without a jump */
     Eng_PostEvent(IE_CHAR, KEY_ESCAPE, 0);
-    ASSERT_TRUE(Frames(2));
+    ASSERT_TRUE(play::Frames(2));
     EXPECT_EQ(G_CurrentStateId(), GST_ACTION);
     EXPECT_FLOAT_EQ(G_GetMasterVolume(), 1.0f);
     EXPECT_LT(eng_gametime - paused_at, 0.05f);
     EXPECT_EQ(Pause_Cursor(), nullptr);
     EXPECT_NE(CL_Player()->ent->think, nullptr);
 
+    /* the recording never closed, as when the engine is killed: every frame
+     * before the last is in the file, and the real engine verifies that
+     * demo as a failure, since it ends before its game does */
+    std::string killed, full;
+    ASSERT_TRUE(gk::ReadFile(dir / "k.dem", &killed));
+    Demo_StopRecord();
+    ASSERT_TRUE(gk::ReadFile(dir / "k.dem", &full));
+    demoheader_t got;
+    int frames[2] = {0, 0};
+    char err[256] = "";
+    for (int i = 0; i < 2; i++) {
+        const std::string &d = i ? full : killed;
+        ASSERT_TRUE(Demo_Check((const uint8_t *)d.data(), d.size(), 60000, &got, &frames[i], err,
+                               sizeof(err))) << err;
+    }
+    EXPECT_EQ(frames[0], frames[1] - 1);
+    EXPECT_GT(frames[0], 1000);
+    EXPECT_EQ(got.level, 1);
+    gk::WriteFile(dir / "k.dem", killed);
+    gk::ProcResult r = play::Engine(dir.path, {"-verifydemo", dir / "k.dem"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "$$failure\n");
     Eng_StopHeadless();
     Sys_SetClock(nullptr);
 }

@@ -1,11 +1,10 @@
 /*
- * Saturation: a level played for minutes of game time at full load on the
- * real entity store, collision and sound pool -- the gentity pool at 1024,
- * effects at their limit of 682, every sound source busy, enemy ships
- * exploding, homing bursts, homing targets whose slot is reused within
- * the frame, missiles whose shooter is gone.  Every frame the pool's
- * bookkeeping must agree with the engine's; at the end everything must be
- * released.  Also run under AddressSanitizer (scripts/asan_saturation.sh).
+ * Saturation: minutes of game time at full load on the real entity store,
+ * collision and sound pool -- 1024 gentities, 682 effects, every sound
+ * source busy, ships exploding, homing bursts, homing targets whose slot
+ * is reused within the frame, missiles whose shooter is gone.  The pool's
+ * books must agree with the engine's every frame, and all is released at
+ * the end.  Also run under AddressSanitizer (scripts/asan_saturation.sh).
  */
 #include <gtest/gtest.h>
 
@@ -70,10 +69,8 @@ void CheckBooks()
 
 gentity_t *AnyOf(int mainclass, int subclass)
 {
-    for (gentity_t *g = G_NextInUse(NULL); g; g = G_NextInUse(g))
-        if (g->mainclass == mainclass && (subclass < 0 || g->subclass == subclass))
-            return g;
-    return nullptr;
+    auto v = harness::InUse(mainclass, subclass);
+    return v.empty() ? nullptr : v[0];
 }
 
 TEST(Saturation, MinutesAtFullLoadCrashNothingAndLeakNothing)
@@ -136,7 +133,7 @@ TEST(Saturation, MinutesAtFullLoadCrashNothingAndLeakNothing)
             return;
         maxcount = std::max(maxcount, G_GentityCount());
         maxeffects = std::max(maxeffects, G_ParticleCount());
-        maxsounds = std::max(maxsounds, world::CountClass(MC_SOUND));
+        maxsounds = std::max(maxsounds, harness::Count(MC_SOUND));
         fullframes += G_GentityCount() >= GENT_MAX;
     }
     EXPECT_EQ(maxcount, GENT_MAX);

@@ -1,32 +1,14 @@
 /*
- * The whole road of a shot on the real engine, headless, with the real
- * game module and a controlled clock: a scheduled enemy ship fades in,
- * the held button fires plasma that the engine's swept collision carries
- * into the ship, the damage rule takes it apart, the kill is credited and
- * shown, four bombs fly at the player and explode next to the view,
- * shaking it, without points.  Then the level runs out and prints its
- * score line.  The module keeps its import for the life of the process,
- * so the whole game is one test.
+ * The whole road of a shot on the real engine, headless: a scheduled enemy
+ * ship fades in, held fire carried by the swept collision takes it apart,
+ * the kill is credited and shown, its four bombs explode next to the view
+ * and shake it without points, and the level's end prints the score line.
  */
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include "engine.h"
 #include "play_data.h"
 
 namespace {
-
-using play::clock_ms;
-
-int Count(int mainclass, int subclass)
-{
-    int n = 0;
-    for (gentity_t *g = G_NextInUse(nullptr); g; g = G_NextInUse(g))
-        if (g->mainclass == mainclass && g->subclass == subclass)
-            n++;
-    return n;
-}
 
 TEST(Shootout, ShipShotDownBombsShakeTheViewScoreLinePrinted)
 {
@@ -41,48 +23,37 @@ TEST(Shootout, ShipShotDownBombsShakeTheViewScoreLinePrinted)
     ASSERT_NE(player, nullptr);
 
     /* the ship fades in over a second and cannot be hit meanwhile */
-    for (int i = 0; i < 150; i++) {
-        clock_ms += 10;
-        ASSERT_TRUE(Eng_RunFrame());
-    }
-    ASSERT_EQ(Count(MC_TARGET, SUB_ENEMYSHIP), 1);
-    ASSERT_NE(Count(MC_SOUND, SUB_CLASS_SOUND), 0) << "the ship's engine sound";
+    ASSERT_TRUE(play::Frames(150));
+    ASSERT_EQ(harness::Count(MC_TARGET, SUB_ENEMYSHIP), 1);
+    ASSERT_NE(harness::Count(MC_SOUND, SUB_CLASS_SOUND), 0) << "the ship's engine sound";
 
     /* fire until the ship breaks: 15 health / 0.55 = 28 plasma hits */
     Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
     int bombs = 0, frames = 0;
-    while (Count(MC_TARGET, SUB_ENEMYSHIP) == 1 && frames < 600) {
-        clock_ms += 10;
-        ASSERT_TRUE(Eng_RunFrame());
-        frames++;
-    }
-    bombs = Count(MC_TARGET, SUB_BOMBE);
+    for (; harness::Count(MC_TARGET, SUB_ENEMYSHIP) == 1 && frames < 600; frames++)
+        ASSERT_TRUE(play::Frames(1));
+    bombs = harness::Count(MC_TARGET, SUB_BOMBE);
     Eng_PostEvent(IE_LBUTTONUP, 0, 0);
-    ASSERT_EQ(Count(MC_TARGET, SUB_ENEMYSHIP), 0) << "the ship survived 6 s of fire";
+    ASSERT_EQ(harness::Count(MC_TARGET, SUB_ENEMYSHIP), 0) << "the ship survived 6 s of fire";
     EXPECT_GE(frames, 270); /* 28 shots at ten a second */
     EXPECT_EQ(bombs, 4);
     EXPECT_EQ(CL_GetScore(), 150);
-    EXPECT_GE(Count(MC_TEXT, SUB_TEXT_FONT_TECH), 1) << "the floating 150";
+    EXPECT_GE(harness::Count(MC_TEXT, SUB_TEXT_FONT_TECH), 1) << "the floating 150";
 
     /* the bombs come at 30 units per second (the far ones from 280 units)
      * and explode next to the view */
     int shook = 0;
-    for (int i = 0; i < 1200 && Count(MC_TARGET, SUB_BOMBE) > 0; i++) {
-        clock_ms += 10;
-        ASSERT_TRUE(Eng_RunFrame());
+    for (int i = 0; i < 1200 && harness::Count(MC_TARGET, SUB_BOMBE) > 0; i++) {
+        ASSERT_TRUE(play::Frames(1));
         shook |= View_IsShaking(player);
     }
-    EXPECT_EQ(Count(MC_TARGET, SUB_BOMBE), 0);
+    EXPECT_EQ(harness::Count(MC_TARGET, SUB_BOMBE), 0);
     EXPECT_TRUE(shook);
     EXPECT_EQ(CL_GetScore(), 150) << "explosions score nothing";
 
     /* play out the level: the score line carries the points */
     testing::internal::CaptureStdout();
-    int running = 1;
-    for (int i = 0; i < 3000 && running; i++) {
-        clock_ms += 10;
-        running = Eng_RunFrame();
-    }
+    int running = play::Frames(3000);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(running, 0);
     EXPECT_EQ(out, "$$score 150\n");

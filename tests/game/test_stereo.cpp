@@ -1,23 +1,16 @@
 /*
- * What the player hears, on the real engine with the real game module,
- * headless: a level with an enemy ship beside the view, played through
- * OpenAL Soft's wave-file back end in a child process (the library reads
- * its configuration once per process).  The ship's engine sound must be
- * louder on the side of the view where the ship is, also after the view
- * has turned.
+ * What the player hears, on the real engine, headless, through OpenAL
+ * Soft's wave-file back end in a child process: an enemy ship's engine is
+ * louder on its side of the view, also after the view has turned.
  */
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
-#include <unistd.h>
 
-#include "engine.h"
 #include "play_data.h"
 #include "wavwriter.h"
 
 namespace {
-
-using play::clock_ms;
 
 TEST(Stereo, ChildPlaysTheLevel)
 {
@@ -28,8 +21,7 @@ TEST(Stereo, ChildPlaysTheLevel)
     BGM_Stop(); /* the music sits at the listener, on both sides alike */
     Eng_PostEvent(IE_MOUSEMOVE, atoi(getenv("GK_STEREO_TURN")), 0);
     for (int i = 0; i < 80; i++) { /* in step with the back end's real time */
-        clock_ms += 10;
-        ASSERT_TRUE(Eng_RunFrame());
+        ASSERT_TRUE(play::Frames(1));
         usleep(10000);
     }
     Eng_StopHeadless();

@@ -1,10 +1,9 @@
 /*
- * Verified scores with real parts: a short level recorded on the headless
- * engine, its entry exchanged with the real score server, its demo uploaded
- * and replayed by the server's worker through the real vexengine until
- * /scores.json and the page mark it verified.  Forged demos never verify,
- * the worker survives them and exchanges are answered meanwhile.  With
- * PostgreSQL, two worker processes verify 50 waiting demos once each.
+ * Verified scores with real parts: a level recorded on the headless
+ * engine, its entry sent to the real score server, its demo replayed by
+ * the server's worker through the real vexengine until it shows verified.
+ * Forged demos never verify and the worker survives them.  With
+ * PostgreSQL, two workers verify 50 waiting demos once each.
  */
 #include <gtest/gtest.h>
 
@@ -36,15 +35,10 @@ int32_t RecordGame(const std::string &tree, std::string *demo)
     if (!Demo_StartRecord((tree + "/game.dem").c_str(), &h))
         return 0;
     Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
-    for (int i = 0; i < 5000; i++) {
-        play::clock_ms += 20;
-        if (!Eng_RunFrame())
-            break;
-    }
+    play::Frames(5000, 20);
     Demo_StopRecord();
     Eng_StopHeadless();
-    gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/vexengine", "-game", "data", "-verifydemo", "game.dem"},
-                                      tree);
+    gk::ProcResult r = play::Engine(tree, {"-verifydemo", "game.dem"}, {}, 60);
     int points = 0;
     if (!gk::ReadFile(tree + "/game.dem", demo) || sscanf(r.out.c_str(), "$$score %d", &points) != 1)
         return 0;
@@ -179,14 +173,10 @@ TEST_F(VerifiedScores, RealGameVerifiesForgedOnesNever)
     EXPECT_EQ(t.e[1][0].name, "Jürgen");
     EXPECT_EQ(t.e[1][1].points, 0);
     EXPECT_EQ(t.e[2][0].points, 0);
-    if (access("/usr/bin/chromium", X_OK) == 0) {
-        gk::ProcResult dom = gk::RunProcess({"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu",
-                                             "--user-data-dir=" + dir / "chromium", "--dump-dom",
-                                             "http://127.0.0.1:" + std::to_string(server.port) + "/"},
-                                            dir.path, {"HOME=" + dir.path}, 120);
-        EXPECT_NE(dom.out.find(">Jürgen</td><td class=\"v\" title=\"verified"), std::string::npos) << dom.out;
-        EXPECT_NE(dom.out.find(">Eve</td><td class=\"v\"></td>"), std::string::npos);
-    }
+    /* the page marks the verified entry (its look in a browser: the server's tests) */
+    ASSERT_EQ(SV_Get(server.port, "/", &body), 200);
+    EXPECT_NE(body.find(">Jürgen</td><td class=\"v\" title=\"verified"), std::string::npos) << body;
+    EXPECT_NE(body.find(">Eve</td><td class=\"v\"></td>"), std::string::npos);
     EXPECT_EQ(server.Stop(), 0);
 }
 

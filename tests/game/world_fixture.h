@@ -1,22 +1,16 @@
 /*
  * world_fixture.h -- the real engine entity store, collision and sound
- * system driving the real game behaviours, without a window: a private
- * data directory with small cube models (with collision data) for every
- * class the behaviours spawn, the score number font, short sound samples, the engine's own
- * services handed to the game, a controlled clock and the engine's frame
- * steps (sweep, motion, think and touch, sound update, purge).
+ * system driving the game behaviours without a window: box models for
+ * every class, the score font, short sounds, the engine's services, a
+ * controlled clock and the engine's frame steps.
  */
 #ifndef WORLD_FIXTURE_H
 #define WORLD_FIXTURE_H
 
 #include <math.h>
-#include <string.h>
 #include <unistd.h>
 
-#include <string>
-
 #include "entity.h"
-#include "g_local.h"
 #include "gk_standin.h"
 #include "gk_mesh.h"
 #include "gk_support.h"
@@ -126,15 +120,6 @@ inline void Touch(gentity_t *a, gentity_t *b)
         a->ent->touch(a->ent, b->ent);
     if (b->ent->state == ES_ACTIVE && b->ent->touch)
         b->ent->touch(b->ent, a->ent);
-}
-
-inline int CountClass(int mainclass, int subclass = -1)
-{
-    int n = 0;
-    for (gentity_t *g = G_NextInUse(NULL); g; g = G_NextInUse(g))
-        if (g->mainclass == mainclass && (subclass < 0 || g->subclass == subclass))
-            n++;
-    return n;
 }
 
 } // namespace world

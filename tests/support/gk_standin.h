@@ -3,7 +3,7 @@
  * entity records handed out by the spawn service with the engine's
  * defaults (images 128 x 128), removal marks, a purge, a think pass, a
  * controlled clock, translation strings with real formats, and a log of
- * everything the module prints, caches, spawns and plays.  Spawns fail
+ * everything the module prints, caches and spawns.  Spawns fail
  * while failspawns is set or for the one name in failname.  Used by the
  * game's unit tests and by the level fuzz target.
  */
@@ -21,18 +21,9 @@
 
 namespace harness {
 
-struct Played {
-    std::string name;
-    int loop;
-    float pos[3];
-};
-
 inline float gametime, lastgametime;
 inline std::string log, failname;
 inline std::vector<std::string> cached, spawned;
-inline std::vector<Played> played;
-inline std::vector<entity_t *> listeners;
-inline std::vector<float> mastervolumes;
 inline int shutdowns, failspawns;
 inline entity_t ents[ENT_MAX];
 inline int used[ENT_MAX];
@@ -92,13 +83,10 @@ inline int CacheFile(const char *p)
     cached.push_back(p);
     return 1;
 }
-inline void Play(entity_t *e, int loop)
-{
-    played.push_back({e->name, loop, {e->origin[0], e->origin[1], e->origin[2]}});
-}
-inline void Listener(entity_t *e) { listeners.push_back(e); }
+inline void Play(entity_t *, int) {}
+inline void Listener(entity_t *) {}
 inline void SoundVolume(struct sound_s *, float) {}
-inline void Master(float v) { mastervolumes.push_back(v); }
+inline void Master(float) {}
 inline const char *Str(int i) { return (i >= 0 && i < 8) ? texts[i] : ""; }
 
 /* Hands the stand-ins to the module as its services. */
@@ -134,9 +122,6 @@ inline void Reset()
     failname.clear();
     cached.clear();
     spawned.clear();
-    played.clear();
-    listeners.clear();
-    mastervolumes.clear();
     shutdowns = failspawns = 0;
     memcpy(texts, t, sizeof(texts));
     memset(ents, 0, sizeof(ents));
@@ -147,6 +132,22 @@ inline void Reset()
     G_SetWorldSphere(0, 0, 0, 692.820323f);
 }
 
+/* The stand-ins in the module's import order, and Game_Import over such
+ * a table (the module's own services are kept for the process's life). */
+inline void *const services[GAME_SERVICE_COUNT] = {
+    (void *)&gametime, (void *)&lastgametime, (void *)Spawn, (void *)PendRemove, (void *)Printf,
+    (void *)Shutdown, (void *)CacheFile, (void *)Play, (void *)Listener, (void *)SoundVolume,
+    (void *)Master, (void *)Void, (void *)Void, (void *)Void, (void *)Void, (void *)Str};
+
+inline void Import(void *const *s)
+{
+    Game_Import((float *)s[0], (float *)s[1], (svc_spawnentity_f)s[2], (svc_pendremove_f)s[3],
+                (svc_conprintf_f)s[4], (svc_void_f)s[5], (svc_cachefile_f)s[6],
+                (svc_play_f)s[7], (svc_listener_f)s[8], (svc_soundvolume_f)s[9],
+                (svc_mastervolume_f)s[10], (svc_void_f)s[11], (svc_void_f)s[12],
+                (svc_void_f)s[13], (svc_void_f)s[14], (svc_getstr_f)s[15]);
+}
+
 /* Reset plus the player's parts released; nothing built. */
 inline void ResetAll()
 {
@@ -155,7 +156,6 @@ inline void ResetAll()
     Cam_Release();
     CL_Release();
     G_SetMasterVolume(1.0f);
-    mastervolumes.clear();
     g_mouseinvert = 0;
     G_RandomReset();
 }
@@ -214,15 +214,19 @@ inline void Purge()
             used[i] = 0;
 }
 
-inline bool Logged(const std::string &s) { return log.find(s) != std::string::npos; }
-
-inline int CountPlayed(const std::string &name)
+/* The gentities in use of a class (any subclass when subclass < 0). */
+inline std::vector<gentity_t *> InUse(int mainclass, int subclass = -1)
 {
-    int n = 0;
-    for (auto &p : played)
-        n += p.name == name;
-    return n;
+    std::vector<gentity_t *> v;
+    for (gentity_t *g = G_NextInUse(nullptr); g; g = G_NextInUse(g))
+        if (g->mainclass == mainclass && (subclass < 0 || g->subclass == subclass))
+            v.push_back(g);
+    return v;
 }
+
+inline int Count(int mainclass, int subclass = -1) { return (int)InUse(mainclass, subclass).size(); }
+
+inline bool Logged(const std::string &s) { return log.find(s) != std::string::npos; }
 
 } // namespace harness
 
