@@ -35,25 +35,17 @@ static inline float Fuzz_WalkMesh(const mdl_mesh_t *m)
     return sum;
 }
 
-static inline float Fuzz_WalkCollision(const colmodel_t *c)
+/* Every triangle of every cell touched, and a few segments through and
+ * around every frame box. */
+static inline void Fuzz_Collision(const colmodel_t *c, const uint8_t *data, size_t size)
 {
-    float sum = 0;
+    volatile float sum = 0;
     for (uint32_t f = 0; f < c->numframes; f++) {
         const col_box_t *b = &c->frames[f];
-        size_t cells = (size_t)b->res * b->res * b->res;
-        for (size_t i = 0; i < cells; i++)
+        for (size_t i = 0; i < (size_t)b->res * b->res * b->res; i++)
             for (size_t k = 0; k < (size_t)b->cells[i].numtris * 9; k++)
                 sum += b->cells[i].tris[k];
-    }
-    return sum;
-}
-
-/* A few segments through and around every frame box. */
-static inline void Fuzz_Queries(const colmodel_t *c, const uint8_t *data, size_t size)
-{
-    for (uint32_t f = 0; f < c->numframes && f < 8; f++) {
-        const col_box_t *b = &c->frames[f];
-        for (int q = 0; q < 4; q++) {
+        for (int q = 0; q < 4 && f < 8; q++) {
             float s[3], e[3], frac = 0;
             for (int k = 0; k < 3; k++) {
                 float r = size ? (float)data[(q * 6 + k) % size] / 64.0f - 2.0f : 0.5f;
@@ -87,8 +79,7 @@ static inline void Fuzz_WalkModel(model_t *m, bool mustweld, const uint8_t *data
             abort();
     }
     if (colmodel_t *c = Col_Build(m->meshes, m->nummeshes)) {
-        sum += Fuzz_WalkCollision(c);
-        Fuzz_Queries(c, data, size);
+        Fuzz_Collision(c, data, size);
         Col_Free(c);
     }
 }

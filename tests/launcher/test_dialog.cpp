@@ -42,12 +42,23 @@ protected:
     }
 };
 
-/* First start: the defaults (one item per mode, the language's default
- * name); then every control saved and read back, as 0/1 in the file. */
-TEST_F(Dialog, FirstStartAndSettingsRoundTrip)
+/* First start, and damaged settings: the defaults (one item per mode, the
+ * language's default name); then every control saved and read back, as 0/1
+ * in the file. */
+TEST_F(Dialog, FirstStartDamagedSettingsAndRoundTrip)
 {
-    EXPECT_EQ(State(), "mode 0/2 640x480, 16 Bit Farbtiefe img16 1 img32 0 full 0/1 sens 5 inv 0 map 0/5 0 proxy 0 "
-                       ":8080 name unbekannt done 0 top Level 1  unbekannt 0 unbekannt 0");
+    const std::string defaults = "mode 0/2 640x480, 16 Bit Farbtiefe img16 1 img32 0 full 0/1 sens 5 inv 0 map 0/5 0 "
+                                 "proxy 0 :8080 name unbekannt done 0 top Level 1  unbekannt 0 unbekannt 0";
+    EXPECT_EQ(State(), defaults);
+    {
+        QSettings s(QString::fromStdString(d / "gackatron.ini"), QSettings::IniFormat);
+        s.setValue("display/mode", 7);
+        s.setValue("game/lastmap", 40);
+        s.setValue("game/local", "00112233445566778899");
+        s.setValue("game/inet", "nonsense");
+    }
+    LoadSettings(d / "gackatron.ini");
+    EXPECT_EQ(State(), defaults);
     EXPECT_EQ(mf.labelVersion->text(), "1.05");
     mf.resBox->setCurrentIndex(1);
     mf.radioFullscreen->setChecked(true);
@@ -77,20 +88,6 @@ TEST_F(Dialog, FirstStartAndSettingsRoundTrip)
     EXPECT_EQ(State(), "mode 1/2 800x600, 32 Bit Farbtiefe img16 0 img32 1 full 1/0 sens 8 inv 1 map 3/5 3 proxy 1 "
                        "proxy.local:3128 name Ada done 5 top Level 4  Ada 4711 unbekannt 0");
     EXPECT_EQ(InternetTable.e[6][0].name, "Net");
-}
-
-TEST_F(Dialog, DamagedSettingsFallBack)
-{
-    {
-        QSettings s(QString::fromStdString(d / "gackatron.ini"), QSettings::IniFormat);
-        s.setValue("display/mode", 7);
-        s.setValue("game/lastmap", 40);
-        s.setValue("game/local", "00112233445566778899");
-        s.setValue("game/inet", "nonsense");
-    }
-    LoadSettings(d / "gackatron.ini");
-    EXPECT_EQ(State(), "mode 0/2 640x480, 16 Bit Farbtiefe img16 1 img32 0 full 0/1 sens 5 inv 0 map 0/5 0 proxy 0 "
-                       ":8080 name unbekannt done 0 top Level 1  unbekannt 0 unbekannt 0");
 }
 
 TEST_F(Dialog, LevelListSources)

@@ -128,9 +128,12 @@ static void PlayInstalled(const std::string &root, gk::TempDir &tmp)
 
     QSettings s(QString::fromStdString(cfg + "/gackatron/gackatron.ini"), QSettings::IniFormat);
     EXPECT_EQ(s.value("mouse/speed").toString(), "7");    /* started from the copy */
+    EXPECT_EQ(s.value("proxy/port").toString(), "8080");   /* the rest written with its defaults */
+    EXPECT_EQ(s.value("display/fullscreen").toString(), "0");
     HighscoreTable t;
     ASSERT_TRUE(UnpackTable(s.value("game/local").toString().toStdString(), &t)) << r.err;
     EXPECT_GT(t.e[0][0].points, 0);
+    EXPECT_TRUE(UnpackTable(s.value("game/inet").toString().toStdString(), &t));
 }
 
 /* The package's contents, lintian's verdict and the libraries it depends on. */

@@ -20,8 +20,9 @@ TEST(Language, SwitchesOnTheCommandLine)
     EXPECT_EQ(Lang_CountryFromArgs({}, 0), 0);
 }
 
-TEST(Language, FileTexts)
+TEST(Language, FileTextsAndCaptionsByTag)
 {
+    L_TestApp();
     gk::TempDir d;
     gk::MakeDirs(d / "data");
     gk::WriteFile(d / "data/textres_33.ini",
@@ -36,6 +37,24 @@ TEST(Language, FileTexts)
     EXPECT_EQ(LanguageCharset, 1);
     EXPECT_EQ(Lang_FilePath(d.path + "/", 33), d.path + "/data/textres_33.ini");
     EXPECT_FALSE(Lang_LoadFile(d / "data/textres_1.ini", 1));
+
+    /* captions replaced by the texts of their tags; untagged ones kept */
+    QWidget w;
+    QTabWidget *tabs = new QTabWidget(&w);
+    QWidget *page = new QWidget;
+    page->setProperty("tag", 100);
+    tabs->addTab(page, "old");
+    QWidget *c[] = {new QLabel("old", page), new QPushButton("old", page), new QCheckBox("old", page),
+                    new QLabel("keep", page), new QLabel("old", page)};
+    const int tags[] = {102, 100, 100, 0, 999};    /* 0: untagged, 999: no text */
+    const char *want[] = {" blancs ", "Lanceur", "Lanceur", "keep", "?"};
+    for (int i = 0; i < 5; i++)
+        if (tags[i])
+            c[i]->setProperty("tag", tags[i]);
+    ApplyLanguage(&w);
+    EXPECT_EQ(tabs->tabText(0), "Lanceur");
+    for (int i = 0; i < 5; i++)
+        EXPECT_EQ(c[i]->property("text").toString().toStdString(), want[i]);
 }
 
 /* Every shipped language holds every key of the English file, and the
@@ -79,28 +98,4 @@ TEST(Language, MissingFileFallsBackToEnglish)
     ASSERT_TRUE(Lang_Select(d.path, {"/EN"}));
     EXPECT_EQ(LanguageCountry, 44);
     EXPECT_EQ(l_messagecount, before + 1);
-}
-
-TEST(Language, CaptionsByTag)
-{
-    L_TestApp();
-    gk::TempDir d;
-    gk::WriteFile(d / "l.ini", "[5]\n1=page\n2=label\n3=button\n4=box\n");
-    Lang_LoadFile(d / "l.ini", 5);
-    QWidget w;
-    QTabWidget *tabs = new QTabWidget(&w);
-    QWidget *page = new QWidget;
-    page->setProperty("tag", 1);
-    tabs->addTab(page, "old");
-    QWidget *c[] = {new QLabel("old", page), new QPushButton("old", page), new QCheckBox("old", page),
-                    new QLabel("keep", page), new QLabel("old", page)};
-    const int tags[] = {2, 3, 4, 0, 9};    /* 0: untagged, 9: no text */
-    const char *want[] = {"label", "button", "box", "keep", "?"};
-    for (int i = 0; i < 5; i++)
-        if (tags[i])
-            c[i]->setProperty("tag", tags[i]);
-    ApplyLanguage(&w);
-    EXPECT_EQ(tabs->tabText(0), "page");
-    for (int i = 0; i < 5; i++)
-        EXPECT_EQ(c[i]->property("text").toString().toStdString(), want[i]);
 }

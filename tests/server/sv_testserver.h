@@ -112,8 +112,7 @@ static inline std::string SV_Hex(const std::string &bytes)
 static inline std::string SV_RawPack(const std::string &listing, int64_t len = -1, int64_t crc = -1)
 {
     std::string head;
-    gk::PutLE(head, len < 0 ? (uint32_t)listing.size() : (uint32_t)len, 4);
-    gk::PutLE(head, crc < 0 ? SV_Crc(listing) : (uint32_t)crc, 4);
+    gk::PutFields(head, {{len < 0 ? (uint32_t)listing.size() : (uint32_t)len, 4}, {crc < 0 ? SV_Crc(listing) : (uint32_t)crc, 4}});
     uLongf n = compressBound(listing.size());
     std::string c(n, '\0');
     compress((Bytef *)c.data(), &n, (const Bytef *)listing.data(), listing.size());

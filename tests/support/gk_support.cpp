@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "bytes.h"
+
 namespace gk {
 
 TempDir::TempDir()
@@ -53,5 +55,16 @@ bool MakeDirs(const std::string &path)
 std::string DistDir() { return GK_DIST_DIR; }
 std::string SourceDir() { return GK_SOURCE_DIR; }
 std::string TestmodDir() { return GK_TESTMOD_DIR; }
+
+void PutFields(std::string &s, std::initializer_list<std::pair<uint32_t, int>> fields)
+{
+    bytes_writer_t w;
+    Bytes_InitWriter(&w, 64);
+    for (const auto &f : fields)
+        f.second == 4 ? Bytes_WriteU32(&w, f.first)
+                      : f.second == 2 ? Bytes_WriteU16(&w, (uint16_t)f.first) : Bytes_WriteU8(&w, (uint8_t)f.first);
+    s.append((const char *)w.data, w.size);
+    Bytes_FreeWriter(&w);
+}
 
 } // namespace gk

@@ -9,7 +9,9 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace gk {
@@ -32,12 +34,10 @@ std::string DistDir();     /* the runnable tree: vexengine, data/ */
 std::string SourceDir();
 std::string TestmodDir();  /* where the test game modules are built */
 
-/* Little-endian fields: appended to a byte string, or read from one (0 past its end). */
-inline void PutLE(std::string &s, uint32_t v, int bytes)
-{
-    for (int i = 0; i < bytes; i++)
-        s.push_back((char)((v >> (8 * i)) & 0xff));
-}
+/* Little-endian fields {value, bytes (1, 2 or 4)} appended to a byte string
+ * by the engine's writer, or read from one (0 past its end). */
+void PutFields(std::string &s, std::initializer_list<std::pair<uint32_t, int>> fields);
+inline void PutLE(std::string &s, uint32_t v, int bytes) { PutFields(s, {{v, bytes}}); }
 inline uint32_t U32(const std::string &s, size_t off)
 {
     uint32_t v = 0;

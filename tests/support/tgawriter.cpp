@@ -13,16 +13,9 @@ std::string MakeTga(const TgaHeader &h, const std::string &id, const std::string
     std::string s;
     /* id length, colour map type, image type, first colour map entry, its
      * length and bits, x and y origin, size, depth, descriptor */
-    for (int v : {h.idlength, h.cmaptype, h.imagetype})
-        PutLE(s, (uint32_t)v, 1);
-    PutLE(s, 0, 2);
-    PutLE(s, (uint32_t)h.cmaplength, 2);
-    PutLE(s, (uint32_t)h.cmapbits, 1);
-    PutLE(s, 0, 4);
-    PutLE(s, (uint32_t)h.width, 2);
-    PutLE(s, (uint32_t)h.height, 2);
-    PutLE(s, (uint32_t)h.depth, 1);
-    PutLE(s, (uint32_t)h.descriptor, 1);
+    PutFields(s, {{(uint32_t)h.idlength, 1}, {(uint32_t)h.cmaptype, 1}, {(uint32_t)h.imagetype, 1}, {0, 2},
+                  {(uint32_t)h.cmaplength, 2}, {(uint32_t)h.cmapbits, 1}, {0, 4}, {(uint32_t)h.width, 2},
+                  {(uint32_t)h.height, 2}, {(uint32_t)h.depth, 1}, {(uint32_t)h.descriptor, 1}});
     return s + id + cmap + pixels;
 }
 

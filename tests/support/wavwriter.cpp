@@ -25,18 +25,13 @@ std::string WavBytes(const WavSpec &spec, const std::string &data, const std::st
     uint32_t size = spec.datasize < 0 ? (uint32_t)data.size() : (uint32_t)spec.datasize;
     uint16_t align = (uint16_t)(spec.channels * spec.bits / 8);
     PutId(s, spec.chunkid);
-    PutLE(s, 36 + size, 4);
+    PutFields(s, {{36 + size, 4}});
     PutId(s, spec.format);
     PutId(s, spec.fmtid);
-    PutLE(s, 16, 4);
-    PutLE(s, spec.formattag, 2);
-    PutLE(s, spec.channels, 2);
-    PutLE(s, spec.rate, 4);
-    PutLE(s, spec.rate * align, 4);
-    PutLE(s, align, 2);
-    PutLE(s, spec.bits, 2);
+    PutFields(s, {{16, 4}, {spec.formattag, 2}, {spec.channels, 2}, {spec.rate, 4}, {spec.rate * align, 4},
+                  {align, 2}, {spec.bits, 2}});
     PutId(s, spec.dataid);
-    PutLE(s, size, 4);
+    PutFields(s, {{size, 4}});
     return s + data + trailing;
 }
 

@@ -10,7 +10,8 @@
 
 namespace gk {
 
-std::string ZipDeflate(const std::string &bytes)
+/* Raw deflate, no zlib header. */
+static std::string Deflate(const std::string &bytes)
 {
     z_stream zs{};
     deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
@@ -25,19 +26,13 @@ std::string ZipDeflate(const std::string &bytes)
     return out;
 }
 
-/* The fields local and central headers share: flags, method, time, date,
- * CRC, sizes, name length and extra length. */
+/* The fields local and central headers share: flags, method, time and
+ * date, CRC, sizes, name length and extra length. */
 static void PutCommon(std::string &s, uint16_t flags, const ZipMember &m, uint32_t crc, uint32_t csize,
                       uint32_t usize)
 {
-    PutLE(s, flags, 2);
-    PutLE(s, (uint32_t)m.method, 2);
-    PutLE(s, 0, 4);
-    PutLE(s, crc, 4);
-    PutLE(s, csize, 4);
-    PutLE(s, usize, 4);
-    PutLE(s, (uint32_t)m.name.size(), 2);
-    PutLE(s, 0, 2);
+    PutFields(s, {{flags, 2}, {(uint32_t)m.method, 2}, {0, 4}, {crc, 4}, {csize, 4}, {usize, 4},
+                  {(uint32_t)m.name.size(), 2}, {0, 2}});
 }
 
 std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &comment,
@@ -47,31 +42,25 @@ std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &c
     ZipLayout lay;
     for (const ZipMember &m : members) {
         uint32_t crc = (uint32_t)crc32(0L, (const Bytef *)m.data.data(), (uInt)m.data.size());
-        std::string body = m.method == 8 ? ZipDeflate(m.data) : m.data;
+        std::string body = m.method == 8 ? Deflate(m.data) : m.data;
         uint32_t csize = (uint32_t)body.size(), usize = (uint32_t)m.data.size();
         uint16_t flags = m.descriptor ? 8 : 0;
         size_t local = zip.size();
         lay.local.push_back(local);
-        PutLE(zip, 0x04034b50, 4);
-        PutLE(zip, 20, 2);
+        PutFields(zip, {{0x04034b50, 4}, {20, 2}});
         if (m.descriptor)
             PutCommon(zip, flags, m, 0, 0, 0);
         else
             PutCommon(zip, flags, m, crc, csize, usize);
-        zip += m.name;
-        lay.payload.push_back(zip.size());
-        zip += body;
+        lay.payload.push_back(zip.size() + m.name.size());
+        zip += m.name + body;
         if (m.descriptor)
-            for (uint32_t v : {0x08074b50u, crc, csize, usize})
-                PutLE(zip, v, 4);
+            PutFields(zip, {{0x08074b50u, 4}, {crc, 4}, {csize, 4}, {usize, 4}});
         lay.central.push_back(central.size()); /* relative until the end */
-        PutLE(central, 0x02014b50, 4);
-        PutLE(central, 20 | 20 << 16, 4);      /* made by, needed */
+        PutFields(central, {{0x02014b50, 4}, {20 | 20 << 16, 4}});     /* made by, needed */
         PutCommon(central, flags, m, crc, csize, usize);
-        PutLE(central, 0, 4);                  /* comment length, disk */
-        PutLE(central, 0, 2);                  /* internal attributes */
-        PutLE(central, 0, 4);                  /* external attributes */
-        PutLE(central, (uint32_t)local, 4);
+        /* comment length, disk, internal and external attributes, offset */
+        PutFields(central, {{0, 4}, {0, 2}, {0, 4}, {(uint32_t)local, 4}});
         central += m.name;
     }
     size_t cdstart = zip.size();
@@ -79,12 +68,8 @@ std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &c
         c += cdstart;
     zip += central;
     lay.eocd = zip.size();
-    PutLE(zip, 0x06054b50, 4);
-    PutLE(zip, 0, 4);                          /* disk numbers */
-    PutLE(zip, (uint32_t)members.size() * 0x10001u, 4);
-    PutLE(zip, (uint32_t)central.size(), 4);
-    PutLE(zip, (uint32_t)cdstart, 4);
-    PutLE(zip, (uint32_t)comment.size(), 2);
+    PutFields(zip, {{0x06054b50, 4}, {0, 4} /* disk numbers */, {(uint32_t)members.size() * 0x10001u, 4},
+                    {(uint32_t)central.size(), 4}, {(uint32_t)cdstart, 4}, {(uint32_t)comment.size(), 2}});
     zip += comment;
     if (layout)
         *layout = lay;

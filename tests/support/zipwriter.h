@@ -25,7 +25,6 @@ struct ZipLayout {
 
 std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &comment = "",
                      ZipLayout *layout = nullptr);
-std::string ZipDeflate(const std::string &bytes);   /* raw, no zlib header */
 void ZipPut16(std::string &zip, size_t off, uint16_t v);
 void ZipPut32(std::string &zip, size_t off, uint32_t v);
 uint32_t ZipGet32(const std::string &zip, size_t off);
