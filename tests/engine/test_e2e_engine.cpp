@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -108,19 +107,6 @@ TEST_F(Engine, ToolModesAndFailuresEndWithTheirStatusAndOutput)
     EXPECT_EQ(r.out, "aiInit() failed!\n");
 }
 
-TEST_F(Engine, GetVidModesListsModesOfSixteenBitsOrMore)
-{
-    gk::ProcResult r = Run({"-getvidmodes", "-bogus"});
-    EXPECT_EQ(r.status, 0);
-    ASSERT_EQ(r.out.substr(0, 5), "1.05\n");
-    std::istringstream rest(r.out.substr(5));
-    int w = 0, h = 0, b = 0, modes = 0;
-    for (; rest >> w >> h >> b; modes++)
-        EXPECT_TRUE(w > 0 && h > 0 && b >= 16) << w << " " << h << " " << b;
-    EXPECT_TRUE(rest.eof());
-    EXPECT_GT(modes, 0) << "Xvfb reports its screen mode";
-}
-
 /* Real input through the X server, read back from the module's log. */
 TEST_F(Engine, RealWindowInputAndCloseRequest)
 {
@@ -179,21 +165,6 @@ TEST_F(Engine, RealWindowInputAndCloseRequest)
     /* the frame of the close request still completes */
     ASSERT_GE(calls.size(), 11u);
     EXPECT_EQ(calls.substr(calls.size() - 11), "op 8 0 0 0\n");
-}
-
-TEST_F(Engine, EscapeCharacterReachesTheGame)
-{
-    UseModule("recorder");
-    gk::Proc p = gk::StartProcess({exe, "-game", "data", "-width", "640", "-height", "480"},
-                                  dir.path, {"TESTMOD_LOG=" + (dir / "calls.log")}, dir.path);
-    unsigned long win = gk::X11_FindWindowOfPid(p.pid, 20000);
-    ASSERT_NE(win, 0u);
-    usleep(500000);
-    gk::Xdotool({"key", "--window", std::to_string(win), "Escape"});
-    gk::ProcResult r = gk::WaitProcess(p, 20);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("$$frames"), std::string::npos);
-    EXPECT_NE(Calls().find("op 2 0 141 0\nop 2 2 141 0\n"), std::string::npos);
 }
 
 } // namespace

@@ -166,10 +166,19 @@ TEST_F(Entities, BadNamesAndMissingResourcesLeaveTheStoreAlone)
     EXPECT_EQ(nullptr, Ent_PendRemove(NULL));
 }
 
-/* Each kind takes its resource at spawn and gives it back at the purge. */
+/* Each kind takes its resource at spawn and gives it back at the purge;
+ * a text takes the font of its country, else the plain one. */
 TEST_F(Entities, ResourcesTakenAtSpawnAndReleasedAtPurge)
 {
-    int models = Model_CacheCount(), texes = Tex_CacheCount();
+    int models = Model_CacheCount(), texes = Tex_CacheCount(), fonts = Font_CacheCount();
+    entity_t *big = Ent_Spawn("fonts/big", ENT_TEXT), *plain = Ent_Spawn("fonts/plain", ENT_TEXT);
+    com_countrycode = 1;
+    entity_t *intl = Ent_Spawn("fonts/big", ENT_TEXT);
+    ASSERT_TRUE(big && plain && intl);
+    EXPECT_EQ((std::vector<std::string>{"data/fonts/big_49", "data/fonts/plain", "data/fonts/big"}),
+              (std::vector<std::string>{big->u.txt.font->name, plain->u.txt.font->name, intl->u.txt.font->name}));
+    EXPECT_EQ(nullptr, Ent_Spawn("fonts/nothere", ENT_TEXT));
+    memset(big->u.txt.text, 'W', sizeof(big->u.txt.text)); /* terminated before drawing */
     entity_t *a = Ent_Spawn("models/ship", ENT_MODEL), *b = Ent_Spawn("models/ship", ENT_MODEL);
     entity_t *img = Ent_Spawn("pics/logo", ENT_IMAGE), *empty = Ent_Spawn("models/empty", ENT_MODEL);
     ASSERT_TRUE(a && b && img && empty);
@@ -185,9 +194,10 @@ TEST_F(Entities, ResourcesTakenAtSpawnAndReleasedAtPurge)
     ASSERT_NE(nullptr, img->u.img.tex);
     EXPECT_FLOAT_EQ(24.0f, img->u.img.width);
     EXPECT_FLOAT_EQ(12.0f, img->u.img.height);
-    EXPECT_EQ(texes + 1, Tex_CacheCount());
+    EXPECT_EQ(texes + 4, Tex_CacheCount()); /* the image and the three fonts' */
     Frame(1.0f);
     EXPECT_FLOAT_EQ(0.0f, empty->u.mdl.frame);
+    EXPECT_EQ((size_t)ENT_TEXTLEN - 1, strlen(big->u.txt.text));
     entity_t *snd = SFX_Enabled() ? Ent_Spawn("sounds/blip.wav", ENT_SOUND) : nullptr;
     sound_t *s = snd ? snd->u.snd.handle : nullptr;
     if (SFX_Enabled()) {
@@ -199,41 +209,11 @@ TEST_F(Entities, ResourcesTakenAtSpawnAndReleasedAtPurge)
     for (entity_t *e = Ent_First(); e; e = Ent_Next())
         Ent_PendRemove(e);
     Ent_Purge();
-    EXPECT_EQ(models, Model_CacheCount());
-    EXPECT_EQ(texes, Tex_CacheCount());
+    EXPECT_EQ((std::vector<int>{models, texes, fonts}),
+              (std::vector<int>{Model_CacheCount(), Tex_CacheCount(), Font_CacheCount()}));
     if (s) {
         EXPECT_EQ(0, s->inuse);
     }
-}
-
-TEST_F(Entities, TextFontWithCountrySuffixThenFallback)
-{
-    entity_t *t = Ent_Spawn("fonts/big", ENT_TEXT);
-    ASSERT_NE(nullptr, t);
-    ASSERT_NE(nullptr, t->u.txt.font);
-    EXPECT_STREQ("data/fonts/big_49", t->u.txt.font->name);
-
-    entity_t *p = Ent_Spawn("fonts/plain", ENT_TEXT);
-    ASSERT_NE(nullptr, p);
-    EXPECT_STREQ("data/fonts/plain", p->u.txt.font->name);
-    EXPECT_EQ(nullptr, Ent_Spawn("fonts/nothere", ENT_TEXT));
-
-    com_countrycode = 1;
-    entity_t *o = Ent_Spawn("fonts/big", ENT_TEXT);
-    ASSERT_NE(nullptr, o);
-    EXPECT_STREQ("data/fonts/big", o->u.txt.font->name);
-
-    /* the text field is terminated before drawing */
-    memset(t->u.txt.text, 'W', sizeof(t->u.txt.text));
-    Frame(0.01f);
-    EXPECT_EQ((size_t)ENT_TEXTLEN - 1, strlen(t->u.txt.text));
-
-    int fonts = Font_CacheCount();
-    Ent_PendRemove(t);
-    Ent_PendRemove(p);
-    Ent_PendRemove(o);
-    Ent_Purge();
-    EXPECT_EQ(fonts - 3, Font_CacheCount());
 }
 
 /* ---- motion --------------------------------------------------------------- */

@@ -121,22 +121,4 @@ TEST_F(FontCache, BrokenFontsGiveNothingAndLeaveNoEntries)
     }
 }
 
-TEST_F(FontCache, HoldsAtMost32Fonts)
-{
-    int before = Font_CacheCount();
-    std::vector<font_t *> held;
-    for (int i = 0; i <= FONT_MAX - before; i++) {
-        std::string p = dir / ("f" + std::to_string(i));
-        ASSERT_TRUE(gk::WriteFont(p, 4, "A 0 0 1 1\n"));
-        held.push_back(Font_Get(p.c_str()));
-        ASSERT_EQ(held.back() != nullptr, i < FONT_MAX - before) << i;
-    }
-    Font_Release(held[0]);
-    held[0] = Font_Get((dir / ("f" + std::to_string(FONT_MAX - before))).c_str());
-    EXPECT_NE(held[0], nullptr);
-    for (font_t *h : held)
-        Font_Release(h);
-    EXPECT_EQ(Font_CacheCount(), before);
-}
-
 } // namespace

@@ -73,27 +73,6 @@ protected:
 
 using Lines = std::vector<std::string>;
 
-/* Initialisation hands over the services and the level, and the mouse
- * inversion only when asked; a failed one stops all opcodes. */
-TEST_F(Loop, InitialisationAndItsFailure)
-{
-    ASSERT_EQ(Start(), 1);
-    EXPECT_EQ(Calls(), (Lines{"import 0 0 0 0", "op 0 2 0 0"}));
-    EXPECT_EQ(mod_running, 1);
-    Eng_StopHeadless();
-    std::filesystem::remove(log);
-    ASSERT_EQ(Start(1), 1);
-    EXPECT_EQ(Calls(), (Lines{"import 0 0 0 0", "op 0 2 0 0", "op 7 1 0 0"}));
-    Eng_StopHeadless();
-    std::filesystem::remove(log);
-    setenv("TESTMOD_INIT", "1", 1);
-    EXPECT_EQ(Start(1), 0);
-    unsetenv("TESTMOD_INIT");
-    EXPECT_EQ(mod_running, 0);
-    Eng_RunFrame();
-    EXPECT_EQ(Calls(), (Lines{"import 0 0 0 0", "op 0 2 0 0"}));
-}
-
 /* Input reaches the game in order, the mouse motion once a frame after
  * the rest, summed over two frames and truncated toward zero (sensitivity
  * 0.3 over 4). */

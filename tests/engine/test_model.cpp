@@ -15,6 +15,7 @@
 
 #include "collision.h"
 #include "common.h"
+#include "font.h"
 #include "fs.h"
 #include "gk_mesh.h"
 #include "gk_support.h"
@@ -296,26 +297,54 @@ TEST_F(ModelCacheTest, MissingAndBrokenParts)
     Model_Release(m);
 }
 
-TEST_F(ModelCacheTest, CacheHoldsAtMost1024)
+/* The model, texture and font caches each hold their limit: one more is
+ * refused while a cached name is still found, and a released slot takes
+ * the newcomer. */
+TEST_F(ModelCacheTest, CachesHoldTheirLimit)
 {
-    WriteModel("one", nullptr, false);
-    int before = Model_CacheCount();
-    std::vector<model_t *> held;
-    /* Distinct names for the same file: links on disk. */
-    for (int i = before; i < MDL_CACHE_SIZE; i++) {
-        std::string n = data + "l" + std::to_string(i);
-        ASSERT_EQ(0, symlink((data + "one.dmo").c_str(), (n + ".dmo").c_str()));
-        model_t *m = Model_Get(n.c_str());
-        ASSERT_NE(nullptr, m) << i;
-        held.push_back(m);
+    struct Cache {
+        const char *what;
+        int limit, (*count)();
+        void *(*get)(const char *);
+        void (*release)(void *);
+        bool (*write)(const std::string &);
+    } caches[] = {
+        {"m", MDL_CACHE_SIZE, Model_CacheCount, [](const char *p) -> void * { return Model_Get(p); },
+         [](void *m) { Model_Release((model_t *)m); },
+         [](const std::string &p) {
+             TwoMeshes t;
+             mdl_material_t mat = Material(nullptr);
+             return Model_WriteFile((p + ".dmo").c_str(), &mat, 1, t.m, 1) == 1;
+         }},
+        {"t", TEX_MAX, Tex_CacheCount, [](const char *p) -> void * { return Tex_Get(p, 0); },
+         [](void *t) { Tex_Release((texture_t *)t); },
+         [](const std::string &p) { return gk::WriteFile(p + ".tga", gk::SolidRgb(1, 1, 0, 0, 0)); }},
+        {"f", FONT_MAX, Font_CacheCount, [](const char *p) -> void * { return Font_Get(p); },
+         [](void *f) { Font_Release((font_t *)f); },
+         [](const std::string &p) { return gk::WriteFont(p, 4, "A 0 0 1 1\n"); }},
+    };
+    for (const Cache &c : caches) {
+        int before = c.count();
+        std::vector<std::string> names;
+        std::vector<void *> held;
+        for (int i = before; i <= c.limit; i++) {
+            names.push_back(data + c.what + std::to_string(i));
+            ASSERT_TRUE(c.write(names.back()));
+            held.push_back(c.get(names.back().c_str()));
+            ASSERT_EQ(held.back() != nullptr, i < c.limit) << c.what << i;
+        }
+        EXPECT_EQ(c.limit, c.count()) << c.what;
+        void *again = c.get(names[0].c_str());
+        EXPECT_EQ(held[0], again) << c.what;
+        c.release(again);
+        c.release(held[0]);
+        held[0] = held.back() = c.get(names.back().c_str());
+        EXPECT_NE(nullptr, held[0]) << c.what;
+        held.pop_back();
+        for (void *h : held)
+            c.release(h);
+        EXPECT_EQ(before, c.count()) << c.what;
     }
-    EXPECT_EQ(MDL_CACHE_SIZE, Model_CacheCount());
-    EXPECT_EQ(nullptr, Model_Get((data + "one").c_str()));
-    EXPECT_EQ(held[0], Model_Get(held[0]->name)); /* a cached name still works */
-    Model_Release(held[0]);
-    for (model_t *m : held)
-        Model_Release(m);
-    EXPECT_EQ(before, Model_CacheCount());
 }
 
 } // namespace

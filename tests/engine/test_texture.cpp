@@ -134,28 +134,6 @@ TEST_F(TexCache, SharedByNameUntilTheLastReleaseAndNothingForBadFiles)
     Tex_Release(t);
 }
 
-TEST_F(TexCache, HoldsAtMost128Textures)
-{
-    int before = Tex_CacheCount();
-    std::vector<texture_t *> held;
-    for (int i = 0; i < TEX_MAX - before; i++) {
-        texture_t *t = Tex_Get(Image("t" + std::to_string(i), gk::SolidRgb(1, 1, 0, 0, 0)).c_str(), 0);
-        ASSERT_NE(t, nullptr) << i;
-        held.push_back(t);
-    }
-    std::string extra = Image("extra", gk::SolidRgb(1, 1, 0, 0, 0));
-    EXPECT_EQ(Tex_Get(extra.c_str(), 0), nullptr);
-    texture_t *again = Tex_Get(held[5]->name, 0); /* a name already cached is still found */
-    EXPECT_EQ(again, held[5]);
-    Tex_Release(again);
-    Tex_Release(held[0]);
-    held[0] = Tex_Get(extra.c_str(), 0);
-    EXPECT_NE(held[0], nullptr);
-    for (texture_t *h : held)
-        Tex_Release(h);
-    EXPECT_EQ(Tex_CacheCount(), before);
-}
-
 class TexGL : public gk::GLTest<64, 64> {
 protected:
     gk::TempDir dir;
