@@ -202,42 +202,34 @@ TEST_F(ConvertTest, EncodedScenesGiveTheSameFiles)
     }
 }
 
-/* The texture name is the part after the last folder separator, a slash
- * or a backslash, whichever comes last. */
-TEST_F(ConvertTest, BitmapNamesLoseTheirFolders)
+/* A bitmap's texture name is the part after the last folder separator, a
+ * slash or a backslash, whichever comes last; numbers come out as strtof
+ * reads them in the C locale, whatever the process's locale and however
+ * they are written. */
+TEST_F(ConvertTest, BitmapNamesAndNumbers)
 {
-    const char *paths[][2] = {{"C:\\maps\\kluck.tga", "kluck"},   {"../3DS/MP5SIL.BMP", "MP5SIL"},
-                              {"a/b\\mixed.tga", "mixed"},         {"a\\b/mixed2.tga", "mixed2"},
-                              {"plain.tga", "plain"},              {"/abs/dir.v2/x.tga", "x"}};
-    for (const auto &p : paths) {
-        std::string scene = std::string("*MATERIAL_LIST {\n*MATERIAL_COUNT 1\n*MATERIAL 0 {\n*MAP_DIFFUSE {\n"
-                                        "*MAP_CLASS \"Bitmap\"\n*BITMAP \"") +
-                            p[0] + "\"\n}\n}\n}\n";
-        ASSERT_TRUE(gk::WriteFile(tmp / "map.ase", scene));
-        Model_FreeArrays(&m);
-        ASSERT_EQ(1, ASE_ReadScene((tmp / "map.ase").c_str(), &m)) << p[0];
-        EXPECT_STREQ(p[1], m.materials[0].diffusemap.name) << p[0];
-    }
-}
-
-/* Numbers come out as strtof reads them in the C locale, whatever the
- * process's locale and however they are written. */
-TEST_F(ConvertTest, NumbersReadAsInTheCLocale)
-{
+    const char *paths[][2] = {{"C:\\maps\\kluck.tga", "kluck"}, {"../3DS/MP5SIL.BMP", "MP5SIL"},
+                              {"a/b\\mixed.tga", "mixed"},       {"a\\b/mixed2.tga", "mixed2"},
+                              {"plain.tga", "plain"},            {"/abs/dir.v2/x.tga", "x"}};
     const char *numbers[] = {"0.1",      "-0.0000",  "16777215", "16777217", "123456.7", "0.30000001",
                              ".5",       "5.",       "+2.5",     "1e3",      "-1.5E-3",  "0x1p-2",
                              "0.00000000001", "3.4028236e38", "1234567.891", "0.333333333333"};
-    std::string scene = "*GEOMOBJECT {\n*NODE_NAME \"N\"\n*MESH {\n*TIMEVALUE 0\n*MESH_NUMVERTEX 16\n"
-                        "*MESH_VERTEX_LIST {\n";
+    std::string scene = "*MATERIAL_LIST {\n*MATERIAL_COUNT 6\n";
+    for (int i = 0; i < 6; i++)
+        scene += "*MATERIAL " + std::to_string(i) + " {\n*MAP_DIFFUSE {\n*MAP_CLASS \"Bitmap\"\n*BITMAP \"" +
+                 paths[i][0] + "\"\n}\n}\n";
+    scene += "}\n*GEOMOBJECT {\n*NODE_NAME \"N\"\n*MESH {\n*TIMEVALUE 0\n*MESH_NUMVERTEX 16\n*MESH_VERTEX_LIST {\n";
     for (const char *n : numbers)
         scene += std::string("*MESH_VERTEX 0\t") + n + "\t0\t0\n";
     scene += "}\n}\n*MATERIAL_REF 0\n}\n";
     ASSERT_TRUE(gk::WriteFile(tmp / "n.ase", scene));
-    const char *old = setlocale(LC_NUMERIC, "de_DE.UTF-8"); /* decimal comma, where installed */
+    setlocale(LC_NUMERIC, "de_DE.UTF-8"); /* decimal comma, where installed */
     int ok = ASE_ReadScene((tmp / "n.ase").c_str(), &m);
     setlocale(LC_NUMERIC, "C");
-    (void)old;
     ASSERT_EQ(1, ok);
+    ASSERT_EQ(6u, m.nummaterials);
+    for (int i = 0; i < 6; i++)
+        EXPECT_STREQ(paths[i][1], m.materials[i].diffusemap.name) << paths[i][0];
     ASSERT_EQ(1u, m.nummeshes);
     for (int i = 0; i < 16; i++)
         EXPECT_EQ(strtof(numbers[i], nullptr), m.meshes[0].frames[0].verts[i * 3]) << numbers[i];

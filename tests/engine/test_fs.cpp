@@ -159,7 +159,18 @@ TEST_F(FsTest, LaterArchiveWinsAndDiskBeatsBoth)
 
 TEST_F(FsTest, MemoryReadsAndWrites)
 {
-    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", gk::ZipBuild({{"ten", "0123456789"}})).c_str(), prefix.c_str()));
+    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", gk::ZipBuild({{"ten", "0123456789"}, {"e", "", 0}})).c_str(),
+                          prefix.c_str()));
+    /* whole files come terminated, with their size */
+    uint32_t len = 99;
+    for (const char *name : {"ten", "e"}) {
+        unsigned char *d = FS_LoadFile((prefix + name).c_str(), &len);
+        ASSERT_NE(nullptr, d);
+        EXPECT_EQ(strlen(name) == 1 ? 0u : 10u, len);
+        EXPECT_EQ(0, d[len]);
+        FS_FreeFile(d);
+    }
+    EXPECT_EQ(nullptr, FS_LoadFile((prefix + "nothing").c_str(), &len));
     fsfile_t *f = FS_Open((prefix + "ten").c_str(), "rt");
     ASSERT_NE(nullptr, f);
     EXPECT_EQ(10u, FS_Length(f));
@@ -183,22 +194,6 @@ TEST_F(FsTest, MemoryReadsAndWrites)
     EXPECT_EQ(6u, FS_Length(f));
     FS_Close(f);
     EXPECT_EQ("abcdef", Slurp(prefix + "ten"));
-}
-
-TEST_F(FsTest, LoadFileTerminatesAndSizes)
-{
-    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", gk::ZipBuild({{"t", "abc"}, {"e", "", 0}})).c_str(), prefix.c_str()));
-    uint32_t len = 99;
-    unsigned char *d = FS_LoadFile((prefix + "t").c_str(), &len);
-    ASSERT_NE(nullptr, d);
-    EXPECT_EQ(3u, len);
-    EXPECT_EQ(0, d[3]);
-    FS_FreeFile(d);
-    d = FS_LoadFile((prefix + "e").c_str(), &len);
-    ASSERT_NE(nullptr, d);
-    EXPECT_EQ(0u, len);
-    FS_FreeFile(d);
-    EXPECT_EQ(nullptr, FS_LoadFile((prefix + "nothing").c_str(), &len));
 }
 
 } // namespace

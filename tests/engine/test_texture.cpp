@@ -168,7 +168,12 @@ TEST_F(TexGL, UploadsReadBackExactly)
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &v);
     EXPECT_EQ(v, 1) << "mipmap level 1";
     EXPECT_EQ(Tex_Upload(t), 1) << "second upload is a no-op";
+    texture_t *shared = Tex_Get(t->name, 1);
+    GLuint name = t->glname;
     Tex_Release(t);
+    EXPECT_TRUE(glIsTexture(name));
+    Tex_Release(shared);
+    EXPECT_FALSE(glIsTexture(name)) << "the last release deletes the GL texture";
 
     t = Get("alpha", gk::MakeTgaRgba(2, 1, "\x10\x20\x30\x40\x50\x60\x70\x80"));
     ASSERT_NE(t, nullptr);
@@ -178,19 +183,6 @@ TEST_F(TexGL, UploadsReadBackExactly)
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(Level0(t, GL_LUMINANCE, 1), std::string("\xff\xef\x7f\x00", 4));
     Tex_Release(t);
-}
-
-TEST_F(TexGL, LastReleaseDeletesTheGLTexture)
-{
-    texture_t *a = Get("shared", gk::SolidRgb(4, 4, 1, 2, 3));
-    ASSERT_NE(a, nullptr);
-    texture_t *b = Tex_Get(a->name, 1);
-    GLuint name = a->glname;
-    ASSERT_NE(name, 0u);
-    Tex_Release(a);
-    EXPECT_TRUE(glIsTexture(name));
-    Tex_Release(b);
-    EXPECT_FALSE(glIsTexture(name));
 }
 
 } // namespace
