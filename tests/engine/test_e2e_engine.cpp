@@ -1,6 +1,7 @@
 /*
  * The real vexengine program against the recording test module: exit
- * statuses and standard output of the tool modes and failures, and a real
+ * statuses and standard output of the tool modes and failures (the mode
+ * list is read by the launcher's tests, Escape by the game's play), and a real
  * window on the X server (centred, the only one) receiving keys, buttons,
  * the wheel and mouse motion through the display, then a close request.
  */

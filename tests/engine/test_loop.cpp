@@ -1,9 +1,9 @@
 /*
  * The frame loop run headless against the recording test module: the
  * opcode order of a frame, input forwarding and mouse look, the game
- * clock with pause and resume, initialisation failures, and the shutdown
- * service leaving a frame at once.  (A missing or broken module is run by
- * the real program in test_e2e_engine.)
+ * clock with pause and resume, and the close request and the shutdown
+ * service leaving a frame at once.  (Initialisation failures and a missing
+ * or broken module are run by the real program in test_e2e_engine.)
  */
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
  * with real WAV files: the header reader and its acceptance rules, the
  * sample cache and its limits, the source pool carried by sound entities,
  * playing until the source really stops, volumes, pause/resume and the
- * listener.  One test plays through the wave-file backend in a child
- * process and checks that the written output is not silent.
+ * listener.  Child processes play through the wave-file backend (the
+ * written output is not silent) and on a device short of sources.
  */
 #include <AL/al.h>
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
  * test_texture.cpp -- TGA reading (accepted kinds, refused kinds, files
  * shorter than their headers claim), the reference-counted texture cache,
  * uploads without a context, and real uploads read back from OpenGL.
+ * (The cache limit is tested with the other caches in test_model.)
  */
 #include <gtest/gtest.h>
 
