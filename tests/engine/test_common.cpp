@@ -14,15 +14,6 @@
 #include "gk_support.h"
 #include "sys.h"
 
-TEST(Common, StrncpyAlwaysTerminates)
-{
-    char buf[4];
-    Com_Strncpy(buf, "abcdef", sizeof(buf));
-    EXPECT_STREQ(buf, "abc");
-    Com_Strncpy(buf, "", sizeof(buf));
-    EXPECT_STREQ(buf, "");
-}
-
 /* The one-window lock lives in the runtime directory, is made private, and
  * a link planted under its name is not followed. */
 TEST(Common, InstanceLockFollowsNoLink)

@@ -9,8 +9,6 @@
 
 #include <math.h>
 
-#include <random>
-
 #include <GL/gl.h>
 #include <unistd.h>
 
@@ -137,7 +135,12 @@ TEST_F(DrawLists, EntitiesAreSortedByKindAndPurpose)
     entity_t *img = Ent_Spawn("red", ENT_IMAGE);
     entity_t *p1 = Ent_Spawn("p", ENT_PARTICLE);
     entity_t *p2 = Ent_Spawn("p", ENT_PARTICLE);
-    ASSERT_TRUE(txt && img && p1 && p2);
+    ASSERT_EQ(1, SFX_Init()) << "null backend expected (ALSOFT_DRIVERS=null)";
+    gk::WavSpec spec;
+    ASSERT_TRUE(gk::WriteWav(dir / "quiet.wav", spec, gk::WavTone(spec, 100)));
+    ASSERT_GE(SFX_CacheFile((dir / "quiet.wav").c_str()), 0);
+    entity_t *snd = Ent_Spawn((dir / "quiet.wav").c_str(), ENT_SOUND);
+    ASSERT_TRUE(txt && img && p1 && p2 && snd);
     ASSERT_NE(Ent_Spawn("n", ENT_NOMEDIA), nullptr);
     R_BuildDrawLists();
     using L = std::vector<entity_t *>;
@@ -152,8 +155,13 @@ TEST_F(DrawLists, EntitiesAreSortedByKindAndPurpose)
     EXPECT_EQ(list(RL_VIEWMODELS), (L{view}));
     EXPECT_EQ(list(RL_FLAT), (L{txt, img}));
     EXPECT_EQ(list(RL_PARTICLES), (L{p1, p2}));
-    EXPECT_EQ(R_ListCount(RL_SOUNDS), 0);
+    EXPECT_EQ(list(RL_SOUNDS), (L{snd}));
     EXPECT_EQ(R_ListEntry(RL_MODELS, 2), nullptr);
+    /* without a context a source that is not playing still ends its entity */
+    R_DrawFrame(nullptr);
+    EXPECT_EQ(snd->state, ES_PENDREMOVE);
+    Ent_Purge();
+    SFX_Shutdown();
 
     /* a view model met first still lands in the background list */
     Ent_Reset();
@@ -167,26 +175,6 @@ TEST_F(DrawLists, EntitiesAreSortedByKindAndPurpose)
     EXPECT_EQ(R_ListCount(RL_BACKGROUND), 1);
     R_BeginFrame(); /* harmless without a context */
     R_DrawFrame(nullptr);
-}
-
-TEST_F(DrawLists, WithoutAContextFinishedSoundsAreStillCollected)
-{
-    if (!SFX_Init())
-        GTEST_SKIP() << "no audio device";
-    gk::WavSpec spec;
-    ASSERT_TRUE(gk::WriteWav(dir / "quiet.wav", spec, gk::WavTone(spec, 100)));
-    ASSERT_GE(SFX_CacheFile((dir / "quiet.wav").c_str()), 0);
-    entity_t *s = Ent_Spawn((dir / "quiet.wav").c_str(), ENT_SOUND);
-    if (!s) {
-        SFX_Shutdown();
-        GTEST_SKIP() << "no sound source";
-    }
-    R_BuildDrawLists();
-    ASSERT_EQ(R_ListCount(RL_SOUNDS), 1);
-    R_DrawFrame(nullptr);
-    EXPECT_EQ(s->state, ES_PENDREMOVE) << "a source that is not playing ends its entity";
-    Ent_Purge();
-    SFX_Shutdown();
 }
 
 /* The frame pair and blend for a frame number, within the mesh's own
@@ -221,9 +209,9 @@ TEST(FrameInterpolation, BlendsNeighbouringFramesWithinTheMesh)
     EXPECT_EQ(R_LerpVerts(small.data(), small.data(), 0, 0), nullptr);
 }
 
-::testing::AssertionResult IsRgb(gk::Rgb c, int r, int g, int b)
+::testing::AssertionResult IsRgb(gk::Rgb c, int r, int g, int b, int tol = 6)
 {
-    if (std::abs(c.r - r) <= 6 && std::abs(c.g - g) <= 6 && std::abs(c.b - b) <= 6)
+    if (std::abs(c.r - r) <= tol && std::abs(c.g - g) <= tol && std::abs(c.b - b) <= tol)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "got " << c.r << "," << c.g << "," << c.b << " want " << r << "," << g
                                          << "," << b;
@@ -245,140 +233,102 @@ protected:
 
 #define EXPECT_RGB(px, R_, G_, B_) EXPECT_TRUE(IsRgb((px), R_, G_, B_))
 
-TEST_F(DrawGL, TexturedModelSeenThroughTheCamera)
+/* Scenes of coloured models (background "big" first), seen through a
+ * camera turned by yaw and moved along x, or without a camera; then
+ * pixels and their colours (r < 0: anything but black). */
+struct Obj { const char *name; float x, y, z, r, g, b, a = 1, scale = 1, yaw = 0; int depth = 1, view = 0; };
+struct Px { int x, y, r, g, b, tol = 6; };
+struct GLScene { const char *what; int camera; float camx, camyaw; std::vector<Obj> objs; std::vector<Px> want; };
+
+const GLScene kScenes[] = {
+    {"a quad turned to face -x, the camera turned to look at it: texture row 0 (red) low, row 1 (green) high",
+     1, 0, 90, {{"big", 0, 0, -600, 0, 0, 0}, {"twotone", 10, 0, 0, 1, 1, 1, 1, 1, -90}},
+     {{80, 51, 255, 0, 0, 40}, {80, 69, 0, 255, 0, 40}, {80, 85, 0, 0, 0}}},
+    {"the camera position is taken off last: 3 units aside move the quad out of the centre",
+     1, 3, 90, {{"big", 0, 0, -600, 0, 0, 0}, {"twotone", 10, 0, 0, 1, 1, 1, 1, 1, -90}},
+     {{80, 60, 0, 0, 0}, {50, 60, -1, 0, 0}}},
+    {"without a camera the identity view looks down -z and misses it",
+     0, 0, 0, {{"big", 0, 0, -600, 0, 0, 0}, {"twotone", 10, 0, 0, 1, 1, 1, 1, 1, -90}}, {{80, 60, 0, 0, 0}}},
+    {"a translucent box over red: far (back) face, then near face: g = .5 + .5 * .5, r = .5 * .5",
+     0, 0, 0, {{"big", 0, 0, -600, 0, 0, 0}, {"box", 0, 0, -10, 0, 1, 0, 0.5f}, {"untex", 0, 0, -20, 1, 0, 0, 1, 3}},
+     {{80, 60, 64, 191, 0}, {100, 60, 255, 0, 0}}},
+    {"a mesh with an alpha texture is translucent at alpha 1; the model's other mesh stays opaque",
+     0, 0, 0, {{"big", 0, 0, -600, 0, 0, 1}, {"mixed", 0, 0, -10, 1, 1, 1}},
+     {{80, 60, 127, 128, 0}, {92, 60, 255, 0, 0}, {105, 60, 0, 0, 255}}},
+    {"the background writes no depth: the sky is nearest, yet all is drawn over it; a translucent "
+     "second background is skipped",
+     0, 0, 0, {{"big", 0, 0, -5, 0, 0, 1}, {"quad", 0, 0, -4, 0, 1, 0, 1, 1, 0, 0}, {"quad", 0, 3, -4, 1, 1, 1, 0.5f, 1, 0, 0},
+               {"untex", 0, 0, -50, 1, 0, 0, 1, 0.5f}},
+     {{80, 60, 255, 0, 0}, {100, 60, 0, 255, 0}, {5, 5, 0, 0, 255}, {80, 105, 0, 0, 255}}},
+    {"view models ignore the camera; the nearer world model wins the depth test",
+     1, 0, 0, {{"big", 0, 0, -600, 0, 0, 0}, {"untex", 0, 0, -10, 1, 0, 0}, {"untex", 0, 0, -30, 0, 1, 0, 1, 1, 0, 1, 1}},
+     {{80, 60, 255, 0, 0}, {80, 67, 255, 0, 0}}},
+    {"the world model leaves the turned view, the view model stays",
+     1, 0, 90, {{"big", 0, 0, -600, 0, 0, 0}, {"untex", 0, 0, -10, 1, 0, 0}, {"untex", 0, 0, -30, 0, 1, 0, 1, 1, 0, 1, 1}},
+     {{80, 60, 0, 255, 0}}},
+};
+
+TEST_F(DrawGL, ModelScenes)
 {
-    Colour(Model("big", 0, 0, -600), 0, 0, 0); /* background, black */
-    entity_t *q = Model("twotone", 10, 0, 0);
-    q->angles[1] = -90; /* turned to face -x ... */
-    entity_t *cam = Ent_Spawn("camera", ENT_NOMEDIA);
-    cam->angles[1] = 90; /* ... which the camera, turned by 90 degrees, looks at */
-    Frame(cam);
-    /* the quad covers +-2 units = +-17 pixels around the centre; texture
-     * row 0 (red) at the bottom, row 1 (green) at the top */
-    gk::Rgb low = gk::GLPixel(80, 51), high = gk::GLPixel(80, 69);
-    EXPECT_TRUE(low.r > 215 && low.g < 40 && low.b < 10) << low.r << "," << low.g;
-    EXPECT_TRUE(high.g > 215 && high.r < 40 && high.b < 10) << high.r << "," << high.g;
-    EXPECT_RGB(gk::GLPixel(80, 85), 0, 0, 0);
-
-    /* the camera position is taken off last: 3 units to the side moves
-     * the quad out of the centre */
-    gk::GLClearAll();
-    cam->origin[0] = 3;
-    Frame(cam);
-    EXPECT_RGB(gk::GLPixel(80, 60), 0, 0, 0);
-    EXPECT_NE(gk::GLPixel(50, 60).r + gk::GLPixel(50, 60).g, 0);
-
-    /* without a camera the identity view looks down -z and misses it */
-    gk::GLClearAll();
-    Frame(nullptr);
-    EXPECT_RGB(gk::GLPixel(80, 60), 0, 0, 0);
-}
-
-/* Models out of view are left out, but only those: quads strewn along
- * every plane of the view volume (turned, scaled, mirrored, some
- * translucent), seen through a turned camera, give the same frame whether
- * all of them are drawn or not. */
-TEST_F(DrawGL, ModelsOutOfViewLeftOutWithoutChangingThePicture)
-{
-    std::mt19937 rng(11);
-    auto uni = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
-    Colour(Model("big", 0, 0, -650), 0.1f, 0.1f, 0.1f);
-    entity_t *cam = Ent_Spawn("camera", ENT_NOMEDIA);
-    cam->origin[0] = 5, cam->angles[0] = 20, cam->angles[1] = 30;
-    const float ty = tanf(35 * 3.14159265f / 180), tx = ty * 160 / 120;
-    for (int i = 0; i < 400; i++) {
-        float z = i % 7 ? -uni(-3, 60) : -uni(690, 710), sx = uni(-1.2f, 1.2f) * tx, sy = uni(-1.2f, 1.2f) * ty;
-        if (i % 2) /* on a side plane */
-            (i % 4 == 1 ? sx : sy) = (i % 8 < 4 ? 1 : -1) * (i % 4 == 1 ? tx : ty);
-        float v[3] = {sx * -z + uni(-3, 3), sy * -z + uni(-3, 3), z};
-        /* into the world: undo the camera turn and shift */
-        float a = 20 * 3.14159265f / 180, b = 30 * 3.14159265f / 180;
-        float y1 = v[1] * cosf(a) + v[2] * sinf(a), z1 = -v[1] * sinf(a) + v[2] * cosf(a);
-        float x2 = v[0] * cosf(b) - z1 * sinf(b), z2 = v[0] * sinf(b) + z1 * cosf(b);
-        entity_t *e = Model("quad", x2 + 5, y1, z2);
-        ASSERT_NE(nullptr, e);
-        Colour(e, uni(0, 1), uni(0, 1), uni(0, 1), i % 5 ? 1.0f : 0.5f);
-        e->u.mdl.scale = uni(-1.5f, 1.5f);
-        for (int k = 0; k < 3; k++)
-            e->angles[k] = uni(0, 360);
-    }
-    std::vector<unsigned char> px[2];
-    int drawn[2];
-    for (int plain = 0; plain < 2; plain++) {
-        r_plain = plain;
+    for (const GLScene &sc : kScenes) {
+        Ent_Reset();
         gk::GLClearAll();
+        for (const Obj &o : sc.objs) {
+            entity_t *e = Model(o.name, o.x, o.y, o.z);
+            ASSERT_NE(e, nullptr);
+            Colour(e, o.r, o.g, o.b, o.a);
+            e->u.mdl.scale = o.scale;
+            e->angles[1] = o.yaw;
+            e->u.mdl.depth = o.depth;
+            e->u.mdl.collmode = o.view ? CM_VIEW : e->u.mdl.collmode;
+        }
+        entity_t *cam = sc.camera ? Ent_Spawn("camera", ENT_NOMEDIA) : nullptr;
+        if (cam)
+            cam->origin[0] = sc.camx, cam->angles[1] = sc.camyaw;
         Frame(cam);
-        drawn[plain] = R_ListCount(RL_MODELS);
-        px[plain].resize(160 * 120 * 4);
-        glReadPixels(0, 0, 160, 120, GL_RGBA, GL_UNSIGNED_BYTE, px[plain].data());
+        for (const Px &p : sc.want) {
+            gk::Rgb c = gk::GLPixel(p.x, p.y);
+            if (p.r < 0)
+                EXPECT_NE(c.r + c.g + c.b, 0) << sc.what << " at " << p.x << "," << p.y;
+            else
+                EXPECT_TRUE(IsRgb(c, p.r, p.g, p.b, p.tol)) << sc.what << " at " << p.x << "," << p.y;
+        }
     }
-    r_plain = 0;
-    EXPECT_EQ(400, drawn[1]);
-    EXPECT_LT(drawn[0], 360);
-    EXPECT_GT(drawn[0], 200);
-    EXPECT_TRUE(px[0] == px[1]);
-}
-
-TEST_F(DrawGL, TranslucentModelsBlendOverOpaqueOnesBackFacesFirst)
-{
-    entity_t *sky = Model("big", 0, 0, -600);
-    Colour(sky, 0, 0, 0);
-    entity_t *glass = Model("box", 0, 0, -10);
-    Colour(glass, 0, 1, 0, 0.5f);
-    entity_t *wall = Model("untex", 0, 0, -20);
-    Colour(wall, 1, 0, 0);
-    wall->u.mdl.scale = 3;
-    Frame(nullptr);
-    /* far face (a back face) then near face over red:
-     * g = .5 + .5 * .5 = .75, r = .5 * .5 = .25 */
-    EXPECT_RGB(gk::GLPixel(80, 60), 64, 191, 0);
-    /* beside the glass only the (scaled) wall */
-    EXPECT_RGB(gk::GLPixel(80 + 20, 60), 255, 0, 0);
-
-    /* a mesh with an alpha texture is translucent even at alpha 1; the
-     * model's other mesh stays opaque */
-    Ent_Reset();
-    gk::GLClearAll();
-    Colour(Model("big", 0, 0, -600), 0, 0, 1);
-    Model("mixed", 0, 0, -10);
-    Frame(nullptr);
-    EXPECT_RGB(gk::GLPixel(80, 60), 127, 128, 0);
-    EXPECT_RGB(gk::GLPixel(80 + 12, 60), 255, 0, 0);
-    EXPECT_RGB(gk::GLPixel(80 + 25, 60), 0, 0, 255);
-
     /* brightness scales the colour, not the alpha */
     Ent_Reset();
     gk::GLClearAll();
     Colour(Model("big", 0, 0, -600), 0, 0, 0);
     entity_t *dim = Model("untex", 0, 0, -10);
-    Colour(dim, 1, 1, 1, 1);
     dim->brightness = 0.5f;
     Frame(nullptr);
     EXPECT_RGB(gk::GLPixel(80, 60), 128, 128, 128);
 }
 
-TEST_F(DrawGL, BackgroundNeverWritesDepth)
+/* Overlay text (glyph 300..500 x 200..400 units) in its code's colour,
+ * with its shadow 10 units right and down at 3/4 alpha (no colour codes in
+ * the shadow); in-world text faces the camera at its position (billboard),
+ * not the overlay, its code colour at the text's alpha. */
+TEST_F(DrawGL, ShadowedAndInWorldText)
 {
-    /* the sky is nearer than everything, yet all is drawn over it */
-    entity_t *sky = Model("big", 0, 0, -5);
-    Colour(sky, 0, 0, 1);
-    entity_t *bg2 = Model("quad", 0, 0, -4);
-    bg2->u.mdl.depth = 0;
-    Colour(bg2, 0, 1, 0);
-    entity_t *half = Model("quad", 0, 3, -4);
-    half->u.mdl.depth = 0;
-    Colour(half, 1, 1, 1, 0.5f); /* other background entities: opaque meshes only */
-    entity_t *far = Model("untex", 0, 0, -50);
-    Colour(far, 1, 0, 0);
-    far->u.mdl.scale = 0.5f;
-    Frame(nullptr);
-    EXPECT_RGB(gk::GLPixel(80, 60), 255, 0, 0);   /* far model over both */
-    EXPECT_RGB(gk::GLPixel(80 + 20, 60), 0, 255, 0); /* second background over the sky */
-    EXPECT_RGB(gk::GLPixel(5, 5), 0, 0, 255);
-    EXPECT_RGB(gk::GLPixel(80, 60 + 60 * 3 / 4 / 1), 0, 0, 255) << "translucent second background is skipped";
-    GLfloat d = 0;
-    glReadPixels(5, 5, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &d);
-    EXPECT_FLOAT_EQ(d, 1.0f) << "no depth written by the background";
+    const int want[2][2][5] = {{{80, 60, 255, 0, 0}, {101, 50, 0, 0, 64}}, {{80, 60, 128, 0, 0}, {80, 80, 0, 0, 0}}};
+    for (int inworld = 0; inworld < 2; inworld++) {
+        Ent_Reset();
+        gk::GLClearAll();
+        Colour(Model("big", 0, 0, -600), 0, 0, inworld ? 0 : 1);
+        entity_t *txt = Ent_Spawn("font", ENT_TEXT), *cam = Ent_Spawn("camera", ENT_NOMEDIA);
+        ASSERT_NE(txt, nullptr);
+        Com_Strncpy(txt->u.txt.text, "^1A", sizeof(txt->u.txt.text));
+        txt->color[3] = inworld ? 0.5f : 1;
+        txt->u.txt.size = inworld ? 4 : 200;
+        txt->u.txt.shadow = !inworld;
+        txt->u.txt.inworld = inworld;
+        txt->origin[0] = inworld ? 10 : 400;
+        txt->origin[1] = inworld ? 0 : 300;
+        cam->angles[1] = 90;
+        Frame(inworld ? cam : nullptr);
+        for (const auto &p : want[inworld])
+            EXPECT_RGB(gk::GLPixel(p[0], p[1]), p[2], p[3], p[4]) << inworld;
+    }
 }
 
 TEST_F(DrawGL, ParticlesFaceTheCameraAndTakeTheirTextureOnceItExists)
@@ -412,55 +362,6 @@ TEST_F(DrawGL, ParticlesFaceTheCameraAndTakeTheirTextureOnceItExists)
     ASSERT_EQ(chdir(cwd), 0);
 }
 
-TEST_F(DrawGL, ViewModelsIgnoreTheCameraAndDrawOverTheWorld)
-{
-    Colour(Model("big", 0, 0, -600), 0, 0, 0);
-    entity_t *w = Model("untex", 0, 0, -10);
-    Colour(w, 1, 0, 0);
-    entity_t *v = Model("untex", 0, 0, -30);
-    v->u.mdl.collmode = CM_VIEW;
-    Colour(v, 0, 1, 0);
-    entity_t *cam = Ent_Spawn("camera", ENT_NOMEDIA);
-    Frame(cam);
-    EXPECT_RGB(gk::GLPixel(80, 60), 255, 0, 0) << "nearer world model wins the depth test";
-    EXPECT_RGB(gk::GLPixel(80, 60 + 7), 255, 0, 0);
-    gk::GLClearAll();
-    cam->angles[1] = 90; /* the world model leaves the view, the view model stays */
-    Frame(cam);
-    EXPECT_RGB(gk::GLPixel(80, 60), 0, 255, 0);
-}
-
-TEST_F(DrawGL, ShadowedAndInWorldText)
-{
-    Colour(Model("big", 0, 0, -600), 0, 0, 1);
-    entity_t *txt = Ent_Spawn("font", ENT_TEXT);
-    ASSERT_NE(txt, nullptr);
-    Com_Strncpy(txt->u.txt.text, "A", sizeof(txt->u.txt.text));
-    txt->u.txt.size = 200;
-    txt->u.txt.shadow = 1;
-    txt->origin[0] = 400;
-    txt->origin[1] = 300;
-    Frame(nullptr);
-    /* glyph: 300..500 x 200..400 units; shadow 10 units right and down */
-    EXPECT_RGB(gk::GLPixel(80, 60), 255, 255, 255);
-    EXPECT_RGB(gk::GLPixel((int)(505 * 0.2f), (int)(250 * 0.2f)), 0, 0, 64) << "shadow at 3/4 alpha";
-    Ent_Reset();
-
-    /* in-world text faces the camera at its position, and not the overlay */
-    gk::GLClearAll();
-    Colour(Model("big", 0, 0, -600), 0, 0, 0);
-    txt = Ent_Spawn("font", ENT_TEXT);
-    Com_Strncpy(txt->u.txt.text, "^1A", sizeof(txt->u.txt.text));
-    txt->u.txt.size = 4;
-    txt->u.txt.inworld = 1;
-    txt->origin[0] = 10;
-    entity_t *cam = Ent_Spawn("camera", ENT_NOMEDIA);
-    cam->angles[1] = 90;
-    Frame(cam);
-    EXPECT_RGB(gk::GLPixel(80, 60), 255, 0, 0);
-    EXPECT_RGB(gk::GLPixel(80, 60 + 20), 0, 0, 0);
-}
-
 /* The overlay is 800 x 600 units whatever the window. */
 class OverlayGL : public DrawScene<::testing::Test> {};
 
@@ -483,7 +384,7 @@ TEST_F(OverlayGL, ImagesAndTextAtTheMiddleAreCentredInAnyWindow)
         img->origin[1] = 300;
         entity_t *txt = Ent_Spawn("font", ENT_TEXT);
         ASSERT_NE(txt, nullptr);
-        Com_Strncpy(txt->u.txt.text, "^2AA", sizeof(txt->u.txt.text));
+        Com_Strncpy(txt->u.txt.text, "^2A^9A", sizeof(txt->u.txt.text)); /* ^9 keeps the colour */
         txt->u.txt.size = 20;
         txt->origin[0] = 400;
         txt->origin[1] = 300;

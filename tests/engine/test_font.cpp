@@ -1,18 +1,15 @@
 /*
  * test_font.cpp -- ".font" parsing, text measuring with colour codes and
- * the one-unit overlap, the font cache with its whitened 32-bit images,
- * broken font files, and colour codes, text alpha and billboard layout
- * read back from real drawing.
+ * the one-unit overlap, the font cache with its whitened 32-bit images and
+ * broken font files.  (Drawn text, with colour codes, shadow, alpha and
+ * billboard, is read back in test_draw.)
  */
 #include <gtest/gtest.h>
-
-#include <GL/gl.h>
 
 #include <string>
 #include <vector>
 
 #include "font.h"
-#include "glcontext.h"
 #include "glstate.h"
 #include "gk_support.h"
 #include "texture.h"
@@ -122,105 +119,6 @@ TEST_F(FontCache, BrokenFontsGiveNothingAndLeaveNoEntries)
         EXPECT_FLOAT_EQ(Font_DrawText(0, 0, 0, f, 10, 1, "abc"), 0);
         Font_Release(f);
     }
-}
-
-TEST_F(FontCache, HoldsAtMost32Fonts)
-{
-    int before = Font_CacheCount();
-    std::vector<font_t *> held;
-    for (int i = 0; i <= FONT_MAX - before; i++) {
-        std::string p = dir / ("f" + std::to_string(i));
-        ASSERT_TRUE(gk::WriteFont(p, 4, "A 0 0 1 1\n"));
-        held.push_back(Font_Get(p.c_str()));
-        ASSERT_EQ(held.back() != nullptr, i < FONT_MAX - before) << i;
-    }
-    Font_Release(held[0]);
-    held[0] = Font_Get((dir / ("f" + std::to_string(FONT_MAX - before))).c_str());
-    EXPECT_NE(held[0], nullptr);
-    for (font_t *h : held)
-        Font_Release(h);
-    EXPECT_EQ(Font_CacheCount(), before);
-}
-
-/* Drawing: a 400 x 300 window in pixel units, a font whose glyphs are
- * the whole (white, opaque) image. */
-class FontGL : public gk::GLTest<400, 300> {
-protected:
-    gk::TempDir dir;
-    font_t *font = nullptr;
-    void SetUp() override
-    {
-        GLTest::SetUp();
-        if (IsSkipped())
-            return;
-        ASSERT_TRUE(gk::WriteFont(dir / "f", 64, "H 0 0 64 64\ni 0 0 64 64\n! 0 0 64 64\n"));
-        font = Font_Get((dir / "f").c_str());
-        ASSERT_NE(font, nullptr);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, 400, 0, 300, -100, 100);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glDisable(GL_DEPTH_TEST);
-        gls.depthtest = 0;
-        GLS_Texture2D(1);
-        GLS_BindTexture(font->tex->glname);
-        glColor4f(1, 1, 1, 1);
-        Font_SetTextAlpha(1);
-    }
-    void TearDown() override
-    {
-        Font_Release(font);
-        Font_SetBillboard(0);
-    }
-};
-
-bool Is(gk::Rgb c, int r, int g, int b)
-{
-    return abs(c.r - r) < 16 && abs(c.g - g) < 16 && abs(c.b - b) < 16;
-}
-
-TEST_F(FontGL, ColourCodesColourTheFollowingGlyphsWithTheTextAlpha)
-{
-    glColor4f(0, 0, 1, 1);
-    EXPECT_FLOAT_EQ(Font_DrawText(1, 10, 100, font, 60, 1, "^1Hi^7!^9H"), 4 * 59);
-    EXPECT_TRUE(Is(gk::GLPixel(40, 130), 255, 0, 0));
-    EXPECT_TRUE(Is(gk::GLPixel(100, 130), 255, 0, 0));
-    EXPECT_TRUE(Is(gk::GLPixel(160, 130), 255, 255, 255)) << "^7 is white";
-    EXPECT_TRUE(Is(gk::GLPixel(220, 130), 255, 255, 255)) << "^9 keeps the colour";
-    EXPECT_TRUE(Is(gk::GLPixel(40, 170), 0, 0, 0)) << "nothing above the line";
-
-    /* without colour codes the current colour stays */
-    gk::GLClearAll();
-    glColor4f(0, 1, 0, 1);
-    Font_DrawText(1, 10, 100, font, 60, 0, "^1H");
-    EXPECT_TRUE(Is(gk::GLPixel(40, 130), 0, 255, 0));
-
-    gk::GLClearAll();
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    gls.blend = 1;
-    Font_SetTextAlpha(0.5f);
-    Font_DrawText(1, 10, 100, font, 60, 1, "^1H");
-    EXPECT_NEAR(gk::GLPixel(40, 130).r, 128, 4);
-    glDisable(GL_BLEND);
-    gls.blend = 0;
-}
-
-TEST_F(FontGL, BillboardLaysGlyphsOnTheCameraAxes)
-{
-    /* a camera turned 90 degrees about y would see flat text edge-on;
-     * in billboard mode it still faces the viewer */
-    glTranslatef(200, 150, 0);
-    glRotatef(90, 0, 1, 0);
-    Font_DrawText(1, -30, -30, font, 60, 0, "H");
-    EXPECT_LT(gk::GLPixel(200, 150).r, 10) << "flat text is edge-on";
-    Font_SetBillboard(1);
-    Font_DrawText(1, -30, -30, font, 60, 0, "H");
-    Font_SetBillboard(0);
-    EXPECT_GT(gk::GLPixel(200, 150).r, 240);
-    EXPECT_GT(gk::GLPixel(225, 175).r, 240);
-    EXPECT_LT(gk::GLPixel(235, 150).r, 10);
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 /*
  * The frame loop run headless against the recording test module: the
  * opcode order of a frame, input forwarding and mouse look, the game
- * clock with pause and resume, initialisation failures, and the shutdown
- * service leaving a frame at once.  (A missing or broken module is run by
- * the real program in test_e2e_engine.)
+ * clock with pause and resume, and the close request and the shutdown
+ * service leaving a frame at once.  (Initialisation failures and a missing
+ * or broken module are run by the real program in test_e2e_engine.)
  */
 #include <gtest/gtest.h>
 
@@ -73,27 +73,9 @@ protected:
 
 using Lines = std::vector<std::string>;
 
-/* Initialisation hands over the services and the level, and the mouse
- * inversion only when asked; a failed one stops all opcodes. */
-TEST_F(Loop, InitialisationAndItsFailure)
-{
-    ASSERT_EQ(Start(), 1);
-    EXPECT_EQ(Calls(), (Lines{"import 0 0 0 0", "op 0 2 0 0"}));
-    EXPECT_EQ(mod_running, 1);
-    Eng_StopHeadless();
-    std::filesystem::remove(log);
-    ASSERT_EQ(Start(1), 1);
-    EXPECT_EQ(Calls(), (Lines{"import 0 0 0 0", "op 0 2 0 0", "op 7 1 0 0"}));
-    Eng_StopHeadless();
-    std::filesystem::remove(log);
-    setenv("TESTMOD_INIT", "1", 1);
-    EXPECT_EQ(Start(1), 0);
-    unsetenv("TESTMOD_INIT");
-    EXPECT_EQ(mod_running, 0);
-    Eng_RunFrame();
-    EXPECT_EQ(Calls(), (Lines{"import 0 0 0 0", "op 0 2 0 0"}));
-}
-
+/* Input reaches the game in order, the mouse motion once a frame after
+ * the rest, summed over two frames and truncated toward zero (sensitivity
+ * 0.3 over 4). */
 TEST_F(Loop, FrameOrderWithInputAndMouseLook)
 {
     ASSERT_EQ(Start(), 1);
@@ -103,28 +85,17 @@ TEST_F(Loop, FrameOrderWithInputAndMouseLook)
     Eng_PostEvent(IE_WHEEL, -100, 0);
     Eng_PostEvent(IE_MOUSEMOVE, 10, 0);
     Eng_PostEvent(IE_KEYUP, 'A', 0);
-    for (int i = 0; i < 3; i++) {
+    for (int i = 0; i < 4; i++) {
         g_now += 16;
         ASSERT_EQ(Eng_RunFrame(), 1);
+        if (i == 2)
+            Eng_PostEvent(IE_MOUSEMOVE, -3, 7);
     }
-    Lines want = {"import 0 0 0 0", "op 0 2 0 0",
-                  /* frame 1: the motion arrives once, after the other input */
-                  "op 4 0 0 0", "op 2 0 65 0", "op 2 2 97 0", "op 3 3 0 0", "op 3 8 -100 0",
-                  "op 2 1 65 0", "op 3 7 750 0", "op 1 0 0 0", "op 8 0 0 0",
-                  /* frame 2: the other slot still holds it */
-                  "op 4 0 0 0", "op 3 7 750 0", "op 1 0 0 0", "op 8 0 0 0",
-                  /* frame 3: nothing left */
-                  "op 4 0 0 0", "op 1 0 0 0", "op 8 0 0 0"};
-    EXPECT_EQ(Calls(), want);
-}
-
-TEST_F(Loop, MouseLookTruncatesTowardZeroAndNegatesNothing)
-{
-    ASSERT_EQ(Start(), 1);
-    Eng_PostEvent(IE_MOUSEMOVE, -3, 7); /* sensitivity 0.3: -0.9, 2.1 -> /4 */
-    Eng_RunFrame();
-    Lines calls = Calls();
-    EXPECT_EQ(calls[3], "op 3 7 -225 525");
+    EXPECT_EQ(Calls(), (Lines{"import 0 0 0 0", "op 0 2 0 0", "op 4 0 0 0", "op 2 0 65 0", "op 2 2 97 0",
+                              "op 3 3 0 0", "op 3 8 -100 0", "op 2 1 65 0", "op 3 7 750 0", "op 1 0 0 0",
+                              "op 8 0 0 0", "op 4 0 0 0", "op 3 7 750 0", "op 1 0 0 0", "op 8 0 0 0",
+                              "op 4 0 0 0", "op 1 0 0 0", "op 8 0 0 0", "op 4 0 0 0", "op 3 7 -225 525",
+                              "op 1 0 0 0", "op 8 0 0 0"}));
 }
 
 TEST_F(Loop, ClockFollowsTimeAndPausesWithoutJump)
@@ -133,60 +104,44 @@ TEST_F(Loop, ClockFollowsTimeAndPausesWithoutJump)
     ASSERT_EQ(Start(), 1);
     g_now += 1500;
     Eng_RunFrame();
-    EXPECT_FLOAT_EQ(eng_gametime, 1.5f);
-    EXPECT_FLOAT_EQ(eng_lastgametime, 0.0f);
+    EXPECT_EQ((std::vector<float>{1.5f, 0}), (std::vector<float>{eng_gametime, eng_lastgametime}));
     Eng_GametimePause();
     g_now += 4000;
     Eng_RunFrame();
-    EXPECT_FLOAT_EQ(eng_gametime, 1.5f);
-    EXPECT_FLOAT_EQ(eng_lastgametime, 1.5f); /* the frame delta becomes 0 */
+    EXPECT_EQ((std::vector<float>{1.5f, 1.5f}), (std::vector<float>{eng_gametime, eng_lastgametime}));
     Eng_GametimeResume();
     g_now += 0x200;
     Eng_RunFrame();
     EXPECT_FLOAT_EQ(eng_gametime, 1.5f + 0.512f);
 }
 
-TEST_F(Loop, CloseRequestFinishesTheFrame)
+/* A close request finishes its frame; the shutdown service (from the
+ * module's frame n, twice, or from its initialisation) leaves at once,
+ * printing the frame count; later frames do nothing. */
+TEST_F(Loop, CloseAndShutdownEndTheLoop)
 {
-    ASSERT_EQ(Start(), 1);
-    Eng_PostEvent(IE_CLOSE, 0, 0);
-    EXPECT_EQ(Eng_RunFrame(), 0);
-    EXPECT_EQ(Calls(), (Lines{"import 0 0 0 0", "op 0 2 0 0", "op 4 0 0 0", "op 1 0 0 0",
-                              "op 8 0 0 0"}));
-    EXPECT_EQ(Eng_RunFrame(), 0);
-}
-
-TEST_F(Loop, ShutdownLeavesTheFrameAtOnce)
-{
-    setenv("TESTMOD_SHUTDOWN", "2", 1);
-    setenv("TESTMOD_SHUTDOWN_TWICE", "1", 1);
-    ASSERT_EQ(Start(), 1);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(Eng_RunFrame(), 1);
-    EXPECT_EQ(Eng_RunFrame(), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "$$frames 2\n");
-    EXPECT_EQ(Eng_RunFrame(), 0);
-    Lines calls = Calls();
-    ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls.back(), "op 4 0 0 0"); /* nothing after the call ran */
-    unsetenv("TESTMOD_SHUTDOWN");
-    unsetenv("TESTMOD_SHUTDOWN_TWICE");
-}
-
-TEST_F(Loop, ShutdownInTheFirstFrameAndDuringInitialisation)
-{
-    setenv("TESTMOD_SHUTDOWN", "1", 1);
-    ASSERT_EQ(Start(), 1);
-    EXPECT_EQ(Eng_RunFrame(), 0);
-    EXPECT_EQ(Calls().back(), "op 4 0 0 0");
-    Eng_StopHeadless();
-
-    setenv("TESTMOD_SHUTDOWN", "0", 1);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(Start(), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "$$frames 0\n");
-    EXPECT_EQ(Eng_RunFrame(), 0);
-    unsetenv("TESTMOD_SHUTDOWN");
+    struct Case { const char *env[2]; int started; std::vector<int> frames; const char *out, *last; } cases[] = {
+        {{nullptr, nullptr}, 1, {0, 0}, "", "op 8 0 0 0"},
+        {{"TESTMOD_SHUTDOWN=2", "TESTMOD_SHUTDOWN_TWICE=1"}, 1, {1, 0, 0}, "$$frames 2\n", "op 4 0 0 0"},
+        {{"TESTMOD_SHUTDOWN=0", nullptr}, 0, {0}, "$$frames 0\n", "op 0 2 0 0"},
+    };
+    for (const Case &c : cases) {
+        for (const char *e : c.env)
+            if (e)
+                putenv((char *)e);
+        std::filesystem::remove(log);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(Start(), c.started);
+        if (!c.env[0])
+            Eng_PostEvent(IE_CLOSE, 0, 0);
+        for (int want : c.frames)
+            EXPECT_EQ(Eng_RunFrame(), want) << c.out;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out);
+        EXPECT_EQ(Calls().back(), c.last) << c.out;
+        Eng_StopHeadless();
+        unsetenv("TESTMOD_SHUTDOWN");
+        unsetenv("TESTMOD_SHUTDOWN_TWICE");
+    }
 }
 
 } // namespace

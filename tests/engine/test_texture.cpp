@@ -2,6 +2,7 @@
  * test_texture.cpp -- TGA reading (accepted kinds, refused kinds, files
  * shorter than their headers claim), the reference-counted texture cache,
  * uploads without a context, and real uploads read back from OpenGL.
+ * (The cache limit is tested with the other caches in test_model.)
  */
 #include <gtest/gtest.h>
 
@@ -134,28 +135,6 @@ TEST_F(TexCache, SharedByNameUntilTheLastReleaseAndNothingForBadFiles)
     Tex_Release(t);
 }
 
-TEST_F(TexCache, HoldsAtMost128Textures)
-{
-    int before = Tex_CacheCount();
-    std::vector<texture_t *> held;
-    for (int i = 0; i < TEX_MAX - before; i++) {
-        texture_t *t = Tex_Get(Image("t" + std::to_string(i), gk::SolidRgb(1, 1, 0, 0, 0)).c_str(), 0);
-        ASSERT_NE(t, nullptr) << i;
-        held.push_back(t);
-    }
-    std::string extra = Image("extra", gk::SolidRgb(1, 1, 0, 0, 0));
-    EXPECT_EQ(Tex_Get(extra.c_str(), 0), nullptr);
-    texture_t *again = Tex_Get(held[5]->name, 0); /* a name already cached is still found */
-    EXPECT_EQ(again, held[5]);
-    Tex_Release(again);
-    Tex_Release(held[0]);
-    held[0] = Tex_Get(extra.c_str(), 0);
-    EXPECT_NE(held[0], nullptr);
-    for (texture_t *h : held)
-        Tex_Release(h);
-    EXPECT_EQ(Tex_CacheCount(), before);
-}
-
 class TexGL : public gk::GLTest<64, 64> {
 protected:
     gk::TempDir dir;
@@ -190,7 +169,12 @@ TEST_F(TexGL, UploadsReadBackExactly)
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &v);
     EXPECT_EQ(v, 1) << "mipmap level 1";
     EXPECT_EQ(Tex_Upload(t), 1) << "second upload is a no-op";
+    texture_t *shared = Tex_Get(t->name, 1);
+    GLuint name = t->glname;
     Tex_Release(t);
+    EXPECT_TRUE(glIsTexture(name));
+    Tex_Release(shared);
+    EXPECT_FALSE(glIsTexture(name)) << "the last release deletes the GL texture";
 
     t = Get("alpha", gk::MakeTgaRgba(2, 1, "\x10\x20\x30\x40\x50\x60\x70\x80"));
     ASSERT_NE(t, nullptr);
@@ -200,19 +184,6 @@ TEST_F(TexGL, UploadsReadBackExactly)
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(Level0(t, GL_LUMINANCE, 1), std::string("\xff\xef\x7f\x00", 4));
     Tex_Release(t);
-}
-
-TEST_F(TexGL, LastReleaseDeletesTheGLTexture)
-{
-    texture_t *a = Get("shared", gk::SolidRgb(4, 4, 1, 2, 3));
-    ASSERT_NE(a, nullptr);
-    texture_t *b = Tex_Get(a->name, 1);
-    GLuint name = a->glname;
-    ASSERT_NE(name, 0u);
-    Tex_Release(a);
-    EXPECT_TRUE(glIsTexture(name));
-    Tex_Release(b);
-    EXPECT_FALSE(glIsTexture(name));
 }
 
 } // namespace
