@@ -102,8 +102,9 @@ TEST_F(Engine, ToolModesAndFailuresEndWithTheirStatusAndOutput)
         EXPECT_EQ(r.status, c.status) << what;
         EXPECT_EQ(r.out, c.out) << what;
         EXPECT_NE(r.err.find(c.err), std::string::npos) << what << ": " << r.err;
-        if (c.calls)
+        if (c.calls) {
             EXPECT_EQ(Calls(), c.calls) << what;
+        }
     }
 }
 

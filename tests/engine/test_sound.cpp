@@ -112,8 +112,9 @@ TEST_F(Sound, CacheTakesPcmFilesAndRefusesBrokenOnes)
     EXPECT_EQ(0, WAV_ParseHeader((const uint8_t *)"RIFF", 4, &h)); /* shorter than a header */
     for (const auto &c : cases) {
         std::string name = std::string("sounds/") + c.name + ".wav";
-        if (!c.data.empty())
+        if (!c.data.empty()) {
             ASSERT_TRUE(gk::WriteWav(name, c.spec, c.data, !strcmp(c.name, "tail") ? std::string(1000, '\x7f') : ""));
+        }
         int n = SFX_SampleCount(), idx = SFX_CacheFile(name.c_str());
         if (!c.size) {
             EXPECT_EQ(-1, idx) << name;
