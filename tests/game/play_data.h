@@ -1,10 +1,4 @@
-/*
- * play_data.h -- level files built byte by byte (an independent picture of
- * the layout for the reader and the writer), and a playable game tree for
- * the tests that run the real engine: the built module, archive,
- * translations and sounds linked in, box models for what the game caches,
- * and a level with the play time and spawns a test asks for.
- */
+/* play_data.h -- level files built byte by byte, and a playable game tree on the real engine. */
 #ifndef PLAY_DATA_H
 #define PLAY_DATA_H
 
@@ -123,9 +117,7 @@ inline bool WriteTree(const std::string &dir, int n, float duration,
 inline uint32_t clock_ms;
 inline uint32_t Clock(void) { return clock_ms; }
 
-/* Starts level n of the tree in dir on the headless engine, driving the
- * module linked into the test; dir becomes the working directory and the
- * clock starts at 1000 ms.  Returns the engine's answer (1: running). */
+/* Starts level n of the tree in dir (now the working directory) headless; 1: running. */
 inline int StartGame(const std::string &dir, int n)
 {
     if (chdir(dir.c_str()) != 0)
@@ -161,8 +153,7 @@ inline gk::ProcResult Engine(const std::string &dir, const std::vector<std::stri
     return gk::RunProcess(argv, dir, env, timeout_s);
 }
 
-/* The vexengine program started on the tree in dir with its log on; back
- * once the level's classes are cached and the game had a second to start. */
+/* vexengine on the tree with its log on; back a second after the level's classes are cached. */
 inline gk::Proc Launch(const std::string &dir, const std::vector<std::string> &args,
                        std::vector<std::string> env)
 {

@@ -1,8 +1,4 @@
-/*
- * Classes and gentities on the stand-in engine: the pool with slot reuse,
- * the class cache with its chains, and the spawn scheduler frame by frame
- * (made-up repeats behind the walk, once-only records, failed spawns).
- */
+/* Classes and gentities on the stand-in engine: pool, class cache, spawn scheduler. */
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -131,9 +127,7 @@ TEST_F(Classes, RepeatsBehindTheWalkAreMadeUpInTheSameCall)
 {
     Add(1, 0.5f, "chicken");
     Add(1, 0, "ballon");
-    /* the chicken's repeat (1.5) lands behind the ballon, where the walk
-     * goes on, so it comes again in this call; its next (2.0) lands at
-     * the end, behind the point the walk already left */
+    /* the chicken's 1.5 repeat lands behind the ballon: made up in this call */
     harness::spawned.clear();
     EXPECT_EQ(Frame(2.2f), 3);
     std::vector<std::string> want = {"chicken", "ballon", "chicken"};

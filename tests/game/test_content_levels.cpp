@@ -1,8 +1,4 @@
-/*
- * The six generated level files read with the game's own loader: sane
- * times, known classes inside the world, bomb chickens aimed at the
- * player; together they use every placeable class, each its own sky.
- */
+/* The generated level files read with the game's own loader. */
 #include <gtest/gtest.h>
 
 #include <math.h>

@@ -1,11 +1,4 @@
-/*
- * The real vexengine in a real window on a private Xvfb, driven by
- * xdotool.  A recorded game: the held button kills the chicken ahead and
- * the score line counts it; the headless replay and two timed replays
- * agree with it; Escape ends a playback; changed level data and damaged
- * demos are refused.  Escape pauses, and a click on quit prints the abort
- * line.
- */
+/* The real vexengine in a real window on Xvfb, driven by xdotool: demos and the pause menu. */
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -26,8 +19,7 @@ std::vector<std::string> HashLines(const std::string &err)
 class E2EDemo : public testing::Test {
 protected:
     gk::TempDir dir;
-    /* a private X server, so that windows of other tests running at the
-     * same time cannot come between the pointer and the engine's window */
+    /* a private X server: no other test's window between pointer and engine */
     gk::PrivateDisplay x;
     std::vector<std::string> env = {"ALSOFT_DRIVERS=null", "GACKATRON_HEADLESS=1",
                                     "VEX_DEMOHASH=1"};
@@ -38,8 +30,7 @@ protected:
             GTEST_SKIP() << "needs Xvfb";
     }
     gk::ProcResult Engine(const std::vector<std::string> &args) { return play::Engine(dir.path, args, env); }
-    /* Plays level 1 with input through the X server while recording: the
-     * button held at a chicken straight ahead, then a look aside. */
+    /* Level 1 recorded with X input: button held at a chicken ahead, then a look aside. */
     gk::ProcResult Record()
     {
         play::Spawn ahead = {"chicken", 0.0f, -1.0f, {0, 0, -200}, {0, 0, 1}, 0.0f};

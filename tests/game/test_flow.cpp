@@ -1,9 +1,4 @@
-/*
- * Game flow on the stand-in engine with real level files: initialisation
- * through the module's entry points with its log lines and failures, the
- * state switch, and the end-of-game routine with its one result line.
- * The timer running out is played on the real engine (test_flow_engine).
- */
+/* Game flow on the stand-in engine: initialisation, state switch, end of game. */
 #include <gtest/gtest.h>
 
 #include <limits.h>

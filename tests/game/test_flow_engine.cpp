@@ -1,11 +1,4 @@
-/*
- * One game on the real engine, headless, with a controlled clock: the
- * scheduler spawns through the real entity store (made-up repeats, the
- * spawn-in fade handing the class's think back, the world sphere's sweep),
- * the level timer runs out into the fade-out, and its end prints the score
- * line and ends the engine's loop.  The module keeps its import for the
- * life of the process, so the game is one test.
- */
+/* Scheduler, timer and score line on the real headless engine (one import per process). */
 #include <gtest/gtest.h>
 
 #include "entity.h"
@@ -36,9 +29,7 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
 
     ASSERT_TRUE(FrameAt(0.9f));
     EXPECT_EQ(harness::InUse(MC_TARGET, SUB_CHICKEN).size(), 0u);
-    /* frames at 2.2, 2.3, 2.4: one repeat each (spawntimes 1, 1.5, 2);
-     * the far chicken comes at 2.2 too, is swept in that frame and purged
-     * by the engine at the frame's end */
+    /* frames at 2.2, 2.3, 2.4: one repeat each; the far chicken is swept at 2.2 */
     int live = Ent_LiveCount();
     ASSERT_TRUE(FrameAt(2.2f));
     EXPECT_EQ(harness::InUse(MC_TARGET, SUB_CHICKEN).size(), 1u);
@@ -50,9 +41,7 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
     ASSERT_TRUE(FrameAt(2.45f));
     EXPECT_EQ(harness::InUse(MC_TARGET, SUB_CHICKEN).size(), 3u);
 
-    /* the newest chicken (spawned at 2.4) fades in by the frame time, then
-     * thinks as a chicken; the one spawned in the long frame at 2.2 took
-     * its 1.3 s in one step and shows at once */
+    /* the newest chicken fades in, then thinks as a chicken; the 2.2 one shows at once */
     entity_t *first = chickens[0]->ent;
     for (gentity_t *g : chickens)
         if (g->spawntime > first->spawntime)

@@ -1,8 +1,4 @@
-/*
- * Vector routines and random numbers where a slip would not show in play
- * at once: rounding of halves and out-of-range values, the random range,
- * aliasing, the rotation sense, degenerate inputs that must not give NaN.
- */
+/* Vector routines and random numbers: rounding, ranges, aliasing, degenerate inputs. */
 #include <gtest/gtest.h>
 
 #include <math.h>

@@ -1,8 +1,4 @@
-/*
- * The game module's interface: Game_Import's checks of the sixteen
- * services, the two guards of Game_Main, the opcodes served before
- * initialisation.  Guards end the process, so they run as death tests.
- */
+/* The module interface: Game_Import's checks and Game_Main's guards (death tests). */
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,12 +1,4 @@
-/*
- * One game on the real engine, headless, with scripted input.  An enemy
- * ship and a rocket each fly through a chicken: the chickens die, nobody
- * scores.  Then firing with the button held and the weapon kicking back,
- * the view stopping at 85 degrees, pausing (time and timer stand, volume
- * 0.3, cursor) and continuing with Escape, all recorded into a demo that
- * is never closed.  One test: the module keeps its import for the life of
- * the process.
- */
+/* One scripted game on the real headless engine (one test: one import per process). */
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -44,8 +36,7 @@ TEST(Play, RammingFirePauseAndContinueOnTheRealEngine)
     client_t *c = &cl_client;
     EXPECT_STREQ(c->hud.score->ent->u.txt.text, "SCORE 0") << "kills by ships and rockets score nothing";
 
-    /* hold the button for one second: ten shots, muzzles alternating; the
-     * weapon model kicks back at most 0.3 units and never drifts */
+    /* one second held: ten shots, muzzles alternating, kick-back at most 0.3, no drift */
     entity_t *gun = c->weapon->ent;
     EXPECT_FLOAT_EQ(gun->origin[2], -1.6f);
     Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
@@ -98,9 +89,7 @@ TEST(Play, RammingFirePauseAndContinueOnTheRealEngine)
     EXPECT_EQ(Pause_Cursor(), nullptr);
     EXPECT_NE(CL_Player()->ent->think, nullptr);
 
-    /* the recording never closed, as when the engine is killed: every frame
-     * before the last is in the file, and the real engine verifies that
-     * demo as a failure, since it ends before its game does */
+    /* an unclosed recording keeps every frame but the last and verifies as a failure */
     std::string killed, full;
     ASSERT_TRUE(gk::ReadFile(dir / "k.dem", &killed));
     Demo_StopRecord();

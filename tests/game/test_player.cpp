@@ -1,9 +1,4 @@
-/*
- * The player on the stand-in engine: set-up failures, weapon cycling, the
- * chicken streak and the 16 second bonus weapon, the display's timer and
- * translation formats, the pause menu's hit boxes, continue and quit, and
- * failures to build the menu or the cursor.
- */
+/* The player on the stand-in engine: weapons, bonus, display, pause menu. */
 #include <gtest/gtest.h>
 
 #include <math.h>

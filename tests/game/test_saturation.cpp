@@ -1,11 +1,4 @@
-/*
- * Saturation: minutes of game time at full load on the real entity store,
- * collision and sound pool -- 1024 gentities, 682 effects, every sound
- * source busy, ships exploding, homing bursts, homing targets whose slot
- * is reused within the frame, missiles whose shooter is gone.  The pool's
- * books must agree with the engine's every frame, and all is released at
- * the end.  Also run under AddressSanitizer (scripts/asan_saturation.sh).
- */
+/* Minutes at full load on the real entity store; also under ASan (asan_saturation.sh). */
 #include <gtest/gtest.h>
 
 #include "world_fixture.h"

@@ -1,9 +1,4 @@
-/*
- * The whole road of a shot on the real engine, headless: a scheduled enemy
- * ship fades in, held fire carried by the swept collision takes it apart,
- * the kill is credited and shown, its four bombs explode next to the view
- * and shake it without points, and the level's end prints the score line.
- */
+/* A shot's whole road on the real headless engine: ship down, bombs, score line. */
 #include <gtest/gtest.h>
 
 #include "play_data.h"
@@ -40,8 +35,7 @@ TEST(Shootout, ShipShotDownBombsShakeTheViewScoreLinePrinted)
     EXPECT_EQ(CL_GetScore(), 150);
     EXPECT_GE(harness::Count(MC_TEXT, SUB_TEXT_FONT_TECH), 1) << "the floating 150";
 
-    /* the bombs come at 30 units per second (the far ones from 280 units)
-     * and explode next to the view */
+    /* the bombs come at 30 units/s and explode next to the view */
     int shook = 0;
     for (int i = 0; i < 1200 && harness::Count(MC_TARGET, SUB_BOMBE) > 0; i++) {
         ASSERT_TRUE(play::Frames(1));

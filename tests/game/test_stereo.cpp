@@ -1,8 +1,4 @@
-/*
- * What the player hears, on the real engine, headless, through OpenAL
- * Soft's wave-file back end in a child process: an enemy ship's engine is
- * louder on its side of the view, also after the view has turned.
- */
+/* Stereo on the real headless engine through OpenAL's wave-file back end in a child. */
 #include <gtest/gtest.h>
 
 #include <stdlib.h>

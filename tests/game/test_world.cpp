@@ -1,9 +1,4 @@
-/*
- * The game's behaviours on the real entity store, collision and sound
- * system (world_fixture.h): the damage rule with kill credit, and missiles
- * with the homing lock over targets whose slots are reused.  The targets'
- * own behaviours and full pools are played by the saturation run.
- */
+/* Game behaviours on the real entity store: damage with credit, missiles and homing locks. */
 #include <gtest/gtest.h>
 
 #include "world_fixture.h"
@@ -139,8 +134,7 @@ TEST_F(World, ATargetWhoseSlotIsReusedInTheSameFrameIsNotFollowed)
     gentity_t *s = Seeker(zero, p);
     ASSERT_EQ(s->target, c);
     world::Run(0.02f);
-    /* the target dies, the sweep frees its slot and a new gentity takes it
-     * within one frame */
+    /* the target dies and a new gentity takes its slot within one frame */
     G_Remove(c);
     G_Sweep();
     gentity_t *n = G_SpawnByClass(MC_TARGET, SUB_CHICKEN);
@@ -150,8 +144,7 @@ TEST_F(World, ATargetWhoseSlotIsReusedInTheSameFrameIsNotFollowed)
     Missile_SteerThink(s->ent);
     EXPECT_EQ(s->target, nullptr);
     EXPECT_EQ(s->ent->think, Missile_SeekThink);
-    /* the lock names the same slot: it is no longer valid either, and the
-     * new gentity is found as a fresh target */
+    /* the lock's slot is stale too: the new gentity is found as a fresh target */
     Missile_SeekThink(s->ent);
     float t = 0;
     EXPECT_EQ(Missile_HomingLock(&t), n);
@@ -172,8 +165,7 @@ TEST_F(World, AStaleLockIsDroppedBeforeTheWalk)
     gentity_t *b = world::Place(MC_TARGET, SUB_SUPERCHICKEN, 0, 0, -50);
     ASSERT_EQ(b, a); /* same slot */
     world::Frame(0.02f);
-    /* lock time is not later than the newcomer's spawn: the lock is clear,
-     * so the lock's slot is not excluded and b is taken */
+    /* the lock is older than the newcomer's spawn, so b is taken */
     EXPECT_EQ(Seeker(zero, p)->target, b);
 }
 

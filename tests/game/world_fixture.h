@@ -1,9 +1,4 @@
-/*
- * world_fixture.h -- the real engine entity store, collision and sound
- * system driving the game behaviours without a window: box models for
- * every class, the score font, short sounds, the engine's services, a
- * controlled clock and the engine's frame steps.
- */
+/* world_fixture.h -- the real entity store, collision and sound system without a window. */
 #ifndef WORLD_FIXTURE_H
 #define WORLD_FIXTURE_H
 

@@ -1,12 +1,4 @@
-/*
- * gk_standin.h -- a stand-in engine for the game module: a pool of engine
- * entity records handed out by the spawn service with the engine's
- * defaults (images 128 x 128), removal marks, a purge, a think pass, a
- * controlled clock, translation strings with real formats, and a log of
- * everything the module prints, caches and spawns.  Spawns fail
- * while failspawns is set or for the one name in failname.  Used by the
- * game's unit tests and by the level fuzz target.
- */
+/* gk_standin.h -- a stand-in engine for the game module (game unit tests, level fuzz target). */
 #ifndef GK_STANDIN_H
 #define GK_STANDIN_H
 
