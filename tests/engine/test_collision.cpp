@@ -1,9 +1,4 @@
-/*
- * Collision files and the pair test: the written layout, broken files, the
- * builder's boxes and cells, sphere pairs, swept projectiles against
- * transformed targets, and the grid query cross-checked against testing
- * every triangle of random triangle soups.
- */
+/* Collision files and the pair test */
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -21,8 +16,7 @@ namespace {
 
 using gk::U32;
 
-/* A wall: two triangles in the plane x = 0, spanning y and z from -1 to 1,
- * plus a second wall at x = 2 so the box has depth. */
+/* A wall */
 mdl_mesh_t Walls()
 {
     return gk::MakeMesh("walls",
@@ -30,9 +24,7 @@ mdl_mesh_t Walls()
                         {0, 1, 2, 0, 2, 3, 4, 5, 6, 4, 6, 7});
 }
 
-/* The builder's box and cells, written and read back cell by cell; every
- * cut of the file and every count that lies is refused; resolution 0
- * reads, and queries against it never hit. */
+/* The builder's box and cells, written and read back cell by cell */
 TEST(CollisionFile, BuildWriteReadBack)
 {
     gk::TempDir tmp;
@@ -119,8 +111,7 @@ TEST(CollisionBuild, FramesAndShorterMeshes)
 
 TEST(CollisionBuild, TriangleThroughACellWithoutCornersOrEdgeCrossings)
 {
-    /* A long thin sliver through the middle cell of a 3x3x3 grid: no corner
-     * inside it and none of its twelve edges pierces the sliver. */
+    /* A long thin sliver through the middle cell of a 3x3x3 grid */
     mdl_mesh_t m = gk::MakeMesh("s",
                                 {{-3, -3, -3, -2.9f, -3, -3, -3, -2.9f, -3,  /* corner anchors set the box */
                                   3, 3, 3, 2.9f, 3, 3, 3, 2.9f, 3,
@@ -178,10 +169,7 @@ TEST_F(Pair, SpheresAreStrictAndTwoProjectilesNeverMeet)
     EXPECT_EQ(0, Col_Collide(&a, &b));
 }
 
-/* A projectile against the walls placed at (10, 0, -20), or at the origin
- * unscaled: scale 2 puts model x = 0 and 2 at world x = 10 and 14; yaw 90
- * turns model +x towards world -z, the walls then cross the z axis at
- * z = -20 and -24, spanning x 8..12. */
+/* A projectile against the walls placed at (10, 0, -20), or at the origin unscaled */
 TEST_F(Pair, ProjectileAgainstPlacedMesh)
 {
     struct { int placed; float yaw, from[3], to[3]; int hit; } cases[] = {
@@ -219,8 +207,7 @@ TEST_F(Pair, ProjectileAgainstPlacedMesh)
     EXPECT_EQ(0, Col_Collide(&a, &b));
 }
 
-/* The nearest hit to the previous position, either way along the walls;
- * and beside the box nothing is hit, whatever the cells hold. */
+/* The nearest hit to the previous position, either way along the walls */
 TEST(SegmentQuery, NearestHitAndNothingBesideTheBox)
 {
     mdl_mesh_t m = Walls();

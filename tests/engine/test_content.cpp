@@ -1,11 +1,4 @@
-/*
- * The generated game content in the runnable tree, read back through the
- * engine's own readers: every model of the class table from the archive
- * with its collision data and real textures, the translation packages
- * checked against the formats the game gives them and the fonts that show
- * them, every sound file
- * the game caches, including each level's music.
- */
+/* The generated game content in the runnable tree, read back through the engine's own readers */
 #include <gtest/gtest.h>
 
 #include <math.h>

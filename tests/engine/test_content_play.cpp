@@ -1,11 +1,4 @@
-/*
- * Each generated level played for real.  On screen: the vexengine program
- * in its own Xvfb renders a level, and the captured frame (kept as a PNG
- * file in the build tree) is a rendered scene, as are the launcher's intro
- * videos and page backgrounds.  Headless: the real loop on a fast clock
- * plays a whole level with the fire button held and ends with the score
- * line, its first frames drawn both plainly and with less shading, alike.
- */
+/* Each generated level played for real. */
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -41,9 +34,7 @@ bool HaveTools()
     return access("/usr/bin/xvfb-run", X_OK) == 0 && access("/usr/bin/ffmpeg", X_OK) == 0;
 }
 
-/* Runs the engine on level n in a private X server and grabs one frame
- * five seconds after its window appears (PNG kept in the build tree, raw
- * pixels in raw). */
+/* Runs the engine on level n in a private X server and grabs one frame five seconds after its */
 gk::ProcResult Capture(int n, const std::string &png, const std::string &raw)
 {
     std::string script =
@@ -62,16 +53,13 @@ gk::ProcResult Capture(int n, const std::string &png, const std::string &raw)
         "rc=$?\n"
         "kill $pid; wait $pid\n"
         "exit $rc\n";
-    /* each level starts its search for a free server number elsewhere, so
-     * parallel runs do not race for the same one */
+    /* each level starts its search for a free server number elsewhere, so parallel runs do not race */
     return gk::RunProcess({"/usr/bin/xvfb-run", "-a", "-n", std::to_string(150 + 10 * n), "-s",
                            "-screen 0 800x600x24", "sh", "-c", script},
                           "", {"ALSOFT_DRIVERS=null", "GACKATRON_HEADLESS=1", "LIBGL_ALWAYS_SOFTWARE=1"}, 120);
 }
 
-/* A picture of the generated content: a level as the real program shows
- * it on screen (level >= 0), or a frame of the launcher's media rendered
- * by the engine at build time, decoded by ffmpeg. */
+/* A picture of the generated content */
 struct Picture {
     int level;
     const char *file;
@@ -86,10 +74,7 @@ void PrintTo(const Picture &p, std::ostream *os)
 
 class GeneratedPicture : public ::testing::TestWithParam<Picture> {};
 
-/* A rendered scene: many colours in the upper half (the sky: the colour
- * buffer is never cleared, so without the sky it would stay black), not
- * a test pattern, a flat placeholder or a black screen; the launcher keys
- * out the corner colour of its page backgrounds, so it appears only there. */
+/* A rendered scene */
 TEST_P(GeneratedPicture, IsARenderedScene)
 {
     const Picture &m = GetParam();
@@ -143,9 +128,7 @@ uint32_t FastClock(void)
     return g_ms;
 }
 
-/* The frame of the current game state, drawn plainly or with the depth
- * pass for the overlay's opaque parts and the culling of models out of
- * view, on a buffer cleared to magenta; returns the pixels. */
+/* The frame of the current game state, drawn plainly or with the depth pass for the overlay's */
 std::string DrawState(int plain)
 {
     r_plain = plain;
@@ -164,11 +147,7 @@ std::string DrawState(int plain)
 
 class LevelPlay : public ::testing::TestWithParam<int> {};
 
-/* The real loop on a fast clock, the fire button held all game: for the
- * first two seconds, shooting and looking around, each frame is drawn both
- * plainly and with less shading, and the pictures must agree pixel for
- * pixel; then the window goes and the level plays on, headless, to its
- * end and the score line. */
+/* The real loop on a fast clock, the fire button held all game */
 TEST_P(LevelPlay, LessShadingSamePictureThenPlaysToTheScoreLine)
 {
     if (!HaveContent())

@@ -1,10 +1,4 @@
-/*
- * test_draw.cpp -- frame drawing with real entities, models, textures and
- * fonts: draw lists, frame interpolation, the sound update without a
- * context, and pictures read back from OpenGL (camera transform, textured
- * models, translucency, background without depth writes, particles, view
- * models and the 800 x 600 overlay at two window sizes).
- */
+/* test_draw.cpp -- frame drawing with real entities, models, textures and fonts */
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -32,8 +26,7 @@
 
 namespace {
 
-/* A square of half size h in the plane z, facing +z (or -z when flipped),
- * with its bitmap ("" for none). */
+/* A square of half size h in the plane z, facing +z (or -z when flipped), with its bitmap ("" for */
 struct Square {
     float h, z;
     const char *tex;
@@ -62,8 +55,7 @@ bool WriteModel(const std::string &base, const std::vector<Square> &squares)
     return ok;
 }
 
-/* Entities spawned from files in a scratch data directory; Base is a
- * plain test or the GL fixture. */
+/* Entities spawned from files in a scratch data directory */
 template <class Base> class DrawScene : public Base {
 protected:
     gk::TempDir dir;
@@ -177,9 +169,7 @@ TEST_F(DrawLists, EntitiesAreSortedByKindAndPurpose)
     R_DrawFrame(nullptr);
 }
 
-/* The frame pair and blend for a frame number, within the mesh's own
- * frames (nothing read past the last), and the blended vertices in a
- * shared buffer that grows and never shrinks. */
+/* The frame pair and blend for a frame number, within the mesh's own frames (nothing read past the */
 TEST(FrameInterpolation, BlendsNeighbouringFramesWithinTheMesh)
 {
     struct { float frame; int frames, a, b; float t; } cases[] = {
@@ -217,9 +207,7 @@ TEST(FrameInterpolation, BlendsNeighbouringFramesWithinTheMesh)
                                          << "," << b;
 }
 
-/* ---- pictures --------------------------------------------------------------
- * A 160 x 120 window: the 70 degree view shows 7 units above and below the
- * centre at distance 10. */
+/* A 160 x 120 window */
 class DrawGL : public DrawScene<gk::GLTest<160, 120>> {
 protected:
     static void Frame(entity_t *camera)
@@ -233,9 +221,7 @@ protected:
 
 #define EXPECT_RGB(px, R_, G_, B_) EXPECT_TRUE(IsRgb((px), R_, G_, B_))
 
-/* Scenes of coloured models (background "big" first), seen through a
- * camera turned by yaw and moved along x, or without a camera; then
- * pixels and their colours (r < 0: anything but black). */
+/* Scenes of coloured models (background "big" first), seen through a camera turned by yaw and */
 struct Obj { const char *name; float x, y, z, r, g, b, a = 1, scale = 1, yaw = 0; int depth = 1, view = 0; };
 struct Px { int x, y, r, g, b, tol = 6; };
 struct GLScene { const char *what; int camera; float camx, camyaw; std::vector<Obj> objs; std::vector<Px> want; };
@@ -304,10 +290,7 @@ TEST_F(DrawGL, ModelScenes)
     EXPECT_RGB(gk::GLPixel(80, 60), 128, 128, 128);
 }
 
-/* Overlay text (glyph 300..500 x 200..400 units) in its code's colour,
- * with its shadow 10 units right and down at 3/4 alpha (no colour codes in
- * the shadow); in-world text faces the camera at its position (billboard),
- * not the overlay, its code colour at the text's alpha. */
+/* Overlay text (glyph 300..500 x 200..400 units) in its code's colour, with its shadow 10 units */
 TEST_F(DrawGL, ShadowedAndInWorldText)
 {
     const int want[2][2][5] = {{{80, 60, 255, 0, 0}, {101, 50, 0, 0, 64}}, {{80, 60, 128, 0, 0}, {80, 80, 0, 0, 0}}};

@@ -1,11 +1,4 @@
-/*
- * test_entity.cpp -- the entity store with real resources: model files
- * written by the model writer, TGA textures and fonts on disk, sound
- * sources from the real sound system.  Covers the pool limit and slot
- * reuse, every kind's set-up and release, motion with the angle and frame
- * wrap, think gating and the paused clock, the pair loop with removals and
- * spawns inside callbacks, and the purge order.
- */
+/* test_entity.cpp -- the entity store with real resources */
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -166,8 +159,7 @@ TEST_F(Entities, BadNamesAndMissingResourcesLeaveTheStoreAlone)
     EXPECT_EQ(nullptr, Ent_PendRemove(NULL));
 }
 
-/* Each kind takes its resource at spawn and gives it back at the purge;
- * a text takes the font of its country, else the plain one. */
+/* Each kind takes its resource at spawn and gives it back at the purge */
 TEST_F(Entities, ResourcesTakenAtSpawnAndReleasedAtPurge)
 {
     int models = Model_CacheCount(), texes = Tex_CacheCount(), fonts = Font_CacheCount();
@@ -218,8 +210,7 @@ TEST_F(Entities, ResourcesTakenAtSpawnAndReleasedAtPurge)
 
 /* ---- motion --------------------------------------------------------------- */
 
-/* The frame runs at 25 a second times the rate, wraps by the range, and
- * an absurd or negative rate cannot stall it or leave the range. */
+/* The frame runs at 25 a second times the rate, wraps by the range, and an absurd or negative rate */
 TEST_F(Entities, FrameRunsAndWrapsByTheRange)
 {
     entity_t *e = Ent_Spawn("models/ship", ENT_MODEL);
@@ -236,9 +227,7 @@ TEST_F(Entities, FrameRunsAndWrapsByTheRange)
     }
 }
 
-/* Position and angles (wrapped to 0..360) move by the frame time; hidden
- * entities stay; a paused clock moves nothing, but thinking goes on, gated
- * by the think time and the running module (hidden entities think too). */
+/* Position and angles (wrapped to 0..360) move by the frame time */
 TEST_F(Entities, MotionAndThinkGates)
 {
     entity_t *e = Ent_Spawn("mover", ENT_NOMEDIA), *hidden = Ent_Spawn("hidden", ENT_NOMEDIA);
@@ -272,9 +261,7 @@ TEST_F(Entities, MotionAndThinkGates)
     EXPECT_FLOAT_EQ(-50.0f, ship->origin[2]);
 }
 
-/* Re-entrancy in think: an entity removing itself is destroyed once,
- * after all thinks, and others see it marked; an entity spawned in a think
- * thinks in the same pass but moves from the next frame on. */
+/* Re-entrancy in think */
 TEST_F(Entities, RemovalAndSpawnInsideThink)
 {
     static entity_t *a;
@@ -309,9 +296,7 @@ TEST_F(Entities, RemovalAndSpawnInsideThink)
 
 /* ---- touch ----------------------------------------------------------------- */
 
-/* Touch calls in scenes of touchers: each pair once, in list order, both
- * ways; a pair is rechecked after every call; a model spawned inside a
- * touch meets the running pair loop. */
+/* Touch calls in scenes of touchers */
 TEST_F(Entities, PairLoopScenes)
 {
     using Calls = std::vector<std::string>;
@@ -369,11 +354,7 @@ TEST_F(Entities, PairLoopScenes)
     }
 }
 
-/* The pair loop passes over pairs that cannot meet without the exact test:
- * it must make exactly the touch calls that testing every pair makes, in
- * the same order.  Crowded scenes of spheres (negative radii and scales
- * too) and projectiles grazing rotated, scaled boxes; between scenes some
- * models are removed and replaced from their on-destroy, reusing slots. */
+/* The pair loop passes over pairs that cannot meet without the exact test */
 TEST_F(Entities, PairLoopCallsWhatTestingEveryPairCalls)
 {
     static std::mt19937 rng(7);

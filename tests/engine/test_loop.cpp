@@ -1,10 +1,4 @@
-/*
- * The frame loop run headless against the recording test module: the
- * opcode order of a frame, input forwarding and mouse look, the game
- * clock with pause and resume, and the close request and the shutdown
- * service leaving a frame at once.  (Initialisation failures and a missing
- * or broken module are run by the real program in test_e2e_engine.)
- */
+/* The frame loop run headless against the recording test module */
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -73,9 +67,7 @@ protected:
 
 using Lines = std::vector<std::string>;
 
-/* Input reaches the game in order, the mouse motion once a frame after
- * the rest, summed over two frames and truncated toward zero (sensitivity
- * 0.3 over 4). */
+/* Input reaches the game in order, the mouse motion once a frame after the rest, summed over two */
 TEST_F(Loop, FrameOrderWithInputAndMouseLook)
 {
     ASSERT_EQ(Start(), 1);
@@ -115,9 +107,7 @@ TEST_F(Loop, ClockFollowsTimeAndPausesWithoutJump)
     EXPECT_FLOAT_EQ(eng_gametime, 1.5f + 0.512f);
 }
 
-/* A close request finishes its frame; the shutdown service (from the
- * module's frame n, twice, or from its initialisation) leaves at once,
- * printing the frame count; later frames do nothing. */
+/* A close request finishes its frame */
 TEST_F(Loop, CloseAndShutdownEndTheLoop)
 {
     struct Case { const char *env[2]; int started; std::vector<int> frames; const char *out, *last; } cases[] = {
