@@ -56,7 +56,7 @@ TEST(CommandLine, NumbersAndTheSensitivityScale)
     EXPECT_EQ(Parse("x -width").s.width, 0); /* missing argument reads as nothing */
 }
 
-/* (The tool modes and the unknown-switch and overlong-directory answers are run through the real */
+/* The tool modes and their answers run through the real program in test_e2e_engine. */
 TEST(CommandLine, UnknownSwitchesAndOverlongTokens)
 {
     Parsed p = Parse("x -width 640 -bogus -height 10");

@@ -89,21 +89,6 @@ TEST(CollisionFile, BuildWriteReadBack)
     Model_FreeMesh(&m);
 }
 
-TEST(CollisionBuild, FramesAndShorterMeshes)
-{
-    /* Mesh a has 3 frames, mesh b 1: frames 1 and 2 use b's only frame. */
-    mdl_mesh_t ms[2] = {
-        gk::MakeMesh("a", {{0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 0, 0, 2, 0, 0, 0, 1, 0}, {0, 0, 0, 3, 0, 0, 0, 1, 0}},
-                     {0, 1, 2}),
-        gk::MakeMesh("b", {{0, 0, -1, 0, 0, 1, 0, -1, 0}}, {0, 1, 2}),
-    };
-    colmodel_t *c = Col_Build(ms, 2);
-    ASSERT_EQ(3u, c->numframes);
-    for (int f = 0; f < 3; f++) {
-        EXPECT_FLOAT_EQ((f + 1) / 2.0f, c->frames[f].centre[0]);
-        EXPECT_FLOAT_EQ(0.0f, c->frames[f].centre[1]);
-        EXPECT_FLOAT_EQ(1.0f, c->frames[f].half[2]);
-    }
     Col_Free(c);
     Model_FreeMesh(&ms[0]);
     Model_FreeMesh(&ms[1]);
@@ -123,8 +108,6 @@ TEST(CollisionBuild, TriangleThroughACellWithoutCornersOrEdgeCrossings)
     Col_Free(c);
     Model_FreeMesh(&m);
 }
-
-/* ---- pair test ---------------------------------------------------------- */
 
 struct Pair : ::testing::Test {
     entity_t a, b;
@@ -236,8 +219,6 @@ TEST(SegmentQuery, NearestHitAndNothingBesideTheBox)
     Model_FreeMesh(&m);
 }
 
-
-/* ---- cross-check against every triangle ---------------------------------- */
 
 /* Every triangle with the query's own ray orientation. */
 static int BruteForce(const mdl_mesh_t &m, const col_box_t *box, const float *s, const float *e, float *frac)

@@ -12,7 +12,7 @@
 #include "gk_support.h"
 #include "sys.h"
 
-/* The one-window lock lives in the runtime directory, is made private, and a link planted under */
+/* The one-window lock lives in the runtime directory, is private and follows no link. */
 TEST(Common, InstanceLockFollowsNoLink)
 {
     gk::TempDir dir;

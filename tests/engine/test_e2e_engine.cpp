@@ -9,7 +9,7 @@
 
 namespace {
 
-/* Each test has an X server of its own, so windows of tests running at the same time cannot take */
+/* Each test has an X server of its own. */
 class Engine : public ::testing::Test {
 protected:
     gk::TempDir dir;

@@ -1,4 +1,4 @@
-/* test_font.cpp -- ".font" parsing, text measuring with colour codes and the one-unit overlap, the */
+/* test_font.cpp -- ".font" parsing, text measuring and the font cache. */
 #include <gtest/gtest.h>
 
 #include <string>

@@ -45,7 +45,7 @@ using S = std::vector<std::string>;
 
 TEST_F(LangTest, WhichLinesTakeSlots)
 {
-    /* comments and empty lines take none, any line break ends a line, the last line is kept even as a */
+    /* comments and empty lines take none; any line break ends a line */
     EXPECT_EQ(Slots(";c\r\n;d\n\nTitle %s\r\nPlasma\rGlibber\n\n;x\nLast;\n"),
               (S{"Title %s", "Plasma", "Glibber", "Last;"}));
     EXPECT_EQ(Slots("one\n;tail"), (S{"one", ";tail"}));

@@ -67,29 +67,6 @@ protected:
 
 using Lines = std::vector<std::string>;
 
-/* Input reaches the game in order, the mouse motion once a frame after the rest, summed over two */
-TEST_F(Loop, FrameOrderWithInputAndMouseLook)
-{
-    ASSERT_EQ(Start(), 1);
-    Eng_PostEvent(IE_KEYDOWN, 'A', 0);
-    Eng_PostEvent(IE_CHAR, 'a', 0);
-    Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
-    Eng_PostEvent(IE_WHEEL, -100, 0);
-    Eng_PostEvent(IE_MOUSEMOVE, 10, 0);
-    Eng_PostEvent(IE_KEYUP, 'A', 0);
-    for (int i = 0; i < 4; i++) {
-        g_now += 16;
-        ASSERT_EQ(Eng_RunFrame(), 1);
-        if (i == 2)
-            Eng_PostEvent(IE_MOUSEMOVE, -3, 7);
-    }
-    EXPECT_EQ(Calls(), (Lines{"import 0 0 0 0", "op 0 2 0 0", "op 4 0 0 0", "op 2 0 65 0", "op 2 2 97 0",
-                              "op 3 3 0 0", "op 3 8 -100 0", "op 2 1 65 0", "op 3 7 750 0", "op 1 0 0 0",
-                              "op 8 0 0 0", "op 4 0 0 0", "op 3 7 750 0", "op 1 0 0 0", "op 8 0 0 0",
-                              "op 4 0 0 0", "op 1 0 0 0", "op 8 0 0 0", "op 4 0 0 0", "op 3 7 -225 525",
-                              "op 1 0 0 0", "op 8 0 0 0"}));
-}
-
 TEST_F(Loop, ClockFollowsTimeAndPausesWithoutJump)
 {
     g_now = 0xFFFFFF00u - 5500; /* the milliseconds wrap past zero in the last step */

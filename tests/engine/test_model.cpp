@@ -132,8 +132,6 @@ TEST_F(ModelFileTest, TruncationsAndLyingCountsAndIndicesFail)
     }
 }
 
-/* ---- welding ------------------------------------------------------------ */
-
 /* Corners weld when position (in every frame) and texture coordinates agree, by both searches */
 TEST(ModelWeld, WhichCornersWeld)
 {
@@ -196,8 +194,6 @@ TEST(ModelWeld, HashedWeldMatchesFirstMatchSearch)
         Model_FreeMesh(&b);
     }
 }
-
-/* ---- the cache ---------------------------------------------------------- */
 
 struct ModelCacheTest : ::testing::Test {
     gk::TempDir tmp;

@@ -78,9 +78,7 @@ protected:
 gk::TempDir *Sound::dir;
 std::string Sound::oldcwd;
 
-/* ---- sample cache ---------------------------------------------------------- */
-
-/* Files in every PCM shape are cached at the next index, 8-bit data handed over as 16-bit, a */
+/* Files in every PCM shape are cached at the next index; broken ones are refused. */
 TEST_F(Sound, CacheTakesPcmFilesAndRefusesBrokenOnes)
 {
     gk::WavSpec ids = Spec(), lie = Spec();
@@ -132,8 +130,6 @@ TEST_F(Sound, CacheTakesPcmFilesAndRefusesBrokenOnes)
     ASSERT_GE(idx, 0);
     EXPECT_EQ(idx, SFX_FindSample(longname.substr(0, 128).c_str()));
 }
-
-/* ---- the source pool ----------------------------------------------------------- */
 
 TEST_F(Sound, SeventeenthSourceIsRefusedUntilOneIsFreed)
 {
@@ -293,8 +289,6 @@ TEST_F(Sound, CacheFullAndRestart)
     EXPECT_EQ(1, SFX_Init());
     EXPECT_EQ(0, SFX_SampleCount());
 }
-
-/* ---- child processes: really played, and a device short of sources ---------- */
 
 TEST(SoundChild, PlaysWithTheSourcesItCanHave)
 {

@@ -1,4 +1,4 @@
-/* test_texture.cpp -- TGA reading (accepted kinds, refused kinds, files shorter than their headers */
+/* test_texture.cpp -- TGA reading, the texture cache and uploads. */
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
