@@ -89,11 +89,6 @@ TEST(CollisionFile, BuildWriteReadBack)
     Model_FreeMesh(&m);
 }
 
-    Col_Free(c);
-    Model_FreeMesh(&ms[0]);
-    Model_FreeMesh(&ms[1]);
-}
-
 TEST(CollisionBuild, TriangleThroughACellWithoutCornersOrEdgeCrossings)
 {
     /* A long thin sliver through the middle cell of a 3x3x3 grid */
