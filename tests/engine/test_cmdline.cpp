@@ -1,7 +1,4 @@
-/*
- * The engine's command line: tokens, switches, integers and the mouse
- * sensitivity scale.
- */
+/* The engine's command line */
 #include <gtest/gtest.h>
 
 #include <string>
@@ -40,8 +37,7 @@ TEST(CommandLine, SwitchesInAnyCase)
         EXPECT_STREQ(Parse(g[0]).s.gamedir, g[1]) << g[0];
 }
 
-/* Numbers are clamped as they are read: the extremes of int once
- * overflowed the sensitivity formula. */
+/* Numbers are clamped as they are read */
 TEST(CommandLine, NumbersAndTheSensitivityScale)
 {
     struct { const char *arg; float sens; } sens[] = {
@@ -60,9 +56,7 @@ TEST(CommandLine, NumbersAndTheSensitivityScale)
     EXPECT_EQ(Parse("x -width").s.width, 0); /* missing argument reads as nothing */
 }
 
-/* (The tool modes and the unknown-switch and overlong-directory answers
- * are run through the real program in test_e2e_engine.)  Switches after an
- * unknown one are never read; overlong tokens are cut to their fields. */
+/* The tool modes and their answers run through the real program in test_e2e_engine. */
 TEST(CommandLine, UnknownSwitchesAndOverlongTokens)
 {
     Parsed p = Parse("x -width 640 -bogus -height 10");

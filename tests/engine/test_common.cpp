@@ -1,6 +1,4 @@
-/*
- * Engine helpers shared by every subsystem.
- */
+/* Engine helpers shared by every subsystem. */
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -14,8 +12,7 @@
 #include "gk_support.h"
 #include "sys.h"
 
-/* The one-window lock lives in the runtime directory, is made private, and
- * a link planted under its name is not followed. */
+/* The one-window lock lives in the runtime directory, is private and follows no link. */
 TEST(Common, InstanceLockFollowsNoLink)
 {
     gk::TempDir dir;

@@ -1,10 +1,4 @@
-/*
- * test_draw.cpp -- frame drawing with real entities, models, textures and
- * fonts: draw lists, frame interpolation, the sound update without a
- * context, and pictures read back from OpenGL (camera transform, textured
- * models, translucency, background without depth writes, particles, view
- * models and the 800 x 600 overlay at two window sizes).
- */
+/* test_draw.cpp -- frame drawing with real entities, models, textures and fonts */
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -28,12 +22,10 @@
 #include "sound.h"
 #include "texture.h"
 #include "tgawriter.h"
-#include "wavwriter.h"
 
 namespace {
 
-/* A square of half size h in the plane z, facing +z (or -z when flipped),
- * with its bitmap ("" for none). */
+/* A square of half size h in the plane z, facing +z (or -z when flipped), with its bitmap. */
 struct Square {
     float h, z;
     const char *tex;
@@ -62,8 +54,7 @@ bool WriteModel(const std::string &base, const std::vector<Square> &squares)
     return ok;
 }
 
-/* Entities spawned from files in a scratch data directory; Base is a
- * plain test or the GL fixture. */
+/* Entities spawned from files in a scratch data directory */
 template <class Base> class DrawScene : public Base {
 protected:
     gk::TempDir dir;
@@ -107,79 +98,6 @@ protected:
     }
 };
 
-/* ---- without a context ---------------------------------------------------- */
-
-class DrawLists : public DrawScene<::testing::Test> {
-protected:
-    void SetUp() override
-    {
-        GLS_Reset(0, 0, 0);
-        DrawScene::SetUp();
-    }
-};
-
-TEST_F(DrawLists, EntitiesAreSortedByKindAndPurpose)
-{
-    entity_t *sky = Model("big", 0, 0, 0);
-    entity_t *a = Model("quad", 0, 0, 0);
-    entity_t *view = Model("quad", 0, 0, 0);
-    view->u.mdl.collmode = CM_VIEW;
-    entity_t *bg2 = Model("quad", 0, 0, 0);
-    bg2->u.mdl.depth = 0;
-    entity_t *b = Model("untex", 0, 0, 0);
-    entity_t *hidden = Model("quad", 0, 0, 0);
-    hidden->state = ES_HIDDEN;
-    entity_t *gone = Model("quad", 0, 0, 0);
-    Ent_PendRemove(gone);
-    entity_t *txt = Ent_Spawn("font", ENT_TEXT);
-    entity_t *img = Ent_Spawn("red", ENT_IMAGE);
-    entity_t *p1 = Ent_Spawn("p", ENT_PARTICLE);
-    entity_t *p2 = Ent_Spawn("p", ENT_PARTICLE);
-    ASSERT_EQ(1, SFX_Init()) << "null backend expected (ALSOFT_DRIVERS=null)";
-    gk::WavSpec spec;
-    ASSERT_TRUE(gk::WriteWav(dir / "quiet.wav", spec, gk::WavTone(spec, 100)));
-    ASSERT_GE(SFX_CacheFile((dir / "quiet.wav").c_str()), 0);
-    entity_t *snd = Ent_Spawn((dir / "quiet.wav").c_str(), ENT_SOUND);
-    ASSERT_TRUE(txt && img && p1 && p2 && snd);
-    ASSERT_NE(Ent_Spawn("n", ENT_NOMEDIA), nullptr);
-    R_BuildDrawLists();
-    using L = std::vector<entity_t *>;
-    auto list = [](int l) {
-        L out;
-        for (int i = 0; i < R_ListCount(l); i++)
-            out.push_back(R_ListEntry(l, i));
-        return out;
-    };
-    EXPECT_EQ(list(RL_BACKGROUND), (L{sky, bg2}));
-    EXPECT_EQ(list(RL_MODELS), (L{a, b}));
-    EXPECT_EQ(list(RL_VIEWMODELS), (L{view}));
-    EXPECT_EQ(list(RL_FLAT), (L{txt, img}));
-    EXPECT_EQ(list(RL_PARTICLES), (L{p1, p2}));
-    EXPECT_EQ(list(RL_SOUNDS), (L{snd}));
-    EXPECT_EQ(R_ListEntry(RL_MODELS, 2), nullptr);
-    /* without a context a source that is not playing still ends its entity */
-    R_DrawFrame(nullptr);
-    EXPECT_EQ(snd->state, ES_PENDREMOVE);
-    Ent_Purge();
-    SFX_Shutdown();
-
-    /* a view model met first still lands in the background list */
-    Ent_Reset();
-    entity_t *v = Model("quad", 0, 0, 0);
-    v->u.mdl.collmode = CM_VIEW;
-    R_BuildDrawLists();
-    EXPECT_EQ(R_ListCount(RL_BACKGROUND), 1);
-    EXPECT_EQ(R_ListCount(RL_VIEWMODELS), 0);
-    /* lists are rebuilt, not appended to */
-    R_BuildDrawLists();
-    EXPECT_EQ(R_ListCount(RL_BACKGROUND), 1);
-    R_BeginFrame(); /* harmless without a context */
-    R_DrawFrame(nullptr);
-}
-
-/* The frame pair and blend for a frame number, within the mesh's own
- * frames (nothing read past the last), and the blended vertices in a
- * shared buffer that grows and never shrinks. */
 TEST(FrameInterpolation, BlendsNeighbouringFramesWithinTheMesh)
 {
     struct { float frame; int frames, a, b; float t; } cases[] = {
@@ -196,17 +114,7 @@ TEST(FrameInterpolation, BlendsNeighbouringFramesWithinTheMesh)
     float *v = R_LerpVerts(f2.data(), f3.data(), 0.25f, 2);
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(std::vector<float>(v, v + 6), (std::vector<float>{1, 5, 6, 100, 1, -2}));
-
-    std::vector<float> small(3 * 10, 1.0f), big(3 * 5000), other(3 * 5000, 0.0f);
-    for (size_t i = 0; i < big.size(); i++)
-        big[i] = (float)i;
-    float *b = R_LerpVerts(big.data(), other.data(), 0.5f, 5000);
-    ASSERT_NE(b, nullptr);
-    EXPECT_FLOAT_EQ(b[3 * 4999 + 2], (3 * 4999 + 2) / 2.0f);
-    float *c = R_LerpVerts(small.data(), nullptr, 0.5f, 10);
-    EXPECT_EQ(c, b) << "never shrinks";
-    EXPECT_FLOAT_EQ(c[29], 1.0f);
-    EXPECT_EQ(R_LerpVerts(small.data(), small.data(), 0, 0), nullptr);
+    EXPECT_EQ(R_LerpVerts(f2.data(), f3.data(), 0, 0), nullptr);
 }
 
 ::testing::AssertionResult IsRgb(gk::Rgb c, int r, int g, int b, int tol = 6)
@@ -217,9 +125,7 @@ TEST(FrameInterpolation, BlendsNeighbouringFramesWithinTheMesh)
                                          << "," << b;
 }
 
-/* ---- pictures --------------------------------------------------------------
- * A 160 x 120 window: the 70 degree view shows 7 units above and below the
- * centre at distance 10. */
+/* A 160 x 120 window */
 class DrawGL : public DrawScene<gk::GLTest<160, 120>> {
 protected:
     static void Frame(entity_t *camera)
@@ -233,9 +139,7 @@ protected:
 
 #define EXPECT_RGB(px, R_, G_, B_) EXPECT_TRUE(IsRgb((px), R_, G_, B_))
 
-/* Scenes of coloured models (background "big" first), seen through a
- * camera turned by yaw and moved along x, or without a camera; then
- * pixels and their colours (r < 0: anything but black). */
+/* Scenes of coloured models (background "big" first), seen through a turned camera. */
 struct Obj { const char *name; float x, y, z, r, g, b, a = 1, scale = 1, yaw = 0; int depth = 1, view = 0; };
 struct Px { int x, y, r, g, b, tol = 6; };
 struct GLScene { const char *what; int camera; float camx, camyaw; std::vector<Obj> objs; std::vector<Px> want; };
@@ -304,10 +208,7 @@ TEST_F(DrawGL, ModelScenes)
     EXPECT_RGB(gk::GLPixel(80, 60), 128, 128, 128);
 }
 
-/* Overlay text (glyph 300..500 x 200..400 units) in its code's colour,
- * with its shadow 10 units right and down at 3/4 alpha (no colour codes in
- * the shadow); in-world text faces the camera at its position (billboard),
- * not the overlay, its code colour at the text's alpha. */
+/* Overlay text in its code's colour with its shadow, and text placed in the world. */
 TEST_F(DrawGL, ShadowedAndInWorldText)
 {
     const int want[2][2][5] = {{{80, 60, 255, 0, 0}, {101, 50, 0, 0, 64}}, {{80, 60, 128, 0, 0}, {80, 80, 0, 0, 0}}};

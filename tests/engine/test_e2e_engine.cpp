@@ -1,10 +1,4 @@
-/*
- * The real vexengine program against the recording test module: exit
- * statuses and standard output of the tool modes and failures (the mode
- * list is read by the launcher's tests, Escape by the game's play), and a real
- * window on the X server (centred, the only one) receiving keys, buttons,
- * the wheel and mouse motion through the display, then a close request.
- */
+/* The real vexengine program against the recording test module */
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,8 +9,7 @@
 
 namespace {
 
-/* Each test has an X server of its own, so windows of tests running at
- * the same time cannot take its input or its display. */
+/* Each test has an X server of its own. */
 class Engine : public ::testing::Test {
 protected:
     gk::TempDir dir;
@@ -52,10 +45,7 @@ protected:
     }
 };
 
-/* One run of the program to its end: what it prints, its status, and the
- * calls the module saw.  Standard output carries only the lines the
- * launcher looks for; the player is told what went wrong in a message box
- * (standard error when headless). */
+/* One run of the program to its end */
 struct RunCase {
     const char *module; /* "" for none, "junk" for a file that is no shared library */
     std::vector<std::string> args, env;
@@ -149,8 +139,7 @@ TEST_F(Engine, RealWindowInputAndCloseRequest)
         EXPECT_NE(at = calls.find(op, at), std::string::npos) << op << calls;
         at = at == std::string::npos ? 0 : at;
     }
-    /* 20 right and 8 up at sensitivity 0.3: each frame's look is the sum of
-     * two frames' motion over 4, so the motion is sent twice in all */
+    /* 20 right and 8 up at sensitivity 0.3 */
     size_t from = calls.find("op 3 8 -100 0\n");
     ASSERT_NE(from, std::string::npos);
     long sx = 0, sy = 0;

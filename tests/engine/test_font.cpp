@@ -1,9 +1,4 @@
-/*
- * test_font.cpp -- ".font" parsing, text measuring with colour codes and
- * the one-unit overlap, the font cache with its whitened 32-bit images and
- * broken font files.  (Drawn text, with colour codes, shadow, alpha and
- * billboard, is read back in test_draw.)
- */
+/* test_font.cpp -- ".font" parsing, text measuring and the font cache. */
 #include <gtest/gtest.h>
 
 #include <string>
@@ -97,8 +92,7 @@ TEST_F(FontCache, BrokenFontsGiveNothingAndLeaveNoEntries)
     int fonts = Font_CacheCount(), texes = Tex_CacheCount();
     std::string cut = gk::SolidRgba(4, 4, 0, 0, 0, 0);
     cut.resize(cut.size() - 3);
-    /* only a glyph table; only an image; a 24-bit image (no alpha to shape
-     * glyphs); a truncated image */
+    /* only a glyph table */
     gk::WriteFile(dir / "nofont.tga", gk::SolidRgba(4, 4, 0, 0, 0, 0));
     gk::WriteFile(dir / "rgb.tga", gk::SolidRgb(4, 4, 0, 0, 0));
     gk::WriteFile(dir / "cut.tga", cut);

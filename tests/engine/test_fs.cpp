@@ -1,8 +1,4 @@
-/*
- * The file layer against real zip archives written to disk: the end-record
- * scan, which entries a central directory contributes, which copy of a name
- * wins, member integrity checks, and archives whose fields lie.
- */
+/* The file layer against real zip archives written to disk */
 #include <gtest/gtest.h>
 
 #include <string>
@@ -48,8 +44,7 @@ std::string Big(size_t n)
     return s;
 }
 
-/* One archive mounted alone: whether the mount succeeds, and what each
- * name reads as ("<none>": not found or refused). */
+/* One archive mounted alone */
 struct MountCase {
     const char *what;
     std::string zip;
@@ -184,8 +179,7 @@ TEST_F(FsTest, MemoryReadsAndWrites)
     EXPECT_EQ(0u, FS_Read(buf, 1, 0, f));
     EXPECT_EQ(0u, FS_Write("x", 1, 1, f));
     FS_Close(f);
-    /* Writing goes to disk; an archive member name cannot be written
-     * unless the disk file can be created. */
+    /* Writing goes to disk */
     EXPECT_EQ(nullptr, FS_Open((prefix + "ten").c_str(), "wb")); /* no data/ directory yet */
     ASSERT_TRUE(gk::MakeDirs(prefix));
     f = FS_Open((prefix + "ten").c_str(), "wb");

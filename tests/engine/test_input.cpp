@@ -1,7 +1,4 @@
-/*
- * The engine key table and the platform key translation in front of it:
- * a platform key through both steps gives the code the game sees.
- */
+/* The engine key table and the platform key translation in front of it */
 #include <gtest/gtest.h>
 
 #include <SDL.h>

@@ -1,8 +1,4 @@
-/*
- * Translation packages read from a real data directory: which lines take
- * slots, the size limit, out-of-range indices, and a package inside an
- * archive.
- */
+/* Translation packages read from a real data directory */
 #include <gtest/gtest.h>
 
 #include <string>
@@ -49,8 +45,7 @@ using S = std::vector<std::string>;
 
 TEST_F(LangTest, WhichLinesTakeSlots)
 {
-    /* comments and empty lines take none, any line break ends a line, the
-     * last line is kept even as a comment */
+    /* comments and empty lines take none; any line break ends a line */
     EXPECT_EQ(Slots(";c\r\n;d\n\nTitle %s\r\nPlasma\rGlibber\n\n;x\nLast;\n"),
               (S{"Title %s", "Plasma", "Glibber", "Last;"}));
     EXPECT_EQ(Slots("one\n;tail"), (S{"one", ";tail"}));

@@ -1,10 +1,4 @@
-/*
- * The frame loop run headless against the recording test module: the
- * opcode order of a frame, input forwarding and mouse look, the game
- * clock with pause and resume, and the close request and the shutdown
- * service leaving a frame at once.  (Initialisation failures and a missing
- * or broken module are run by the real program in test_e2e_engine.)
- */
+/* The frame loop run headless against the recording test module */
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -73,31 +67,6 @@ protected:
 
 using Lines = std::vector<std::string>;
 
-/* Input reaches the game in order, the mouse motion once a frame after
- * the rest, summed over two frames and truncated toward zero (sensitivity
- * 0.3 over 4). */
-TEST_F(Loop, FrameOrderWithInputAndMouseLook)
-{
-    ASSERT_EQ(Start(), 1);
-    Eng_PostEvent(IE_KEYDOWN, 'A', 0);
-    Eng_PostEvent(IE_CHAR, 'a', 0);
-    Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
-    Eng_PostEvent(IE_WHEEL, -100, 0);
-    Eng_PostEvent(IE_MOUSEMOVE, 10, 0);
-    Eng_PostEvent(IE_KEYUP, 'A', 0);
-    for (int i = 0; i < 4; i++) {
-        g_now += 16;
-        ASSERT_EQ(Eng_RunFrame(), 1);
-        if (i == 2)
-            Eng_PostEvent(IE_MOUSEMOVE, -3, 7);
-    }
-    EXPECT_EQ(Calls(), (Lines{"import 0 0 0 0", "op 0 2 0 0", "op 4 0 0 0", "op 2 0 65 0", "op 2 2 97 0",
-                              "op 3 3 0 0", "op 3 8 -100 0", "op 2 1 65 0", "op 3 7 750 0", "op 1 0 0 0",
-                              "op 8 0 0 0", "op 4 0 0 0", "op 3 7 750 0", "op 1 0 0 0", "op 8 0 0 0",
-                              "op 4 0 0 0", "op 1 0 0 0", "op 8 0 0 0", "op 4 0 0 0", "op 3 7 -225 525",
-                              "op 1 0 0 0", "op 8 0 0 0"}));
-}
-
 TEST_F(Loop, ClockFollowsTimeAndPausesWithoutJump)
 {
     g_now = 0xFFFFFF00u - 5500; /* the milliseconds wrap past zero in the last step */
@@ -115,9 +84,7 @@ TEST_F(Loop, ClockFollowsTimeAndPausesWithoutJump)
     EXPECT_FLOAT_EQ(eng_gametime, 1.5f + 0.512f);
 }
 
-/* A close request finishes its frame; the shutdown service (from the
- * module's frame n, twice, or from its initialisation) leaves at once,
- * printing the frame count; later frames do nothing. */
+/* A close request finishes its frame */
 TEST_F(Loop, CloseAndShutdownEndTheLoop)
 {
     struct Case { const char *env[2]; int started; std::vector<int> frames; const char *out, *last; } cases[] = {

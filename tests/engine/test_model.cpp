@@ -1,10 +1,4 @@
-/*
- * Model files and the model cache: written files read back (with and
- * without the texture coordinate transform) and written again unchanged,
- * files that lie about their counts, welding (the hashed weld against the
- * plain first-match search), and the cache with real TGA files and
- * collision files on disk.
- */
+/* Model files and the model cache */
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -103,8 +97,7 @@ TEST_F(ModelFileTest, ReadBackWithAndWithoutTransform)
     EXPECT_EQ(a, b);
 }
 
-/* Every cut of the file, and every count or index that lies, is refused
- * with nothing left allocated. */
+/* Every cut of the file, and every count or index that lies, is refused with nothing left allocated. */
 TEST_F(ModelFileTest, TruncationsAndLyingCountsAndIndicesFail)
 {
     std::string b;
@@ -139,11 +132,7 @@ TEST_F(ModelFileTest, TruncationsAndLyingCountsAndIndicesFail)
     }
 }
 
-/* ---- welding ------------------------------------------------------------ */
-
-/* Corners weld when position (in every frame) and texture coordinates
- * agree, by both searches: 0 and -0 weld, NaN never does; texture face
- * indices past the texture vertices fail. */
+/* Corners weld when position (in every frame) and texture coordinates agree, by both searches */
 TEST(ModelWeld, WhichCornersWeld)
 {
     const float nan = std::nanf("");
@@ -206,8 +195,6 @@ TEST(ModelWeld, HashedWeldMatchesFirstMatchSearch)
     }
 }
 
-/* ---- the cache ---------------------------------------------------------- */
-
 struct ModelCacheTest : ::testing::Test {
     gk::TempDir tmp;
     char saved[MAX_OSPATH];
@@ -262,10 +249,7 @@ TEST_F(ModelCacheTest, SharedByNameAndFreedAtZero)
     EXPECT_EQ(texbefore, Tex_CacheCount());
 }
 
-/* A missing texture is replaced by notex, a missing or broken collision
- * file is allowed; a missing or cut model file fails; texture vertices
- * that do not cover the vertices (a foreign file: drawing indexes both
- * with the face list) are padded. */
+/* A missing texture is replaced by notex, a missing or broken collision file is allowed */
 TEST_F(ModelCacheTest, MissingAndBrokenParts)
 {
     int before = Model_CacheCount();
@@ -297,9 +281,7 @@ TEST_F(ModelCacheTest, MissingAndBrokenParts)
     Model_Release(m);
 }
 
-/* The model, texture and font caches each hold their limit: one more is
- * refused while a cached name is still found, and a released slot takes
- * the newcomer. */
+/* The model, texture and font caches each hold their limit */
 TEST_F(ModelCacheTest, CachesHoldTheirLimit)
 {
     struct Cache {

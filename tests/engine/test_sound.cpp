@@ -1,11 +1,4 @@
-/*
- * test_sound.cpp -- the sound system against OpenAL Soft's null backend
- * with real WAV files: the header reader and its acceptance rules, the
- * sample cache and its limits, the source pool carried by sound entities,
- * playing until the source really stops, volumes, pause/resume and the
- * listener.  Child processes play through the wave-file backend (the
- * written output is not silent) and on a device short of sources.
- */
+/* test_sound.cpp -- the sound system against OpenAL Soft's null backend with real WAV files */
 #include <AL/al.h>
 #include <gtest/gtest.h>
 #include <math.h>
@@ -85,11 +78,7 @@ protected:
 gk::TempDir *Sound::dir;
 std::string Sound::oldcwd;
 
-/* ---- sample cache ---------------------------------------------------------- */
-
-/* Files in every PCM shape are cached at the next index, 8-bit data handed
- * over as 16-bit, a file's excess beyond its data left out; broken files
- * (size 0 here) are refused and leave their index free. */
+/* Files in every PCM shape are cached at the next index; broken ones are refused. */
 TEST_F(Sound, CacheTakesPcmFilesAndRefusesBrokenOnes)
 {
     gk::WavSpec ids = Spec(), lie = Spec();
@@ -142,8 +131,6 @@ TEST_F(Sound, CacheTakesPcmFilesAndRefusesBrokenOnes)
     EXPECT_EQ(idx, SFX_FindSample(longname.substr(0, 128).c_str()));
 }
 
-/* ---- the source pool ----------------------------------------------------------- */
-
 TEST_F(Sound, SeventeenthSourceIsRefusedUntilOneIsFreed)
 {
     ASSERT_GE(Cached("sounds/short.wav"), 0);
@@ -172,8 +159,7 @@ TEST_F(Sound, PlayedSoundStopsAfterItsDurationAndRemovesItsEntity)
     EXPECT_EQ(ES_PENDREMOVE, unplayed->state) << "an unplayed sound goes at the next update";
     entity_t *e = Ent_Spawn("sounds/short.wav", ENT_SOUND);
     ASSERT_NE(nullptr, e);
-    /* positions that are not finite never reach OpenAL; while the sound
-     * plays the frame update follows the entity */
+    /* positions that are not finite never reach OpenAL */
     e->origin[0] = NAN, e->origin[1] = 5.0f, e->origin[2] = -INFINITY;
     sound_t *s = e->u.snd.handle;
     auto position = [s] {
@@ -226,8 +212,7 @@ TEST_F(Sound, PlayRulesLoopGainAndUnknownNames)
     EXPECT_FLOAT_EQ(0.3f, master);
     SFX_SetMasterVolume(1.0f);
 
-    /* unknown names and handles are refused and change nothing; a name
-     * without its terminator is read no further than its field */
+    /* unknown names and handles are refused and change nothing */
     Com_Strncpy(e->name, "sounds/renamed.wav", sizeof(e->name));
     SFX_PlayByName(e, 0);
     SFX_SetSoundVolume(NULL, 1.0f);
@@ -238,8 +223,7 @@ TEST_F(Sound, PlayRulesLoopGainAndUnknownNames)
     EXPECT_EQ(7, s->loop);
     EXPECT_FLOAT_EQ(0.5f, gain());
 
-    /* pause and resume touch only what played; a paused sound entity
-     * survives the frame update */
+    /* pause and resume touch only what played */
     entity_t *idle = Ent_Spawn("sounds/long.wav", ENT_SOUND);
     ASSERT_NE(nullptr, idle);
     SFX_PauseAll();
@@ -306,8 +290,6 @@ TEST_F(Sound, CacheFullAndRestart)
     EXPECT_EQ(0, SFX_SampleCount());
 }
 
-/* ---- child processes: really played, and a device short of sources ---------- */
-
 TEST(SoundChild, PlaysWithTheSourcesItCanHave)
 {
     const char *wav = getenv("GK_SOUND_CHILD");
@@ -335,8 +317,7 @@ TEST(SoundChild, PlaysWithTheSourcesItCanHave)
     SFX_Shutdown();
 }
 
-/* The wave-file backend's output holds the tone; a device that gives only
- * five sources is played with those five. */
+/* The wave-file backend's output holds the tone */
 TEST(SoundChild, WaveOutputAndSourceShortage)
 {
     if (getenv("GK_SOUND_CHILD"))

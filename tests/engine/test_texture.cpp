@@ -1,9 +1,4 @@
-/*
- * test_texture.cpp -- TGA reading (accepted kinds, refused kinds, files
- * shorter than their headers claim), the reference-counted texture cache,
- * uploads without a context, and real uploads read back from OpenGL.
- * (The cache limit is tested with the other caches in test_model.)
- */
+/* test_texture.cpp -- TGA reading, the texture cache and uploads. */
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -154,8 +149,7 @@ protected:
     }
 };
 
-/* Rows whose length is no multiple of four, alpha and colour-mapped
- * images: each uploads exactly, with its own component count. */
+/* Rows whose length is no multiple of four, alpha and colour-mapped images */
 TEST_F(TexGL, UploadsReadBackExactly)
 {
     std::string rgb = "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c";
