@@ -1,9 +1,4 @@
-/*
- * test_scores.cpp -- highscore rows (sort, rank, insert) and the packed
- * text form: round trips and hand-built texts against the packer (texts that
- * are cut, altered or lie about their sizes go to the real server in
- * tests/server).
- */
+/* Highscore rows and the packed text form (lying texts go to the real server in tests/server). */
 #include <gtest/gtest.h>
 
 #include "../server/sv_testserver.h"

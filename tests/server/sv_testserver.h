@@ -1,7 +1,4 @@
-/*
- * sv_testserver.h -- the score server as a real process on a free loopback
- * port, requests to it, packed tables built by hand and a PostgreSQL of our own.
- */
+/* The score server as a real process, requests to it, hand-built packed tables, a PostgreSQL of our own. */
 #ifndef SV_TESTSERVER_H
 #define SV_TESTSERVER_H
 

@@ -1,8 +1,4 @@
-/*
- * gk_support.h -- helpers shared by the tests: scratch directories, whole
- * files, real programs run with their output and status captured, a
- * private X server and the X11 calls that drive real windows.
- */
+/* Shared test helpers: scratch dirs, whole files, real programs, a private X server, X11 windows. */
 #ifndef GK_SUPPORT_H
 #define GK_SUPPORT_H
 

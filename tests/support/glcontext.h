@@ -1,9 +1,4 @@
-/*
- * glcontext.h -- OpenGL contexts for tests that draw: opens the engine's
- * own window and context (Vid_Create) and reads pixels back from the
- * frame being drawn; GLTest is the fixture of suites that draw.
- * Header-only, for tests that link the engine.
- */
+/* The engine's own window and GL context for tests that draw (GLTest), pixels read back. */
 #ifndef GK_GLCONTEXT_H
 #define GK_GLCONTEXT_H
 

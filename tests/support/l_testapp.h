@@ -1,8 +1,4 @@
-/*
- * l_testapp.h -- the one QApplication of a launcher test executable, a
- * helper that answers the next modal dialog from a timer, and the
- * launcher's state of a fresh start as a test fixture.
- */
+/* The launcher tests' one QApplication, a dialog answerer, and the fresh-start fixture. */
 #ifndef L_TESTAPP_H
 #define L_TESTAPP_H
 

@@ -1,7 +1,4 @@
-/*
- * zipwriter.cpp -- the in-memory zip builder of the tests (zlib for the
- * raw deflate and the CRC-32).
- */
+/* The tests' in-memory zip builder (zlib for deflate and CRC-32). */
 #include "zipwriter.h"
 
 #include <zlib.h>
