@@ -38,19 +38,6 @@ TEST(EngineAnswer, ModesAndScoreLine)
     }
 }
 
-TEST(EngineRun, RealEngineListsItsModes)
-{
-    if (!getenv("DISPLAY"))
-        GTEST_SKIP() << "needs an X display";
-    L_TestApp();
-    std::string out = RunAndCapture(gk::DistDir(), "vexengine", "-getvidmodes", true), v;
-    std::vector<std::string> m;
-    ASSERT_TRUE(L_ParseModes(out, &v, &m)) << out;
-    EXPECT_EQ(v, "1.05");
-    for (const std::string &line : m)
-        EXPECT_EQ(std::count(line.begin(), line.end(), ' '), 2) << line;
-}
-
 /* A stand-in engine (in dir, or in dir/Debug) running the given shell lines. */
 static void FakeEngine(const std::string &dir, const std::string &script, const std::string &sub = "")
 {
