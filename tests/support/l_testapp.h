@@ -37,9 +37,7 @@ static inline void L_AnswerNextDialog(bool accept, int *seen)
     });
 }
 
-/* A scratch folder as the current directory, the texts of one language,
- * both tables holding its default name, two modes and no level done;
- * Open() makes the windows with no settings file. */
+/* A scratch current folder, one language, fresh tables, two modes; Open() makes the windows. */
 class L_Fresh : public ::testing::Test {
 protected:
     gk::TempDir d;
