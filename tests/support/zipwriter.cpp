@@ -45,10 +45,7 @@ std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &c
         size_t local = zip.size();
         lay.local.push_back(local);
         PutFields(zip, {{0x04034b50, 4}, {20, 2}});
-        if (m.descriptor)
-            PutCommon(zip, flags, m, 0, 0, 0);
-        else
-            PutCommon(zip, flags, m, crc, csize, usize);
+        PutCommon(zip, flags, m, m.descriptor ? 0 : crc, m.descriptor ? 0 : csize, m.descriptor ? 0 : usize);
         lay.payload.push_back(zip.size() + m.name.size());
         zip += m.name + body;
         if (m.descriptor)
