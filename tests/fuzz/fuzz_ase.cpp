@@ -1,8 +1,4 @@
-/*
- * fuzz_ase.cpp -- libFuzzer target for the scene reader: whatever it
- * accepts must hold every element its counts promise, with indices inside
- * their arrays, and weld; a refused scene leaves nothing behind.
- */
+/* LibFuzzer target for the scene reader. */
 #include "ase.h"
 #include "fuzz_tmpfile.h"
 #include "fuzz_walk.h"

@@ -1,11 +1,4 @@
-/*
- * fuzz_cmdline.cpp -- libFuzzer target for the engine's command line: the
- * input is parsed once as a whole command line (up to its first zero
- * byte) and once split at line feeds into argument tokens, as the program
- * receives them.  Every setting must come out within its range and every
- * string terminated inside its field; UBSan catches overflowing
- * arithmetic on the numbers.
- */
+/* LibFuzzer target for the engine's command line. */
 #include <math.h>
 #include <stdlib.h>
 #include <string.h>

@@ -1,8 +1,4 @@
-/*
- * fuzz_dbb.cpp -- libFuzzer target for collision files: whatever the
- * reader accepts is walked in full and queried with segments through
- * every frame box.
- */
+/* LibFuzzer target for collision files. */
 #include "fuzz_tmpfile.h"
 #include "fuzz_walk.h"
 

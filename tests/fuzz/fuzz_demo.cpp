@@ -1,8 +1,4 @@
-/*
- * fuzz_demo.cpp -- libFuzzer target for demo files: the reader checks the
- * whole byte string (header, frame heads, event counts against the bytes
- * that are there, varints, the game clock bound and the frame limit).
- */
+/* LibFuzzer target for demo files. */
 #include <stdlib.h>
 
 #include "demo.h"

@@ -1,8 +1,4 @@
-/*
- * fuzz_dmo.cpp -- libFuzzer target for model files: whatever the reader
- * accepts is written back (the bytes must read again), walked in full,
- * welded and given collision data when it is small enough.
- */
+/* LibFuzzer target for model files. */
 #include "fuzz_tmpfile.h"
 #include "fuzz_walk.h"
 

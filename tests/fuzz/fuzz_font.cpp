@@ -1,10 +1,4 @@
-/*
- * fuzz_font.cpp -- libFuzzer target for ".font" glyph tables and text
- * measuring: the first two bytes give the image height, the rest is split
- * at its first zero byte into the glyph table and a text to measure (colour
- * codes, carets, bytes above 127).  Every glyph parsed must have a finite
- * aspect and coordinates, and measuring must stay finite.
- */
+/* LibFuzzer target for ".font" glyph tables and text measuring. */
 #include <math.h>
 #include <stdlib.h>
 #include <string.h>

@@ -1,8 +1,4 @@
-/*
- * fuzz_lang.cpp -- libFuzzer target for translation packages: any bytes as
- * data/ingame_0.txt; every slot must stay a terminated string shorter than
- * a slot, and keys outside the slots read "?".
- */
+/* LibFuzzer target for translation packages. */
 #include "common.h"
 #include "fuzz_tmpfile.h"
 #include "lang.h"

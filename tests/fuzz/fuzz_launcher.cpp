@@ -1,10 +1,4 @@
-/*
- * fuzz_launcher.cpp -- libFuzzer target for what the launcher reads from
- * the network and from the engine: the same bytes as a packed highscore
- * table, as the engine's answer to the mode query and after a game, and as
- * a server message.  An accepted table must pack again and come back the
- * same; modes are three numbers; the log tail stays short and printable.
- */
+/* The launcher's network and engine text readers: packed tables, mode/score answers, messages. */
 #include <stdlib.h>
 
 #include <algorithm>

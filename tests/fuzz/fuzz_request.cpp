@@ -1,8 +1,4 @@
-/*
- * fuzz_request.cpp -- the score server's request handling: a query string
- * as it arrives, its keys, the packed table it carries and the merge rules;
- * what passes must pack again and show on the page without live markup.
- */
+/* LibFuzzer target for the score server's request handling. */
 #include <stdlib.h>
 
 #include "sv_local.h"

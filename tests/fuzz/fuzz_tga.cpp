@@ -1,9 +1,4 @@
-/*
- * fuzz_tga.cpp -- libFuzzer target for the TGA reader: any bytes decoded as
- * a whole file from a block of exactly their size, and whatever is accepted
- * read back in full (width x height x depth / 8 bytes), so that a header
- * claiming more pixels than the file holds shows up as an out-of-bounds read.
- */
+/* LibFuzzer target for the TGA reader. */
 #include <stdlib.h>
 #include <string.h>
 

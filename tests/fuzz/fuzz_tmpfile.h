@@ -1,8 +1,4 @@
-/*
- * fuzz_tmpfile.h -- for readers that take a file name: the input written to
- * a file in a scratch directory of the process, on /dev/shm when there is
- * one (rewriting a file on a disk can cost milliseconds a run).
- */
+/* The fuzz input written to a scratch file (on /dev/shm when there is one), for readers that take a file name. */
 #ifndef FUZZ_TMPFILE_H
 #define FUZZ_TMPFILE_H
 

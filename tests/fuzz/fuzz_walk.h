@@ -1,9 +1,4 @@
-/*
- * fuzz_walk.h -- touches every element that a model's or collision data's
- * counts promise, so that an array shorter than its count shows up as an
- * out-of-bounds read, checks the indices the drawing code relies on, and
- * takes small models on through weld and collision building.
- */
+/* Touches every element a model's or collision data's counts promise; small models go on through weld and collision. */
 #ifndef FUZZ_WALK_H
 #define FUZZ_WALK_H
 

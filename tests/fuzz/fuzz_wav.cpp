@@ -1,10 +1,4 @@
-/*
- * fuzz_wav.cpp -- libFuzzer target for the WAV reader of the sound cache:
- * any bytes read as a WAV file (from memory and through a FILE, which must
- * agree), and whatever the checks accept consumed exactly as the cache hands
- * it to OpenAL (data size bytes as 16-bit frames) from a block of its own
- * size, so that a lying header let through shows up as an out-of-bounds read.
- */
+/* LibFuzzer target for the WAV reader of the sound cache. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>

@@ -1,9 +1,4 @@
-/*
- * fuzz_zip.cpp -- libFuzzer target for archive mounting and member opening:
- * the input is mounted as an archive, then every name that a central
- * directory header in it announces is opened and read whole, and the
- * members are read back in odd element sizes.
- */
+/* LibFuzzer target for archive mounting and member opening. */
 #include <string>
 
 #include "fs.h"

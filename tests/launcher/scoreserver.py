@@ -1,10 +1,6 @@
 #!/usr/bin/env python3
-# A stand-in highscore server on 127.0.0.1 that answers what a test asks,
-# as our real server never would.  Usage: scoreserver.py DIR -- writes its
-# port to DIR/port, each request line and its headers to DIR/request.txt,
-# and answers with the status in DIR/status (default 200) and the body in
-# DIR/body; with a file DIR/drip the body comes one byte a second (at most
-# 60 bytes), as from a server that never quite finishes.
+# Stand-in highscore server: port to DIR/port, requests to DIR/request.txt, answers from
+# DIR/status and DIR/body; with DIR/drip the body comes one byte a second.
 import http.server, os, sys, time
 
 d = sys.argv[1]

@@ -1,15 +1,5 @@
-/*
- * test_install.cpp -- the installed game.  The Debian package built by
- * cpack (checked by lintian; without dpkg-dev the build installed by cmake
- * --install) is unpacked into a scratch root, made read-only, and the
- * installed command is started from an unrelated folder on a private X
- * server: the launcher appears, Play starts the installed engine, whose
- * level draws on screen; the fire button is held to the end of the level,
- * the score is entered, and the settings and the local table land under
- * XDG_CONFIG_HOME, starting from the copy of the settings file found beside
- * the program.  The desktop entry, the metainfo and the manual pages pass
- * their validators; a save that cannot be written names the file and why.
- */
+/* The installed game: package (or cmake --install) unpacked into a read-only
+ * root, launcher and engine played on a private X server, validators passed. */
 #include <filesystem>
 #include <set>
 
@@ -32,8 +22,7 @@ static std::string RunTool(const std::vector<std::string> &argv, int *status, in
     return r.out + r.err;
 }
 
-/* A read-only root: no write bits, and for root (who ignores them) a
- * read-only bind mount over it. */
+/* No write bits, and for root a read-only bind mount. */
 struct ReadOnlyRoot {
     std::string q;
     bool Make(const std::string &d)
@@ -49,8 +38,7 @@ struct ReadOnlyRoot {
     }
 };
 
-/* Sky colours and no black holes in the upper part of the view, and the
- * timer text over the console: the level is loaded and drawn. */
+/* Sky colours, few black holes and the timer text: the level is drawn. */
 static void ExpectLevelOnScreen(const std::string &raw)
 {
     const int W = 800, H = 600;
@@ -74,8 +62,6 @@ static void ExpectLevelOnScreen(const std::string &raw)
     EXPECT_GE(bright, 30) << "no timer text";
 }
 
-/* Plays level 1 through the installed command under root, started from
- * an unrelated folder with the root read-only. */
 static void PlayInstalled(const std::string &root, gk::TempDir &tmp)
 {
     std::string tree = root + GAMETREE;

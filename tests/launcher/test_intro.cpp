@@ -1,7 +1,4 @@
-/*
- * test_intro.cpp -- the intro videos: played, skipped or missing, and a
- * player that stalls mid-video while the skip hint is in the player's language.
- */
+/* The intro videos: played, skipped, missing or stalled. */
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>

@@ -1,7 +1,4 @@
-/*
- * test_lang.cpp -- the language choice, the language files and their
- * texts, the fall-back to English, and captions replaced by their keys.
- */
+/* Language choice, language files, fall-back to English, captions by tag. */
 #include <fstream>
 
 #include <QCheckBox>

@@ -1,9 +1,4 @@
-/*
- * test_program.cpp -- the gackatron program itself, copied into a scratch
- * folder with a stand-in engine: it ends with the no-modes message when the
- * engine reports none (the settings file written when its window closes is
- * checked by the installed game's run in test_install.cpp).
- */
+/* The gackatron program in a scratch folder with a stand-in engine that reports no modes. */
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -1,7 +1,4 @@
-/*
- * sv_testserver.h -- the score server as a real process on a free loopback
- * port, requests to it, packed tables built by hand and a PostgreSQL of our own.
- */
+/* The score server as a real process, requests to it, hand-built packed tables, a PostgreSQL of our own. */
 #ifndef SV_TESTSERVER_H
 #define SV_TESTSERVER_H
 
@@ -22,8 +19,7 @@ struct ScoreServer {
     int port = 0;
     std::string log;
 
-    /* gackatron-scores started in dir with the extra arguments; false when
-     * it does not report its port within 20 s. */
+    /* gackatron-scores started in dir; false without a port within 20 s. */
     bool Start(const std::string &dir, const std::vector<std::string> &args)
     {
         std::vector<std::string> argv = {gk::DistDir() + "/gackatron-scores", "--listen", "127.0.0.1:0"};
@@ -107,8 +103,7 @@ static inline std::string SV_Hex(const std::string &bytes)
     return s;
 }
 
-/* The packed text of any listing bytes, with the stated length and CRC
- * given (by default the true ones). */
+/* The packed text of any listing, with the stated length and CRC (by default the true ones). */
 static inline std::string SV_RawPack(const std::string &listing, int64_t len = -1, int64_t crc = -1)
 {
     std::string head;
@@ -140,8 +135,7 @@ static inline std::string SV_PostgresBin(void)
 }
 static inline bool SV_HavePostgres(void) { return !SV_PostgresBin().empty(); }
 
-/* A PostgreSQL server of our own in a temporary folder (run as the postgres
- * user when we are root), user gk, on a free loopback port. */
+/* A PostgreSQL of our own (as user postgres when root), user gk, on a free loopback port. */
 struct Postgres {
     std::string dir, bin, prefix;
     int port = 0;

@@ -1,7 +1,4 @@
-/*
- * gk_mesh.h -- building model meshes in tests: owned arrays that are freed
- * with Model_FreeMesh, filled from plain vectors.
- */
+/* Model meshes for tests, filled from plain vectors, freed with Model_FreeMesh. */
 #ifndef GK_MESH_H
 #define GK_MESH_H
 

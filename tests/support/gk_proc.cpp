@@ -1,8 +1,4 @@
-/*
- * gk_proc.cpp -- real programs for the tests: started in the background or
- * run to their end with a time limit, a private Xvfb, and the X11 calls that
- * find a program's window and close it as a window manager would.
- */
+/* Real programs for the tests: background or timed runs, a private Xvfb, X11 window lookups. */
 #include "gk_support.h"
 
 #include <X11/Xlib.h>

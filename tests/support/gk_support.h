@@ -1,8 +1,4 @@
-/*
- * gk_support.h -- helpers shared by the tests: scratch directories, whole
- * files, real programs run with their output and status captured, a
- * private X server and the X11 calls that drive real windows.
- */
+/* Shared test helpers: scratch dirs, whole files, real programs, a private X server, X11 windows. */
 #ifndef GK_SUPPORT_H
 #define GK_SUPPORT_H
 
@@ -16,8 +12,7 @@
 
 namespace gk {
 
-/* A fresh directory under the build's scratch area; removed by the
- * destructor unless GK_KEEP_TEMP is set. */
+/* A fresh scratch directory, removed unless GK_KEEP_TEMP is set. */
 struct TempDir {
     std::string path;
     TempDir();
@@ -29,25 +24,16 @@ bool WriteFile(const std::string &path, const std::string &bytes);
 bool ReadFile(const std::string &path, std::string *bytes);
 bool MakeDirs(const std::string &path);
 
-/* Paths of the build. */
 std::string DistDir();     /* the runnable tree: vexengine, data/ */
 std::string SourceDir();
 std::string TestmodDir();  /* where the test game modules are built */
 
-/* Little-endian fields {value, bytes (1, 2 or 4)} appended to a byte string
- * by the engine's writer, or read from one (0 past its end). */
+/* Little-endian fields {value, bytes} appended by the engine's writer; U32 reads 0 past the end. */
 void PutFields(std::string &s, std::initializer_list<std::pair<uint32_t, int>> fields);
 inline void PutLE(std::string &s, uint32_t v, int bytes) { PutFields(s, {{v, bytes}}); }
 inline uint32_t U32(const std::string &s, size_t off)
 {
     uint32_t v = 0;
-    if (off + 4 <= s.size())
-        memcpy(&v, s.data() + off, 4);
-    return v;
-}
-inline float F32(const std::string &s, size_t off)
-{
-    float v = 0;
     if (off + 4 <= s.size())
         memcpy(&v, s.data() + off, 4);
     return v;
@@ -58,30 +44,23 @@ struct ProcResult {
     std::string out, err;   /* standard output and error */
 };
 
-/* A program started in the background, its output going to files. */
 struct Proc {
     int pid = -1;
     std::string outpath, errpath;
 };
 
-/* argv[0] started in dir (empty: the current one) with extra environment
- * entries "NAME=value"; output to outdir/stdout.txt and stderr.txt. */
+/* argv[0] started in dir with extra "NAME=value" entries; output to outdir/stdout.txt, stderr.txt. */
 Proc StartProcess(const std::vector<std::string> &argv, const std::string &dir,
                   const std::vector<std::string> &env, const std::string &outdir);
-/* Waits up to timeout_s seconds (then kills it) and collects its output. */
 ProcResult WaitProcess(Proc &p, int timeout_s);
 bool ProcessRunning(const Proc &p);
-/* Start and wait in one. */
 ProcResult RunProcess(const std::vector<std::string> &argv, const std::string &dir = "",
                       const std::vector<std::string> &env = {}, int timeout_s = 60);
-/* This test program again, running only the named test (a gtest filter):
- * for what must start in a fresh process (OpenAL Soft, for one, reads its
- * configuration once per process). */
+/* This test program again, running only the named test, in a fresh process. */
 ProcResult RunSelf(const std::string &test, const std::vector<std::string> &env,
                    int timeout_s = 60);
 
-/* A private Xvfb for one test; Start sets DISPLAY (restored by Stop) and
- * makes X errors of vanished windows harmless. */
+/* A private Xvfb; Start sets DISPLAY (restored by Stop), X errors of vanished windows ignored. */
 struct PrivateDisplay {
     int pid = -1;
     std::string display, olddisplay;

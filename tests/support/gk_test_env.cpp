@@ -1,8 +1,4 @@
-/*
- * gk_test_env.cpp -- process-wide set-up shared by every test executable:
- * the headless switches that keep message boxes from blocking and sound
- * on OpenAL Soft's null backend, also when a test binary is run by hand.
- */
+/* Process-wide set-up shared by every test executable. */
 #include <cstdlib>
 
 namespace {

@@ -1,9 +1,4 @@
-/*
- * glcontext.h -- OpenGL contexts for tests that draw: opens the engine's
- * own window and context (Vid_Create) and reads pixels back from the
- * frame being drawn; GLTest is the fixture of suites that draw.
- * Header-only, for tests that link the engine.
- */
+/* The engine's own window and GL context for tests that draw (GLTest), pixels read back. */
 #ifndef GK_GLCONTEXT_H
 #define GK_GLCONTEXT_H
 
@@ -20,10 +15,7 @@
 
 namespace gk {
 
-/* A windowed context of width x height, with the engine's start-up GL
- * state (depth test LEQUAL, back-face culling, black clear colour).
- * One engine window per display at a time: while another test process
- * holds it, wait for it, up to two minutes. */
+/* A windowed context with the engine's start-up GL state; waits up to 2 min for the display's one window. */
 inline bool GLOpen(int width, int height)
 {
     Vid_Probe();
@@ -72,9 +64,7 @@ inline Rgb GLPixel(int x, int y)
     return Rgb{p[0], p[1], p[2]};
 }
 
-/* A test suite sharing one W x H window: opened before its first test,
- * closed after its last; each test starts on a cleared frame, or is
- * skipped when no context can be had. */
+/* A suite sharing one W x H window; each test starts on a cleared frame, or is skipped without a context. */
 template <int W, int H> class GLTest : public ::testing::Test {
 protected:
     static inline bool open = false;

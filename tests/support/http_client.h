@@ -1,7 +1,4 @@
-/*
- * http_client.h -- one HTTP/1.0 request to a server on 127.0.0.1, for the
- * score server's tests and benchmarks.  Header-only, no test framework.
- */
+/* One HTTP/1.0 request to 127.0.0.1, for the score server's tests and benchmarks. */
 #ifndef GK_HTTP_CLIENT_H
 #define GK_HTTP_CLIENT_H
 

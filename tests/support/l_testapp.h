@@ -1,8 +1,4 @@
-/*
- * l_testapp.h -- the one QApplication of a launcher test executable, a
- * helper that answers the next modal dialog from a timer, and the
- * launcher's state of a fresh start as a test fixture.
- */
+/* The launcher tests' one QApplication, a dialog answerer, and the fresh-start fixture. */
 #ifndef L_TESTAPP_H
 #define L_TESTAPP_H
 
@@ -41,9 +37,7 @@ static inline void L_AnswerNextDialog(bool accept, int *seen)
     });
 }
 
-/* A scratch folder as the current directory, the texts of one language,
- * both tables holding its default name, two modes and no level done;
- * Open() makes the windows with no settings file. */
+/* A scratch current folder, one language, fresh tables, two modes; Open() makes the windows. */
 class L_Fresh : public ::testing::Test {
 protected:
     gk::TempDir d;

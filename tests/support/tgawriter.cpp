@@ -1,6 +1,4 @@
-/*
- * tgawriter.cpp -- TGA images and bitmap fonts for tests.
- */
+/* TGA images and bitmap fonts for tests. */
 #include "tgawriter.h"
 
 #include "gk_support.h"

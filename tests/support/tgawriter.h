@@ -1,8 +1,4 @@
-/*
- * tgawriter.h -- uncompressed TGA images and bitmap fonts (TGA plus ".font"
- * glyph table) for tests; any header field can be set, for broken and
- * unsupported files too.
- */
+/* Uncompressed TGA images and bitmap fonts (TGA plus ".font" glyph table) for tests. */
 #ifndef GK_TGAWRITER_H
 #define GK_TGAWRITER_H
 

@@ -1,8 +1,4 @@
-/*
- * wavwriter.cpp -- WAV files for the sound tests: the canonical header
- * written field by field, simple tone data, and the data chunk and channel
- * levels of what an audio back end wrote.
- */
+/* WAV files for the sound tests, and the data and levels of what a back end wrote. */
 #include "wavwriter.h"
 
 #include <algorithm>

@@ -1,9 +1,4 @@
-/*
- * wavwriter.h -- canonical 44-byte-header PCM WAV files for the sound
- * tests, every header field open to a lie (wrong chunk ids, a data size
- * larger than the data, odd channel counts); and reading back what an audio
- * back end wrote.
- */
+/* Canonical PCM WAV files for the sound tests, every header field open to a lie. */
 #ifndef WAVWRITER_H
 #define WAVWRITER_H
 

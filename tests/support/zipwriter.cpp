@@ -1,7 +1,4 @@
-/*
- * zipwriter.cpp -- the in-memory zip builder of the tests (zlib for the
- * raw deflate and the CRC-32).
- */
+/* The tests' in-memory zip builder (zlib for deflate and CRC-32). */
 #include "zipwriter.h"
 
 #include <zlib.h>
@@ -48,10 +45,7 @@ std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &c
         size_t local = zip.size();
         lay.local.push_back(local);
         PutFields(zip, {{0x04034b50, 4}, {20, 2}});
-        if (m.descriptor)
-            PutCommon(zip, flags, m, 0, 0, 0);
-        else
-            PutCommon(zip, flags, m, crc, csize, usize);
+        PutCommon(zip, flags, m, m.descriptor ? 0 : crc, m.descriptor ? 0 : csize, m.descriptor ? 0 : usize);
         lay.payload.push_back(zip.size() + m.name.size());
         zip += m.name + body;
         if (m.descriptor)

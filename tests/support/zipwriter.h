@@ -1,8 +1,4 @@
-/*
- * zipwriter.h -- zip archives built in memory for the file layer's tests:
- * stored or deflated members, data descriptors, an archive comment, and the
- * offset of every record so a test can corrupt fields.
- */
+/* Zip archives built in memory for the file layer's tests. */
 #ifndef GK_ZIPWRITER_H
 #define GK_ZIPWRITER_H
 

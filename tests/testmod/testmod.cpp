@@ -1,15 +1,4 @@
-/*
- * testmod.cpp -- a game module for the engine's tests.  It records every
- * Game_Main call and input event in the file named by TESTMOD_LOG, and
- * acts on a few environment switches:
- *   TESTMOD_INIT=1          opcode 0 fails
- *   TESTMOD_SHUTDOWN=N      call shutdown in frame N (counted by opcode 4)
- *   TESTMOD_SHUTDOWN_TWICE  with TESTMOD_SHUTDOWN: call it again after
- *   TESTMOD_FRAMES=N        print "$$frames N" and shut down after N frames
- *   TESTMOD_SPAWN=1         spawn a no-media entity with a think function
- *                           that logs "think" each frame
- * The escape character (engine code 141) always ends the game.
- */
+/* A game module for the engine tests: logs calls to TESTMOD_LOG; switches TESTMOD_INIT, _SHUTDOWN(_TWICE), _FRAMES, _SPAWN. */
 #include "game_api.h"
 
 #include <stdio.h>
