@@ -21,10 +21,7 @@ namespace {
 const int W = 800, H = 600;
 
 uint32_t g_ms;
-uint32_t FastClock(void)
-{
-    return g_ms;
-}
+uint32_t FastClock(void) { return g_ms; }
 
 /* The frame of the current game state, drawn plainly or with the depth pass. */
 std::string DrawState(int plain)

@@ -1,12 +1,5 @@
-/*
- * fuzz_level.cpp -- libFuzzer target for level script files: any byte
- * string is loaded as "script1.bin", once as it is and once with the
- * stored file name patched to match (so the fuzzer reaches the spawn
- * records), and whatever loads is scheduled over a few frames with the
- * class cache built, on the tests' stand-in engine whose entity records
- * are plain memory.  Links every source of the game module and SDL.  The
- * loader's message boxes go to standard error: run with -close_fd_mask=2.
- */
+/* LibFuzzer target for level files, loaded as they are and with the stored name patched to
+ * match, then scheduled for a few frames on the stand-in engine (run with -close_fd_mask=2). */
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>

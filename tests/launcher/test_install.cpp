@@ -9,10 +9,7 @@
 
 #define GAMETREE "/usr/lib/games/gackatron"
 
-static bool Have(const char *tool)
-{
-    return access(tool, X_OK) == 0;
-}
+static bool Have(const char *tool) { return access(tool, X_OK) == 0; }
 
 static std::string RunTool(const std::vector<std::string> &argv, int *status, int timeout_s = 300,
                        const std::vector<std::string> &env = {})

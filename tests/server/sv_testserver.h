@@ -61,10 +61,7 @@ static inline int SV_Send(int port, const std::string &method, const std::string
     return gk::HttpSend(port, method, target, payload, body);
 }
 
-static inline int SV_Get(int port, const std::string &target, std::string *body)
-{
-    return gk::HttpSend(port, "GET", target, "", body);
-}
+static inline int SV_Get(int port, const std::string &target, std::string *body) { return gk::HttpSend(port, "GET", target, "", body); }
 
 static inline std::string SV_TopTen(int country, bool merge, bool getlist, const std::string &val)
 {
@@ -89,10 +86,7 @@ static inline std::string SV_PackEntries(const std::vector<SV_Entry> &entries)
     return PackTable(&t);
 }
 
-static inline uint32_t SV_Crc(const std::string &s)
-{
-    return (uint32_t)crc32(0, (const Bytef *)s.data(), (uInt)s.size());
-}
+static inline uint32_t SV_Crc(const std::string &s) { return (uint32_t)crc32(0, (const Bytef *)s.data(), (uInt)s.size()); }
 
 /* Hex digits of any bytes. */
 static inline std::string SV_Hex(const std::string &bytes)

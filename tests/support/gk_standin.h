@@ -121,7 +121,7 @@ inline void Reset()
     G_ResetPool();
     G_ResetFlow();
     Level_FreeAll();
-    G_SetWorldSphere(0, 0, 0, 692.820323f);
+    G_SetWorldSphere(0, 0, 0, G_WORLD_RADIUS);
 }
 
 /* The stand-ins in the module's import order, and Game_Import over such
