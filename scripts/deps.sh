@@ -4,9 +4,9 @@
 GK_PACKAGES=(
   build-essential cmake pkg-config ninja-build
   libsdl2-dev libopenal-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
-  zlib1g-dev libdeflate-dev libfreetype-dev fonts-dejavu-core
+  zlib1g-dev libdeflate-dev libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
   qt6-base-dev qt6-multimedia-dev
-  qt6-httpserver-dev libqt6sql6-sqlite libqt6sql6-psql postgresql
+  qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite libqt6sql6-psql postgresql
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
   libgtest-dev libbenchmark-dev
   libx11-dev xvfb xauth xdotool ffmpeg locales
