@@ -90,11 +90,9 @@ protected:
         FakeEngine(d.path, "echo \"$@\" > args.txt\nwhile [ $# -gt 0 ]; do\n"
                            "  if [ \"$1\" = -record ]; then echo '" + out + "' > \"$2\"; fi\n  shift\ndone\n"
                            "printf '" + out + "\\n'");
-        int seen = 0;
-        if (answer)
-            L_AnswerNextDialog(answer > 0, &seen);
+        L_DialogWatch watch(answer ? 1 : 0, answer > 0);
         Button1Click();
-        EXPECT_EQ(seen, answer ? 1 : 0) << out;
+        EXPECT_EQ(watch.seen, answer ? 1 : 0) << out;
         std::string a;
         gk::ReadFile(d / "args.txt", &a);
         return a;
