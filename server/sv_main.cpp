@@ -161,7 +161,8 @@ static void SV_RunBatch(sv_batch_t &batch)
         } else if (j->answer == SV_OK && !j->req.getlist) {
             j->answer = SV_MERGED;
         } else if (j->answer == SV_OK) {
-            j->body = packed;
+            /* an older launcher reads its answer in the code page it sent */
+            j->body = j->req.codepage == HS_UTF8 ? packed : SV_PackLists(&world, j->req.codepage);
             if (packed.empty())
                 j->answer = SV_STOREFAIL;
         }
