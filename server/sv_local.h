@@ -103,6 +103,8 @@ std::string SV_StoreError(void);
 /* ---- answers (sv_page.cpp) ---- */
 
 std::string SV_PackLists(const sv_lists_t *lists, int codepage = HS_UTF8);
+/* The same in a code page, packed once for all the answers in made. */
+std::string SV_PackedIn(const sv_lists_t *lists, int codepage, std::vector<std::pair<int, std::string>> *made);
 std::string SV_Page(int country, bool verified, const sv_lists_t *lists,
                     const std::vector<std::pair<int, int>> &countries);
 std::string SV_HtmlEscape(const std::string &s);
