@@ -147,6 +147,12 @@ static void Eng_HandleEvent(int type, int a, int b)
         return;
     }
     if (type == IE_CLOSE) {
+        /* closing the window is quitting: the game ends with the line the
+         * pause menu's "quit" gives, once */
+        if (mod_running && !eng.quit) {
+            printf("$$abort\n");
+            fflush(stdout);
+        }
         eng.quit = 1;
         return;
     }
@@ -327,6 +333,35 @@ static void Eng_MountArchives(void)
     }
 }
 
+/* Neither the module nor the main archive in the data directory: the
+ * engine was started from a folder that is not the game's. */
+static int Eng_NoGameHere(void)
+{
+    char name[MAX_OSPATH + 16];
+    snprintf(name, sizeof(name), "%sgame.dll", com_datadir);
+    if (access(name, F_OK) == 0)
+        return 0;
+    snprintf(name, sizeof(name), "%svex0.pk3", com_datadir);
+    return access(name, F_OK) != 0;
+}
+
+static void Eng_NotHereText(char *text, size_t size)
+{
+    char cwd[MAX_OSPATH] = "?", exe[MAX_OSPATH] = "";
+    if (!getcwd(cwd, sizeof(cwd)))
+        snprintf(cwd, sizeof(cwd), "?");
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
+    exe[n > 0 ? n : 0] = 0;
+    char *slash = strrchr(exe, '/');
+    if (slash)
+        *slash = 0;
+    snprintf(text, size,
+             "The game data was not found in the current folder %s: it holds no %s folder with the game.\n\n"
+             "Start Gackatron with its launcher (gackatron), or start vexengine -game %s from the game's own "
+             "folder%s%s%s.",
+             cwd, eng.set.gamedir, eng.set.gamedir, slash ? " (" : "", slash ? exe : "", slash ? ")" : "");
+}
+
 /* What the player is told when the game cannot start: what went wrong
  * and what to do about it.  Standard output still carries only the line
  * the launcher looks for. */
@@ -335,13 +370,15 @@ static void Eng_StartFailure(int windowfailed)
     char text[1024];
     const char *moderr = Mod_LoadError();
     const char *err = Vid_ErrorText();
-    if (windowfailed && err && !strcmp(err, VID_ERR_RUNNING)) {
+    if (windowfailed && err && (!strcmp(err, VID_ERR_RUNNING) || !strcmp(err, VID_ERR_NODISPLAY))) {
         snprintf(text, sizeof(text), "%s", err);
     } else if (windowfailed) {
         snprintf(text, sizeof(text),
                  "%s\n\nThe game window could not be opened. Choose another display mode or the window mode "
                  "in Gackatron's settings and start again; if that does not help, check the graphics driver.",
                  err ? err : "The game window could not be opened.");
+    } else if (Eng_NoGameHere()) {
+        Eng_NotHereText(text, sizeof(text));
     } else if (moderr) {
         snprintf(text, sizeof(text),
                  "The game module %sgame.dll could not be loaded (%s).\n\nInstall Gackatron again.", com_datadir,

@@ -42,16 +42,26 @@ static int Vid_FormatBits(Uint32 format)
     return SDL_BITSPERPIXEL(format);
 }
 
+/* Without a display SDL falls back to drawing off the screen, and the
+ * game would run unseen: that is no display, unless the caller chose the
+ * driver. */
 static int Vid_InitVideo(void)
 {
     if (vid.videoinit)
         return 1;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) < 0) {
+    const char *chosen = getenv("SDL_VIDEODRIVER");
+    int ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!ok)
         Com_Printf("# Vid_Probe: %s\n", SDL_GetError());
+    const char *d = ok ? SDL_GetCurrentVideoDriver() : NULL;
+    if (!(chosen && chosen[0]) && (!d || !strcmp(d, "offscreen") || !strcmp(d, "dummy"))) {
+        if (ok)
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        vid.error = VID_ERR_NODISPLAY;
         return 0;
     }
-    vid.videoinit = 1;
-    return 1;
+    vid.videoinit = ok;
+    return ok;
 }
 
 int Vid_Probe(void)
@@ -193,7 +203,8 @@ int Vid_Create(const char *title, int width, int height, int bpp, int fullscreen
     const SDL_DisplayMode *want = NULL;
     vid.fullscreen = fullscreen;
     if (!Vid_InitVideo()) {
-        vid.error = "GetDC on main window failed";
+        if (!vid.error)     /* else: no display */
+            vid.error = "GetDC on main window failed";
         return 0;
     }
     if (!Vid_SetMode(width, height, bpp, &want, &mode))

@@ -86,7 +86,7 @@ bool L_ParseModes(const std::string &answer, std::string *version, std::vector<s
 bool L_FindScore(const std::string &output, int32_t *score);
 int L_GameOutcome(const std::string &output);
 std::string L_LastLines(const std::string &log, int count, size_t maxline);
-bool L_SplitMessage(const std::string &response, std::string *caption, std::string *text);
+bool L_SplitMessage(const std::string &response, std::string *caption, std::string *text, int codepage = 1252);
 
 /* ---- demos of highscore games (l_demos.cpp) ---- */
 extern std::string DemoDir;             /* empty: "demos" beside the settings file */

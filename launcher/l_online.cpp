@@ -59,7 +59,7 @@ void httpDocEnd(void)
 {
     mf.buttonInternet->setEnabled(true);
     std::string caption, text;
-    if (L_SplitMessage(ResponseText, &caption, &text)) {
+    if (L_SplitMessage(ResponseText, &caption, &text, HS_CountryCodePage(LocaleCountry))) {
         L_MessageBox(mf.mainf, L_MB_INFO, caption, text);
     } else if (!UnpackTable(ResponseText, &InternetTable)) {
         L_MessageBox(mf.mainf, L_MB_ERROR, Lang(213), Lang(214));
@@ -69,7 +69,7 @@ void httpDocEnd(void)
 
 std::string L_ReplayURL(const std::string &host, int country, const L_DemoUpload &u)
 {
-    QByteArray name = QByteArray::fromStdString(HS_ToCp1252(u.name)).toPercentEncoding();
+    QByteArray name = QByteArray::fromStdString(u.name).toPercentEncoding();
     return "http://" + host + "/replay?game=gackatron&level=" + std::to_string(u.level) + "&name=" +
            name.toStdString() + "&points=" + std::to_string(u.points) + "&country=" + std::to_string(country);
 }
@@ -101,7 +101,7 @@ static void L_UploadsDone(void)
     l_uploads.clear();
     l_uploadat = 0;
     std::string caption, text;
-    if (!l_uploadmsg.empty() && L_SplitMessage(l_uploadmsg, &caption, &text))
+    if (!l_uploadmsg.empty() && L_SplitMessage(l_uploadmsg, &caption, &text, HS_CountryCodePage(LocaleCountry)))
         L_MessageBox(mf.mainf, L_MB_INFO, caption, text);
     else if (l_uploadfailed)
         L_MessageBox(mf.mainf, L_MB_ERROR, Lang(216), Lang(217));

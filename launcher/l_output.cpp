@@ -132,12 +132,14 @@ std::string L_LastLines(const std::string &log, int count, size_t maxline)
     return out;
 }
 
-/* "MSG:" caption ":" text; without a second colon the caption is empty. */
-bool L_SplitMessage(const std::string &response, std::string *caption, std::string *text)
+/* "MSG:" caption ":" text; without a second colon the caption is empty.
+ * The server writes it in the code page of the player's system (as older
+ * launchers show it); UTF-8 is taken as it is. */
+bool L_SplitMessage(const std::string &response, std::string *caption, std::string *text, int codepage)
 {
     if (response.compare(0, 4, "MSG:") != 0)
         return false;
-    std::string rest = response.substr(4);
+    std::string rest = HS_TextFrom(response.substr(4), codepage);
     size_t c = rest.find(':');
     *caption = c == std::string::npos ? "" : rest.substr(0, c);
     *text = (c == std::string::npos ? rest : rest.substr(c + 1)).substr(0, L_MAXMESSAGE);

@@ -49,6 +49,7 @@ typedef struct {
     bool getlist;
     int country;
     std::string val;
+    int codepage;                      /* of val, and of the table it is answered with */
     std::vector<sv_entry_t> entries;   /* what a merge offers the store */
     int overmax;                       /* entries refused for their points */
 } sv_request_t;
@@ -101,7 +102,9 @@ std::string SV_StoreError(void);
 
 /* ---- answers (sv_page.cpp) ---- */
 
-std::string SV_PackLists(const sv_lists_t *lists);
+std::string SV_PackLists(const sv_lists_t *lists, int codepage = HS_UTF8);
+/* The same in a code page, packed once for all the answers in made. */
+std::string SV_PackedIn(const sv_lists_t *lists, int codepage, std::vector<std::pair<int, std::string>> *made);
 std::string SV_Page(int country, bool verified, const sv_lists_t *lists,
                     const std::vector<std::pair<int, int>> &countries);
 std::string SV_HtmlEscape(const std::string &s);

@@ -127,6 +127,7 @@ static void SV_RunBatch(sv_batch_t &batch)
         }
     }
     std::string packed;
+    std::vector<std::pair<int, std::string>> legacy;   /* the answer in older launchers' code pages */
     sv_lists_t world;
     if (needlists) {
         if (SV_StoreLists(-1, sv_opt.verifiedonly, &world))
@@ -161,7 +162,8 @@ static void SV_RunBatch(sv_batch_t &batch)
         } else if (j->answer == SV_OK && !j->req.getlist) {
             j->answer = SV_MERGED;
         } else if (j->answer == SV_OK) {
-            j->body = packed;
+            /* an older launcher reads its answer in the code page it sent */
+            j->body = j->req.codepage == HS_UTF8 ? packed : SV_PackedIn(&world, j->req.codepage, &legacy);
             if (packed.empty())
                 j->answer = SV_STOREFAIL;
         }

@@ -65,6 +65,12 @@ TEST_F(Engine, ToolModesAndFailuresEndWithTheirStatusAndOutput)
          "QZM: The game data data/vex0.pk3 is missing.", "import 0 0 0 0\nop 0 0 0 0\n"},
         {"nomain", {"-game", "data"}, {}, 1, "aiInit() failed!\n",
          "QZM: The game module data/game.dll could not be loaded", nullptr},
+        {"", {"-game", "elsewhere"}, {}, 1, "aiInit() failed!\n", "QZM: The game data was not found in the current folder",
+         nullptr},
+        /* no display, unless the caller chose SDL's driver */
+        {"recorder", {"-game", "data"}, {"DISPLAY=", "WAYLAND_DISPLAY="}, 1, "", "QZM: No display was found", ""},
+        {"", {"-game", "data"}, {"DISPLAY=", "SDL_VIDEODRIVER=offscreen", "TESTMOD_FRAMES=2"}, 0, "$$frames 2\n", "",
+         nullptr},
         {"recorder", {"-game", "data", "-map", "3", "-mouseinv"}, {"TESTMOD_SHUTDOWN=1"}, 0, "$$frames 1\n", "",
          "import 0 0 0 0\nop 0 3 0 0\nop 7 1 0 0\nop 4 0 0 0\n"},
         {"", {"-game", "my game"}, {"TESTMOD_FRAMES=3"}, 0, "$$frames 3\n", "", nullptr},
@@ -130,7 +136,7 @@ TEST_F(Engine, RealWindowInputAndCloseRequest)
     EXPECT_TRUE(gk::X11_SendCloseRequest(win));
     gk::ProcResult r = gk::WaitProcess(p, 20);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.out, "$$abort\n");    /* closing the window is quitting */
     /* key B down, character b, key B up; each button pressed, then released; the wheel */
     std::string calls = Calls();
     size_t at = 0;
