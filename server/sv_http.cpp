@@ -342,10 +342,10 @@ static MHD_Result SV_Respond(sv_req_t *r, int status, const std::string &body, i
 }
 
 /* A refusal the launcher shows: MSG:caption:text, status 200. */
-static MHD_Result SV_Refuse(sv_req_t *r, int answer, int country)
+static MHD_Result SV_Refuse(sv_req_t *r, int answer, int country, const char *reason = NULL)
 {
     r->note = sv_notes[answer];
-    SV_MetricRefuse(sv_notes[answer] + 8);
+    SV_MetricRefuse(reason ? reason : sv_notes[answer] + 8);
     return SV_Respond(r, 200, SV_Message(answer, country, 0), 0);
 }
 
@@ -431,12 +431,11 @@ static MHD_Result SV_Begin(sv_req_t *r, const char *method)
     unsigned long long declared = len ? strtoull(len, NULL, 10) : 0;
     if (declared > SV_MAXDEMO)
         return SV_Refuse(r, SV_DEMOLARGE, check.country);
-    if (sv_uploads >= sv_http.maxuploads || sv_replaysqueued >= SV_MAXREPLAYS) {
-        SV_MetricRefuse("uploads");
-        return SV_Refuse(r, SV_BUSY, check.country);
-    }
-    sv_uploads++;
     r->upload = true;
+    if (++sv_uploads > sv_http.maxuploads || sv_replaysqueued >= SV_MAXREPLAYS) {
+        SV_UploadDone(r);
+        return SV_Refuse(r, SV_BUSY, check.country, "uploads");
+    }
     r->body.reserve(declared);
     return MHD_YES;
 }
@@ -588,9 +587,13 @@ static MHD_Result SV_Access(void *, struct MHD_Connection *c, const char *, cons
         if (r->answered || !r->upload)
             return MHD_YES;     /* a body nobody asked for is dropped as it comes */
         if (r->body.size() + n > SV_MAXDEMO) {
+            /* no answer can be sent while a body is under way: the end of
+             * the connection is the refusal */
             std::string().swap(r->body);
             SV_UploadDone(r);
-            return SV_Refuse(r, SV_DEMOLARGE, 0);
+            r->note = sv_notes[SV_DEMOLARGE];
+            SV_MetricRefuse(sv_notes[SV_DEMOLARGE] + 8);
+            return MHD_NO;
         }
         r->body.append(data, n);
         return MHD_YES;
