@@ -12,7 +12,6 @@
 #include "sv_http.h"
 
 #include <arpa/inet.h>
-#include <malloc.h>
 #include <netinet/in.h>
 #include <stdio.h>
 #include <stdlib.h>

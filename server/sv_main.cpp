@@ -428,9 +428,11 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(SV_VERSION);
     setvbuf(stderr, NULL, _IOLBF, 0);
     /* keep freed memory for the next request: handing it back to the system
-     * after every request costs a TLB flush on every core */
+     * after every request costs a TLB flush on every core; but a demo's
+     * body (up to 2 MB) comes from the system and goes back to it at once,
+     * or a wave of uploads would stay in the worker threads' heaps */
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
-    mallopt(M_MMAP_THRESHOLD, 16 << 20);
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     if (!SV_Options(app))
         return 2;
     signal(SIGPIPE, SIG_IGN);
