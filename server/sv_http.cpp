@@ -31,6 +31,8 @@
 #define SV_CONNMEMORY (64 << 10)    /* a connection's buffers: the longest query fits */
 #define SV_BACKLOG 4096             /* connection attempts the kernel holds for us */
 #define SV_MAXREPLAYS 32            /* replays on their way to the store at once */
+#define SV_KEEPSECONDS 1.0          /* how long a page or table is served again */
+#define SV_KEEPKEYS 256             /* pages and tables kept at once */
 
 static sv_httpopts_t sv_http;
 static struct MHD_Daemon *sv_daemon;
@@ -473,6 +475,45 @@ static MHD_Result SV_ToStore(sv_req_t *r, int kind)
     return MHD_YES;
 }
 
+/* ---- answers kept for a moment ---- */
+
+/* Pages and tables asked for over and over are made once a second at most;
+ * the packed table also again after every merge of this server that added
+ * an entry, so that a launcher finds its own entries in the answer. */
+typedef struct {
+    std::string body;
+    double made;
+    long long generation;
+} sv_kept_t;
+
+static std::mutex sv_keptlock;
+static std::map<std::string, sv_kept_t> sv_kept;
+static std::atomic<long long> sv_generation;
+
+void SV_StoreChanged(void)
+{
+    sv_generation++;
+}
+
+static bool SV_Kept(const std::string &key, bool current, std::string *body)
+{
+    std::lock_guard<std::mutex> g(sv_keptlock);
+    auto it = sv_kept.find(key);
+    if (it == sv_kept.end() || SV_Clock() - it->second.made > SV_KEEPSECONDS ||
+        (current && it->second.generation != sv_generation))
+        return false;
+    *body = it->second.body;
+    return true;
+}
+
+static void SV_Keep(const std::string &key, const std::string &body, long long generation)
+{
+    std::lock_guard<std::mutex> g(sv_keptlock);
+    if (sv_kept.size() >= SV_KEEPKEYS)
+        sv_kept.clear();
+    sv_kept[key] = {body, SV_Clock(), generation};
+}
+
 /* The packed world table the launcher receives. */
 static MHD_Result SV_Table(sv_req_t *r, int added)
 {
@@ -480,6 +521,10 @@ static MHD_Result SV_Table(sv_req_t *r, int added)
         r->job.added = added;
         return SV_Respond(r, 200, SV_Message(SV_MERGED, r->job.req.country, added), 0);
     }
+    std::string packed;
+    long long generation = sv_generation;
+    if (SV_Kept("table", true, &packed))
+        return SV_Respond(r, 200, packed, 0);
     sv_lists_t world;
     double t0 = SV_Clock();
     bool ok = SV_StoreLists(-1, sv_verifiedonly, &world);
@@ -488,7 +533,9 @@ static MHD_Result SV_Table(sv_req_t *r, int added)
         SV_Log("store: lists failed: " + SV_StoreError());
         return SV_Refuse(r, SV_STOREFAIL, r->job.req.country);
     }
-    return SV_Respond(r, 200, SV_PackLists(&world), 0);
+    packed = SV_PackLists(&world);
+    SV_Keep("table", packed, generation);
+    return SV_Respond(r, 200, packed, 0);
 }
 
 static MHD_Result SV_Lists(sv_req_t *r)
@@ -499,6 +546,10 @@ static MHD_Result SV_Lists(sv_req_t *r)
     int level = l.size() == 1 && l[0] >= '0' && l[0] < '0' + HS_ROWS ? l[0] - '0' : -1;
     if (r->route == SV_R_JSON && level < 0)
         return SV_Respond(r, 400, "level=0..7 wanted.\n", 0);
+    std::string key = std::to_string(r->route) + "/" + std::to_string(level) + "/" + std::to_string(country) +
+                      (verified ? "/v" : ""), body;
+    if (SV_Kept(key, false, &body))
+        return SV_Respond(r, 200, body, r->route == SV_R_JSON ? 2 : 1);
     sv_lists_t lists;
     std::vector<std::pair<int, int>> countries;
     double t0 = SV_Clock();
@@ -509,9 +560,9 @@ static MHD_Result SV_Lists(sv_req_t *r)
         SV_MetricRefuse("store");
         return SV_Respond(r, 503, "The highscores cannot be read just now.\n", 0);
     }
-    if (r->route == SV_R_JSON)
-        return SV_Respond(r, 200, SV_Json(lists.r[level]), 2);
-    return SV_Respond(r, 200, SV_Page(country, verified, &lists, countries), 1);
+    body = r->route == SV_R_JSON ? SV_Json(lists.r[level]) : SV_Page(country, verified, &lists, countries);
+    SV_Keep(key, body, 0);
+    return SV_Respond(r, 200, body, r->route == SV_R_JSON ? 2 : 1);
 }
 
 /* The whole request is here. */

@@ -17,6 +17,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -116,6 +117,8 @@ static void SV_RunBatch(std::vector<sv_job_t *> &batch)
         SV_MetricStore("merge", SV_Now() - t0);
         if (!ok)
             SV_Log("store: merge failed: " + SV_StoreError());
+        else if (std::count_if(added.begin(), added.end(), [](int n) { return n > 0; }))
+            SV_StoreChanged();
         for (size_t i = 0; i < mergejobs.size(); i++) {
             mergejobs[i]->answer = ok ? SV_OK : SV_STOREFAIL;
             mergejobs[i]->added = ok ? added[i] : 0;
