@@ -28,7 +28,7 @@
 
 #include <microhttpd.h>
 
-#define SV_CONNMEMORY (64 << 10)    /* a connection's buffers: the longest query fits */
+#define SV_CONNMEMORY (32 << 10)    /* a connection's buffers: the longest table fits */
 #define SV_BACKLOG 4096             /* connection attempts the kernel holds for us */
 #define SV_MAXREPLAYS 32            /* replays on their way to the store at once */
 #define SV_KEEPSECONDS 1.0          /* how long a page or table is served again */

@@ -430,11 +430,12 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName("gackatron-scores");
     QCoreApplication::setApplicationVersion(SV_VERSION);
     setvbuf(stderr, NULL, _IOLBF, 0);
-    /* keep freed memory for the next request: handing it back to the system
-     * after every request costs a TLB flush on every core; but a demo's
-     * body (up to 2 MB) comes from the system and goes back to it at once,
-     * or a wave of uploads would stay in the worker threads' heaps */
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    /* keep freed memory for the next requests: handing it back to the
+     * system after every request costs a TLB flush on every core; but a
+     * demo's body (up to 2 MB) comes from the system and goes back to it at
+     * once, and more than 8 MB free at a heap's end goes back, or a wave of
+     * uploads would stay in the worker threads' heaps */
+    mallopt(M_TRIM_THRESHOLD, 8 << 20);
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
     if (!SV_Options(app))
         return 2;

@@ -15,6 +15,13 @@ static std::string Get(const std::string &target, const std::string &headers = "
     return "GET " + target + " HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n";
 }
 
+static double Now(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
 static long Rss(int pid)
 {
     std::string status;
@@ -47,6 +54,11 @@ TEST(ScoreHttp, ConventionsPipeliningAndTheDemoLimit)
     EXPECT_NE(past.find("recording"), std::string::npos) << past;
     for (const std::string &other : {at, list})
         EXPECT_NE(past, other);
+    /* a body without a length is cut as soon as it passes 2 MB; a head past a connection's memory is refused */
+    std::string chunk = "100000\r\n" + std::string(1 << 20, 'x') + "\r\n";
+    EXPECT_EQ(SV_Raw(port, replay.substr(0, replay.find("Content-Length")) + "Transfer-Encoding: chunked\r\n\r\n" +
+                               chunk + chunk + chunk), "");
+    EXPECT_EQ(SV_Raw(port, Get("/", "X-Pad: " + std::string(100000, 'x') + "\r\n")).compare(0, 10, "HTTP/1.1 4"), 0);
 
     /* two merges sent at once on one connection: one answer, the first's, and only its merge */
     std::string two = SV_Raw(port, Get(SV_TopTen(44, true, false, SV_PackEntries({{0, "First", 10}}))) +
@@ -72,7 +84,7 @@ TEST(ScoreHttp, ConnectionFloodIsRefusedAtOnceAndAProbeGetsThrough)
     gk::TempDir d;
     ScoreServer server;
     bool started = server.Start(d.path, {"--db", d / "scores.sqlite", "--max-connections", "40", "--max-per-address",
-                                         "30", "--timeout", "4"});
+                                         "30", "--timeout", "4", "--upload-seconds", "3"});
     setrlimit(RLIMIT_NOFILE, &was);
     ASSERT_TRUE(started) << server.log;
     std::string limits;
@@ -102,6 +114,16 @@ TEST(ScoreHttp, ConnectionFloodIsRefusedAtOnceAndAProbeGetsThrough)
     EXPECT_EQ(answer.compare(0, 12, "HTTP/1.1 200"), 0) << "no probe answered within 10 s: " << answer;
     for (int s : held)
         close(s);
+    /* a body dripping in is cut when the whole request has taken its time */
+    int drip = SV_Open(server.port);
+    std::string head = "POST /replay?game=gackatron&level=0&name=Ada&points=5 HTTP/1.1\r\nHost: x\r\nContent-Length: 99\r\n\r\n";
+    send(drip, head.data(), head.size(), MSG_NOSIGNAL);
+    double t0 = Now();
+    for (int i = 0; i < 16 && SV_Recv(drip, 500) == "open"; i++)
+        send(drip, "x", 1, MSG_NOSIGNAL);
+    EXPECT_GT(Now() - t0, 2.5);
+    EXPECT_LT(Now() - t0, 7.5) << "a dripping upload was not cut within 7.5 s";
+    close(drip);
     EXPECT_EQ(server.Stop(), 0);
 }
 
