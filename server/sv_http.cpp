@@ -12,6 +12,7 @@
 #include "sv_http.h"
 
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -186,6 +187,7 @@ static std::set<sv_conn_t *> sv_conns;
 static int sv_open;
 static std::unordered_map<std::string, int> sv_peraddress;
 static long long sv_refused, sv_reaped;  /* since the last log line about them */
+static std::atomic<int> sv_closed;      /* connections closed since the last trim */
 static std::atomic<int> sv_uploads;     /* bodies being received */
 static std::atomic<int> sv_inflight;    /* requests read and not yet answered */
 static std::atomic<int> sv_replaysqueued;
@@ -227,6 +229,7 @@ static void SV_Connection(void *, struct MHD_Connection *c, void **context, enum
     sv_conn_t *k = (sv_conn_t *)*context;
     if (!k)
         return;
+    sv_closed++;
     std::lock_guard<std::mutex> g(sv_connlock);
     sv_conns.erase(k);
     sv_open--;
@@ -248,8 +251,14 @@ bool SV_ClientGone(int fd)
  * see the end of the connection and close it. */
 void SV_HttpTick(void)
 {
-    static double lastlog;
+    static double lastlog, trimmed;
     double now = SV_Clock();
+    /* after a wave of connections their buffers go back to the system */
+    if (sv_closed > 64 && now > trimmed + 2) {
+        sv_closed = 0;
+        trimmed = now;
+        malloc_trim(0);
+    }
     std::lock_guard<std::mutex> g(sv_connlock);
     for (sv_conn_t *k : sv_conns) {
         if (k->suspended || k->closing)
@@ -259,6 +268,11 @@ void SV_HttpTick(void)
             k->closing = true;
             sv_reaped++;
             SV_MetricRefuse(k->started ? "slow-request" : "slow-head");
+        } else if (k->started && SV_ClientGone(k->fd)) {
+            /* the library sees a client leave in the middle of a body only
+             * when its time is up */
+            shutdown(k->fd, SHUT_RDWR);
+            k->closing = true;
         }
     }
     if ((sv_refused || sv_reaped) && now > lastlog + 10) {
