@@ -184,7 +184,7 @@ typedef struct {
 
 static std::mutex sv_connlock;
 static std::set<sv_conn_t *> sv_conns;
-static int sv_open;
+static std::atomic<int> sv_open;       /* changed under sv_connlock */
 static std::unordered_map<std::string, int> sv_peraddress;
 static long long sv_refused, sv_reaped;  /* since the last log line about them */
 static std::atomic<int> sv_closed;      /* connections closed since the last trim */
