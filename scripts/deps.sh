@@ -6,7 +6,7 @@ GK_PACKAGES=(
   libsdl2-dev libopenal-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
   zlib1g-dev libdeflate-dev libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
   qt6-base-dev qt6-multimedia-dev
-  qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite libqt6sql6-psql postgresql
+  libmicrohttpd-dev libqt6sql6-sqlite libqt6sql6-psql postgresql
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
   libgtest-dev libbenchmark-dev
   libx11-dev xvfb xauth xdotool ffmpeg locales
