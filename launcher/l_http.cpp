@@ -191,6 +191,8 @@ static void L_HttpConnect(l_http_t *h)
         port = h->req.proxyport;
     }
     std::string hosthead = h->url.host(QUrl::FullyEncoded).toStdString();
+    if (hosthead.find(':') != std::string::npos)
+        hosthead = "[" + hosthead + "]";    /* an IPv6 address */
     if (h->url.port() > 0)
         hosthead += ":" + std::to_string(h->url.port());
     std::string msg = h->req.method + " " + target + " HTTP/1.0\r\nHost: " + hosthead + "\r\n" + h->req.headers;

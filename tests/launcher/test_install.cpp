@@ -202,30 +202,3 @@ TEST(InstalledGame, PackageInstallsAndPlays)
     }
     PlayInstalled(root, tmp);
 }
-
-class Settings : public L_Fresh {
-    void SetUp() override { Start(44); Open(); }
-};
-
-TEST_F(Settings, FailedSaveNamesTheFileAndTheReason)
-{
-    gk::WriteFile(d / "file", "x");
-    std::string bad = d / "file/gackatron/gackatron.ini";
-    int before = l_messagecount;
-    EXPECT_FALSE(L_StoreSettings(bad));
-    EXPECT_EQ(l_messagecount, before + 1);
-    EXPECT_EQ(l_lastcaption, "Settings not saved");
-    EXPECT_NE(l_lasttext.find(bad), std::string::npos) << l_lasttext;
-    EXPECT_NE(l_lasttext.find("Not a directory"), std::string::npos) << l_lasttext;
-
-    /* a save that works replaces the file, keeps keys it does not know and
-     * leaves no temporary file behind */
-    gk::WriteFile(d / "ok.ini", "[other]\nkey=1\n");
-    EXPECT_TRUE(L_StoreSettings(d / "ok.ini"));
-    QSettings s(QString::fromStdString(d / "ok.ini"), QSettings::IniFormat);
-    EXPECT_EQ(s.value("other/key").toString() + s.value("mouse/speed").toString(), "15");
-    int files = 0;
-    for (const auto &e : std::filesystem::directory_iterator(d.path))
-        files += e.is_regular_file();
-    EXPECT_EQ(files, 2);
-}
