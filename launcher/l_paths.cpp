@@ -200,9 +200,8 @@ bool L_ReplaceFile(const std::string &path, const std::string &bytes,
     if (fd < 0)
         return L_Fail(path, errno, why);
     struct stat st;
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~mask));
+    if (stat(path.c_str(), &st) == 0)   /* a new file stays the user's alone */
+        fchmod(fd, st.st_mode & 07777);
     int err = L_WriteAll(fd, bytes);
     if (!err && fsync(fd) != 0)
         err = errno;
