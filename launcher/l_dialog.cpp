@@ -642,5 +642,5 @@ void SaveSettings(const std::string &path)
     s.setValue("proxy/host", mf.editProxy->text());
     s.setValue("proxy/port", mf.editPort->text());
     s.setValue("user/lastname", mf.editName->text());
-    s.sync();
+    L_SyncSettings(&s);
 }

@@ -84,11 +84,13 @@ protected:
         DemoDir = d / "demos";
         Open();
     }
-    /* A stand-in game; its entry dialog accepted (1) or cancelled (-1). */
-    std::string Play(const std::string &out, int answer = 0)
+    /* A stand-in game; its entry dialog accepted (1) or cancelled (-1);
+     * unrecorded, it leaves an empty demo file as an engine that could not
+     * record does. */
+    std::string Play(const std::string &out, int answer = 0, bool recorded = true)
     {
-        FakeEngine(d.path, "echo \"$@\" > args.txt\nwhile [ $# -gt 0 ]; do\n"
-                           "  if [ \"$1\" = -record ]; then echo '" + out + "' > \"$2\"; fi\n  shift\ndone\n"
+        FakeEngine(d.path, "echo \"$@\" > args.txt\nwhile [ $# -gt 0 ]; do\n  if [ \"$1\" = -record ]; then " +
+                           (recorded ? "echo '" + out + "'" : std::string(":")) + " > \"$2\"; fi\n  shift\ndone\n"
                            "printf '" + out + "\\n'");
         L_DialogWatch watch(answer ? 1 : 0, answer > 0);
         Button1Click();
@@ -196,4 +198,28 @@ TEST_F(PlayClick, EntriesAndTheirDemos)
     std::sort(demos.begin(), demos.end());
     EXPECT_EQ(demos, (std::vector<std::string>{"level0-150-2", "level0-95-20", "level1-91-20"}));
     EXPECT_EQ(kept, "$$score 150\n");
+}
+
+/* A game the engine could not record keeps its entry without a demo; a
+ * demo folder that cannot be made is told once, and the games go on. */
+TEST_F(PlayClick, GamesWithoutDemos)
+{
+    mf.comboMaps->setCurrentIndex(0);
+    Play("$$score 50", 1);
+    Play("$$score 40", 1, false);
+    EXPECT_EQ(LocalTable.e[0][1].points, 40);
+    std::vector<std::string> demos;
+    for (auto &e : std::filesystem::directory_iterator(d / "demos"))
+        demos.push_back(e.path().filename().string().substr(0, 10));
+    EXPECT_EQ(demos, std::vector<std::string>{"level0-50-"});
+
+    gk::WriteFile(d / "file", "");
+    DemoDir = d / "file/demos";
+    int before = l_messagecount;
+    EXPECT_EQ(Play("$$score 30", 1).find("-record"), std::string::npos);
+    Play("$$score 20", 1);
+    EXPECT_EQ(l_messagecount, before + 1);
+    EXPECT_EQ(l_lastcaption, "Aufzeichnung nicht gespeichert");
+    EXPECT_NE(l_lasttext.find(d / "file/demos"), std::string::npos) << l_lasttext;
+    EXPECT_EQ(LocalTable.e[0][3].points, 20);
 }
