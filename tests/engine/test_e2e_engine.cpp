@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <X11/Xlib.h>
+
 #include "gk_support.h"
 
 namespace {
@@ -155,6 +157,41 @@ TEST_F(Engine, RealWindowInputAndCloseRequest)
     /* the frame of the close request still completes */
     ASSERT_GE(calls.size(), 11u);
     EXPECT_EQ(calls.substr(calls.size() - 11), "op 8 0 0 0\n");
+}
+
+/* Alt+Enter switches to full screen and back to the centred window, the
+ * game and the mouse grab kept; going to another window pauses the game
+ * (the recorder ends its game on Escape). */
+TEST_F(Engine, AltEnterAndFocusLoss)
+{
+    UseModule("recorder");
+    gk::Proc p = gk::StartProcess({exe, "-game", "data"}, dir.path, {"TESTMOD_LOG=" + (dir / "calls.log")}, dir.path);
+    unsigned long win = gk::X11_FindWindowOfPid(p.pid, 20000);
+    ASSERT_NE(win, 0u) << "engine window did not appear";
+    ASSERT_TRUE(gk::Xdotool({"windowfocus", "--sync", std::to_string(win)}));
+    for (std::vector<int> want : {std::vector<int>{0, 0, 1280, 1024}, {240, 212, 800, 600}}) {
+        EXPECT_TRUE(gk::Xdotool({"key", "alt+Return"}));
+        std::vector<int> g(4);
+        for (int i = 0; i < 100 && g != want; i++, usleep(50000))
+            gk::X11_WindowGeometry(win, &g[0], &g[1], &g[2], &g[3]);
+        EXPECT_EQ(g, want) << "window geometry after Alt+Enter";
+    }
+    EXPECT_TRUE(gk::Xdotool({"mousemove_relative", "--", "20", "0"}));
+    usleep(500000);
+    Display *d = XOpenDisplay(nullptr);
+    Window other = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 50, 50, 0, 0, 0);
+    XMapWindow(d, other);
+    XSync(d, False);
+    EXPECT_TRUE(gk::Xdotool({"windowfocus", std::to_string(other)}));
+    gk::ProcResult r = gk::WaitProcess(p, 20);
+    XCloseDisplay(d);
+    EXPECT_EQ(r.out.rfind("$$frames ", 0), 0u) << "no pause on focus loss: " << r.out;
+    std::string calls = Calls();
+    EXPECT_EQ(calls.find("op 0 "), calls.rfind("op 0 ")) << "the game was started once";
+    long sx = 0;
+    for (size_t at = calls.find("op 3 7 "); at != std::string::npos; at = calls.find("op 3 7 ", at + 1))
+        sx += atoi(calls.c_str() + at + 7);
+    EXPECT_NEAR(sx, 3000, 10) << "mouse motion after the switches";
 }
 
 } // namespace

@@ -1,8 +1,11 @@
 /* The gackatron program in a scratch folder with a stand-in engine that reports no modes. */
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "l_testapp.h"
+
+#include <X11/Xlib.h>   /* after Qt and GoogleTest: its macros clash with their names */
 
 static void MakeFolder(gk::TempDir &d, const std::string &say)
 {
@@ -35,4 +38,50 @@ TEST(Program, NoModesEndsWithTheMessage)
         EXPECT_NE(r.err.find(row.expect), std::string::npos) << r.err;
         EXPECT_FALSE(access((d / "gackatron.ini").c_str(), F_OK) == 0);
     }
+}
+
+/* The focused window of the display, waited for up to 10 s. */
+static Window FocusBecomes(Display *d, Window want)
+{
+    Window f = 0;
+    int revert;
+    for (int i = 0; i < 100 && f != want; i++, usleep(100000))
+        XGetInputFocus(d, &f, &revert);
+    return f;
+}
+
+/* A second launcher brings the first one's window to the front and ends; the
+ * lock of a launcher that was killed is taken over. */
+TEST(Program, SecondLauncherRaisesTheFirst)
+{
+    gk::PrivateDisplay x;
+    if (!x.Start())
+        GTEST_SKIP() << "no Xvfb";
+    gk::TempDir d, xdg;
+    MakeFolder(d, "1.05\\n800 600 32\\n");
+    std::vector<std::string> env = {"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + xdg.path};
+    gk::Proc first = gk::StartProcess({d / "gackatron", "-en"}, d.path, env, d.path);
+    Window win = gk::X11_FindWindowByName("^Gackatron - Starter$", 30);
+    ASSERT_NE(win, 0u) << "the first launcher's window did not appear";
+    Display *dpy = XOpenDisplay(nullptr);
+    Window other = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1280, 1024, 0, 0, 0);
+    XMapRaised(dpy, other);
+    XSync(dpy, False);
+    ASSERT_TRUE(gk::Xdotool({"windowfocus", "--sync", std::to_string(other)}));
+    gk::ProcResult second = gk::RunProcess({d / "gackatron", "-en"}, d.path, env, 30);
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(FocusBecomes(dpy, win), win) << "the first launcher did not come to the front";
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n);
+    EXPECT_TRUE(n > 0 && children[n - 1] == win) << "the first launcher is not on top";
+    XFree(children);
+    XCloseDisplay(dpy);
+    kill(first.pid, SIGKILL);
+    gk::WaitProcess(first, 10);
+    gk::Proc third = gk::StartProcess({d / "gackatron", "-en"}, d.path, env, d.path);
+    win = gk::X11_FindWindowByName("^Gackatron - Starter$", 30);
+    ASSERT_NE(win, 0u) << "a launcher after a killed one did not start";
+    EXPECT_TRUE(gk::X11_SendCloseRequest(win));
+    EXPECT_EQ(gk::WaitProcess(third, 20).status, 0);
 }
