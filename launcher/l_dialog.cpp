@@ -275,8 +275,6 @@ static QSlider *L_VolumeSlider(QWidget *parent)
     s->setRange(0, 100);
     s->setSingleStep(10);
     s->setPageStep(10);
-    s->setTickInterval(10);
-    s->setTickPosition(QSlider::TicksBelow);
     return s;
 }
 
@@ -288,15 +286,16 @@ static QGroupBox *L_CreateVolumes(QWidget *pg)
     mf.trackEffects = L_VolumeSlider(g);
     l->addWidget(L_Label(g, 0, 0, 0, 0, 136, "Musik"), 0, 0);
     l->addWidget(mf.trackMusic, 0, 1);
-    l->addWidget(L_Label(g, 0, 0, 0, 0, 137, "Effekte"), 1, 0);
-    l->addWidget(mf.trackEffects, 1, 1);
+    l->addWidget(L_Label(g, 0, 0, 0, 0, 137, "Effekte"), 0, 2);
+    l->addWidget(mf.trackEffects, 0, 3);
     return g;
 }
 
 static void L_CreatePageSettings(QWidget *pg)
 {
     QVBoxLayout *page = new QVBoxLayout(pg);
-    page->setContentsMargins(8, 8, 8, 8);
+    page->setContentsMargins(8, 4, 8, 2);
+    page->setSpacing(2);   /* four groups on a page of fixed height */
 
     QGroupBox *g1 = L_Tagged(new QGroupBox(QString::fromUtf8(" Grafikeinstellungen "), pg), 0, 0, 0, 0, 121);
     QGridLayout *l1 = new QGridLayout(g1);
