@@ -65,7 +65,7 @@ TEST(Stereo, VolumesScaleMusicAndEffects)
         GTEST_SKIP() << "needs Xvfb";
     gk::TempDir d;
     play::Spawn ship = {"enemy-ship", 0.0f, 0.0f, {60, 0, -20}, {0, 0, -1}, 0.0f};
-    ASSERT_TRUE(play::WriteTree(d.path, 1, 1.0f, {ship}));
+    ASSERT_TRUE(play::WriteTree(d.path, 1, 0.5f, {ship}));
     ASSERT_TRUE(gk::WriteFile(d / "alsoft.conf", "[general]\ndrivers=wave\nchannels=stereo\nsample-type=int16\n"
                                                  "[wave]\nfile=" + (d / "out.wav") + "\n"));
     auto rms = [&](int music, int effects) {   /* from the first sound to the last */
