@@ -156,6 +156,13 @@ static void Eng_HandleEvent(int type, int a, int b)
         eng.quit = 1;
         return;
     }
+    if (type == IE_FOCUSLOST) {
+        /* the player went to another window: pause as Escape does, unless
+         * the game has paused its clock already (Escape would resume) */
+        if (mod_running && !eng.paused)
+            Eng_Forward(GOP_KEY, IE_CHAR, KEY_ESCAPE, 0);
+        return;
+    }
     if (type >= IE_KEYDOWN && type <= IE_CHAR)
         Eng_Forward(GOP_KEY, type, a, b);
     else if (type >= IE_LBUTTONDOWN && type <= IE_WHEEL)
@@ -474,6 +481,7 @@ static void Eng_StartCommon(int sound)
 {
     eng.hashlog = getenv("VEX_DEMOHASH") && strcmp(getenv("VEX_DEMOHASH"), "1") == 0;
     Eng_StartSound(sound);
+    SFX_SetVolumes((float)eng.set.musicvolume / 100.0f, (float)eng.set.effectsvolume / 100.0f);
     Eng_MountArchives();
     Lang_Load(com_countrycode);
 }

@@ -77,6 +77,9 @@ std::string RunAndCapture(const std::string &dir, const std::string &file,
 std::string L_ModeArgs(const std::string &modeline);
 std::string L_GameArgs(const std::string &modeline, int map, int sens, int country,
                        bool mouseinv, bool fullscreen);
+std::string L_VolumeArgs(int music, int effects);
+#define L_MUSIC_DEFAULT 100     /* volumes of a first start, in percent */
+#define L_EFFECTS_DEFAULT 100
 std::string L_FailureText(int key);
 void Button1Click(void);
 
@@ -161,6 +164,7 @@ typedef struct {
     QRadioButton *radioWindowed, *radioFullscreen;
     QCheckBox *checkMouse, *checkProxy;
     QSlider *trackMouse;
+    QSlider *trackMusic, *trackEffects;     /* volumes in percent */
     QLabel *labelProxy, *labelPort;
     QLineEdit *editProxy, *editPort;
     QLabel *labelStatus;            /* what a running exchange is doing */
@@ -187,6 +191,12 @@ std::string L_SettingsPath(void);
 void LoadSettings(const std::string &path);
 void SaveSettings(const std::string &path);
 void L_SetModes(void);
+
+/* ---- one launcher at a time (l_instance.cpp) ---- */
+enum { L_INSTANCE_FIRST, L_INSTANCE_RAISED, L_INSTANCE_UNREACHABLE };
+int L_SingleInstance(void);     /* run on only for L_INSTANCE_FIRST */
+void L_InstanceEnd(void);
+void L_RaiseWindow(void);
 
 /* ---- where the files are and how they are replaced (l_paths.cpp) ---- */
 std::string L_ProgramDir(void);

@@ -9,7 +9,7 @@ GK_PACKAGES=(
   libmicrohttpd-dev libqt6sql6-sqlite libqt6sql6-psql postgresql
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
   libgtest-dev libbenchmark-dev
-  libx11-dev xvfb xauth xdotool ffmpeg locales
+  libx11-dev libxcb1-dev xvfb xauth xdotool ffmpeg locales
   clang-14 libclang-rt-14-dev llvm-14 gcovr
   qt6-svg-dev lintian appstream desktop-file-utils man-db dpkg-dev file
 )

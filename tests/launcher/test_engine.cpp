@@ -105,15 +105,19 @@ TEST_F(PlayClick, ScoreIsEnteredWithTheName)
 {
     for (int i = 0; i < 10; i++)
         LocalTable.e[2][i].points = 1000 - i;
-    EXPECT_EQ(Play("$$abort"), "-width 640 -height 480 -bpp 16 -game data -map 0 -mousesens 5 -countrycode 49 -record " +
+    EXPECT_EQ(Play("$$abort"), "-width 640 -height 480 -bpp 16 -game data -map 0 -mousesens 5 -countrycode 49 "
+                               "-musicvolume 100 -effectsvolume 100 -record " +
                                      (d / "demos/recording.dem") + "\n");
     mf.resBox->setCurrentIndex(1);
     mf.comboMaps->setCurrentIndex(2);
     mf.checkMouse->setChecked(true);
     mf.radioFullscreen->setChecked(true);
     mf.editName->setText("Tester");
+    mf.trackMusic->setValue(0);
+    mf.trackEffects->setValue(70);
     EXPECT_EQ(Play("$$score 1234", 1), "-width 1024 -height 768 -bpp 32 -game data -map 2 -mousesens 5 -countrycode 49 "
-                                        "-mouseinv -fullscreen -record " + (d / "demos/recording.dem") + "\n");
+                                        "-mouseinv -fullscreen -musicvolume 0 -effectsvolume 70 -record " +
+                                            (d / "demos/recording.dem") + "\n");
     EXPECT_EQ(LocalTable.e[2][0].name, "Tester");
     EXPECT_EQ(LocalTable.e[2][0].points, 1234);
     EXPECT_EQ(LocalTable.e[2][1].points, 1000);

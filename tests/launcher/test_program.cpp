@@ -1,4 +1,5 @@
 /* The gackatron program in a scratch folder with a stand-in engine that reports no modes. */
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -6,6 +7,8 @@
 #include <filesystem>
 
 #include "l_testapp.h"
+
+#include <X11/Xlib.h>   /* after Qt and GoogleTest: its macros clash with their names */
 
 static void MakeFolder(const std::string &d, const std::string &say)
 {
@@ -104,4 +107,36 @@ TEST(Program, SaveOnAFullDiskKeepsTheOldSettings)
         for (const auto &e : std::filesystem::directory_iterator(game))
             EXPECT_EQ(e.path().string().find(".new-"), std::string::npos) << e.path();
     }
+}
+
+/* A second launcher brings the first one's window to the front and ends; the
+ * lock of a launcher that was killed is taken over. */
+TEST(Program, SecondLauncherRaisesTheFirst)
+{
+    gk::PrivateDisplay x;
+    if (!x.Start())
+        GTEST_SKIP() << "no Xvfb";
+    gk::TempDir d, xdg;
+    MakeFolder(d.path, "1.05\\n800 600 32\\n");
+    std::vector<std::string> env = {"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + xdg.path};
+    gk::Proc first = gk::StartProcess({d / "gackatron", "-en"}, d.path, env, d.path);
+    Window win = gk::X11_FindWindowByName("^Gackatron - Starter$", 30), focus = 0;
+    ASSERT_NE(win, 0u) << "the first launcher's window did not appear";
+    Display *dpy = XOpenDisplay(nullptr);
+    Window other = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1280, 1024, 0, 0, 0);
+    XMapRaised(dpy, other);
+    XSync(dpy, False);
+    ASSERT_TRUE(gk::Xdotool({"windowfocus", "--sync", std::to_string(other)}));
+    gk::ProcResult second = gk::RunProcess({d / "gackatron", "-en"}, d.path, env, 30);
+    EXPECT_EQ(second.status, 0) << second.err;
+    for (int i = 0, revert; i < 100 && focus != win; i++, usleep(100000))
+        XGetInputFocus(dpy, &focus, &revert);
+    EXPECT_EQ(focus, win) << "the first launcher did not come to the front";
+    XCloseDisplay(dpy);
+    kill(first.pid, SIGKILL);
+    gk::WaitProcess(first, 10);
+    gk::Proc third = gk::StartProcess({d / "gackatron", "-en"}, d.path, env, d.path);
+    ASSERT_NE(win = gk::X11_FindWindowByName("^Gackatron - Starter$", 30), 0u) << "no launcher after a killed one";
+    EXPECT_TRUE(gk::X11_SendCloseRequest(win));
+    EXPECT_EQ(gk::WaitProcess(third, 20).status, 0);
 }
