@@ -344,12 +344,13 @@ static void Bench_MountOne(const std::string &dir, const char *what, const std::
     Bench_WriteFile(path, zip);
     FS_Shutdown();
     double t0 = Bench_Now();
+    clock_t c0 = clock(); /* processor time too: the machine may be busy with others */
     int ok = FS_Mount(path.c_str(), (dir + "/data/").c_str());
-    double t1 = Bench_Now();
+    double cpu = (double)(clock() - c0) / CLOCKS_PER_SEC, t1 = Bench_Now();
     fsfile_t *f = FS_Open((dir + "/data/" + probe).c_str(), "rb");
     double t2 = Bench_Now();
-    printf("mount: %s (%.1f MB): %.3f s (mounted %d), one look-up %.3f ms (%s)\n", what, zip.size() / 1e6, t1 - t0, ok,
-           (t2 - t1) * 1e3, f ? "found" : "not found");
+    printf("mount: %s (%.1f MB): %.3f s, %.3f s CPU (mounted %d), one look-up %.3f ms (%s)\n", what, zip.size() / 1e6,
+           t1 - t0, cpu, ok, (t2 - t1) * 1e3, f ? "found" : "not found");
     FS_Close(f);
     FS_Shutdown();
 }
@@ -360,11 +361,13 @@ static void Bench_MountGame(void)
     FS_Shutdown();
     double t0 = Bench_Now();
     int n = 0;
+    clock_t c0 = clock();
     for (int i = -1; i < 10; i++) {
         std::string name = data + (i < 0 ? std::string("demo") : "vex" + std::to_string(i)) + ".pk3";
         n += FS_Mount(name.c_str(), data.c_str());
     }
-    printf("mount: the game's own %d archives in %s: %.3f s\n", n, data.c_str(), Bench_Now() - t0);
+    printf("mount: the game's own %d archives in %s: %.3f s, %.3f s CPU\n", n, data.c_str(), Bench_Now() - t0,
+           (double)(clock() - c0) / CLOCKS_PER_SEC);
     FS_Shutdown();
 }
 

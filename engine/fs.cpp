@@ -39,6 +39,7 @@
 #define ZIP_LOCAL_BYTES 30
 #define ZIP_LOCAL_SIG 0x04034b50u
 #define ZIP_MAX_RATIO 1032u /* deflate cannot expand by more than this */
+#define ZIP_MAX_DIRECTORY (64L << 20) /* 65535 members of the longest names take 20 MB */
 
 typedef struct {
     int archive;            /* index into fs_archives */
@@ -200,26 +201,35 @@ static int FS_Insert(const char *prefix, const char *name, const zip_central_t *
     return 1;
 }
 
-/* Reads the central directory entries; 1 when all were read. */
+/* Reads the central directory entries (read whole, so a large directory
+ * costs one read, not two a member); 1 when all were read. */
 static int FS_ReadCentral(FILE *f, long cdstart, long cdend, unsigned count, int archive,
                           const char *prefix)
 {
     size_t prefixlen = strlen(prefix);
-    long pos = cdstart;
-    unsigned char h[ZIP_CENTRAL_BYTES];
+    if (cdend - cdstart > ZIP_MAX_DIRECTORY) {
+        Com_Printf("# FS_Mount: %s: a central directory of %ld bytes is more than an archive of game files has\n",
+                   fs_archives[(size_t)archive].c_str(), cdend - cdstart);
+        return 0;
+    }
+    std::vector<unsigned char> dir((size_t)(cdend - cdstart) + 1);
+    if (!FS_ReadAt(f, cdstart, dir.data(), dir.size() - 1))
+        return 0;
+    size_t pos = 0, end = dir.size() - 1;
     char name[FS_MAX_PATH + 1];
     for (unsigned i = 0; i < count; i++) {
-        if (pos + ZIP_CENTRAL_BYTES > cdend || !FS_ReadAt(f, pos, h, sizeof(h)))
+        if (pos + ZIP_CENTRAL_BYTES > end)
             return 0;
         zip_central_t c;
-        FS_ParseCentral(h, &c);
+        FS_ParseCentral(&dir[pos], &c);
         if (c.flags & 8)
             return 0;
         if (prefixlen >= FS_MAX_PATH || c.namelen >= FS_MAX_PATH - prefixlen)
             return 0;
-        long next = pos + ZIP_CENTRAL_BYTES + c.namelen + c.extralen + c.commentlen;
-        if (next > cdend || !FS_ReadAt(f, pos + ZIP_CENTRAL_BYTES, name, c.namelen))
+        size_t next = pos + ZIP_CENTRAL_BYTES + c.namelen + c.extralen + c.commentlen;
+        if (next > end)
             return 0;
+        memcpy(name, &dir[pos + ZIP_CENTRAL_BYTES], c.namelen);
         name[c.namelen] = 0;
         pos = next;
         if (c.namelen == 0 || name[c.namelen - 1] == '/' || strlen(name) != c.namelen)

@@ -1,5 +1,7 @@
 /* LibFuzzer round trip of collision data: meshes made from the input are built into grids, written,
  * and read back to give every segment query the same answer. */
+#include <algorithm>
+
 #include "fuzz_tmpfile.h"
 #include "fuzz_walk.h"
 #include "gk_mesh.h"
@@ -17,15 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     fz_data = data, fz_size = size, fz_at = 0;
     std::vector<mdl_mesh_t> meshes(Fz_Byte() % 4);
-    for (mdl_mesh_t &m : meshes) {
+    for (mdl_mesh_t &m : meshes) { /* frames, vertices, triangles, coordinates, corners */
         uint32_t frames = 1 + Fz_Byte() % 3, nv = 1 + Fz_Byte() % 24, nt = Fz_Byte() % 32;
         std::vector<std::vector<float>> fr(frames, std::vector<float>(nv * 3));
-        for (auto &f : fr)
-            for (float &v : f)
-                v = Fz_Coord();
         std::vector<uint32_t> faces(nt * 3);
-        for (uint32_t &i : faces)
-            i = Fz_Byte() % (nv + 1); /* one past the vertices now and then */
+        for (auto &f : fr)
+            std::generate(f.begin(), f.end(), Fz_Coord);
+        std::generate(faces.begin(), faces.end(), [nv] { return Fz_Byte() % (nv + 1); }); /* one past now and then */
         m = gk::MakeMesh("m", fr, faces);
     }
     colmodel_t *c = Col_Build(meshes.data(), (uint32_t)meshes.size()), *back = NULL;

@@ -68,10 +68,8 @@ TEST_F(E2EDemo, RecordedGameReplaysExactly)
     EXPECT_EQ(ver.out, rec.out);
     EXPECT_EQ(HashLines(ver.err), hashes);
 
-    /* two timed replays: the same result line and frame count */
+    /* a timed replay: the same result line, then the timing */
     gk::ProcResult t1 = Engine({"-timedemo", dir / "game.dem"});
-    gk::ProcResult t2 = Engine({"-timedemo", dir / "game.dem"});
-    EXPECT_EQ(t1.out.substr(0, t1.out.find(" frames")), t2.out.substr(0, t2.out.find(" frames")));
     EXPECT_EQ(t1.out.rfind(rec.out + "timedemo ", 0), 0u) << t1.out;
     EXPECT_EQ(HashLines(t1.err), hashes);
 
