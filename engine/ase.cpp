@@ -713,6 +713,7 @@ static void ASE_ReadObject(ase_t *a)
     static const char *const keys[] = {"*NODE_NAME", "*MESH", "*MESH_ANIMATION", "*MATERIAL_REF"};
     model_t *s = a->scene;
     mdl_mesh_t *current = NULL;
+    uint32_t first = s->nummeshes; /* the meshes of this object */
     a->objname[0] = 0;
     for (int k; (k = ASE_NextKeyword(a, keys, 4, 1)) != 0;) {
         int n, opened = a->blockopen;
@@ -741,9 +742,10 @@ static void ASE_ReadObject(ase_t *a)
     if (current && current->material == -1 && current == &s->meshes[s->nummeshes - 1]) {
         Model_FreeMesh(current);
         s->nummeshes--;
-    } else if (current && !a->bad && !ASE_MeshComplete(current)) {
-        ASE_Fail(a, "the mesh of object \"%s\" ending here lacks lists its counts promise", current->name);
     }
+    for (uint32_t i = first; i < s->nummeshes && !a->bad; i++)
+        if (!ASE_MeshComplete(&s->meshes[i]))
+            ASE_Fail(a, "a mesh of object \"%s\" ending here lacks lists its counts promise", s->meshes[i].name);
 }
 
 int ASE_ReadScene(const char *filename, model_t *scene)
