@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 
 #include "gk_support.h"
+#include "zipwriter.h"
 
 namespace {
 
@@ -84,6 +85,9 @@ TEST_F(Engine, ToolModesAndFailuresEndWithTheirStatusAndOutput)
         /* a damaged archive */
         {"recorder", {"-game", "data", "-map", "0"}, {"TESTMOD_INIT=1"}, 1, "aiInit() failed!\n",
          "QZM: The game data data/vex0.pk3 is damaged", nullptr},
+        /* an archive whose member would unpack to 1 GiB */
+        {"recorder", {"-game", "data", "-map", "1"}, {"TESTMOD_FRAMES=1"}, 1, "",
+         "QZM: The game data data/vex1.pk3 is damaged: x.dmo: it would unpack to 1073741824 bytes", ""},
     };
     for (const RunCase &c : cases) {
         std::string what = c.args.back();
@@ -95,6 +99,12 @@ TEST_F(Engine, ToolModesAndFailuresEndWithTheirStatusAndOutput)
         }
         if (what == "0")
             gk::WriteFile(dir / "data/vex0.pk3", std::string(300, 'P'));
+        if (what == "1") {
+            gk::ZipLayout l;
+            std::string bomb = gk::ZipBuild({{"x.dmo", "x"}}, "", &l);
+            gk::ZipPut32(bomb, l.central[0] + 24, 1u << 30);
+            gk::WriteFile(dir / "data/vex1.pk3", bomb);
+        }
         std::filesystem::remove(dir / "calls.log");
         gk::ProcResult r = Run(c.args, c.env);
         EXPECT_EQ(r.status, c.status) << what;
