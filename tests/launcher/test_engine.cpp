@@ -87,12 +87,12 @@ protected:
     /* A stand-in game; its entry dialog accepted (1) or cancelled (-1);
      * unrecorded, it leaves an empty demo file as an engine that could not
      * record does. */
-    std::string Play(const std::string &out, int answer = 0, bool recorded = true)
+    std::string Play(const std::string &out, int answer = 0, bool recorded = true, std::function<void()> look = nullptr)
     {
         FakeEngine(d.path, "echo \"$@\" > args.txt\nwhile [ $# -gt 0 ]; do\n  if [ \"$1\" = -record ]; then " +
                            (recorded ? "echo '" + out + "'" : std::string(":")) + " > \"$2\"; fi\n  shift\ndone\n"
                            "printf '" + out + "\\n'");
-        L_DialogWatch watch(answer ? 1 : 0, answer > 0);
+        L_DialogWatch watch(answer ? 1 : 0, answer > 0, look);
         Button1Click();
         EXPECT_EQ(watch.seen, answer ? 1 : 0) << out;
         std::string a;
@@ -134,8 +134,7 @@ TEST_F(PlayClick, FifthFirstPlaceUnlocksTheExtraLevel)
     for (int level : {4, 5}) {
         mf.comboMaps->setCurrentIndex(level);
         bool extra = level == 5;
-        QTimer::singleShot(50, [&extra] { extra = mf.labelExtra->isVisibleTo(mf.pointf); });
-        Play("$$score 10", 1);
+        Play("$$score 10", 1, true, [&extra] { extra = mf.labelExtra->isVisibleTo(mf.pointf); });
         EXPECT_EQ(extra, level == 4);
         EXPECT_EQ(DoneMask, level == 4 ? 31 : 63);
         EXPECT_EQ(mf.comboMaps->count(), 6);
