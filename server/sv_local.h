@@ -19,6 +19,9 @@
 #define SV_MAXQUERY 20000       /* longest query string we read */
 #define SV_NAMECHARS 12         /* stored names, in characters */
 #define SV_MAXDEMO (2 << 20)    /* largest demo a replay request may bring */
+#define SV_LEVELS 6             /* the game's levels; the tables have HS_ROWS rows */
+#define SV_KEEPDEFAULT 100000   /* entries kept of each level and country */
+#define SV_REPLAYSPERADDRESS 10 /* replays one address may have waiting */
 
 /* ---- requests (sv_request.cpp) ---- */
 
@@ -35,6 +38,10 @@ enum {
     SV_STOREFAIL,       /* the store could not take it */
     SV_NOENTRY,         /* a replay of an entry the store does not hold */
     SV_BADDEMO,         /* a replay that is not a demo of its level */
+    SV_NOVERIFY,        /* this server cannot replay demos */
+    SV_REPLAYLIMIT,     /* too many replays of one address wait */
+    SV_ENTRYWAITS,      /* replays of that entry wait already */
+    SV_LONGDEMO,        /* more frames than the level's play time holds */
     SV_NUMANSWERS
 };
 
@@ -66,6 +73,7 @@ typedef struct {
     std::string name;   /* UTF-8, cleaned */
     int32_t points;
     int country;
+    std::string address;
 } sv_replay_t;
 
 int SV_ParseReplay(const std::string &query, const std::string &demo, sv_replay_t *r);
@@ -90,22 +98,34 @@ bool SV_StoreAdd(const std::string &url, const char *connection);
 bool SV_StoreIsPostgres(const std::string &url);
 bool SV_StoreOpen(const std::string &url, std::string *error);
 void SV_StoreClose(void);
+/* --keep and the replays one address may have waiting; before the open. */
+void SV_StoreLimits(int keep, int replaysperaddress);
+/* Merges and replays on the store's one write thread. */
 bool SV_StoreMerge(const std::vector<const sv_request_t *> &merges, std::vector<int> *added);
-/* country < 0: the world; verified: only verified entries */
-bool SV_StoreLists(int country, bool verified, sv_lists_t *lists);
-/* Queues a replay of an entry the store holds: SV_OK, SV_NOENTRY, SV_BUSY
- * (maxjobs waiting) or SV_STOREFAIL. */
+/* Queues a replay of an entry the store holds: SV_OK (also when the entry
+ * is verified already), SV_NOVERIFY, SV_LONGDEMO, SV_NOENTRY,
+ * SV_REPLAYLIMIT, SV_ENTRYWAITS, SV_BUSY (maxjobs waiting) or SV_STOREFAIL. */
 int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs);
+/* Reads, on any thread (each its own connection) once the store is open.
+ * country < 0: the world; verified: only verified entries */
+bool SV_StoreLists(int country, bool verified, sv_lists_t *lists);
 bool SV_StoreCountries(std::vector<std::pair<int, int>> *countries);
 std::string SV_StoreError(void);
 
 /* ---- answers (sv_page.cpp) ---- */
 
 std::string SV_PackLists(const sv_lists_t *lists);
+/* The level names of the game tree, once at start. */
+void SV_PageNames(const std::string &game);
+/* The page's language (0 English, 1 German, 2 Russian) from a lang=
+ * parameter or else the Accept-Language header. */
+int SV_Language(const std::string &param, const std::string &accept);
 std::string SV_Page(int country, bool verified, const sv_lists_t *lists,
-                    const std::vector<std::pair<int, int>> &countries);
+                    const std::vector<std::pair<int, int>> &countries, int lang = 0);
 std::string SV_HtmlEscape(const std::string &s);
 std::string SV_Json(const std::vector<sv_row_t> &rows);
+/* The game's levels with their names and ten best each. */
+std::string SV_JsonLevels(const sv_lists_t *lists, int lang);
 
 /* ---- verification (sv_verify.cpp) ---- */
 
@@ -118,10 +138,18 @@ typedef struct {
     int memorymb;
 } sv_verifyopts_t;
 
-/* Worker threads that take jobs from the store until SV_VerifyStop. */
+/* Worker threads that take jobs from the store until SV_VerifyStop.  When
+ * the replay user cannot run the game tree, a copy it can run is made; on
+ * failure verification is off (SV_VerifyOff) and error says why. */
 bool SV_VerifyStart(const sv_verifyopts_t &o, int threads, std::string *error);
 void SV_VerifyStop(void);
 void SV_VerifyWake(void);
+bool SV_VerifyOff(void);
+/* The levels' play times from the tree, for SV_DemoFits. */
+void SV_ReadPlayTimes(const std::string &game);
+/* False for a demo with more frames than its level's play time holds at
+ * the engine's frame rate limit (true while the play times are unknown). */
+bool SV_DemoFits(const std::string &demo);
 
 void SV_Log(const std::string &line);
 

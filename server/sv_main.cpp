@@ -54,10 +54,11 @@ typedef struct {
     int32_t maxpoints[HS_ROWS];
     int rate;                   /* merges per address per minute; 0: no limit */
     bool verifiedonly;          /* the packed table lists verified entries only */
-    bool gamegiven;             /* --game named: a tree that does not serve is an error */
     bool worker;                /* --worker: verify replays, no HTTP */
     int workers;                /* verifying threads */
     int maxjobs;                /* replays waiting before we answer "busy" */
+    int keep;                   /* entries kept of each level and country */
+    int replaysperaddress;      /* replays one address may have waiting */
     sv_verifyopts_t verify;
 } sv_options_t;
 
@@ -73,7 +74,8 @@ typedef struct {
     sv_request_t req;
     int pagecountry;            /* -1: the world */
     bool pageverified;          /* page and JSON: verified entries only */
-    int jsonlevel;
+    int jsonlevel;              /* -1: every level */
+    int lang;                   /* of the page */
     sv_replay_t replay;
     std::string demo;
     int answer;                 /* SV_OK, SV_MERGED or SV_STOREFAIL */
@@ -142,13 +144,13 @@ static void SV_RunBatch(sv_batch_t &batch)
             if (!havecountries)
                 havecountries = SV_StoreCountries(&countries);
             if (havecountries && SV_StoreLists(j->pagecountry, j->pageverified, &lists))
-                j->body = SV_Page(j->pagecountry, j->pageverified, &lists, countries);
+                j->body = SV_Page(j->pagecountry, j->pageverified, &lists, countries, j->lang);
             else
                 j->answer = SV_STOREFAIL;
         } else if (j->kind == SV_JOB_JSON) {
             sv_lists_t lists;
             if (SV_StoreLists(j->pagecountry, j->pageverified, &lists))
-                j->body = SV_Json(lists.r[j->jsonlevel]);
+                j->body = j->jsonlevel < 0 ? SV_JsonLevels(&lists, j->lang) : SV_Json(lists.r[j->jsonlevel]);
             else
                 j->answer = SV_STOREFAIL;
         } else if (j->kind == SV_JOB_REPLAY) {
@@ -334,6 +336,7 @@ static void SV_LogRequest(const std::string &head, int status, int added, int ov
 static const char *sv_notes[SV_NUMANSWERS] = {
     NULL, NULL, "refused=request", "refused=game", "refused=size", "refused=table",
     "refused=rate", "refused=busy", "refused=store", "refused=noentry", "refused=demo",
+    "refused=noverify", "refused=replays", "refused=entrywaits", "refused=frames",
 };
 
 /* Answers what the store has done, for every request still connected. */
@@ -411,13 +414,15 @@ bool SV_Server::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
         job->jsonlevel = -1;
         QUrlQuery q(url);
         QString c = q.queryItemValue("country"), v = q.queryItemValue("verified"), l = q.queryItemValue("level");
+        job->lang = SV_Language(q.queryItemValue("lang").toStdString(),
+                                request.value("Accept-Language").toStdString());
         if (!c.isEmpty() && c.size() <= 6 && c.toStdString().find_first_not_of("0123456789") == std::string::npos)
             job->pagecountry = c.toInt();
         job->pageverified = v == "1";
-        if (l.size() == 1 && l[0].unicode() >= '0' && l[0].unicode() < '0' + HS_ROWS)
+        if (l.size() == 1 && l[0].unicode() >= '0' && l[0].unicode() < '0' + SV_LEVELS)
             job->jsonlevel = l[0].unicode() - '0';
-        if (job->kind == SV_JOB_JSON && job->jsonlevel < 0) {
-            SV_Write(request, socket, 400, "level=0..7 wanted.\n", false);
+        if (job->kind == SV_JOB_JSON && job->jsonlevel < 0 && q.hasQueryItem("level")) {
+            SV_Write(request, socket, 400, "level=0..5 wanted.\n", false);
             SV_LogRequest(head, 400, 0, 0, started.nsecsElapsed(), NULL);
             return true;
         }
@@ -425,6 +430,7 @@ bool SV_Server::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
         job->kind = SV_JOB_REPLAY;
         job->demo = request.body().toStdString();
         answer = SV_ParseReplay(query, job->demo, &job->replay);
+        job->replay.address = request.remoteAddress().toString().toStdString();
         job->req.country = job->replay.country;
         job->req.overmax = 0;
     } else {
@@ -562,6 +568,9 @@ static bool SV_Options(QCoreApplication &app)
     cl.addOption({"verify-memory", "Address space of one replay in MB (default 1024).", "n", "1024"});
     cl.addOption({"max-jobs", "Replays waiting in the store before uploads are refused (default 500).", "n",
                   "500"});
+    cl.addOption({"replays-per-address", "Replays one address may have waiting (default 10).", "n", "10"});
+    cl.addOption({"keep", "Entries kept of each level and country, the best first (default 100000).", "n",
+                  "100000"});
     cl.process(app);
     if (!cl.positionalArguments().isEmpty()) {
         fprintf(stderr, "gackatron-scores: unexpected argument '%s' (see --help)\n",
@@ -591,14 +600,14 @@ static bool SV_Options(QCoreApplication &app)
     sv_opt.worker = cl.isSet("worker");
     sv_opt.verify.db = sv_opt.db;
     sv_opt.verify.game = QDir(cl.value("game")).absolutePath().toStdString();
-    sv_opt.gamegiven = cl.isSet("game");
     sv_opt.verify.user = cl.value("user").toStdString();
     struct {
         const char *name;
         int min, *to;
     } nums[] = {{"workers", -1, &sv_opt.workers}, {"verify-seconds", 1, &sv_opt.verify.wallseconds},
                 {"verify-cpu", 1, &sv_opt.verify.cpuseconds}, {"verify-memory", 64, &sv_opt.verify.memorymb},
-                {"max-jobs", 0, &sv_opt.maxjobs}};
+                {"max-jobs", 0, &sv_opt.maxjobs}, {"replays-per-address", 1, &sv_opt.replaysperaddress},
+                {"keep", 10, &sv_opt.keep}};
     for (auto &n : nums) {
         *n.to = cl.value(n.name).toInt(&ok);
         if (!ok || *n.to < n.min || *n.to > 1000000) {
@@ -688,6 +697,9 @@ int main(int argc, char **argv)
     if (sv_opt.worker)
         return SV_WorkerMain();
 
+    SV_StoreLimits(sv_opt.keep, sv_opt.replaysperaddress);
+    SV_PageNames(sv_opt.verify.game);
+    SV_ReadPlayTimes(sv_opt.verify.game);
     std::promise<std::string> opened;
     std::future<std::string> result = opened.get_future();
     sv_storethread = std::thread(SV_StoreThread, sv_opt.db, &opened);
@@ -710,15 +722,8 @@ int main(int argc, char **argv)
         return 1;
     }
     server.bind(tcp);
-    if (sv_opt.workers > 0 && !SV_VerifyStart(sv_opt.verify, sv_opt.workers, &error)) {
-        if (sv_opt.gamegiven) {
-            fprintf(stderr, "gackatron-scores: cannot verify replays: %s\n", error.c_str());
-            SV_Finish();
-            return 1;
-        }
-        /* a server without the game keeps the replays for a worker that has it */
-        SV_Log("verify: no replays verified here: " + error);
-    }
+    if (sv_opt.workers > 0 && !SV_VerifyStart(sv_opt.verify, sv_opt.workers, &error))
+        SV_Log("verify: verification is off, uploads are refused: " + error);
 
     QTimer prune;
     QObject::connect(&prune, &QTimer::timeout, [] { SV_RatePrune(); });

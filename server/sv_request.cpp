@@ -244,6 +244,10 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Highscores:Your list could not be saved just now. Please try again later.",
         "Highscores:This score is not in the server's list. Exchange your list first.",
         "Highscores:This recording is not a game of that level.",
+        "Highscores:This server does not check recordings at present, so yours was not taken. Your scores are listed as before.",
+        "Highscores:Many recordings from your address are waiting to be checked already. Yours are kept and sent at a later exchange.",
+        "Highscores:Recordings of this score are waiting to be checked already. Yours is kept and sent at a later exchange.",
+        "Highscores:This recording holds more frames than a game of that level can. It was not taken.",
     },
     {
         "",
@@ -257,6 +261,10 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Bestenliste:Deine Liste konnte gerade nicht gespeichert werden. Bitte versuche es später noch einmal.",
         "Bestenliste:Dieses Ergebnis steht nicht in der Liste des Servers. Gleiche zuerst deine Liste ab.",
         "Bestenliste:Diese Aufzeichnung ist kein Spiel dieses Levels.",
+        "Bestenliste:Dieser Server prüft zurzeit keine Aufzeichnungen, deine wurde daher nicht angenommen. Deine Ergebnisse stehen weiter in der Liste.",
+        "Bestenliste:Von deiner Adresse warten schon viele Aufzeichnungen auf ihre Prüfung. Deine werden aufbewahrt und bei einem späteren Abgleich gesendet.",
+        "Bestenliste:Aufzeichnungen dieses Ergebnisses warten schon auf ihre Prüfung. Deine wird aufbewahrt und bei einem späteren Abgleich gesendet.",
+        "Bestenliste:Diese Aufzeichnung enthält mehr Bilder, als ein Spiel dieses Levels haben kann. Sie wurde nicht angenommen.",
     },
     {
         "",
@@ -270,6 +278,10 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Рекорды:Не удалось сохранить вашу таблицу. Попробуйте позже.",
         "Рекорды:Этого результата нет в таблице сервера. Сначала обменяйтесь таблицами.",
         "Рекорды:Эта запись не является игрой этого уровня.",
+        "Рекорды:Этот сервер сейчас не проверяет записи, поэтому ваша запись не принята. Ваши результаты остаются в таблице.",
+        "Рекорды:С вашего адреса проверки ждут уже много записей. Ваши записи сохранены и будут отправлены при одном из следующих обменов.",
+        "Рекорды:Записи этого результата уже ждут проверки. Ваша запись сохранена и будет отправлена при одном из следующих обменов.",
+        "Рекорды:В этой записи больше кадров, чем может быть в игре этого уровня. Она не принята.",
     },
 };
 

@@ -5,14 +5,23 @@
  * same schema and the same statements; the table itself refuses a second
  * (level, name, points), so concurrent merges can neither double nor lose
  * an entry.  Ties keep the order in which the entries were first received
- * (the row number).  All of it runs on the store thread.  Entries carry a
- * verified flag; the replay table holds the demos waiting for a worker
- * (sv_verify.cpp takes them on connections of its own).
+ * (the row number).  Merges and queued replays run on the store's one
+ * write thread; the lists are read on any thread, each with a read
+ * connection of its own (readers run beside the writer), from indexes
+ * only: the ten best of a level, of a country, of the verified entries,
+ * and the number of entries of every level and country, which a merge
+ * keeps up to date in the same transaction and uses to keep only the best
+ * --keep entries of each.  Entries carry a verified flag; the replay table
+ * holds the demos waiting for a worker (sv_verify.cpp takes them on
+ * connections of its own), each with its sender's address and turn.
  */
 #include "sv_local.h"
 
+#include <algorithm>
+#include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <tuple>
 
 #include <QDateTime>
@@ -25,12 +34,18 @@
 
 #define SV_CONNECTION "gkscores"
 #define SV_CHUNK 100            /* rows per insert statement */
-#define SV_SCHEMA_VERSION 2
+#define SV_SCHEMA_VERSION 3
+#define SV_ENTRYREPLAYS 3       /* replays waiting for one entry */
+#define SV_PRUNECHUNK 200       /* entries past --keep removed by one merge */
 
 static bool sv_pg;
+static std::string sv_url;
+static std::atomic<int> sv_opened;      /* counts opens: readers of an older one reconnect */
+static std::mutex sv_errlock;
 static std::string sv_error;
+static int sv_keep = SV_KEEPDEFAULT;
+static int sv_peraddress = SV_REPLAYSPERADDRESS;
 static std::map<int, std::unique_ptr<QSqlQuery>> sv_inserts;   /* by row count */
-static std::unique_ptr<QSqlQuery> sv_lists[4];     /* world, country; all, verified */
 
 /* The row number is the one place where the two dialects differ. */
 static const char *sv_schema[] = {
@@ -56,6 +71,33 @@ static const char *sv_schema[] = {
     "INSERT INTO gk_schema (version) SELECT 0 WHERE NOT EXISTS (SELECT 1 FROM gk_schema)",
 };
 
+/* Upgrades, one list a version: the statements that bring the one before to it. */
+static const char *sv_upgrade2[] = {
+    "ALTER TABLE scores ADD COLUMN verified INTEGER NOT NULL DEFAULT 0",
+    NULL,
+};
+static const char *sv_upgrade3[] = {
+    "ALTER TABLE replay ADD COLUMN address VARCHAR(64) NOT NULL DEFAULT ''",
+    "ALTER TABLE replay ADD COLUMN turn INTEGER NOT NULL DEFAULT 0",
+    "CREATE INDEX scores_vbest ON scores (level, points DESC, id) WHERE verified = 1",
+    "CREATE INDEX scores_vcountry ON scores (country, level, points DESC, id) WHERE verified = 1",
+    "CREATE TABLE gk_counts (level INTEGER NOT NULL, country INTEGER NOT NULL, entries BIGINT NOT NULL,"
+    " PRIMARY KEY (level, country))",
+    "INSERT INTO gk_counts (level, country, entries) SELECT level, country, COUNT(*) FROM scores"
+    " GROUP BY level, country",
+    "CREATE TABLE gk_countries (country INTEGER NOT NULL PRIMARY KEY, entries BIGINT NOT NULL)",
+    "INSERT INTO gk_countries (country, entries) SELECT country, SUM(entries) FROM gk_counts GROUP BY country",
+    "CREATE INDEX gk_countries_most ON gk_countries (entries DESC, country)",
+    NULL,
+};
+static const char *const *sv_upgrades[] = {NULL, NULL, sv_upgrade2, sv_upgrade3};
+
+static void SV_SetError(const std::string &e)
+{
+    std::lock_guard<std::mutex> lock(sv_errlock);
+    sv_error = e;
+}
+
 static QSqlDatabase SV_Db(void)
 {
     return QSqlDatabase::database(SV_CONNECTION, false);
@@ -63,12 +105,13 @@ static QSqlDatabase SV_Db(void)
 
 static bool SV_Fail(const QSqlError &e, const char *what)
 {
-    sv_error = std::string(what) + ": " + e.text().toStdString();
+    SV_SetError(std::string(what) + ": " + e.text().toStdString());
     return false;
 }
 
 std::string SV_StoreError(void)
 {
+    std::lock_guard<std::mutex> lock(sv_errlock);
     return sv_error;
 }
 
@@ -97,11 +140,12 @@ static bool SV_Schema(void)
         return false;
     }
     int version = q.value(0).toInt();
-    /* upgrades from older versions go here, one step per version */
-    if (version < 2 && !SV_Exec(q, "ALTER TABLE scores ADD COLUMN verified INTEGER NOT NULL DEFAULT 0")) {
-        db.rollback();
-        return false;
-    }
+    for (int v = version + 1; v <= SV_SCHEMA_VERSION; v++)
+        for (const char *const *u = sv_upgrades[v]; u && *u; u++)
+            if (!SV_Exec(q, *u)) {
+                db.rollback();
+                return false;
+            }
     if (version < SV_SCHEMA_VERSION &&
         !SV_Exec(q, QString("UPDATE gk_schema SET version = %1").arg(SV_SCHEMA_VERSION))) {
         db.rollback();
@@ -112,16 +156,15 @@ static bool SV_Schema(void)
     return true;
 }
 
-static bool SV_Connect(void)
+static bool SV_Connect(QSqlDatabase db)
 {
-    QSqlDatabase db = SV_Db();
     if (!db.open())
         return SV_Fail(db.lastError(), "open");
     if (!sv_pg) {
         QSqlQuery q(db);
         if (!SV_Exec(q, "PRAGMA journal_mode=WAL") || !q.next() ||
             q.value(0).toString().compare("wal", Qt::CaseInsensitive) != 0) {
-            sv_error = "open: the SQLite file does not take a write-ahead log";
+            SV_SetError("open: the SQLite file does not take a write-ahead log");
             return false;
         }
         if (!SV_Exec(q, "PRAGMA synchronous=FULL"))
@@ -161,8 +204,9 @@ bool SV_StoreAdd(const std::string &url, const char *connection)
 bool SV_StoreOpen(const std::string &url, std::string *error)
 {
     sv_pg = SV_StoreIsPostgres(url);
+    sv_url = url;
     SV_StoreAdd(url, SV_CONNECTION);
-    bool ok = SV_Connect();
+    bool ok = SV_Connect(SV_Db());
     /* two processes starting on a fresh database may race for the schema */
     for (int tries = 0; ok && !SV_Schema(); tries++) {
         if (tries == 4) {
@@ -171,18 +215,27 @@ bool SV_StoreOpen(const std::string &url, std::string *error)
         }
         QThread::msleep(200 + 300 * tries);
     }
+    sv_opened++;
     if (!ok) {
-        *error = sv_error;
+        *error = SV_StoreError();
         SV_StoreClose();
     }
     return ok;
 }
 
+void SV_StoreLimits(int keep, int replaysperaddress)
+{
+    sv_keep = keep;
+    sv_peraddress = replaysperaddress;
+}
+
+static void SV_ReaderClose(void);
+
 void SV_StoreClose(void)
 {
     sv_inserts.clear();
-    for (auto &l : sv_lists)
-        l.reset();
+    SV_ReaderClose();
+    sv_opened++;
     {
         QSqlDatabase db = SV_Db();
         if (db.isValid())
@@ -204,9 +257,9 @@ typedef struct {
 typedef std::tuple<int, std::string, int32_t> sv_key_t;
 
 /* A forward-only statement prepared once and kept in q; NULL on failure. */
-static QSqlQuery *SV_Prepare(std::unique_ptr<QSqlQuery> &q, const QString &sql)
+static QSqlQuery *SV_Prepare(std::unique_ptr<QSqlQuery> &q, QSqlDatabase db, const QString &sql)
 {
-    q.reset(new QSqlQuery(SV_Db()));
+    q.reset(new QSqlQuery(db));
     q->setForwardOnly(true);
     if (!q->prepare(sql)) {
         SV_Fail(q->lastError(), "prepare");
@@ -225,7 +278,85 @@ static QSqlQuery *SV_InsertStatement(int n)
     for (int i = 0; i < n; i++)
         sql += i ? ",(?,?,?,?,?)" : "(?,?,?,?,?)";
     sql += " ON CONFLICT (level, name, points) DO NOTHING RETURNING level, name, points";
-    return SV_Prepare(q, sql);
+    return SV_Prepare(q, SV_Db(), sql);
+}
+
+/* Runs a prepared statement with its values; false (and finished) on failure. */
+static bool SV_Run(QSqlQuery &q, const QString &sql, const std::vector<QVariant> &values, const char *what)
+{
+    if (!q.prepare(sql))
+        return SV_Fail(q.lastError(), what);
+    for (size_t i = 0; i < values.size(); i++)
+        q.bindValue((int)i, values[i]);
+    if (!q.exec()) {
+        SV_Fail(q.lastError(), what);
+        q.finish();
+        return false;
+    }
+    return true;
+}
+
+/* Adds to the entries of a level and country (level -1: the country's
+ * total); *now gets the new count. */
+static bool SV_Count(int level, int country, qlonglong add, qlonglong *now)
+{
+    QSqlQuery q(SV_Db());
+    q.setForwardOnly(true);
+    bool ok = level < 0
+        ? SV_Run(q, "INSERT INTO gk_countries (country, entries) VALUES (?, ?) ON CONFLICT (country)"
+                    " DO UPDATE SET entries = gk_countries.entries + excluded.entries RETURNING entries",
+                 {country, add}, "count")
+        : SV_Run(q, "INSERT INTO gk_counts (level, country, entries) VALUES (?, ?, ?) ON CONFLICT (level, country)"
+                    " DO UPDATE SET entries = gk_counts.entries + excluded.entries RETURNING entries",
+                 {level, country, add}, "count");
+    if (!ok)
+        return false;
+    *now = q.next() ? q.value(0).toLongLong() : 0;
+    q.finish();
+    return true;
+}
+
+/* Removes the worst entries of a level and country past the best
+ * sv_keep, a bounded number at a time (a store far over it, after --keep
+ * was lowered, shrinks over the next merges, none of them held up);
+ * *removed gets their number. */
+static bool SV_Prune(int level, int country, qlonglong entries, qlonglong *removed)
+{
+    *removed = 0;
+    if (entries <= sv_keep)
+        return true;
+    QSqlQuery q(SV_Db());
+    qlonglong n = std::min(entries - sv_keep, (qlonglong)SV_PRUNECHUNK);
+    if (!SV_Run(q, "DELETE FROM scores WHERE id IN (SELECT id FROM scores WHERE country = ? AND level = ?"
+                   " ORDER BY points, id DESC LIMIT ?)", {country, level, n}, "keep"))
+        return false;
+    *removed = q.numRowsAffected();
+    qlonglong left;
+    return SV_Count(level, country, -*removed, &left);
+}
+
+/* The counts of what a merge added (in key order, so that two servers
+ * lock the rows of one table in the same order), pruning past --keep. */
+static bool SV_CountRows(const std::vector<sv_newrow_t> &rows, const std::vector<bool> &isnew)
+{
+    std::map<std::pair<int, int>, qlonglong> levels;
+    std::map<int, qlonglong> countries;
+    for (size_t i = 0; i < rows.size(); i++)
+        if (isnew[i])
+            levels[{rows[i].level, rows[i].country}]++;
+    for (const auto &l : levels) {
+        qlonglong now, removed;
+        if (!SV_Count(l.first.first, l.first.second, l.second, &now) ||
+            !SV_Prune(l.first.first, l.first.second, now, &removed))
+            return false;
+        countries[l.first.second] += l.second - removed;
+    }
+    for (const auto &c : countries) {
+        qlonglong now;
+        if (!SV_Count(-1, c.first, c.second, &now))
+            return false;
+    }
+    return true;
 }
 
 /* One transaction for the rows; *isnew gets the rows the store did not hold. */
@@ -265,6 +396,10 @@ static bool SV_InsertRows(const std::vector<sv_newrow_t> &rows, std::map<sv_key_
         }
         q->finish();
     }
+    if (!SV_CountRows(rows, *isnew)) {
+        db.rollback();
+        return false;
+    }
     if (!db.commit()) {
         SV_Fail(db.lastError(), "commit");
         db.rollback();
@@ -290,7 +425,7 @@ bool SV_StoreMerge(const std::vector<const sv_request_t *> &merges, std::vector<
     /* a lost connection or a deadlock between two servers: try again */
     std::vector<bool> isnew;
     for (int tries = 0; tries < 3; tries++) {
-        if (!SV_Db().isOpen() && !SV_Connect())
+        if (!SV_Db().isOpen() && !SV_Connect(SV_Db()))
             continue;
         if (SV_InsertRows(rows, index, &isnew)) {
             for (size_t i = 0; i < rows.size(); i++)
@@ -300,19 +435,88 @@ bool SV_StoreMerge(const std::vector<const sv_request_t *> &merges, std::vector<
         }
         if (!SV_Db().isOpen() || SV_Db().lastError().type() == QSqlError::ConnectionError) {
             sv_inserts.clear();
-            for (auto &l : sv_lists)
-                l.reset();
             SV_Db().close();
         }
     }
     return false;
 }
 
-/* ---- reading ---- */
+/* ---- reading, on any thread ---- */
 
-static QSqlQuery *SV_ListsStatement(bool bycountry, bool verified)
+/* A thread's read connection and its statements, made at its first read
+ * and closed when the thread ends. */
+typedef struct sv_reader_s {
+    std::string name;                       /* of the connection; empty: none yet */
+    int opened = 0;                         /* sv_opened when it was made */
+    std::unique_ptr<QSqlQuery> lists[4];    /* world, country; all, verified */
+    std::unique_ptr<QSqlQuery> countries;
+    ~sv_reader_s();
+} sv_reader_t;
+
+static thread_local sv_reader_t sv_reader;
+static std::atomic<int> sv_readers;
+
+static void SV_ReaderClose(void)
 {
-    std::unique_ptr<QSqlQuery> &q = sv_lists[bycountry + 2 * verified];
+    sv_reader_t &r = sv_reader;
+    if (r.name.empty())
+        return;
+    for (auto &l : r.lists)
+        l.reset();
+    r.countries.reset();
+    {
+        QSqlDatabase db = QSqlDatabase::database(QString::fromStdString(r.name), false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(QString::fromStdString(r.name));
+    r.name.clear();
+}
+
+sv_reader_s::~sv_reader_s()
+{
+    SV_ReaderClose();
+}
+
+/* This thread's read connection, opened when needed; invalid on failure. */
+static QSqlDatabase SV_ReadDb(void)
+{
+    sv_reader_t &r = sv_reader;
+    if (!r.name.empty() && r.opened != sv_opened)
+        SV_ReaderClose();       /* made for a store closed since */
+    if (r.name.empty()) {
+        if (sv_url.empty()) {
+            SV_SetError("read: the store is not open");
+            return QSqlDatabase();
+        }
+        r.name = "gkread" + std::to_string(sv_readers++);
+        r.opened = sv_opened;
+        SV_StoreAdd(sv_url, r.name.c_str());
+    }
+    QSqlDatabase db = QSqlDatabase::database(QString::fromStdString(r.name), false);
+    if (!db.isOpen() && !db.open()) {
+        SV_Fail(db.lastError(), "read");
+        return QSqlDatabase();
+    }
+    return db;
+}
+
+/* After a failed read; true when the connection was lost (and is closed,
+ * to be made again). */
+static bool SV_ReadFailed(QSqlQuery *q, const char *what)
+{
+    SV_Fail(q->lastError(), what);
+    q->finish();
+    bool lost = q->lastError().type() == QSqlError::ConnectionError || !QSqlDatabase::database(
+        QString::fromStdString(sv_reader.name), false).isOpen();
+    if (lost)
+        SV_ReaderClose();
+    return lost;
+}
+
+static QSqlQuery *SV_ListsStatement(QSqlDatabase db, bool bycountry, bool verified)
+{
+    std::unique_ptr<QSqlQuery> &q = sv_reader.lists[bycountry + 2 * verified];
     if (q)
         return q.get();
     QString sql;
@@ -322,27 +526,34 @@ static QSqlQuery *SV_ListsStatement(bool bycountry, bool verified)
                    .arg(l ? " UNION ALL " : "").arg(l).arg(bycountry ? " AND country = ?" : "")
                    .arg(HS_ENTRIES).arg(verified ? " AND verified = 1" : "");
     sql += " ORDER BY level, points DESC, id";
-    return SV_Prepare(q, sql);
+    return SV_Prepare(q, db, sql);
 }
 
-/* The ten best of every level: of the world (country < 0) or one country. */
+/* The ten best of every level: of the world (country < 0) or one country.
+ * A connection lost since the last read (a restarted database) is made
+ * again once. */
 bool SV_StoreLists(int country, bool verified, sv_lists_t *lists)
 {
     for (int l = 0; l < HS_ROWS; l++)
         lists->r[l].clear();
-    if (!SV_Db().isOpen() && !SV_Connect())
-        return false;
-    QSqlQuery *q = SV_ListsStatement(country >= 0, verified);
+    QSqlQuery *q = NULL;
+    for (int tries = 0; !q && tries < 2; tries++) {
+        QSqlDatabase db = SV_ReadDb();
+        q = db.isValid() ? SV_ListsStatement(db, country >= 0, verified) : NULL;
+        if (!q)
+            return false;
+        if (country >= 0)
+            for (int l = 0; l < HS_ROWS; l++)
+                q->bindValue(l, country);
+        if (q->exec())
+            break;
+        bool lost = SV_ReadFailed(q, "lists");
+        q = NULL;
+        if (!lost)
+            return false;
+    }
     if (!q)
         return false;
-    if (country >= 0)
-        for (int l = 0; l < HS_ROWS; l++)
-            q->bindValue(l, country);
-    if (!q->exec()) {
-        SV_Fail(q->lastError(), "lists");
-        q->finish();
-        return false;
-    }
     while (q->next()) {
         int l = q->value(0).toInt();
         if (l >= 0 && l < HS_ROWS && lists->r[l].size() < HS_ENTRIES)
@@ -357,56 +568,93 @@ bool SV_StoreLists(int country, bool verified, sv_lists_t *lists)
 bool SV_StoreCountries(std::vector<std::pair<int, int>> *countries)
 {
     countries->clear();
-    if (!SV_Db().isOpen() && !SV_Connect())
+    QSqlQuery *q = NULL;
+    for (int tries = 0; !q && tries < 2; tries++) {
+        QSqlDatabase db = SV_ReadDb();
+        q = !db.isValid() ? NULL : sv_reader.countries ? sv_reader.countries.get()
+            : SV_Prepare(sv_reader.countries, db, "SELECT country, entries FROM gk_countries WHERE entries > 0"
+                                                  " ORDER BY entries DESC, country LIMIT 60");
+        if (!q)
+            return false;
+        if (q->exec())
+            break;
+        bool lost = SV_ReadFailed(q, "countries");
+        q = NULL;
+        if (!lost)
+            return false;
+    }
+    if (!q)
         return false;
-    QSqlQuery q(SV_Db());
-    q.setForwardOnly(true);
-    if (!SV_Exec(q, "SELECT country, COUNT(*) FROM scores GROUP BY country ORDER BY 2 DESC, 1 LIMIT 60"))
-        return false;
-    while (q.next())
-        countries->push_back({q.value(0).toInt(), q.value(1).toInt()});
+    while (q->next())
+        countries->push_back({q->value(0).toInt(), q->value(1).toInt()});
+    q->finish();
     return true;
 }
 
 /* ---- replays ---- */
 
-int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs)
+/* What the store holds of an entry and its waiting replays. */
+typedef struct {
+    bool held, verified;
+    qlonglong waiting, forentry, fromaddress, fromaddressforentry;
+} sv_replaycounts_t;
+
+static bool SV_ReplayCounts(const sv_replay_t &r, sv_replaycounts_t *c)
 {
-    if (!SV_Db().isOpen() && !SV_Connect())
-        return SV_STOREFAIL;
     QSqlQuery q(SV_Db());
     q.setForwardOnly(true);
-    q.prepare("SELECT verified, (SELECT COUNT(*) FROM replay),"
-              " (SELECT COUNT(*) FROM replay WHERE level = ? AND name = ? AND points = ?)"
-              " FROM scores WHERE level = ? AND name = ? AND points = ?");
-    for (int k = 0; k < 2; k++) {
-        q.bindValue(3 * k + 0, r.level);
-        q.bindValue(3 * k + 1, QString::fromStdString(r.name));
-        q.bindValue(3 * k + 2, r.points);
+    QString name = QString::fromStdString(r.name), address = QString::fromStdString(r.address);
+    if (!SV_Run(q, "SELECT verified, (SELECT COUNT(*) FROM replay),"
+                   " (SELECT COUNT(*) FROM replay WHERE level = ? AND name = ? AND points = ?),"
+                   " (SELECT COUNT(*) FROM replay WHERE address = ?),"
+                   " (SELECT COUNT(*) FROM replay WHERE level = ? AND name = ? AND points = ? AND address = ?)"
+                   " FROM scores WHERE level = ? AND name = ? AND points = ?",
+                {r.level, name, r.points, address, r.level, name, r.points, address, r.level, name, r.points},
+                "replay"))
+        return false;
+    c->held = q.next();
+    if (c->held) {
+        c->verified = q.value(0).toInt() != 0;
+        c->waiting = q.value(1).toLongLong();
+        c->forentry = q.value(2).toLongLong();
+        c->fromaddress = q.value(3).toLongLong();
+        c->fromaddressforentry = q.value(4).toLongLong();
     }
-    if (!q.exec()) {
-        SV_Fail(q.lastError(), "replay");
-        return SV_STOREFAIL;
-    }
-    if (!q.next())
-        return SV_NOENTRY;
-    /* a verified entry needs no more replays; a few waiting for one entry
-     * are enough (one bad upload must not shut out the player's own) */
-    if (q.value(0).toInt() != 0 || q.value(2).toLongLong() >= 3)
-        return SV_OK;
-    if (q.value(1).toLongLong() >= maxjobs)
-        return SV_BUSY;
     q.finish();
-    QSqlQuery ins(SV_Db());
-    ins.prepare("INSERT INTO replay (level, name, points, demo, received) VALUES (?, ?, ?, ?, ?)");
-    ins.bindValue(0, r.level);
-    ins.bindValue(1, QString::fromStdString(r.name));
-    ins.bindValue(2, r.points);
-    ins.bindValue(3, QByteArray::fromStdString(demo));
-    ins.bindValue(4, QDateTime::currentSecsSinceEpoch());
-    if (!ins.exec()) {
-        SV_Fail(ins.lastError(), "replay");
+    return true;
+}
+
+/* A replay of an entry the store holds joins the queue behind its
+ * sender's waiting ones: its turn is how many of them wait, and workers
+ * take the lowest turn first, so every address gets its first replay
+ * done before anyone's second. */
+int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs)
+{
+    if (SV_VerifyOff())
+        return SV_NOVERIFY;
+    if (!SV_DemoFits(demo))
+        return SV_LONGDEMO;
+    if (!SV_Db().isOpen() && !SV_Connect(SV_Db()))
         return SV_STOREFAIL;
-    }
+    sv_replaycounts_t c = {};
+    if (!SV_ReplayCounts(r, &c))
+        return SV_STOREFAIL;
+    if (!c.held)
+        return SV_NOENTRY;
+    if (c.verified)
+        return SV_OK;       /* nothing left to do */
+    if (c.fromaddress >= sv_peraddress)
+        return SV_REPLAYLIMIT;
+    if (c.forentry >= SV_ENTRYREPLAYS || c.fromaddressforentry > 0)
+        return SV_ENTRYWAITS;
+    if (c.waiting >= maxjobs)
+        return SV_BUSY;
+    QSqlQuery ins(SV_Db());
+    if (!SV_Run(ins, "INSERT INTO replay (level, name, points, demo, received, address, turn)"
+                     " VALUES (?, ?, ?, ?, ?, ?, ?)",
+                {r.level, QString::fromStdString(r.name), r.points, QByteArray::fromStdString(demo),
+                 QDateTime::currentSecsSinceEpoch(), QString::fromStdString(r.address), c.fromaddress},
+                "replay"))
+        return SV_STOREFAIL;
     return SV_OK;
 }
