@@ -353,7 +353,7 @@ static void Bench_StoreDirect(const std::string &file, int readers, double secon
         sv_request_t req = {true, true, 49, "", {}, 0};
         for (int k = 0; k < 9; k++)
             req.entries.push_back({i % 6, "player" + std::to_string(k), 90000 - k});
-        req.entries.push_back({i % 6, "direct" + std::to_string(i), 500 + i});
+        req.entries.push_back({i % 6, "direct" + std::to_string(readers) + "-" + std::to_string(i), 500 + i});
         std::vector<int> added;
         sv_lists_t world;
         double t0 = Bench_Now();
@@ -378,10 +378,10 @@ static void Bench_StoreDirect(const std::string &file, int readers, double secon
     fflush(stdout);
 }
 
-/* bench_scores store [millions] [folder] [http]: the server on a store of that
+/* bench_scores store [millions] [folder] [http|direct]: the server on a store of that
  * many entries (default 10 M): one page of each kind alone, then exchanges
- * under 32 clients' page load; then (unless "http") the store alone with 4
- * and 32 reader threads.  The filled file is kept in the folder as
+ * under 32 clients' page load (all but "direct"); then (all but "http") the
+ * store alone with 0, 4 and 32 reader threads.  The filled file is kept in the folder as
  * bench-store-N.sqlite and copied for each run, since the server brings it
  * up to its schema at start. */
 static int Bench_Store(double seconds, int argc, char **argv)
@@ -402,28 +402,31 @@ static int Bench_Store(double seconds, int argc, char **argv)
         unlink((file + x).c_str());
     if (system(("cp " + pristine + " " + file).c_str()) != 0)
         return 1;
-    double t0 = Bench_Now();
-    int pid = 0, port = Bench_StartServer(dir, file, &pid, 1200);
-    if (!port) {
-        fprintf(stderr, "bench_scores: the server did not start (see %s/server.log)\n", dir.c_str());
-        return 1;
-    }
-    printf("store: %ld entries, server ready after %.1f s\n", n, Bench_Now() - t0);
-    for (const char *page : {"/", "/?verified=1", "/?country=7&verified=1", "/scores.json?level=3&verified=1"}) {
-        std::string body;
-        double best = 1e9;
-        int status = 0;
-        for (int i = 0; i < 3; i++) {
-            double p0 = Bench_Now();
-            status = BenchGet(port, page, &body);
-            best = std::min(best, Bench_Now() - p0);
+    std::string only = argc > 2 ? argv[2] : "";
+    if (only != "direct") {
+        double t0 = Bench_Now();
+        int pid = 0, port = Bench_StartServer(dir, file, &pid, 1200);
+        if (!port) {
+            fprintf(stderr, "bench_scores: the server did not start (see %s/server.log)\n", dir.c_str());
+            return 1;
         }
-        printf("  %-34s %8.1f ms (best of 3, status %d)\n", page, 1000 * best, status);
+        printf("store: %ld entries, server ready after %.1f s\n", n, Bench_Now() - t0);
+        for (const char *page : {"/", "/?verified=1", "/?country=7&verified=1", "/scores.json?level=3&verified=1"}) {
+            std::string body;
+            double best = 1e9;
+            int status = 0;
+            for (int i = 0; i < 3; i++) {
+                double p0 = Bench_Now();
+                status = BenchGet(port, page, &body);
+                best = std::min(best, Bench_Now() - p0);
+            }
+            printf("  %-34s %8.1f ms (best of 3, status %d)\n", page, 1000 * best, status);
+        }
+        Bench_PageLoad(port, 32, seconds);
+        Bench_StopServer(pid);
     }
-    Bench_PageLoad(port, 32, seconds);
-    Bench_StopServer(pid);
-    if (argc < 3 || strcmp(argv[2], "http") != 0)
-        for (int readers : {4, 32})
+    if (only != "http")
+        for (int readers : {0, 4, 32})
             Bench_StoreDirect(file, readers, seconds);
     for (const char *x : {"", "-wal", "-shm"})
         unlink((file + x).c_str());
@@ -434,7 +437,7 @@ int main(int argc, char **argv)
 {
     if (argc > 1 && strcmp(argv[1], "store") == 0) {
         signal(SIGPIPE, SIG_IGN);
-        return Bench_Store(20, argc - 2, argv + 2);
+        return Bench_Store(getenv("GK_BENCH_SECONDS") ? atof(getenv("GK_BENCH_SECONDS")) : 20, argc - 2, argv + 2);
     }
     double seconds = argc > 1 ? atof(argv[1]) : 5;
     if (seconds <= 0 || seconds > 60)

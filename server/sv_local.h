@@ -106,10 +106,14 @@ bool SV_StoreMerge(const std::vector<const sv_request_t *> &merges, std::vector<
  * is verified already), SV_NOVERIFY, SV_LONGDEMO, SV_NOENTRY,
  * SV_REPLAYLIMIT, SV_ENTRYWAITS, SV_BUSY (maxjobs waiting) or SV_STOREFAIL. */
 int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs);
-/* Reads, on any thread (each its own connection) once the store is open.
+/* Reads, on any thread (each its own connection) once the store is open;
+ * a thread other than the write thread that reads is set 10 below it in
+ * priority (nice), and at most one read a core but one runs at once.
  * country < 0: the world; verified: only verified entries */
 bool SV_StoreLists(int country, bool verified, sv_lists_t *lists);
 bool SV_StoreCountries(std::vector<std::pair<int, int>> *countries);
+/* The lists changed outside a merge (an entry verified): kept ones are old. */
+void SV_StoreChanged(void);
 std::string SV_StoreError(void);
 
 /* ---- answers (sv_page.cpp) ---- */

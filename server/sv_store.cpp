@@ -11,17 +11,28 @@
  * only: the ten best of a level, of a country, of the verified entries,
  * and the number of entries of every level and country, which a merge
  * keeps up to date in the same transaction and uses to keep only the best
- * --keep entries of each.  Entries carry a verified flag; the replay table
- * holds the demos waiting for a worker (sv_verify.cpp takes them on
+ * --keep entries of each.  Read lists are kept until the next change;
+ * threads that read run below the writer's priority, and SQLite's
+ * checkpoints have a thread of their own, so that a merge waits for
+ * nothing but its own commit.  Entries carry a verified flag; the replay
+ * table holds the demos waiting for a worker (sv_verify.cpp takes them on
  * connections of its own), each with its sender's address and turn.
  */
 #include "sv_local.h"
 
+#include <errno.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <semaphore>
+#include <thread>
 #include <tuple>
 
 #include <QDateTime>
@@ -37,6 +48,10 @@
 #define SV_SCHEMA_VERSION 3
 #define SV_ENTRYREPLAYS 3       /* replays waiting for one entry */
 #define SV_PRUNECHUNK 200       /* entries past --keep removed by one merge */
+#define SV_CHECKPOINTMS 500     /* between SQLite's checkpoints */
+#define SV_KEPTMS 1000          /* how long read lists are kept at most */
+#define SV_MAXKEPT 256          /* lists kept at once (countries, verified) */
+#define SV_READERNICE 10        /* a reading thread's priority below the writer's */
 
 static bool sv_pg;
 static std::string sv_url;
@@ -46,6 +61,7 @@ static std::string sv_error;
 static int sv_keep = SV_KEEPDEFAULT;
 static int sv_peraddress = SV_REPLAYSPERADDRESS;
 static std::map<int, std::unique_ptr<QSqlQuery>> sv_inserts;   /* by row count */
+static thread_local bool sv_writer;     /* this thread opened the store */
 
 /* The row number is the one place where the two dialects differ. */
 static const char *sv_schema[] = {
@@ -167,10 +183,50 @@ static bool SV_Connect(QSqlDatabase db)
             SV_SetError("open: the SQLite file does not take a write-ahead log");
             return false;
         }
-        if (!SV_Exec(q, "PRAGMA synchronous=FULL"))
+        /* checkpoints (copying the log into the file, with its sync) are
+         * the checkpoint thread's, never a merge's */
+        if (!SV_Exec(q, "PRAGMA synchronous=FULL") || !SV_Exec(q, "PRAGMA wal_autocheckpoint=0"))
             return false;
     }
     return true;
+}
+
+/* ---- SQLite's checkpoints, on a thread of their own ---- */
+
+static std::thread sv_checkpointer;
+static std::mutex sv_cplock;
+static std::condition_variable sv_cpwake;
+static bool sv_cpstop;
+
+/* Copies what the log holds into the file twice a second, beside the
+ * writer and the readers; the log starts again from its beginning once it
+ * is copied whole and no reader still needs it. */
+static void SV_Checkpoints(void)
+{
+    SV_StoreAdd(sv_url, "gkcheckpoint");
+    {
+        QSqlDatabase db = QSqlDatabase::database("gkcheckpoint", false);
+        QSqlQuery q(db);
+        std::unique_lock<std::mutex> lock(sv_cplock);
+        while (!sv_cpwake.wait_for(lock, std::chrono::milliseconds(SV_CHECKPOINTMS), [] { return sv_cpstop; }))
+            if ((!db.isOpen() && !db.open()) || !q.exec("PRAGMA wal_checkpoint(PASSIVE)"))
+                SV_Fail(db.isOpen() ? q.lastError() : db.lastError(), "checkpoint");
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("gkcheckpoint");
+}
+
+static void SV_CheckpointsStop(void)
+{
+    if (!sv_checkpointer.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(sv_cplock);
+        sv_cpstop = true;
+    }
+    sv_cpwake.notify_all();
+    sv_checkpointer.join();
 }
 
 bool SV_StoreIsPostgres(const std::string &url)
@@ -216,9 +272,14 @@ bool SV_StoreOpen(const std::string &url, std::string *error)
         QThread::msleep(200 + 300 * tries);
     }
     sv_opened++;
+    sv_writer = true;
+    SV_StoreChanged();
     if (!ok) {
         *error = SV_StoreError();
         SV_StoreClose();
+    } else if (!sv_pg) {
+        sv_cpstop = false;
+        sv_checkpointer = std::thread(SV_Checkpoints);
     }
     return ok;
 }
@@ -233,11 +294,16 @@ static void SV_ReaderClose(void);
 
 void SV_StoreClose(void)
 {
+    SV_CheckpointsStop();
     sv_inserts.clear();
     SV_ReaderClose();
     sv_opened++;
     {
         QSqlDatabase db = SV_Db();
+        QSqlQuery q(db);
+        if (db.isOpen() && !sv_pg)
+            q.exec("PRAGMA wal_checkpoint(TRUNCATE)");     /* the file whole, the log empty */
+        q.finish();
         if (db.isValid())
             db.close();
     }
@@ -431,6 +497,7 @@ bool SV_StoreMerge(const std::vector<const sv_request_t *> &merges, std::vector<
             for (size_t i = 0; i < rows.size(); i++)
                 if (isnew[i])
                     (*added)[rows[i].merge]++;
+            SV_StoreChanged();
             return true;
         }
         if (!SV_Db().isOpen() || SV_Db().lastError().type() == QSqlError::ConnectionError) {
@@ -442,6 +509,60 @@ bool SV_StoreMerge(const std::vector<const sv_request_t *> &merges, std::vector<
 }
 
 /* ---- reading, on any thread ---- */
+
+/* The lists read last are kept for the pages that follow: until this
+ * process changes the store (a merge, a verified entry) and for a second
+ * at most (another server on the same PostgreSQL).  At most one read a
+ * core but one runs at once, so merges always find a core; the write
+ * thread's own reads (a merge's answer) do not wait. */
+typedef struct {
+    sv_lists_t lists;
+    unsigned changes;       /* sv_changes when read */
+    std::chrono::steady_clock::time_point when;
+} sv_kept_t;
+
+static std::mutex sv_keptlock;
+static std::map<std::pair<int, bool>, sv_kept_t> sv_kept;
+static std::atomic<unsigned> sv_changes;
+static std::counting_semaphore<64> sv_readslots(std::clamp((int)std::thread::hardware_concurrency() - 1, 1, 64));
+
+void SV_StoreChanged(void)
+{
+    sv_changes++;
+}
+
+static bool SV_Kept(int country, bool verified, unsigned changes, sv_lists_t *lists)
+{
+    std::lock_guard<std::mutex> lock(sv_keptlock);
+    auto it = sv_kept.find({country, verified});
+    if (it == sv_kept.end() || it->second.changes != changes ||
+        std::chrono::steady_clock::now() - it->second.when > std::chrono::milliseconds(SV_KEPTMS))
+        return false;
+    *lists = it->second.lists;
+    return true;
+}
+
+static void SV_Keep(int country, bool verified, unsigned changes, const sv_lists_t *lists)
+{
+    std::lock_guard<std::mutex> lock(sv_keptlock);
+    if (sv_kept.size() >= SV_MAXKEPT)
+        sv_kept.clear();
+    sv_kept[{country, verified}] = {*lists, changes, std::chrono::steady_clock::now()};
+}
+
+/* A read slot for as long as it lives (none needed on the write thread). */
+typedef struct sv_readslot_s {
+    sv_readslot_s()
+    {
+        if (!sv_writer)
+            sv_readslots.acquire();
+    }
+    ~sv_readslot_s()
+    {
+        if (!sv_writer)
+            sv_readslots.release();
+    }
+} sv_readslot_t;
 
 /* A thread's read connection and its statements, made at its first read
  * and closed when the thread ends. */
@@ -492,6 +613,13 @@ static QSqlDatabase SV_ReadDb(void)
         r.name = "gkread" + std::to_string(sv_readers++);
         r.opened = sv_opened;
         SV_StoreAdd(sv_url, r.name.c_str());
+        /* a thread that reads makes pages: merges come first */
+        if (!sv_writer) {
+            errno = 0;
+            int nice = getpriority(PRIO_PROCESS, (id_t)gettid());
+            if (errno == 0)
+                setpriority(PRIO_PROCESS, (id_t)gettid(), std::min(nice + SV_READERNICE, 19));
+        }
     }
     QSqlDatabase db = QSqlDatabase::database(QString::fromStdString(r.name), false);
     if (!db.isOpen() && !db.open()) {
@@ -534,8 +662,14 @@ static QSqlQuery *SV_ListsStatement(QSqlDatabase db, bool bycountry, bool verifi
  * again once. */
 bool SV_StoreLists(int country, bool verified, sv_lists_t *lists)
 {
+    unsigned changes = sv_changes;
+    if (country < 0)
+        country = -1;
+    if (SV_Kept(country, verified, changes, lists))
+        return true;
     for (int l = 0; l < HS_ROWS; l++)
         lists->r[l].clear();
+    sv_readslot_t slot;
     QSqlQuery *q = NULL;
     for (int tries = 0; !q && tries < 2; tries++) {
         QSqlDatabase db = SV_ReadDb();
@@ -561,6 +695,7 @@ bool SV_StoreLists(int country, bool verified, sv_lists_t *lists)
                                    q->value(5).toLongLong(), q->value(6).toInt() != 0});
     }
     q->finish();
+    SV_Keep(country, verified, changes, lists);
     return true;
 }
 
@@ -568,6 +703,7 @@ bool SV_StoreLists(int country, bool verified, sv_lists_t *lists)
 bool SV_StoreCountries(std::vector<std::pair<int, int>> *countries)
 {
     countries->clear();
+    sv_readslot_t slot;
     QSqlQuery *q = NULL;
     for (int tries = 0; !q && tries < 2; tries++) {
         QSqlDatabase db = SV_ReadDb();

@@ -398,6 +398,8 @@ static void SV_Worker(int n)
             db.close();
             continue;
         }
+        if (ok)
+            SV_StoreChanged();
         SV_Log(what + (ok ? "verified" : "refused: " + reason) + took);
     }
     {
