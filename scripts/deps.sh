@@ -12,6 +12,7 @@ GK_PACKAGES=(
   libx11-dev libxcb1-dev xvfb xauth xdotool ffmpeg locales
   clang-14 libclang-rt-14-dev llvm-14 gcovr
   qt6-svg-dev lintian appstream desktop-file-utils man-db dpkg-dev file
+  chromium
 )
 
 gk_install_deps() {
