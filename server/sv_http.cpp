@@ -528,7 +528,7 @@ static MHD_Result SV_Lists(sv_req_t *r)
     sv_lists_t lists;
     std::vector<std::pair<int, int>> countries;
     double t0 = SV_Clock();
-    bool ok = (r->route == SV_R_JSON || SV_StoreCountries(&countries)) && SV_StoreLists(country, verified, &lists);
+    bool ok = (r->route == SV_R_JSON || SV_StoreCountries(&countries)) && SV_StoreLists(country, verified, &lists, false);
     SV_MetricStore("read", SV_Clock() - t0);
     if (!ok) {
         SV_Log("store: lists failed: " + SV_StoreError());

@@ -111,10 +111,10 @@ bool SV_StoreMerge(const std::vector<const sv_request_t *> &merges, std::vector<
  * (maxjobs waiting) or SV_STOREFAIL. */
 int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs);
 /* Reads (sv_storeread.cpp), on any thread, each on a connection of its
- * own, once the store is open; what was read is kept until the next
- * change of this process and for a second at most.
+ * own, once the store is open; what was read is kept for a second at
+ * most, and only until the next change of this process when current.
  * country < 0: the world; verified: only verified entries */
-bool SV_StoreLists(int country, bool verified, sv_lists_t *lists);
+bool SV_StoreLists(int country, bool verified, sv_lists_t *lists, bool current = true);
 bool SV_StoreCountries(std::vector<std::pair<int, int>> *countries);
 bool SV_StorePing(void);        /* the store answers a trivial read */
 /* The store changed (a merge, an entry verified): kept reads are old. */

@@ -5,10 +5,11 @@
  * thread (SQLite's write-ahead log, PostgreSQL's snapshots).  Every read is
  * served by indexes: the ten best of every level, of the world or of one
  * country, of all or of the verified entries, and the countries by their
- * kept entry counts.  What was read is kept for the requests that follow,
- * until this process changes the store (a merge, an entry verified) and
- * for a second at most (another server on the same PostgreSQL): a launcher
- * finds its own merge in its answer, and every page within a second.
+ * kept entry counts.  What was read is kept for the requests that follow
+ * for a second at most (another server on the same PostgreSQL); a
+ * launcher's table only until this process changes the store (a merge, an
+ * entry verified), so that a launcher finds its own merge in its answer,
+ * while pages and JSON take what is at most a second old.
  * As many reads run at once as there are HTTP worker threads (--threads),
  * at the writer's priority: none waits for a write, or for another read.
  */
@@ -42,10 +43,11 @@ void SV_StoreChanged(void)
     sv_changes++;
 }
 
-static const sv_kept_t *SV_Kept(int country, bool verified, unsigned changes)
+/* What is kept under that key, read after the last change when current. */
+static const sv_kept_t *SV_Kept(int country, bool verified, unsigned changes, bool current)
 {
     auto it = sv_kept.find({country, verified});
-    if (it == sv_kept.end() || it->second.changes != changes ||
+    if (it == sv_kept.end() || (current && it->second.changes != changes) ||
         std::chrono::steady_clock::now() - it->second.when > std::chrono::milliseconds(SV_KEPTMS))
         return NULL;
     return &it->second;
@@ -167,14 +169,14 @@ static QSqlQuery *SV_ListsStatement(QSqlDatabase db, const void *arg)
 }
 
 /* The ten best of every level: of the world (country < 0) or one country. */
-bool SV_StoreLists(int country, bool verified, sv_lists_t *lists)
+bool SV_StoreLists(int country, bool verified, sv_lists_t *lists, bool current)
 {
     unsigned changes = sv_changes;
     if (country < 0)
         country = -1;
     {
         std::lock_guard<std::mutex> lock(sv_keptlock);
-        if (const sv_kept_t *k = SV_Kept(country, verified, changes)) {
+        if (const sv_kept_t *k = SV_Kept(country, verified, changes, current)) {
             *lists = k->lists;
             return true;
         }
@@ -205,13 +207,13 @@ static QSqlQuery *SV_CountriesStatement(QSqlDatabase db, const void *)
                                       " ORDER BY entries DESC, country LIMIT 60");
 }
 
-/* Countries with their number of entries, most first. */
+/* Countries with their number of entries, most first (kept a second). */
 bool SV_StoreCountries(std::vector<std::pair<int, int>> *countries)
 {
     unsigned changes = sv_changes;
     {
         std::lock_guard<std::mutex> lock(sv_keptlock);
-        if (const sv_kept_t *k = SV_Kept(SV_KEPTCOUNTRIES, false, changes)) {
+        if (const sv_kept_t *k = SV_Kept(SV_KEPTCOUNTRIES, false, changes, false)) {
             *countries = k->countries;
             return true;
         }
