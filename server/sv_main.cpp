@@ -115,8 +115,11 @@ static void SV_RunBatch(std::vector<sv_job_t *> &batch)
         double t0 = SV_Now();
         bool ok = SV_StoreMerge(merges, &added);
         SV_MetricStore("merge", SV_Now() - t0);
+        sv_lists_t world;
         if (!ok)
             SV_Log("store: merge failed: " + SV_StoreError());
+        else    /* read once here, the table every merge of the batch is answered with */
+            SV_StoreLists(-1, sv_verifiedonly, &world);
         for (size_t i = 0; i < mergejobs.size(); i++) {
             mergejobs[i]->answer = ok ? SV_OK : SV_STOREFAIL;
             mergejobs[i]->added = ok ? added[i] : 0;
