@@ -326,8 +326,10 @@ static void *SV_Uri(void *, const char *uri, struct MHD_Connection *c)
     return r;
 }
 
-/* kind: 0 plain text, 1 the page, 2 JSON, 3 metrics */
-static MHD_Result SV_Respond(sv_req_t *r, int status, const std::string &body, int kind, const char *allow = NULL)
+/* kind: 0 plain text, 1 the page, 2 JSON, 3 metrics; plain text is in
+ * codepage (an old launcher's tables and every message are in its system's) */
+static MHD_Result SV_Respond(sv_req_t *r, int status, const std::string &body, int kind, const char *allow = NULL,
+                             int codepage = HS_UTF8)
 {
     struct MHD_Response *res = MHD_create_response_from_buffer(body.size(), (void *)body.data(), MHD_RESPMEM_MUST_COPY);
     if (!res)
@@ -342,7 +344,10 @@ static MHD_Result SV_Respond(sv_req_t *r, int status, const std::string &body, i
         {{"Content-Type", "text/plain; version=0.0.4; charset=utf-8"}, {"Cache-Control", "no-store"}},
     };
     for (int i = 0; i < 5 && headers[kind][i][0]; i++)
-        MHD_add_response_header(res, headers[kind][i][0], headers[kind][i][1]);
+        if (kind != 0 || i != 0 || codepage == HS_UTF8)
+            MHD_add_response_header(res, headers[kind][i][0], headers[kind][i][1]);
+    if (kind == 0 && codepage != HS_UTF8)
+        MHD_add_response_header(res, "Content-Type", ("text/plain; charset=windows-" + std::to_string(codepage)).c_str());
     if (allow)
         MHD_add_response_header(res, "Allow", allow);
     /* one request a connection: no idle connections pile up */
@@ -360,7 +365,7 @@ static MHD_Result SV_Refuse(sv_req_t *r, int answer, int country, const char *re
 {
     r->note = sv_notes[answer];
     SV_MetricRefuse(reason ? reason : sv_notes[answer] + 8);
-    return SV_Respond(r, 200, SV_Message(answer, country, 0), 0);
+    return SV_Respond(r, 200, SV_Message(answer, country, 0), 0, NULL, HS_CountryCodePage(country));
 }
 
 static MHD_Result SV_Header(void *cls, enum MHD_ValueKind, const char *key, const char *value)
@@ -499,7 +504,8 @@ static MHD_Result SV_Table(sv_req_t *r, int added)
 {
     if (!r->job.req.getlist) {
         r->job.added = added;
-        return SV_Respond(r, 200, SV_Message(SV_MERGED, r->job.req.country, added), 0);
+        return SV_Respond(r, 200, SV_Message(SV_MERGED, r->job.req.country, added), 0, NULL,
+                          HS_CountryCodePage(r->job.req.country));
     }
     sv_lists_t world;
     double t0 = SV_Clock();
@@ -510,7 +516,7 @@ static MHD_Result SV_Table(sv_req_t *r, int added)
         return SV_Refuse(r, SV_STOREFAIL, r->job.req.country);
     }
     /* an older launcher reads its answer in the code page it sent */
-    return SV_Respond(r, 200, SV_PackLists(&world, r->job.req.codepage), 0);
+    return SV_Respond(r, 200, SV_PackLists(&world, r->job.req.codepage), 0, NULL, r->job.req.codepage);
 }
 
 /* The page in the reader's language, or the JSON of one level or of all. */

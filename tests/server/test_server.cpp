@@ -271,7 +271,13 @@ TEST(ScoreServer, OlderLaunchersTablesInTheirCodePages)
         ASSERT_TRUE(UnpackTable(body, &t, r.cp, &found)) << body;
         EXPECT_EQ(found, r.cp);
         EXPECT_EQ(Names(t, 0), r.back);
+        /* the answer says which code page it is in, the table and a message alike */
+        std::string charset = "charset=windows-" + std::to_string(r.cp) + "\r\n";
+        for (const std::string &target : {SV_TopTen(r.country, true, true, table), SV_TopTen(r.country, true, true, "00")})
+            EXPECT_NE(SV_Raw(server.port, "GET " + target + " HTTP/1.0\r\n\r\n").find(charset), std::string::npos);
     }
+    EXPECT_NE(SV_Raw(server.port, "GET " + SV_TopTen(44, false, true, "") + " HTTP/1.0\r\n\r\n").find("charset=utf-8\r\n"),
+              std::string::npos);
 }
 
 /* Every entry the SQL store holds, as "name points"; a port: PostgreSQL there. */
