@@ -12,6 +12,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <math.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -19,6 +20,7 @@
 #include "entity.h"
 #include "font.h"
 #include "glstate.h"
+#include "hitch.h"
 #include "model.h"
 #include "sound.h"
 #include "texture.h"
@@ -43,6 +45,7 @@ static size_t r_vertcap;        /* in vertices */
 
 static texture_t *r_particletex;  /* never released */
 static int r_particleclamped;     /* its wrapping is set */
+static int r_colourwrites = 1;    /* colour writes on (off in the depth pass) */
 
 /* ---- draw lists --------------------------------------------------------- */
 
@@ -122,6 +125,7 @@ static int R_GrowVerts(size_t n)
     float *v = (float *)realloc(r_verts, cap * 3 * sizeof(float));
     if (!v)
         return 0;
+    Hitch_Note(HN_GROW, "vertex buffer");
     r_verts = v;
     r_vertcap = cap;
     return 1;
@@ -186,6 +190,27 @@ static void R_CameraAxes(float right[3], float up[3])
     up[0] = m[1], up[1] = m[5], up[2] = m[9];
 }
 
+/* For the hitch log: a texture's first draw, and the first draw in each
+ * combination of the states the driver builds its code for. */
+static void R_NoteDraw(texture_t *t)
+{
+    static unsigned char seen[2][2][2][2][4];
+    int tex = gls.texture2d != 0 && t ? (t->depth == 32 ? 3 : t->depth == 8 ? 1 : 2) : 0;
+    unsigned char *s = &seen[gls.blend > 0][gls.depthmask != 0][gls.depthtest != 0][r_colourwrites][tex];
+    if (t && !t->drawn) {
+        t->drawn = 1;
+        Hitch_Note(HN_FIRSTDRAW, t->name);
+    }
+    if (*s)
+        return;
+    *s = 1;
+    char what[64];
+    snprintf(what, sizeof(what), "%s%s%s%s %s", gls.blend > 0 ? "blend" : "opaque",
+             gls.depthmask != 0 ? "" : " nodepthwrite", gls.depthtest != 0 ? "" : " nodepthtest",
+             r_colourwrites ? "" : " depthonly", tex == 3 ? "rgba" : tex == 2 ? "rgb" : tex ? "grey" : "untextured");
+    Hitch_Note(HN_NEWSTATE, what);
+}
+
 /* ---- entities ----------------------------------------------------------- */
 
 static int R_MeshInPass(const entity_t *e, const mdl_mesh_t *m, int pass)
@@ -222,6 +247,7 @@ static void R_DrawMesh(const entity_t *e, const mdl_mesh_t *m, int pass)
     if (lock)
         gls.lockarrays(0, (int)m->numverts);
     GLsizei count = (GLsizei)(m->numtris * 3);
+    R_NoteDraw(hastc ? m->diffuse : NULL);
     if (pass == PASS_TRANSLUCENT) {
         GLS_CullFace(GL_FRONT);
         glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, m->faces);
@@ -282,6 +308,7 @@ static void R_DrawText(const entity_t *e, const float *col)
         x = e->origin[0] - width / 2;
         y = e->origin[1] - size / 2;
     }
+    R_NoteDraw(f->tex);
     if (tx->shadow) {
         glColor4f(0, 0, 0, col[3] * 0.75f);
         Font_DrawText(1, x + size / 20, y - size / 20, f, size, 0, text);
@@ -297,11 +324,12 @@ static void R_DrawText(const entity_t *e, const float *col)
 
 static void R_DrawImage(const entity_t *e, const float *col)
 {
-    const texture_t *t = e->u.img.tex;
+    texture_t *t = e->u.img.tex;
     float hw = e->u.img.width / 2, hh = e->u.img.height / 2;
     float x = e->origin[0], y = e->origin[1];
     glColor4fv(col);
     GLS_BindTexture(t ? t->glname : 0);
+    R_NoteDraw(t);
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);
     glVertex2f(x - hw, y - hh);
@@ -327,6 +355,7 @@ static void R_DrawParticle(const entity_t *e, const float *col)
     R_EntityTransform(e);
     R_CameraAxes(right, up);
     GLS_BindTexture(r_particletex && r_particletex->uploaded ? r_particletex->glname : 0);
+    R_NoteDraw(r_particletex && r_particletex->uploaded ? r_particletex : NULL);
     glColor4fv(col);
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);
@@ -428,6 +457,7 @@ static void R_PopOverlay(void)
 static void R_DepthPrepass(void)
 {
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    r_colourwrites = 0;
     GLS_DepthMask(1);
     GLS_Blend(0);
     GLS_Texture2D(0);
@@ -436,6 +466,7 @@ static void R_DepthPrepass(void)
         images = r_lists[RL_FLAT][i]->kind == ENT_IMAGE && R_ImageOpaque(r_lists[RL_FLAT][i]);
     if (images) {
         R_PushOverlay();
+        R_NoteDraw(NULL);
         glBegin(GL_QUADS);
         for (int i = 0; i < r_listcount[RL_FLAT]; i++) {
             const entity_t *e = r_lists[RL_FLAT][i];
@@ -454,6 +485,7 @@ static void R_DepthPrepass(void)
     for (int i = r_listcount[RL_VIEWMODELS] - 1; i >= 0; i--)
         R_DrawEntity(r_lists[RL_VIEWMODELS][i], PASS_DEPTH);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    r_colourwrites = 1;
 }
 
 /* ---- passes ------------------------------------------------------------- */
@@ -591,6 +623,146 @@ void R_LoadParticleTexture(void)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
     r_particleclamped = 1;
+}
+
+/* ---- warm-up ------------------------------------------------------------ */
+
+/* A copy of e for the warm-up frame: small, just in front of the eye (or
+ * in the middle of the overlay), plain colour with the given alpha. */
+static void R_WarmCopy(entity_t *c, const entity_t *e, float alpha, int inworld)
+{
+    *c = *e;
+    c->state = ES_ACTIVE;
+    c->origin[0] = c->origin[1] = 0.0f;
+    c->origin[2] = -100.0f;
+    c->angles[0] = c->angles[1] = c->angles[2] = 0.0f;
+    c->color[0] = c->color[1] = c->color[2] = 1.0f;
+    c->color[3] = alpha;
+    c->brightness = 1.0f;
+    if (c->kind == ENT_MODEL) {
+        const model_t *m = c->u.mdl.model;
+        float r = m && m->cullradius > 1.0f ? m->cullradius : 1.0f;
+        c->u.mdl.scale = 1.0f / r;
+        c->u.mdl.frame = 0.0f;
+    } else if (c->kind == ENT_TEXT) {
+        snprintf(c->u.txt.text, sizeof(c->u.txt.text), "0Aa");
+        c->u.txt.size = 2.0f;
+        c->u.txt.shadow = 1;
+        c->u.txt.inworld = inworld;
+    } else if (c->kind == ENT_IMAGE) {
+        c->u.img.width = c->u.img.height = 2.0f;
+    }
+    if (!inworld && c->kind != ENT_MODEL) {
+        c->origin[0] = R_OVERLAY_W / 2;
+        c->origin[1] = R_OVERLAY_H / 2;
+    }
+}
+
+/* The warm-up's stand-in for a model: the same materials and textures,
+ * every mesh cut to its first triangle (what the driver prepares depends
+ * on the states and textures, not on the number of triangles). */
+static model_t *R_WarmModel(const model_t *m)
+{
+    model_t *w = (model_t *)malloc(sizeof(model_t) + (size_t)m->nummeshes * sizeof(mdl_mesh_t));
+    if (!w)
+        return NULL;
+    *w = *m;
+    w->meshes = (mdl_mesh_t *)(w + 1);
+    memcpy(w->meshes, m->meshes, (size_t)m->nummeshes * sizeof(mdl_mesh_t));
+    for (uint32_t i = 0; i < w->nummeshes; i++)
+        w->meshes[i].numtris = w->meshes[i].numtris ? 1 : 0;
+    return w;
+}
+
+/* Whether e's model, font or image was met before in the entities up to
+ * (not including) stop: the warm-up draws each once. */
+static int R_WarmSeen(const entity_t *e, entity_t *stop)
+{
+    for (entity_t *o = Ent_First(); o && o != stop; o = Ent_Next())
+        if (o->kind == e->kind && (e->kind == ENT_MODEL ? o->u.mdl.model == e->u.mdl.model
+                                   : e->kind == ENT_TEXT ? o->u.txt.font == e->u.txt.font
+                                                         : o->u.img.tex == e->u.img.tex))
+            return 1;
+    return 0;
+}
+
+/* Texture kinds (bit 0 none, 1 grey, 2 colour, 3 colour and alpha) of the
+ * meshes a faded copy of m would add to the translucent pass. */
+static int R_WarmFadedKinds(const model_t *m)
+{
+    int kinds = 0;
+    for (uint32_t i = 0; i < m->nummeshes; i++) {
+        const texture_t *t = m->meshes[i].tverts ? m->meshes[i].diffuse : NULL;
+        kinds |= 1 << (!t ? 0 : t->depth == 32 ? 3 : t->depth == 8 ? 1 : 2);
+    }
+    return kinds & 7; /* colour and alpha goes translucent anyway */
+}
+
+/* Copies of e for the lists it may be drawn in: the models list, the
+ * background and view model lists where e is in them now, and a faded
+ * copy (debris and feathers fade out) while that adds a texture kind to
+ * the translucent pass.  faded collects the kinds covered. */
+static int R_WarmEntity(entity_t *c, entity_t *e, model_t **stand, int *faded)
+{
+    int n = 0;
+    if (e->kind == ENT_MODEL && (*stand = R_WarmModel(e->u.mdl.model)) != NULL) {
+        R_WarmCopy(&c[n], e, 1.0f, 1);
+        c[n].u.mdl.model = *stand;
+        if (e->state == ES_ACTIVE && (e->u.mdl.depth == 0 || r_listcount[RL_BACKGROUND] == 0))
+            R_AddToList(RL_BACKGROUND, &c[n]);
+        R_AddToList(e->state == ES_ACTIVE && e->u.mdl.collmode == CM_VIEW ? RL_VIEWMODELS : RL_MODELS, &c[n++]);
+        int kinds = R_WarmFadedKinds(e->u.mdl.model);
+        if (kinds & ~*faded) {
+            *faded |= kinds;
+            R_WarmCopy(&c[n], e, 0.5f, 1);
+            c[n].u.mdl.model = *stand;
+            R_AddToList(RL_MODELS, &c[n++]);
+        }
+    } else if (e->kind == ENT_TEXT || e->kind == ENT_IMAGE) {
+        for (int inworld = 0; inworld < 1 + (e->kind == ENT_TEXT); inworld++) {
+            R_WarmCopy(&c[n], e, 1.0f, inworld);
+            R_AddToList(RL_FLAT, &c[n++]);
+        }
+    }
+    return n;
+}
+
+void R_Prewarm(void)
+{
+    if (!gls.active)
+        return;
+    R_LoadParticleTexture();
+    entity_t *c = (entity_t *)calloc(2 * ENT_MAX + 1, sizeof(entity_t));
+    model_t **stand = (model_t **)calloc(ENT_MAX, sizeof(model_t *));
+    if (!c || !stand) {
+        free(c);
+        free(stand);
+        return;
+    }
+    int n = 0, ns = 0, faded = 0;
+    memset(r_listcount, 0, sizeof(r_listcount));
+    for (entity_t *e = Ent_First(); e && ns < ENT_MAX; e = Ent_Next()) {
+        Ent_SaveCursor();
+        int seen = R_WarmSeen(e, e);
+        Ent_RestoreCursor();
+        if (!seen)
+            n += R_WarmEntity(&c[n], e, &stand[ns], &faded);
+        ns += stand[ns] != NULL;
+    }
+    entity_t particle;
+    memset(&particle, 0, sizeof(particle));
+    particle.kind = ENT_PARTICLE;
+    particle.u.part.size = 1.0f;
+    R_WarmCopy(&c[n], &particle, 1.0f, 1);
+    R_AddToList(RL_PARTICLES, &c[n]);
+    R_BeginFrame();
+    R_DrawFrame(NULL);
+    glFinish();
+    memset(r_listcount, 0, sizeof(r_listcount));
+    for (int i = 0; i < ns; i++)
+        free(stand[i]);
+    free(stand);
+    free(c);
 }
 
 void R_DrawFrame(entity_t *camera)

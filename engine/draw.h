@@ -19,6 +19,12 @@
 void R_BeginFrame(void);
 /* Tries "data/pointsprite" until it loads; cheap once loaded. */
 void R_LoadParticleTexture(void);
+/* Once the level has loaded: draws everything loaded so far (the hidden
+ * entities of the game's class cache too) once, small, in every pass it
+ * can be drawn in, where the first frame paints over it, so that textures
+ * are uploaded and the driver's code for each drawing state is built
+ * before play.  Loads the particle texture. */
+void R_Prewarm(void);
 void R_BuildDrawLists(void);
 void R_DrawFrame(entity_t *camera);
 /* Non-zero: draw everything the plain way, without the depth pass for the
