@@ -46,6 +46,9 @@ static size_t r_vertcap;        /* in vertices */
 static texture_t *r_particletex;  /* never released */
 static int r_particleclamped;     /* its wrapping is set */
 static int r_colourwrites = 1;    /* colour writes on (off in the depth pass) */
+static int r_magsplit;            /* the entity drawn is seen from its origin */
+static const entity_t *r_camera;  /* of the frame being drawn */
+static int r_warming;             /* the warm-up frame is being drawn */
 
 /* ---- draw lists --------------------------------------------------------- */
 
@@ -248,12 +251,23 @@ static void R_DrawMesh(const entity_t *e, const mdl_mesh_t *m, int pass)
         gls.lockarrays(0, (int)m->numverts);
     GLsizei count = (GLsizei)(m->numtris * 3);
     R_NoteDraw(hastc ? m->diffuse : NULL);
+    if (r_magsplit && m->magfaces && hastc && m->diffuse && pass == PASS_OPAQUE) {
+        /* where the screen only ever magnifies the texture, the mipmaps
+         * are never sampled: the same pixels without choosing a level */
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glDrawElements(GL_TRIANGLES, (GLsizei)(m->nummag * 3), GL_UNSIGNED_INT, m->magfaces);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+        if (m->numrest)
+            glDrawElements(GL_TRIANGLES, (GLsizei)(m->numrest * 3), GL_UNSIGNED_INT, m->restfaces);
+        count = 0;
+    }
     if (pass == PASS_TRANSLUCENT) {
         GLS_CullFace(GL_FRONT);
         glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, m->faces);
         GLS_CullFace(GL_BACK);
     }
-    glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, m->faces);
+    if (count)
+        glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, m->faces);
     if (lock)
         gls.unlockarrays();
     GLS_Texture2D(0);
@@ -515,13 +529,28 @@ static void R_UpdateSounds(void)
         SFX_UpdateEntitySound(r_lists[RL_SOUNDS][i]);
 }
 
+/* Whether the eye sits at e's origin (the sky around the player): then
+ * the split of its faces made for this window holds. */
+static int R_SeenFromOrigin(const entity_t *e)
+{
+    if (r_warming)
+        return 1;
+    const float *c = r_camera ? r_camera->origin : NULL;
+    for (int k = 0; k < 3; k++)
+        if (fabsf(e->origin[k] - (c ? c[k] : 0.0f)) > 0.001f)
+            return 0;
+    return 1;
+}
+
 static void R_DrawBackground(void)
 {
     int n = r_listcount[RL_BACKGROUND];
     if (n == 0)
         return;
     GLS_DepthMask(0);
+    r_magsplit = !r_plain && R_SeenFromOrigin(r_lists[RL_BACKGROUND][0]);
     R_DrawEntity(r_lists[RL_BACKGROUND][0], PASS_OPAQUE);
+    r_magsplit = 0;
     R_SetPass(PASS_TRANSLUCENT);
     R_DrawEntity(r_lists[RL_BACKGROUND][0], PASS_TRANSLUCENT);
     R_SetPass(PASS_OPAQUE);
@@ -625,6 +654,96 @@ void R_LoadParticleTexture(void)
     r_particleclamped = 1;
 }
 
+/* ---- faces the window only magnifies ------------------------------------ */
+
+#define R_MAGMARGIN 0.9f /* texels per pixel taken as surely magnified */
+
+static float R_Dot(const float *a, const float *b)
+{
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+/* The most texels that triangle f of m puts into one radian of view when
+ * seen from the model origin (any direction across it, foreshortening
+ * included); negative when it does not face the origin or is degenerate. */
+static float R_TexelsPerRadian(const mdl_mesh_t *m, const uint32_t *f)
+{
+    const float *p[3], *t[3];
+    for (int i = 0; i < 3; i++) {
+        p[i] = m->frames[0].verts + 3 * f[i];
+        t[i] = m->tverts + 2 * f[i];
+    }
+    float e1[3], e2[3], n[3], c[3], b[3];
+    for (int k = 0; k < 3; k++) {
+        e1[k] = p[1][k] - p[0][k];
+        e2[k] = p[2][k] - p[0][k];
+        c[k] = (p[0][k] + p[1][k] + p[2][k]) / 3.0f;
+    }
+    n[0] = e1[1] * e2[2] - e1[2] * e2[1];
+    n[1] = e1[2] * e2[0] - e1[0] * e2[2];
+    n[2] = e1[0] * e2[1] - e1[1] * e2[0];
+    float nl = sqrtf(R_Dot(n, n)), l1 = sqrtf(R_Dot(e1, e1));
+    if (!(nl > 0.0f) || !(l1 > 0.0f) || !(R_Dot(n, c) < 0.0f))
+        return -1.0f; /* front faces turn to the eye at the origin */
+    for (int k = 0; k < 3; k++)
+        n[k] /= nl;
+    b[0] = n[1] * e1[2] - n[2] * e1[1];
+    b[1] = n[2] * e1[0] - n[0] * e1[2];
+    b[2] = n[0] * e1[1] - n[1] * e1[0];
+    /* plane coordinates: e1 = (l1, 0), e2 = (x2a, x2b); J maps them to texels */
+    float x2a = R_Dot(e2, e1) / l1, x2b = R_Dot(e2, b) / l1, det = l1 * x2b;
+    float w = (float)m->diffuse->width, h = (float)m->diffuse->height;
+    float t1u = (t[1][0] - t[0][0]) * w, t1v = (t[1][1] - t[0][1]) * h;
+    float t2u = (t[2][0] - t[0][0]) * w, t2v = (t[2][1] - t[0][1]) * h;
+    if (!(fabsf(det) > 0.0f))
+        return -1.0f;
+    float ja = t1u * x2b / det, jb = (t2u * l1 - t1u * x2a) / det;
+    float jc = t1v * x2b / det, jd = (t2v * l1 - t1v * x2a) / det;
+    float s1 = ja * ja + jb * jb + jc * jc + jd * jd;
+    float s2 = sqrtf((ja * ja + jb * jb - jc * jc - jd * jd) * (ja * ja + jb * jb - jc * jc - jd * jd) +
+                     4.0f * (ja * jc + jb * jd) * (ja * jc + jb * jd));
+    float stretch = sqrtf((s1 + s2) / 2.0f), far = 0.0f, facing = 1.0f;
+    for (int i = 0; i < 3; i++) {
+        float d = sqrtf(R_Dot(p[i], p[i]));
+        far = d > far ? d : far;
+        facing = fminf(facing, d > 0.0f ? fabsf(R_Dot(n, p[i])) / d : 0.0f);
+    }
+    return facing > 0.0f ? stretch * far / facing : -1.0f;
+}
+
+/* Splits each textured, single-frame mesh of m whose every face turns to
+ * the model origin (a sky around the eye: no two faces can then cover the
+ * same pixel, so their order does not matter) into the faces this window
+ * shows magnified from any view direction, where mipmaps are never
+ * sampled, and the rest.  Pixels per radian are fewest at the middle of
+ * the screen. */
+static void R_SplitMagnified(model_t *mdl)
+{
+    float ppr = (float)gls.viewheight / 2.0f / tanf(R_FOV * 0.5f * 3.14159265f / 180.0f);
+    for (uint32_t i = 0; i < mdl->nummeshes; i++) {
+        mdl_mesh_t *m = &mdl->meshes[i];
+        if (m->magfaces || !m->tverts || !m->diffuse || m->numframes != 1 || !m->numtris ||
+            m->numtverts < m->numverts)
+            continue;
+        uint32_t mag = 0, t;
+        for (t = 0; t < m->numtris; t++) {
+            float tpr = R_TexelsPerRadian(m, &m->faces[3 * t]);
+            if (tpr < 0.0f)
+                break;
+            mag += tpr <= R_MAGMARGIN * ppr;
+        }
+        if (t < m->numtris || !mag || !(m->magfaces = (uint32_t *)malloc((size_t)m->numtris * 12)))
+            continue;
+        m->restfaces = m->magfaces + 3 * mag;
+        for (t = 0; t < m->numtris; t++) {
+            uint32_t *to = R_TexelsPerRadian(m, &m->faces[3 * t]) <= R_MAGMARGIN * ppr
+                               ? m->magfaces + 3 * m->nummag++
+                               : m->restfaces + 3 * m->numrest++;
+            memcpy(to, &m->faces[3 * t], 12);
+        }
+    }
+}
+
 /* ---- warm-up ------------------------------------------------------------ */
 
 /* A copy of e for the warm-up frame: small, just in front of the eye (or
@@ -698,8 +817,9 @@ static int R_WarmFadedKinds(const model_t *m)
     return kinds & 7; /* colour and alpha goes translucent anyway */
 }
 
-/* Copies of e for the lists it may be drawn in: the models list, the
- * background and view model lists where e is in them now, and a faded
+/* Copies of e for the lists it may be drawn in: the view models list for
+ * what is attached to the view, else the models list, the background list
+ * where e is in it now, and a faded
  * copy (debris and feathers fade out) while that adds a texture kind to
  * the translucent pass.  faded collects the kinds covered. */
 static int R_WarmEntity(entity_t *c, entity_t *e, model_t **stand, int *faded)
@@ -710,7 +830,7 @@ static int R_WarmEntity(entity_t *c, entity_t *e, model_t **stand, int *faded)
         c[n].u.mdl.model = *stand;
         if (e->state == ES_ACTIVE && (e->u.mdl.depth == 0 || r_listcount[RL_BACKGROUND] == 0))
             R_AddToList(RL_BACKGROUND, &c[n]);
-        R_AddToList(e->state == ES_ACTIVE && e->u.mdl.collmode == CM_VIEW ? RL_VIEWMODELS : RL_MODELS, &c[n++]);
+        R_AddToList(e->u.mdl.collmode == CM_VIEW ? RL_VIEWMODELS : RL_MODELS, &c[n++]);
         int kinds = R_WarmFadedKinds(e->u.mdl.model);
         if (kinds & ~*faded) {
             *faded |= kinds;
@@ -741,6 +861,11 @@ void R_Prewarm(void)
     }
     int n = 0, ns = 0, faded = 0;
     memset(r_listcount, 0, sizeof(r_listcount));
+    for (entity_t *e = Ent_First(); e && ns < ENT_MAX; e = Ent_Next())
+        if (e->kind == ENT_MODEL && e->state == ES_ACTIVE) {
+            R_SplitMagnified(e->u.mdl.model); /* the sky: the first model */
+            break;
+        }
     for (entity_t *e = Ent_First(); e && ns < ENT_MAX; e = Ent_Next()) {
         Ent_SaveCursor();
         int seen = R_WarmSeen(e, e);
@@ -756,7 +881,9 @@ void R_Prewarm(void)
     R_WarmCopy(&c[n], &particle, 1.0f, 1);
     R_AddToList(RL_PARTICLES, &c[n]);
     R_BeginFrame();
+    r_warming = 1;
     R_DrawFrame(NULL);
+    r_warming = 0;
     glFinish();
     memset(r_listcount, 0, sizeof(r_listcount));
     for (int i = 0; i < ns; i++)
@@ -771,6 +898,7 @@ void R_DrawFrame(entity_t *camera)
         R_UpdateSounds();
         return;
     }
+    r_camera = camera;
     if (!r_plain)
         R_DepthPrepass();
     glMatrixMode(GL_MODELVIEW);

@@ -168,7 +168,10 @@ void Model_FreeMesh(mdl_mesh_t *mesh)
     free(mesh->faces);
     free(mesh->tfaces);
     free(mesh->tverts);
+    free(mesh->magfaces);
     mesh->frames = NULL;
+    mesh->magfaces = mesh->restfaces = NULL;
+    mesh->nummag = mesh->numrest = 0;
     mesh->faces = mesh->tfaces = NULL;
     mesh->tverts = NULL;
     mesh->numframes = 0;
