@@ -49,6 +49,7 @@ static int r_colourwrites = 1;    /* colour writes on (off in the depth pass) */
 static int r_magsplit;            /* the entity drawn is seen from its origin */
 static const entity_t *r_camera;  /* of the frame being drawn */
 static int r_warming;             /* the warm-up frame is being drawn */
+static int r_stencil;             /* 0 off, 1 marking, 2 testing */
 
 /* ---- draw lists --------------------------------------------------------- */
 
@@ -197,9 +198,9 @@ static void R_CameraAxes(float right[3], float up[3])
  * combination of the states the driver builds its code for. */
 static void R_NoteDraw(texture_t *t)
 {
-    static unsigned char seen[2][2][2][2][4];
+    static unsigned char seen[3][2][2][2][2][4];
     int tex = gls.texture2d != 0 && t ? (t->depth == 32 ? 3 : t->depth == 8 ? 1 : 2) : 0;
-    unsigned char *s = &seen[gls.blend > 0][gls.depthmask != 0][gls.depthtest != 0][r_colourwrites][tex];
+    unsigned char *s = &seen[r_stencil][gls.blend > 0][gls.depthmask != 0][gls.depthtest != 0][r_colourwrites][tex];
     if (t && !t->drawn) {
         t->drawn = 1;
         Hitch_Note(HN_FIRSTDRAW, t->name);
@@ -208,9 +209,10 @@ static void R_NoteDraw(texture_t *t)
         return;
     *s = 1;
     char what[64];
-    snprintf(what, sizeof(what), "%s%s%s%s %s", gls.blend > 0 ? "blend" : "opaque",
+    snprintf(what, sizeof(what), "%s%s%s%s%s %s", gls.blend > 0 ? "blend" : "opaque",
              gls.depthmask != 0 ? "" : " nodepthwrite", gls.depthtest != 0 ? "" : " nodepthtest",
-             r_colourwrites ? "" : " depthonly", tex == 3 ? "rgba" : tex == 2 ? "rgb" : tex ? "grey" : "untextured");
+             r_colourwrites ? "" : " depthonly", r_stencil ? (r_stencil == 1 ? " marking" : " masked") : "",
+             tex == 3 ? "rgba" : tex == 2 ? "rgb" : tex ? "grey" : "untextured");
     Hitch_Note(HN_NEWSTATE, what);
 }
 
@@ -542,12 +544,39 @@ static int R_SeenFromOrigin(const entity_t *e)
     return 1;
 }
 
+static int R_StencilBits(void)
+{
+    if (gls.stencilbits < 0) {
+        GLint bits = 0;
+        glGetIntegerv(GL_STENCIL_BITS, &bits);
+        gls.stencilbits = bits;
+    }
+    return gls.stencilbits;
+}
+
+/* The background: the sky (its first entity) opaque and translucent, then
+ * the others (planets) opaque over it, none writing depth.  Drawn the
+ * other way round where there is a stencil buffer: the others first,
+ * marking their pixels, then the sky only where they are not, which gives
+ * the same picture (they only overwrite) without shading the sky under
+ * them. */
 static void R_DrawBackground(void)
 {
-    int n = r_listcount[RL_BACKGROUND];
+    int n = r_listcount[RL_BACKGROUND], marked = !r_plain && n > 1 && R_StencilBits() > 0;
     if (n == 0)
         return;
     GLS_DepthMask(0);
+    if (marked) {
+        glEnable(GL_STENCIL_TEST);
+        glStencilFunc(GL_ALWAYS, 1, 1);
+        glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
+        r_stencil = 1;
+        for (int i = 1; i < n; i++)
+            R_DrawEntity(r_lists[RL_BACKGROUND][i], PASS_OPAQUE);
+        glStencilFunc(GL_NOTEQUAL, 1, 1);
+        glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+        r_stencil = 2;
+    }
     r_magsplit = !r_plain && R_SeenFromOrigin(r_lists[RL_BACKGROUND][0]);
     R_DrawEntity(r_lists[RL_BACKGROUND][0], PASS_OPAQUE);
     r_magsplit = 0;
@@ -555,7 +584,11 @@ static void R_DrawBackground(void)
     R_DrawEntity(r_lists[RL_BACKGROUND][0], PASS_TRANSLUCENT);
     R_SetPass(PASS_OPAQUE);
     GLS_DepthMask(0);
-    for (int i = 1; i < n; i++)
+    if (marked) {
+        glDisable(GL_STENCIL_TEST);
+        r_stencil = 0;
+    }
+    for (int i = 1; i < n && !marked; i++)
         R_DrawEntity(r_lists[RL_BACKGROUND][i], PASS_OPAQUE);
     GLS_DepthMask(1);
 }
@@ -626,7 +659,7 @@ void R_BeginFrame(void)
     if (!gls.active)
         return;
     GLS_DepthMask(1); /* a masked depth buffer would not clear */
-    glClear(GL_DEPTH_BUFFER_BIT);
+    glClear(GL_DEPTH_BUFFER_BIT | (R_StencilBits() > 0 ? GL_STENCIL_BUFFER_BIT : 0));
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(R_FOV, gls.aspect, R_ZNEAR, R_ZFAR);
@@ -874,6 +907,8 @@ void R_Prewarm(void)
             n += R_WarmEntity(&c[n], e, &stand[ns], &faded);
         ns += stand[ns] != NULL;
     }
+    if (r_listcount[RL_BACKGROUND] == 1) /* planets come in play: the marked way too */
+        R_AddToList(RL_BACKGROUND, r_lists[RL_BACKGROUND][0]);
     entity_t particle;
     memset(&particle, 0, sizeof(particle));
     particle.kind = ENT_PARTICLE;
@@ -883,6 +918,8 @@ void R_Prewarm(void)
     R_BeginFrame();
     r_warming = 1;
     R_DrawFrame(NULL);
+    r_listcount[RL_BACKGROUND] = r_listcount[RL_BACKGROUND] ? 1 : 0;
+    R_DrawBackground(); /* the sky alone too */
     r_warming = 0;
     glFinish();
     memset(r_listcount, 0, sizeof(r_listcount));

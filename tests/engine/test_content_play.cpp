@@ -4,6 +4,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 #include <vector>
@@ -59,12 +60,17 @@ int Undrawn()
     return n;
 }
 
-int Count(std::initializer_list<int> kinds)
+/* How many notes of these kinds were made, and their names after the count. */
+std::string Notes(std::initializer_list<int> kinds)
 {
-    int n = 0;
+    int n = 0, kind;
+    std::string names;
+    for (int i = 0; const char *name = Hitch_NoteAt(i, &kind); i++)
+        if (std::find(kinds.begin(), kinds.end(), kind) != kinds.end())
+            names += std::string(" ") + name;
     for (int k : kinds)
         n += Hitch_Count(k);
-    return n;
+    return std::to_string(n) + names;
 }
 
 class LevelPlay : public ::testing::TestWithParam<int> {};
@@ -116,8 +122,8 @@ TEST_P(LevelPlay, LessShadingSamePictureThenPlaysToTheScoreLine)
         }
     }
     std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(0, Count({HN_MODEL, HN_TEXTURE, HN_UPLOAD, HN_FONT, HN_SOUND, HN_SOURCE})) << "loaded in play";
-    EXPECT_EQ(0, Count({HN_FIRSTDRAW, HN_NEWSTATE, HN_GROW})) << "left to the first drawn frames";
+    EXPECT_EQ("0", Notes({HN_MODEL, HN_TEXTURE, HN_UPLOAD, HN_FONT, HN_SOUND, HN_SOURCE})) << "loaded in play";
+    EXPECT_EQ("0", Notes({HN_FIRSTDRAW, HN_NEWSTATE, HN_GROW})) << "left to the first drawn frames";
     Hitch_Record(0);
     Eng_StopHeadless();
     Sys_SetClock(nullptr);
