@@ -37,6 +37,16 @@ enum { RL_BACKGROUND, RL_MODELS, RL_VIEWMODELS, RL_FLAT, RL_SOUNDS, RL_PARTICLES
 int R_ListCount(int list);
 entity_t *R_ListEntry(int list, int index);
 
+/* For the warm-up (warmup.cpp): lists filled by hand (R_AddToList takes
+ * up to ENT_MAX entries, R_TrimList keeps the first n), the background
+ * list drawn alone as the world pass draws it, and the flag under which
+ * the sky's split faces are drawn wherever it stands. */
+void R_ClearLists(void);
+void R_AddToList(int list, entity_t *e);
+void R_TrimList(int list, int n);
+void R_DrawBackground(void);
+extern int r_warming;
+
 /* Frame blending for a mesh of numframes frames at frame f: the two frames
  * to mix (both within 0..numframes-1) and the weight t of the second;
  * t is 0 when one frame is simply copied. */
