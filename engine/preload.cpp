@@ -73,7 +73,9 @@ void Pre_Read(int level)
     char *list = (char *)FS_LoadFile(listname, &len); /* zero-terminated */
     if (!list)
         return;
-    for (char *line = strtok(list, "\r\n"); line && pre_count < PRE_MAXFILES; line = strtok(NULL, "\r\n"))
+    char *rest = NULL;
+    for (char *line = strtok_r(list, "\r\n", &rest); line && pre_count < PRE_MAXFILES;
+         line = strtok_r(NULL, "\r\n", &rest))
         if (line[0] && !strstr(line, ".."))
             Pre_ReadOne(line);
     FS_FreeFile((unsigned char *)list);
