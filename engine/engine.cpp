@@ -161,7 +161,20 @@ static void Eng_HandleEvent(int type, int a, int b)
         return;
     }
     if (type == IE_CLOSE) {
+        /* closing the window is quitting: the game ends with the line the
+         * pause menu's "quit" gives, once */
+        if (mod_running && !eng.quit) {
+            printf("$$abort\n");
+            fflush(stdout);
+        }
         eng.quit = 1;
+        return;
+    }
+    if (type == IE_FOCUSLOST) {
+        /* the player went to another window: pause as Escape does, unless
+         * the game has paused its clock already (Escape would resume) */
+        if (mod_running && !eng.paused)
+            Eng_Forward(GOP_KEY, IE_CHAR, KEY_ESCAPE, 0);
         return;
     }
     if (type >= IE_KEYDOWN && type <= IE_CHAR)
@@ -307,6 +320,8 @@ int Eng_RunFrame(void)
     eng_jumparmed = 1;
     Eng_Frame();
     eng_jumparmed = 0;
+    if (FS_DamagedArchive(NULL, 0))
+        eng.quit = 1; /* no play on data that is not what it should be */
     if (eng.hashlog && eng.frames % 100 == 0 && !eng.quit)
         fprintf(stderr, "demohash %d %08x\n", eng.frames, (unsigned)Demo_EntityHash());
     return !eng.quit;
@@ -341,6 +356,52 @@ static void Eng_MountArchives(void)
     }
 }
 
+/* Neither the module nor the main archive in the data directory: the
+ * engine was started from a folder that is not the game's. */
+static int Eng_NoGameHere(void)
+{
+    char name[MAX_OSPATH + 16];
+    snprintf(name, sizeof(name), "%sgame.dll", com_datadir);
+    if (access(name, F_OK) == 0)
+        return 0;
+    snprintf(name, sizeof(name), "%svex0.pk3", com_datadir);
+    return access(name, F_OK) != 0;
+}
+
+static void Eng_NotHereText(char *text, size_t size)
+{
+    char cwd[MAX_OSPATH] = "?", exe[MAX_OSPATH] = "";
+    if (!getcwd(cwd, sizeof(cwd)))
+        snprintf(cwd, sizeof(cwd), "?");
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
+    exe[n > 0 ? n : 0] = 0;
+    char *slash = strrchr(exe, '/');
+    if (slash)
+        *slash = 0;
+    snprintf(text, size,
+             "The game data was not found in the current folder %s: it holds no %s folder with the game.\n\n"
+             "Start Gackatron with its launcher (gackatron), or start vexengine -game %s from the game's own "
+             "folder%s%s%s.",
+             cwd, eng.set.gamedir, eng.set.gamedir, slash ? " (" : "", slash ? exe : "", slash ? ")" : "");
+}
+
+/* A damaged archive (a member that is not what the archive says, or
+ * that would unpack to more than any game file) ends the game: the player
+ * is told which file and why, in a message box or on standard error. */
+static int Eng_ArchivesDamaged(int box)
+{
+    char why[256], text[1024];
+    const char *name = FS_DamagedArchive(why, sizeof(why));
+    if (!name)
+        return 0;
+    snprintf(text, sizeof(text), "The game data %s is damaged: %s.\n\nInstall Gackatron again.", name, why);
+    if (box)
+        Sys_MessageBox("QZM", text);
+    else
+        fprintf(stderr, "vexengine: %s\n", text);
+    return 1;
+}
+
 /* What the player is told when the game cannot start: what went wrong
  * and what to do about it.  Standard output still carries only the line
  * the launcher looks for. */
@@ -349,13 +410,15 @@ static void Eng_StartFailure(int windowfailed)
     char text[1024];
     const char *moderr = Mod_LoadError();
     const char *err = Vid_ErrorText();
-    if (windowfailed && err && !strcmp(err, VID_ERR_RUNNING)) {
+    if (windowfailed && err && (!strcmp(err, VID_ERR_RUNNING) || !strcmp(err, VID_ERR_NODISPLAY))) {
         snprintf(text, sizeof(text), "%s", err);
     } else if (windowfailed) {
         snprintf(text, sizeof(text),
                  "%s\n\nThe game window could not be opened. Choose another display mode or the window mode "
                  "in Gackatron's settings and start again; if that does not help, check the graphics driver.",
                  err ? err : "The game window could not be opened.");
+    } else if (Eng_NoGameHere()) {
+        Eng_NotHereText(text, sizeof(text));
     } else if (moderr) {
         snprintf(text, sizeof(text),
                  "The game module %sgame.dll could not be loaded (%s).\n\nInstall Gackatron again.", com_datadir,
@@ -475,11 +538,10 @@ static void Eng_StartCommon(int sound, int beside)
     Eng_LogStartup("main");
     if (!beside)
         Eng_StartSound(sound);
+    SFX_SetVolumes((float)eng.set.musicvolume / 100.0f, (float)eng.set.effectsvolume / 100.0f);
     Eng_MountArchives();
     Lang_Load(com_countrycode);
     Eng_LogStartup("archives and language");
-    if (beside)
-        eng_startthread = std::thread(Eng_StartupWork, eng.set.level);
 }
 
 /* The main loop of the windowed program, recording, replaying or timing
@@ -520,6 +582,9 @@ static void Eng_RunLoop(void)
 static int Eng_RunGame(void)
 {
     Eng_StartCommon(1, 1);
+    if (Eng_ArchivesDamaged(1))
+        return 1;
+    eng_startthread = std::thread(Eng_StartupWork, eng.set.level);
     Vid_Probe();
     Eng_LogStartup("display probed");
     char title[256];
@@ -553,7 +618,10 @@ static int Eng_RunGame(void)
             status = 1;
         }
     } else {
-        Eng_RunLoop();
+        if (!FS_DamagedArchive(NULL, 0))
+            Eng_RunLoop();
+        if (Eng_ArchivesDamaged(1))
+            status = 1;
     }
     Mod_UnloadGame();
     IN_Stop();
@@ -593,6 +661,10 @@ static int Eng_VerifyDemo(const demoheader_t *d)
         ;
     Com_Printf("* verifydemo: %d frames in %.3f s, %.3f s CPU\n", eng.frames,
                Eng_Seconds() - t0, Eng_CpuSeconds() - c0);
+    if (Eng_ArchivesDamaged(0)) {
+        Eng_StopHeadless();
+        return 1;
+    }
     if (!eng.gameended)
         printf("$$failure\n");
     fflush(stdout);
@@ -613,12 +685,15 @@ static void Eng_HitchReport(void)
 }
 
 /* -playdemo, -timedemo, -verifydemo: the demo must be readable and belong
- * to this level file and game module; it brings level, country code and
- * mouse settings along. */
+ * to this level file, game module and archives; it brings level, country
+ * code and mouse settings along. */
 static int Eng_ReplayDemo(void)
 {
     demoheader_t d;
-    if (!Demo_Open(eng.set.demofile, &d))
+    Eng_MountArchives(); /* the demo names what they held */
+    int ok = !Eng_ArchivesDamaged(eng.set.demomode != DEMO_VERIFY) && Demo_Open(eng.set.demofile, &d);
+    FS_Shutdown();       /* start-up mounts them again */
+    if (!ok)
         return 1;
     eng.set.level = d.level;
     eng.set.mouseinv = d.mouseinv;

@@ -23,8 +23,19 @@ const vidmode_t *Vid_Mode(int i);
 #define VID_ERR_RUNNING                                                                                  \
     "Another Gackatron game is already running on this display. Finish that game or close its window, "  \
     "then start the game again."
+/* VID_ERR_NODISPLAY: the system has no display the game could be seen on
+ * (SDL would draw off the screen); SDL_VIDEODRIVER set means the caller
+ * chose the driver, whatever it is. */
+#define VID_ERR_NODISPLAY                                                                                \
+    "No display was found: the game needs the screen of a desktop session (X11 or Wayland). Start it "   \
+    "from within your desktop, or set DISPLAY to a running X server."
 int Vid_Create(const char *title, int width, int height, int bpp, int fullscreen);
 void Vid_SetSwapInterval(int n);
+/* Alt+Enter: between the window and full screen at the started mode; 1
+ * when switched. */
+int Vid_ToggleFullscreen(void);
+/* The viewport follows the window's drawable size. */
+void Vid_UpdateViewport(void);
 /* Present the back buffer; 0 after a failure (the loop then ends). */
 int Vid_Present(void);
 /* Release the context and the window, restore mode, gamma and cursor. */

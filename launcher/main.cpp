@@ -6,20 +6,60 @@
  */
 #include "l_local.h"
 
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+
 #include <QApplication>
 #include <QWidget>
+
+/* Qt gives up with an abort when it finds no display; a platform named
+ * in QT_QPA_PLATFORM is the caller's choice. */
+static bool L_HaveDisplay(void)
+{
+    for (const char *v : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (getenv(v) && getenv(v)[0])
+            return true;
+    return false;
+}
+
+/* Says so on standard error, in the player's language (no window can). */
+static int L_NoDisplay(int argc, char **argv)
+{
+    char exe[PATH_MAX];
+    std::string dir = ".";
+    if (realpath("/proc/self/exe", exe)) {
+        dir = exe;
+        dir.erase(dir.rfind('/'));
+    }
+    int country = Lang_CountryFromArgs(std::vector<std::string>(argv + 1, argv + argc), Lang_LocaleCountry());
+    if (!Lang_LoadFile(Lang_FilePath(dir, country), country))
+        Lang_LoadFile(Lang_FilePath(dir, 44), 44);
+    std::string text = Lang(226);
+    if (text == "?")
+        text = "No display was found. Start Gackatron from within your desktop session.";
+    for (size_t p; (p = text.find('\r')) != std::string::npos;)
+        text.erase(p, 1);
+    fprintf(stderr, "gackatron: %s\n", text.c_str());
+    return 1;
+}
 
 int main(int argc, char **argv)
 {
     int info = L_CommandLineInfo(argc, argv);
     if (info >= 0)
         return info;
+    if (!L_HaveDisplay())
+        return L_NoDisplay(argc, argv);
     QApplication app(argc, argv);
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string progdir = L_ProgramDir();
     L_EnterProgramDir();    /* the engine and its data are beside the program */
 
     Lang_Select(progdir, args);
+    int instance = L_SingleInstance();
+    if (instance != L_INSTANCE_FIRST)   /* the running launcher came to the front */
+        return instance == L_INSTANCE_RAISED ? 0 : 1;
 
     L_BusyBegin(Lang(232));
     std::string answer = RunAndCapture(".", "vexengine", "-getvidmodes", true, L_QUERY_LIMIT_MS);
@@ -40,5 +80,6 @@ int main(int argc, char **argv)
     int rc = app.exec();
     L_StoreSettings(ini);
     L_DestroyWindows();
+    L_InstanceEnd();
     return rc;
 }

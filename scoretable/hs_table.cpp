@@ -1,14 +1,16 @@
 /*
  * hs_table.cpp -- highscore rows with their sort, rank and insert rules,
  * and the packed text form in which tables are stored and exchanged: a
- * listing text in Windows-1252 compressed with zlib, headed by its length
- * and CRC-32, written as upper-case hexadecimal digits.  Packed texts come
- * from settings files and from the network, so every size they state is
- * checked against what they really hold.
+ * listing text (UTF-8, or an older peer's code page) compressed with zlib,
+ * headed by its length and CRC-32, written as upper-case hexadecimal
+ * digits.  Packed texts come from settings files and from the network, so
+ * every size they state is checked against what they really hold.  Code
+ * pages are recoded by the C library's iconv.
  */
 #include "hs_table.h"
 
 #include <errno.h>
+#include <iconv.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
@@ -62,15 +64,7 @@ void InsertEntry(HighscoreTable *t, int row, int rank, const std::string &name, 
     e[rank].points = score;
 }
 
-/* ---- Windows-1252 ---- */
-
-/* 0x80..0x9F; 0 where the code page defines no character */
-static const uint16_t hs_cp1252high[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
-};
+/* ---- code pages ---- */
 
 int32_t HS_NextUtf8(const std::string &s, size_t *i)
 {
@@ -129,38 +123,111 @@ void HS_PutUtf8(std::string *out, uint32_t cp)
     }
 }
 
-static char HS_Cp1252Byte(int32_t cp)
+/* Systems whose ANSI code page is not Windows-1252, by telephone country
+ * number; the code page of a locale whose country has several scripts
+ * (Serbia, Uzbekistan, Singapore) cannot be told and stays 1252. */
+static const struct {
+    int codepage;
+    int countries[16];
+} hs_codepages[] = {
+    {1250, {36, 40, 48, 355, 385, 386, 387, 420, 421}},
+    {1251, {7, 359, 375, 380, 389, 976, 992, 996}},
+    {1253, {30}},
+    {1254, {90}},
+    {1255, {972}},
+    {1256, {20, 98, 212, 213, 216, 218, 961, 962, 963, 964, 965, 966, 968, 971, 973, 974}},
+    {1257, {370, 371, 372}},
+    {1258, {84}},
+    {874, {66}},
+    {932, {81}},
+    {936, {86}},
+    {949, {82}},
+    {950, {852, 853, 886}},
+};
+
+int HS_CountryCodePage(int country)
 {
-    if (cp < 0)
-        return '?';
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
-        return (char)cp;
-    for (int k = 0; k < 32; k++)
-        if (hs_cp1252high[k] && hs_cp1252high[k] == cp)
-            return (char)(0x80 + k);
-    return '?';
+    for (const auto &c : hs_codepages)
+        for (int n : c.countries)
+            if (n && n == country)
+                return c.codepage;
+    return 1252;
 }
 
-std::string HS_ToCp1252(const std::string &utf8)
+/* UTF-8 with every malformed sequence replaced by "?". */
+static std::string HS_CleanUtf8(const std::string &s)
 {
     std::string out;
-    out.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size();)
-        out += HS_Cp1252Byte(HS_NextUtf8(utf8, &i));
-    return out;
-}
-
-std::string HS_FromCp1252(const std::string &cp1252)
-{
-    std::string out;
-    out.reserve(cp1252.size());
-    for (unsigned char c : cp1252) {
-        uint32_t cp = c;
-        if (c >= 0x80 && c < 0xA0)
-            cp = hs_cp1252high[c - 0x80] ? hs_cp1252high[c - 0x80] : '?';
-        HS_PutUtf8(&out, cp);
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        int32_t cp = HS_NextUtf8(s, &i);
+        HS_PutUtf8(&out, cp < 0 ? '?' : (uint32_t)cp);
     }
     return out;
+}
+
+/* in recoded by iconv; what has no form in the target (or is no character
+ * of the source) becomes one "?": a whole UTF-8 sequence, or one byte of a
+ * code page. */
+static std::string HS_Recode(const std::string &in, const char *from, const char *to, bool fromutf8)
+{
+    std::string out;
+    iconv_t cd = iconv_open(to, from);
+    if (cd == (iconv_t)-1) {        /* no converter: only ASCII is sure */
+        for (unsigned char c : in)
+            out += c < 0x80 ? (char)c : '?';
+        return out;
+    }
+    out.reserve(in.size() + in.size() / 2);
+    char buf[512];
+    for (size_t i = 0;;) {
+        char *ip = (char *)in.data() + i, *op = buf;
+        size_t il = in.size() - i, ol = sizeof(buf);
+        bool last = il == 0;        /* flushes what a stateful code page holds back */
+        size_t r = iconv(cd, last ? NULL : &ip, &il, &op, &ol);
+        out.append(buf, (size_t)(op - buf));
+        i = in.size() - il;
+        if (r == (size_t)-1 && errno == E2BIG)
+            continue;
+        if (last)
+            break;
+        if (r == (size_t)-1) {
+            out += '?';
+            if (fromutf8)
+                HS_NextUtf8(in, &i);
+            else
+                i++;
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+static std::string HS_IconvName(int codepage)
+{
+    return "CP" + std::to_string(codepage);
+}
+
+std::string HS_ToCodePage(const std::string &utf8, int codepage)
+{
+    if (codepage == HS_UTF8)
+        return HS_CleanUtf8(utf8);
+    return HS_Recode(utf8, "UTF-8", HS_IconvName(codepage).c_str(), true);
+}
+
+std::string HS_FromCodePage(const std::string &bytes, int codepage)
+{
+    if (codepage == HS_UTF8)
+        return HS_CleanUtf8(bytes);
+    return HS_Recode(bytes, HS_IconvName(codepage).c_str(), "UTF-8", false);
+}
+
+std::string HS_TextFrom(const std::string &bytes, int codepage)
+{
+    for (size_t i = 0; i < bytes.size();)
+        if (HS_NextUtf8(bytes, &i) < 0)
+            return HS_FromCodePage(bytes, codepage);
+    return bytes;
 }
 
 std::string HS_CutUtf8(const std::string &utf8, size_t n)
@@ -173,13 +240,16 @@ std::string HS_CutUtf8(const std::string &utf8, size_t n)
 
 /* ---- the packed text ---- */
 
-std::string HS_Listing(const HighscoreTable *t)
+std::string HS_Listing(const HighscoreTable *t, int codepage)
 {
     std::string s = "#!FORMAT 1 " + std::to_string(HS_ROWS) + " " + std::to_string(HS_ENTRIES) + "\n";
+    if (codepage == HS_UTF8)
+        s += HS_CHARSETLINE "\n";
+    std::string entries;
     for (int r = 0; r < HS_ROWS; r++)
         for (int i = 0; i < HS_ENTRIES; i++)
-            s += std::to_string(t->e[r][i].points) + " " + HS_ToCp1252(t->e[r][i].name) + "\n";
-    return s;
+            entries += std::to_string(t->e[r][i].points) + " " + t->e[r][i].name + "\n";
+    return s + HS_ToCodePage(entries, codepage);
 }
 
 static void HS_PutU32(unsigned char *p, uint32_t v)
@@ -195,10 +265,10 @@ static uint32_t HS_GetU32(const unsigned char *p)
     return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
 }
 
-std::string PackTable(const HighscoreTable *t)
+std::string PackTable(const HighscoreTable *t, int codepage)
 {
     static const char hex[] = "0123456789ABCDEF";
-    std::string text = HS_Listing(t);
+    std::string text = HS_Listing(t, codepage);
     unsigned char block[HS_BLOCKSIZE];
     uLongf n = HS_BLOCKSIZE - 8;
 
@@ -264,12 +334,16 @@ std::vector<std::string> HS_SplitLines(const std::string &text)
     return lines;
 }
 
-static bool HS_ReadListing(const std::string &text, HighscoreTable *t)
+/* The leading "#" lines are skipped; the charset line among them says
+ * UTF-8, else the text is in the given code page. */
+static bool HS_ReadListing(const std::string &text, HighscoreTable *t, int codepage, int *found)
 {
     std::vector<std::string> lines = HS_SplitLines(text);
     size_t l = 0;
-    while (l < lines.size() && !lines[l].empty() && lines[l][0] == '#')
-        l++;
+    for (; l < lines.size() && !lines[l].empty() && lines[l][0] == '#'; l++)
+        if (lines[l] == HS_CHARSETLINE)
+            codepage = HS_UTF8;
+    lines = HS_SplitLines(HS_FromCodePage(text, codepage));    /* line breaks stay where they were */
     if (lines.size() - l < HS_ROWS * HS_ENTRIES)
         return false;
     HighscoreTable tmp;
@@ -281,13 +355,15 @@ static bool HS_ReadListing(const std::string &text, HighscoreTable *t)
                 return false;
             if (!HS_ParsePoints(line.substr(0, sp), &tmp.e[r][i].points))
                 return false;
-            tmp.e[r][i].name = HS_FromCp1252(line.substr(sp + 1, HS_MAXNAME));
+            tmp.e[r][i].name = HS_CutUtf8(line.substr(sp + 1), HS_MAXNAME);
         }
     *t = tmp;
+    if (found)
+        *found = codepage;
     return true;
 }
 
-bool UnpackTable(const std::string &text, HighscoreTable *t)
+bool UnpackTable(const std::string &text, HighscoreTable *t, int codepage, int *found)
 {
     if (text.size() < 16 || (text.size() & 1) || text.size() > 2 * HS_BLOCKSIZE)
         return false;
@@ -312,5 +388,5 @@ bool UnpackTable(const std::string &text, HighscoreTable *t)
         return false;   /* the stream holds less than the head claims */
     if ((uint32_t)crc32(0, out.data(), len) != crc)
         return false;
-    return HS_ReadListing(std::string((const char *)out.data(), len), t);
+    return HS_ReadListing(std::string((const char *)out.data(), len), t, codepage, found);
 }

@@ -10,7 +10,7 @@
 #include <stdio.h>
 #include <time.h>
 
-std::string SV_PackLists(const sv_lists_t *lists)
+std::string SV_PackLists(const sv_lists_t *lists, int codepage)
 {
     HighscoreTable t;
     HS_Fill(&t, "", 0);
@@ -19,7 +19,7 @@ std::string SV_PackLists(const sv_lists_t *lists)
             t.e[l][i].name = lists->r[l][i].name;
             t.e[l][i].points = lists->r[l][i].points;
         }
-    return PackTable(&t);
+    return PackTable(&t, codepage);
 }
 
 std::string SV_HtmlEscape(const std::string &s)

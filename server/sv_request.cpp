@@ -49,6 +49,7 @@ int SV_ParseQuery(const std::string &query, sv_request_t *req)
     req->val.clear();
     req->entries.clear();
     req->overmax = 0;
+    req->codepage = HS_UTF8;
     if (query.size() > SV_MAXQUERY)
         return SV_TOOLARGE;
 
@@ -129,7 +130,8 @@ int SV_ReadEntries(sv_request_t *req, const int32_t maxpoints[HS_ROWS])
     HighscoreTable t;
     req->entries.clear();
     req->overmax = 0;
-    if (!UnpackTable(req->val, &t))
+    /* a table without the UTF-8 line is in the code page of its sender's system */
+    if (!UnpackTable(req->val, &t, HS_CountryCodePage(req->country), &req->codepage))
         return SV_BADTABLE;
     for (int r = 0; r < HS_ROWS; r++)
         for (int i = 0; i < HS_ENTRIES; i++) {
@@ -192,8 +194,8 @@ int SV_DemoLevel(const std::string &demo)
     return level < HS_ROWS ? (int)level : -1;
 }
 
-/* game, level, name (Windows-1252, as in the table), points, country; the
- * demo must be of that level. */
+/* game, level, name (UTF-8; Windows-1252 from launchers that packed their
+ * tables so), points, country; the demo must be of that level. */
 int SV_ParseReplay(const std::string &query, const std::string &demo, sv_replay_t *r)
 {
     r->level = -1;
@@ -219,17 +221,18 @@ int SV_ParseReplay(const std::string &query, const std::string &demo, sv_replay_
     }
     if (!SV_QueryValue(query, "name", &v) || v.size() > 200)
         return SV_BADREQUEST;
-    r->name = SV_CleanName(HS_FromCp1252(v));
+    r->name = SV_CleanName(HS_TextFrom(v, 1252));
     if (r->name.empty())
         return SV_BADREQUEST;
     if (demo.size() > SV_MAXDEMO)
-        return SV_TOOLARGE;
+        return SV_DEMOLARGE;
     if (SV_DemoLevel(demo) != r->level)
         return SV_BADDEMO;
     return SV_OK;
 }
 
-/* ---- answers for the player: English, German (49), Russian (7) ---- */
+/* ---- answers for the player: English, German (49), Russian (7), each in
+ * the code page of the player's system, which every launcher shows ---- */
 
 static const char *sv_messages[3][SV_NUMANSWERS] = {
     {
@@ -244,6 +247,7 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Highscores:Your list could not be saved just now. Please try again later.",
         "Highscores:This score is not in the server's list. Exchange your list first.",
         "Highscores:This recording is not a game of that level.",
+        "Highscores:This recording is too large to be taken.",
     },
     {
         "",
@@ -257,6 +261,7 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Bestenliste:Deine Liste konnte gerade nicht gespeichert werden. Bitte versuche es später noch einmal.",
         "Bestenliste:Dieses Ergebnis steht nicht in der Liste des Servers. Gleiche zuerst deine Liste ab.",
         "Bestenliste:Diese Aufzeichnung ist kein Spiel dieses Levels.",
+        "Bestenliste:Diese Aufzeichnung ist zu groß, um angenommen zu werden.",
     },
     {
         "",
@@ -270,6 +275,7 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Рекорды:Не удалось сохранить вашу таблицу. Попробуйте позже.",
         "Рекорды:Этого результата нет в таблице сервера. Сначала обменяйтесь таблицами.",
         "Рекорды:Эта запись не является игрой этого уровня.",
+        "Рекорды:Эта запись слишком велика.",
     },
 };
 
@@ -282,7 +288,7 @@ std::string SV_Message(int answer, int country, int added)
     size_t p = text.find("%d");
     if (p != std::string::npos)
         text.replace(p, 2, std::to_string(added));
-    return "MSG:" + text;
+    return "MSG:" + HS_ToCodePage(text, HS_CountryCodePage(country));
 }
 
 /* The query for the log: without val, printable, not too long. */

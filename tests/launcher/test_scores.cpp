@@ -11,10 +11,10 @@ static HighscoreTable Fresh(const char *name = "unbekannt")
     return t;
 }
 
-/* A listing of 80 entries "0 x", entry k replaced by the given line. */
-static std::string Listing(int k = -1, const std::string &line = "")
+/* A listing of 80 entries "0 x", entry k replaced by the given line, after the head and more lines. */
+static std::string Listing(int k = -1, const std::string &line = "", const std::string &more = "")
 {
-    std::string s = "#!FORMAT 1 8 10\n";
+    std::string s = "#!FORMAT 1 8 10\n" + more;
     for (int i = 0; i < 80; i++)
         s += i == k ? line + "\n" : "0 x\n";
     return s;
@@ -75,32 +75,42 @@ TEST(PackedText, ListingContents)
     EXPECT_TRUE(PackTable(&t).empty());
 }
 
-/* Names travel in Windows-1252: hand-built listings against the packer, both ways. */
-TEST(PackedText, NamesInWindows1252)
+/* Names in UTF-8 tables (named by their charset line) and in the code pages older launchers
+ * pack in, the ends of each code page's ranges among them: hand-built listings against the
+ * packer, both ways. */
+TEST(PackedText, NamesInUtf8AndOlderCodePages)
 {
     struct {
+        int cp;                 /* of the listing */
         const char *utf8;       /* name in the table */
         const char *wire;       /* its bytes in the listing */
         const char *back;       /* what a table read from those bytes holds */
     } cases[] = {
-        {"Jürgen", "J\xFCrgen", "Jürgen"},
-        {"€ŠšŽžŸ‰™", "\x80\x8A\x9A\x8E\x9E\x9F\x89\x99", "€ŠšŽžŸ‰™"},
-        {"Дима", "????", "????"},
-        {"a\xFF" "b\xC3", "a?b?", "a?b?"},             /* malformed UTF-8 */
-        {"x\xC2\x81y", "x?y", "x?y"},                  /* U+0081 has no byte */
-        {"", "\x81\x8D\x8F\x90\x9D", "?????"},          /* undefined bytes read */
+        {HS_UTF8, "Дима Jürgen ~€😀", "Дима Jürgen ~€😀", "Дима Jürgen ~€😀"},
+        {HS_UTF8, "a\xFF" "b", "a?b", "a?b"},                     /* malformed UTF-8 */
+        {1252, "Jürgen", "J\xFCrgen", "Jürgen"},
+        {1252, "€Ÿ\u00A0ÿ", "\x80\x9F\xA0\xFF", "€Ÿ\u00A0ÿ"},
+        {1252, "Дима", "????", "????"},
+        {1252, "a\xFF" "b\xC3", "a?b?", "a?b?"},
+        {1252, "x\xC2\x81y", "x?y", "x?y"},                        /* U+0081 has no byte */
+        {1252, "", "\x81\x8D\x8F\x90\x9D", "?????"},               /* undefined bytes read */
+        {1251, "ЂїАяЁё", "\x80\xBF\xC0\xFF\xA8\xB8", "ЂїАяЁё"},
+        {1251, "Jürgen", "J?rgen", "J?rgen"},
+        {1251, "", "\x98", "?"},
     };
     for (const auto &c : cases) {
-        std::string listing = Listing(47, std::string("42 ") + c.wire);
+        std::string listing = Listing(47, std::string("42 ") + c.wire, c.cp == HS_UTF8 ? "#!CHARSET UTF-8\n" : "");
         HighscoreTable t = Fresh("x");
         t.e[4][7] = {c.utf8, 42};
         if (*c.utf8) {
-            EXPECT_EQ(HS_Listing(&t), listing) << c.back;
-            EXPECT_EQ(PackTable(&t), SV_RawPack(listing));
+            EXPECT_EQ(HS_Listing(&t, c.cp), listing) << c.back;
+            EXPECT_EQ(PackTable(&t, c.cp), SV_RawPack(listing));
         }
         HighscoreTable u = Fresh();
-        ASSERT_TRUE(UnpackTable(SV_RawPack(listing), &u));
+        int found = 0;
+        ASSERT_TRUE(UnpackTable(SV_RawPack(listing), &u, c.cp == HS_UTF8 ? 1251 : c.cp, &found));
         EXPECT_EQ(u.e[4][7].name, c.back);
+        EXPECT_EQ(found, c.cp);
     }
     /* the 255-character limit of a read name counts characters, not bytes */
     std::string listing = "#!FORMAT 1 8 10\n";

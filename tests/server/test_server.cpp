@@ -65,13 +65,14 @@ protected:
 TEST_F(LauncherExchange, TwoLaunchersMergeAndARestartKeepsTheLists)
 {
     HighscoreTable a, b, c;
-    for (HighscoreTable *t : {&a, &b, &c})
+    for (HighscoreTable *t : {&a, &c})
         HS_Fill(t, "unknown", 0);
+    HS_Fill(&b, "неизвестно", 0);
     a.e[0][0] = {"Jürgen", 500};
     a.e[0][1] = {"Ada", 300};
-    b.e[0][0] = {"Дима", 400};      /* no Windows-1252 form: "????" */
-    b.e[0][1] = {"Ada", 300};
-    b.e[0][2] = {"Bob", 200};
+    b.e[0][0] = {"Дима", 400};      /* equal points, two players */
+    b.e[0][1] = {"Саша", 400};
+    b.e[0][2] = {"Ada", 300};
     b.e[3][0] = {"Bob", 50};
     auto exchange = [this](const HighscoreTable &local, int country) {
         ScoreServerHost = "127.0.0.1:" + std::to_string(server.port);
@@ -82,10 +83,18 @@ TEST_F(LauncherExchange, TwoLaunchersMergeAndARestartKeepsTheLists)
         buttonInternetClick();
         EXPECT_EQ(l_messagecount, before) << l_lastcaption << ": " << l_lasttext;
     };
-    std::vector<std::string> merged = {"Jürgen 500", "???? 400", "Ada 300", "Bob 200"};
+    std::vector<std::string> merged = {"Jürgen 500", "Дима 400", "Саша 400", "Ada 300"};
     exchange(a, 49);
     EXPECT_EQ(Names(InternetTable, 0), std::vector<std::string>({"Jürgen 500", "Ada 300"}));
     exchange(b, 7);
+    EXPECT_EQ(Names(InternetTable, 0), merged);
+    /* the launcher restarts: its settings file gives both lists back letter for letter */
+    ASSERT_TRUE(L_StoreSettings(d / "restart.ini"));
+    HS_Fill(&LocalTable, "x", 0);
+    HS_Fill(&InternetTable, "x", 0);
+    LoadSettings(d / "restart.ini");
+    EXPECT_EQ(Names(LocalTable, 0), std::vector<std::string>({"Дима 400", "Саша 400", "Ada 300"}));
+    EXPECT_EQ(LocalTable.e[0][9].name, "неизвестно");
     EXPECT_EQ(Names(InternetTable, 0), merged);
     exchange(a, 49);
     EXPECT_EQ(Names(InternetTable, 0), merged);
@@ -99,6 +108,13 @@ TEST_F(LauncherExchange, TwoLaunchersMergeAndARestartKeepsTheLists)
     EXPECT_EQ(Names(InternetTable, 3), std::vector<std::string>({"Bob 50"}));
     for (int r = 0; r < HS_ROWS; r++)
         EXPECT_NE(InternetTable.e[r][HS_ENTRIES - 1].name, "old") << "row " << r << " not replaced";
+    std::string page, json;
+    ASSERT_EQ(SV_Get(server.port, "/", &page), 200);
+    ASSERT_EQ(SV_Get(server.port, "/scores.json?level=0", &json), 200);
+    for (std::string n : {"Jürgen", "Дима", "Саша"}) {
+        EXPECT_NE(page.find(">" + n + "<"), std::string::npos) << n;
+        EXPECT_NE(json.find("{\"name\":\"" + n + "\",\"points\":"), std::string::npos) << n << json;
+    }
 }
 
 /* The kept demo of a listed entry is sent once and the server's replay verifies it. */
@@ -148,7 +164,7 @@ TEST_F(LauncherExchange, KeptDemoOfAListedEntryIsSentOnceAndVerified)
     }
     EXPECT_NE(body.find(want), std::string::npos) << body;
     EXPECT_EQ(server.Stop(), 0);
-    EXPECT_EQ(Count(server.log, "POST /replay?game=gackatron&level=" + std::to_string(level) + "&name=J%FCrgen&points=" +
+    EXPECT_EQ(Count(server.log, "POST /replay?game=gackatron&level=" + std::to_string(level) + "&name=J%C3%BCrgen&points=" +
                                     std::to_string(points) + "&country="), 1u) << server.log;
     EXPECT_EQ(Count(server.log, "POST "), 1u) << server.log;
 }
@@ -173,7 +189,7 @@ TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
     std::vector<std::pair<const char *, std::string>> cases = {
         {"MSG:Bestenliste:", SV_TopTen(49, true, true, std::string(64, 'G'))},     /* bad hex */
         {"MSG:Highscores:", SV_TopTen(44, true, true, good.substr(1))},            /* odd length */
-        {"MSG:Рекорды:", SV_TopTen(7, true, true, crc)},
+        {"MSG:\xD0\xE5\xEA\xEE\xF0\xE4\xFB:", SV_TopTen(7, true, true, crc)},         /* in Windows-1251 */
         {"MSG:Highscores:", SV_TopTen(1, true, true, digit)},                      /* damaged stream */
         {NULL, SV_TopTen(49, true, true, std::string(1 << 20, 'A'))},
         {NULL, SV_TopTen(49, true, true, std::string(8 << 20, 'A'))},
@@ -229,6 +245,32 @@ TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
     EXPECT_EQ(server.Stop(), 0);
 }
 
+/* Older launchers pack names in their system's code page: Windows-1251 on a Russian system
+ * (country 7), Windows-1252 elsewhere.  Each table is read letter for letter and answered in
+ * its sender's code page, without the UTF-8 line. */
+TEST(ScoreServer, OlderLaunchersTablesInTheirCodePages)
+{
+    gk::TempDir d;
+    ScoreServer server;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
+    std::string fill, body;
+    for (int i = 2; i < 80; i++)
+        fill += "0 x\n";
+    const struct { int country; const char *lines; int cp; std::vector<std::string> back; } rows[] = {
+        {7, "900 \xC4\xE8\xEC\xE0\n800 \x80\xBF\xC0\xFF\n", 1251, {"Дима 900", "ЂїАя 800"}},
+        {49, "700 J\xFCrgen\n600 \x80\x9F\xA0\xFF\n", 1252, {"???? 900", "???? 800", "Jürgen 700", "€Ÿ\u00A0ÿ 600"}},
+    };
+    for (const auto &r : rows) {
+        std::string table = SV_RawPack("#!FORMAT 1 8 10\n" + (r.lines + fill));
+        ASSERT_EQ(SV_Get(server.port, SV_TopTen(r.country, true, true, table), &body), 200);
+        HighscoreTable t;
+        int found = 0;
+        ASSERT_TRUE(UnpackTable(body, &t, r.cp, &found)) << body;
+        EXPECT_EQ(found, r.cp);
+        EXPECT_EQ(Names(t, 0), r.back);
+    }
+}
+
 /* Every entry the SQL store holds, as "name points". */
 static std::set<std::string> StoredNames(const std::string &db)
 {
@@ -252,12 +294,12 @@ struct Burst {
     std::set<std::string> answered;
     std::atomic<int> added{0};
     std::vector<std::thread> threads;
-    void Run(int clients, int merges, int port)
+    void Run(int clients, int merges, int port, const std::string &prefix = "c")
     {
         for (int t = 0; t < clients; t++)
             threads.emplace_back([=, this] {
                 for (int i = 0; i < merges; i++) {
-                    std::string name = "c" + std::to_string(t) + "m" + std::to_string(i), body;
+                    std::string name = prefix + std::to_string(t) + "m" + std::to_string(i), body;
                     std::string packed = SV_PackEntries({{i % HS_ROWS, name, 1000 + i}});
                     int s = SV_Get(port, SV_TopTen(44, true, false, packed), &body);
                     int n = s == 200 ? SV_AddedIn(body) : -1;
@@ -277,7 +319,8 @@ struct Burst {
     }
 };
 
-TEST(ScoreServer, KilledInABurstKeepsEveryAnsweredMerge)
+/* Killed: every answered merge is stored; stopped (SIGTERM): every stored merge is answered too. */
+TEST(ScoreServer, KilledOrStoppedInABurstKeepsEveryAnsweredMerge)
 {
     gk::TempDir d;
     ScoreServer server;
@@ -289,13 +332,22 @@ TEST(ScoreServer, KilledInABurstKeepsEveryAnsweredMerge)
     server.Kill();
     b.Join();
     EXPECT_GT(b.answered.size(), 20u);
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "0"})) << server.log;
     std::set<std::string> stored = StoredNames(d / "scores.sqlite");
     for (const std::string &n : b.answered)
         EXPECT_TRUE(stored.count(n)) << n << " was answered but is not stored";
-    std::string body;
-    EXPECT_EQ(SV_Get(server.port, SV_TopTen(44, false, true, ""), &body), 200);
-    EXPECT_EQ(server.Stop(), 0);
+    Burst c;
+    c.Run(6, 400, server.port, "t");
+    for (int i = 0; i < 200 && c.added < 150; i++)
+        usleep(20000);
+    EXPECT_EQ(server.Stop(), 0) << server.log;
+    c.Join();
+    std::set<std::string> stopped;
+    for (const std::string &n : StoredNames(d / "scores.sqlite"))
+        if (n[0] == 't')
+            stopped.insert(n);
+    EXPECT_GE(c.answered.size(), 150u);
+    EXPECT_EQ(stopped, c.answered);
 }
 
 TEST(ScorePage, ListsShowAndNamesStayText)

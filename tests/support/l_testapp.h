@@ -9,6 +9,8 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <functional>
+
 #include "gk_support.h"
 #include "l_local.h"
 
@@ -21,21 +23,32 @@ static inline QApplication *L_TestApp(void)
     return app;
 }
 
-/* Accepts (or rejects) the modal dialog that will be open in a moment. */
-static inline void L_AnswerNextDialog(bool accept, int *seen)
-{
-    QTimer::singleShot(50, [accept, seen] {
-        QDialog *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (!d)
-            return L_AnswerNextDialog(accept, seen);
-        if (seen)
-            (*seen)++;
-        if (accept)
-            d->accept();
-        else
-            d->reject();
-    });
-}
+/* Watches for modal dialogs while it lives: the first `expected` are accepted (or rejected)
+ * and counted in seen, after look() has seen them open; any other is rejected and fails
+ * naming its title, so a wrong dialog ends the action instead of blocking the test until
+ * CTest's time-out. */
+struct L_DialogWatch {
+    QTimer poll;
+    int seen = 0;
+    L_DialogWatch(int expected, bool accept, std::function<void()> look = nullptr)
+    {
+        poll.setInterval(50);
+        QObject::connect(&poll, &QTimer::timeout, [this, expected, accept, look] {
+            QDialog *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            if (++seen > expected)
+                ADD_FAILURE() << "unexpected dialog \"" << d->windowTitle().toStdString() << "\"";
+            else if (look)
+                look();
+            if (accept && seen <= expected)
+                d->accept();
+            else
+                d->reject();
+        });
+        poll.start();
+    }
+};
 
 /* A scratch current folder, one language, fresh tables, two modes; Open() makes the windows. */
 class L_Fresh : public ::testing::Test {
