@@ -12,6 +12,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <math.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -19,6 +20,7 @@
 #include "entity.h"
 #include "font.h"
 #include "glstate.h"
+#include "hitch.h"
 #include "model.h"
 #include "sound.h"
 #include "texture.h"
@@ -43,10 +45,15 @@ static size_t r_vertcap;        /* in vertices */
 
 static texture_t *r_particletex;  /* never released */
 static int r_particleclamped;     /* its wrapping is set */
+static int r_colourwrites = 1;    /* colour writes on (off in the depth pass) */
+static int r_magsplit;            /* the entity drawn is seen from its origin */
+static const entity_t *r_camera;  /* of the frame being drawn */
+int r_warming;
+static int r_stencil;             /* 0 off, 1 marking, 2 testing */
 
 /* ---- draw lists --------------------------------------------------------- */
 
-static void R_AddToList(int list, entity_t *e)
+void R_AddToList(int list, entity_t *e)
 {
     if (r_listcount[list] < ENT_MAX)
         r_lists[list][r_listcount[list]++] = e;
@@ -88,6 +95,17 @@ entity_t *R_ListEntry(int list, int index)
     return r_lists[list][index];
 }
 
+void R_ClearLists(void)
+{
+    memset(r_listcount, 0, sizeof(r_listcount));
+}
+
+void R_TrimList(int list, int n)
+{
+    if (list >= 0 && list < RL_COUNT && n >= 0 && n < r_listcount[list])
+        r_listcount[list] = n;
+}
+
 /* ---- frame interpolation ------------------------------------------------ */
 
 void R_FrameBlend(float f, int numframes, int *a, int *b, float *t)
@@ -122,6 +140,7 @@ static int R_GrowVerts(size_t n)
     float *v = (float *)realloc(r_verts, cap * 3 * sizeof(float));
     if (!v)
         return 0;
+    Hitch_Note(HN_GROW, "vertex buffer");
     r_verts = v;
     r_vertcap = cap;
     return 1;
@@ -186,6 +205,28 @@ static void R_CameraAxes(float right[3], float up[3])
     up[0] = m[1], up[1] = m[5], up[2] = m[9];
 }
 
+/* For the hitch log: a texture's first draw, and the first draw in each
+ * combination of the states the driver builds its code for. */
+static void R_NoteDraw(texture_t *t)
+{
+    static unsigned char seen[3][2][2][2][2][4];
+    int tex = gls.texture2d != 0 && t ? (t->depth == 32 ? 3 : t->depth == 8 ? 1 : 2) : 0;
+    unsigned char *s = &seen[r_stencil][gls.blend > 0][gls.depthmask != 0][gls.depthtest != 0][r_colourwrites][tex];
+    if (t && !t->drawn) {
+        t->drawn = 1;
+        Hitch_Note(HN_FIRSTDRAW, t->name);
+    }
+    if (*s)
+        return;
+    *s = 1;
+    char what[64];
+    snprintf(what, sizeof(what), "%s%s%s%s%s %s", gls.blend > 0 ? "blend" : "opaque",
+             gls.depthmask != 0 ? "" : " nodepthwrite", gls.depthtest != 0 ? "" : " nodepthtest",
+             r_colourwrites ? "" : " depthonly", r_stencil ? (r_stencil == 1 ? " marking" : " masked") : "",
+             tex == 3 ? "rgba" : tex == 2 ? "rgb" : tex ? "grey" : "untextured");
+    Hitch_Note(HN_NEWSTATE, what);
+}
+
 /* ---- entities ----------------------------------------------------------- */
 
 static int R_MeshInPass(const entity_t *e, const mdl_mesh_t *m, int pass)
@@ -222,12 +263,24 @@ static void R_DrawMesh(const entity_t *e, const mdl_mesh_t *m, int pass)
     if (lock)
         gls.lockarrays(0, (int)m->numverts);
     GLsizei count = (GLsizei)(m->numtris * 3);
+    R_NoteDraw(hastc ? m->diffuse : NULL);
+    if (r_magsplit && m->magfaces && hastc && m->diffuse && pass == PASS_OPAQUE) {
+        /* where the screen only ever magnifies the texture, the mipmaps
+         * are never sampled: the same pixels without choosing a level */
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glDrawElements(GL_TRIANGLES, (GLsizei)(m->nummag * 3), GL_UNSIGNED_INT, m->magfaces);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+        if (m->numrest)
+            glDrawElements(GL_TRIANGLES, (GLsizei)(m->numrest * 3), GL_UNSIGNED_INT, m->restfaces);
+        count = 0;
+    }
     if (pass == PASS_TRANSLUCENT) {
         GLS_CullFace(GL_FRONT);
         glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, m->faces);
         GLS_CullFace(GL_BACK);
     }
-    glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, m->faces);
+    if (count)
+        glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, m->faces);
     if (lock)
         gls.unlockarrays();
     GLS_Texture2D(0);
@@ -282,6 +335,7 @@ static void R_DrawText(const entity_t *e, const float *col)
         x = e->origin[0] - width / 2;
         y = e->origin[1] - size / 2;
     }
+    R_NoteDraw(f->tex);
     if (tx->shadow) {
         glColor4f(0, 0, 0, col[3] * 0.75f);
         Font_DrawText(1, x + size / 20, y - size / 20, f, size, 0, text);
@@ -297,11 +351,12 @@ static void R_DrawText(const entity_t *e, const float *col)
 
 static void R_DrawImage(const entity_t *e, const float *col)
 {
-    const texture_t *t = e->u.img.tex;
+    texture_t *t = e->u.img.tex;
     float hw = e->u.img.width / 2, hh = e->u.img.height / 2;
     float x = e->origin[0], y = e->origin[1];
     glColor4fv(col);
     GLS_BindTexture(t ? t->glname : 0);
+    R_NoteDraw(t);
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);
     glVertex2f(x - hw, y - hh);
@@ -327,6 +382,7 @@ static void R_DrawParticle(const entity_t *e, const float *col)
     R_EntityTransform(e);
     R_CameraAxes(right, up);
     GLS_BindTexture(r_particletex && r_particletex->uploaded ? r_particletex->glname : 0);
+    R_NoteDraw(r_particletex && r_particletex->uploaded ? r_particletex : NULL);
     glColor4fv(col);
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);
@@ -428,6 +484,7 @@ static void R_PopOverlay(void)
 static void R_DepthPrepass(void)
 {
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    r_colourwrites = 0;
     GLS_DepthMask(1);
     GLS_Blend(0);
     GLS_Texture2D(0);
@@ -436,6 +493,7 @@ static void R_DepthPrepass(void)
         images = r_lists[RL_FLAT][i]->kind == ENT_IMAGE && R_ImageOpaque(r_lists[RL_FLAT][i]);
     if (images) {
         R_PushOverlay();
+        R_NoteDraw(NULL);
         glBegin(GL_QUADS);
         for (int i = 0; i < r_listcount[RL_FLAT]; i++) {
             const entity_t *e = r_lists[RL_FLAT][i];
@@ -454,6 +512,7 @@ static void R_DepthPrepass(void)
     for (int i = r_listcount[RL_VIEWMODELS] - 1; i >= 0; i--)
         R_DrawEntity(r_lists[RL_VIEWMODELS][i], PASS_DEPTH);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    r_colourwrites = 1;
 }
 
 /* ---- passes ------------------------------------------------------------- */
@@ -483,18 +542,64 @@ static void R_UpdateSounds(void)
         SFX_UpdateEntitySound(r_lists[RL_SOUNDS][i]);
 }
 
-static void R_DrawBackground(void)
+/* Whether the eye sits at e's origin (the sky around the player): then
+ * the split of its faces made for this window holds. */
+static int R_SeenFromOrigin(const entity_t *e)
 {
-    int n = r_listcount[RL_BACKGROUND];
+    if (r_warming)
+        return 1;
+    const float *c = r_camera ? r_camera->origin : NULL;
+    for (int k = 0; k < 3; k++)
+        if (fabsf(e->origin[k] - (c ? c[k] : 0.0f)) > 0.001f)
+            return 0;
+    return 1;
+}
+
+static int R_StencilBits(void)
+{
+    if (gls.stencilbits < 0) {
+        GLint bits = 0;
+        glGetIntegerv(GL_STENCIL_BITS, &bits);
+        gls.stencilbits = bits;
+    }
+    return gls.stencilbits;
+}
+
+/* The background: the sky (its first entity) opaque and translucent, then
+ * the others (planets) opaque over it, none writing depth.  Drawn the
+ * other way round where there is a stencil buffer: the others first,
+ * marking their pixels, then the sky only where they are not, which gives
+ * the same picture (they only overwrite) without shading the sky under
+ * them. */
+void R_DrawBackground(void)
+{
+    int n = r_listcount[RL_BACKGROUND], marked = !r_plain && n > 1 && R_StencilBits() > 0;
     if (n == 0)
         return;
     GLS_DepthMask(0);
+    if (marked) {
+        glEnable(GL_STENCIL_TEST);
+        glStencilFunc(GL_ALWAYS, 1, 1);
+        glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
+        r_stencil = 1;
+        for (int i = 1; i < n; i++)
+            R_DrawEntity(r_lists[RL_BACKGROUND][i], PASS_OPAQUE);
+        glStencilFunc(GL_NOTEQUAL, 1, 1);
+        glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+        r_stencil = 2;
+    }
+    r_magsplit = !r_plain && R_SeenFromOrigin(r_lists[RL_BACKGROUND][0]);
     R_DrawEntity(r_lists[RL_BACKGROUND][0], PASS_OPAQUE);
+    r_magsplit = 0;
     R_SetPass(PASS_TRANSLUCENT);
     R_DrawEntity(r_lists[RL_BACKGROUND][0], PASS_TRANSLUCENT);
     R_SetPass(PASS_OPAQUE);
     GLS_DepthMask(0);
-    for (int i = 1; i < n; i++)
+    if (marked) {
+        glDisable(GL_STENCIL_TEST);
+        r_stencil = 0;
+    }
+    for (int i = 1; i < n && !marked; i++)
         R_DrawEntity(r_lists[RL_BACKGROUND][i], PASS_OPAQUE);
     GLS_DepthMask(1);
 }
@@ -565,7 +670,7 @@ void R_BeginFrame(void)
     if (!gls.active)
         return;
     GLS_DepthMask(1); /* a masked depth buffer would not clear */
-    glClear(GL_DEPTH_BUFFER_BIT);
+    glClear(GL_DEPTH_BUFFER_BIT | (R_StencilBits() > 0 ? GL_STENCIL_BUFFER_BIT : 0));
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(R_FOV, gls.aspect, R_ZNEAR, R_ZFAR);
@@ -599,6 +704,7 @@ void R_DrawFrame(entity_t *camera)
         R_UpdateSounds();
         return;
     }
+    r_camera = camera;
     if (!r_plain)
         R_DepthPrepass();
     glMatrixMode(GL_MODELVIEW);

@@ -19,6 +19,12 @@
 void R_BeginFrame(void);
 /* Tries "data/pointsprite" until it loads; cheap once loaded. */
 void R_LoadParticleTexture(void);
+/* Once the level has loaded: draws everything loaded so far (the hidden
+ * entities of the game's class cache too) once, small, in every pass it
+ * can be drawn in, where the first frame paints over it, so that textures
+ * are uploaded and the driver's code for each drawing state is built
+ * before play.  Loads the particle texture. */
+void R_Prewarm(void);
 void R_BuildDrawLists(void);
 void R_DrawFrame(entity_t *camera);
 /* Non-zero: draw everything the plain way, without the depth pass for the
@@ -30,6 +36,16 @@ extern int r_plain;
 enum { RL_BACKGROUND, RL_MODELS, RL_VIEWMODELS, RL_FLAT, RL_SOUNDS, RL_PARTICLES, RL_COUNT };
 int R_ListCount(int list);
 entity_t *R_ListEntry(int list, int index);
+
+/* For the warm-up (warmup.cpp): lists filled by hand (R_AddToList takes
+ * up to ENT_MAX entries, R_TrimList keeps the first n), the background
+ * list drawn alone as the world pass draws it, and the flag under which
+ * the sky's split faces are drawn wherever it stands. */
+void R_ClearLists(void);
+void R_AddToList(int list, entity_t *e);
+void R_TrimList(int list, int n);
+void R_DrawBackground(void);
+extern int r_warming;
 
 /* Frame blending for a mesh of numframes frames at frame f: the two frames
  * to mix (both within 0..numframes-1) and the weight t of the second;

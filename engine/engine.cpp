@@ -12,9 +12,11 @@
 #include "entity.h"
 #include "fs.h"
 #include "glstate.h"
+#include "hitch.h"
 #include "input.h"
 #include "lang.h"
 #include "module.h"
+#include "preload.h"
 #include "sound.h"
 #include "sys.h"
 #include "vid.h"
@@ -26,6 +28,8 @@
 #include <string.h>
 #include <unistd.h>
 #include <time.h>
+
+#include <thread>
 
 typedef void (*eng_inputcb_f)(int type, int a, int b);
 
@@ -76,11 +80,21 @@ static double Eng_CpuSeconds(void)
     return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
 }
 
-/* Start-up milestones in the engine log, timed from the program start. */
+/* Processor seconds of the calling thread. */
+static double Eng_ThreadSeconds(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
+}
+
+/* Start-up milestones in the engine log, timed from the program start:
+ * wall clock, processor time of the process and of the main thread (the
+ * last tells what the step cost on a machine busy with other work). */
 static void Eng_LogStartup(const char *what)
 {
-    Com_Printf("startup: %s after %.1f ms (%.1f ms CPU)\n", what, (Eng_Seconds() - eng_launch) * 1000.0,
-               Eng_CpuSeconds() * 1000.0);
+    Com_Printf("startup: %s after %.1f ms (%.1f ms CPU, %.1f ms main thread)\n", what,
+               (Eng_Seconds() - eng_launch) * 1000.0, Eng_CpuSeconds() * 1000.0, Eng_ThreadSeconds() * 1000.0);
 }
 
 /* ---- clock --------------------------------------------------------------- */
@@ -479,6 +493,28 @@ static void Eng_StartSound(int sound)
     atexit(SFX_Shutdown);
 }
 
+/* Opening the sound device and reading the level's files take a while and
+ * need neither the window nor the game, so the windowed game does them on
+ * a start-up thread while the window and the OpenGL context are made.
+ * Eng_JoinStartup waits for it before the game module loads; everything
+ * after runs on the one thread again, and nothing but that thread uses
+ * the file layer until then. */
+static std::thread eng_startthread;
+
+static void Eng_StartupWork(int level)
+{
+    Eng_StartSound(1);
+    Pre_Read(level);
+}
+
+static void Eng_JoinStartup(void)
+{
+    if (!eng_startthread.joinable())
+        return;
+    eng_startthread.join();
+    Eng_LogStartup("sound and files read ahead");
+}
+
 static int Eng_GetVidModes(void)
 {
     printf("%s\n", ENGINE_VERSION);
@@ -496,13 +532,16 @@ static int Eng_GetVidModes(void)
 
 /* Start-up steps up to the window, shared by the program and the headless
  * driver. */
-static void Eng_StartCommon(int sound)
+static void Eng_StartCommon(int sound, int beside)
 {
     eng.hashlog = getenv("VEX_DEMOHASH") && strcmp(getenv("VEX_DEMOHASH"), "1") == 0;
-    Eng_StartSound(sound);
+    Eng_LogStartup("main");
+    if (!beside)
+        Eng_StartSound(sound);
     SFX_SetVolumes((float)eng.set.musicvolume / 100.0f, (float)eng.set.effectsvolume / 100.0f);
     Eng_MountArchives();
     Lang_Load(com_countrycode);
+    Eng_LogStartup("archives and language");
 }
 
 /* The main loop of the windowed program, recording, replaying or timing
@@ -523,12 +562,18 @@ static void Eng_RunLoop(void)
         while (Eng_RunFrame())
             ;
     } else {
+        const char *hl = getenv("VEX_HITCHLOG"), *fl = getenv("VEX_FRAMELOG");
+        Hitch_Record((hl && (!strcmp(hl, "1") || !strcmp(hl, "cpu"))) || (fl && fl[0]));
         for (int run = 1; run;) {
             int before = eng.frames;
-            double t0 = Eng_Seconds();
+            double t0 = Eng_Seconds(), c0 = Eng_CpuSeconds();
+            Hitch_BeginFrame();
             run = Eng_RunFrame();
-            if (eng.frames != before)
-                Demo_TimeFrame(Eng_Seconds() - t0);
+            if (eng.frames != before) {
+                double wall = Eng_Seconds() - t0;
+                Hitch_EndFrame(wall, Eng_CpuSeconds() - c0, eng.dframe.gamems);
+                Demo_TimeFrame(wall);
+            }
         }
     }
     Demo_StopRecord();
@@ -536,13 +581,17 @@ static void Eng_RunLoop(void)
 
 static int Eng_RunGame(void)
 {
-    Eng_StartCommon(1);
+    Eng_StartCommon(1, 1);
     if (Eng_ArchivesDamaged(1))
         return 1;
+    eng_startthread = std::thread(Eng_StartupWork, eng.set.level);
     Vid_Probe();
+    Eng_LogStartup("display probed");
     char title[256];
     Eng_FormatTitle(title, sizeof(title), Lang_GetLocalizedStr(7), ENGINE_VERSION);
     if (!Vid_Create(title, eng.set.width, eng.set.height, eng.set.bpp, eng.set.fullscreen)) {
+        Eng_JoinStartup();
+        Pre_Free();
         Eng_StartFailure(1);
         Vid_Restore();
         return 1;
@@ -552,9 +601,15 @@ static int Eng_RunGame(void)
     IN_Start();
     eng.inputcb = Eng_HandleEvent;
     Eng_InitGL();
+    Eng_JoinStartup();
     int status = 0;
     int loaded = Eng_LoadModule(NULL, NULL);
+    Pre_Free();
     Eng_LogStartup("level");
+    if (loaded) {
+        R_Prewarm();
+        Eng_LogStartup("warm-up");
+    }
     if (!loaded) {
         if (!eng.quit) {
             printf("aiInit() failed!\n");
@@ -617,6 +672,18 @@ static int Eng_VerifyDemo(const demoheader_t *d)
     return 0;
 }
 
+/* After -timedemo: the frame log and the hitch lines the environment asks
+ * for. */
+static void Eng_HitchReport(void)
+{
+    const char *hl = getenv("VEX_HITCHLOG"), *fl = getenv("VEX_FRAMELOG");
+    if (fl && fl[0] && !Hitch_WriteFrames(fl))
+        fprintf(stderr, "vexengine: cannot write the frame log %s\n", fl);
+    if (hl && (!strcmp(hl, "1") || !strcmp(hl, "cpu")))
+        Hitch_Report(stderr, !strcmp(hl, "cpu"));
+    Hitch_Record(0);
+}
+
 /* -playdemo, -timedemo, -verifydemo: the demo must be readable and belong
  * to this level file, game module and archives; it brings level, country
  * code and mouse settings along. */
@@ -639,6 +706,8 @@ static int Eng_ReplayDemo(void)
         status = Eng_RunGame();
         if (eng.set.demomode == DEMO_TIME)
             Demo_PrintTiming();
+        if (Hitch_Recording())
+            Eng_HitchReport();
     }
     Demo_Close();
     return status;
@@ -697,10 +766,11 @@ int Eng_StartHeadless(const eng_headless_t *h)
         return 0;
     if (!h->draw || !gls.active)
         GLS_Reset(0, eng.set.width, eng.set.height);
-    Eng_StartCommon(!h->nosound);
+    Eng_StartCommon(!h->nosound, 0);
     eng.inputcb = Eng_HandleEvent;
     if (!Eng_LoadModule(h->imp, h->main))
         return 0;
+    R_Prewarm();
     Eng_StartClock();
     return !eng.quit;
 }

@@ -16,6 +16,7 @@
 
 #include "collision.h"
 #include "font.h"
+#include "hitch.h"
 #include "model.h"
 #include "module.h"
 #include "sound.h"
@@ -42,6 +43,12 @@ static int ent_live;
 static int ent_built;
 static int ent_cursor = ENT_NONE;
 static int ent_savedcursor = ENT_NONE;
+/* Localised font names found missing: files do not appear while the engine
+ * runs, so later text spawns (score numbers in play) take the fallback
+ * without looking for the file again. */
+#define ENT_MISSEDFONTS 4
+static char ent_missedfont[ENT_MISSEDFONTS][MAX_OSPATH + ENT_NAMELEN + 16];
+static int ent_nummissed;
 
 static int Ent_Index(const entity_t *e)
 {
@@ -107,7 +114,12 @@ static int Ent_SetupText(entity_t *e, const char *path)
     font_t *f;
 
     snprintf(local, sizeof(local), "%s_%d", path, com_countrycode);
-    f = Font_Get(local);
+    int missed = 0;
+    for (int i = 0; i < ent_nummissed && i < ENT_MISSEDFONTS && !missed; i++)
+        missed = !strcmp(ent_missedfont[i], local);
+    f = missed ? NULL : Font_Get(local);
+    if (!f && !missed)
+        memcpy(ent_missedfont[ent_nummissed++ % ENT_MISSEDFONTS], local, sizeof(local));
     if (!f) {
         /* the attempt first, so that the cache's own messages do not split
          * this line */
@@ -174,6 +186,7 @@ entity_t *Ent_Spawn(const char *name, int kind)
     if (!Ent_SetupKind(e, kind, name, path))
         return NULL;
     ent_spawnkind[slot] = kind;
+    Hitch_Note(HN_SPAWN, name);
     ent_live++;
     ent_freehead = ent_next[slot];
     ent_next[slot] = ENT_NONE;
@@ -449,4 +462,5 @@ void Ent_Reset(void)
     ent_mcount = 0;
     ent_cursor = ent_savedcursor = ENT_NONE;
     ent_live = 0;
+    ent_nummissed = 0;
 }

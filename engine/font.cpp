@@ -15,6 +15,7 @@
 #include "common.h"
 #include "fs.h"
 #include "glstate.h"
+#include "hitch.h"
 
 #define FONT_MAXPATH 250
 
@@ -72,7 +73,8 @@ void Font_ParseGlyphs(font_t *f, const char *text, int h)
     }
 }
 
-/* Makes every pixel white, keeping its alpha. */
+/* Makes every pixel white, keeping its alpha (the stored mipmaps too:
+ * white stays white when levels are averaged). */
 static void Font_Whiten(texture_t *t)
 {
     size_t count = (size_t)t->width * t->height;
@@ -81,12 +83,21 @@ static void Font_Whiten(texture_t *t)
         t->pixels[i * 4 + 1] = 255;
         t->pixels[i * 4 + 2] = 255;
     }
+    size_t mippixels = 0;
+    for (int level = 1, w = t->width, h = t->height; level <= t->nummips; level++) {
+        w = w > 1 ? w / 2 : 1;
+        h = h > 1 ? h / 2 : 1;
+        mippixels += (size_t)w * h;
+    }
+    for (size_t i = 0; t->mips && i < mippixels; i++)
+        memset(t->mips + i * 4, 255, 3);
 }
 
 static int Font_Load(font_t *f, const char *path)
 {
     if (strlen(path) >= FONT_MAXPATH)
         return 0;
+    Hitch_Note(HN_FONT, path);
     char filename[FONT_MAXPATH + 8];
     snprintf(filename, sizeof(filename), "%s.font", path);
     uint32_t len = 0;

@@ -27,6 +27,7 @@ void GLS_Reset(int active, int width, int height)
     gls.normalarray = -1;
     gls.vertexarray = -1;
     gls.unpackalign = -1;
+    gls.stencilbits = -1;
 }
 
 void GLS_BindTexture(unsigned name)

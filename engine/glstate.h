@@ -28,6 +28,7 @@ typedef struct {
     int normalarray;
     int vertexarray;
     int unpackalign;                  /* GL_UNPACK_ALIGNMENT (-1 unknown) */
+    int stencilbits;                  /* of the frame buffer (-1 not asked yet) */
 } glstate_t;
 
 extern glstate_t gls;

@@ -21,6 +21,8 @@
 #include "collision.h"
 #include "common.h"
 #include "fs.h"
+#include "hitch.h"
+#include "preload.h"
 
 typedef struct {
     char name[MAX_OSPATH];
@@ -166,7 +168,10 @@ void Model_FreeMesh(mdl_mesh_t *mesh)
     free(mesh->faces);
     free(mesh->tfaces);
     free(mesh->tverts);
+    free(mesh->magfaces);
     mesh->frames = NULL;
+    mesh->magfaces = mesh->restfaces = NULL;
+    mesh->nummag = mesh->numrest = 0;
     mesh->faces = mesh->tfaces = NULL;
     mesh->tverts = NULL;
     mesh->numframes = 0;
@@ -234,7 +239,9 @@ static void MDL_SetRadius(model_t *m)
 int Model_ReadFile(const char *filename, int uvtransform, model_t *m)
 {
     uint32_t len = 0;
-    unsigned char *data = FS_LoadFile(filename, &len);
+    unsigned char *data = Pre_TakeFile(filename, &len);
+    if (!data)
+        data = FS_LoadFile(filename, &len);
     if (!data)
         return 0;
     bytes_reader_t r;
@@ -405,6 +412,7 @@ static model_t *MDL_Load(const char *path)
     model_t *m = (model_t *)calloc(1, sizeof(model_t));
     if (!m)
         return NULL;
+    Hitch_Note(HN_MODEL, path);
     Com_Strncpy(m->name, path, sizeof(m->name));
     if (!Model_ReadFile((base + ".dmo").c_str(), 1, m)) {
         Com_Printf("# Model_Get: can't read %s.dmo\n", path);
@@ -418,7 +426,9 @@ static model_t *MDL_Load(const char *path)
             return NULL;
         }
     m->radius = MDL_FitRadius(m);
-    m->collision = Col_ReadFile((base + ".dbb").c_str());
+    m->collision = Pre_TakeCollision((base + ".dbb").c_str());
+    if (!m->collision)
+        m->collision = Col_ReadFile((base + ".dbb").c_str());
     m->hascollision = m->collision != NULL;
     if (!m->collision)
         Com_Printf("model: (warning) no collision data for %s\n", path);
@@ -467,6 +477,7 @@ void Model_Release(model_t *m)
     if (--mdl_cache[i].refcount > 0)
         return;
     mdl_cache[i] = mdl_cache[--mdl_numcache];
+    Hitch_Note(HN_FREE, m->name);
     for (uint32_t k = 0; k < m->nummaterials; k++) {
         if (m->materials[k].diffusemap.tex)
             Tex_Release(m->materials[k].diffusemap.tex);

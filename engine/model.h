@@ -67,6 +67,10 @@ typedef struct {
     int32_t material;           /* index into the model's materials */
     texture_t *diffuse;         /* the material's diffuse texture (set by the
                                    cache); NULL when none or the index is bad */
+    /* drawing's split of the faces, seen from the model origin: those the
+       window always shows magnified, and the rest (NULL until made) */
+    uint32_t *magfaces, *restfaces;
+    uint32_t nummag, numrest;
 } mdl_mesh_t;
 
 struct colmodel_s;

@@ -20,6 +20,7 @@
 #include <string.h>
 
 #include "entity.h"
+#include "hitch.h"
 
 static sound_t sfx_pool[SFX_MAX_SOURCES];
 static ALuint sfx_buffers[SFX_MAX_SAMPLES];
@@ -167,6 +168,7 @@ static int SFX_InitSource(int i)
     ALuint src = 0;
     ALenum err;
 
+    Hitch_Note(HN_SOURCE, NULL);
     alGenSources(1, &src);
     if ((err = alGetError()) != AL_NO_ERROR) {
         Com_Printf("# SFX_Init: alGenSources() [#%i] failed: %s\n", i, AL_ErrorString(err));
@@ -349,6 +351,7 @@ int SFX_CacheFile(const char *name)
         return -1;
     }
     SFX_FlushError("SFX_CacheFile");
+    Hitch_Note(HN_SOUND, name);
     FILE *f = fopen(name, "rb");
     if (!f) {
         Com_Printf("# SFX_CacheFile: could not open '%s': %s\n", name, strerror(errno));

@@ -17,8 +17,12 @@
 #include "common.h"
 #include "fs.h"
 #include "glstate.h"
+#include "hitch.h"
+#include "preload.h"
 
 #define TGA_HEADER 18
+#define TGA_FOOTER 26
+#define TGA_SIGNATURE "TRUEVISION-XFILE." /* with its zero: 18 bytes */
 #define TEX_MAXPATH 250
 
 static texture_t *tex_cache[TEX_MAX];
@@ -100,6 +104,60 @@ static int TGA_ReadTrueColour(const unsigned char *data, size_t len, const tga_h
     return 1;
 }
 
+/* Bytes of the levels below a w x h base (bpp bytes a pixel) and their
+ * number; 0 unless both sides are powers of two and one is above 1. */
+static size_t TGA_MipBytes(int w, int h, int bpp, int *levels)
+{
+    size_t bytes = 0;
+    *levels = 0;
+    if (w < 1 || h < 1 || (w & (w - 1)) || (h & (h - 1)))
+        return 0;
+    while (w > 1 || h > 1) {
+        w = w > 1 ? w / 2 : 1;
+        h = h > 1 ? h / 2 : 1;
+        bytes += (size_t)w * h * bpp;
+        (*levels)++;
+    }
+    return bytes;
+}
+
+/* The stored mipmaps of a true-colour image read into t, when the file
+ * has a TGA 2.0 footer, a developer directory and a mipmap field of
+ * exactly the right size behind the base pixels.  Anything else: none. */
+static void TGA_ReadMips(const unsigned char *data, size_t len, const tga_header_t *h, texture_t *t)
+{
+    size_t bpp = (size_t)t->depth / 8, pixelend = TGA_HEADER + h->idlen + (size_t)t->width * t->height * bpp;
+    if (len < pixelend + TGA_FOOTER || memcmp(data + len - 18, TGA_SIGNATURE, 18) != 0)
+        return;
+    bytes_reader_t r;
+    uint32_t dir = 0, offset = 0, size = 0;
+    uint16_t count = 0, tag = 0;
+    Bytes_InitReader(&r, data + len - TGA_FOOTER + 4, 4); /* after the extension area's offset */
+    Bytes_ReadU32(&r, &dir);
+    Bytes_InitReader(&r, data, len - TGA_FOOTER);
+    if (dir < pixelend || !Bytes_Seek(&r, dir) || !Bytes_ReadU16(&r, &count))
+        return;
+    while (count-- > 0 && tag != TEX_MIPTAG)
+        if (!Bytes_ReadU16(&r, &tag) || !Bytes_ReadU32(&r, &offset) || !Bytes_ReadU32(&r, &size))
+            return;
+    int levels;
+    size_t want = TGA_MipBytes(t->width, t->height, (int)bpp, &levels);
+    if (tag != TEX_MIPTAG || want == 0 || size != want || offset < pixelend ||
+        (uint64_t)offset + size > len - TGA_FOOTER)
+        return;
+    unsigned char *p = (unsigned char *)malloc(want);
+    if (!p)
+        return;
+    memcpy(p, data + offset, want);
+    for (size_t i = 0; i < want; i += bpp) {
+        unsigned char b = p[i];
+        p[i] = p[i + 2];
+        p[i + 2] = b;
+    }
+    t->mips = p;
+    t->nummips = levels;
+}
+
 int Tex_ReadTGA(const unsigned char *data, size_t len, texture_t *t)
 {
     tga_header_t h;
@@ -114,7 +172,10 @@ int Tex_ReadTGA(const unsigned char *data, size_t len, texture_t *t)
     case 1:
         return TGA_ReadMapped(data, len, &h, t);
     case 2:
-        return TGA_ReadTrueColour(data, len, &h, t);
+        if (!TGA_ReadTrueColour(data, len, &h, t))
+            return 0;
+        TGA_ReadMips(data, len, &h, t);
+        return 1;
     default:
         return 0;
     }
@@ -122,6 +183,9 @@ int Tex_ReadTGA(const unsigned char *data, size_t len, texture_t *t)
 
 static int Tex_Load(texture_t *t, const char *path)
 {
+    Hitch_Note(HN_TEXTURE, path);
+    if (Pre_TakeImage(path, t))
+        return 1;
     char filename[TEX_MAXPATH + 8];
     snprintf(filename, sizeof(filename), "%s.tga", path);
     uint32_t len = 0;
@@ -140,11 +204,13 @@ static int Tex_Load(texture_t *t, const char *path)
 static void Tex_Free(texture_t *t)
 {
     if (t->glname && gls.active) {
+        Hitch_Note(HN_FREE, t->name);
         GLuint n = t->glname;
         glDeleteTextures(1, &n);
         GLS_TextureDeleted(n);
     }
     free(t->pixels);
+    free(t->mips);
     free(t);
 }
 
@@ -202,6 +268,21 @@ static void Tex_Format(const texture_t *t, GLint *components, GLenum *format)
     }
 }
 
+/* The base image and its stored levels as they are. */
+static int Tex_UploadLevels(const texture_t *t, GLint components, GLenum format)
+{
+    const unsigned char *p = t->mips;
+    int w = t->width, h = t->height, bpp = t->depth / 8;
+    glTexImage2D(GL_TEXTURE_2D, 0, components, w, h, 0, format, GL_UNSIGNED_BYTE, t->pixels);
+    for (int level = 1; level <= t->nummips; level++) {
+        w = w > 1 ? w / 2 : 1;
+        h = h > 1 ? h / 2 : 1;
+        glTexImage2D(GL_TEXTURE_2D, level, components, w, h, 0, format, GL_UNSIGNED_BYTE, p);
+        p += (size_t)w * h * bpp;
+    }
+    return glGetError() == GL_NO_ERROR;
+}
+
 int Tex_Upload(texture_t *t)
 {
     if (!t)
@@ -212,6 +293,7 @@ int Tex_Upload(texture_t *t)
         return 0;
     while (glGetError() != GL_NO_ERROR)
         ; /* stale errors belong to someone else */
+    Hitch_Note(HN_UPLOAD, t->name);
     GLuint name = 0;
     glGenTextures(1, &name);
     if (glGetError() != GL_NO_ERROR) {
@@ -223,9 +305,10 @@ int Tex_Upload(texture_t *t)
     Tex_Format(t, &components, &format);
     GLS_BindTexture(name);
     GLS_UnpackAlignment(1);
-    if (gluBuild2DMipmaps(GL_TEXTURE_2D, components, t->width, t->height, format,
-                          GL_UNSIGNED_BYTE, t->pixels) != 0) {
-        Com_Printf("# Tex_Upload: gluBuild2DMipmaps failed for %s\n", t->name);
+    if (t->mips ? !Tex_UploadLevels(t, components, format)
+                : gluBuild2DMipmaps(GL_TEXTURE_2D, components, t->width, t->height, format, GL_UNSIGNED_BYTE,
+                                    t->pixels) != 0) {
+        Com_Printf("# Tex_Upload: %s failed for %s\n", t->mips ? "glTexImage2D" : "gluBuild2DMipmaps", t->name);
         glDeleteTextures(1, &name);
         GLS_TextureDeleted(name);
         return 0;
@@ -236,6 +319,9 @@ int Tex_Upload(texture_t *t)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     t->glname = name;
     t->uploaded = 1;
+    free(t->mips); /* OpenGL holds them now */
+    t->mips = NULL;
+    t->nummips = 0;
     return 1;
 }
 

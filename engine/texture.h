@@ -3,6 +3,13 @@
  * shared through a name-keyed, reference-counted cache of 128 entries.
  * Pixels stay in memory after upload (fonts and tests read them); without
  * a GL context uploads keep the pixels and do nothing else.
+ *
+ * A true-colour TGA may carry its mipmaps: a TGA 2.0 developer area whose
+ * field with tag TEX_MIPTAG holds every level from half size down to 1 x 1
+ * (sides that are powers of two), each in the base image's byte and row
+ * order, as OpenGL's utility library would build them.  Such levels are
+ * uploaded as they are; a file without them (or with a field of the wrong
+ * size) gets its mipmaps built at upload.
  */
 #ifndef TEXTURE_H
 #define TEXTURE_H
@@ -12,6 +19,7 @@
 
 #define TEX_MAX 128
 #define TEX_NAMELEN 256
+#define TEX_MIPTAG 0x6d6d
 
 typedef struct texture_s {
     char name[TEX_NAMELEN];   /* cache key: path without extension */
@@ -23,6 +31,9 @@ typedef struct texture_s {
     int refcount;
     int opacity;              /* drawing's note: 0 not yet looked at, 1 every
                                  pixel opaque, -1 some see-through */
+    int drawn;                /* drawing's note: drawn at least once */
+    unsigned char *mips;      /* stored levels 1..nummips, freed at upload */
+    int nummips;
 } texture_t;
 
 /* Cached texture for path + ".tga"; upload != 0 uploads a newly read one.

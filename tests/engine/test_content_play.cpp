@@ -4,6 +4,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 #include <vector>
@@ -11,9 +12,13 @@
 #include "common.h"
 #include "draw.h"
 #include "engine.h"
+#include "entity.h"
+#include "font.h"
 #include "fs.h"
 #include "gk_support.h"
 #include "glcontext.h"
+#include "hitch.h"
+#include "model.h"
 #include "module.h"
 
 namespace {
@@ -40,6 +45,34 @@ std::string DrawState(int plain)
     return px;
 }
 
+/* Textures of loaded entities (the class cache's hidden ones too) never drawn so far. */
+int Undrawn()
+{
+    int n = 0;
+    for (entity_t *e = Ent_First(); e; e = Ent_Next()) {
+        for (uint32_t i = 0; e->kind == ENT_MODEL && i < e->u.mdl.model->nummeshes; i++) {
+            const mdl_mesh_t &m = e->u.mdl.model->meshes[i];
+            n += m.tverts && m.diffuse && !m.diffuse->drawn;
+        }
+        n += e->kind == ENT_TEXT && !e->u.txt.font->tex->drawn;
+        n += e->kind == ENT_IMAGE && !e->u.img.tex->drawn;
+    }
+    return n;
+}
+
+/* How many notes of these kinds were made, and their names after the count. */
+std::string Notes(std::initializer_list<int> kinds)
+{
+    int n = 0, kind;
+    std::string names;
+    for (int i = 0; const char *name = Hitch_NoteAt(i, &kind); i++)
+        if (std::find(kinds.begin(), kinds.end(), kind) != kinds.end())
+            names += std::string(" ") + name;
+    for (int k : kinds)
+        n += Hitch_Count(k);
+    return std::to_string(n) + names;
+}
+
 class LevelPlay : public ::testing::TestWithParam<int> {};
 
 /* The real loop on a fast clock, the fire button held all game */
@@ -64,9 +97,14 @@ TEST_P(LevelPlay, LessShadingSamePictureThenPlaysToTheScoreLine)
     long differing = 0;
     if (started)
         Eng_PostEvent(IE_LBUTTONDOWN, 0, 0);
+    if (started && drawn) {
+        EXPECT_EQ(0, Undrawn()) << "textures left to their first draw in play";
+    }
+    Hitch_Record(drawn); /* without drawing the particle texture comes in the first frame */
     while (started && frames < 20000 && Eng_RunFrame()) {
         g_ms += 40;
-        frames++;
+        if (++frames == 1 && !drawn)
+            Hitch_Record(1);
         if (frames <= 50 && frames % 10 == 4)
             Eng_PostEvent(IE_MOUSEMOVE, frames % 20 ? 60 : -45, frames % 30 ? 10 : -20);
         else if (frames % 250 == 0) /* look around a little */
@@ -84,6 +122,9 @@ TEST_P(LevelPlay, LessShadingSamePictureThenPlaysToTheScoreLine)
         }
     }
     std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ("0", Notes({HN_MODEL, HN_TEXTURE, HN_UPLOAD, HN_FONT, HN_SOUND, HN_SOURCE})) << "loaded in play";
+    EXPECT_EQ("0", Notes({HN_FIRSTDRAW, HN_NEWSTATE, HN_GROW})) << "left to the first drawn frames";
+    Hitch_Record(0);
     Eng_StopHeadless();
     Sys_SetClock(nullptr);
     if (drawn)

@@ -9,6 +9,7 @@
 #include "glcontext.h"
 #include "glstate.h"
 #include "gk_support.h"
+#include "hitch.h"
 #include "texture.h"
 #include "tgawriter.h"
 
@@ -128,6 +129,29 @@ TEST_F(TexCache, SharedByNameUntilTheLastReleaseAndNothingForBadFiles)
     EXPECT_NE(t, nullptr);
     EXPECT_EQ(Tex_Get((sub + "/tt").c_str(), 0), nullptr);
     Tex_Release(t);
+}
+
+/* -timedemo's hitch lines: a frame over twice the median names the image read in it; one at exactly twice is left out */
+TEST_F(TexCache, HitchReportNamesTheLoadOfASlowFrame)
+{
+    std::string p = Image("late", gk::SolidRgb(2, 2, 1, 2, 3));
+    Hitch_Record(1);
+    for (int i = 0; i < 9; i++) {
+        Hitch_BeginFrame();
+        if (i == 6)
+            Tex_Release(Tex_Get(p.c_str(), 0));
+        Hitch_EndFrame(i == 6 ? 0.0201 : i == 3 ? 0.020 : 0.010, 0.001, 0);
+    }
+    char *buf = nullptr;
+    size_t len = 0;
+    FILE *f = open_memstream(&buf, &len);
+    EXPECT_EQ(Hitch_Report(f, 0), 1);
+    fclose(f);
+    std::string out(buf, len), line = out.substr(0, out.find('\n'));
+    free(buf);
+    Hitch_Record(0);
+    EXPECT_NE(line.find("frame 7 "), std::string::npos) << out;
+    EXPECT_NE(line.find(p), std::string::npos) << out;
 }
 
 class TexGL : public gk::GLTest<64, 64> {

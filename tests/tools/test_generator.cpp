@@ -12,6 +12,7 @@
 #include "cg_mesh.h"
 #include "fs.h"
 #include "gk_support.h"
+#include "glcontext.h"
 #include "model.h"
 #include "texture.h"
 
@@ -111,6 +112,55 @@ TEST(Generator, ImagesReadBackWithTheirTopRowOnTop)
         EXPECT_EQ(t.pixels[2], 255) << "bottom row is blue";
         free(t.pixels);
     }
+}
+
+class GeneratorGL : public gk::GLTest<16, 16> {};
+
+/* The mipmap levels of a texture as uploaded, read back. */
+std::vector<std::string> Levels(const texture_t *t, GLenum format, int bpp)
+{
+    std::vector<std::string> out;
+    glBindTexture(GL_TEXTURE_2D, t->glname);
+    gls.boundknown = 0;
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    for (int l = 1, w = t->width, h = t->height; w > 1 || h > 1; l++) {
+        w = w > 1 ? w / 2 : 1;
+        h = h > 1 ? h / 2 : 1;
+        out.emplace_back((size_t)w * h * bpp, '\0');
+        glGetTexImage(GL_TEXTURE_2D, l, format, GL_UNSIGNED_BYTE, out.back().data());
+    }
+    return out;
+}
+
+/* Mipmaps stored with the image upload as the utility library builds them from the plain image; a field one byte short is left alone */
+TEST_F(GeneratorGL, StoredMipmapsEqualTheOnesBuiltAtUpload)
+{
+    gk::TempDir tmp;
+    cg_image_t im;
+    for (int alpha = 0; alpha < 2; alpha++)
+        for (auto [w, h] : {std::pair{8, 4}, std::pair{1, 4}, std::pair{4, 1}}) {
+            CG_ImageInit(&im, w, h, RGBA(0, 0, 0, 0));
+            for (int i = 0; i < w * h; i++)
+                im.px[(size_t)i] = RGBA((i * 37 % 256) / 255.0f, (i * 91 % 256) / 255.0f, (i * 13 % 256) / 255.0f, (i * 59 % 256) / 255.0f);
+            ASSERT_TRUE(CG_WriteTGA(tmp / "stored.tga", &im, alpha));
+            std::string bytes, plain;
+            ASSERT_TRUE(gk::ReadFile(tmp / "stored.tga", &bytes));
+            plain = bytes.substr(0, 18 + (size_t)w * h * (3 + alpha));
+            ASSERT_TRUE(gk::WriteFile(tmp / "plain.tga", plain));
+            std::string shortfield = bytes;
+            shortfield[shortfield.size() - 26 - 4] -= 1; /* the field's size in the directory, low byte */
+            texture_t t = {};
+            EXPECT_EQ(Tex_ReadTGA((const unsigned char *)shortfield.data(), shortfield.size(), &t), 1);
+            EXPECT_EQ(t.mips, nullptr);
+            free(t.pixels);
+            texture_t *s = Tex_Get((tmp / "stored").c_str(), 0), *p = Tex_Get((tmp / "plain").c_str(), 1);
+            ASSERT_TRUE(s && p && s->mips && !p->mips) << w << "x" << h;
+            Tex_Upload(s);
+            GLenum format = alpha ? GL_RGBA : GL_RGB;
+            EXPECT_EQ(Levels(s, format, 3 + alpha), Levels(p, format, 3 + alpha)) << w << "x" << h << " " << alpha;
+            Tex_Release(s);
+            Tex_Release(p);
+        }
 }
 
 TEST(Generator, ArchiveMembersOpenWholeThroughTheFileLayer)

@@ -71,7 +71,8 @@ void CG_Blend(cg_image_t *im, int x, int y, cg_color_t c);
 void CG_Spot(cg_image_t *im, float cx, float cy, float rad, cg_color_t c);
 /* Writes an uncompressed TGA: 24-bit (descriptor 0) or 32-bit with alpha
  * (descriptor 8), rows bottom-up so that the first file row is the
- * image's bottom row.  Returns 1 on success. */
+ * image's bottom row, with its mipmaps stored behind it when both sides
+ * are powers of two.  Returns 1 on success. */
 int CG_WriteTGA(const std::string &path, const cg_image_t *im, int alpha);
 
 /* ---- sound -------------------------------------------------------------- */

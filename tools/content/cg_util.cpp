@@ -233,11 +233,63 @@ static int CG_WriteBuffer(const std::string &path, const bytes_writer_t *w)
     return CG_WriteFile(path, w->data, w->size);
 }
 
+/* One mipmap level from the one above it (w x h, bpp bytes a pixel, rows
+ * in file order): each byte the rounded mean of its 2 x 2 block, or the
+ * truncated mean of its pair where one side is a single pixel, as OpenGL's
+ * utility library builds mipmaps. */
+static void CG_HalveLevel(const uint8_t *src, int w, int h, int bpp, uint8_t *dst)
+{
+    int nw = w > 1 ? w / 2 : 1, nh = h > 1 ? h / 2 : 1;
+    size_t row = (size_t)w * bpp;
+    for (int y = 0; y < nh; y++)
+        for (int x = 0; x < nw; x++)
+            for (int k = 0; k < bpp; k++) {
+                const uint8_t *p = src + (size_t)(h > 1 ? 2 * y : y) * row + (size_t)(w > 1 ? 2 * x : x) * bpp + k;
+                int sum;
+                if (w > 1 && h > 1)
+                    sum = (p[0] + p[bpp] + p[row] + p[row + bpp] + 2) / 4;
+                else
+                    sum = (p[0] + p[w > 1 ? bpp : row]) / 2;
+                dst[((size_t)y * nw + x) * bpp + k] = (uint8_t)sum;
+            }
+}
+
+/* The mipmaps below the base image, stored behind it so that loading
+ * needs no filtering: a TGA 2.0 developer area with one field (tag
+ * CG_TGA_MIPTAG) holding every level from half size down to 1 x 1, each
+ * in the base image's byte and row order, then the developer directory
+ * and the TGA 2.0 footer.  Only for sizes that are powers of two, which
+ * is all the generator makes. */
+#define CG_TGA_MIPTAG 0x6d6d
+static void CG_WriteMips(bytes_writer_t *out, const uint8_t *base, int w, int h, int bpp)
+{
+    if (w < 1 || h < 1 || (w & (w - 1)) || (h & (h - 1)) || (w == 1 && h == 1))
+        return;
+    uint32_t start = (uint32_t)out->size;
+    std::vector<uint8_t> level(base, base + (size_t)w * h * bpp), next;
+    while (w > 1 || h > 1) {
+        int nw = w > 1 ? w / 2 : 1, nh = h > 1 ? h / 2 : 1;
+        next.resize((size_t)nw * nh * bpp);
+        CG_HalveLevel(level.data(), w, h, bpp, next.data());
+        Bytes_WriteData(out, next.data(), next.size());
+        level.swap(next);
+        w = nw, h = nh;
+    }
+    uint32_t dir = (uint32_t)out->size;
+    Bytes_WriteU16(out, 1);
+    Bytes_WriteU16(out, CG_TGA_MIPTAG);
+    Bytes_WriteU32(out, start);
+    Bytes_WriteU32(out, dir - start);
+    Bytes_WriteU32(out, 0); /* no extension area */
+    Bytes_WriteU32(out, dir);
+    Bytes_WriteData(out, "TRUEVISION-XFILE.", 18);
+}
+
 int CG_WriteTGA(const std::string &path, const cg_image_t *im, int alpha)
 {
     int bpp = alpha ? 4 : 3;
     bytes_writer_t out;
-    Bytes_InitWriter(&out, 18 + (size_t)im->w * im->h * bpp);
+    Bytes_InitWriter(&out, 18 + (size_t)im->w * im->h * bpp * 4 / 3 + 64);
     Bytes_WriteZeros(&out, 2);      /* no image id, no colour map */
     Bytes_WriteU8(&out, 2);         /* uncompressed true colour */
     Bytes_WriteZeros(&out, 9);      /* colour map and origin */
@@ -251,6 +303,8 @@ int CG_WriteTGA(const std::string &path, const cg_image_t *im, int alpha)
             const uint8_t px[4] = {Byte(c.b), Byte(c.g), Byte(c.r), Byte(c.a)};
             Bytes_WriteData(&out, px, (size_t)bpp);
         }
+    if (!out.failed)
+        CG_WriteMips(&out, out.data + 18, im->w, im->h, bpp);
     int ok = CG_WriteBuffer(path, &out);
     Bytes_FreeWriter(&out);
     return ok;
