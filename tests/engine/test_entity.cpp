@@ -172,6 +172,7 @@ TEST_F(Entities, ResourcesTakenAtSpawnAndReleasedAtPurge)
                                   (float)a->u.mdl.depth, (float)a->u.mdl.collmode}));
     EXPECT_EQ(models + 2, Model_CacheCount());
     EXPECT_EQ(0, empty->u.mdl.firstframe + empty->u.mdl.lastframe) << "a model without meshes";
+    EXPECT_FLOAT_EQ(0.0f, empty->u.mdl.radius);
     ASSERT_NE(nullptr, img->u.img.tex);
     EXPECT_FLOAT_EQ(24.0f, img->u.img.width);
     EXPECT_FLOAT_EQ(12.0f, img->u.img.height);

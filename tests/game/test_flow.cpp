@@ -155,20 +155,4 @@ TEST_F(Flow, EndGameCodesPrintTheirLineOnce)
     }
 }
 
-TEST_F(Flow, EndGameTakesTheScoreBeforeTheRelease)
-{
-    WriteLevel(1, "", 60.0f);
-    ASSERT_EQ(Init(1), 0);
-    gentity_t *p = CL_Player();
-    ASSERT_NE(p, nullptr);
-    p->score = 1234;
-    testing::internal::CaptureStdout();
-    G_EndGame(END_TIMEUP);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "$$score 1234\n");
-    EXPECT_EQ(G_CameraEntity(), nullptr);
-    /* everything after the cache and the cache itself are removed */
-    for (int i = 0; i < GENT_MAX; i++)
-        EXPECT_NE(g_entities[i].state, GS_INUSE) << i;
-}
-
 } // namespace
