@@ -6,12 +6,17 @@
  * 10 000-triangle model.  Every input is generated into a scratch
  * directory first.  Usage: bench_files [scale]  (scale 1 = the sizes above)
  * bench_files -convert scene...: CPU time of converting the given scenes.
+ * bench_files -mount: mounting 65 535 members with deep paths, 65 535 flat
+ * ones (3.4 MB) and the game's own archives, and opening a member that
+ * claims 1 GiB (time and the peak memory of the process that opens it).
  */
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -285,6 +290,166 @@ static void Bench_Convert(const std::string &dir, int scale)
            (t3 - t2) * 1e3);
 }
 
+/* ---- mounting and deflate bombs ---------------------------------------- */
+
+/* A zip of count stored members, all of whose central entries point at
+ * one empty local header (as a hostile archive can), named by name(i). */
+static std::string Bench_ManyMembers(int count, std::string (*name)(int))
+{
+    std::string z, cd;
+    Bench_Put(z, 0x04034b50, 4);
+    Bench_Put(z, 20, 2); Bench_Put(z, 0, 2); Bench_Put(z, 0, 2); Bench_Put(z, 0, 4);
+    Bench_Put(z, 0, 4); Bench_Put(z, 0, 4); Bench_Put(z, 0, 4); Bench_Put(z, 1, 2); Bench_Put(z, 0, 2);
+    z += "x";
+    for (int i = 0; i < count; i++) {
+        std::string n = name(i);
+        Bench_Put(cd, 0x02014b50, 4);
+        Bench_Put(cd, 20, 2); Bench_Put(cd, 20, 2); Bench_Put(cd, 0, 2); Bench_Put(cd, 0, 2); Bench_Put(cd, 0, 4);
+        Bench_Put(cd, 0, 4); Bench_Put(cd, 0, 4); Bench_Put(cd, 0, 4);
+        Bench_Put(cd, (uint32_t)n.size(), 2); Bench_Put(cd, 0, 4); Bench_Put(cd, 0, 4); Bench_Put(cd, 0, 4);
+        Bench_Put(cd, 0, 4);
+        cd += n;
+    }
+    uint32_t cdoff = (uint32_t)z.size();
+    z += cd;
+    Bench_Put(z, 0x06054b50, 4); Bench_Put(z, 0, 4); Bench_Put(z, (uint32_t)count, 2);
+    Bench_Put(z, (uint32_t)count, 2); Bench_Put(z, (uint32_t)cd.size(), 4); Bench_Put(z, cdoff, 4);
+    Bench_Put(z, 0, 2);
+    return z;
+}
+
+/* 200-character paths twelve folders deep, spread over many folders */
+static std::string Bench_DeepName(int i)
+{
+    char n[256];
+    snprintf(n, sizeof(n), "d%03d/e%03d/", i % 257, (i / 257) % 263);
+    std::string s = n;
+    for (int k = 0; k < 10; k++)
+        s += "folder" + std::to_string(k) + "x" + std::string(8, (char)('a' + (i + k) % 26)) + "/";
+    while (s.size() < 190)
+        s += "q";
+    return s + std::to_string(i);
+}
+
+static std::string Bench_FlatName(int i)
+{
+    char n[16];
+    snprintf(n, sizeof(n), "f%05d", i);
+    return n;
+}
+
+static void Bench_MountOne(const std::string &dir, const char *what, const std::string &zip, const std::string &probe)
+{
+    std::string path = dir + "/m.pk3";
+    Bench_WriteFile(path, zip);
+    FS_Shutdown();
+    double t0 = Bench_Now();
+    clock_t c0 = clock(); /* processor time too: the machine may be busy with others */
+    int ok = FS_Mount(path.c_str(), (dir + "/data/").c_str());
+    double cpu = (double)(clock() - c0) / CLOCKS_PER_SEC, t1 = Bench_Now();
+    fsfile_t *f = FS_Open((dir + "/data/" + probe).c_str(), "rb");
+    double t2 = Bench_Now();
+    printf("mount: %s (%.1f MB): %.3f s, %.3f s CPU (mounted %d), one look-up %.3f ms (%s)\n", what, zip.size() / 1e6,
+           t1 - t0, cpu, ok, (t2 - t1) * 1e3, f ? "found" : "not found");
+    FS_Close(f);
+    FS_Shutdown();
+}
+
+static void Bench_MountGame(void)
+{
+    std::string data = std::string(GK_DIST_DIR) + "/data/";
+    FS_Shutdown();
+    double t0 = Bench_Now();
+    int n = 0;
+    clock_t c0 = clock();
+    for (int i = -1; i < 10; i++) {
+        std::string name = data + (i < 0 ? std::string("demo") : "vex" + std::to_string(i)) + ".pk3";
+        n += FS_Mount(name.c_str(), data.c_str());
+    }
+    printf("mount: the game's own %d archives in %s: %.3f s, %.3f s CPU\n", n, data.c_str(), Bench_Now() - t0,
+           (double)(clock() - c0) / CLOCKS_PER_SEC);
+    FS_Shutdown();
+}
+
+/* A member of 1 GiB of zeros, deflated (about 1 MB), next to its CRC. */
+static std::string Bench_Bomb(void)
+{
+    const size_t chunk = 16u << 20, count = 64;
+    std::string zeros(chunk, '\0');
+    z_stream zs;
+    memset(&zs, 0, sizeof(zs));
+    deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string piece(deflateBound(&zs, chunk), '\0');
+    zs.next_in = (Bytef *)zeros.data();
+    zs.avail_in = (uInt)chunk;
+    zs.next_out = (Bytef *)piece.data();
+    zs.avail_out = (uInt)piece.size();
+    deflate(&zs, Z_FULL_FLUSH); /* byte-aligned, no reference before it: it can be repeated */
+    piece.resize(zs.total_out);
+    std::string body;
+    for (size_t i = 0; i < count; i++)
+        body += piece;
+    unsigned char end[16];
+    zs.next_out = end;
+    zs.avail_out = sizeof(end);
+    deflate(&zs, Z_FINISH);
+    body.append((const char *)end, sizeof(end) - zs.avail_out);
+    deflateEnd(&zs);
+    uLong c1 = crc32(0, (const Bytef *)zeros.data(), (uInt)chunk), crc = c1;
+    for (size_t i = 1; i < count; i++)
+        crc = crc32_combine(crc, c1, (z_off_t)chunk);
+    uint32_t usize = (uint32_t)(chunk * count), csize = (uint32_t)body.size();
+    std::string z, cd;
+    Bench_Put(z, 0x04034b50, 4);
+    Bench_Put(z, 20, 2); Bench_Put(z, 0, 2); Bench_Put(z, 8, 2); Bench_Put(z, 0, 4);
+    Bench_Put(z, (uint32_t)crc, 4); Bench_Put(z, csize, 4); Bench_Put(z, usize, 4);
+    Bench_Put(z, 8, 2); Bench_Put(z, 0, 2);
+    z += "bomb.dmo" + body;
+    Bench_Put(cd, 0x02014b50, 4);
+    Bench_Put(cd, 20, 2); Bench_Put(cd, 20, 2); Bench_Put(cd, 0, 2); Bench_Put(cd, 8, 2); Bench_Put(cd, 0, 4);
+    Bench_Put(cd, (uint32_t)crc, 4); Bench_Put(cd, csize, 4); Bench_Put(cd, usize, 4);
+    Bench_Put(cd, 8, 2); Bench_Put(cd, 0, 4); Bench_Put(cd, 0, 4); Bench_Put(cd, 0, 4); Bench_Put(cd, 0, 4);
+    cd += "bomb.dmo";
+    uint32_t cdoff = (uint32_t)z.size();
+    z += cd;
+    Bench_Put(z, 0x06054b50, 4); Bench_Put(z, 0, 4); Bench_Put(z, 1, 2); Bench_Put(z, 1, 2);
+    Bench_Put(z, (uint32_t)cd.size(), 4); Bench_Put(z, cdoff, 4); Bench_Put(z, 0, 2);
+    return z;
+}
+
+/* Mounts and opens the bomb in a child process: its time and peak memory. */
+static void Bench_BombOpen(const std::string &dir)
+{
+    std::string zip = Bench_Bomb();
+    Bench_WriteFile(dir + "/bomb.pk3", zip);
+    double t0 = Bench_Now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        FS_Shutdown();
+        FS_Mount((dir + "/bomb.pk3").c_str(), (dir + "/data/").c_str());
+        fsfile_t *f = FS_Open((dir + "/data/bomb.dmo").c_str(), "rb");
+        _exit(f ? 0 : 1);
+    }
+    int status = 0;
+    struct rusage ru;
+    memset(&ru, 0, sizeof(ru));
+    wait4(pid, &status, 0, &ru);
+    printf("bomb: a %.1f MB archive whose member claims 1 GiB: %s after %.3f s, peak memory %.0f MB\n",
+           zip.size() / 1e6, WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "opened" : "refused", Bench_Now() - t0,
+           ru.ru_maxrss / 1024.0);
+}
+
+static int Bench_Mounts(const std::string &dir)
+{
+    Bench_MountOne(dir, "65535 members with 200-character paths", Bench_ManyMembers(65535, Bench_DeepName),
+                   Bench_DeepName(65534));
+    Bench_MountOne(dir, "65535 members in one folder", Bench_ManyMembers(65535, Bench_FlatName),
+                   Bench_FlatName(65534));
+    Bench_MountGame();
+    Bench_BombOpen(dir);
+    return 0;
+}
+
 static double Bench_Cpu(void)
 {
     struct timespec ts;
@@ -327,6 +492,11 @@ int main(int argc, char **argv)
     std::string dir = tmpl;
     std::filesystem::create_directories(dir + "/data");
     Com_Strncpy(com_datadir, (dir + "/data/").c_str(), sizeof(com_datadir));
+    if (argc > 1 && !strcmp(argv[1], "-mount")) {
+        Bench_Mounts(dir);
+        std::filesystem::remove_all(dir);
+        return 0;
+    }
     Bench_ArchiveOpen(dir);
     Bench_ModelLoad(dir, scale);
     Bench_Queries(scale);

@@ -7,18 +7,27 @@
  * PostgreSQL part runs when its binaries are installed (as the postgres
  * user when started by root).  The server's CPU time per merge (PostgreSQL's
  * own not counted) tells what a core could take when the machine is busy
- * with other work.  Usage: bench_scores [seconds per run]
- * [folder of the SQLite file, default a fresh one under /tmp]
+ * with other work.  The HTTP loads follow on SQLite: an idle-connection
+ * flood past the server's descriptors with a probe, 256 clients that
+ * reconnect after every answer, five waves of 500 slow 2 MB uploads with
+ * the server's memory, and 32 page clients beside merges.  Usage:
+ * bench_scores [seconds per run] [folder of the SQLite file, default a fresh
+ * one under /tmp] [sqlite | http | flood | reconnect | uploads | pages: only
+ * that part]; GK_SCORES_PROGRAM
+ * names another server program to measure, GK_SCORES_ARGS more options.
  */
 #include <arpa/inet.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <glob.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -47,8 +56,9 @@ static double Bench_Now(void)
     return ts.tv_sec + ts.tv_nsec * 1e-9;
 }
 
-/* gackatron-scores in dir; its port, or 0. */
-static int Bench_StartServer(const std::string &dir, const std::string &db, int *pid)
+/* gackatron-scores in dir; its port, or 0.  files > 0: its descriptor
+ * limit (soft; the hard one four times that, as systemd's default is). */
+static int Bench_StartServer(const std::string &dir, const std::string &db, int *pid, int files = 0)
 {
     std::string err = dir + "/server.log";
     unlink(err.c_str());
@@ -58,8 +68,17 @@ static int Bench_StartServer(const std::string &dir, const std::string &db, int 
         dup2(fd, 2);
         if (chdir(dir.c_str()) != 0)
             _exit(127);
-        std::string prog = std::string(GK_DIST_DIR) + "/gackatron-scores";
-        execl(prog.c_str(), prog.c_str(), "--listen", "127.0.0.1:0", "--db", db.c_str(), "--rate", "0", (char *)NULL);
+        struct rlimit rl = {(rlim_t)files, (rlim_t)files * 4};
+        if (files > 0)
+            setrlimit(RLIMIT_NOFILE, &rl);
+        std::string prog = getenv("GK_SCORES_PROGRAM") ? getenv("GK_SCORES_PROGRAM")
+                                                       : std::string(GK_DIST_DIR) + "/gackatron-scores";
+        std::vector<const char *> argv = {prog.c_str(), "--listen", "127.0.0.1:0", "--db", db.c_str(), "--rate", "0"};
+        std::string extra = getenv("GK_SCORES_ARGS") ? getenv("GK_SCORES_ARGS") : "";
+        for (char *a = strtok(&extra[0], " "); a; a = strtok(NULL, " "))
+            argv.push_back(a);
+        argv.push_back(NULL);
+        execv(prog.c_str(), (char *const *)argv.data());
         _exit(127);
     }
     for (int i = 0; i < 400; i++) {
@@ -192,6 +211,315 @@ static int Bench_StartPostgres(std::string *dir, std::string *bin, std::string *
     return port;
 }
 
+/* ---- HTTP loads ---- */
+
+/* A connection from the loopback address src; -1 when it is refused or
+ * takes longer than ms. */
+static int Bench_Connect(int port, const char *src, int ms)
+{
+    int s = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    struct sockaddr_in a = {}, b = {};
+    a.sin_family = b.sin_family = AF_INET;
+    a.sin_port = htons((uint16_t)port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    inet_pton(AF_INET, src, &b.sin_addr);
+    if (s < 0 || bind(s, (struct sockaddr *)&b, sizeof(b)) != 0) {
+        if (s >= 0)
+            close(s);
+        return -1;
+    }
+    int err = 0;
+    socklen_t len = sizeof(err);
+    struct pollfd p = {s, POLLOUT, 0};
+    if ((connect(s, (struct sockaddr *)&a, sizeof(a)) != 0 && errno != EINPROGRESS) || poll(&p, 1, ms) != 1 ||
+        getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0) {
+        close(s);
+        return -1;
+    }
+    fcntl(s, F_SETFL, 0);
+    struct timeval tv = {ms / 1000, (ms % 1000) * 1000};
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
+    return s;
+}
+
+/* One request from src; the status, or -1 when no answer came within ms. */
+static int Bench_Request(int port, const char *src, const std::string &req, int ms)
+{
+    int s = Bench_Connect(port, src, ms);
+    if (s < 0)
+        return -1;
+    std::string in;
+    char buf[65536];
+    ssize_t n = send(s, req.data(), req.size(), MSG_NOSIGNAL) == (ssize_t)req.size() ? 1 : -1;
+    while (n > 0 && (n = recv(s, buf, sizeof(buf), 0)) > 0)
+        in.append(buf, (size_t)n);
+    close(s);
+    return in.compare(0, 5, "HTTP/") == 0 ? atoi(in.c_str() + 9) : -1;
+}
+
+static const std::string bench_read = "GET /topten.php?game=gackatron&merge=0&getlist=1&country=49 HTTP/1.0\r\n\r\n";
+
+/* The server's resident memory in MB. */
+static double Bench_Rss(int pid)
+{
+    char path[64], line[256];
+    snprintf(path, sizeof(path), "/proc/%d/status", pid);
+    FILE *f = fopen(path, "r");
+    long kb = 0;
+    while (f && fgets(line, sizeof(line), f))
+        if (sscanf(line, "VmRSS: %ld", &kb) == 1)
+            break;
+    if (f)
+        fclose(f);
+    return kb / 1024.0;
+}
+
+static double Bench_Percentile(std::vector<double> v, int pct)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() * pct / 100 < v.size() ? v.size() * pct / 100 : v.size() - 1];
+}
+
+static int Bench_Fresh(const std::string &dir, const char *name, int *pid, int files = 0)
+{
+    std::string d = dir + "/" + name;
+    mkdir(d.c_str(), 0755);
+    int port = Bench_StartServer(d, d + "/scores.sqlite", pid, files);
+    if (!port)
+        printf("%s: the server did not start\n", name);
+    return port;
+}
+
+/* 5,000 idle connections from 100 addresses against a server started with
+ * 1,024 descriptors (hard limit 4,096), and a probe every 200 ms. */
+static void Bench_IdleFlood(const std::string &dir)
+{
+    int pid = 0, port = Bench_Fresh(dir, "flood", &pid, 1024);
+    if (!port)
+        return;
+    std::vector<int> held;
+    std::vector<struct pollfd> p;
+    for (int i = 0; i < 5000; i++) {
+        char src[32];
+        snprintf(src, sizeof(src), "127.0.2.%d", 1 + i % 100);
+        int s = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        struct sockaddr_in a = {}, b = {};
+        a.sin_family = b.sin_family = AF_INET;
+        a.sin_port = htons((uint16_t)port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        inet_pton(AF_INET, src, &b.sin_addr);
+        if (s < 0)
+            break;
+        if (bind(s, (struct sockaddr *)&b, sizeof(b)) != 0 ||
+            (connect(s, (struct sockaddr *)&a, sizeof(a)) != 0 && errno != EINPROGRESS)) {
+            close(s);
+            continue;
+        }
+        p.push_back({s, POLLOUT, 0});
+    }
+    int opened = 0;
+    double t0 = Bench_Now();
+    while (Bench_Now() - t0 < 3) {
+        poll(p.data(), p.size(), 100);
+        opened = 0;
+        for (auto &q : p)
+            opened += (q.revents & POLLOUT) != 0;
+    }
+    std::vector<double> lat;
+    int failed = 0, tries = 0;
+    for (double start = Bench_Now(); Bench_Now() - start < 10; usleep(200000), tries++) {
+        double a = Bench_Now();
+        if (Bench_Request(port, "127.0.0.1", bench_read, 5000) == 200)
+            lat.push_back(Bench_Now() - a);
+        else
+            failed++;
+    }
+    int still = 0;
+    for (auto &q : p) {
+        char c;
+        still += (q.revents & POLLOUT) && recv(q.fd, &c, 1, MSG_DONTWAIT) < 0 && errno == EAGAIN;
+        close(q.fd);
+    }
+    printf("idle flood: %zu connections tried, %d connected, %d still open after 10 s; probes: %zu of %d answered, "
+           "p50 %.1f ms, max %.1f ms\n", p.size(), opened, still, lat.size(), tries, 1000 * Bench_Percentile(lat, 50),
+           1000 * Bench_Percentile(lat, 100));
+    fflush(stdout);
+    Bench_StopServer(pid);
+}
+
+/* 256 clients from 8 addresses, each reconnecting after every answer. */
+static void Bench_Reconnect(const std::string &dir, double seconds)
+{
+    int pid = 0, port = Bench_Fresh(dir, "reconnect", &pid);
+    if (!port)
+        return;
+    std::vector<std::vector<double>> lat(256);
+    std::atomic<int> failed{0};
+    std::vector<std::thread> threads;
+    double start = Bench_Now();
+    for (int c = 0; c < 256; c++)
+        threads.emplace_back([&, c] {
+            char src[32];
+            snprintf(src, sizeof(src), "127.0.3.%d", 1 + c % 8);
+            while (Bench_Now() - start < seconds) {
+                double a = Bench_Now();
+                if (Bench_Request(port, src, bench_read, 10000) == 200)
+                    lat[c].push_back(Bench_Now() - a);
+                else
+                    failed++;
+            }
+        });
+    for (auto &t : threads)
+        t.join();
+    std::vector<double> all;
+    for (auto &l : lat)
+        all.insert(all.end(), l.begin(), l.end());
+    printf("256 reconnecting clients: %.0f answers/s, %d failed attempts, p50 %.1f ms, p99 %.1f ms, max %.1f ms\n",
+           all.size() / (Bench_Now() - start), failed.load(), 1000 * Bench_Percentile(all, 50),
+           1000 * Bench_Percentile(all, 99), 1000 * Bench_Percentile(all, 100));
+    fflush(stdout);
+    Bench_StopServer(pid);
+}
+
+/* Five waves of 500 uploads of a demo 1 KB short of 2 MB from 16
+ * addresses, held open until every one is sent or refused; the server's
+ * memory at the peak of a wave and after it. */
+static void Bench_UploadWaves(const std::string &dir)
+{
+    int pid = 0, port = Bench_Fresh(dir, "uploads", &pid);
+    if (!port)
+        return;
+    const size_t size = 2 << 20;
+    std::string head = "POST /replay?game=gackatron&level=0&name=Ada&points=5&country=49 HTTP/1.1\r\nHost: x\r\n"
+                       "Content-Type: application/octet-stream\r\nContent-Length: " + std::to_string(size) + "\r\n\r\n";
+    std::string body = head + std::string(size - 1024, 'x');
+    printf("upload waves: server memory at start %.0f MB\n", Bench_Rss(pid));
+    for (int wave = 0; wave < 5; wave++) {
+        std::vector<int> fds;
+        std::vector<size_t> sent;
+        for (int i = 0; i < 500; i++) {
+            char src[32];
+            snprintf(src, sizeof(src), "127.0.4.%d", 1 + i % 16);
+            int s = Bench_Connect(port, src, 2000);
+            if (s >= 0) {
+                fcntl(s, F_SETFL, O_NONBLOCK);
+                fds.push_back(s);
+                sent.push_back(0);
+            }
+        }
+        int done = 0, ended = 0;
+        double peak = 0, t0 = Bench_Now();
+        /* each sends until its body is in or the server has closed it */
+        while (done + ended < (int)fds.size() && Bench_Now() - t0 < 60) {
+            done = ended = 0;
+            for (size_t i = 0; i < fds.size(); i++) {
+                if (sent[i] == body.size()) {
+                    done++;
+                    continue;
+                }
+                if (sent[i] == (size_t)-1) {
+                    ended++;
+                    continue;
+                }
+                ssize_t n = send(fds[i], body.data() + sent[i], body.size() - sent[i], MSG_NOSIGNAL);
+                if (n > 0)
+                    sent[i] += n;
+                else if (n < 0 && errno != EAGAIN)
+                    sent[i] = (size_t)-1;
+            }
+            double r = Bench_Rss(pid);
+            peak = r > peak ? r : peak;
+            usleep(20000);
+        }
+        usleep(500000);
+        peak = std::max(peak, Bench_Rss(pid));
+        int refused = 0;        /* answered or closed by the server before their end */
+        for (int s : fds) {
+            char c;
+            ssize_t n = recv(s, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+            refused += n >= 0 || errno != EAGAIN;
+            close(s);
+        }
+        double after = 1e9;     /* the server may still be reading what the kernel took */
+        for (int i = 0; i < 20; i++, usleep(250000))
+            after = std::min(after, Bench_Rss(pid));
+        printf("  wave %d: %zu connected, %d refused; server memory peak %.0f MB, least in the 5 s after %.0f MB\n",
+               wave + 1, fds.size(), refused, std::max(peak, Bench_Rss(pid)), after);
+        fflush(stdout);
+    }
+    Bench_StopServer(pid);
+}
+
+/* 32 clients asking for pages as fast as they can while one client merges
+ * into a store of 20,000 entries. */
+static void Bench_PagesAndMerges(const std::string &dir, double seconds)
+{
+    int pid = 0, port = Bench_Fresh(dir, "pages", &pid);
+    if (!port)
+        return;
+    for (int m = 0; m < 250; m++) {
+        HighscoreTable t;
+        for (int l = 0; l < HS_ROWS; l++)
+            for (int k = 0; k < HS_ENTRIES; k++)
+                t.e[l][k] = {"p" + std::to_string(m) + "k" + std::to_string(k), 1000 + (m * 7 + k) % 5000};
+        std::string body;
+        BenchGet(port, "/topten.php?game=gackatron&merge=1&getlist=0&country=" + std::to_string(m % 40) +
+                           "&val=" + PackTable(&t), &body);
+    }
+    std::atomic<bool> stop{false};
+    std::atomic<int> pages{0};
+    std::vector<std::thread> threads;
+    for (int c = 0; c < 32; c++)
+        threads.emplace_back([&, c] {
+            std::string req = c % 2 ? "GET /?verified=1 HTTP/1.0\r\n\r\n" : "GET / HTTP/1.0\r\n\r\n";
+            while (!stop)
+                pages += Bench_Request(port, "127.0.5.1", req, 60000) == 200;
+        });
+    std::vector<double> lat;
+    int failed = 0;
+    double start = Bench_Now();
+    for (int i = 0; Bench_Now() - start < seconds; i++) {
+        HighscoreTable t;
+        HS_Fill(&t, "unknown", 0);
+        t.e[i % HS_ROWS][0] = {"merge" + std::to_string(i), 2000 + i};
+        std::string body;
+        double a = Bench_Now();
+        if (BenchGet(port, "/topten.php?game=gackatron&merge=1&getlist=1&country=49&val=" + PackTable(&t), &body) == 200 &&
+            body.compare(0, 4, "MSG:") != 0)
+            lat.push_back(Bench_Now() - a);
+        else
+            failed++;
+    }
+    stop = true;
+    for (auto &t : threads)
+        t.join();
+    printf("32 page clients beside merges: %.0f pages/s; merges p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu, %d failed)\n",
+           pages / (Bench_Now() - start), 1000 * Bench_Percentile(lat, 50), 1000 * Bench_Percentile(lat, 99),
+           1000 * Bench_Percentile(lat, 100), lat.size(), failed);
+    fflush(stdout);
+    Bench_StopServer(pid);
+}
+
+/* which: "http" for every load, or one of flood, reconnect, uploads, pages */
+static void Bench_Http(const std::string &dir, double seconds, const std::string &which)
+{
+    struct rlimit rl;
+    getrlimit(RLIMIT_NOFILE, &rl);
+    rl.rlim_cur = rl.rlim_max;     /* the floods need descriptors of our own */
+    setrlimit(RLIMIT_NOFILE, &rl);
+    bool all = which == "http" || which.empty();
+    if (all || which == "flood")
+        Bench_IdleFlood(dir);
+    if (all || which == "reconnect")
+        Bench_Reconnect(dir, seconds);
+    if (all || which == "uploads")
+        Bench_UploadWaves(dir);
+    if (all || which == "pages")
+        Bench_PagesAndMerges(dir, seconds);
+}
+
 int main(int argc, char **argv)
 {
     double seconds = argc > 1 ? atof(argv[1]) : 5;
@@ -205,6 +533,12 @@ int main(int argc, char **argv)
     std::string dir = tmpl;
 
     std::string file = (argc > 2 ? std::string(argv[2]) : dir) + "/bench-scores.sqlite";
+    std::string only = argc > 3 ? argv[3] : "";
+    if (!only.empty() && only != "sqlite") {
+        Bench_Http(dir, seconds, only);
+        system(("rm -rf " + dir).c_str());
+        return 0;
+    }
     unlink(file.c_str());
     int pid = 0, port = Bench_StartServer(dir, file, &pid);
     if (!port) {
@@ -217,7 +551,8 @@ int main(int argc, char **argv)
     unlink(file.c_str());
     unlink((file + "-wal").c_str());
     unlink((file + "-shm").c_str());
-    if (argc > 3) {     /* SQLite only */
+    Bench_Http(dir, seconds, "http");
+    if (only == "sqlite") {
         system(("rm -rf " + dir).c_str());
         return 0;
     }

@@ -5,12 +5,14 @@
  * geometry object's name, mesh, animation frames and material reference
  * are read; every other block is skipped whole.  Scene points (X, Y, Z)
  * are stored as (X, Z, -Y).  Every count is checked against the arrays it
- * fills, so a scene that lies about its sizes is refused, not followed.
+ * fills and every index against its mesh, so a scene that lies about its
+ * sizes is refused, not followed; the refusal names the line.
  */
 #include "ase.h"
 
 #include <errno.h>
 #include <limits.h>
+#include <stdarg.h>
 #include <locale.h>
 #include <math.h>
 #include <stdio.h>
@@ -38,6 +40,7 @@ typedef struct {
     char line[ASE_LINE];
     char word[ASE_LINE];
     int blockopen;
+    int lineno, midline;        /* the line read last; a piece of it is still to come */
     int bad;                    /* the scene broke a bound: refuse it */
     model_t *scene;
     char objname[MDL_NAMELEN];
@@ -45,31 +48,29 @@ typedef struct {
     uint32_t faces_cap, tfaces_cap, tverts_cap;
 } ase_t;
 
-static char ase_error[160];
+static char ase_error[200];
 
 const char *ASE_Error(void)
 {
     return ase_error;
 }
 
-/* ---- the text ----------------------------------------------------------- */
-
-/* The 8-bit character of a code point: itself up to 255, the code page's
- * own byte for the typographic characters it places at 128 to 159, -1 for
- * anything else. */
-static int ASE_CodePoint8(uint32_t c)
+/* Refuses the scene; the first reason, with the line read last, is what
+ * the user is told. */
+static void ASE_Fail(ase_t *a, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+static void ASE_Fail(ase_t *a, const char *fmt, ...)
 {
-    static const uint16_t high[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-    if (c < 256)
-        return (int)c;
-    for (int i = 0; i < (int)(sizeof(high) / sizeof(high[0])); i++)
-        if (high[i] == c)
-            return 128 + i;
-    return -1;
+    if (a->bad)
+        return;
+    a->bad = 1;
+    int n = snprintf(ase_error, sizeof(ase_error), "line %d: ", a->lineno);
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(ase_error + n, sizeof(ase_error) - (size_t)n, fmt, ap);
+    va_end(ap);
 }
+
+/* ---- the text ----------------------------------------------------------- */
 
 /* Decodes what raw holds into text; a sequence cut at the end of raw waits
  * for the next read.  Returns 0 at a character 8-bit text cannot hold. */
@@ -157,97 +158,6 @@ static void ASE_Open(ase_t *a)
     a->len = n;
 }
 
-/* ---- words and numbers ---------------------------------------------------
- * One pass along a line: each step skips blanks and reads a word, an
- * integer or a float the way the scanf conversions %s, %d and %f would,
- * and returns where it stopped, or NULL when there was nothing to read
- * (NULL passes through the next steps).  Floats are read in the C locale
- * whatever the process's locale; integers are clamped to int. */
-
-static int ASE_Space(char c)
-{
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-static const char *ASE_SkipSpace(const char *p)
-{
-    while (ASE_Space(*p))
-        p++;
-    return p;
-}
-
-static const char *ASE_SkipWord(const char *p)
-{
-    if (!p || !*(p = ASE_SkipSpace(p)))
-        return NULL;
-    while (*p && !ASE_Space(*p))
-        p++;
-    return p;
-}
-
-static const char *ASE_ScanInt(const char *p, int *v)
-{
-    if (!p)
-        return NULL;
-    p = ASE_SkipSpace(p);
-    int neg = *p == '-';
-    const char *d = p + (*p == '-' || *p == '+');
-    if (*d < '0' || *d > '9')
-        return NULL;
-    long long n = 0;
-    for (; *d >= '0' && *d <= '9'; d++)
-        if (n <= (long long)INT_MAX + 1)
-            n = n * 10 + (*d - '0');
-    n = neg ? -n : n;
-    *v = n < INT_MIN ? INT_MIN : n > INT_MAX ? INT_MAX : (int)n;
-    return d;
-}
-
-/* Plain decimals of up to 7 significant digits and 10 decimals, as the
- * exporters write them, are one exact division in single precision (both
- * operands are exact floats, so the quotient is the correctly rounded
- * value, as strtof gives it); everything else goes to strtof in the C
- * locale. */
-static const char *ASE_ScanFloat(const char *p, float *v)
-{
-    static const float tens[11] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-    static locale_t c_locale;
-    if (!p)
-        return NULL;
-    p = ASE_SkipSpace(p);
-    const char *d = p + (*p == '-' || *p == '+');
-    uint32_t m = 0;
-    int digits = 0, decimals = -1;
-    for (;; d++) {
-        if (*d >= '0' && *d <= '9') {
-            if (m >= (1u << 24) / 10)
-                break; /* too many digits for an exact float */
-            m = m * 10 + (uint32_t)(*d - '0');
-            digits++;
-            decimals += decimals >= 0;
-        } else if (*d == '.' && decimals < 0) {
-            decimals = 0;
-        } else {
-            break;
-        }
-    }
-    int plain = digits > 0 && decimals <= 10 && !((*d >= '0' && *d <= '9') || *d == 'e' || *d == 'E' ||
-                                                 *d == 'x' || *d == 'X' || *d == 'p' || *d == 'P' || *d == '.');
-    if (plain) {
-        float f = (float)m / tens[decimals < 0 ? 0 : decimals];
-        *v = *p == '-' ? -f : f;
-        return d;
-    }
-    if (!c_locale && !(c_locale = newlocale(LC_ALL_MASK, "C", (locale_t)0)))
-        return NULL;
-    char *end;
-    float f = strtof_l(p, &end, c_locale);
-    if (end == p)
-        return NULL;
-    *v = f;
-    return end;
-}
-
 /* ---- lines and blocks --------------------------------------------------- */
 
 /* The next line of at most 510 characters (a longer one is taken in
@@ -269,6 +179,8 @@ static int ASE_ReadLine(ase_t *a)
     if (nl)
         take = (size_t)(nl - s) + 1;
     a->pos += take;
+    a->lineno += !a->midline;
+    a->midline = !nl;
     size_t n = 0;
     for (; n < take && s[n] != '\n' && s[n] != '\r' && s[n] != 0; n++)
         a->line[n] = s[n] == '\t' ? ' ' : s[n];
@@ -287,6 +199,7 @@ static int ASE_ReadLine(ase_t *a)
     return 1;
 }
 
+/* A scene cut short ends inside a block: what it would have held is lost. */
 static void ASE_SkipBlock(ase_t *a)
 {
     int depth = 1;
@@ -296,11 +209,14 @@ static void ASE_SkipBlock(ase_t *a)
         else if (strcmp(a->word, "}") == 0)
             depth--;
     }
+    if (depth > 0)
+        ASE_Fail(a, "the scene ends inside a block");
 }
 
 /* Position (1-based) of the next listed keyword in this block, or 0 at
- * the block's end or the end of the file. */
-static int ASE_NextKeyword(ase_t *a, const char *const *list, int count)
+ * the block's end or the end of the file (which only the top level,
+ * inblock 0, may reach). */
+static int ASE_NextKeyword(ase_t *a, const char *const *list, int count, int inblock)
 {
     while (!a->bad && ASE_ReadLine(a)) {
         if (strcmp(a->word, "}") == 0)
@@ -311,6 +227,8 @@ static int ASE_NextKeyword(ase_t *a, const char *const *list, int count)
         if (a->blockopen)
             ASE_SkipBlock(a);
     }
+    if (inblock)
+        ASE_Fail(a, "the scene ends inside a block");
     return 0;
 }
 
@@ -365,7 +283,7 @@ static void ASE_ReadMap(ase_t *a, mdl_map_t *map)
     static const char *const keys[] = {"*MAP_CLASS", "*MAP_AMOUNT", "*BITMAP", "*MAP_TYPE", "*UVW_U_OFFSET",
                                        "*UVW_V_OFFSET", "*UVW_U_TILING", "*UVW_V_TILING", "*UVW_ANGLE"};
     map->present = 0;
-    for (int k; (k = ASE_NextKeyword(a, keys, 9)) != 0;) {
+    for (int k; (k = ASE_NextKeyword(a, keys, 9, 1)) != 0;) {
         int opened = a->blockopen;
         switch (k) {
         case 1: {
@@ -381,7 +299,8 @@ static void ASE_ReadMap(ase_t *a, mdl_map_t *map)
         case 2: map->amount = ASE_Float(a); break;
         case 3:
             if (!ASE_BitmapName(a->line, map->name))
-                a->bad = 1;
+                ASE_Fail(a, "*BITMAP needs a file name with an extension, of fewer than %d characters",
+                         MDL_NAMELEN);
             break;
         case 4: break;
         case 5: map->uoffset = ASE_Float(a); break;
@@ -409,7 +328,7 @@ static void ASE_ReadMaterial(ase_t *a, mdl_material_t *m)
                                        "*NUMSUBMTLS", "*SUBMATERIAL", "*MAP_DIFFUSE", "*MAP_BUMP",
                                        "*MAP_REFLECT"};
     memset(m, 0, sizeof(*m));
-    for (int k; (k = ASE_NextKeyword(a, keys, 11)) != 0;) {
+    for (int k; (k = ASE_NextKeyword(a, keys, 11, 1)) != 0;) {
         int opened = a->blockopen;
         switch (k) {
         case 1: ASE_Colour(a, m->ambient); break;
@@ -430,22 +349,24 @@ static void ASE_ReadMaterialList(ase_t *a)
 {
     static const char *const keys[] = {"*MATERIAL_COUNT", "*MATERIAL"};
     model_t *s = a->scene;
-    for (int k; (k = ASE_NextKeyword(a, keys, 2)) != 0;) {
+    for (int k; (k = ASE_NextKeyword(a, keys, 2, 1)) != 0;) {
         int n;
         if (!ASE_Int(a, &n)) {
-            a->bad = 1;
+            ASE_Fail(a, "%s without its number", keys[k - 1]);
         } else if (k == 1) {
             if (n < 0 || n > ASE_MAX_MATERIALS) {
-                a->bad = 1;
+                ASE_Fail(a, "material count %d is not between 0 and %d", n, ASE_MAX_MATERIALS);
                 break;
             }
             free(s->materials);
             s->materials = (mdl_material_t *)calloc((size_t)n + 1, sizeof(mdl_material_t));
             s->nummaterials = (uint32_t)n;
             if (!s->materials)
-                a->bad = 1;
-        } else if (n < 0 || (uint32_t)n >= s->nummaterials || !a->blockopen) {
-            a->bad = 1;
+                ASE_Fail(a, "out of memory");
+        } else if (n < 0 || (uint32_t)n >= s->nummaterials) {
+            ASE_Fail(a, "material %d is not below the material count %u", n, (unsigned)s->nummaterials);
+        } else if (!a->blockopen) {
+            ASE_Fail(a, "*MATERIAL does not open a block");
         } else {
             ASE_ReadMaterial(a, &s->materials[n]);
         }
@@ -461,18 +382,56 @@ static void ASE_Point(float x, float y, float z, float *out)
     out[2] = -y;
 }
 
-/* Reads count list lines with fn, then the closing line. */
+/* An index of a list line must name an element of its mesh. */
+static int ASE_InMesh(ase_t *a, const char *what, int idx, uint32_t count, const char *of)
+{
+    if (idx >= 0 && (uint32_t)idx < count)
+        return 1;
+    ASE_Fail(a, "%s %d is outside the mesh's %u %s", what, idx, (unsigned)count, of);
+    return 0;
+}
+
+/* The next line of a list: "keyword index" and n finite numbers, the index
+ * below count. */
+static int ASE_ListLine(ase_t *a, const char *list, uint32_t count, const char *of, float *out, int n)
+{
+    int idx;
+    if (!ASE_ReadLine(a)) {
+        ASE_Fail(a, "the scene ends inside %s", list);
+        return 0;
+    }
+    const char *p = ASE_ScanInt(ASE_SkipWord(a->line), &idx);
+    for (int k = 0; k < n; k++)
+        p = ASE_ScanFloat(p, &out[k]);
+    if (!p) {
+        ASE_Fail(a, "%s has fewer lines than its count, or a line without its index and %d numbers", list, n);
+        return 0;
+    }
+    for (int k = 0; k < n; k++)
+        if (!isfinite(out[k])) {
+            ASE_Fail(a, "a coordinate is not a finite number");
+            return 0;
+        }
+    return ASE_InMesh(a, "index", idx, count, of);
+}
+
+/* A list keyword met before the count that sizes its array. */
+static int ASE_Uncounted(ase_t *a, const char *list, const char *count)
+{
+    ASE_Fail(a, "%s comes before %s", list, count);
+    return 0;
+}
+
+/* Reads the count's lines of a list, then the closing line. */
 static int ASE_VertexList(ase_t *a, mdl_mesh_t *m, mdl_frame_t *fr)
 {
     if (!fr->verts && m->numverts)
-        return 0;
+        return ASE_Uncounted(a, "*MESH_VERTEX_LIST", "this frame's *MESH_NUMVERTEX");
     for (uint32_t i = 0; i < m->numverts; i++) {
-        int idx;
-        float x, y, z;
-        if (!ASE_ReadLine(a) ||
-            !ASE_ScanFloat(ASE_ScanFloat(ASE_ScanFloat(ASE_ScanInt(ASE_SkipWord(a->line), &idx), &x), &y), &z))
+        float v[3];
+        if (!ASE_ListLine(a, "*MESH_VERTEX_LIST", m->numverts, "vertices", v, 3))
             return 0;
-        ASE_Point(x, y, z, &fr->verts[(size_t)i * 3]);
+        ASE_Point(v[0], v[1], v[2], &fr->verts[(size_t)i * 3]);
     }
     ASE_ReadLine(a);
     return 1;
@@ -481,19 +440,28 @@ static int ASE_VertexList(ase_t *a, mdl_mesh_t *m, mdl_frame_t *fr)
 static int ASE_FaceList(ase_t *a, mdl_mesh_t *m)
 {
     if (m->numtris > a->faces_cap)
-        return 0;
+        return ASE_Uncounted(a, "*MESH_FACE_LIST", "*MESH_NUMFACES");
     for (uint32_t i = 0; i < m->numtris; i++) {
-        int v[3];
-        if (!ASE_ReadLine(a))
+        int v[3], num;
+        if (!ASE_ReadLine(a)) {
+            ASE_Fail(a, "the scene ends inside *MESH_FACE_LIST");
             return 0;
+        }
         /* the face word, its number, then a label before each corner */
         const char *p = ASE_SkipWord(ASE_SkipWord(a->line));
         for (int k = 0; k < 3; k++)
             p = ASE_ScanInt(ASE_SkipWord(p), &v[k]);
-        if (!p)
+        if (!p) {
+            ASE_Fail(a, "*MESH_FACE_LIST has fewer lines than its count, or a face without three corners");
             return 0;
-        for (int k = 0; k < 3; k++)
+        }
+        if (ASE_ScanInt(ASE_SkipWord(a->line), &num) && !ASE_InMesh(a, "face", num, m->numtris, "faces"))
+            return 0;
+        for (int k = 0; k < 3; k++) {
+            if (!ASE_InMesh(a, "face corner", v[k], m->numverts, "vertices"))
+                return 0;
             m->faces[(size_t)i * 3 + k] = (uint32_t)v[k];
+        }
     }
     ASE_ReadLine(a);
     return 1;
@@ -502,14 +470,10 @@ static int ASE_FaceList(ase_t *a, mdl_mesh_t *m)
 static int ASE_TVertList(ase_t *a, mdl_mesh_t *m)
 {
     if (m->numtverts > a->tverts_cap)
-        return 0;
-    for (uint32_t i = 0; i < m->numtverts; i++) {
-        int idx;
-        if (!ASE_ReadLine(a) || !ASE_ScanFloat(ASE_ScanFloat(ASE_ScanInt(ASE_SkipWord(a->line), &idx),
-                                                             &m->tverts[(size_t)i * 2]),
-                                               &m->tverts[(size_t)i * 2 + 1]))
+        return ASE_Uncounted(a, "*MESH_TVERTLIST", "*MESH_NUMTVERTEX");
+    for (uint32_t i = 0; i < m->numtverts; i++)
+        if (!ASE_ListLine(a, "*MESH_TVERTLIST", m->numtverts, "texture vertices", &m->tverts[(size_t)i * 2], 2))
             return 0;
-    }
     ASE_ReadLine(a);
     return 1;
 }
@@ -517,14 +481,21 @@ static int ASE_TVertList(ase_t *a, mdl_mesh_t *m)
 static int ASE_TFaceList(ase_t *a, mdl_mesh_t *m)
 {
     if (m->numtris > a->tfaces_cap)
-        return 0;
+        return ASE_Uncounted(a, "*MESH_TFACELIST", "*MESH_NUMTVFACES");
     for (uint32_t i = 0; i < m->numtris; i++) {
         int idx, v[3];
         if (!ASE_ReadLine(a) ||
-            !ASE_ScanInt(ASE_ScanInt(ASE_ScanInt(ASE_ScanInt(ASE_SkipWord(a->line), &idx), &v[0]), &v[1]), &v[2]))
+            !ASE_ScanInt(ASE_ScanInt(ASE_ScanInt(ASE_ScanInt(ASE_SkipWord(a->line), &idx), &v[0]), &v[1]), &v[2])) {
+            ASE_Fail(a, "*MESH_TFACELIST has fewer lines than its count, or a line without four numbers");
             return 0;
-        for (int k = 0; k < 3; k++)
+        }
+        if (!ASE_InMesh(a, "texture face", idx, m->numtris, "faces"))
+            return 0;
+        for (int k = 0; k < 3; k++) {
+            if (!ASE_InMesh(a, "texture face corner", v[k], m->numtverts, "texture vertices"))
+                return 0;
             m->tfaces[(size_t)i * 3 + k] = (uint32_t)v[k];
+        }
     }
     ASE_ReadLine(a);
     return 1;
@@ -537,15 +508,14 @@ static int ASE_Normals(ase_t *a, mdl_mesh_t *m, mdl_frame_t *fr)
     if (!fr->normals)
         return 0;
     for (size_t c = 0; c < (size_t)m->numtris * 3; c++) {
-        int idx;
-        float x, y, z;
-        if (c % 3 == 0 && !ASE_ReadLine(a))
+        float *n = &fr->normals[c * 3], v[3];
+        if (c % 3 == 0 && !ASE_ReadLine(a)) { /* the face normal */
+            ASE_Fail(a, "the scene ends inside *MESH_NORMALS");
             return 0;
-        if (!ASE_ReadLine(a) ||
-            !ASE_ScanFloat(ASE_ScanFloat(ASE_ScanFloat(ASE_ScanInt(ASE_SkipWord(a->line), &idx), &x), &y), &z))
+        }
+        if (!ASE_ListLine(a, "*MESH_NORMALS", m->numverts, "vertices", v, 3))
             return 0;
-        float *n = &fr->normals[c * 3];
-        ASE_Point(x, y, z, n);
+        ASE_Point(v[0], v[1], v[2], n);
         float len = sqrtf(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
         if (len > 0.0f)
             for (int k = 0; k < 3; k++)
@@ -598,18 +568,22 @@ static int ASE_SizesAgree(const ase_t *a, const mdl_mesh_t *m)
 
 /* One count keyword (2 to 5): 0 when it differs from the first frame's or
  * cannot be taken. */
-static int ASE_MeshCount(ase_t *a, mdl_mesh_t *m, mdl_frame_t *fr, int k)
+static int ASE_MeshCount(ase_t *a, mdl_mesh_t *m, mdl_frame_t *fr, int k, const char *key)
 {
     uint32_t n, dummy;
-    if (!ASE_Count(a, &n))
+    if (!ASE_Count(a, &n)) {
+        ASE_Fail(a, "%s needs a count from 0 to %d", key, ASE_MAX_COUNT);
         return 0;
+    }
     const uint32_t *current = k == 2 ? &m->numverts : k == 4 ? &m->numtverts : &m->numtris;
-    if (m->numframes != 1 && n != *current)
+    if (m->numframes != 1 && n != *current) {
+        ASE_Fail(a, "%s %u differs from the first frame's %u", key, (unsigned)n, (unsigned)*current);
         return 0;
+    }
     switch (k) {
     case 2:
         if (!fr)
-            return 0;
+            return ASE_Uncounted(a, key, "*TIMEVALUE");
         m->numverts = n;
         return ASE_Alloc((void **)&fr->verts, &dummy, n, 12);
     case 3:
@@ -636,20 +610,22 @@ static int ASE_ReadMesh(ase_t *a, mdl_mesh_t *m)
                                        "*MESH_NUMTVFACES", "*MESH_VERTEX_LIST", "*MESH_FACE_LIST",
                                        "*MESH_TVERTLIST", "*MESH_TFACELIST", "*MESH_NORMALS"};
     mdl_frame_t *fr = NULL;
-    for (int k; (k = ASE_NextKeyword(a, keys, 10)) != 0;) {
+    for (int k; (k = ASE_NextKeyword(a, keys, 10, 1)) != 0;) {
         int ok = 1, opened = a->blockopen, t;
         if (k == 1) {
             if (!ASE_Int(a, &t))
-                return 0;
+                return ASE_Uncounted(a, "*TIMEVALUE without its number", "anything else");
             if (t == 0 && m->numframes > 0) {
                 ASE_SkipBlock(a);
-                return 1;
+                return !a->bad;
             }
             ok = (fr = ASE_AddFrame(m, t)) != NULL;
         } else if (k <= 5) {
-            ok = ASE_MeshCount(a, m, fr, k);
-        } else if (!opened || (!fr && k != 7 && k != 8 && k != 9)) {
-            ok = 0; /* a list must open a block; frame lists need a frame */
+            ok = ASE_MeshCount(a, m, fr, k, keys[k - 1]);
+        } else if (!opened) {
+            ok = ASE_Uncounted(a, keys[k - 1], "a block of its own"); /* a list must open a block */
+        } else if (!fr && k != 7 && k != 8 && k != 9) {
+            ok = ASE_Uncounted(a, keys[k - 1], "*TIMEVALUE"); /* frame lists need a frame */
         } else {
             opened = 0;
             switch (k) {
@@ -665,7 +641,9 @@ static int ASE_ReadMesh(ase_t *a, mdl_mesh_t *m)
         if (opened)
             ASE_SkipBlock(a);
     }
-    return !a->bad && ASE_SizesAgree(a, m);
+    if (!a->bad && !ASE_SizesAgree(a, m))
+        ASE_Fail(a, "the mesh's face and texture lists disagree with its counts");
+    return !a->bad;
 }
 
 /* ---- geometry objects ---------------------------------------------------- */
@@ -693,7 +671,7 @@ static void ASE_NodeName(ase_t *a)
         return;
     size_t n = (size_t)(last - first - 1);
     if (n >= MDL_NAMELEN) {
-        a->bad = 1;
+        ASE_Fail(a, "the object name is longer than %d characters", MDL_NAMELEN - 1);
         return;
     }
     memcpy(a->objname, first + 1, n);
@@ -704,49 +682,15 @@ static void ASE_ReadAnimation(ase_t *a, mdl_mesh_t *current)
 {
     static const char *const keys[] = {"*MESH"};
     int seen = 0;
-    for (int k; (k = ASE_NextKeyword(a, keys, 1)) != 0;) {
-        if (!a->blockopen) {
-            a->bad = 1;
-        } else if (seen++ == 0) {
+    for (int k; (k = ASE_NextKeyword(a, keys, 1, 1)) != 0;) {
+        if (!a->blockopen)
+            ASE_Fail(a, "*MESH does not open a block");
+        else if (seen++ == 0)
             ASE_SkipBlock(a);
-        } else if (!current || !ASE_ReadMesh(a, current)) {
-            a->bad = 1;
-        }
-    }
-}
-
-static void ASE_ReadObject(ase_t *a)
-{
-    static const char *const keys[] = {"*NODE_NAME", "*MESH", "*MESH_ANIMATION", "*MATERIAL_REF"};
-    model_t *s = a->scene;
-    mdl_mesh_t *current = NULL;
-    a->objname[0] = 0;
-    for (int k; (k = ASE_NextKeyword(a, keys, 4)) != 0;) {
-        int n, opened = a->blockopen;
-        if (k == 1) {
-            ASE_NodeName(a);
-        } else if (k == 2 || k == 3) {
-            if (!opened) {
-                a->bad = 1;
-                break;
-            }
-            opened = 0;
-            if (k == 3) {
-                ASE_ReadAnimation(a, current);
-            } else if (!(current = ASE_AddMesh(a)) || !ASE_ReadMesh(a, current)) {
-                a->bad = 1;
-            }
-        } else if (!current || !ASE_Int(a, &n)) {
-            a->bad = 1;
-        } else {
-            current->material = n;
-        }
-        if (opened)
-            ASE_SkipBlock(a);
-    }
-    if (current && current->material == -1 && current == &s->meshes[s->nummeshes - 1]) {
-        Model_FreeMesh(current);
-        s->nummeshes--;
+        else if (!current)
+            ASE_Fail(a, "*MESH_ANIMATION comes before the object's *MESH");
+        else if (!ASE_ReadMesh(a, current))
+            ASE_Fail(a, "out of memory");
     }
 }
 
@@ -762,6 +706,46 @@ static int ASE_MeshComplete(const mdl_mesh_t *m)
         if (m->faces[c] >= m->numverts || (m->numtverts && m->tfaces[c] >= m->numtverts))
             return 0;
     return 1;
+}
+
+static void ASE_ReadObject(ase_t *a)
+{
+    static const char *const keys[] = {"*NODE_NAME", "*MESH", "*MESH_ANIMATION", "*MATERIAL_REF"};
+    model_t *s = a->scene;
+    mdl_mesh_t *current = NULL;
+    uint32_t first = s->nummeshes; /* the meshes of this object */
+    a->objname[0] = 0;
+    for (int k; (k = ASE_NextKeyword(a, keys, 4, 1)) != 0;) {
+        int n, opened = a->blockopen;
+        if (k == 1) {
+            ASE_NodeName(a);
+        } else if (k == 2 || k == 3) {
+            if (!opened) {
+                ASE_Fail(a, "%s does not open a block", keys[k - 1]);
+                break;
+            }
+            opened = 0;
+            if (k == 3)
+                ASE_ReadAnimation(a, current);
+            else if (!(current = ASE_AddMesh(a)) || !ASE_ReadMesh(a, current))
+                ASE_Fail(a, "out of memory");
+        } else if (!current) {
+            ASE_Fail(a, "*MATERIAL_REF comes before the object's *MESH");
+        } else if (!ASE_Int(a, &n)) {
+            ASE_Fail(a, "*MATERIAL_REF without its number");
+        } else {
+            current->material = n;
+        }
+        if (opened)
+            ASE_SkipBlock(a);
+    }
+    if (current && current->material == -1 && current == &s->meshes[s->nummeshes - 1]) {
+        Model_FreeMesh(current);
+        s->nummeshes--;
+    }
+    for (uint32_t i = first; i < s->nummeshes && !a->bad; i++)
+        if (!ASE_MeshComplete(&s->meshes[i]))
+            ASE_Fail(a, "a mesh of object \"%s\" ending here lacks lists its counts promise", s->meshes[i].name);
 }
 
 int ASE_ReadScene(const char *filename, model_t *scene)
@@ -782,7 +766,7 @@ int ASE_ReadScene(const char *filename, model_t *scene)
     }
     a->scene = scene;
     ASE_Open(a);
-    for (int k; (k = ASE_NextKeyword(a, keys, 2)) != 0;) {
+    for (int k; (k = ASE_NextKeyword(a, keys, 2, 0)) != 0;) {
         if (!a->blockopen)
             continue;
         if (k == 1)
@@ -790,15 +774,12 @@ int ASE_ReadScene(const char *filename, model_t *scene)
         else
             ASE_ReadObject(a);
     }
-    for (uint32_t i = 0; !a->bad && i < scene->nummeshes; i++)
-        if (!ASE_MeshComplete(&scene->meshes[i]))
-            a->bad = 1;
+    if (scene->nummeshes == 0)
+        ASE_Fail(a, "the scene ends without an object that has a mesh and a material reference");
     int ok = !a->bad;
     if (a->undecodable)
         snprintf(ase_error, sizeof(ase_error), "the %s scene text holds a character 8-bit text cannot hold",
                  a->encoding == ASE_UTF8 ? "UTF-8" : "UTF-16");
-    else if (!ok)
-        snprintf(ase_error, sizeof(ase_error), "the scene breaks a bound, or its lists and counts disagree");
     fclose(a->f);
     free(a);
     if (!ok)

@@ -18,6 +18,8 @@ void Eng_DefaultSettings(eng_settings_t *s)
     s->height = 600;
     s->bpp = 16;
     s->mousesens = ENG_MOUSESENS_DEFAULT;
+    s->musicvolume = 100;
+    s->effectsvolume = 100;
 }
 
 int Eng_Atoi(const char *s)
@@ -140,6 +142,8 @@ static int Eng_ApplySwitch(const char *tok, tokenlist_t *t, eng_settings_t *s,
     else if (!strcmp(up, "-MOUSESENS")) s->mousesens = Eng_MouseSens(Eng_Atoi(Eng_Arg(t)));
     else if (!strcmp(up, "-MOUSEINV")) s->mouseinv = 1;
     else if (!strcmp(up, "-COUNTRYCODE")) s->countrycode = Eng_Atoi(Eng_Arg(t));
+    else if (!strcmp(up, "-MUSICVOLUME")) s->musicvolume = Eng_Clamp(Eng_Atoi(Eng_Arg(t)), 0, 100);
+    else if (!strcmp(up, "-EFFECTSVOLUME")) s->effectsvolume = Eng_Clamp(Eng_Atoi(Eng_Arg(t)), 0, 100);
     else if (Eng_DemoSwitch(up, t, s)) {}
     else if (!strcmp(up, "-CONVERT")) {
         r->action = CMD_CONVERT;

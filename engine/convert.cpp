@@ -9,7 +9,6 @@
  */
 #include <ctype.h>
 #include <errno.h>
-#include <fcntl.h>
 #include <stddef.h>
 #include <stdio.h>
 #include <string.h>
@@ -19,6 +18,7 @@
 #include "collision.h"
 #include "common.h"
 #include "convert.h"
+#include "fs.h"
 #include "model.h"
 
 int Conv_OutputBase(const char *name, char *out, size_t size)
@@ -41,30 +41,9 @@ static void Conv_Fail(const char *what, const char *file, const char *reason)
     fflush(stderr);
 }
 
-/* A new empty file beside path, named path + ".tmp<pid>.<n>", never one
- * that was there before (so no planted link is followed); 0 when none can
- * be made, with errno telling why. */
-static int Conv_MakeTemp(const char *path, char *tmp, size_t size)
-{
-    for (int n = 0; n < 100; n++) {
-        if (snprintf(tmp, size, "%s.tmp%ld.%d", path, (long)getpid(), n) >= (int)size) {
-            errno = ENAMETOOLONG;
-            return 0;
-        }
-        int fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            close(fd);
-            return 1;
-        }
-        if (errno != EEXIST)
-            return 0;
-    }
-    return 0;
-}
-
 /* Both outputs go to temporary files first and replace the old ones only
- * when both are complete: a full disk or a failed write leaves the old
- * model and collision files as they were. */
+ * when both are complete and on disk: a full disk or a failed write leaves
+ * the old model and collision files as they were, and no temporary file. */
 #define CONV_OUTPUTS 2 /* the model file, then the collision file */
 static int Conv_Write(const char *name, const char *base, model_t *scene)
 {
@@ -81,9 +60,12 @@ static int Conv_Write(const char *name, const char *base, model_t *scene)
     }
     snprintf(path[0], sizeof(path[0]), "%sdmo", base);
     snprintf(path[1], sizeof(path[1]), "%sdbb", base);
+    FS_RemoveStaleTemps(path[1]); /* the model's go when its temporary file is made */
     int pending[CONV_OUTPUTS] = {0, 0}, ok = 1;
     for (int i = 0; i < CONV_OUTPUTS && ok; i++) {
-        ok = pending[i] = Conv_MakeTemp(path[i], tmp[i], sizeof(tmp[i]));
+        int fd = FS_CreateTemp(path[i], tmp[i], sizeof(tmp[i]));
+        pending[i] = fd >= 0;
+        ok = fd >= 0 && close(fd) == 0;
         if (ok)
             ok = i == 0 ? Model_WriteFile(tmp[0], scene->materials, scene->nummaterials, scene->meshes,
                                           scene->nummeshes)
@@ -92,8 +74,13 @@ static int Conv_Write(const char *name, const char *base, model_t *scene)
             Conv_Fail("write", path[i], strerror(errno));
     }
     Col_Free(col);
+    for (int i = 0; i < CONV_OUTPUTS && ok; i++)
+        if (!FS_SyncFile(tmp[i])) {
+            Conv_Fail("write", path[i], strerror(errno));
+            ok = 0;
+        }
     for (int i = 0; i < CONV_OUTPUTS && ok; i++) {
-        if (rename(tmp[i], path[i]) != 0) {
+        if (!FS_ReplaceWith(tmp[i], path[i])) {
             Conv_Fail("write", path[i], strerror(errno));
             ok = 0;
         } else {

@@ -1,19 +1,24 @@
 /*
  * demo.cpp -- demo files: the recorder that writes each frame's clock and
- * forwarded input as the game runs (one write per frame, so a killed
- * engine leaves every finished frame readable), the reader that checks a
- * whole file before anything of it is played, and the checks that a demo
- * belongs to this installation's level file and game module.
+ * forwarded input as the game runs into a temporary file that replaces the
+ * demo when the game ends (a killed engine leaves the old demo, and its
+ * temporary file is removed by the next recording), the reader that
+ * checks a whole file before anything of it is played, and the checks
+ * that a demo belongs to this installation's level file, game module and
+ * archives.
  */
 #include "demo.h"
 
 #include "bytes.h"
 #include "entity.h"
+#include "fs.h"
 
+#include <errno.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 #include <zlib.h>
 
 /* ---- varints ------------------------------------------------------------ */
@@ -70,6 +75,7 @@ static int Demo_EncodeHeader(bytes_writer_t *w, const demoheader_t *h)
     Bytes_WriteI32(w, h->mouseinv);
     Bytes_WriteU32(w, h->levelcrc);
     Bytes_WriteU32(w, h->modulecrc);
+    Bytes_WriteU32(w, h->archivecrc);
     return !w->failed;
 }
 
@@ -94,6 +100,7 @@ static int Demo_DecodeHeader(const uint8_t *p, size_t size, demoheader_t *h, cha
     Bytes_ReadI32(&r, &h->mouseinv);
     Bytes_ReadU32(&r, &h->levelcrc);
     Bytes_ReadU32(&r, &h->modulecrc);
+    Bytes_ReadU32(&r, &h->archivecrc);
     if (h->format != DEMO_FORMAT) {
         snprintf(err, errsize, "format version %u, this engine reads version %u",
                  (unsigned)h->format, (unsigned)DEMO_FORMAT);
@@ -171,6 +178,7 @@ void Demo_MakeHeader(demoheader_t *h, int level, int countrycode, float mousesen
     Demo_FileCRC(path, &h->levelcrc);
     Demo_ModulePath(path, sizeof(path));
     Demo_FileCRC(path, &h->modulecrc);
+    h->archivecrc = FS_ArchiveDigest();
 }
 
 /* ---- recording ------------------------------------------------------------ */
@@ -178,6 +186,7 @@ void Demo_MakeHeader(demoheader_t *h, int level, int countrycode, float mousesen
 typedef struct {
     FILE *f;
     char path[MAX_OSPATH];
+    char tmp[MAX_OSPATH + 32]; /* what is written until the recording stops */
     int pending;              /* a frame is being collected */
     uint32_t gamems, wallms;  /* of the frame being collected */
     uint32_t prevgame, prevwall;
@@ -187,23 +196,43 @@ typedef struct {
 
 static demorecorder_t rec;
 
+/* The one message of a recording that cannot be kept: what was written is
+ * removed, the old demo stays, and the game goes on without recording. */
+static void Demo_NotKept(int err)
+{
+    const char *why = strerror(err ? err : EIO);
+    fprintf(stderr, "vexengine: the demo could not be kept: %s: %s\n", rec.path, why);
+    fflush(stderr);
+    Com_Printf("# Demo_Record: %s not kept: %s\n", rec.path, why);
+    if (rec.f)
+        fclose(rec.f);
+    rec.f = NULL;
+    if (rec.tmp[0])
+        unlink(rec.tmp);
+    rec.tmp[0] = 0;
+}
+
 int Demo_StartRecord(const char *path, const demoheader_t *h)
 {
     Demo_StopRecord();
     memset(&rec, 0, sizeof(rec));
     Bytes_InitWriter(&rec.events, 0);
-    rec.f = fopen(path, "wb");
-    if (!rec.f) {
-        fprintf(stderr, "vexengine: cannot write the demo file '%s'\n", path);
+    Com_Strncpy(rec.path, path, sizeof(rec.path));
+    int fd = FS_CreateTemp(path, rec.tmp, sizeof(rec.tmp));
+    if (fd < 0 || !(rec.f = fdopen(fd, "wb"))) {
+        int err = errno;
+        if (fd >= 0)
+            close(fd);
+        else
+            rec.tmp[0] = 0;
+        Demo_NotKept(err);
         return 0;
     }
-    Com_Strncpy(rec.path, path, sizeof(rec.path));
     bytes_writer_t w;
     Bytes_InitFileWriter(&w, rec.f);
+    errno = 0;
     if (!Demo_EncodeHeader(&w, h) || fflush(rec.f) != 0) {
-        fprintf(stderr, "vexengine: cannot write the demo file '%s'\n", path);
-        fclose(rec.f);
-        rec.f = NULL;
+        Demo_NotKept(errno);
         return 0;
     }
     return 1;
@@ -212,10 +241,7 @@ int Demo_StartRecord(const char *path, const demoheader_t *h)
 /* A failed write ends the recording; the game goes on. */
 static void Demo_WriteFailed(void)
 {
-    fprintf(stderr, "vexengine: writing the demo file '%s' failed, recording stopped\n",
-            rec.path);
-    fclose(rec.f);
-    rec.f = NULL;
+    Demo_NotKept(errno);
 }
 
 static void Demo_WritePending(void)
@@ -267,9 +293,23 @@ void Demo_RecordEvent(int type, int a, int b)
 void Demo_StopRecord(void)
 {
     Demo_WritePending();
-    if (rec.f && fclose(rec.f) != 0)
-        fprintf(stderr, "vexengine: writing the demo file '%s' failed\n", rec.path);
-    rec.f = NULL;
+    if (rec.f) {
+        errno = 0;
+        int ok = fflush(rec.f) == 0, err = errno;
+        if (fclose(rec.f) != 0 && ok) {
+            ok = 0;
+            err = errno;
+        }
+        rec.f = NULL;
+        if (ok && !FS_ReplaceWith(rec.tmp, rec.path)) {
+            ok = 0;
+            err = errno;
+        }
+        if (ok)
+            rec.tmp[0] = 0;
+        else
+            Demo_NotKept(err);
+    }
     Bytes_FreeWriter(&rec.events);
 }
 
@@ -395,7 +435,8 @@ static uint8_t *Demo_ReadWholeFile(const char *path, size_t *size, char *err, si
     return buf;
 }
 
-/* The demo's level and module must be the files here; 0 with the reason. */
+/* The demo's level, module and archives must be those here (the archives
+ * mounted); 0 with the reason. */
 static int Demo_CheckInstall(const demoheader_t *h, char *err, size_t errsize)
 {
     char path[MAX_OSPATH + 16];
@@ -408,6 +449,11 @@ static int Demo_CheckInstall(const demoheader_t *h, char *err, size_t errsize)
     Demo_ModulePath(path, sizeof(path));
     if (!Demo_FileCRC(path, &crc) || crc != h->modulecrc) {
         snprintf(err, errsize, "recorded with another game module than %s", path);
+        return 0;
+    }
+    if (FS_ArchiveDigest() != h->archivecrc) {
+        snprintf(err, errsize, "recorded on other game archives than %sdemo.pk3 and %svex0.pk3 to vex9.pk3",
+                 com_datadir, com_datadir);
         return 0;
     }
     return 1;

@@ -5,10 +5,11 @@
  * exactly: watched again, timed, or verified headless.
  *
  * File layout, little-endian:
- *   header (40 bytes): "GKDM", format version (u32), engine version
+ *   header (44 bytes): "GKDM", format version (u32), engine version
  *   (8 chars, zero padded), level, country code (i32), mouse sensitivity
  *   (f32), mouse inversion (i32), CRC-32 of the level file and of the game
- *   module (u32 each);
+ *   module, and the digest of what the mounted archives hold
+ *   (FS_ArchiveDigest) (u32 each);
  *   then one record per frame, to the end of the file:
  *     varint  game clock step in ms * 2, plus 1 when a wall clock step
  *             different from it follows (the game was paused)
@@ -23,8 +24,8 @@
 #include "common.h"
 
 #define DEMO_MAGIC "GKDM"
-#define DEMO_FORMAT 1
-#define DEMO_HEADERSIZE 40
+#define DEMO_FORMAT 2
+#define DEMO_HEADERSIZE 44
 #define DEMO_MAXFILE (64u << 20)     /* larger files are refused */
 #define DEMO_MAXFRAMES 3000000       /* bounded work for any demo */
 #define DEMO_TIMEMARGIN 15.0f        /* seconds past the level's play time */
@@ -38,6 +39,7 @@ typedef struct {
     int32_t mouseinv;
     uint32_t levelcrc;
     uint32_t modulecrc;
+    uint32_t archivecrc;
 } demoheader_t;
 
 typedef struct {
@@ -47,15 +49,19 @@ typedef struct {
 } demoframe_t;
 
 /* ---- recording ---- */
-/* Fills the header for this engine, the level and the module of com_datadir. */
+/* Fills the header for this engine, the level, the module of com_datadir
+ * and the archives mounted now. */
 void Demo_MakeHeader(demoheader_t *h, int level, int countrycode, float mousesens,
                      int mouseinv);
-/* 0 (after a message on standard error) when the file cannot be written. */
+/* The demo goes to a temporary file beside path and replaces path when the
+ * recording stops; a demo that cannot be written is removed, with one
+ * message on standard error, and the game goes on.  0 (after that
+ * message) when the file cannot be written. */
 int Demo_StartRecord(const char *path, const demoheader_t *h);
 /* Begins a frame's record; the previous frame is written out now. */
 void Demo_RecordFrame(uint32_t gamems, uint32_t wallms);
 void Demo_RecordEvent(int type, int a, int b);
-/* Writes the last frame and closes the file. */
+/* Writes the last frame, closes the file and puts it in place. */
 void Demo_StopRecord(void);
 
 /* ---- reading ---- */
@@ -64,9 +70,10 @@ void Demo_StopRecord(void);
  * maxgamems.  Returns 1, or 0 with the reason in err. */
 int Demo_Check(const uint8_t *data, size_t size, uint32_t maxgamems, demoheader_t *h,
                int *numframes, char *err, size_t errsize);
-/* Reads and checks path for playing on this installation (level file and
- * module of com_datadir must be those of the recording).  On failure
- * prints the reason on standard error and returns 0. */
+/* Reads and checks path for playing on this installation (level file,
+ * module of com_datadir and the mounted archives must be those of the
+ * recording).  On failure prints the reason on standard error and
+ * returns 0. */
 int Demo_Open(const char *path, demoheader_t *h);
 void Demo_Close(void);
 /* The next frame; 0 when the demo is over. */

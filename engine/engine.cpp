@@ -156,6 +156,13 @@ static void Eng_HandleEvent(int type, int a, int b)
         eng.quit = 1;
         return;
     }
+    if (type == IE_FOCUSLOST) {
+        /* the player went to another window: pause as Escape does, unless
+         * the game has paused its clock already (Escape would resume) */
+        if (mod_running && !eng.paused)
+            Eng_Forward(GOP_KEY, IE_CHAR, KEY_ESCAPE, 0);
+        return;
+    }
     if (type >= IE_KEYDOWN && type <= IE_CHAR)
         Eng_Forward(GOP_KEY, type, a, b);
     else if (type >= IE_LBUTTONDOWN && type <= IE_WHEEL)
@@ -299,6 +306,8 @@ int Eng_RunFrame(void)
     eng_jumparmed = 1;
     Eng_Frame();
     eng_jumparmed = 0;
+    if (FS_DamagedArchive(NULL, 0))
+        eng.quit = 1; /* no play on data that is not what it should be */
     if (eng.hashlog && eng.frames % 100 == 0 && !eng.quit)
         fprintf(stderr, "demohash %d %08x\n", eng.frames, (unsigned)Demo_EntityHash());
     return !eng.quit;
@@ -360,6 +369,23 @@ static void Eng_NotHereText(char *text, size_t size)
              "Start Gackatron with its launcher (gackatron), or start vexengine -game %s from the game's own "
              "folder%s%s%s.",
              cwd, eng.set.gamedir, eng.set.gamedir, slash ? " (" : "", slash ? exe : "", slash ? ")" : "");
+}
+
+/* A damaged archive (a member that is not what the archive says, or
+ * that would unpack to more than any game file) ends the game: the player
+ * is told which file and why, in a message box or on standard error. */
+static int Eng_ArchivesDamaged(int box)
+{
+    char why[256], text[1024];
+    const char *name = FS_DamagedArchive(why, sizeof(why));
+    if (!name)
+        return 0;
+    snprintf(text, sizeof(text), "The game data %s is damaged: %s.\n\nInstall Gackatron again.", name, why);
+    if (box)
+        Sys_MessageBox("QZM", text);
+    else
+        fprintf(stderr, "vexengine: %s\n", text);
+    return 1;
 }
 
 /* What the player is told when the game cannot start: what went wrong
@@ -474,6 +500,7 @@ static void Eng_StartCommon(int sound)
 {
     eng.hashlog = getenv("VEX_DEMOHASH") && strcmp(getenv("VEX_DEMOHASH"), "1") == 0;
     Eng_StartSound(sound);
+    SFX_SetVolumes((float)eng.set.musicvolume / 100.0f, (float)eng.set.effectsvolume / 100.0f);
     Eng_MountArchives();
     Lang_Load(com_countrycode);
 }
@@ -510,6 +537,8 @@ static void Eng_RunLoop(void)
 static int Eng_RunGame(void)
 {
     Eng_StartCommon(1);
+    if (Eng_ArchivesDamaged(1))
+        return 1;
     Vid_Probe();
     char title[256];
     Eng_FormatTitle(title, sizeof(title), Lang_GetLocalizedStr(7), ENGINE_VERSION);
@@ -534,7 +563,10 @@ static int Eng_RunGame(void)
             status = 1;
         }
     } else {
-        Eng_RunLoop();
+        if (!FS_DamagedArchive(NULL, 0))
+            Eng_RunLoop();
+        if (Eng_ArchivesDamaged(1))
+            status = 1;
     }
     Mod_UnloadGame();
     IN_Stop();
@@ -574,6 +606,10 @@ static int Eng_VerifyDemo(const demoheader_t *d)
         ;
     Com_Printf("* verifydemo: %d frames in %.3f s, %.3f s CPU\n", eng.frames,
                Eng_Seconds() - t0, Eng_CpuSeconds() - c0);
+    if (Eng_ArchivesDamaged(0)) {
+        Eng_StopHeadless();
+        return 1;
+    }
     if (!eng.gameended)
         printf("$$failure\n");
     fflush(stdout);
@@ -582,12 +618,15 @@ static int Eng_VerifyDemo(const demoheader_t *d)
 }
 
 /* -playdemo, -timedemo, -verifydemo: the demo must be readable and belong
- * to this level file and game module; it brings level, country code and
- * mouse settings along. */
+ * to this level file, game module and archives; it brings level, country
+ * code and mouse settings along. */
 static int Eng_ReplayDemo(void)
 {
     demoheader_t d;
-    if (!Demo_Open(eng.set.demofile, &d))
+    Eng_MountArchives(); /* the demo names what they held */
+    int ok = !Eng_ArchivesDamaged(eng.set.demomode != DEMO_VERIFY) && Demo_Open(eng.set.demofile, &d);
+    FS_Shutdown();       /* start-up mounts them again */
+    if (!ok)
         return 1;
     eng.set.level = d.level;
     eng.set.mouseinv = d.mouseinv;

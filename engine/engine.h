@@ -21,6 +21,8 @@ typedef struct {
     float mousesens;
     int mouseinv;
     int countrycode;
+    int musicvolume;      /* percent, 0 to 100 */
+    int effectsvolume;
     int demomode;         /* DEMO_* below */
     char demofile[MAX_OSPATH];
     int demofiletoolong;

@@ -1,19 +1,30 @@
 /*
  * fs.cpp -- the engine's file layer: plain files on disk first, then the
  * members of mounted zip archives.  Mounting reads an archive's central
- * directory into a tree of directory nodes keyed by full engine path (the
- * archive mounted last wins a name).  Opening a member reads it whole into
- * memory, inflating deflated members with zlib, and checks its CRC-32.
- * Every size and offset taken from an archive is checked against the real
- * length of the archive file before it is used.
+ * directory into one sorted directory of full engine paths (the archive
+ * mounted last wins a name), so mounting n members takes n log n steps.
+ * Opening a member reads it whole into memory, inflating deflated members,
+ * and checks its CRC-32.  Every size and offset taken from an archive is
+ * checked against the real length of the archive file before it is used,
+ * and no member may unpack to more than any game file needs: an archive
+ * that breaks this is damaged, and the engine tells the player so.
+ * Files the engine writes replace their old contents in one step.
  */
 #include "fs.h"
 
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,24 +32,21 @@
 #include <zlib.h>
 
 #include "bytes.h"
+#include "common.h"
 
 #define ZIP_EOCD_BYTES 22
 #define ZIP_CENTRAL_BYTES 46
 #define ZIP_LOCAL_BYTES 30
 #define ZIP_LOCAL_SIG 0x04034b50u
 #define ZIP_MAX_RATIO 1032u /* deflate cannot expand by more than this */
+#define ZIP_MAX_DIRECTORY (64L << 20) /* 65535 members of the longest names take 20 MB */
 
 typedef struct {
     int archive;            /* index into fs_archives */
-    std::string name;
     uint32_t offset;        /* local header offset */
+    uint32_t crc, size;     /* as the central directory gives them */
+    uint16_t namestart;     /* where the member name begins after the prefix */
 } fs_entry_t;
-
-typedef struct fs_dir_s {
-    std::string name;
-    std::vector<struct fs_dir_s *> dirs;
-    std::vector<fs_entry_t> files;
-} fs_dir_t;
 
 struct fsfile_s {
     int binary;
@@ -48,92 +56,70 @@ struct fsfile_s {
     uint32_t pos;
 };
 
+/* Mounting happens before anything is opened; afterwards the directory
+ * and the archive list are only read, from any thread. */
 static std::vector<std::string> fs_archives;
-static fs_dir_t *fs_root;
+static std::map<std::string, fs_entry_t> fs_files;
 
-/* ---- directory tree ---------------------------------------------------- */
+/* The first archive found damaged, and why; which archives are. */
+static std::mutex fs_damagelock;
+static int fs_damaged = -1;
+static char fs_damagewhy[256];
+static std::vector<unsigned char> fs_broken;
 
-static fs_dir_t *FS_SubDir(fs_dir_t *d, const std::string &name, int create)
+static void FS_Damaged(int archive, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+static void FS_Damaged(int archive, const char *fmt, ...)
 {
-    for (fs_dir_t *s : d->dirs)
-        if (s->name == name)
-            return s;
-    if (!create)
+    char why[sizeof(fs_damagewhy)];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(why, sizeof(why), fmt, ap);
+    va_end(ap);
+    const char *name = fs_archives[(size_t)archive].c_str();
+    Com_Printf("# FS: %s is damaged: %s\n", name, why);
+    std::lock_guard<std::mutex> hold(fs_damagelock);
+    fs_broken.resize(fs_archives.size());
+    fs_broken[(size_t)archive] = 1;
+    if (fs_damaged < 0) {
+        fs_damaged = archive;
+        Com_Strncpy(fs_damagewhy, why, sizeof(fs_damagewhy));
+    }
+}
+
+const char *FS_DamagedArchive(char *why, size_t size)
+{
+    std::lock_guard<std::mutex> hold(fs_damagelock);
+    if (fs_damaged < 0)
         return NULL;
-    fs_dir_t *s = new fs_dir_t;
-    s->name = name;
-    d->dirs.push_back(s);
-    return s;
+    if (why)
+        Com_Strncpy(why, fs_damagewhy, size);
+    return fs_archives[(size_t)fs_damaged].c_str();
 }
 
-/* Walks the directory part of path (everything before the last "/"). */
-static fs_dir_t *FS_WalkDirs(const std::string &path, size_t slash, int create)
+uint32_t FS_ArchiveDigest(void)
 {
-    if (!fs_root) {
-        if (!create)
-            return NULL;
-        fs_root = new fs_dir_t;
-    }
-    fs_dir_t *d = fs_root;
-    if (slash == std::string::npos)
-        return d;
-    size_t start = 0;
-    while (d) {
-        size_t next = path.find('/', start);
-        if (next == std::string::npos || next > slash)
-            next = slash;
-        d = FS_SubDir(d, path.substr(start, next - start), create);
-        if (next == slash)
-            break;
-        start = next + 1;
-    }
-    return d;
-}
-
-static void FS_Insert(const std::string &path, int archive, uint32_t offset)
-{
-    size_t slash = path.rfind('/');
-    fs_dir_t *d = FS_WalkDirs(path, slash, 1);
-    std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-    for (fs_entry_t &e : d->files) {
-        if (e.name == file) {
-            e.archive = archive;
-            e.offset = offset;
-            return;
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (const auto &f : fs_files) { /* in name order */
+        const char *name = f.first.c_str() + f.second.namestart;
+        unsigned char sums[8];
+        for (int i = 0; i < 4; i++) { /* little-endian, as in the archive */
+            sums[i] = (unsigned char)(f.second.crc >> (8 * i));
+            sums[4 + i] = (unsigned char)(f.second.size >> (8 * i));
         }
+        crc = crc32(crc, (const Bytef *)name, (uInt)strlen(name) + 1);
+        crc = crc32(crc, sums, sizeof(sums));
     }
-    d->files.push_back(fs_entry_t{archive, file, offset});
-}
-
-static const fs_entry_t *FS_Find(const char *path)
-{
-    std::string p(path);
-    size_t slash = p.rfind('/');
-    if (!p.empty() && p.back() == '/')
-        return NULL;
-    fs_dir_t *d = FS_WalkDirs(p, slash, 0);
-    if (!d)
-        return NULL;
-    std::string file = slash == std::string::npos ? p : p.substr(slash + 1);
-    for (const fs_entry_t &e : d->files)
-        if (e.name == file)
-            return &e;
-    return NULL;
-}
-
-static void FS_FreeDir(fs_dir_t *d)
-{
-    for (fs_dir_t *s : d->dirs)
-        FS_FreeDir(s);
-    delete d;
+    return (uint32_t)crc;
 }
 
 void FS_Shutdown(void)
 {
-    if (fs_root)
-        FS_FreeDir(fs_root);
-    fs_root = NULL;
+    fs_files.clear();
     fs_archives.clear();
+    std::lock_guard<std::mutex> hold(fs_damagelock);
+    fs_damaged = -1;
+    fs_damagewhy[0] = 0;
+    fs_broken.clear();
 }
 
 /* ---- mounting ---------------------------------------------------------- */
@@ -178,6 +164,7 @@ static long FS_FindEndRecord(FILE *f, long size)
 /* The fields of a central directory entry that the reader uses. */
 typedef struct {
     uint16_t flags, method, namelen, extralen, commentlen;
+    uint32_t crc, usize;
     uint32_t offset;            /* of the local header */
 } zip_central_t;
 
@@ -188,7 +175,10 @@ static void FS_ParseCentral(const unsigned char *h, zip_central_t *c)
     Bytes_Seek(&r, 8);
     Bytes_ReadU16(&r, &c->flags);
     Bytes_ReadU16(&r, &c->method);
-    Bytes_Seek(&r, 28);
+    Bytes_Seek(&r, 16);
+    Bytes_ReadU32(&r, &c->crc);
+    Bytes_Seek(&r, 24);
+    Bytes_ReadU32(&r, &c->usize);
     Bytes_ReadU16(&r, &c->namelen);
     Bytes_ReadU16(&r, &c->extralen);
     Bytes_ReadU16(&r, &c->commentlen);
@@ -196,33 +186,66 @@ static void FS_ParseCentral(const unsigned char *h, zip_central_t *c)
     Bytes_ReadU32(&r, &c->offset);
 }
 
-/* Reads the central directory entries; 1 when all were read. */
+/* Enters one member; 0 when the directory is full. */
+static int FS_Insert(const char *prefix, const char *name, const zip_central_t *c, int archive)
+{
+    std::string path = std::string(prefix) + name;
+    auto it = fs_files.find(path);
+    if (it == fs_files.end() && fs_files.size() >= FS_MAX_MEMBERS)
+        return 0;
+    fs_entry_t e = {archive, c->offset, c->crc, c->usize, (uint16_t)strlen(prefix)};
+    if (it != fs_files.end())
+        it->second = e; /* the archive mounted last wins */
+    else
+        fs_files.emplace(std::move(path), e);
+    return 1;
+}
+
+/* Reads the central directory entries (read whole, so a large directory
+ * costs one read, not two a member); 1 when all were read. */
 static int FS_ReadCentral(FILE *f, long cdstart, long cdend, unsigned count, int archive,
                           const char *prefix)
 {
     size_t prefixlen = strlen(prefix);
-    long pos = cdstart;
-    unsigned char h[ZIP_CENTRAL_BYTES];
+    if (cdend - cdstart > ZIP_MAX_DIRECTORY) {
+        Com_Printf("# FS_Mount: %s: a central directory of %ld bytes is more than an archive of game files has\n",
+                   fs_archives[(size_t)archive].c_str(), cdend - cdstart);
+        return 0;
+    }
+    std::vector<unsigned char> dir((size_t)(cdend - cdstart) + 1);
+    if (!FS_ReadAt(f, cdstart, dir.data(), dir.size() - 1))
+        return 0;
+    size_t pos = 0, end = dir.size() - 1;
     char name[FS_MAX_PATH + 1];
     for (unsigned i = 0; i < count; i++) {
-        if (pos + ZIP_CENTRAL_BYTES > cdend || !FS_ReadAt(f, pos, h, sizeof(h)))
+        if (pos + ZIP_CENTRAL_BYTES > end)
             return 0;
         zip_central_t c;
-        FS_ParseCentral(h, &c);
+        FS_ParseCentral(&dir[pos], &c);
         if (c.flags & 8)
             return 0;
         if (prefixlen >= FS_MAX_PATH || c.namelen >= FS_MAX_PATH - prefixlen)
             return 0;
-        long next = pos + ZIP_CENTRAL_BYTES + c.namelen + c.extralen + c.commentlen;
-        if (next > cdend || !FS_ReadAt(f, pos + ZIP_CENTRAL_BYTES, name, c.namelen))
+        size_t next = pos + ZIP_CENTRAL_BYTES + c.namelen + c.extralen + c.commentlen;
+        if (next > end)
             return 0;
+        memcpy(name, &dir[pos + ZIP_CENTRAL_BYTES], c.namelen);
         name[c.namelen] = 0;
         pos = next;
         if (c.namelen == 0 || name[c.namelen - 1] == '/' || strlen(name) != c.namelen)
             continue;
         if (c.method != 0 && c.method != 8)
             continue;
-        FS_Insert(std::string(prefix) + name, archive, c.offset);
+        if (c.usize > FS_MAX_MEMBER_SIZE) {
+            FS_Damaged(archive, "%s: it would unpack to %u bytes, more than the %u a game file may have", name,
+                       (unsigned)c.usize, (unsigned)FS_MAX_MEMBER_SIZE);
+            continue;
+        }
+        if (!FS_Insert(prefix, name, &c, archive)) {
+            Com_Printf("# FS_Mount: %s: more than %d members in the mounted archives, the rest is left out\n",
+                       fs_archives[(size_t)archive].c_str(), FS_MAX_MEMBERS);
+            return 0;
+        }
     }
     return 1;
 }
@@ -250,16 +273,18 @@ int FS_Mount(const char *archive, const char *prefix)
             ok = FS_ReadCentral(f, eocd - (long)cdsize, eocd, count, index, prefix);
     }
     fclose(f);
-    return ok;
+    std::lock_guard<std::mutex> hold(fs_damagelock);
+    return ok && !((size_t)index < fs_broken.size() && fs_broken[(size_t)index]);
 }
 
 /* ---- opening ----------------------------------------------------------- */
 
 /* Whole members at once: libdeflate's one-shot decompressor is about twice
- * as fast as zlib's stream, and loading a level is mostly inflating. */
-static unsigned char *FS_Inflate(const unsigned char *src, uint32_t csize, uint32_t usize)
+ * as fast as zlib's stream, and loading a level is mostly inflating.  One
+ * decompressor a thread, so members may be read on more than one. */
+static unsigned char *FS_Inflate(const unsigned char *src, uint32_t csize, uint32_t usize, int *bad)
 {
-    static struct libdeflate_decompressor *dec;
+    static thread_local struct libdeflate_decompressor *dec;
     if (!dec && !(dec = libdeflate_alloc_decompressor()))
         return NULL;
     unsigned char *out = (unsigned char *)malloc((size_t)usize + 1);
@@ -270,6 +295,7 @@ static unsigned char *FS_Inflate(const unsigned char *src, uint32_t csize, uint3
     enum libdeflate_result st = libdeflate_deflate_decompress(dec, src, csize, out, (size_t)usize + 1, &produced);
     if (st != LIBDEFLATE_SUCCESS || produced != usize) {
         free(out);
+        *bad = 1;
         return NULL;
     }
     return out;
@@ -299,26 +325,41 @@ static int FS_ParseLocal(const unsigned char *h, zip_local_t *l)
     return sig == ZIP_LOCAL_SIG;
 }
 
-/* Reads, inflates and checks one member; NULL on any fault. */
-static unsigned char *FS_ReadMember(const fs_entry_t *e, uint32_t *len)
+/* The member's local header, checked against the file and the central
+ * directory; NULL when it is sound, else what is wrong with it. */
+static const char *FS_CheckLocal(FILE *f, long size, const fs_entry_t *e, zip_local_t *l, uint64_t *start)
+{
+    unsigned char h[ZIP_LOCAL_BYTES];
+    if ((uint64_t)e->offset + ZIP_LOCAL_BYTES > (uint64_t)size)
+        return "its local header lies past the end of the archive";
+    if (!FS_ReadAt(f, (long)e->offset, h, sizeof(h)) || !FS_ParseLocal(h, l))
+        return "its local header has no signature";
+    if (l->crc != e->crc || l->usize != e->size)
+        return "its local header and the central directory disagree";
+    *start = (uint64_t)e->offset + ZIP_LOCAL_BYTES + l->namelen + l->extralen;
+    if (*start + l->csize > (uint64_t)size)
+        return "its data runs past the end of the archive";
+    if (l->method == 0 ? l->usize != l->csize
+                       : l->method != 8 || (uint64_t)l->usize > (uint64_t)l->csize * ZIP_MAX_RATIO + 64)
+        return "its sizes do not fit its method";
+    return NULL;
+}
+
+/* Reads, inflates and checks one member; NULL on any fault, and a member
+ * that is not what its archive says marks the archive damaged. */
+static unsigned char *FS_ReadMember(const std::string &path, const fs_entry_t *e, uint32_t *len)
 {
     FILE *f = fopen(fs_archives[(size_t)e->archive].c_str(), "rb");
     if (!f)
         return NULL;
     unsigned char *data = NULL, *raw = NULL;
-    unsigned char h[ZIP_LOCAL_BYTES];
     long size = FS_FileSize(f);
+    const char *why = NULL;
+    int bad = 0;
     do {
-        if (size < 0 || (uint64_t)e->offset + ZIP_LOCAL_BYTES > (uint64_t)size)
-            break;
         zip_local_t l;
-        if (!FS_ReadAt(f, (long)e->offset, h, sizeof(h)) || !FS_ParseLocal(h, &l))
-            break;
-        uint64_t start = (uint64_t)e->offset + ZIP_LOCAL_BYTES + l.namelen + l.extralen;
-        if (start + l.csize > (uint64_t)size)
-            break;
-        if (l.method == 0 ? l.usize != l.csize : l.method != 8 || l.usize == 0xffffffffu ||
-                                                 (uint64_t)l.usize > (uint64_t)l.csize * ZIP_MAX_RATIO + 64)
+        uint64_t start = 0;
+        if (size < 0 || (why = FS_CheckLocal(f, size, e, &l, &start)) != NULL)
             break;
         raw = (unsigned char *)malloc((size_t)l.csize + 1);
         if (!raw || !FS_ReadAt(f, (long)start, raw, l.csize))
@@ -326,12 +367,12 @@ static unsigned char *FS_ReadMember(const fs_entry_t *e, uint32_t *len)
         if (l.method == 0) {
             data = raw;
             raw = NULL;
-        } else {
-            data = FS_Inflate(raw, l.csize, l.usize);
-            if (!data)
-                break;
+        } else if (!(data = FS_Inflate(raw, l.csize, l.usize, &bad))) {
+            why = bad ? "its deflated data is broken" : NULL;
+            break;
         }
         if (libdeflate_crc32(0, data, l.usize) != l.crc) {
+            why = "its data fails its CRC-32";
             free(data);
             data = NULL;
             break;
@@ -341,6 +382,8 @@ static unsigned char *FS_ReadMember(const fs_entry_t *e, uint32_t *len)
     } while (0);
     free(raw);
     fclose(f);
+    if (why)
+        FS_Damaged(e->archive, "%s: %s", path.c_str() + e->namestart, why);
     return data;
 }
 
@@ -365,9 +408,9 @@ fsfile_t *FS_Open(const char *path, const char *mode)
         f->disk = disk;
         return f;
     }
-    const fs_entry_t *e = reading ? FS_Find(path) : NULL;
-    if (e)
-        f->data = FS_ReadMember(e, &f->size);
+    auto e = reading ? fs_files.find(path) : fs_files.end();
+    if (e != fs_files.end())
+        f->data = FS_ReadMember(e->first, &e->second, &f->size);
     if (!f->data) {
         free(f);
         return NULL;
@@ -449,4 +492,97 @@ unsigned char *FS_LoadFile(const char *path, uint32_t *len)
 void FS_FreeFile(unsigned char *data)
 {
     free(data);
+}
+
+/* ---- replacing files ----------------------------------------------------- */
+
+/* The folder and the file name part of path. */
+static std::string FS_Folder(const char *path, const char **base)
+{
+    const char *slash = strrchr(path, '/');
+    *base = slash ? slash + 1 : path;
+    if (!slash)
+        return ".";
+    return slash == path ? "/" : std::string(path, (size_t)(slash - path));
+}
+
+/* The process id of a temporary file name base + ".tmp<pid>.<n>"; 0 when
+ * the name is not one. */
+static long FS_TempOwner(const char *name, const char *base)
+{
+    size_t n = strlen(base);
+    if (strncmp(name, base, n) != 0 || strncmp(name + n, ".tmp", 4) != 0)
+        return 0;
+    char *end;
+    long pid = strtol(name + n + 4, &end, 10);
+    if (pid <= 0 || *end != '.' || end[1] < '0' || end[1] > '9')
+        return 0;
+    strtol(end + 1, &end, 10);
+    return *end ? 0 : pid;
+}
+
+void FS_RemoveStaleTemps(const char *path)
+{
+    const char *base;
+    std::string folder = FS_Folder(path, &base);
+    DIR *d = opendir(folder.c_str());
+    if (!d)
+        return;
+    while (struct dirent *de = readdir(d)) {
+        long pid = FS_TempOwner(de->d_name, base);
+        if (!pid || pid == (long)getpid() || kill((pid_t)pid, 0) == 0 || errno != ESRCH)
+            continue; /* not one, or its writer may still be at work */
+        std::string name = folder + "/" + de->d_name;
+        struct stat st;
+        if (lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+            unlink(name.c_str()) == 0)
+            Com_Printf("* removed %s, left by an ended process\n", name.c_str());
+    }
+    closedir(d);
+}
+
+int FS_CreateTemp(const char *path, char *tmp, size_t size)
+{
+    FS_RemoveStaleTemps(path);
+    for (int n = 0; n < 100; n++) {
+        if (snprintf(tmp, size, "%s.tmp%ld.%d", path, (long)getpid(), n) >= (int)size) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        /* never one that was there before, so no planted link is followed */
+        int fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+int FS_SyncFile(const char *path)
+{
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    int ok = fsync(fd) == 0;
+    int err = errno;
+    close(fd);
+    errno = err;
+    return ok;
+}
+
+int FS_ReplaceWith(const char *tmp, const char *path)
+{
+    if (!FS_SyncFile(tmp) || rename(tmp, path) != 0) {
+        int err = errno;
+        unlink(tmp);
+        errno = err;
+        return 0;
+    }
+    const char *base;
+    std::string folder = FS_Folder(path, &base);
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) { /* the new name on disk too; the data is there already */
+        fsync(fd);
+        close(fd);
+    }
+    return 1;
 }

@@ -7,6 +7,7 @@
 #include "input.h"
 
 #include "engine.h"
+#include "vid.h"
 
 #include <SDL.h>
 
@@ -120,6 +121,17 @@ static void IN_Button(const SDL_MouseButtonEvent &b, int down)
         Eng_InputEvent(down ? IE_RBUTTONDOWN : IE_RBUTTONUP, 0, 0);
 }
 
+/* Alt+Enter switches between the window and full screen; the keys go no
+ * further. */
+static int IN_AltEnter(const SDL_KeyboardEvent &k)
+{
+    if ((k.keysym.sym != SDLK_RETURN && k.keysym.sym != SDLK_KP_ENTER) || !(k.keysym.mod & KMOD_ALT))
+        return 0;
+    if (!k.repeat)
+        Vid_ToggleFullscreen();
+    return 1;
+}
+
 static void IN_Dispatch(const SDL_Event &e)
 {
     switch (e.type) {
@@ -129,8 +141,14 @@ static void IN_Dispatch(const SDL_Event &e)
     case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_CLOSE)
             Eng_InputEvent(IE_CLOSE, 0, 0);
+        else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
+            Eng_InputEvent(IE_FOCUSLOST, 0, 0);
+        else if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+            Vid_UpdateViewport();
         break;
     case SDL_KEYDOWN: {
+        if (IN_AltEnter(e.key))
+            break;
         int vk = IN_KeyToVK(e.key.keysym.sym);
         Eng_InputEvent(IE_KEYDOWN, IN_MapKey(vk), 0);
         IN_ControlChar(vk);

@@ -6,6 +6,11 @@
 #ifndef INPUT_H
 #define INPUT_H
 
+/* The engine's own input event beyond the window's IE_* types: the
+ * window lost the keyboard focus.  The loop turns it into what pauses the
+ * game; it never reaches the game as such. */
+#define IE_FOCUSLOST 100
+
 /* Virtual-key or character code -> engine key code (-1 when unmapped). */
 int IN_MapKey(int code);
 

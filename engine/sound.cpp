@@ -27,6 +27,11 @@ static char sfx_names[SFX_MAX_SAMPLES][SFX_NAMELEN];
 static int sfx_count;
 static int sfx_enabled;
 static int sfx_numsources;   /* pool entries with a real source: 1..16 while enabled */
+/* The player's volumes (-musicvolume, -effectsvolume) and the one of them
+ * each pool entry plays at; the game's own gains are scaled by it. */
+static float sfx_musicvolume = 1.0f, sfx_effectsvolume = 1.0f;
+static float sfx_poolvolume[SFX_MAX_SOURCES];
+static float sfx_listenerpos[3];
 
 const char *AL_ErrorString(int err)
 {
@@ -432,6 +437,22 @@ static void SFX_UpdateSound3D(sound_t *s, const float *origin)
     SFX_Check("_SFX_UpdateSound3D: alSourcefv()");
 }
 
+/* The music is the loop that plays at the listener, without any 3D
+ * offset (the game keeps it at the camera); everything else is an effect. */
+static int SFX_IsMusic(const float *pos, int loop)
+{
+    float d2 = 0.0f;
+    for (int i = 0; i < 3; i++)
+        d2 += (pos[i] - sfx_listenerpos[i]) * (pos[i] - sfx_listenerpos[i]);
+    return loop && d2 < 1.0f;
+}
+
+void SFX_SetVolumes(float music, float effects)
+{
+    sfx_musicvolume = music;
+    sfx_effectsvolume = effects;
+}
+
 static void SFX_PlaySound(sound_t *s, int sample, const float *origin, int loop)
 {
     ALenum err;
@@ -449,15 +470,17 @@ static void SFX_PlaySound(sound_t *s, int sample, const float *origin, int loop)
         Com_Printf("# _PlaySound: alSourcei() failed: %s\n", AL_ErrorString(err));
         return;
     }
-    alSourcei(s->source, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
-    alSourcef(s->source, AL_GAIN, 1.0f);
-    if (!SFX_Check("_PlaySound: alSourcei(AL_LOOPING)/alSourcef(AL_GAIN)"))
-        return;
     /* placed before it starts, so that not even its first samples come
      * from where the source played last */
     float pos[3];
     if (!SFX_Finite(origin, pos))
         Com_Printf("- _PlaySound: position not finite, played at the origin\n");
+    float *volume = &sfx_poolvolume[s - sfx_pool];
+    *volume = SFX_IsMusic(pos, loop) ? sfx_musicvolume : sfx_effectsvolume;
+    alSourcei(s->source, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
+    alSourcef(s->source, AL_GAIN, *volume);
+    if (!SFX_Check("_PlaySound: alSourcei(AL_LOOPING)/alSourcef(AL_GAIN)"))
+        return;
     SFX_UpdateSound3D(s, pos);
     alSourcePlay(s->source);
     SFX_Check("_PlaySound: alSourcePlay()");
@@ -543,6 +566,7 @@ void SFX_UpdateListener3D(entity_t *e)
     alListenerfv(AL_POSITION, pos);
     if (!SFX_ListenerCheck())
         return;
+    memcpy(sfx_listenerpos, pos, sizeof(pos));
     alListenerfv(AL_VELOCITY, vel);
     if (!SFX_ListenerCheck())
         return;
@@ -564,7 +588,7 @@ void SFX_SetSoundVolume(sound_t *s, float v)
         Com_Printf("# SFX_SetSoundVolume: given sound_t* is not a pool entry\n");
         return;
     }
-    alSourcef(s->source, AL_GAIN, v);
+    alSourcef(s->source, AL_GAIN, v * sfx_poolvolume[s - sfx_pool]);
     SFX_Check("SFX_SetSoundVolume: alSourcef()");
 }
 

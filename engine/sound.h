@@ -79,6 +79,11 @@ struct sound_s *SFX_AllocSound(const char *name);
 void SFX_FreeSound(struct sound_s *s);
 void SFX_UpdateEntitySound(entity_t *e);
 
+/* The player's music and effects volumes (gains 0..1, both 1 until set):
+ * a looping sound that starts at the listener is the music, every other
+ * sound an effect.  Applied to each sound as it starts. */
+void SFX_SetVolumes(float music, float effects);
+
 /* Services for the game module. */
 int SFX_CacheFile(const char *name);
 void SFX_PlayByName(entity_t *e, int loop);

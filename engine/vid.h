@@ -31,6 +31,11 @@ const vidmode_t *Vid_Mode(int i);
     "from within your desktop, or set DISPLAY to a running X server."
 int Vid_Create(const char *title, int width, int height, int bpp, int fullscreen);
 void Vid_SetSwapInterval(int n);
+/* Alt+Enter: between the window and full screen at the started mode; 1
+ * when switched. */
+int Vid_ToggleFullscreen(void);
+/* The viewport follows the window's drawable size. */
+void Vid_UpdateViewport(void);
 /* Present the back buffer; 0 after a failure (the loop then ends). */
 int Vid_Present(void);
 /* Release the context and the window, restore mode, gamma and cursor. */

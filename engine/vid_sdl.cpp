@@ -11,6 +11,7 @@
 #include "glstate.h"
 #include "sys.h"
 
+#include <GL/gl.h>
 #include <SDL.h>
 #include <stdlib.h>
 #include <string.h>
@@ -24,6 +25,7 @@ typedef struct {
     vidmode_t *modes;
     int nummodes;
     int fullscreen;
+    int width, height, bpp;     /* the mode the game was started with */
     SDL_Window *window;
     SDL_GLContext context;
     const char *error;
@@ -202,6 +204,9 @@ int Vid_Create(const char *title, int width, int height, int bpp, int fullscreen
     SDL_DisplayMode mode;
     const SDL_DisplayMode *want = NULL;
     vid.fullscreen = fullscreen;
+    vid.width = width;
+    vid.height = height;
+    vid.bpp = bpp;
     if (!Vid_InitVideo()) {
         if (!vid.error)     /* else: no display */
             vid.error = "GetDC on main window failed";
@@ -230,6 +235,58 @@ int Vid_Create(const char *title, int width, int height, int bpp, int fullscreen
     SDL_ShowWindow(vid.window);
     SDL_RaiseWindow(vid.window);
     SDL_ShowCursor(SDL_DISABLE);
+    return 1;
+}
+
+/* The drawing covers the window's drawable, whatever its size now. */
+void Vid_UpdateViewport(void)
+{
+    if (vid.stage != STAGE_CONTEXT || !vid.window)
+        return;
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(vid.window, &w, &h);
+    if (w <= 0 || h <= 0 || (w == gls.viewwidth && h == gls.viewheight))
+        return;
+    glViewport(0, 0, w, h);
+    gls.viewwidth = w;
+    gls.viewheight = h;
+    gls.aspect = (float)w / (float)h;
+}
+
+/* Full screen at the mode the game was started with (the closest one the
+ * display has when the list lacks it), or back to the centred window of
+ * that size.  Context, game and mouse grab stay as they are.  The window
+ * is put over the screen at the mode's size before it goes full screen
+ * and set back to its own size after, because without a window manager
+ * nobody else moves or sizes it. */
+int Vid_ToggleFullscreen(void)
+{
+    if (!vid.window)
+        return 0;
+    int on = !vid.fullscreen;
+    if (on) {
+        SDL_DisplayMode mode, use;
+        const SDL_DisplayMode *want = NULL;
+        vid.fullscreen = 1;
+        if (!Vid_SetMode(vid.width, vid.height, vid.bpp, &want, &mode))
+            vid.error = NULL;   /* not in the list: the closest mode SDL finds */
+        SDL_SetWindowDisplayMode(vid.window, want);
+        if (SDL_GetWindowDisplayMode(vid.window, &use) == 0) {
+            SDL_SetWindowPosition(vid.window, 0, 0);
+            SDL_SetWindowSize(vid.window, use.w, use.h);
+        }
+    }
+    if (SDL_SetWindowFullscreen(vid.window, on ? SDL_WINDOW_FULLSCREEN : 0) < 0) {
+        Com_Printf("# Vid_ToggleFullscreen: %s\n", SDL_GetError());
+        vid.fullscreen = !on;
+        return 0;
+    }
+    if (!on) {
+        SDL_SetWindowSize(vid.window, vid.width, vid.height);
+        SDL_SetWindowPosition(vid.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
+    vid.fullscreen = on;
+    Vid_UpdateViewport();
     return 1;
 }
 

@@ -1,12 +1,16 @@
 /*
  * l_demos.cpp -- the demos of highscore games: every game is recorded by
- * the engine into a scratch file beside the settings; a game that enters
- * the local table keeps its demo as demos/level<N>-<points>-<date>.dem,
+ * the engine into a scratch file in the demo folder; a game that enters
+ * the local table keeps its demo as level<N>-<points>-<date>.dem there,
  * and a level keeps only the demos whose entries are still in its table.
- * A demo sent to the server for verification is renamed to
+ * A game the engine could not record keeps its entry without a demo.  A
+ * demo sent to the server for verification is renamed to
  * level<N>-<points>-<date>.sent.dem, so that it is sent once.
  */
 #include "l_local.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -22,10 +26,7 @@ static const char *const l_scratchdemo = "recording.dem";
 
 std::string L_DemoFolder(void)
 {
-    if (!DemoDir.empty())
-        return DemoDir;
-    QFileInfo settings(QString::fromStdString(L_SettingsPath()));
-    return (settings.absolutePath() + "/demos").toStdString();
+    return DemoDir.empty() ? L_DefaultDemoFolder() : DemoDir;
 }
 
 static QString L_ScratchPath(void)
@@ -33,11 +34,18 @@ static QString L_ScratchPath(void)
     return QString::fromStdString(L_DemoFolder()) + "/" + l_scratchdemo;
 }
 
+/* A demo folder that cannot be made is told once a run: the games are
+ * played without recording. */
 std::string L_DemoRecordArgs(void)
 {
-    QString folder = QString::fromStdString(L_DemoFolder());
-    if (!QDir().mkpath(folder))
+    static bool told;
+    std::string why;
+    if (!L_MakeFolder(L_DemoFolder(), &why)) {
+        if (!told)
+            L_TellFileError(253, 254, L_DemoFolder(), why);
+        told = true;
         return "";
+    }
     QFile::remove(L_ScratchPath());
     /* quoted for the command splitter; a quote in the path cannot be */
     std::string path = L_ScratchPath().toStdString();
@@ -90,19 +98,24 @@ void L_PruneDemos(int level)
     }
 }
 
+/* An empty or missing scratch file is a game the engine could not record:
+ * its entry stays, without a demo. */
 void L_DemoAfterGame(int level, int32_t points, bool entered)
 {
-    QString scratch = L_ScratchPath();
-    if (!entered || level < 0 || level >= HS_ROWS || !QFile::exists(scratch)) {
-        QFile::remove(scratch);
+    std::string scratch = L_ScratchPath().toStdString();
+    struct stat st;
+    bool recorded = stat(scratch.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+    if (!entered || level < 0 || level >= HS_ROWS || !recorded) {
+        unlink(scratch.c_str());
         return;
     }
     QString date = QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
     QString name = QString("level%1-%2-%3.dem").arg(level).arg(points).arg(date);
-    QString target = QString::fromStdString(L_DemoFolder()) + "/" + name;
-    QFile::remove(target);
-    if (!QFile::rename(scratch, target))
-        QFile::remove(scratch);
+    std::string target = L_DemoFolder() + "/" + name.toStdString(), why;
+    if (!L_RenameFile(scratch, target, &why)) {
+        unlink(scratch.c_str());
+        L_TellFileError(253, 252, target, why);
+    }
     L_PruneDemos(level);
 }
 
@@ -137,7 +150,10 @@ std::vector<L_DemoUpload> L_DemosToSend(const HighscoreTable *local, const Highs
 
 void L_DemoSent(const std::string &file)
 {
-    QString f = QString::fromStdString(file);
-    if (f.endsWith(".dem") && !f.endsWith(".sent.dem"))
-        QFile::rename(f, f.left(f.size() - 4) + ".sent.dem");
+    size_t n = file.size();
+    if (n < 4 || file.compare(n - 4, 4, ".dem") != 0 || (n >= 9 && file.compare(n - 9, 9, ".sent.dem") == 0))
+        return;
+    std::string why;
+    if (!L_RenameFile(file, file.substr(0, n - 4) + ".sent.dem", &why))
+        L_TellFileError(253, 252, file, why);
 }

@@ -268,10 +268,34 @@ static QLabel *L_FixedImage(QWidget *parent, int w, int h, int kind)
     return l;
 }
 
+/* Music and effects volume, in percent of the game's own mix. */
+static QSlider *L_VolumeSlider(QWidget *parent)
+{
+    QSlider *s = new QSlider(Qt::Horizontal, parent);
+    s->setRange(0, 100);
+    s->setSingleStep(10);
+    s->setPageStep(10);
+    return s;
+}
+
+static QGroupBox *L_CreateVolumes(QWidget *pg)
+{
+    QGroupBox *g = L_Tagged(new QGroupBox(QString::fromUtf8(" Lautstärke "), pg), 0, 0, 0, 0, 135);
+    QGridLayout *l = new QGridLayout(g);
+    mf.trackMusic = L_VolumeSlider(g);
+    mf.trackEffects = L_VolumeSlider(g);
+    l->addWidget(L_Label(g, 0, 0, 0, 0, 136, "Musik"), 0, 0);
+    l->addWidget(mf.trackMusic, 0, 1);
+    l->addWidget(L_Label(g, 0, 0, 0, 0, 137, "Effekte"), 0, 2);
+    l->addWidget(mf.trackEffects, 0, 3);
+    return g;
+}
+
 static void L_CreatePageSettings(QWidget *pg)
 {
     QVBoxLayout *page = new QVBoxLayout(pg);
-    page->setContentsMargins(8, 8, 8, 8);
+    page->setContentsMargins(8, 4, 8, 2);
+    page->setSpacing(2);   /* four groups on a page of fixed height */
 
     QGroupBox *g1 = L_Tagged(new QGroupBox(QString::fromUtf8(" Grafikeinstellungen "), pg), 0, 0, 0, 0, 121);
     QGridLayout *l1 = new QGridLayout(g1);
@@ -321,6 +345,7 @@ static void L_CreatePageSettings(QWidget *pg)
     mf.imageMouse = L_FixedImage(g2, 64, 64, 3);
     l2->addWidget(mf.imageMouse, 1, 2, 2, 1);
     page->addWidget(g2);
+    page->addWidget(L_CreateVolumes(pg));
 
     QGroupBox *g3 = L_Tagged(new QGroupBox(QString::fromUtf8(" Internetverbindung "), pg), 0, 0, 0, 0, 130);
     QGridLayout *l3g = new QGridLayout(g3);
@@ -390,6 +415,20 @@ static void L_CreatePointf(void)
     QObject::connect(b2, &QPushButton::clicked, d, &QDialog::reject);
 }
 
+/* The pictures rendered from the game's own scenes at build time
+ * (data/picture_*.bmp); a drawn stand-in stays where one is missing. */
+static void L_LoadPictures(void)
+{
+    QLabel *labels[] = {mf.imageGleiter, mf.imageMouse, mf.imageWorld, mf.imageWindowed,
+                        mf.imageFullscreen, mf.img16, mf.img32};
+    const char *names[] = {"glider", "mouse", "world", "windowed", "fullscreen", "depth16", "depth32"};
+    for (int i = 0; i < (int)(sizeof(labels) / sizeof(labels[0])); i++) {
+        QImage img(QString("data/picture_%1.bmp").arg(names[i]));
+        if (!img.isNull())
+            labels[i]->setPixmap(QPixmap::fromImage(img.scaled(labels[i]->size())));
+    }
+}
+
 void L_CreateWindows(void)
 {
     QWidget *w = mf.mainf = new QWidget(NULL, Qt::Window | Qt::MSWindowsFixedSizeDialogHint |
@@ -427,6 +466,7 @@ void L_CreateWindows(void)
     QImage bg("data/bgimage_" + QString::number(LanguageCountry) + ".bmp");
     if (!bg.isNull())
         mf.imageLocal->setPixmap(QPixmap::fromImage(bg.scaled(457, 521)));
+    L_LoadPictures();
     QLabel *keyed[] = {mf.imageLocal, mf.imageGleiter, mf.imageMouse, mf.imageWorld,
                        mf.imageWindowed, mf.imageFullscreen};
     for (QLabel *l : keyed)
@@ -612,6 +652,8 @@ void LoadSettings(const std::string &path)
     mf.radioWindowed->setChecked(!fs);
     mf.trackMouse->setValue(s.value("mouse/speed", 5).toInt());
     mf.checkMouse->setChecked(s.value("mouse/invert", 0).toBool());
+    mf.trackMusic->setValue(s.value("sound/music", L_MUSIC_DEFAULT).toInt());
+    mf.trackEffects->setValue(s.value("sound/effects", L_EFFECTS_DEFAULT).toInt());
     DoneMask = s.value("game/done", 0).toInt();
     FillLevelList();
     UnpackTable(s.value("game/local", "").toString().toStdString(), &LocalTable);
@@ -634,6 +676,8 @@ void SaveSettings(const std::string &path)
     s.setValue("display/fullscreen", mf.radioFullscreen->isChecked() ? 1 : 0);
     s.setValue("mouse/speed", mf.trackMouse->value());
     s.setValue("mouse/invert", mf.checkMouse->isChecked() ? 1 : 0);
+    s.setValue("sound/music", mf.trackMusic->value());
+    s.setValue("sound/effects", mf.trackEffects->value());
     s.setValue("game/done", DoneMask);
     s.setValue("game/local", QString::fromStdString(PackTable(&LocalTable)));
     s.setValue("game/inet", QString::fromStdString(PackTable(&InternetTable)));
@@ -642,5 +686,5 @@ void SaveSettings(const std::string &path)
     s.setValue("proxy/host", mf.editProxy->text());
     s.setValue("proxy/port", mf.editPort->text());
     s.setValue("user/lastname", mf.editName->text());
-    s.sync();
+    L_SyncSettings(&s);
 }

@@ -125,6 +125,11 @@ std::string L_GameArgs(const std::string &modeline, int map, int sens, int count
     return a;
 }
 
+std::string L_VolumeArgs(int music, int effects)
+{
+    return " -musicvolume " + std::to_string(music) + " -effectsvolume " + std::to_string(effects);
+}
+
 static std::string L_ReplaceFirst(std::string s, const std::string &what, const std::string &with)
 {
     size_t p = s.find(what);
@@ -182,6 +187,7 @@ void Button1Click(void)
         m = 0;
     std::string args = L_GameArgs(ModeList[modeidx], m, mf.trackMouse->value(), LanguageCountry,
                                   mf.checkMouse->isChecked(), mf.radioFullscreen->isChecked());
+    args += L_VolumeArgs(mf.trackMusic->value(), mf.trackEffects->value());
     args += L_DemoRecordArgs();
     mf.mainf->hide();
     std::string out = RunAndCapture(".", "vexengine", args, false);

@@ -5,6 +5,7 @@
  */
 #include "l_local.h"
 
+#include <QAudioOutput>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -134,6 +135,7 @@ void PlayIntro(const std::string &dir)
     hint->installEventFilter(&filter);
     player = new QMediaPlayer(v);
     player->setVideoOutput(panel);
+    player->setAudioOutput(new QAudioOutput(v));    /* the videos have their sound */
     watchdog = new QTimer(v);
     watchdog->setSingleShot(true);
     QObject::connect(watchdog, &QTimer::timeout, [] {

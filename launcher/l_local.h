@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ class QSlider;
 class QLineEdit;
 class QTabWidget;
 class QImage;
+class QSettings;
 
 /* ---- highscore tables (l_scores.cpp; rows and packing in hs_table.h) ---- */
 extern HighscoreTable LocalTable;
@@ -75,6 +77,9 @@ std::string RunAndCapture(const std::string &dir, const std::string &file,
 std::string L_ModeArgs(const std::string &modeline);
 std::string L_GameArgs(const std::string &modeline, int map, int sens, int country,
                        bool mouseinv, bool fullscreen);
+std::string L_VolumeArgs(int music, int effects);
+#define L_MUSIC_DEFAULT 100     /* volumes of a first start, in percent */
+#define L_EFFECTS_DEFAULT 100
 std::string L_FailureText(int key);
 void Button1Click(void);
 
@@ -87,6 +92,7 @@ bool L_FindScore(const std::string &output, int32_t *score);
 int L_GameOutcome(const std::string &output);
 std::string L_LastLines(const std::string &log, int count, size_t maxline);
 bool L_SplitMessage(const std::string &response, std::string *caption, std::string *text, int codepage = 1252);
+std::string L_CleanText(const std::string &utf8, size_t max, bool lines);
 
 /* ---- demos of highscore games (l_demos.cpp) ---- */
 extern std::string DemoDir;             /* empty: "demos" beside the settings file */
@@ -104,6 +110,27 @@ typedef struct {
  * were not sent yet. */
 std::vector<L_DemoUpload> L_DemosToSend(const HighscoreTable *local, const HighscoreTable *internet);
 void L_DemoSent(const std::string &file);
+
+/* ---- the HTTP client (l_http.cpp) ---- */
+enum { L_HTTP_DONE, L_HTTP_NOCONNECT, L_HTTP_TIMEOUT, L_HTTP_TOOLARGE, L_HTTP_BADANSWER, L_HTTP_REDIRECT };
+typedef struct {
+    std::string method, url;
+    std::string headers;        /* "Name: value\r\n" lines */
+    std::string body;           /* sent with a POST */
+    std::string proxyhost;      /* empty: straight to the server */
+    uint16_t proxyport;
+    size_t maxbody;             /* a longer answer ends the exchange */
+    int limit_ms;               /* the whole exchange */
+    int idle_ms;                /* the longest pause of the server */
+} l_httpreq_t;
+typedef struct {
+    int result;                 /* L_HTTP_* */
+    int status;                 /* of a complete answer */
+    std::string location;       /* where a redirect to another server pointed */
+    std::string body;
+} l_httpanswer_t;
+void L_HttpStart(const l_httpreq_t &req, std::function<void(const l_httpanswer_t &)> done);
+l_httpanswer_t L_HttpRun(const l_httpreq_t &req);
 
 /* ---- online exchange (l_online.cpp) ---- */
 extern std::string ResponseText;
@@ -137,6 +164,7 @@ typedef struct {
     QRadioButton *radioWindowed, *radioFullscreen;
     QCheckBox *checkMouse, *checkProxy;
     QSlider *trackMouse;
+    QSlider *trackMusic, *trackEffects;     /* volumes in percent */
     QLabel *labelProxy, *labelPort;
     QLineEdit *editProxy, *editPort;
     QLabel *labelStatus;            /* what a running exchange is doing */
@@ -164,11 +192,28 @@ void LoadSettings(const std::string &path);
 void SaveSettings(const std::string &path);
 void L_SetModes(void);
 
-/* ---- where the files are (l_paths.cpp) ---- */
+/* ---- one launcher at a time (l_instance.cpp) ---- */
+enum { L_INSTANCE_FIRST, L_INSTANCE_RAISED, L_INSTANCE_UNREACHABLE };
+int L_SingleInstance(void);     /* run on only for L_INSTANCE_FIRST */
+void L_InstanceEnd(void);
+void L_RaiseWindow(void);
+
+/* ---- where the files are and how they are replaced (l_paths.cpp) ---- */
 std::string L_ProgramDir(void);
 bool L_EnterProgramDir(void);
+bool L_Installed(void);
 std::string L_UserSettingsPath(void);
+std::string L_DefaultDemoFolder(void);
 std::string L_ChooseSettingsPath(const std::string &beside);
+std::string L_Reason(int err);
+void L_TellFileError(int caption, int key, const std::string &file, const std::string &why);
+bool L_MakeFolder(const std::string &dir, std::string *why);
+bool L_ReadFile(const std::string &path, std::string *bytes, std::string *why);
+bool L_ReplaceFile(const std::string &path, const std::string &bytes,
+                   bool (*check)(const std::string &tmp, std::string *why), std::string *why);
+bool L_RenameFile(const std::string &from, const std::string &to, std::string *why);
+void L_RemoveStaleTemps(const std::string &path);
+void L_SyncSettings(QSettings *s);
 bool L_WriteSettings(const std::string &path, std::string *why);
 bool L_StoreSettings(const std::string &path);
 int L_CommandLineInfo(int argc, char **argv);

@@ -2,9 +2,11 @@
  * l_online.cpp -- the exchange with the highscore server: one GET sends the
  * packed local table and receives either the merged internet table or a
  * message for the user.  The dialog keeps running while the request is
- * under way; only the exchange button is locked.  After an exchange the
- * kept demos of entries the server lists are sent to it for verification,
- * one after the other in the background.
+ * under way; only the exchange button is locked.  Only a complete answer
+ * with status 200 may change the internet list; names and messages from
+ * the server are cleaned before they are shown or kept.  After an exchange
+ * the kept demos of entries the server lists are sent to it for
+ * verification, one after the other in the background.
  */
 #include "l_local.h"
 
@@ -12,17 +14,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 #include <QUrl>
 
 std::string ResponseText;
@@ -30,8 +25,9 @@ std::string ResponseText;
 std::string ScoreServerHost;
 int ExchangeLimitMs = 60000;
 
-#define L_MAXRESPONSE (1 << 20)
-#define L_MAXDEMO (2 << 20)     /* the largest demo the server takes */
+#define L_MAXRESPONSE (64 << 10)    /* a packed table or a message, with room */
+#define L_MAXDEMO (2 << 20)         /* the largest demo the server takes */
+#define L_IDLE_MS 30000             /* the longest pause of the server */
 
 std::string L_RequestURL(const std::string &host, int country, const std::string &packed)
 {
@@ -55,14 +51,22 @@ void httpDocData(const char *data, int length)
     ResponseText.append(data, (size_t)length < room ? (size_t)length : room);
 }
 
+/* The end of a 200 answer: a message, or the new internet list with its
+ * names cleaned as the server cleans them. */
 void httpDocEnd(void)
 {
     mf.buttonInternet->setEnabled(true);
     std::string caption, text;
+    HighscoreTable t;
     if (L_SplitMessage(ResponseText, &caption, &text, HS_CountryCodePage(LocaleCountry))) {
         L_MessageBox(mf.mainf, L_MB_INFO, caption, text);
-    } else if (!UnpackTable(ResponseText, &InternetTable)) {
+    } else if (!UnpackTable(ResponseText, &t)) {
         L_MessageBox(mf.mainf, L_MB_ERROR, Lang(213), Lang(214));
+    } else {
+        for (int r = 0; r < HS_ROWS; r++)
+            for (int i = 0; i < HS_ENTRIES; i++)
+                t.e[r][i].name = L_CleanText(t.e[r][i].name, HS_TYPEDNAME, false);
+        InternetTable = t;
     }
     comboMapsChange(mf.comboIMaps);
 }
@@ -76,12 +80,12 @@ std::string L_ReplayURL(const std::string &host, int country, const L_DemoUpload
 
 /* ---- demos sent for verification ---- */
 
-static QPointer<QNetworkAccessManager> l_uploadnam;    /* goes with the dialog */
 static std::vector<L_DemoUpload> l_uploads;
 static size_t l_uploadat;
 static int l_uploadfailed;
 static std::string l_uploadmsg;     /* the first refusal the server gave */
 static std::string l_uploadhost;
+static l_httpreq_t l_uploadreq;     /* proxy and limits of the round */
 
 bool L_Uploading(void)
 {
@@ -127,21 +131,18 @@ static void L_UploadNext(void)
         if (p != std::string::npos)
             status.replace(p, 2, std::to_string(l_uploads.size()));
         L_UploadStatus(status);
-        QNetworkRequest req(QUrl(QString::fromStdString(L_ReplayURL(l_uploadhost, LocaleCountry, u))));
-        req.setHeader(QNetworkRequest::ContentTypeHeader, "application/octet-stream");
-        req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-        req.setTransferTimeout(30000);
-        QNetworkReply *r = l_uploadnam->post(req, demo);
+        l_httpreq_t req = l_uploadreq;
+        req.method = "POST";
+        req.url = L_ReplayURL(l_uploadhost, LocaleCountry, u);
+        req.headers = "Content-Type: application/octet-stream\r\n";
+        req.body = demo.toStdString();
         std::string file = u.file;
-        QObject::connect(r, &QNetworkReply::finished, [r, file] {
-            std::string body = r->read(65536).toStdString();
-            bool answered = r->error() == QNetworkReply::NoError &&
-                            r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
-            r->deleteLater();
-            if (answered && body == "OK")
+        L_HttpStart(req, [file](const l_httpanswer_t &a) {
+            bool answered = a.result == L_HTTP_DONE && a.status == 200;
+            if (answered && a.body == "OK")
                 L_DemoSent(file);
-            else if (answered && body.compare(0, 4, "MSG:") == 0 && l_uploadmsg.empty())
-                l_uploadmsg = body;
+            else if (answered && a.body.compare(0, 4, "MSG:") == 0 && l_uploadmsg.empty())
+                l_uploadmsg = a.body;
             else if (!answered)
                 l_uploadfailed++;
             l_uploadat++;
@@ -153,7 +154,7 @@ static void L_UploadNext(void)
 }
 
 /* Starts sending the demos the server should verify; the dialog goes on. */
-static void L_StartUploads(const HighscoreTable *internet, const QNetworkProxy &proxy)
+static void L_StartUploads(const HighscoreTable *internet, const l_httpreq_t &like)
 {
     if (L_Uploading())
         return;
@@ -163,9 +164,8 @@ static void L_StartUploads(const HighscoreTable *internet, const QNetworkProxy &
     l_uploadmsg.clear();
     if (l_uploads.empty())
         return;
-    if (!l_uploadnam)
-        l_uploadnam = new QNetworkAccessManager(mf.mainf);
-    l_uploadnam->setProxy(proxy);
+    l_uploadreq = like;
+    l_uploadreq.limit_ms = 120000;
     l_uploadhost = L_ServerHost();
     L_UploadNext();
 }
@@ -183,72 +183,68 @@ static void L_DeleteModesFile(void)
     QFile::remove(QString::fromStdString(dir + "modes.$$$"));
 }
 
+/* The text of an exchange that brought no 200 answer. */
+static std::string L_ExchangeFailure(const l_httpanswer_t &a, bool useproxy)
+{
+    std::string text;
+    switch (a.result) {
+    case L_HTTP_TIMEOUT:
+        return Lang(215);
+    case L_HTTP_TOOLARGE:
+        return Lang(250);
+    case L_HTTP_BADANSWER:
+        return Lang(214);
+    case L_HTTP_REDIRECT:
+        text = Lang(251);
+        if (text.find("#1") != std::string::npos)
+            text.replace(text.find("#1"), 2, L_CleanText(a.location, 200, false));
+        return text;
+    case L_HTTP_DONE:
+        text = Lang(259);
+        if (text.find("#1") != std::string::npos)
+            text.replace(text.find("#1"), 2, std::to_string(a.status));
+        return text;
+    }
+    return Lang(useproxy ? 211 : 212);
+}
+
 void buttonInternetClick(void)
 {
     ResponseText.clear();
     mf.buttonInternet->setEnabled(false);
 
-    QNetworkAccessManager nam;
+    l_httpreq_t req = {};
     bool useproxy = mf.checkProxy->isChecked();
-    quint16 port = (quint16)mf.editPort->text().toUShort();
-    if (useproxy)
-        nam.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, mf.editProxy->text(), port));
-    else
-        nam.setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
-
-    std::string url = L_RequestURL(L_ServerHost(), LocaleCountry, PackTable(&LocalTable));
-    QNetworkRequest req(QUrl(QString::fromStdString(url)));
-    req.setHeader(QNetworkRequest::UserAgentHeader, "Mozilla/3.0 (compatible)");
-    req.setRawHeader("Accept", "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*");
-    req.setRawHeader("Pragma", "no-cache");
-    req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    req.setTransferTimeout(30000);
+    if (useproxy) {
+        req.proxyhost = mf.editProxy->text().trimmed().toStdString();
+        req.proxyport = (uint16_t)mf.editPort->text().toUShort();
+    }
+    req.method = "GET";
+    req.url = L_RequestURL(L_ServerHost(), LocaleCountry, PackTable(&LocalTable));
+    req.headers = "User-Agent: Mozilla/3.0 (compatible)\r\n"
+                  "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
+                  "Pragma: no-cache\r\n";
+    req.maxbody = L_MAXRESPONSE;
+    req.limit_ms = ExchangeLimitMs;
+    req.idle_ms = L_IDLE_MS;
 
     L_BusyBegin(Lang(231));
-    QNetworkReply *r = nam.get(req);
-    /* the transfer timeout restarts with every byte: a server that drips
-     * its answer is stopped by a limit on the whole exchange */
-    bool late = false;
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, [r, &late] {
-        late = true;
-        r->abort();
-    });
-    limit.start(ExchangeLimitMs);
-    QEventLoop loop;
-    QObject::connect(r, &QNetworkReply::readyRead, [r] {
-        QByteArray b = r->readAll();
-        httpDocData(b.constData(), (int)b.size());
-    });
-    QObject::connect(r, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!r->isFinished())
-        loop.exec();
-    if (!late) {
-        QByteArray rest = r->readAll();
-        httpDocData(rest.constData(), (int)rest.size());
-    }
-
-    /* a document arrived when the server answered with a status */
-    bool answered = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    bool failed = r->error() != QNetworkReply::NoError;
-    limit.stop();
-    r->deleteLater();
+    l_httpanswer_t a = L_HttpRun(req);
     L_BusyEnd();
-    if (late) {
+    if (a.result != L_HTTP_DONE || a.status != 200) {
+        /* no list changes; the server's own message says most */
+        std::string caption, text;
         mf.buttonInternet->setEnabled(true);
-        L_MessageBox(mf.mainf, L_MB_ERROR, Lang(210), Lang(215));
+        if (a.result == L_HTTP_DONE && L_SplitMessage(a.body, &caption, &text, HS_CountryCodePage(LocaleCountry)))
+            L_MessageBox(mf.mainf, L_MB_INFO, caption, text);
+        else
+            L_MessageBox(mf.mainf, L_MB_ERROR, Lang(210), L_ExchangeFailure(a, useproxy));
         return;
     }
-    if (answered)
-        httpDocEnd();
-    if (failed) {
-        mf.buttonInternet->setEnabled(true);
-        L_MessageBox(mf.mainf, L_MB_ERROR, Lang(210), Lang(useproxy ? 211 : 212));
-        return;
-    }
+    httpDocData(a.body.data(), (int)a.body.size());
+    httpDocEnd();
     L_DeleteModesFile();
     HighscoreTable internet;
     if (UnpackTable(ResponseText, &internet))
-        L_StartUploads(&internet, nam.proxy());
+        L_StartUploads(&internet, req);
 }

@@ -132,16 +132,51 @@ std::string L_LastLines(const std::string &log, int count, size_t maxline)
     return out;
 }
 
+/* Characters a text from the server never brings along: control
+ * characters (terminal escapes among them), invisible marks that turn or
+ * hide text, and the byte order mark. */
+static bool L_DroppedChar(int32_t cp)
+{
+    return cp < 0x20 || (cp >= 0x7F && cp < 0xA0) || (cp >= 0x200B && cp <= 0x200F) ||
+           (cp >= 0x2028 && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069) || cp == 0xFEFF;
+}
+
+/* A name or message from the server as the server cleans names: dropped
+ * characters gone (line feeds kept when lines is set), a malformed byte
+ * read as "?", blanks trimmed at both ends, at most max characters. */
+std::string L_CleanText(const std::string &utf8, size_t max, bool lines)
+{
+    std::vector<int32_t> cps;
+    for (size_t i = 0; i < utf8.size();) {
+        int32_t cp = HS_NextUtf8(utf8, &i);
+        if (cp < 0)
+            cp = '?';
+        if (!L_DroppedChar(cp) || (lines && cp == '\n'))
+            cps.push_back(cp);
+    }
+    size_t a = 0, b;
+    while (a < cps.size() && (cps[a] == ' ' || cps[a] == 0xA0 || cps[a] == '\n'))
+        a++;
+    b = cps.size() - a > max ? a + max : cps.size();
+    while (b > a && (cps[b - 1] == ' ' || cps[b - 1] == 0xA0 || cps[b - 1] == '\n'))
+        b--;
+    std::string out;
+    for (size_t k = a; k < b; k++)
+        HS_PutUtf8(&out, (uint32_t)cps[k]);
+    return out;
+}
+
 /* "MSG:" caption ":" text; without a second colon the caption is empty.
  * The server writes it in the code page of the player's system (as older
- * launchers show it); UTF-8 is taken as it is. */
+ * launchers show it); UTF-8 is taken as it is.  Both are cleaned: a
+ * caption is one short line, a text a bounded one. */
 bool L_SplitMessage(const std::string &response, std::string *caption, std::string *text, int codepage)
 {
     if (response.compare(0, 4, "MSG:") != 0)
         return false;
     std::string rest = HS_TextFrom(response.substr(4), codepage);
     size_t c = rest.find(':');
-    *caption = c == std::string::npos ? "" : rest.substr(0, c);
-    *text = (c == std::string::npos ? rest : rest.substr(c + 1)).substr(0, L_MAXMESSAGE);
+    *caption = L_CleanText(c == std::string::npos ? "" : rest.substr(0, c), L_MAXCAPTION, false);
+    *text = L_CleanText(c == std::string::npos ? rest : rest.substr(c + 1), L_MAXMESSAGE, true);
     return true;
 }

@@ -57,6 +57,9 @@ int main(int argc, char **argv)
     L_EnterProgramDir();    /* the engine and its data are beside the program */
 
     Lang_Select(progdir, args);
+    int instance = L_SingleInstance();
+    if (instance != L_INSTANCE_FIRST)   /* the running launcher came to the front */
+        return instance == L_INSTANCE_RAISED ? 0 : 1;
 
     L_BusyBegin(Lang(232));
     std::string answer = RunAndCapture(".", "vexengine", "-getvidmodes", true, L_QUERY_LIMIT_MS);
@@ -77,5 +80,6 @@ int main(int argc, char **argv)
     int rc = app.exec();
     L_StoreSettings(ini);
     L_DestroyWindows();
+    L_InstanceEnd();
     return rc;
 }

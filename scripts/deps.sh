@@ -6,12 +6,13 @@ GK_PACKAGES=(
   libsdl2-dev libopenal-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
   zlib1g-dev libdeflate-dev libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
   qt6-base-dev qt6-multimedia-dev
-  qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite libqt6sql6-psql postgresql
+  libmicrohttpd-dev libqt6sql6-sqlite libqt6sql6-psql postgresql
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
   libgtest-dev libbenchmark-dev
-  libx11-dev xvfb xauth xdotool ffmpeg locales
+  libx11-dev libxcb1-dev xvfb xauth xdotool ffmpeg locales python3 mount
   clang-14 libclang-rt-14-dev llvm-14 gcovr
   qt6-svg-dev lintian appstream desktop-file-utils man-db dpkg-dev file
+  chromium
 )
 
 gk_install_deps() {
@@ -29,7 +30,7 @@ gk_install_deps() {
   local sudo=""
   if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
   $sudo apt-get update -qq || return 1
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
 }
 
 # Configure and build into $GK_BUILD (default build/).

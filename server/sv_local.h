@@ -35,6 +35,7 @@ enum {
     SV_STOREFAIL,       /* the store could not take it */
     SV_NOENTRY,         /* a replay of an entry the store does not hold */
     SV_BADDEMO,         /* a replay that is not a demo of its level */
+    SV_DEMOLARGE,       /* a replay whose demo is over SV_MAXDEMO */
     SV_NUMANSWERS
 };
 
@@ -67,6 +68,7 @@ typedef struct {
     std::string name;   /* UTF-8, cleaned */
     int32_t points;
     int country;
+    std::string address;    /* the client's, as the log names it */
 } sv_replay_t;
 
 int SV_ParseReplay(const std::string &query, const std::string &demo, sv_replay_t *r);
@@ -98,13 +100,12 @@ bool SV_StoreLists(int country, bool verified, sv_lists_t *lists);
  * (maxjobs waiting) or SV_STOREFAIL. */
 int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs);
 bool SV_StoreCountries(std::vector<std::pair<int, int>> *countries);
+bool SV_StorePing(void);        /* the store answers a trivial read */
 std::string SV_StoreError(void);
 
 /* ---- answers (sv_page.cpp) ---- */
 
 std::string SV_PackLists(const sv_lists_t *lists, int codepage = HS_UTF8);
-/* The same in a code page, packed once for all the answers in made. */
-std::string SV_PackedIn(const sv_lists_t *lists, int codepage, std::vector<std::pair<int, std::string>> *made);
 std::string SV_Page(int country, bool verified, const sv_lists_t *lists,
                     const std::vector<std::pair<int, int>> &countries);
 std::string SV_HtmlEscape(const std::string &s);
@@ -127,5 +128,9 @@ void SV_VerifyStop(void);
 void SV_VerifyWake(void);
 
 void SV_Log(const std::string &line);
+/* for /metrics (sv_http.cpp): a replay's outcome ("verified", "refused",
+ * "failed"), the replays waiting in the store */
+void SV_MetricVerify(const char *outcome);
+void SV_MetricReplayQueue(long long waiting);
 
 #endif

@@ -1,59 +1,47 @@
 /*
- * sv_main.cpp -- gackatron-scores: the command line, the HTTP side on the
- * main thread (requests read and refused here, answers written when the
- * store is done), the store thread that takes every merge waiting at one
- * moment into one durable commit, the limit of merges per address, one log
- * line per request on standard error, and a clean end on SIGTERM.  Replays
- * are queued in the store here and verified by the workers of sv_verify.cpp
- * (threads of this process, or `--worker` processes); no request waits for
- * them.
+ * sv_main.cpp -- gackatron-scores: the command line, the descriptor limit,
+ * the store thread that takes every merge and replay waiting at one moment
+ * into one durable commit (reads run beside it on the HTTP worker threads,
+ * sv_http.cpp), the limit of merges per address, the log on standard error,
+ * and a clean end on SIGTERM: no new connections, every request already
+ * read answered, then the end.  Replays are queued in the store here and
+ * verified by the workers of sv_verify.cpp (threads of this process, or
+ * `--worker` processes); no request waits for them.
  */
-#include "sv_local.h"
+#include "sv_http.h"
 
 #include <malloc.h>
 #include <signal.h>
 #include <stdio.h>
-#include <sys/socket.h>
+#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <future>
-#include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 
-#include <QAbstractHttpServer>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QHash>
-#include <QHostAddress>
-#include <QUrlQuery>
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
-#include <QPointer>
-#include <QSocketNotifier>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
+#include <QUrl>
 
 #define SV_BATCH 64             /* jobs the store takes at once */
 #define SV_MAXQUEUE 2000        /* waiting jobs before we answer "busy" */
 #define SV_MAXADDRESSES 100000  /* addresses the rate limit remembers */
-#define SV_MAXREQUEST (SV_MAXDEMO + 65536) /* bytes one connection may send */
-#define SV_CONNTIME 60000       /* ms one connection may stay open */
-#define SV_MAXREPLAYS 32        /* replays on their way to the store at once */
+#define SV_STALLED 10           /* seconds of one batch that make the store unhealthy */
+#define SV_STOPSECONDS 10       /* SIGTERM: the longest wait for answers under way */
+#define SV_RESERVEFILES 256     /* descriptors kept from connections: store, replays, log */
 
 typedef struct {
-    QHostAddress address;
-    quint16 port;
+    sv_httpopts_t http;
     std::string db;
-    int32_t maxpoints[HS_ROWS];
     int rate;                   /* merges per address per minute; 0: no limit */
-    bool verifiedonly;          /* the packed table lists verified entries only */
     bool gamegiven;             /* --game named: a tree that does not serve is an error */
     bool worker;                /* --worker: verify replays, no HTTP */
     int workers;                /* verifying threads */
@@ -62,34 +50,15 @@ typedef struct {
 } sv_options_t;
 
 static sv_options_t sv_opt;
+int32_t sv_maxpoints[HS_ROWS];
+bool sv_verifiedonly;
 
-/* ---- jobs for the store thread ---- */
-
-enum { SV_JOB_TOPTEN, SV_JOB_PAGE, SV_JOB_JSON, SV_JOB_REPLAY };
-
-typedef struct {
-    quint64 ticket;
-    int kind;
-    sv_request_t req;
-    int pagecountry;            /* -1: the world */
-    bool pageverified;          /* page and JSON: verified entries only */
-    int jsonlevel;
-    sv_replay_t replay;
-    std::string demo;
-    int answer;                 /* SV_OK, SV_MERGED or SV_STOREFAIL */
-    int added;
-    std::string body;
-} sv_job_t;
-
-typedef std::vector<std::unique_ptr<sv_job_t>> sv_batch_t;
-
-static std::mutex sv_qlock;
-static std::condition_variable sv_qwake;
-static std::deque<std::unique_ptr<sv_job_t>> sv_queue;
-static bool sv_qstop;
-static std::thread sv_storethread;
-
-static void SV_Answered(std::shared_ptr<sv_batch_t> batch);
+static double SV_Now(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
 
 /* One line on standard error, headed by the time (UTC). */
 void SV_Log(const std::string &line)
@@ -102,71 +71,68 @@ void SV_Log(const std::string &line)
     fprintf(stderr, "%s %s\n", when, line.c_str());
 }
 
-static void SV_RunBatch(sv_batch_t &batch)
+/* ---- the store thread ---- */
+
+static std::mutex sv_qlock;
+static std::condition_variable sv_qwake;
+static std::deque<sv_job_t *> sv_queue;
+static bool sv_qstop;
+static std::thread sv_storethread;
+static std::atomic<double> sv_batchstart;   /* 0: idle */
+
+bool SV_Queue(sv_job_t *job)
+{
+    std::lock_guard<std::mutex> lock(sv_qlock);
+    if (sv_queue.size() >= SV_MAXQUEUE || sv_qstop)
+        return false;
+    sv_queue.push_back(job);
+    sv_qwake.notify_one();
+    return true;
+}
+
+bool SV_StoreStalled(void)
+{
+    double t = sv_batchstart;
+    return t > 0 && SV_Now() - t > SV_STALLED;
+}
+
+/* Merges of clients still there in one commit, then the replays. */
+static void SV_RunBatch(std::vector<sv_job_t *> &batch)
 {
     std::vector<const sv_request_t *> merges;
     std::vector<sv_job_t *> mergejobs;
-    bool needlists = false;
-    for (auto &j : batch) {
+    for (sv_job_t *j : batch) {
         j->answer = SV_OK;
         j->added = 0;
-        if (j->kind == SV_JOB_TOPTEN && j->req.merge) {
+        j->gone = SV_ClientGone(j->fd);
+        if (j->kind == SV_JOB_MERGE && !j->gone) {
             merges.push_back(&j->req);
-            mergejobs.push_back(j.get());
+            mergejobs.push_back(j);
         }
-        needlists = needlists || (j->kind == SV_JOB_TOPTEN && j->req.getlist);
     }
-    std::vector<int> added;
     if (!merges.empty()) {
+        std::vector<int> added;
+        double t0 = SV_Now();
         bool ok = SV_StoreMerge(merges, &added);
+        SV_MetricStore("merge", SV_Now() - t0);
         if (!ok)
             SV_Log("store: merge failed: " + SV_StoreError());
+        else if (std::count_if(added.begin(), added.end(), [](int n) { return n > 0; }))
+            SV_StoreChanged();
         for (size_t i = 0; i < mergejobs.size(); i++) {
             mergejobs[i]->answer = ok ? SV_OK : SV_STOREFAIL;
             mergejobs[i]->added = ok ? added[i] : 0;
+            if (ok)
+                SV_MetricMerge(added[i]);
         }
     }
-    std::string packed;
-    std::vector<std::pair<int, std::string>> legacy;   /* the answer in older launchers' code pages */
-    sv_lists_t world;
-    if (needlists) {
-        if (SV_StoreLists(-1, sv_opt.verifiedonly, &world))
-            packed = SV_PackLists(&world);
-        else
-            SV_Log("store: lists failed: " + SV_StoreError());
-    }
-    std::vector<std::pair<int, int>> countries;
-    bool havecountries = false;
-    for (auto &j : batch) {
-        if (j->kind == SV_JOB_PAGE) {
-            sv_lists_t lists;
-            if (!havecountries)
-                havecountries = SV_StoreCountries(&countries);
-            if (havecountries && SV_StoreLists(j->pagecountry, j->pageverified, &lists))
-                j->body = SV_Page(j->pagecountry, j->pageverified, &lists, countries);
-            else
-                j->answer = SV_STOREFAIL;
-        } else if (j->kind == SV_JOB_JSON) {
-            sv_lists_t lists;
-            if (SV_StoreLists(j->pagecountry, j->pageverified, &lists))
-                j->body = SV_Json(lists.r[j->jsonlevel]);
-            else
-                j->answer = SV_STOREFAIL;
-        } else if (j->kind == SV_JOB_REPLAY) {
-            j->answer = SV_StoreReplay(j->replay, j->demo, sv_opt.maxjobs);
-            j->demo.clear();
-            if (j->answer == SV_OK)
-                j->body = "OK";
-            else if (j->answer == SV_STOREFAIL)
-                SV_Log("store: replay failed: " + SV_StoreError());
-        } else if (j->answer == SV_OK && !j->req.getlist) {
-            j->answer = SV_MERGED;
-        } else if (j->answer == SV_OK) {
-            /* an older launcher reads its answer in the code page it sent */
-            j->body = j->req.codepage == HS_UTF8 ? packed : SV_PackedIn(&world, j->req.codepage, &legacy);
-            if (packed.empty())
-                j->answer = SV_STOREFAIL;
-        }
+    for (sv_job_t *j : batch) {
+        if (j->kind != SV_JOB_REPLAY || j->gone)
+            continue;
+        j->answer = SV_StoreReplay(j->replay, j->demo, sv_opt.maxjobs);
+        std::string().swap(j->demo);
+        if (j->answer == SV_STOREFAIL)
+            SV_Log("store: replay failed: " + SV_StoreError());
     }
 }
 
@@ -178,299 +144,29 @@ static void SV_StoreThread(const std::string &url, std::promise<std::string> *op
     if (!ok)
         return;
     for (;;) {
-        auto batch = std::make_shared<sv_batch_t>();
+        std::vector<sv_job_t *> batch;
         {
             std::unique_lock<std::mutex> lock(sv_qlock);
             sv_qwake.wait(lock, [] { return !sv_queue.empty() || sv_qstop; });
             if (sv_queue.empty())
                 break;
-            while (!sv_queue.empty() && batch->size() < SV_BATCH) {
-                batch->push_back(std::move(sv_queue.front()));
+            while (!sv_queue.empty() && batch.size() < SV_BATCH) {
+                batch.push_back(sv_queue.front());
                 sv_queue.pop_front();
             }
         }
-        SV_RunBatch(*batch);
+        sv_batchstart = SV_Now();
+        SV_RunBatch(batch);
+        sv_batchstart = 0;
         SV_VerifyWake();
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [batch] { SV_Answered(batch); },
-                                  Qt::QueuedConnection);
+        for (sv_job_t *j : batch)
+            j->done(j);
     }
     SV_StoreClose();
 }
 
-/* ---- the HTTP side (main thread) ---- */
-
-class SV_Server : public QAbstractHttpServer
+static void SV_StoreStop(void)
 {
-public:
-    using QAbstractHttpServer::makeResponder;
-
-protected:
-    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
-    void missingHandler(const QHttpServerRequest &, QTcpSocket *) override {}
-};
-
-/* Connections are accepted here so that each gets a limit on what it may
- * send and on how long it may stay open before the HTTP side sees it. */
-class SV_Listener : public QTcpServer
-{
-protected:
-    void incomingConnection(qintptr fd) override;
-};
-
-void SV_Listener::incomingConnection(qintptr fd)
-{
-    QTcpSocket *s = new QTcpSocket(this);
-    if (!s->setSocketDescriptor(fd)) {
-        delete s;
-        return;
-    }
-    auto received = std::make_shared<qint64>(0);
-    QObject::connect(s, &QTcpSocket::readyRead, s, [s, received] {
-        *received += s->bytesAvailable();
-        if (*received > SV_MAXREQUEST) {
-            SV_Log(s->peerAddress().toString().toStdString() + " closed: request over 2 MB");
-            s->abort();
-        }
-    });
-    QTimer::singleShot(SV_CONNTIME, s, [s] {
-        if (s->state() == QAbstractSocket::UnconnectedState)
-            return;
-        SV_Log(s->peerAddress().toString().toStdString() + " closed: open for a minute");
-        s->abort();
-    });
-    addPendingConnection(s);
-}
-
-/* A request waiting for the store. */
-typedef struct {
-    QPointer<QTcpSocket> socket;
-    const QHttpServerRequest *request;  /* lives while its socket is connected */
-    std::string logline;
-    QElapsedTimer started;
-    int country;
-    int overmax;
-} sv_pending_t;
-
-static QHash<quint64, sv_pending_t> sv_pending;
-static quint64 sv_nextticket = 1;
-static int sv_replaysqueued;    /* their demos are held in memory */
-static bool sv_stopping;
-
-typedef struct {
-    double tokens;
-    qint64 last;
-} sv_bucket_t;
-
-static QHash<QString, sv_bucket_t> sv_buckets;
-static QElapsedTimer sv_clock;
-
-/* Forgets the addresses whose allowance has filled up again. */
-static void SV_RatePrune(void)
-{
-    qint64 now = sv_clock.elapsed();
-    for (auto it = sv_buckets.begin(); it != sv_buckets.end();)
-        if (it->tokens + (now - it->last) * sv_opt.rate / 60000.0 >= sv_opt.rate)
-            it = sv_buckets.erase(it);
-        else
-            ++it;
-}
-
-/* One merge from this address: false when its allowance is used up. */
-static bool SV_RateTake(const QString &addr)
-{
-    if (sv_opt.rate <= 0)
-        return true;
-    qint64 now = sv_clock.elapsed();
-    auto it = sv_buckets.find(addr);
-    if (it == sv_buckets.end()) {
-        if (sv_buckets.size() >= SV_MAXADDRESSES)
-            SV_RatePrune();
-        if (sv_buckets.size() >= SV_MAXADDRESSES)
-            return false;
-        it = sv_buckets.insert(addr, {(double)sv_opt.rate, now});
-    }
-    it->tokens += (now - it->last) * sv_opt.rate / 60000.0;
-    if (it->tokens > sv_opt.rate)
-        it->tokens = sv_opt.rate;
-    it->last = now;
-    if (it->tokens < 1)
-        return false;
-    it->tokens -= 1;
-    return true;
-}
-
-/* html: 0 plain text, 1 the page, 2 JSON */
-static void SV_Write(const QHttpServerRequest &request, QTcpSocket *socket, int status,
-                     const std::string &body, int html)
-{
-    QHttpServerResponder r = SV_Server::makeResponder(request, socket);
-    QByteArray b = QByteArray::fromStdString(body);
-    QHttpServerResponder::StatusCode code = (QHttpServerResponder::StatusCode)status;
-    if (html == 2)
-        r.write(b, {{"Content-Type", "application/json"}, {"X-Content-Type-Options", "nosniff"},
-                    {"Access-Control-Allow-Origin", "*"}, {"Cache-Control", "no-cache"},
-                    {"Connection", "close"}}, code);
-    else if (html)
-        r.write(b, {{"Content-Type", "text/html; charset=utf-8"},
-                    {"Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'"},
-                    {"X-Content-Type-Options", "nosniff"},
-                    {"Cache-Control", "no-cache"}, {"Connection", "close"}}, code);
-    else
-        r.write(b, {{"Content-Type", "text/plain; charset=utf-8"}, {"Cache-Control", "no-store"},
-                    {"Connection", "close"}}, code);
-    /* one request a connection: no idle connections pile up */
-    socket->disconnectFromHost();
-}
-
-static void SV_Finish(void);
-
-static void SV_LogRequest(const std::string &head, int status, int added, int over, qint64 ns,
-                          const char *note)
-{
-    char tail[160];
-    snprintf(tail, sizeof(tail), " %d added=%d over=%d %.1fms%s%s", status, added, over, ns / 1e6,
-             note ? " " : "", note ? note : "");
-    SV_Log(head + tail);
-}
-
-static const char *sv_notes[SV_NUMANSWERS] = {
-    NULL, NULL, "refused=request", "refused=game", "refused=size", "refused=table",
-    "refused=rate", "refused=busy", "refused=store", "refused=noentry", "refused=demo",
-};
-
-/* Answers what the store has done, for every request still connected. */
-static void SV_Answered(std::shared_ptr<sv_batch_t> batch)
-{
-    for (auto &j : *batch) {
-        if (j->kind == SV_JOB_REPLAY)
-            sv_replaysqueued--;
-        auto it = sv_pending.find(j->ticket);
-        if (it == sv_pending.end())
-            continue;
-        sv_pending_t p = *it;
-        sv_pending.erase(it);
-        bool page = j->kind == SV_JOB_PAGE || j->kind == SV_JOB_JSON;
-        int status = 200;
-        std::string body;
-        if (page && j->answer == SV_STOREFAIL) {
-            status = 503;
-            body = "The highscores cannot be read just now.\n";
-        } else if (page || j->answer == SV_OK) {
-            body = j->body;
-        } else {
-            body = SV_Message(j->answer, p.country, j->added);
-        }
-        bool connected = p.socket && p.socket->state() == QAbstractSocket::ConnectedState;
-        if (connected)
-            SV_Write(*p.request, p.socket, status, body,
-                     page && status == 200 ? (j->kind == SV_JOB_JSON ? 2 : 1) : 0);
-        SV_LogRequest(p.logline, status, j->added, p.overmax, p.started.nsecsElapsed(),
-                      connected ? sv_notes[j->answer] : "gone");
-    }
-    if (sv_stopping && sv_pending.isEmpty())
-        SV_Finish();
-}
-
-static bool SV_Queue(std::unique_ptr<sv_job_t> job)
-{
-    std::lock_guard<std::mutex> lock(sv_qlock);
-    if (sv_queue.size() >= SV_MAXQUEUE)
-        return false;
-    sv_queue.push_back(std::move(job));
-    sv_qwake.notify_one();
-    return true;
-}
-
-bool SV_Server::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
-{
-    QElapsedTimer started;
-    started.start();
-    QUrl url = request.url();
-    std::string path = url.path().toStdString();
-    std::string query = url.query(QUrl::FullyEncoded).toStdString();
-    bool post = request.method() == QHttpServerRequest::Method::Post;
-    std::string head = request.remoteAddress().toString().toStdString() + (post ? " POST " : " GET ") +
-                       SV_LogQuery(path) + (query.empty() ? "" : "?" + SV_LogQuery(query));
-    bool known = path == "/" || path == "/topten.php" || path == "/scores.json" || path == "/replay";
-    bool allowed = post == (path == "/replay") &&
-                   (post || request.method() == QHttpServerRequest::Method::Get);
-    if (!known || !allowed) {
-        int status = known ? 405 : 404;
-        SV_Write(request, socket, status,
-                 !known ? "Not found.\n" : path == "/replay" ? "Only POST here.\n" : "Only GET here.\n", false);
-        SV_LogRequest(head, status, 0, 0, started.nsecsElapsed(), NULL);
-        return true;
-    }
-
-    auto job = std::make_unique<sv_job_t>();
-    job->ticket = sv_nextticket++;
-    int answer = SV_OK;
-    bool page = path == "/" || path == "/scores.json";
-    if (page) {
-        job->kind = path == "/" ? SV_JOB_PAGE : SV_JOB_JSON;
-        job->pagecountry = -1;
-        job->pageverified = false;
-        job->jsonlevel = -1;
-        QUrlQuery q(url);
-        QString c = q.queryItemValue("country"), v = q.queryItemValue("verified"), l = q.queryItemValue("level");
-        if (!c.isEmpty() && c.size() <= 6 && c.toStdString().find_first_not_of("0123456789") == std::string::npos)
-            job->pagecountry = c.toInt();
-        job->pageverified = v == "1";
-        if (l.size() == 1 && l[0].unicode() >= '0' && l[0].unicode() < '0' + HS_ROWS)
-            job->jsonlevel = l[0].unicode() - '0';
-        if (job->kind == SV_JOB_JSON && job->jsonlevel < 0) {
-            SV_Write(request, socket, 400, "level=0..7 wanted.\n", false);
-            SV_LogRequest(head, 400, 0, 0, started.nsecsElapsed(), NULL);
-            return true;
-        }
-    } else if (post) {
-        job->kind = SV_JOB_REPLAY;
-        job->demo = request.body().toStdString();
-        answer = SV_ParseReplay(query, job->demo, &job->replay);
-        job->req.country = job->replay.country;
-        job->req.overmax = 0;
-    } else {
-        job->kind = SV_JOB_TOPTEN;
-        answer = SV_ParseQuery(query, &job->req);
-        if (answer == SV_OK && job->req.merge && !SV_RateTake(request.remoteAddress().toString()))
-            answer = SV_RATE;
-        if (answer == SV_OK && job->req.merge)
-            answer = SV_ReadEntries(&job->req, sv_opt.maxpoints);
-    }
-    sv_pending_t p = {socket, &request, head, started, job->req.country, job->req.overmax};
-    if (answer == SV_OK && post && sv_replaysqueued >= SV_MAXREPLAYS)
-        answer = SV_BUSY;
-    if (answer == SV_OK && !sv_stopping) {
-        quint64 ticket = job->ticket;
-        bool replay = job->kind == SV_JOB_REPLAY;
-        sv_pending.insert(ticket, p);
-        if (SV_Queue(std::move(job))) {
-            sv_replaysqueued += replay;
-            return true;
-        }
-        sv_pending.remove(ticket);
-        answer = SV_BUSY;
-    } else if (answer == SV_OK) {
-        answer = SV_BUSY;
-    }
-    int status = page ? 503 : 200;
-    SV_Write(request, socket, status, status == 503 ? "Busy, try again in a moment.\n" :
-             SV_Message(answer, p.country, 0), false);
-    SV_LogRequest(head, status, 0, p.overmax, started.nsecsElapsed(), sv_notes[answer]);
-    return true;
-}
-
-/* ---- start and end ---- */
-
-static SV_Server *sv_server;
-static int sv_sigpipe[2] = {-1, -1};
-
-static void SV_Finish(void)
-{
-    static bool finished;
-    if (finished)
-        return;
-    finished = true;
     {
         std::lock_guard<std::mutex> lock(sv_qlock);
         sv_qstop = true;
@@ -478,47 +174,74 @@ static void SV_Finish(void)
     }
     if (sv_storethread.joinable())
         sv_storethread.join();
-    SV_VerifyStop();
-    SV_Log("stopped");
-    QCoreApplication::quit();
 }
 
-/* SIGTERM and SIGINT: stop taking connections, answer what is under way, end. */
-static void SV_Stop(void)
+/* ---- merges per address ---- */
+
+typedef struct {
+    double tokens;
+    double last;
+} sv_bucket_t;
+
+static std::mutex sv_ratelock;
+static std::unordered_map<std::string, sv_bucket_t> sv_buckets;
+
+/* Forgets the addresses whose allowance has filled up again. */
+static void SV_RatePrune(void)
 {
-    if (sv_stopping)
-        return;
-    sv_stopping = true;
-    SV_Log("stopping");
-    if (sv_server)
-        for (QTcpServer *t : sv_server->servers())
-            t->close();
-    if (sv_pending.isEmpty())
-        SV_Finish();
-    else
-        QTimer::singleShot(10000, [] { SV_Finish(); });
+    double now = SV_Now();
+    std::lock_guard<std::mutex> g(sv_ratelock);
+    for (auto it = sv_buckets.begin(); it != sv_buckets.end();)
+        if (it->second.tokens + (now - it->second.last) * sv_opt.rate / 60.0 >= sv_opt.rate)
+            it = sv_buckets.erase(it);
+        else
+            ++it;
 }
 
-static void SV_Signal(int)
+/* One merge from this address: false when its allowance is used up. */
+bool SV_RateTake(const std::string &addr)
 {
-    char c = 1;
-    ssize_t n = write(sv_sigpipe[1], &c, 1);
-    (void)n;
+    if (sv_opt.rate <= 0)
+        return true;
+    double now = SV_Now();
+    std::unique_lock<std::mutex> g(sv_ratelock);
+    auto it = sv_buckets.find(addr);
+    if (it == sv_buckets.end()) {
+        if (sv_buckets.size() >= SV_MAXADDRESSES) {
+            g.unlock();
+            SV_RatePrune();
+            g.lock();
+        }
+        if (sv_buckets.size() >= SV_MAXADDRESSES)
+            return false;
+        it = sv_buckets.insert({addr, {(double)sv_opt.rate, now}}).first;
+    }
+    sv_bucket_t &b = it->second;
+    b.tokens += (now - b.last) * sv_opt.rate / 60.0;
+    if (b.tokens > sv_opt.rate)
+        b.tokens = sv_opt.rate;
+    b.last = now;
+    if (b.tokens < 1)
+        return false;
+    b.tokens -= 1;
+    return true;
 }
 
-static bool SV_ListenAddress(const QString &s, QHostAddress *addr, quint16 *port)
+/* ---- start and end ---- */
+
+static bool SV_ListenAddress(const QString &s, std::string *host, int *port)
 {
     int colon = s.lastIndexOf(':');
     if (colon <= 0)
         return false;
-    QString host = s.left(colon);
-    if (host.startsWith('[') && host.endsWith(']'))
-        host = host.mid(1, host.size() - 2);
+    QString h = s.left(colon);
+    if (h.startsWith('[') && h.endsWith(']'))
+        h = h.mid(1, h.size() - 2);
     bool ok = false;
     uint p = s.mid(colon + 1).toUInt(&ok);
-    if (!ok || p > 65535 || !addr->setAddress(host))
+    if (!ok || p > 65535 || !SV_Address(h.toStdString().c_str(), host))
         return false;
-    *port = (quint16)p;
+    *port = (int)p;
     return true;
 }
 
@@ -564,17 +287,29 @@ static bool SV_Options(QCoreApplication &app)
     cl.addOption({"verify-memory", "Address space of one replay in MB (default 1024).", "n", "1024"});
     cl.addOption({"max-jobs", "Replays waiting in the store before uploads are refused (default 500).", "n",
                   "500"});
+    cl.addOption({"max-connections", "Open connections; more are refused at once (default: the descriptor "
+                                     "limit less 256).", "n", "0"});
+    cl.addOption({"max-per-address", "Open connections of one address (default 64; trusted proxies: no limit).",
+                  "n", "64"});
+    cl.addOption({"timeout", "Seconds a connection may take for a request's head, or stay silent (default 5).",
+                  "n", "5"});
+    cl.addOption({"upload-seconds", "Seconds a request with its body may take (default 60).", "n", "60"});
+    cl.addOption({"max-uploads", "Request bodies received at once; more are refused at once (default 32).",
+                  "n", "32"});
+    cl.addOption({"threads", "HTTP worker threads (default 4).", "n", "4"});
+    cl.addOption({"trusted-proxy", "A proxy whose last X-Forwarded-For address is the client's (repeatable).",
+                  "address"});
     cl.process(app);
     if (!cl.positionalArguments().isEmpty()) {
         fprintf(stderr, "gackatron-scores: unexpected argument '%s' (see --help)\n",
                 qPrintable(cl.positionalArguments()[0]));
         return false;
     }
-    if (!SV_ListenAddress(cl.value("listen"), &sv_opt.address, &sv_opt.port)) {
+    if (!SV_ListenAddress(cl.value("listen"), &sv_opt.http.host, &sv_opt.http.port)) {
         fprintf(stderr, "gackatron-scores: --listen wants address:port, not '%s'\n", qPrintable(cl.value("listen")));
         return false;
     }
-    if (!SV_MaxPoints(cl.value("max-points"), sv_opt.maxpoints)) {
+    if (!SV_MaxPoints(cl.value("max-points"), sv_maxpoints)) {
         fprintf(stderr, "gackatron-scores: --max-points wants a number from 1 on, or eight of them\n");
         return false;
     }
@@ -589,7 +324,15 @@ static bool SV_Options(QCoreApplication &app)
         fprintf(stderr, "gackatron-scores: --db wants a file or a postgresql:// address\n");
         return false;
     }
-    sv_opt.verifiedonly = cl.isSet("verified-only");
+    sv_verifiedonly = cl.isSet("verified-only");
+    for (const QString &p : cl.values("trusted-proxy")) {
+        std::string a;
+        if (!SV_Address(p.toStdString().c_str(), &a)) {
+            fprintf(stderr, "gackatron-scores: --trusted-proxy wants a numeric address, not '%s'\n", qPrintable(p));
+            return false;
+        }
+        sv_opt.http.proxies.push_back(a);
+    }
     sv_opt.worker = cl.isSet("worker");
     sv_opt.verify.db = sv_opt.db;
     sv_opt.verify.game = QDir(cl.value("game")).absolutePath().toStdString();
@@ -600,10 +343,13 @@ static bool SV_Options(QCoreApplication &app)
         int min, *to;
     } nums[] = {{"workers", -1, &sv_opt.workers}, {"verify-seconds", 1, &sv_opt.verify.wallseconds},
                 {"verify-cpu", 1, &sv_opt.verify.cpuseconds}, {"verify-memory", 64, &sv_opt.verify.memorymb},
-                {"max-jobs", 0, &sv_opt.maxjobs}};
+                {"max-jobs", 0, &sv_opt.maxjobs}, {"max-connections", 0, &sv_opt.http.maxconnections},
+                {"max-per-address", 1, &sv_opt.http.maxperaddress}, {"timeout", 1, &sv_opt.http.timeout},
+                {"upload-seconds", 1, &sv_opt.http.uploadseconds}, {"max-uploads", 1, &sv_opt.http.maxuploads},
+                {"threads", 1, &sv_opt.http.threads}};
     for (auto &n : nums) {
         *n.to = cl.value(n.name).toInt(&ok);
-        if (!ok || *n.to < n.min || *n.to > 1000000) {
+        if (!ok || *n.to < n.min || *n.to > (n.to == &sv_opt.http.threads ? 64 : 1000000)) {
             fprintf(stderr, "gackatron-scores: --%s wants a number from %d on\n", n.name, n.min < 0 ? 0 : n.min);
             return false;
         }
@@ -657,38 +403,54 @@ static int SV_WorkerMain(void)
     return 0;
 }
 
+/* The soft descriptor limit raised to the hard one; the limit in force. */
+static int SV_RaiseFiles(void)
+{
+    struct rlimit rl;
+    if (getrlimit(RLIMIT_NOFILE, &rl) != 0)
+        return 1024;
+    rlim_t soft = rl.rlim_cur, hard = rl.rlim_max;
+    FILE *f = hard == RLIM_INFINITY ? fopen("/proc/sys/fs/nr_open", "r") : NULL;
+    unsigned long nr = 0;
+    if (f && fscanf(f, "%lu", &nr) == 1)
+        hard = nr;
+    if (f)
+        fclose(f);
+    rl.rlim_cur = hard;
+    if (soft < hard && setrlimit(RLIMIT_NOFILE, &rl) != 0)
+        rl.rlim_cur = soft;
+    SV_Log("descriptors: soft limit " + std::to_string(soft) + ", hard limit " + std::to_string(rl.rlim_max) +
+           "; now " + std::to_string(rl.rlim_cur));
+    return rl.rlim_cur > 1000000 ? 1000000 : (int)rl.rlim_cur;
+}
+
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    QCoreApplication app(argc, argv);   /* the SQL drivers are plugins */
     QCoreApplication::setApplicationName("gackatron-scores");
     QCoreApplication::setApplicationVersion(SV_VERSION);
     setvbuf(stderr, NULL, _IOLBF, 0);
-    /* keep freed memory for the next request: handing it back to the system
-     * after every request costs a TLB flush on every core */
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
-    mallopt(M_MMAP_THRESHOLD, 16 << 20);
+    /* keep freed memory for the next requests: handing it back to the
+     * system after every request costs a TLB flush on every core; but a
+     * demo's body (up to 2 MB) comes from the system and goes back to it at
+     * once, and more than 8 MB free at a heap's end goes back, or a wave of
+     * uploads would stay in the worker threads' heaps */
+    mallopt(M_TRIM_THRESHOLD, 8 << 20);
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     if (!SV_Options(app))
         return 2;
     signal(SIGPIPE, SIG_IGN);
-    sv_clock.start();
-
-    /* a signal during the start is taken once the event loop runs */
-    if (socketpair(AF_UNIX, SOCK_STREAM, 0, sv_sigpipe) == 0) {
-        QSocketNotifier *n = new QSocketNotifier(sv_sigpipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(n, &QSocketNotifier::activated, [] {
-            char c;
-            ssize_t r = read(sv_sigpipe[0], &c, 1);
-            (void)r;
-            SV_Stop();
-        });
-        struct sigaction sa = {};
-        sa.sa_handler = SV_Signal;
-        sigaction(SIGTERM, &sa, NULL);
-        sigaction(SIGINT, &sa, NULL);
-    }
-
+    /* SIGTERM and SIGINT are taken by the main thread alone */
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGINT);
     if (sv_opt.worker)
         return SV_WorkerMain();
+    pthread_sigmask(SIG_BLOCK, &stop, NULL);
+    int files = SV_RaiseFiles();
+    if (sv_opt.http.maxconnections == 0)
+        sv_opt.http.maxconnections = files > SV_RESERVEFILES + 16 ? files - SV_RESERVEFILES : 16;
 
     std::promise<std::string> opened;
     std::future<std::string> result = opened.get_future();
@@ -700,35 +462,48 @@ int main(int argc, char **argv)
                 error.c_str());
         return 1;
     }
-
-    SV_Server server;
-    sv_server = &server;
-    QTcpServer *tcp = new SV_Listener;
-    tcp->setParent(&server);
-    if (!tcp->listen(sv_opt.address, sv_opt.port)) {
-        fprintf(stderr, "gackatron-scores: cannot listen on %s:%u: %s\n",
-                qPrintable(sv_opt.address.toString()), sv_opt.port, qPrintable(tcp->errorString()));
-        SV_Finish();
+    int port = 0;
+    if (!SV_HttpStart(sv_opt.http, &port, &error)) {
+        fprintf(stderr, "gackatron-scores: cannot listen on %s:%d: %s\n", sv_opt.http.host.c_str(),
+                sv_opt.http.port, error.c_str());
+        SV_StoreStop();
         return 1;
     }
-    server.bind(tcp);
     if (sv_opt.workers > 0 && !SV_VerifyStart(sv_opt.verify, sv_opt.workers, &error)) {
         if (sv_opt.gamegiven) {
             fprintf(stderr, "gackatron-scores: cannot verify replays: %s\n", error.c_str());
-            SV_Finish();
+            SV_HttpStop(0);
+            SV_StoreStop();
             return 1;
         }
         /* a server without the game keeps the replays for a worker that has it */
         SV_Log("verify: no replays verified here: " + error);
     }
+    std::string where = sv_opt.http.host.find(':') != std::string::npos ? "[" + sv_opt.http.host + "]"
+                                                                          : sv_opt.http.host;
+    SV_Log("gackatron-scores " SV_VERSION " listening on " + where + ":" + std::to_string(port) + ", store " +
+           SV_StoreName(sv_opt.db) + "; at most " + std::to_string(sv_opt.http.maxconnections) + " connections");
 
-    QTimer prune;
-    QObject::connect(&prune, &QTimer::timeout, [] { SV_RatePrune(); });
-    prune.start(60000);
-
-    QString where = sv_opt.address.protocol() == QAbstractSocket::IPv6Protocol
-                        ? "[" + sv_opt.address.toString() + "]" : sv_opt.address.toString();
-    SV_Log("gackatron-scores " SV_VERSION " listening on " + where.toStdString() + ":" +
-           std::to_string(tcp->serverPort()) + ", store " + SV_StoreName(sv_opt.db));
-    return app.exec();
+    double pruned = SV_Now();
+    for (;;) {
+        struct timespec tick = {0, 250 * 1000 * 1000};
+        if (sigtimedwait(&stop, NULL, &tick) > 0)
+            break;
+        SV_HttpTick();
+        if (SV_Now() - pruned > 60) {
+            SV_RatePrune();
+            pruned = SV_Now();
+        }
+    }
+    SV_Log("stopping");
+    int left = SV_HttpStop(SV_STOPSECONDS);
+    SV_StoreStop();
+    SV_VerifyStop();
+    if (left) {
+        /* the library cannot stop while requests wait for the store */
+        SV_Log("stopped, " + std::to_string(left) + " requests unanswered");
+        _exit(0);
+    }
+    SV_Log("stopped");
+    return 0;
 }

@@ -22,15 +22,6 @@ std::string SV_PackLists(const sv_lists_t *lists, int codepage)
     return PackTable(&t, codepage);
 }
 
-std::string SV_PackedIn(const sv_lists_t *lists, int codepage, std::vector<std::pair<int, std::string>> *made)
-{
-    for (const auto &m : *made)
-        if (m.first == codepage)
-            return m.second;
-    made->push_back({codepage, SV_PackLists(lists, codepage)});
-    return made->back().second;
-}
-
 std::string SV_HtmlEscape(const std::string &s)
 {
     std::string out;

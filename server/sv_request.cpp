@@ -225,7 +225,7 @@ int SV_ParseReplay(const std::string &query, const std::string &demo, sv_replay_
     if (r->name.empty())
         return SV_BADREQUEST;
     if (demo.size() > SV_MAXDEMO)
-        return SV_TOOLARGE;
+        return SV_DEMOLARGE;
     if (SV_DemoLevel(demo) != r->level)
         return SV_BADDEMO;
     return SV_OK;
@@ -247,6 +247,7 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Highscores:Your list could not be saved just now. Please try again later.",
         "Highscores:This score is not in the server's list. Exchange your list first.",
         "Highscores:This recording is not a game of that level.",
+        "Highscores:This recording is too large to be taken.",
     },
     {
         "",
@@ -260,6 +261,7 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Bestenliste:Deine Liste konnte gerade nicht gespeichert werden. Bitte versuche es später noch einmal.",
         "Bestenliste:Dieses Ergebnis steht nicht in der Liste des Servers. Gleiche zuerst deine Liste ab.",
         "Bestenliste:Diese Aufzeichnung ist kein Spiel dieses Levels.",
+        "Bestenliste:Diese Aufzeichnung ist zu groß, um angenommen zu werden.",
     },
     {
         "",
@@ -273,6 +275,7 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Рекорды:Не удалось сохранить вашу таблицу. Попробуйте позже.",
         "Рекорды:Этого результата нет в таблице сервера. Сначала обменяйтесь таблицами.",
         "Рекорды:Эта запись не является игрой этого уровня.",
+        "Рекорды:Эта запись слишком велика.",
     },
 };
 

@@ -11,6 +11,7 @@
  */
 #include "sv_local.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -28,9 +29,11 @@
 #define SV_SCHEMA_VERSION 2
 
 static bool sv_pg;
-static std::string sv_error;
+static std::string sv_url;
+static thread_local std::string sv_error;
+static thread_local bool sv_writer;     /* the thread that opened the store */
 static std::map<int, std::unique_ptr<QSqlQuery>> sv_inserts;   /* by row count */
-static std::unique_ptr<QSqlQuery> sv_lists[4];     /* world, country; all, verified */
+static thread_local std::unique_ptr<QSqlQuery> sv_lists[4];     /* world, country; all, verified */
 
 /* The row number is the one place where the two dialects differ. */
 static const char *sv_schema[] = {
@@ -56,9 +59,19 @@ static const char *sv_schema[] = {
     "INSERT INTO gk_schema (version) SELECT 0 WHERE NOT EXISTS (SELECT 1 FROM gk_schema)",
 };
 
+/* The store thread writes on its connection; every other thread reads on
+ * one of its own (SQLite's write-ahead log lets readers run beside it). */
 static QSqlDatabase SV_Db(void)
 {
-    return QSqlDatabase::database(SV_CONNECTION, false);
+    if (sv_writer)
+        return QSqlDatabase::database(SV_CONNECTION, false);
+    static std::atomic<int> readers;
+    static thread_local std::string name;
+    if (name.empty()) {
+        name = SV_CONNECTION "-read" + std::to_string(readers++);
+        SV_StoreAdd(sv_url, name.c_str());
+    }
+    return QSqlDatabase::database(QString::fromStdString(name), false);
 }
 
 static bool SV_Fail(const QSqlError &e, const char *what)
@@ -161,6 +174,8 @@ bool SV_StoreAdd(const std::string &url, const char *connection)
 bool SV_StoreOpen(const std::string &url, std::string *error)
 {
     sv_pg = SV_StoreIsPostgres(url);
+    sv_url = url;
+    sv_writer = true;
     SV_StoreAdd(url, SV_CONNECTION);
     bool ok = SV_Connect();
     /* two processes starting on a fresh database may race for the schema */
@@ -368,6 +383,14 @@ bool SV_StoreCountries(std::vector<std::pair<int, int>> *countries)
     return true;
 }
 
+bool SV_StorePing(void)
+{
+    if (!SV_Db().isOpen() && !SV_Connect())
+        return false;
+    QSqlQuery q(SV_Db());
+    return SV_Exec(q, "SELECT version FROM gk_schema") && q.next();
+}
+
 /* ---- replays ---- */
 
 int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs)
@@ -394,6 +417,7 @@ int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs)
      * are enough (one bad upload must not shut out the player's own) */
     if (q.value(0).toInt() != 0 || q.value(2).toLongLong() >= 3)
         return SV_OK;
+    SV_MetricReplayQueue(q.value(1).toLongLong());
     if (q.value(1).toLongLong() >= maxjobs)
         return SV_BUSY;
     q.finish();

@@ -377,7 +377,9 @@ static void SV_Worker(int n)
                            " points " + std::to_string(j.r.points) + " name '" + SV_LogQuery(j.r.name) + "': ";
         char took[32];
         snprintf(took, sizeof(took), " (%.2f s)", SV_Now() - t0);
-        if (!SV_FinishJob(db, pg, j, ok)) {
+        bool recorded = SV_FinishJob(db, pg, j, ok);
+        SV_MetricVerify(!recorded ? "failed" : ok ? "verified" : "refused");
+        if (!recorded) {
             SV_Log(what + "not recorded: " + db.lastError().text().toStdString());
             db.close();
             continue;

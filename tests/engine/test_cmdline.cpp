@@ -24,11 +24,11 @@ Parsed Parse(const std::string &line)
 TEST(CommandLine, SwitchesInAnyCase)
 {
     Parsed p = Parse("vexengine.exe  -width 1024 -HEIGHT 768 -Bpp 32 -game data -map 3 "
-              "-fullscreen -mouseinv -countrycode 49");
+              "-fullscreen -mouseinv -countrycode 49 -MusicVolume 0 -EFFECTSVOLUME 100");
     EXPECT_EQ(p.r.action, CMD_RUN);
     EXPECT_EQ((std::vector<int>{p.s.width, p.s.height, p.s.bpp, p.s.havegame, p.s.level, p.s.fullscreen,
-                                p.s.mouseinv, p.s.countrycode}),
-              (std::vector<int>{1024, 768, 32, 1, 3, 1, 1, 49}));
+                                p.s.mouseinv, p.s.countrycode, p.s.musicvolume, p.s.effectsvolume}),
+              (std::vector<int>{1024, 768, 32, 1, 3, 1, 1, 49, 0, 100}));
     EXPECT_STREQ(p.s.gamedir, "data");
     /* quotes keep blanks and run to the end when open; tabs are no separators */
     const char *games[][2] = {{"x -game \"My Game\" -map 1", "My Game"}, {"x -game \"open end", "open end"},
@@ -44,7 +44,8 @@ TEST(CommandLine, NumbersAndTheSensitivityScale)
         {"0", 0.025f}, {"5", 0.3f}, {"10", 0.575f}, {"-2147483648", 0.025f}, {"99999999999", 0.575f}};
     for (const auto &c : sens)
         EXPECT_FLOAT_EQ(Parse(std::string("x -mousesens ") + c.arg).s.mousesens, c.sens) << c.arg;
-    Parsed p = Parse("x -width 99999999999 -height -2147483648 -bpp 2147483647");
+    Parsed p = Parse("x -width 99999999999 -height -2147483648 -bpp 2147483647 -musicvolume 101 -effectsvolume -1");
+    EXPECT_EQ(p.s.musicvolume * 1000 + p.s.effectsvolume, 100 * 1000 + 0);    /* volumes are percentages */
     EXPECT_EQ(p.s.width, ENG_MAX_SIZE);
     EXPECT_EQ(p.s.height, 0);
     EXPECT_EQ(p.s.bpp, 64);

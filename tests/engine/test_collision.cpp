@@ -24,7 +24,7 @@ mdl_mesh_t Walls()
                         {0, 1, 2, 0, 2, 3, 4, 5, 6, 4, 6, 7});
 }
 
-/* The builder's box and cells, written and read back cell by cell */
+/* The builder's box and cells, and the file it writes */
 TEST(CollisionFile, BuildWriteReadBack)
 {
     gk::TempDir tmp;
@@ -51,19 +51,11 @@ TEST(CollisionFile, BuildWriteReadBack)
     for (int i = 0; i < 27; i++)
         tris += b->cells[i].numtris;
     ASSERT_EQ(8 + 32 + 27 * 32 + tris * 36, bytes.size());
-    EXPECT_EQ(2u, U32(bytes, 40 + 11 * 32 + 24));
-    colmodel_t *r = Col_ReadFile(path.c_str());
-    ASSERT_NE(nullptr, r);
-    ASSERT_EQ(1u, r->numframes);
-    for (int i = 0; i < 27; i++) {
-        ASSERT_EQ(b->cells[i].numtris, r->frames[0].cells[i].numtris);
-        ASSERT_EQ(0, std::memcmp(b->cells[i].tris, r->frames[0].cells[i].tris, b->cells[i].numtris * 36));
-    }
+    EXPECT_EQ(2u, U32(bytes, 40 + 11 * 32 + 24)); /* read back alike: fuzz_colbuild */
     for (size_t n = 0; n < bytes.size(); n += 7) {
         ASSERT_TRUE(gk::WriteFile(path, bytes.substr(0, n)));
         EXPECT_EQ(nullptr, Col_ReadFile(path.c_str())) << n;
     }
-    Col_Free(r);
     const std::string good = bytes;
     struct Case { size_t off; uint32_t v; } cases[] = {
         {0, 0xffffffff}, {0, 2}, {32, 0x10000}, {32, 1625}, {32, 0xffffffff}, {32, 4},
@@ -80,7 +72,7 @@ TEST(CollisionFile, BuildWriteReadBack)
     uint32_t zero = 0;
     std::memcpy(&x[32], &zero, 4);
     ASSERT_TRUE(gk::WriteFile(path, x));
-    r = Col_ReadFile(path.c_str());
+    colmodel_t *r = Col_ReadFile(path.c_str());
     ASSERT_NE(nullptr, r);
     const float s[3] = {-5, 0, 0}, e[3] = {5, 0, 0};
     EXPECT_EQ(0, Col_SegmentQuery(&r->frames[0], s, e, nullptr));

@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <X11/Xlib.h>
+
 #include "gk_support.h"
+#include "zipwriter.h"
 
 namespace {
 
@@ -82,6 +85,9 @@ TEST_F(Engine, ToolModesAndFailuresEndWithTheirStatusAndOutput)
         /* a damaged archive */
         {"recorder", {"-game", "data", "-map", "0"}, {"TESTMOD_INIT=1"}, 1, "aiInit() failed!\n",
          "QZM: The game data data/vex0.pk3 is damaged", nullptr},
+        /* an archive whose member would unpack to 1 GiB */
+        {"recorder", {"-game", "data", "-map", "1"}, {"TESTMOD_FRAMES=1"}, 1, "",
+         "QZM: The game data data/vex1.pk3 is damaged: x.dmo: it would unpack to 1073741824 bytes", ""},
     };
     for (const RunCase &c : cases) {
         std::string what = c.args.back();
@@ -93,6 +99,12 @@ TEST_F(Engine, ToolModesAndFailuresEndWithTheirStatusAndOutput)
         }
         if (what == "0")
             gk::WriteFile(dir / "data/vex0.pk3", std::string(300, 'P'));
+        if (what == "1") {
+            gk::ZipLayout l;
+            std::string bomb = gk::ZipBuild({{"x.dmo", "x"}}, "", &l);
+            gk::ZipPut32(bomb, l.central[0] + 24, 1u << 30);
+            gk::WriteFile(dir / "data/vex1.pk3", bomb);
+        }
         std::filesystem::remove(dir / "calls.log");
         gk::ProcResult r = Run(c.args, c.env);
         EXPECT_EQ(r.status, c.status) << what;
@@ -114,10 +126,16 @@ TEST_F(Engine, RealWindowInputAndCloseRequest)
     ASSERT_NE(win, 0u) << "engine window did not appear";
     std::string w = std::to_string(win);
     usleep(500000);
-    /* centred at the requested size */
-    int x = 0, y = 0, width = 0, height = 0;
-    ASSERT_TRUE(gk::X11_WindowGeometry(win, &x, &y, &width, &height));
-    EXPECT_EQ((std::vector<int>{x, y, width, height}), (std::vector<int>{(1280 - 800) / 2, (1024 - 600) / 2, 800, 600}));
+    /* centred at the requested size; Alt+Enter to the full screen and back, the mouse grab kept */
+    ASSERT_TRUE(gk::Xdotool({"windowfocus", "--sync", w}));
+    std::vector<int> centred = {(1280 - 800) / 2, (1024 - 600) / 2, 800, 600}, g(4);
+    const std::vector<int> wants[3] = {centred, {0, 0, 1280, 1024}, centred};
+    for (int k = 0; k < 3; k++) {
+        for (int i = 0; i < 100 && g != wants[k]; i++, usleep(50000))
+            gk::X11_WindowGeometry(win, &g[0], &g[1], &g[2], &g[3]);
+        EXPECT_EQ(g, wants[k]) << "window geometry, step " << k;
+        EXPECT_TRUE(k == 2 || gk::Xdotool({"key", "alt+Return"}));
+    }
     /* a second engine on the same display is refused before its window */
     gk::ProcResult second = Run({"-game", "data"}, {"TESTMOD_FRAMES=1"});
     EXPECT_EQ(second.status, 1);
@@ -161,6 +179,23 @@ TEST_F(Engine, RealWindowInputAndCloseRequest)
     /* the frame of the close request still completes */
     ASSERT_GE(calls.size(), 11u);
     EXPECT_EQ(calls.substr(calls.size() - 11), "op 8 0 0 0\n");
+}
+
+/* Going to another window pauses the game as Escape does (the recorder
+ * ends its game on Escape). */
+TEST_F(Engine, FocusLossPauses)
+{
+    UseModule("recorder");
+    gk::Proc p = gk::StartProcess({exe, "-game", "data"}, dir.path, {}, dir.path);
+    unsigned long win = gk::X11_FindWindowOfPid(p.pid, 20000);
+    ASSERT_TRUE(win && gk::Xdotool({"windowfocus", "--sync", std::to_string(win)}));
+    Display *d = XOpenDisplay(nullptr);
+    Window other = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 50, 50, 0, 0, 0);
+    XMapWindow(d, other);
+    XSync(d, False);
+    EXPECT_TRUE(gk::Xdotool({"windowfocus", std::to_string(other)}));
+    EXPECT_EQ(gk::WaitProcess(p, 20).out.rfind("$$frames ", 0), 0u) << "no pause on focus loss";
+    XCloseDisplay(d);
 }
 
 } // namespace

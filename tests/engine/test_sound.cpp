@@ -211,6 +211,22 @@ TEST_F(Sound, PlayRulesLoopGainAndUnknownNames)
     alGetListenerf(AL_GAIN, &master);
     EXPECT_FLOAT_EQ(0.3f, master);
     SFX_SetMasterVolume(1.0f);
+    /* the player's volumes: the loop at the listener is music, what plays elsewhere an effect */
+    SFX_SetVolumes(0.5f, 0.25f);
+    SFX_UpdateListener3D(e);
+    const struct { float x; int loop; float gain; } plays[] = {{0, 7, 0.25f}, {2, 7, 0.125f}, {0, 0, 0.125f}};
+    for (const auto &p : plays) {
+        alSourceStop(s->source);
+        e->origin[0] = p.x;
+        SFX_PlayByName(e, p.loop);
+        SFX_SetSoundVolume(s, 0.5f);  /* the game's gain, scaled by the player's volume */
+        EXPECT_FLOAT_EQ(p.gain, gain()) << p.x << " " << p.loop;
+    }
+    SFX_SetVolumes(1.0f, 1.0f);
+    alSourceStop(s->source);
+    e->origin[0] = 0.0f;
+    SFX_PlayByName(e, 7);
+    SFX_SetSoundVolume(s, 0.5f);
 
     /* unknown names and handles are refused and change nothing */
     Com_Strncpy(e->name, "sounds/renamed.wav", sizeof(e->name));

@@ -59,7 +59,8 @@ static void Fuzz_Message(const std::string &s)
     std::string caption, text;
     if (!L_SplitMessage(s, &caption, &text))
         return;
-    if (text.size() > L_MAXMESSAGE || caption.find(':') != std::string::npos)
+    if (text.size() > 4 * L_MAXMESSAGE || caption.find(':') != std::string::npos ||
+        (caption + text).find_first_of("\x1b\r\t") != std::string::npos)
         abort();
 }
 

@@ -1,12 +1,17 @@
 /* LibFuzzer target for the score server's request handling. */
 #include <stdlib.h>
 
+#include <algorithm>
+
 #include "sv_local.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const int32_t maxpoints[HS_ROWS] = {100000, 100000, 100000, 100000, 100000, 100000, 100000, 2147483647};
-    std::string query((const char *)data, size);
+    std::string query((const char *)data, size), demo = query.substr(std::min(query.find('\n'), size - 1) + 1);
+    sv_replay_t rp; /* a replay upload: the query, then after the first line feed the demo */
+    if (SV_ParseReplay(query.substr(0, query.find('\n')), demo, &rp) == SV_OK && rp.level != SV_DemoLevel(demo))
+        abort();
     sv_request_t req;
     int answer = SV_HandleQuery(query, maxpoints, &req);
     if (SV_LogQuery(query).find_first_of("\r\n") != std::string::npos)

@@ -28,7 +28,8 @@ static void Fuzz_ReadAll(const std::string &path)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    FS_Mount(Fuzz_WriteFile("a.pk3", data, size), "z/");
+    std::string archive = Fuzz_WriteFile("a.pk3", data, size);
+    FS_Mount(archive.c_str(), "z/");
     for (size_t i = 0; i + 46 <= size; i++) {
         if (memcmp(data + i, "PK\1\2", 4) != 0)
             continue;
@@ -38,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Fuzz_ReadAll("z/" + std::string((const char *)data + i + 46, n));
     }
     Fuzz_ReadAll("z/a");
+    Fuzz_ReadAll(archive); /* a file on disk, through the same calls */
     FS_Shutdown();
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "gk_standin.h"
 #include "gk_support.h"
+#include "wavwriter.h"
 
 namespace {
 
@@ -24,7 +25,12 @@ TEST(ContentLevels, EveryLevelIsSaneAndTogetherTheyUseEveryPlaceableClass)
         std::string path = gk::DistDir() + "/data/script" + std::to_string(n) + ".bin";
         ASSERT_EQ(SC_LoadLevel(&lv, path.c_str()), 1) << harness::log;
         EXPECT_TRUE(lv.name[0] && lv.duration >= 60.0f && lv.duration <= 180.0f) << lv.duration;
-        EXPECT_EQ(access((gk::DistDir() + "/" + lv.bgm).c_str(), R_OK), 0) << lv.bgm;
+        std::string wav;
+        ASSERT_TRUE(gk::ReadFile(gk::DistDir() + "/" + lv.bgm, &wav)) << lv.bgm;
+        std::string pcm = gk::WavDataChunk(wav);
+        uint32_t rate = gk::U32(wav, 24);
+        EXPECT_GE(pcm.size() / 2, 60u * rate) << "the music lasts a minute before it repeats";
+        EXPECT_EQ(pcm.find(pcm.substr(0, 2 * rate), 2), std::string::npos) << "the music starts over within the loop";
         const auto *sky = G_ClassByName(lv.skysphere);
         ASSERT_TRUE(sky && sky->subclass >= SUB_SKYSPHERE01 && sky->subclass <= SUB_SKYSPHERE07);
         skies.insert(lv.skysphere);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "entity.h"
+#include "input.h"
 #include "play_data.h"
 
 namespace {
@@ -32,6 +33,15 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
 
     ASSERT_TRUE(FrameAt(0.9f));
     EXPECT_EQ(harness::InUse(MC_TARGET, SUB_CHICKEN).size(), 0u);
+    /* the window losing the focus pauses as Escape does, and again while paused keeps the pause */
+    for (int state : {GST_PAUSE, GST_PAUSE}) {
+        Eng_PostEvent(IE_FOCUSLOST, 0, 0);
+        ASSERT_TRUE(FrameAt(0.9f));
+        EXPECT_EQ(G_CurrentStateId(), state);
+    }
+    Eng_PostEvent(IE_CHAR, KEY_ESCAPE, 0);
+    ASSERT_TRUE(FrameAt(0.9f));
+    ASSERT_EQ(G_CurrentStateId(), GST_ACTION);
     /* frames at 2.2, 2.3, 2.4: one repeat each; the far chicken is swept at 2.2 */
     int live = Ent_LiveCount();
     ASSERT_TRUE(FrameAt(2.2f));
@@ -84,6 +94,7 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
     EXPECT_NEAR(G_GetMasterVolume(), 0.5f, 0.01f);
     EXPECT_NEAR(first->brightness, 0.5f, 0.01f);
     Eng_PostEvent(IE_CHAR, KEY_ESCAPE, 0); /* no pause during the fade */
+    Eng_PostEvent(IE_FOCUSLOST, 0, 0);
     ASSERT_TRUE(FrameAt(4.0f + 0.6f / 0.3f));
     EXPECT_EQ(G_CurrentStateId(), GST_FADEOUT);
 

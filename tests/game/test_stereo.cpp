@@ -56,4 +56,34 @@ TEST(Stereo, EachSoundIsLouderOnItsOwnSide)
     }
 }
 
+/* The player's volumes on the command line of the real program scale the
+ * music (at the listener) and the effects (a ship's loop beside it). */
+TEST(Stereo, VolumesScaleMusicAndEffects)
+{
+    gk::PrivateDisplay x;
+    if (getenv("GK_STEREO_CHILD") || !x.Start())
+        GTEST_SKIP() << "needs Xvfb";
+    gk::TempDir d;
+    play::Spawn ship = {"enemy-ship", 0.0f, 0.0f, {60, 0, -20}, {0, 0, -1}, 0.0f};
+    ASSERT_TRUE(play::WriteTree(d.path, 1, 0.5f, {ship}));
+    ASSERT_TRUE(gk::WriteFile(d / "alsoft.conf", "[general]\ndrivers=wave\nchannels=stereo\nsample-type=int16\n"
+                                                 "[wave]\nfile=" + (d / "out.wav") + "\n"));
+    auto rms = [&](int music, int effects) {   /* from the first sound to the last */
+        gk::ProcResult r = play::Engine(d.path, {"-map", "1", "-musicvolume", std::to_string(music), "-effectsvolume",
+                                                 std::to_string(effects)},
+                                        {"ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + (d / "alsoft.conf")});
+        EXPECT_EQ(r.out.rfind("$$score", 0), 0u) << r.out << r.err;
+        std::string out, pcm;
+        gk::ReadFile(d / "out.wav", &out);
+        pcm = gk::WavDataChunk(out);
+        size_t a = pcm.find_first_not_of('\0'), b = pcm.find_last_not_of('\0');
+        return a < b ? gk::WavChannelRms(pcm.substr(a & ~(size_t)3, (b - a) & ~(size_t)3), 1, 0) : 0.0;
+    };
+    double music = rms(100, 0), effects = rms(0, 100);
+    EXPECT_GT(music, 300.0);
+    EXPECT_GT(effects, 300.0);
+    EXPECT_NEAR(rms(50, 0) / music, 0.5, 0.06) << "music at half volume";
+    EXPECT_NEAR(rms(0, 25) / effects, 0.25, 0.04) << "effects at a quarter";
+}
+
 } // namespace

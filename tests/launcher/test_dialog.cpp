@@ -7,6 +7,13 @@
 #include <QSettings>
 #include <QTabWidget>
 
+#include <math.h>
+
+#include <map>
+#include <set>
+
+#include <QRegularExpression>
+
 #include "l_testapp.h"
 
 class Dialog : public L_Fresh {
@@ -30,7 +37,8 @@ protected:
                         .arg(mf.comboMaps->currentIndex()).arg(mf.comboMaps->count()).arg(mf.comboIMaps->currentIndex())
                         .arg(mf.editProxy->isEnabled()).arg(mf.editProxy->text()).arg(mf.editPort->text())
                         .arg(mf.editName->text()).arg(DoneMask).arg(mf.labelLHighscore->text()) +
-                    mf.lhn[0]->text() + " " + mf.lhp[0]->text() + " " + mf.ihn[0]->text() + " " + mf.ihp[9]->text();
+                    mf.lhn[0]->text() + " " + mf.lhp[0]->text() + " " + mf.ihn[0]->text() + " " + mf.ihp[9]->text() +
+                    QString(" vol %1/%2").arg(mf.trackMusic->value()).arg(mf.trackEffects->value());
         return s.toStdString();
     }
 };
@@ -39,7 +47,7 @@ protected:
 TEST_F(Dialog, FirstStartDamagedSettingsAndRoundTrip)
 {
     const std::string defaults = "mode 0/2 640x480, 16 Bit Farbtiefe img16 1 img32 0 full 0/1 sens 5 inv 0 map 0/5 0 "
-                                 "proxy 0 :8080 name unbekannt done 0 top Level 1  unbekannt 0 unbekannt 0";
+                                 "proxy 0 :8080 name unbekannt done 0 top Level 1  unbekannt 0 unbekannt 0 vol 100/100";
     EXPECT_EQ(State(), defaults);
     {
         QSettings s(QString::fromStdString(d / "gackatron.ini"), QSettings::IniFormat);
@@ -60,6 +68,8 @@ TEST_F(Dialog, FirstStartDamagedSettingsAndRoundTrip)
     mf.editProxy->setText("proxy.local");
     mf.editPort->setText("3128");
     mf.editName->setText("Ada");
+    mf.trackMusic->setValue(30);
+    mf.trackEffects->setValue(0);
     DoneMask = 5;
     InsertEntry(&LocalTable, 3, 0, "Ada", 4711);
     InsertEntry(&InternetTable, 6, 0, "Net", 99);
@@ -77,7 +87,7 @@ TEST_F(Dialog, FirstStartDamagedSettingsAndRoundTrip)
     L_CreateWindows();
     LoadSettings(d / "gackatron.ini");
     EXPECT_EQ(State(), "mode 1/2 800x600, 32 Bit Farbtiefe img16 0 img32 1 full 1/0 sens 8 inv 1 map 3/5 3 proxy 1 "
-                       "proxy.local:3128 name Ada done 5 top Level 4  Ada 4711 unbekannt 0");
+                       "proxy.local:3128 name Ada done 5 top Level 4  Ada 4711 unbekannt 0 vol 30/0");
     EXPECT_EQ(InternetTable.e[6][0].name, "Net");
 }
 
@@ -116,4 +126,61 @@ TEST_F(Dialog, InternetChoiceSelectsBothLists)
     EXPECT_EQ(mf.comboMaps->currentIndex(), 2);
     EXPECT_EQ(mf.labelLHighscore->text() + mf.labelIHighscore->text(), "Level 3 Level 3 ");
     EXPECT_EQ(mf.lhn[0]->text() + mf.ihn[0]->text() + mf.ihp[0]->text(), "lokalnetz20");  /* sorted before showing */
+}
+
+/* Each language lists its own names of the six levels the game ships. */
+TEST_F(Dialog, ShippedLevelNamesInEachLanguage)
+{
+    ASSERT_EQ(chdir(gk::DistDir().c_str()), 0);
+    std::map<int, QStringList> names;
+    DoneMask = 31;
+    for (int c : {44, 49, 7}) {
+        LanguageCountry = c;
+        FillLevelList();
+        for (int i = 0; i < mf.comboMaps->count(); i++)
+            names[c] << mf.comboMaps->itemText(i);
+        ASSERT_EQ(names[c].size(), 6) << c;
+        EXPECT_EQ(QSet<QString>(names[c].begin(), names[c].end()).size(), 6) << c;
+        for (int i = 0; i < 6; i++)
+            EXPECT_TRUE(names[c][i].startsWith(QString::number(i + 1) + ". ") && names[c][i].size() > 5) << c;
+    }
+    for (int i = 0; i < 6; i++) {
+        EXPECT_NE(names[49][i], names[44][i]);
+        EXPECT_NE(names[7][i], names[44][i]);
+        EXPECT_TRUE(names[7][i].contains(QRegularExpression("[а-я]{3}"))) << names[7][i].toStdString();
+    }
+}
+
+/* Every picture the launcher shows is a picture, not a flat or drawn
+ * stand-in: many colours, contrast and edges. */
+TEST_F(Dialog, EveryPictureIsRendered)
+{
+    L_DestroyWindows();
+    ASSERT_EQ(chdir(gk::DistDir().c_str()), 0);
+    if (access("data/bgimage_44.bmp", R_OK) != 0)
+        GTEST_SKIP() << "no pictures were rendered (ffmpeg missing)";
+    L_CreateWindows();
+    int seen = 0;
+    for (QWidget *top : {mf.mainf, (QWidget *)mf.pointf})
+        for (QLabel *l : top->findChildren<QLabel *>()) {
+            QImage img = l->pixmap().toImage();
+            if (img.isNull())
+                continue;
+            seen++;
+            std::set<QRgb> colours;
+            double sum = 0, sum2 = 0, edges = 0, n = img.width() * img.height();
+            for (int y = 0; y < img.height(); y++)
+                for (int x = 0; x < img.width(); x++) {
+                    int g = qGray(img.pixel(x, y));
+                    colours.insert(img.pixel(x, y));
+                    sum += g;
+                    sum2 += g * g;
+                    edges += x > 0 && abs(g - qGray(img.pixel(x - 1, y))) > 24;
+                }
+            std::string what = std::to_string(img.width()) + "x" + std::to_string(img.height());
+            EXPECT_GE(colours.size(), 64u) << what;
+            EXPECT_GE(sqrt(sum2 / n - sum * sum / n / n), 12.0) << what;
+            EXPECT_GE(edges / n, 0.01) << what;
+        }
+    EXPECT_EQ(seen, 10);
 }

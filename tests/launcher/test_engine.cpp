@@ -84,13 +84,15 @@ protected:
         DemoDir = d / "demos";
         Open();
     }
-    /* A stand-in game; its entry dialog accepted (1) or cancelled (-1). */
-    std::string Play(const std::string &out, int answer = 0)
+    /* A stand-in game; its entry dialog accepted (1) or cancelled (-1);
+     * unrecorded, it leaves an empty demo file as an engine that could not
+     * record does. */
+    std::string Play(const std::string &out, int answer = 0, bool recorded = true, std::function<void()> look = nullptr)
     {
-        FakeEngine(d.path, "echo \"$@\" > args.txt\nwhile [ $# -gt 0 ]; do\n"
-                           "  if [ \"$1\" = -record ]; then echo '" + out + "' > \"$2\"; fi\n  shift\ndone\n"
+        FakeEngine(d.path, "echo \"$@\" > args.txt\nwhile [ $# -gt 0 ]; do\n  if [ \"$1\" = -record ]; then " +
+                           (recorded ? "echo '" + out + "'" : std::string(":")) + " > \"$2\"; fi\n  shift\ndone\n"
                            "printf '" + out + "\\n'");
-        L_DialogWatch watch(answer ? 1 : 0, answer > 0);
+        L_DialogWatch watch(answer ? 1 : 0, answer > 0, look);
         Button1Click();
         EXPECT_EQ(watch.seen, answer ? 1 : 0) << out;
         std::string a;
@@ -103,15 +105,19 @@ TEST_F(PlayClick, ScoreIsEnteredWithTheName)
 {
     for (int i = 0; i < 10; i++)
         LocalTable.e[2][i].points = 1000 - i;
-    EXPECT_EQ(Play("$$abort"), "-width 640 -height 480 -bpp 16 -game data -map 0 -mousesens 5 -countrycode 49 -record " +
+    EXPECT_EQ(Play("$$abort"), "-width 640 -height 480 -bpp 16 -game data -map 0 -mousesens 5 -countrycode 49 "
+                               "-musicvolume 100 -effectsvolume 100 -record " +
                                      (d / "demos/recording.dem") + "\n");
     mf.resBox->setCurrentIndex(1);
     mf.comboMaps->setCurrentIndex(2);
     mf.checkMouse->setChecked(true);
     mf.radioFullscreen->setChecked(true);
     mf.editName->setText("Tester");
+    mf.trackMusic->setValue(0);
+    mf.trackEffects->setValue(70);
     EXPECT_EQ(Play("$$score 1234", 1), "-width 1024 -height 768 -bpp 32 -game data -map 2 -mousesens 5 -countrycode 49 "
-                                        "-mouseinv -fullscreen -record " + (d / "demos/recording.dem") + "\n");
+                                        "-mouseinv -fullscreen -musicvolume 0 -effectsvolume 70 -record " +
+                                            (d / "demos/recording.dem") + "\n");
     EXPECT_EQ(LocalTable.e[2][0].name, "Tester");
     EXPECT_EQ(LocalTable.e[2][0].points, 1234);
     EXPECT_EQ(LocalTable.e[2][1].points, 1000);
@@ -128,8 +134,7 @@ TEST_F(PlayClick, FifthFirstPlaceUnlocksTheExtraLevel)
     for (int level : {4, 5}) {
         mf.comboMaps->setCurrentIndex(level);
         bool extra = level == 5;
-        QTimer::singleShot(50, [&extra] { extra = mf.labelExtra->isVisibleTo(mf.pointf); });
-        Play("$$score 10", 1);
+        Play("$$score 10", 1, true, [&extra] { extra = mf.labelExtra->isVisibleTo(mf.pointf); });
         EXPECT_EQ(extra, level == 4);
         EXPECT_EQ(DoneMask, level == 4 ? 31 : 63);
         EXPECT_EQ(mf.comboMaps->count(), 6);
@@ -196,4 +201,28 @@ TEST_F(PlayClick, EntriesAndTheirDemos)
     std::sort(demos.begin(), demos.end());
     EXPECT_EQ(demos, (std::vector<std::string>{"level0-150-2", "level0-95-20", "level1-91-20"}));
     EXPECT_EQ(kept, "$$score 150\n");
+}
+
+/* A game the engine could not record keeps its entry without a demo; a
+ * demo folder that cannot be made is told once, and the games go on. */
+TEST_F(PlayClick, GamesWithoutDemos)
+{
+    mf.comboMaps->setCurrentIndex(0);
+    Play("$$score 50", 1);
+    Play("$$score 40", 1, false);
+    EXPECT_EQ(LocalTable.e[0][1].points, 40);
+    std::vector<std::string> demos;
+    for (auto &e : std::filesystem::directory_iterator(d / "demos"))
+        demos.push_back(e.path().filename().string().substr(0, 10));
+    EXPECT_EQ(demos, std::vector<std::string>{"level0-50-"});
+
+    gk::WriteFile(d / "file", "");
+    DemoDir = d / "file/demos";
+    int before = l_messagecount;
+    EXPECT_EQ(Play("$$score 30", 1).find("-record"), std::string::npos);
+    Play("$$score 20", 1);
+    EXPECT_EQ(l_messagecount, before + 1);
+    EXPECT_EQ(l_lastcaption, "Aufzeichnung nicht gespeichert");
+    EXPECT_NE(l_lasttext.find(d / "file/demos"), std::string::npos) << l_lasttext;
+    EXPECT_EQ(LocalTable.e[0][3].points, 20);
 }

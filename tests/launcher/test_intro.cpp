@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "l_testapp.h"
+#include "wavwriter.h"
 
 class Intro : public ::testing::Test {
 protected:
@@ -62,6 +63,7 @@ TEST_F(Intro, StalledVideoEndsAtItsTimeLimit)
     Lang_LoadFile(gk::DistDir() + "/data/textres_7.ini", 7);
     QString hint;
     qint64 length = 0;
+    bool sound = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QMediaPlayer *p = mf.vidf ? mf.vidf->findChild<QMediaPlayer *>() : nullptr;
@@ -69,6 +71,7 @@ TEST_F(Intro, StalledVideoEndsAtItsTimeLimit)
             return;
         hint = mf.vidf->findChild<QLabel *>()->text();
         length = p->duration();
+        sound = p->hasAudio() && p->audioOutput();
         p->pause();
         poll.stop();
     });
@@ -78,8 +81,21 @@ TEST_F(Intro, StalledVideoEndsAtItsTimeLimit)
     PlayIntro(d.path);
     EXPECT_EQ(IntroCounter, 2);
     EXPECT_EQ(hint.toStdString(), Lang(230));
+    EXPECT_TRUE(sound) << "the intro plays without its sound";
     ASSERT_GT(length, 0);
     /* the first video's limit, then the whole second video */
     EXPECT_GT(clock.elapsed(), length + 1000);
     EXPECT_LT(clock.elapsed(), 2 * length + 12000);
+}
+
+/* Each video carries its sound: a track as long as the picture, not silent. */
+TEST_F(Intro, EachVideoHasItsSound)
+{
+    for (const char *v : {"wy-intro.mpeg", "qv-intro.mpg"}) {
+        gk::ProcResult r = gk::RunProcess({"/usr/bin/ffmpeg", "-v", "error", "-i", gk::DistDir() + "/" + v, "-ac", "1",
+                                           "-ar", "8000", "-f", "s16le", "-"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_GE(r.out.size() / 2, 8000u * 3) << v;
+        EXPECT_GT(gk::WavChannelRms(r.out, 1, 0), 1000.0) << v;
+    }
 }

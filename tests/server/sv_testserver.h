@@ -3,6 +3,7 @@
 #define SV_TESTSERVER_H
 
 #include <glob.h>
+#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <zlib.h>
@@ -62,6 +63,47 @@ static inline int SV_Send(int port, const std::string &method, const std::string
 }
 
 static inline int SV_Get(int port, const std::string &target, std::string *body) { return gk::HttpSend(port, "GET", target, "", body); }
+
+/* A connection to the server from the loopback address src; -1 when none. */
+static inline int SV_Open(int port, const char *src = "127.0.0.1")
+{
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    struct sockaddr_in a = {}, b = {};
+    a.sin_family = b.sin_family = AF_INET;
+    a.sin_port = htons((uint16_t)port);
+    inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+    inet_pton(AF_INET, src, &b.sin_addr);
+    if (bind(s, (struct sockaddr *)&b, sizeof(b)) == 0 && connect(s, (struct sockaddr *)&a, sizeof(a)) == 0)
+        return s;
+    close(s);
+    return -1;
+}
+
+/* What s receives within ms until its end: "open" when it stays silent and open. */
+static inline std::string SV_Recv(int s, int ms)
+{
+    std::string in;
+    char buf[65536];
+    struct pollfd p = {s, POLLIN, 0};
+    for (ssize_t n = 1; n > 0 && poll(&p, 1, ms) == 1;)
+        if ((n = recv(s, buf, sizeof(buf), 0)) > 0)
+            in.append(buf, (size_t)n);
+        else
+            return in;
+    return in.empty() ? "open" : in;
+}
+
+/* Raw bytes to the server from src; what came back within 10 s. */
+static inline std::string SV_Raw(int port, const std::string &bytes, const char *src = "127.0.0.1")
+{
+    int s = SV_Open(port, src);
+    if (s < 0)
+        return "";
+    send(s, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    std::string in = SV_Recv(s, 10000);
+    close(s);
+    return in;
+}
 
 static inline std::string SV_TopTen(int country, bool merge, bool getlist, const std::string &val)
 {

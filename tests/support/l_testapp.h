@@ -9,6 +9,8 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <functional>
+
 #include "gk_support.h"
 #include "l_local.h"
 
@@ -22,20 +24,23 @@ static inline QApplication *L_TestApp(void)
 }
 
 /* Watches for modal dialogs while it lives: the first `expected` are accepted (or rejected)
- * and counted in seen; any other is rejected and fails naming its title, so a wrong dialog
- * ends the action instead of blocking the test until CTest's time-out. */
+ * and counted in seen, after look() has seen them open; any other is rejected and fails
+ * naming its title, so a wrong dialog ends the action instead of blocking the test until
+ * CTest's time-out. */
 struct L_DialogWatch {
     QTimer poll;
     int seen = 0;
-    L_DialogWatch(int expected, bool accept)
+    L_DialogWatch(int expected, bool accept, std::function<void()> look = nullptr)
     {
         poll.setInterval(50);
-        QObject::connect(&poll, &QTimer::timeout, [this, expected, accept] {
+        QObject::connect(&poll, &QTimer::timeout, [this, expected, accept, look] {
             QDialog *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             if (!d)
                 return;
             if (++seen > expected)
                 ADD_FAILURE() << "unexpected dialog \"" << d->windowTitle().toStdString() << "\"";
+            else if (look)
+                look();
             if (accept && seen <= expected)
                 d->accept();
             else

@@ -138,15 +138,19 @@ TEST(Generator, ArchiveMembersOpenWholeThroughTheFileLayer)
     FS_Shutdown();
 }
 
+/* The game's face, and a wider one at a size where many glyphs need
+ * shrinking to fit their cells; a missing face is an error. */
 TEST(Generator, FontRectanglesHoldTheirGlyphsAndNothingElse)
 {
-    gk::TempDir tmp;
+    gk::TempDir tmp, wide;
     ASSERT_EQ(CG_GenFonts(tmp.path), 0);
-    for (const char *name : {"tech", "tech_7"}) {
+    ASSERT_EQ(CG_GenFontsFrom(wide.path, "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", "x", 60), 0);
+    EXPECT_EQ(CG_GenFontsFrom(wide.path, "/nonexistent/x.ttf", "x", 44), 1);
+    for (std::string name : {tmp / "tech", tmp / "tech_7", wide / "tech", wide / "tech_7"}) {
         SCOPED_TRACE(name);
         std::string font;
-        ASSERT_TRUE(gk::ReadFile(tmp / (std::string(name) + ".font"), &font));
-        texture_t t = ReadTGA(tmp / (std::string(name) + ".tga"));
+        ASSERT_TRUE(gk::ReadFile(name + ".font", &font));
+        texture_t t = ReadTGA(name + ".tga");
         ASSERT_TRUE(t.depth == 32 && t.width == t.height);
         int H = t.height, glyphs = 0, x0, y0, x1, y1;
         std::vector<char> covered((size_t)H * H, 0);

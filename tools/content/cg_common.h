@@ -99,6 +99,9 @@ int CG_ReadFile(const std::string &path, std::vector<uint8_t> *out);
 int CG_GenModels(const std::string &asedir);     /* .ase scenes */
 int CG_GenTextures(const std::string &datadir);  /* .tga textures and images */
 int CG_GenFonts(const std::string &datadir);     /* .tga + .font */
+/* The fonts from the face in `file` (of the Debian package named in the
+ * message when it is missing) at `pixels`, or smaller where a cell needs. */
+int CG_GenFontsFrom(const std::string &datadir, const char *file, const char *package, int pixels);
 int CG_GenSounds(const std::string &sounddir);   /* .wav */
 int CG_GenLang(const std::string &datadir);      /* ingame_%d.txt */
 /* Packs the files listed (names relative to `root`) into a zip archive

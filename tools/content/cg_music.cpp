@@ -1,9 +1,11 @@
 /*
  * cg_music.cpp -- the level music: six seamless loops made by a small
- * sequencer (drums, bass line, chord pad, arpeggio and a seeded melody
- * over an eight-bar chord progression), each level with its own key,
- * tempo, scale and sounds.  Note tails that run past the loop's end are
- * folded back onto its start, so the loop repeats without a click.
+ * sequencer (drums, bass line, chord pad, arpeggio and seeded melodies
+ * over two eight-bar chord progressions), each level with its own key,
+ * tempo, scale and sounds, in sections (intro, verse, chorus, breakdown)
+ * that last at least a minute before the loop starts over.  Note tails
+ * that run past the loop's end are folded back onto its start, so the
+ * loop repeats without a click.
  */
 #include "cg_sound.h"
 
@@ -126,61 +128,107 @@ static void Note(cg_mix_t *m, float at, float dur, int midi, int wave, float lev
 
 /* ---- arrangement ------------------------------------------------------------------- */
 
+/* One eight-bar section of a song: which parts play, over which of the
+ * song's two chord progressions, and the seed of its melody. */
+typedef struct {
+    int drums;             /* 0 hats only, 1 kick and hats, 2 the song's full kit */
+    int bass, melody;      /* parts on or off */
+    int second;            /* the second progression (the first from its middle on) */
+    int arp;               /* arpeggio pattern 0 or 1, -1 none */
+    int octave;            /* melody octave */
+} cg_section_t;
+
+/* Intro, verse, chorus over the second progression, breakdown, verse
+ * again: each repeats nothing of the others (new melody every time). */
+static const cg_section_t cg_form[] = {
+    {0, 1, 0, 0, 0, 1},
+    {2, 1, 1, 0, 0, 1},
+    {2, 1, 1, 1, 1, 1},
+    {1, 0, 1, 1, -1, 2},
+    {2, 1, 1, 0, 1, 1},
+};
+
+#define CG_MUSIC_MIN_SECONDS 60.0f  /* each level's music before it repeats */
+
+static void Drums(cg_mix_t *m, const cg_song_t *s, const cg_section_t *sec, float t0, float beat, cg_rng_t *r)
+{
+    for (int q = 0; q < 8; q++) {
+        float t = t0 + q * beat / 2 + ((q & 1) ? s->swing * beat : 0);
+        int onbeat = !(q & 1);
+        int kick = s->drums == 2 ? onbeat : (q == 0 || q == 4 || (s->drums == 1 && q == 5));
+        if (sec->drums == 1 ? q == 0 || q == 4 : sec->drums == 2 && kick)
+            Kick(m, t);
+        if (sec->drums == 2 && (q == 2 || q == 6))
+            Snare(m, t, r);
+        Hat(m, t, s->drums == 2 && !onbeat ? 0.35f : 0.18f, r);
+    }
+}
+
+/* The melody of one bar: a seeded walk over the scale, resting now and
+ * then, starting each bar on a chord tone. */
+static void Melody(cg_mix_t *m, const cg_song_t *s, int deg, int octave, float t0, float beat, cg_rng_t *r,
+                   int *melody)
+{
+    for (int q = 0; q < 8; q++) {
+        float roll = CG_Rand(r);
+        if (roll < 0.25f && q != 0)
+            continue;
+        int step = (int)(CG_Rand(r) * 5) - 2;
+        *melody += step;
+        if (q == 0)
+            *melody = deg + 7 * (*melody / 7 >= 1 ? 1 : 0) + (*melody % 7 > 3 ? 2 : 0);
+        if (*melody < 0)
+            *melody = 2;
+        if (*melody > 11)
+            *melody = 9;
+        float dur = (CG_Rand(r) < 0.3f ? beat : beat / 2) * 0.85f;
+        Note(m, t0 + q * beat / 2, dur, ScaleNote(s, *melody, octave), s->leadwave, 0.32f, 0.35f, 0.01f);
+    }
+}
+
+static void Section(cg_mix_t *m, const cg_song_t *s, const cg_section_t *sec, int index, float t0, float beat,
+                    cg_rng_t *r)
+{
+    cg_rng_t mr;
+    CG_Seed(&mr, s->seed * 7919u + (uint32_t)index * 104729u);
+    int melody = 4;
+    for (int bar = 0; bar < 8; bar++, t0 += 4 * beat) {
+        /* the second progression starts from the first's middle and turns
+         * to the dominant at its end, leading back */
+        int deg = sec->second ? (bar == 7 ? 4 : s->chords[(bar + 4) % 8]) : s->chords[bar];
+        Drums(m, s, sec, t0, beat, r);
+        for (int q = 0; sec->bass && q < 8; q++) { /* root and fifth in eighths */
+            int note = ScaleNote(s, deg + ((q % 4 == 3) ? 4 : 0), -2);
+            Note(m, t0 + q * beat / 2, beat * 0.4f, note, 1, 0.45f, 0.25f, 0.005f);
+        }
+        for (int k = 0; k < 3; k++) /* pad: the triad held over the bar */
+            Note(m, t0, 4 * beat * 0.95f, ScaleNote(s, deg + 2 * k, -1), 1, s->padlevel * 0.5f, 0.06f, 0.3f);
+        for (int q = 0; sec->arp >= 0 && q < 16; q++) { /* arpeggio in sixteenths */
+            static const int arp[2][4] = {{0, 2, 4, 7}, {7, 4, 2, 4}};
+            int note = ScaleNote(s, deg + arp[sec->arp][q % 4], 0);
+            Note(m, t0 + q * beat / 4, beat * 0.18f, note, s->leadwave == 2 ? 2 : 0, 0.14f, 0.5f, 0.003f);
+        }
+        if (sec->melody)
+            Melody(m, s, deg, sec->octave, t0, beat, &mr, &melody);
+    }
+}
+
+/* As many sections of the form as make the song last a minute or more;
+ * the loop then starts over at the intro. */
 static void Song(cg_wave_t *w, const cg_song_t *s)
 {
-    float beat = 60.0f / s->bpm;
-    int bars = 8;
-    size_t len = (size_t)(bars * 4 * beat * CG_RATE);
-    CG_WaveInit(w, bars * 4 * beat);
+    float beat = 60.0f / s->bpm, section = 8 * 4 * beat;
+    int count = (int)ceilf(CG_MUSIC_MIN_SECONDS / section - 0.001f);
+    if (count > (int)(sizeof(cg_form) / sizeof(cg_form[0])))
+        count = (int)(sizeof(cg_form) / sizeof(cg_form[0]));
+    size_t len = (size_t)ceilf(count * section * CG_RATE);
+    CG_WaveInit(w, count * section);
     w->s.resize(len, 0);
     cg_mix_t m = {w, len};
     cg_rng_t r;
     CG_Seed(&r, s->seed);
-    int melody = 4;
-    for (int bar = 0; bar < bars; bar++) {
-        int deg = s->chords[bar];
-        float t0 = bar * 4 * beat;
-        /* drums */
-        for (int q = 0; q < 8; q++) {
-            float t = t0 + q * beat / 2 + ((q & 1) ? s->swing * beat : 0);
-            int onbeat = !(q & 1);
-            if (s->drums == 2 ? onbeat : (q == 0 || q == 4 || (s->drums == 1 && q == 5)))
-                Kick(&m, t);
-            if (q == 2 || q == 6)
-                Snare(&m, t, &r);
-            Hat(&m, t, s->drums == 2 && !onbeat ? 0.35f : 0.18f, &r);
-        }
-        /* bass: root and fifth in eighths */
-        for (int q = 0; q < 8; q++) {
-            int note = ScaleNote(s, deg + ((q % 4 == 3) ? 4 : 0), -2);
-            Note(&m, t0 + q * beat / 2, beat * 0.4f, note, 1, 0.45f, 0.25f, 0.005f);
-        }
-        /* pad: the triad held over the bar */
-        for (int k = 0; k < 3; k++)
-            Note(&m, t0, 4 * beat * 0.95f, ScaleNote(s, deg + 2 * k, -1), 1, s->padlevel * 0.5f, 0.06f, 0.3f);
-        /* arpeggio in sixteenths */
-        for (int q = 0; q < 16; q++) {
-            static const int arp[4] = {0, 2, 4, 7};
-            int note = ScaleNote(s, deg + arp[q % 4], 0);
-            Note(&m, t0 + q * beat / 4, beat * 0.18f, note, s->leadwave == 2 ? 2 : 0, 0.14f, 0.5f, 0.003f);
-        }
-        /* melody: a seeded walk over the scale, resting now and then */
-        for (int q = 0; q < 8; q++) {
-            float roll = CG_Rand(&r);
-            if (roll < 0.25f && q != 0)
-                continue;
-            int step = (int)(CG_Rand(&r) * 5) - 2;
-            melody += step;
-            if (q == 0)
-                melody = deg + 7 * (melody / 7 >= 1 ? 1 : 0) + (melody % 7 > 3 ? 2 : 0);
-            if (melody < 0)
-                melody = 2;
-            if (melody > 11)
-                melody = 9;
-            float dur = (CG_Rand(&r) < 0.3f ? beat : beat / 2) * 0.85f;
-            Note(&m, t0 + q * beat / 2, dur, ScaleNote(s, melody, 1), s->leadwave, 0.32f, 0.35f, 0.01f);
-        }
-    }
+    for (int i = 0; i < count; i++)
+        Section(&m, s, &cg_form[i], i, i * section, beat, &r);
     /* gentle saturation: the drums' peaks no longer set the loudness */
     CG_WaveNormalize(w, 1.0f);
     for (float &v : w->s)

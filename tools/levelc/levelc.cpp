@@ -10,6 +10,9 @@
  *
  * Description format, one statement per line; '#' starts a comment:
  *   name     Text of the level name (rest of the line, up to 128 chars)
+ *   name.N   The name in the language of country number N (UTF-8); written
+ *            beside OUTPUT as OUTPUT's base name + "_N.descr", where the
+ *            launcher looks for the level names of its language
  *   music    sounds/level1.wav
  *   duration 120
  *   sky      skysphere01
@@ -30,6 +33,14 @@
 #include <string.h>
 
 static int lc_verbose;
+
+/* The level's names in other languages, by country number. */
+typedef struct {
+    int country;
+    char text[LEVEL_TEXTLEN];
+} lc_name_t;
+static lc_name_t lc_names[8];
+static int lc_numnames;
 
 static void LC_Printf(const char *fmt, ...)
 {
@@ -118,6 +129,40 @@ static int LC_Spawn(level_t *level, char *args, const char *file, int line)
     return 1;
 }
 
+static int LC_LanguageName(const char *country, const char *text, const char *file, int line)
+{
+    char *end;
+    long n = strtol(country, &end, 10);
+    if (end == country || *end || n <= 0 || n > 999)
+        return LC_Error(file, line, "name.N: N must be a country number");
+    if (lc_numnames >= (int)(sizeof(lc_names) / sizeof(lc_names[0])))
+        return LC_Error(file, line, "name.N: too many languages");
+    lc_names[lc_numnames].country = (int)n;
+    if (!LC_Text(lc_names[lc_numnames].text, text, file, line))
+        return 0;
+    lc_numnames++;
+    return 1;
+}
+
+/* OUTPUT.bin -> OUTPUT_N.descr for every name.N, one line each. */
+static int LC_WriteNames(const char *output)
+{
+    const char *dot = strrchr(output, '.');
+    const char *slash = strrchr(output, '/');
+    size_t baselen = dot && (!slash || dot > slash) ? (size_t)(dot - output) : strlen(output);
+    for (int i = 0; i < lc_numnames; i++) {
+        char path[4096];
+        snprintf(path, sizeof(path), "%.*s_%d.descr", (int)baselen, output, lc_names[i].country);
+        FILE *f = fopen(path, "w");
+        int ok = f && fprintf(f, "%s\n", lc_names[i].text) >= 0;
+        if ((f && fclose(f) != 0) || !ok) {
+            fprintf(stderr, "levelc: cannot write %s: %s\n", path, strerror(errno));
+            return 0;
+        }
+    }
+    return 1;
+}
+
 static int LC_Statement(level_t *level, char *s, const char *file, int line, int *havesky)
 {
     char *key = s;
@@ -127,6 +172,8 @@ static int LC_Statement(level_t *level, char *s, const char *file, int line, int
     rest = LC_Trim(rest);
     if (strcmp(key, "name") == 0)
         return LC_Text(level->name, rest, file, line);
+    if (strncmp(key, "name.", 5) == 0)
+        return LC_LanguageName(key + 5, rest, file, line);
     if (strcmp(key, "music") == 0)
         return LC_Text(level->bgm, rest, file, line);
     if (strcmp(key, "duration") == 0)
@@ -215,7 +262,7 @@ int main(int argc, char **argv)
     int ok = LC_Read(&level, argv[1]);
     if (ok) {
         lc_verbose = 1;
-        ok = Level_WriteFile(argv[2], argc == 4 ? argv[3] : argv[2], &level);
+        ok = Level_WriteFile(argv[2], argc == 4 ? argv[3] : argv[2], &level) && LC_WriteNames(argv[2]);
     }
     Level_FreeSpawns(&level);
     return ok ? 0 : 1;

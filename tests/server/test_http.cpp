@@ -1,0 +1,184 @@
+/* The score server's HTTP side as a real process: what a client may hold, proxies, HTTP conventions. */
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include "sv_testserver.h"
+
+static std::string Body(const std::string &answer)
+{
+    size_t at = answer.find("\r\n\r\n");
+    return at == std::string::npos ? "" : answer.substr(at + 4);
+}
+
+static std::string Get(const std::string &target, const std::string &headers = "")
+{
+    return "GET " + target + " HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n";
+}
+
+static double Now(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+static long Rss(int pid)
+{
+    std::string status;
+    gk::ReadFile("/proc/" + std::to_string(pid) + "/status", &status);
+    size_t at = status.find("VmRSS:");
+    return at == std::string::npos ? -1 : atol(status.c_str() + at + 6) / 1024;
+}
+
+TEST(ScoreHttp, ConventionsPipeliningAndTheDemoLimit)
+{
+    gk::TempDir d;
+    ScoreServer server;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "0"})) << server.log;
+    int port = server.port;
+    std::string get = SV_Raw(port, Get("/topten.php?game=gackatron")), head = get.substr(0, get.find("\r\n\r\n") + 4);
+    EXPECT_EQ(SV_Raw(port, "HEAD /topten.php?game=gackatron HTTP/1.1\r\nHost: x\r\n\r\n"), head);
+    EXPECT_NE(SV_Raw(port, "POST /topten.php HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n").find("\r\nAllow: GET, HEAD\r\n"),
+              std::string::npos);
+    EXPECT_NE(SV_Raw(port, Get("/replay")).find("\r\nAllow: POST\r\n"), std::string::npos);
+    for (const char *bad : {"GET /\r\n\r\n", "GET  HTTP/1.1\r\n\r\n", "GET / HTTP/1.1 x\r\nHost: x\r\n\r\n"})
+        EXPECT_EQ(SV_Raw(port, bad).substr(0, 12), "HTTP/1.1 400") << bad;
+
+    /* a demo of exactly 2 MB is read (and is no demo); one byte more is refused for its size */
+    std::string replay = "POST /replay?game=gackatron&level=0&name=Ada&points=5&country=44 HTTP/1.1\r\nHost: x\r\n"
+                         "Content-Length: ";
+    std::string at = Body(SV_Raw(port, replay + std::to_string(2 << 20) + "\r\n\r\n" + std::string(2 << 20, 'x')));
+    std::string past = Body(SV_Raw(port, replay + std::to_string((2 << 20) + 1) + "\r\n\r\n"));
+    std::string list = Body(SV_Raw(port, Get(SV_TopTen(44, true, true, std::string(16386, 'A')))));
+    EXPECT_EQ(past.compare(0, 4, "MSG:"), 0) << past;
+    EXPECT_NE(past.find("recording"), std::string::npos) << past;
+    for (const std::string &other : {at, list})
+        EXPECT_NE(past, other);
+    /* a body without a length is cut as soon as it passes 2 MB; a head past a connection's memory is refused */
+    std::string chunk = "100000\r\n" + std::string(1 << 20, 'x') + "\r\n";
+    EXPECT_EQ(SV_Raw(port, replay.substr(0, replay.find("Content-Length")) + "Transfer-Encoding: chunked\r\n\r\n" +
+                               chunk + chunk + chunk), "");
+    EXPECT_EQ(SV_Raw(port, Get("/", "X-Pad: " + std::string(100000, 'x') + "\r\n")).compare(0, 10, "HTTP/1.1 4"), 0);
+
+    /* two merges sent at once on one connection: one answer, the first's, and only its merge */
+    std::string two = SV_Raw(port, Get(SV_TopTen(44, true, false, SV_PackEntries({{0, "First", 10}}))) +
+                                       Get(SV_TopTen(44, true, false, SV_PackEntries({{0, "Second", 20}}))));
+    EXPECT_EQ(two.find("HTTP/", 1), std::string::npos) << two;
+    EXPECT_EQ(SV_AddedIn(Body(two)), 1) << two;
+    std::string table = Body(SV_Raw(port, Get(SV_TopTen(44, false, true, ""))));
+    HighscoreTable t;
+    ASSERT_TRUE(UnpackTable(table, &t)) << table;
+    EXPECT_EQ(t.e[0][0].name, "First");
+    EXPECT_EQ(t.e[0][1].points, 0);
+    EXPECT_EQ(server.Stop(), 0);
+    EXPECT_NE(server.log.find(" HEAD /topten.php?game=gackatron 200 "), std::string::npos) << server.log;
+    EXPECT_NE(server.log.find(" " + std::to_string(get.size() - head.size()) + " bytes"), std::string::npos);
+}
+
+TEST(ScoreHttp, ConnectionFloodIsRefusedAtOnceAndAProbeGetsThrough)
+{
+    struct rlimit was, low;
+    getrlimit(RLIMIT_NOFILE, &was);
+    low = {256, was.rlim_max};
+    setrlimit(RLIMIT_NOFILE, &low);
+    gk::TempDir d;
+    ScoreServer server;
+    bool started = server.Start(d.path, {"--db", d / "scores.sqlite", "--max-connections", "40", "--max-per-address",
+                                         "30", "--timeout", "4", "--upload-seconds", "3"});
+    setrlimit(RLIMIT_NOFILE, &was);
+    ASSERT_TRUE(started) << server.log;
+    std::string limits;
+    gk::ReadFile("/proc/" + std::to_string(server.proc.pid) + "/limits", &limits);
+    unsigned long soft = 0, hard = 0;
+    sscanf(limits.c_str() + limits.find("Max open files"), "Max open files %lu %lu", &soft, &hard);
+    EXPECT_EQ(soft, hard);
+    EXPECT_GT(soft, 256u);
+
+    /* 31 connections of one address and 11 of another: one past each limit is closed at once */
+    std::vector<int> held;
+    for (int i = 0; i < 42; i++)
+        held.push_back(SV_Open(server.port, i < 31 ? "127.0.0.2" : "127.0.0.3"));
+    int closed[2] = {0, 0};
+    usleep(1500000);
+    for (int i = 0; i < 42; i++)
+        closed[i >= 31] += SV_Recv(held[i], 0) != "open";
+    EXPECT_EQ(closed[0], 1);
+    EXPECT_EQ(closed[1], 1);
+    /* at the cap a probe is refused at once; once the idle ones are closed it is answered */
+    int probe = SV_Open(server.port);
+    EXPECT_EQ(SV_Recv(probe, 2000), "");
+    close(probe);
+    std::string answer;
+    for (int i = 0; i < 100 && answer.compare(0, 12, "HTTP/1.1 200") != 0; i++, usleep(100000))
+        answer = SV_Raw(server.port, Get("/healthz"));
+    EXPECT_EQ(answer.compare(0, 12, "HTTP/1.1 200"), 0) << "no probe answered within 10 s: " << answer;
+    for (int s : held)
+        close(s);
+    /* a body dripping in is cut when the whole request has taken its time */
+    int drip = SV_Open(server.port);
+    std::string head = "POST /replay?game=gackatron&level=0&name=Ada&points=5 HTTP/1.1\r\nHost: x\r\nContent-Length: 99\r\n\r\n";
+    send(drip, head.data(), head.size(), MSG_NOSIGNAL);
+    double t0 = Now();
+    for (int i = 0; i < 16 && SV_Recv(drip, 500) == "open"; i++)
+        send(drip, "x", 1, MSG_NOSIGNAL);
+    EXPECT_GT(Now() - t0, 2.5);
+    EXPECT_LT(Now() - t0, 7.5) << "a dripping upload was not cut within 7.5 s";
+    close(drip);
+    EXPECT_EQ(server.Stop(), 0);
+}
+
+TEST(ScoreHttp, SlowUploadWavesAreCappedAndTheirMemoryReturns)
+{
+    gk::TempDir d;
+    ScoreServer server;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--max-uploads", "20"})) << server.log;
+    SV_Raw(server.port, Get("/"));
+    long start = Rss(server.proc.pid);
+    std::string upload = "POST /replay?game=gackatron&level=0&name=Ada&points=5 HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+                         std::to_string(2 << 20) + "\r\n\r\n" + std::string((2 << 20) - 1024, 'x');
+    for (int wave = 0; wave < 2; wave++) {
+        std::vector<int> s;
+        int refused = 0;
+        for (int i = 0; i < 21; i++) {
+            s.push_back(SV_Open(server.port, i % 2 ? "127.0.0.4" : "127.0.0.5"));
+            send(s.back(), upload.data(), upload.size(), MSG_NOSIGNAL);
+        }
+        usleep(1000000);
+        for (int i = 0; i < 21; i++)
+            refused += SV_Recv(s[i], 0) != "open";
+        EXPECT_EQ(refused, 1) << "wave " << wave;
+        EXPECT_LT(Rss(server.proc.pid), start + 20 * 2 + 32);
+        for (int fd : s)
+            close(fd);
+        std::string m;
+        for (int i = 0; i < 100 && m.find("gackatron_scores_uploads 0\n") == std::string::npos; i++, usleep(100000))
+            m = Body(SV_Raw(server.port, Get("/metrics")));
+        EXPECT_NE(m.find("gackatron_scores_uploads 0\n"), std::string::npos) << "uploads not ended within 10 s: " << m;
+    }
+    long rss = 0;
+    for (int i = 0; i < 50 && (rss = Rss(server.proc.pid)) >= start + 16; i++)
+        usleep(100000);
+    EXPECT_LT(rss, start + 16) << "memory not back within 5 s";
+    EXPECT_EQ(server.Stop(), 0);
+}
+
+TEST(ScoreHttp, OnlyATrustedProxyNamesTheClient)
+{
+    gk::TempDir d;
+    ScoreServer server;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "1", "--trusted-proxy", "127.0.0.2"}))
+        << server.log;
+    /* one merge a minute for each client; which client it is */
+    auto merge = [&](const char *via, const char *forwarded, int points) {
+        std::string target = SV_TopTen(44, true, false, SV_PackEntries({{0, "p" + std::to_string(points), points}}));
+        return SV_AddedIn(Body(SV_Raw(server.port, Get(target, "X-Forwarded-For: " + std::string(forwarded) + "\r\n"), via)));
+    };
+    EXPECT_EQ(merge("127.0.0.2", "198.51.100.7, 203.0.113.9", 1), 1);
+    EXPECT_EQ(merge("127.0.0.2", "203.0.113.9", 2), -1);
+    EXPECT_EQ(merge("127.0.0.2", "198.51.100.7, 203.0.113.10", 3), 1);
+    EXPECT_EQ(merge("127.0.0.3", "203.0.113.11", 4), 1);
+    EXPECT_EQ(merge("127.0.0.3", "203.0.113.12", 5), -1);
+    EXPECT_EQ(server.Stop(), 0);
+    EXPECT_NE(server.log.find(" 203.0.113.9 GET /topten.php"), std::string::npos) << server.log;
+    EXPECT_EQ(server.log.find("203.0.113.11"), std::string::npos);
+}
