@@ -10,11 +10,13 @@
  * with other work.  The HTTP loads follow on SQLite: an idle-connection
  * flood past the server's descriptors with a probe, 256 clients that
  * reconnect after every answer, five waves of 500 slow 2 MB uploads with
- * the server's memory, and 32 page clients beside merges.  Usage:
+ * the server's memory, and 32 page clients beside exchanges.  Usage:
  * bench_scores [seconds per run] [folder of the SQLite file, default a fresh
  * one under /tmp] [sqlite | http | flood | reconnect | uploads | pages: only
- * that part]; GK_SCORES_PROGRAM
- * names another server program to measure, GK_SCORES_ARGS more options.
+ * that part]; bench_scores store [millions of entries] [folder]
+ * [http | direct]: exchanges under page load on a large store (below).
+ * GK_SCORES_PROGRAM names another server program to measure,
+ * GK_SCORES_ARGS more options.
  */
 #include <arpa/inet.h>
 #include <errno.h>
@@ -41,8 +43,14 @@
 #include <thread>
 #include <vector>
 
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
 #include "hs_table.h"
 #include "http_client.h"
+#include "sv_local.h"
 
 static int BenchGet(int port, const std::string &target, std::string *body)
 {
@@ -56,9 +64,11 @@ static double Bench_Now(void)
     return ts.tv_sec + ts.tv_nsec * 1e-9;
 }
 
-/* gackatron-scores in dir; its port, or 0.  files > 0: its descriptor
- * limit (soft; the hard one four times that, as systemd's default is). */
-static int Bench_StartServer(const std::string &dir, const std::string &db, int *pid, int files = 0)
+/* gackatron-scores in dir; its port, or 0 when it did not say so within
+ * waitseconds.  files > 0: its descriptor limit (soft; the hard one four
+ * times that, as systemd's default is). */
+static int Bench_StartServer(const std::string &dir, const std::string &db, int *pid, int files = 0,
+                             int waitseconds = 20)
 {
     std::string err = dir + "/server.log";
     unlink(err.c_str());
@@ -81,7 +91,7 @@ static int Bench_StartServer(const std::string &dir, const std::string &db, int 
         execv(prog.c_str(), (char *const *)argv.data());
         _exit(127);
     }
-    for (int i = 0; i < 400; i++) {
+    for (int i = 0; i < waitseconds * 20; i++) {
         FILE *f = fopen(err.c_str(), "r");
         char line[512];
         while (f && fgets(line, sizeof(line), f)) {
@@ -454,6 +464,62 @@ static void Bench_UploadWaves(const std::string &dir)
 
 /* 32 clients asking for pages as fast as they can while one client merges
  * into a store of 20,000 entries. */
+/* 32 clients asking for pages and lists as fast as they can while one
+ * launcher after another exchanges its list: the exchanges' times. */
+static void Bench_PageLoad(int port, int clients, double seconds)
+{
+    static const char *pages[] = {"/", "/?verified=1", "/?country=49", "/?country=7&verified=1",
+                                  "/scores.json?level=2&verified=1", "/scores.json?level=0&country=44"};
+    std::atomic<bool> stop{false};
+    std::atomic<long> served{0}, failed{0};
+    std::vector<std::vector<double>> pagelat(clients);
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; c++)
+        threads.emplace_back([&, c] {
+            std::string body;
+            for (int i = c; !stop; i++) {
+                double t0 = Bench_Now();
+                if (BenchGet(port, pages[i % 6], &body) == 200) {
+                    served++;
+                    pagelat[c].push_back(Bench_Now() - t0);
+                } else {
+                    failed++;
+                }
+            }
+        });
+    std::vector<double> merges;
+    long refused = 0;
+    double start = Bench_Now();
+    for (int i = 0; Bench_Now() - start < seconds; i++) {
+        HighscoreTable t;
+        HS_Fill(&t, "unknown", 0);
+        for (int k = 0; k < 9; k++)
+            t.e[i % 6][k] = {"player" + std::to_string(k), 90000 - k};
+        t.e[i % 6][9] = {"load" + std::to_string(i), 500 + i};
+        std::string body;
+        double t0 = Bench_Now();
+        int status = BenchGet(port, "/topten.php?game=gackatron&merge=1&getlist=1&country=49&val=" +
+                                        PackTable(&t), &body);
+        if (status == 200 && body.compare(0, 4, "MSG:") != 0)
+            merges.push_back(Bench_Now() - t0);
+        else
+            refused++;
+    }
+    double took = Bench_Now() - start;
+    stop = true;
+    for (auto &t : threads)
+        t.join();
+    std::vector<double> all;
+    for (auto &l : pagelat)
+        all.insert(all.end(), l.begin(), l.end());
+    printf("  %d page clients: exchanges p50 %.1f ms p99 %.1f ms worst %.1f ms (%zu answered, %ld not);"
+           " pages %.0f/s p50 %.1f ms p99 %.1f ms (%ld failed)\n", clients, 1000 * Bench_Percentile(merges, 50),
+           1000 * Bench_Percentile(merges, 99), 1000 * Bench_Percentile(merges, 100), merges.size(), refused,
+           served / took, 1000 * Bench_Percentile(all, 50), 1000 * Bench_Percentile(all, 99), failed.load());
+    fflush(stdout);
+}
+
+/* The page load on a store of 2,500 entries filled by 250 launchers. */
 static void Bench_PagesAndMerges(const std::string &dir, double seconds)
 {
     int pid = 0, port = Bench_Fresh(dir, "pages", &pid);
@@ -468,37 +534,8 @@ static void Bench_PagesAndMerges(const std::string &dir, double seconds)
         BenchGet(port, "/topten.php?game=gackatron&merge=1&getlist=0&country=" + std::to_string(m % 40) +
                            "&val=" + PackTable(&t), &body);
     }
-    std::atomic<bool> stop{false};
-    std::atomic<int> pages{0};
-    std::vector<std::thread> threads;
-    for (int c = 0; c < 32; c++)
-        threads.emplace_back([&, c] {
-            std::string req = c % 2 ? "GET /?verified=1 HTTP/1.0\r\n\r\n" : "GET / HTTP/1.0\r\n\r\n";
-            while (!stop)
-                pages += Bench_Request(port, "127.0.5.1", req, 60000) == 200;
-        });
-    std::vector<double> lat;
-    int failed = 0;
-    double start = Bench_Now();
-    for (int i = 0; Bench_Now() - start < seconds; i++) {
-        HighscoreTable t;
-        HS_Fill(&t, "unknown", 0);
-        t.e[i % HS_ROWS][0] = {"merge" + std::to_string(i), 2000 + i};
-        std::string body;
-        double a = Bench_Now();
-        if (BenchGet(port, "/topten.php?game=gackatron&merge=1&getlist=1&country=49&val=" + PackTable(&t), &body) == 200 &&
-            body.compare(0, 4, "MSG:") != 0)
-            lat.push_back(Bench_Now() - a);
-        else
-            failed++;
-    }
-    stop = true;
-    for (auto &t : threads)
-        t.join();
-    printf("32 page clients beside merges: %.0f pages/s; merges p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu, %d failed)\n",
-           pages / (Bench_Now() - start), 1000 * Bench_Percentile(lat, 50), 1000 * Bench_Percentile(lat, 99),
-           1000 * Bench_Percentile(lat, 100), lat.size(), failed);
-    fflush(stdout);
+    printf("page load on 2,500 entries:\n");
+    Bench_PageLoad(port, 32, seconds);
     Bench_StopServer(pid);
 }
 
@@ -520,8 +557,180 @@ static void Bench_Http(const std::string &dir, double seconds, const std::string
         Bench_PagesAndMerges(dir, seconds);
 }
 
+
+/* ---- a store of millions of entries under page load ---- */
+
+/* An SQLite store of n entries as the server keeps them (schema 2, the
+ * form every older store has), filled by one statement in key order with
+ * the other indexes built afterwards: 10 M entries in a few minutes.
+ * Six levels; half of the entries of ten large countries (fewer than the
+ * server keeps of a level and country), half of 997 small ones; one entry
+ * in a thousand verified. */
+static bool Bench_FillStore(const std::string &file, long n)
+{
+    unlink(file.c_str());
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "benchfill");
+        db.setDatabaseName(QString::fromStdString(file));
+        QSqlQuery q(db);
+        const char *steps[] = {
+            "PRAGMA journal_mode=OFF", "PRAGMA synchronous=OFF", "PRAGMA cache_size=-1000000",
+            "CREATE TABLE gk_schema (version INTEGER NOT NULL)", "INSERT INTO gk_schema VALUES (2)",
+            "CREATE TABLE scores (id INTEGER PRIMARY KEY,"
+            " level INTEGER NOT NULL CHECK (level >= 0 AND level < 8), name VARCHAR(64) NOT NULL,"
+            " points INTEGER NOT NULL CHECK (points > 0), country INTEGER NOT NULL, received BIGINT NOT NULL,"
+            " verified INTEGER NOT NULL DEFAULT 0, CONSTRAINT scores_entry UNIQUE (level, name, points))",
+            "WITH RECURSIVE c(x) AS (SELECT 0 UNION ALL SELECT x + 1 FROM c WHERE x + 1 < %N)"
+            " INSERT INTO scores (id, level, name, points, country, received, verified)"
+            " SELECT x + 1, x * 6 / %N, printf('b%09d', x), 1 + (x * 2654435761) % 999983,"
+            " CASE WHEN x % 2 = 0 THEN 1000 + x % 997 ELSE CASE x / 2 % 10 WHEN 0 THEN 1 WHEN 1 THEN 7 WHEN 2 THEN 33"
+            " WHEN 3 THEN 34 WHEN 4 THEN 39 WHEN 5 THEN 44 WHEN 6 THEN 48 WHEN 7 THEN 49 WHEN 8 THEN 55 ELSE 61 END END,"
+            " 1700000000 + x / 8, x % 1000 = 999 FROM c",
+            "CREATE INDEX scores_best ON scores (level, points DESC, id)",
+            "CREATE INDEX scores_country ON scores (country, level, points DESC, id)",
+            "CREATE TABLE replay (id INTEGER PRIMARY KEY, level INTEGER NOT NULL, name VARCHAR(64) NOT NULL,"
+            " points INTEGER NOT NULL, demo BLOB NOT NULL, received BIGINT NOT NULL, taken INTEGER NOT NULL DEFAULT 0)",
+            "PRAGMA journal_mode=WAL",
+        };
+        ok = db.open();
+        for (const char *step : steps) {
+            if (!ok)
+                break;
+            ok = q.exec(QString(step).replace("%N", QString::number(n)));
+            if (!ok)
+                fprintf(stderr, "bench_scores: filling the store: %s\n", qPrintable(q.lastError().text()));
+        }
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("benchfill");
+    return ok;
+}
+
+/* What the store calls of the server around it. */
+void SV_Log(const std::string &line)
+{
+    fprintf(stderr, "%s\n", line.c_str());
+}
+
+void SV_MetricReplayQueue(long long)
+{
+}
+
+/* The store alone, as the HTTP side uses it: reader threads make pages (a
+ * page's countries and lists, then the page) on read connections of their
+ * own while this thread merges one launcher's table after another and
+ * reads the world's lists for its answer. */
+static void Bench_StoreDirect(const std::string &file, int readers, double seconds)
+{
+    std::string error;
+    if (!SV_StoreOpen(file, &error)) {
+        fprintf(stderr, "bench_scores: cannot open the store: %s\n", error.c_str());
+        return;
+    }
+    std::atomic<bool> stop{false};
+    std::atomic<long> pages{0}, failed{0};
+    std::vector<std::thread> threads;
+    for (int r = 0; r < readers; r++)
+        threads.emplace_back([&, r] {
+            for (int i = r; !stop; i++) {
+                sv_lists_t lists;
+                std::vector<std::pair<int, int>> countries;
+                int country = i % 3 == 0 ? -1 : i % 3 == 1 ? 49 : 7;
+                bool ok = SV_StoreCountries(&countries) && SV_StoreLists(country, i % 2, &lists) &&
+                          !SV_Page(country, i % 2, &lists, countries).empty();
+                (ok ? pages : failed)++;
+            }
+        });
+    std::vector<double> merges, cpu;
+    double start = Bench_Now();
+    for (int i = 0; Bench_Now() - start < seconds; i++) {
+        struct timespec c0, c1;
+        sv_request_t req = {};
+        req.merge = req.getlist = true;
+        req.country = 49;
+        for (int k = 0; k < 9; k++)
+            req.entries.push_back({i % 6, "player" + std::to_string(k), 90000 - k});
+        req.entries.push_back({i % 6, "direct" + std::to_string(readers) + "-" + std::to_string(i), 500 + i});
+        std::vector<int> added;
+        sv_lists_t world;
+        double t0 = Bench_Now();
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c0);
+        if (SV_StoreMerge({&req}, &added) && SV_StoreLists(-1, false, &world)) {
+            merges.push_back(Bench_Now() - t0);
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c1);
+            cpu.push_back(c1.tv_sec - c0.tv_sec + (c1.tv_nsec - c0.tv_nsec) * 1e-9);
+        }
+    }
+    double took = Bench_Now() - start;
+    stop = true;
+    for (auto &t : threads)
+        t.join();
+    SV_StoreClose();
+    printf("  in process, %2d reader threads: merge and lists p50 %.1f ms p99 %.1f ms worst %.1f ms (%zu; its CPU"
+           " p50 %.2f ms p99 %.2f ms); pages %.0f/s (%ld failed)\n", readers, 1000 * Bench_Percentile(merges, 50),
+           1000 * Bench_Percentile(merges, 99), 1000 * Bench_Percentile(merges, 100), merges.size(),
+           1000 * Bench_Percentile(cpu, 50), 1000 * Bench_Percentile(cpu, 99), pages / took, failed.load());
+    fflush(stdout);
+}
+
+/* bench_scores store [millions] [folder] [http|direct]: the server on a store of that
+ * many entries (default 10 M): one page of each kind alone, then exchanges
+ * under 32 clients' page load (all but "direct"); then (all but "http") the
+ * store alone with 0, 4 and 32 reader threads.  The filled file is kept in the folder as
+ * bench-store-N.sqlite and copied for each run, since the server brings it
+ * up to its schema at start. */
+static int Bench_Store(double seconds, int argc, char **argv)
+{
+    int qargc = 1;
+    char name[] = "bench_scores", *qargv[] = {name, NULL};
+    QCoreApplication app(qargc, qargv);
+    long n = (long)((argc > 0 ? atof(argv[0]) : 10) * 1e6);
+    std::string dir = argc > 1 ? argv[1] : "/tmp";
+    std::string pristine = dir + "/bench-store-" + std::to_string(n) + ".sqlite", file = dir + "/bench-store-run.sqlite";
+    if (access(pristine.c_str(), R_OK) != 0) {
+        double t0 = Bench_Now();
+        if (!Bench_FillStore(pristine, n))
+            return 1;
+        printf("store: %ld entries filled in %.1f s\n", n, Bench_Now() - t0);
+    }
+    for (const char *x : {"", "-wal", "-shm"})
+        unlink((file + x).c_str());
+    if (system(("cp " + pristine + " " + file).c_str()) != 0)
+        return 1;
+    std::string only = argc > 2 ? argv[2] : "";
+    if (only != "direct") {
+        double t0 = Bench_Now();
+        int pid = 0, port = Bench_StartServer(dir, file, &pid, 0, 1200);
+        if (!port) {
+            fprintf(stderr, "bench_scores: the server did not start (see %s/server.log)\n", dir.c_str());
+            return 1;
+        }
+        printf("store: %ld entries, server ready after %.1f s\n", n, Bench_Now() - t0);
+        for (const char *page : {"/", "/?verified=1", "/?country=7&verified=1", "/scores.json?level=3&verified=1"}) {
+            std::string body;
+            double p0 = Bench_Now();
+            int status = BenchGet(port, page, &body);
+            printf("  %-34s %8.1f ms (first, nothing kept yet; status %d)\n", page, 1000 * (Bench_Now() - p0), status);
+        }
+        Bench_PageLoad(port, 32, seconds);
+        Bench_StopServer(pid);
+    }
+    if (only != "http")
+        for (int readers : {0, 4, 32})
+            Bench_StoreDirect(file, readers, seconds);
+    for (const char *x : {"", "-wal", "-shm"})
+        unlink((file + x).c_str());
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
+    if (argc > 1 && strcmp(argv[1], "store") == 0) {
+        signal(SIGPIPE, SIG_IGN);
+        return Bench_Store(getenv("GK_BENCH_SECONDS") ? atof(getenv("GK_BENCH_SECONDS")) : 20, argc - 2, argv + 2);
+    }
     double seconds = argc > 1 ? atof(argv[1]) : 5;
     if (seconds <= 0 || seconds > 60)
         seconds = 5;

@@ -576,10 +576,12 @@ void FillLevelList(void)
     mf.comboMaps->setCurrentIndex(idx >= 0 && idx < count ? idx : count - 1);
 }
 
+/* An empty place (the server sends no name for one) shows the default name in both lists. */
 static void L_ShowRow(const HighscoreTable *t, int m, QLabel **names, QLabel **points)
 {
     for (int i = 0; i < HS_ENTRIES; i++) {
-        names[i]->setText(QString::fromStdString(t->e[m][i].name));
+        const std::string &name = t->e[m][i].name;
+        names[i]->setText(name.empty() && t->e[m][i].points == 0 ? L_Q(Lang(205)) : QString::fromStdString(name));
         points[i]->setText(QString::number(t->e[m][i].points));
     }
 }

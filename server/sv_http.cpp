@@ -32,8 +32,6 @@
 #define SV_CONNMEMORY (32 << 10)    /* a connection's buffers: the longest table fits */
 #define SV_BACKLOG 4096             /* connection attempts the kernel holds for us */
 #define SV_MAXREPLAYS 32            /* replays on their way to the store at once */
-#define SV_KEEPSECONDS 1.0          /* how long a page or table is served again */
-#define SV_KEEPKEYS 256             /* pages and tables kept at once */
 
 static sv_httpopts_t sv_http;
 static struct MHD_Daemon *sv_daemon;
@@ -314,7 +312,8 @@ typedef struct {
 
 static const char *sv_notes[SV_NUMANSWERS] = {
     NULL, NULL, "refused=request", "refused=game", "refused=size", "refused=table", "refused=rate",
-    "refused=busy", "refused=store", "refused=noentry", "refused=demo", "refused=demosize",
+    "refused=busy", "refused=store", "refused=noentry", "refused=demo", "refused=demosize", "refused=noverify",
+    "refused=replays", "refused=entrywaits", "refused=frames",
 };
 
 static void *SV_Uri(void *, const char *uri, struct MHD_Connection *c)
@@ -327,8 +326,10 @@ static void *SV_Uri(void *, const char *uri, struct MHD_Connection *c)
     return r;
 }
 
-/* kind: 0 plain text, 1 the page, 2 JSON, 3 metrics */
-static MHD_Result SV_Respond(sv_req_t *r, int status, const std::string &body, int kind, const char *allow = NULL)
+/* kind: 0 plain text, 1 the page, 2 JSON, 3 metrics; plain text is in
+ * codepage (an old launcher's tables and every message are in its system's) */
+static MHD_Result SV_Respond(sv_req_t *r, int status, const std::string &body, int kind, const char *allow = NULL,
+                             int codepage = HS_UTF8)
 {
     struct MHD_Response *res = MHD_create_response_from_buffer(body.size(), (void *)body.data(), MHD_RESPMEM_MUST_COPY);
     if (!res)
@@ -343,7 +344,10 @@ static MHD_Result SV_Respond(sv_req_t *r, int status, const std::string &body, i
         {{"Content-Type", "text/plain; version=0.0.4; charset=utf-8"}, {"Cache-Control", "no-store"}},
     };
     for (int i = 0; i < 5 && headers[kind][i][0]; i++)
-        MHD_add_response_header(res, headers[kind][i][0], headers[kind][i][1]);
+        if (kind != 0 || i != 0 || codepage == HS_UTF8)
+            MHD_add_response_header(res, headers[kind][i][0], headers[kind][i][1]);
+    if (kind == 0 && codepage != HS_UTF8)
+        MHD_add_response_header(res, "Content-Type", ("text/plain; charset=windows-" + std::to_string(codepage)).c_str());
     if (allow)
         MHD_add_response_header(res, "Allow", allow);
     /* one request a connection: no idle connections pile up */
@@ -361,7 +365,7 @@ static MHD_Result SV_Refuse(sv_req_t *r, int answer, int country, const char *re
 {
     r->note = sv_notes[answer];
     SV_MetricRefuse(reason ? reason : sv_notes[answer] + 8);
-    return SV_Respond(r, 200, SV_Message(answer, country, 0), 0);
+    return SV_Respond(r, 200, SV_Message(answer, country, 0), 0, NULL, HS_CountryCodePage(country));
 }
 
 static MHD_Result SV_Header(void *cls, enum MHD_ValueKind, const char *key, const char *value)
@@ -385,9 +389,11 @@ static std::string SV_Client(sv_req_t *r)
     return SV_Address(last.c_str(), &client) ? client : peer;
 }
 
-/* The first value of key in the query, as it came. */
-static std::string SV_Param(const std::string &query, const char *key)
+/* The first value of key in the query, as it came; *found: whether the key is there. */
+static std::string SV_Param(const std::string &query, const char *key, bool *found = NULL)
 {
+    if (found)
+        *found = true;
     size_t klen = strlen(key);
     for (size_t at = 0; at <= query.size();) {
         size_t amp = query.find('&', at);
@@ -397,6 +403,8 @@ static std::string SV_Param(const std::string &query, const char *key)
             return query.substr(at + klen + 1, amp - at - klen - 1);
         at = amp + 1;
     }
+    if (found)
+        *found = false;
     return "";
 }
 
@@ -442,6 +450,8 @@ static MHD_Result SV_Begin(sv_req_t *r, const char *method)
     int answer = SV_ParseReplay(r->query, "", &check);
     if (answer != SV_BADDEMO)
         return SV_Refuse(r, answer == SV_OK ? SV_BADDEMO : answer, check.country);
+    if (SV_VerifyOff())
+        return SV_Refuse(r, SV_NOVERIFY, check.country);
     const char *len = MHD_lookup_connection_value(r->c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
     unsigned long long declared = len ? strtoull(len, NULL, 10) : 0;
     if (declared > SV_MAXDEMO)
@@ -489,58 +499,14 @@ static MHD_Result SV_ToStore(sv_req_t *r, int kind)
     return MHD_YES;
 }
 
-/* ---- answers kept for a moment ---- */
-
-/* Pages and tables asked for over and over are made once a second at most;
- * the packed table also again after every merge of this server that added
- * an entry, so that a launcher finds its own entries in the answer. */
-typedef struct {
-    std::string body;
-    double made;
-    long long generation;
-} sv_kept_t;
-
-static std::mutex sv_keptlock;
-static std::map<std::string, sv_kept_t> sv_kept;
-static std::atomic<long long> sv_generation;
-
-void SV_StoreChanged(void)
-{
-    sv_generation++;
-}
-
-static bool SV_Kept(const std::string &key, bool current, std::string *body)
-{
-    std::lock_guard<std::mutex> g(sv_keptlock);
-    auto it = sv_kept.find(key);
-    if (it == sv_kept.end() || SV_Clock() - it->second.made > SV_KEEPSECONDS ||
-        (current && it->second.generation != sv_generation))
-        return false;
-    *body = it->second.body;
-    return true;
-}
-
-static void SV_Keep(const std::string &key, const std::string &body, long long generation)
-{
-    std::lock_guard<std::mutex> g(sv_keptlock);
-    if (sv_kept.size() >= SV_KEEPKEYS)
-        sv_kept.clear();
-    sv_kept[key] = {body, SV_Clock(), generation};
-}
-
 /* The packed world table the launcher receives. */
 static MHD_Result SV_Table(sv_req_t *r, int added)
 {
     if (!r->job.req.getlist) {
         r->job.added = added;
-        return SV_Respond(r, 200, SV_Message(SV_MERGED, r->job.req.country, added), 0);
+        return SV_Respond(r, 200, SV_Message(SV_MERGED, r->job.req.country, added), 0, NULL,
+                          HS_CountryCodePage(r->job.req.country));
     }
-    /* an older launcher reads its answer in the code page it sent */
-    int codepage = r->job.req.codepage;
-    std::string packed, key = "table/" + std::to_string(codepage);
-    long long generation = sv_generation;
-    if (SV_Kept(key, true, &packed))
-        return SV_Respond(r, 200, packed, 0);
     sv_lists_t world;
     double t0 = SV_Clock();
     bool ok = SV_StoreLists(-1, sv_verifiedonly, &world);
@@ -549,36 +515,36 @@ static MHD_Result SV_Table(sv_req_t *r, int added)
         SV_Log("store: lists failed: " + SV_StoreError());
         return SV_Refuse(r, SV_STOREFAIL, r->job.req.country);
     }
-    packed = SV_PackLists(&world, codepage);
-    SV_Keep(key, packed, generation);
-    return SV_Respond(r, 200, packed, 0);
+    /* an older launcher reads its answer in the code page it sent */
+    return SV_Respond(r, 200, SV_PackLists(&world, r->job.req.codepage), 0, NULL, r->job.req.codepage);
 }
 
+/* The page in the reader's language, or the JSON of one level or of all. */
 static MHD_Result SV_Lists(sv_req_t *r)
 {
-    std::string c = SV_Param(r->query, "country"), l = SV_Param(r->query, "level");
+    bool haslevel;
+    std::string c = SV_Param(r->query, "country"), l = SV_Param(r->query, "level", &haslevel);
     int country = !c.empty() && c.size() <= 6 && c.find_first_not_of("0123456789") == std::string::npos ? atoi(c.c_str()) : -1;
     bool verified = SV_Param(r->query, "verified") == "1";
-    int level = l.size() == 1 && l[0] >= '0' && l[0] < '0' + HS_ROWS ? l[0] - '0' : -1;
-    if (r->route == SV_R_JSON && level < 0)
-        return SV_Respond(r, 400, "level=0..7 wanted.\n", 0);
-    std::string key = std::to_string(r->route) + "/" + std::to_string(level) + "/" + std::to_string(country) +
-                      (verified ? "/v" : ""), body;
-    if (SV_Kept(key, false, &body))
-        return SV_Respond(r, 200, body, r->route == SV_R_JSON ? 2 : 1);
+    int level = l.size() == 1 && l[0] >= '0' && l[0] < '0' + SV_LEVELS ? l[0] - '0' : -1;
+    if (r->route == SV_R_JSON && level < 0 && haslevel)
+        return SV_Respond(r, 400, "level=0..5 wanted.\n", 0);
+    const char *accept = MHD_lookup_connection_value(r->c, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT_LANGUAGE);
+    int lang = SV_Language(SV_Param(r->query, "lang"), accept ? accept : "");
     sv_lists_t lists;
     std::vector<std::pair<int, int>> countries;
     double t0 = SV_Clock();
-    bool ok = (r->route == SV_R_JSON || SV_StoreCountries(&countries)) && SV_StoreLists(country, verified, &lists);
+    bool ok = (r->route == SV_R_JSON || SV_StoreCountries(&countries)) && SV_StoreLists(country, verified, &lists, false);
     SV_MetricStore("read", SV_Clock() - t0);
     if (!ok) {
+        SV_Log("store: lists failed: " + SV_StoreError());
         r->note = "refused=store";
         SV_MetricRefuse("store");
         return SV_Respond(r, 503, "The highscores cannot be read just now.\n", 0);
     }
-    body = r->route == SV_R_JSON ? SV_Json(lists.r[level]) : SV_Page(country, verified, &lists, countries);
-    SV_Keep(key, body, 0);
-    return SV_Respond(r, 200, body, r->route == SV_R_JSON ? 2 : 1);
+    if (r->route == SV_R_PAGE)
+        return SV_Respond(r, 200, SV_Page(country, verified, &lists, countries, lang), 1);
+    return SV_Respond(r, 200, level < 0 ? SV_JsonLevels(&lists, lang) : SV_Json(lists.r[level]), 2);
 }
 
 /* The whole request is here. */
@@ -601,6 +567,8 @@ static MHD_Result SV_Serve(sv_req_t *r)
         return SV_Respond(r, 200, SV_Metrics(sv_open, sv_uploads), 3);
     case SV_R_REPLAY: {
         int answer = SV_ParseReplay(r->query, r->body, &r->job.replay);
+        if (answer == SV_OK && !SV_DemoFits(r->body))
+            answer = SV_LONGDEMO;
         if (answer != SV_OK)
             return SV_Refuse(r, answer, r->job.replay.country);
         r->job.req.country = r->job.replay.country;

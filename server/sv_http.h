@@ -49,7 +49,6 @@ bool SV_HttpStart(const sv_httpopts_t &o, int *port, std::string *error);
 void SV_HttpTick(void);                     /* closes connections past their time */
 int SV_HttpStop(int seconds);               /* the requests left unanswered */
 bool SV_ClientGone(int fd);
-void SV_StoreChanged(void);                 /* a merge added entries */
 void SV_MetricStore(const char *what, double seconds);
 void SV_MetricMerge(int added);
 

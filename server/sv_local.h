@@ -1,9 +1,10 @@
 /*
  * sv_local.h -- the highscore server gackatron-scores: requests and their
  * refusals (sv_request.cpp), the store on SQLite or PostgreSQL
- * (sv_store.cpp), the web page of the lists (sv_page.cpp), the replays
- * that verify entries (sv_verify.cpp) and the HTTP side with its command
- * line (sv_main.cpp).
+ * (sv_store.cpp, its reads sv_storeread.cpp), the web page of the lists
+ * (sv_page.cpp), the replays that verify entries (sv_verify.cpp), the
+ * command line and the store thread (sv_main.cpp) and the HTTP side
+ * (sv_http.cpp).
  */
 #ifndef SV_LOCAL_H
 #define SV_LOCAL_H
@@ -19,6 +20,10 @@
 #define SV_MAXQUERY 20000       /* longest query string we read */
 #define SV_NAMECHARS 12         /* stored names, in characters */
 #define SV_MAXDEMO (2 << 20)    /* largest demo a replay request may bring */
+#define SV_DEMOHEADER 44        /* bytes of a demo's header; its frames follow */
+#define SV_LEVELS 6             /* the game's levels; the tables have HS_ROWS rows */
+#define SV_KEEPDEFAULT 100000   /* entries kept of each level and country */
+#define SV_REPLAYSPERADDRESS 10 /* replays one address may have waiting */
 
 /* ---- requests (sv_request.cpp) ---- */
 
@@ -36,6 +41,10 @@ enum {
     SV_NOENTRY,         /* a replay of an entry the store does not hold */
     SV_BADDEMO,         /* a replay that is not a demo of its level */
     SV_DEMOLARGE,       /* a replay whose demo is over SV_MAXDEMO */
+    SV_NOVERIFY,        /* this server cannot replay demos */
+    SV_REPLAYLIMIT,     /* too many replays of one address wait */
+    SV_ENTRYWAITS,      /* replays of that entry wait already */
+    SV_LONGDEMO,        /* more frames than the level's play time holds */
     SV_NUMANSWERS
 };
 
@@ -93,23 +102,39 @@ bool SV_StoreAdd(const std::string &url, const char *connection);
 bool SV_StoreIsPostgres(const std::string &url);
 bool SV_StoreOpen(const std::string &url, std::string *error);
 void SV_StoreClose(void);
+/* --keep and the replays one address may have waiting; before the open. */
+void SV_StoreLimits(int keep, int replaysperaddress);
+/* Merges and replays on the store's one write thread. */
 bool SV_StoreMerge(const std::vector<const sv_request_t *> &merges, std::vector<int> *added);
-/* country < 0: the world; verified: only verified entries */
-bool SV_StoreLists(int country, bool verified, sv_lists_t *lists);
-/* Queues a replay of an entry the store holds: SV_OK, SV_NOENTRY, SV_BUSY
+/* Queues a replay of an entry the store holds: SV_OK (also when the entry
+ * is verified already), SV_NOENTRY, SV_REPLAYLIMIT, SV_ENTRYWAITS, SV_BUSY
  * (maxjobs waiting) or SV_STOREFAIL. */
 int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs);
+/* Reads (sv_storeread.cpp), on any thread, each on a connection of its
+ * own, once the store is open; what was read is kept for a second at
+ * most, and only until the next change of this process when current.
+ * country < 0: the world; verified: only verified entries */
+bool SV_StoreLists(int country, bool verified, sv_lists_t *lists, bool current = true);
 bool SV_StoreCountries(std::vector<std::pair<int, int>> *countries);
 bool SV_StorePing(void);        /* the store answers a trivial read */
+/* The store changed (a merge, an entry verified): kept reads are old. */
+void SV_StoreChanged(void);
 std::string SV_StoreError(void);
 
 /* ---- answers (sv_page.cpp) ---- */
 
 std::string SV_PackLists(const sv_lists_t *lists, int codepage = HS_UTF8);
+/* The level names of the game tree, once at start. */
+void SV_PageNames(const std::string &game);
+/* The page's language (0 English, 1 German, 2 Russian) from a lang=
+ * parameter or else the Accept-Language header. */
+int SV_Language(const std::string &param, const std::string &accept);
 std::string SV_Page(int country, bool verified, const sv_lists_t *lists,
-                    const std::vector<std::pair<int, int>> &countries);
+                    const std::vector<std::pair<int, int>> &countries, int lang = 0);
 std::string SV_HtmlEscape(const std::string &s);
 std::string SV_Json(const std::vector<sv_row_t> &rows);
+/* The game's levels with their names and ten best each. */
+std::string SV_JsonLevels(const sv_lists_t *lists, int lang);
 
 /* ---- verification (sv_verify.cpp) ---- */
 
@@ -122,10 +147,18 @@ typedef struct {
     int memorymb;
 } sv_verifyopts_t;
 
-/* Worker threads that take jobs from the store until SV_VerifyStop. */
+/* Worker threads that take jobs from the store until SV_VerifyStop.  When
+ * the replay user cannot run the game tree, a copy it can run is made; on
+ * failure verification is off (SV_VerifyOff) and error says why. */
 bool SV_VerifyStart(const sv_verifyopts_t &o, int threads, std::string *error);
 void SV_VerifyStop(void);
 void SV_VerifyWake(void);
+bool SV_VerifyOff(void);
+/* The levels' play times from the tree, for SV_DemoFits. */
+void SV_ReadPlayTimes(const std::string &game);
+/* False for a demo with more frames than its level's play time holds at
+ * the engine's frame rate limit (true while the play times are unknown). */
+bool SV_DemoFits(const std::string &demo);
 
 void SV_Log(const std::string &line);
 /* for /metrics (sv_http.cpp): a replay's outcome ("verified", "refused",

@@ -17,7 +17,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -42,10 +41,11 @@ typedef struct {
     sv_httpopts_t http;
     std::string db;
     int rate;                   /* merges per address per minute; 0: no limit */
-    bool gamegiven;             /* --game named: a tree that does not serve is an error */
     bool worker;                /* --worker: verify replays, no HTTP */
     int workers;                /* verifying threads */
     int maxjobs;                /* replays waiting before we answer "busy" */
+    int keep;                   /* entries kept of each level and country */
+    int replaysperaddress;      /* replays one address may have waiting */
     sv_verifyopts_t verify;
 } sv_options_t;
 
@@ -115,10 +115,11 @@ static void SV_RunBatch(std::vector<sv_job_t *> &batch)
         double t0 = SV_Now();
         bool ok = SV_StoreMerge(merges, &added);
         SV_MetricStore("merge", SV_Now() - t0);
+        sv_lists_t world;
         if (!ok)
             SV_Log("store: merge failed: " + SV_StoreError());
-        else if (std::count_if(added.begin(), added.end(), [](int n) { return n > 0; }))
-            SV_StoreChanged();
+        else    /* read once here, the table every merge of the batch is answered with */
+            SV_StoreLists(-1, sv_verifiedonly, &world);
         for (size_t i = 0; i < mergejobs.size(); i++) {
             mergejobs[i]->answer = ok ? SV_OK : SV_STOREFAIL;
             mergejobs[i]->added = ok ? added[i] : 0;
@@ -287,6 +288,9 @@ static bool SV_Options(QCoreApplication &app)
     cl.addOption({"verify-memory", "Address space of one replay in MB (default 1024).", "n", "1024"});
     cl.addOption({"max-jobs", "Replays waiting in the store before uploads are refused (default 500).", "n",
                   "500"});
+    cl.addOption({"replays-per-address", "Replays one address may have waiting (default 10).", "n", "10"});
+    cl.addOption({"keep", "Entries kept of each level and country, the best first (default 100000).", "n",
+                  "100000"});
     cl.addOption({"max-connections", "Open connections; more are refused at once (default: the descriptor "
                                      "limit less 256).", "n", "0"});
     cl.addOption({"max-per-address", "Open connections of one address (default 64; trusted proxies: no limit).",
@@ -336,14 +340,14 @@ static bool SV_Options(QCoreApplication &app)
     sv_opt.worker = cl.isSet("worker");
     sv_opt.verify.db = sv_opt.db;
     sv_opt.verify.game = QDir(cl.value("game")).absolutePath().toStdString();
-    sv_opt.gamegiven = cl.isSet("game");
     sv_opt.verify.user = cl.value("user").toStdString();
     struct {
         const char *name;
         int min, *to;
     } nums[] = {{"workers", -1, &sv_opt.workers}, {"verify-seconds", 1, &sv_opt.verify.wallseconds},
                 {"verify-cpu", 1, &sv_opt.verify.cpuseconds}, {"verify-memory", 64, &sv_opt.verify.memorymb},
-                {"max-jobs", 0, &sv_opt.maxjobs}, {"max-connections", 0, &sv_opt.http.maxconnections},
+                {"max-jobs", 0, &sv_opt.maxjobs}, {"replays-per-address", 1, &sv_opt.replaysperaddress},
+                {"keep", 10, &sv_opt.keep}, {"max-connections", 0, &sv_opt.http.maxconnections},
                 {"max-per-address", 1, &sv_opt.http.maxperaddress}, {"timeout", 1, &sv_opt.http.timeout},
                 {"upload-seconds", 1, &sv_opt.http.uploadseconds}, {"max-uploads", 1, &sv_opt.http.maxuploads},
                 {"threads", 1, &sv_opt.http.threads}};
@@ -452,6 +456,9 @@ int main(int argc, char **argv)
     if (sv_opt.http.maxconnections == 0)
         sv_opt.http.maxconnections = files > SV_RESERVEFILES + 16 ? files - SV_RESERVEFILES : 16;
 
+    SV_StoreLimits(sv_opt.keep, sv_opt.replaysperaddress);
+    SV_PageNames(sv_opt.verify.game);
+    SV_ReadPlayTimes(sv_opt.verify.game);
     std::promise<std::string> opened;
     std::future<std::string> result = opened.get_future();
     sv_storethread = std::thread(SV_StoreThread, sv_opt.db, &opened);
@@ -462,22 +469,16 @@ int main(int argc, char **argv)
                 error.c_str());
         return 1;
     }
+    /* uploads are refused before their body while verification is off */
+    if (sv_opt.workers > 0 && !SV_VerifyStart(sv_opt.verify, sv_opt.workers, &error))
+        SV_Log("verify: verification is off, uploads are refused: " + error);
     int port = 0;
     if (!SV_HttpStart(sv_opt.http, &port, &error)) {
         fprintf(stderr, "gackatron-scores: cannot listen on %s:%d: %s\n", sv_opt.http.host.c_str(),
                 sv_opt.http.port, error.c_str());
+        SV_VerifyStop();
         SV_StoreStop();
         return 1;
-    }
-    if (sv_opt.workers > 0 && !SV_VerifyStart(sv_opt.verify, sv_opt.workers, &error)) {
-        if (sv_opt.gamegiven) {
-            fprintf(stderr, "gackatron-scores: cannot verify replays: %s\n", error.c_str());
-            SV_HttpStop(0);
-            SV_StoreStop();
-            return 1;
-        }
-        /* a server without the game keeps the replays for a worker that has it */
-        SV_Log("verify: no replays verified here: " + error);
     }
     std::string where = sv_opt.http.host.find(':') != std::string::npos ? "[" + sv_opt.http.host + "]"
                                                                           : sv_opt.http.host;

@@ -187,7 +187,7 @@ static bool SV_Number(const std::string &s, size_t maxdigits, long long *out)
 
 int SV_DemoLevel(const std::string &demo)
 {
-    if (demo.size() < 40 || demo.compare(0, 4, "GKDM") != 0)
+    if (demo.size() < SV_DEMOHEADER || demo.compare(0, 4, "GKDM") != 0)
         return -1;
     const unsigned char *p = (const unsigned char *)demo.data() + 16;
     uint32_t level = (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
@@ -248,6 +248,10 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Highscores:This score is not in the server's list. Exchange your list first.",
         "Highscores:This recording is not a game of that level.",
         "Highscores:This recording is too large to be taken.",
+        "Highscores:This server does not check recordings at present, so yours was not taken. Your scores are listed as before.",
+        "Highscores:Many recordings from your address are waiting to be checked already. Yours are kept and sent at a later exchange.",
+        "Highscores:Recordings of this score are waiting to be checked already. Yours is kept and sent at a later exchange.",
+        "Highscores:This recording holds more frames than a game of that level can. It was not taken.",
     },
     {
         "",
@@ -262,6 +266,10 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Bestenliste:Dieses Ergebnis steht nicht in der Liste des Servers. Gleiche zuerst deine Liste ab.",
         "Bestenliste:Diese Aufzeichnung ist kein Spiel dieses Levels.",
         "Bestenliste:Diese Aufzeichnung ist zu groß, um angenommen zu werden.",
+        "Bestenliste:Dieser Server prüft zurzeit keine Aufzeichnungen, deine wurde daher nicht angenommen. Deine Ergebnisse stehen weiter in der Liste.",
+        "Bestenliste:Von deiner Adresse warten schon viele Aufzeichnungen auf ihre Prüfung. Deine werden aufbewahrt und bei einem späteren Abgleich gesendet.",
+        "Bestenliste:Aufzeichnungen dieses Ergebnisses warten schon auf ihre Prüfung. Deine wird aufbewahrt und bei einem späteren Abgleich gesendet.",
+        "Bestenliste:Diese Aufzeichnung enthält mehr Bilder, als ein Spiel dieses Levels haben kann. Sie wurde nicht angenommen.",
     },
     {
         "",
@@ -276,6 +284,10 @@ static const char *sv_messages[3][SV_NUMANSWERS] = {
         "Рекорды:Этого результата нет в таблице сервера. Сначала обменяйтесь таблицами.",
         "Рекорды:Эта запись не является игрой этого уровня.",
         "Рекорды:Эта запись слишком велика.",
+        "Рекорды:Этот сервер сейчас не проверяет записи, поэтому ваша запись не принята. Ваши результаты остаются в таблице.",
+        "Рекорды:С вашего адреса проверки ждут уже много записей. Ваши записи сохранены и будут отправлены при одном из следующих обменов.",
+        "Рекорды:Записи этого результата уже ждут проверки. Ваша запись сохранена и будет отправлена при одном из следующих обменов.",
+        "Рекорды:В этой записи больше кадров, чем может быть в игре этого уровня. Она не принята.",
     },
 };
 

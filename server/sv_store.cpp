@@ -5,35 +5,45 @@
  * same schema and the same statements; the table itself refuses a second
  * (level, name, points), so concurrent merges can neither double nor lose
  * an entry.  Ties keep the order in which the entries were first received
- * (the row number).  All of it runs on the store thread.  Entries carry a
- * verified flag; the replay table holds the demos waiting for a worker
- * (sv_verify.cpp takes them on connections of its own).
+ * (the row number).  Here: the schema and its upgrades, and what runs on
+ * the store's one write thread: merges, which keep the number of entries
+ * of every level and country up to date in the same transaction and use
+ * it to keep only the best --keep of each, and the queued replays.  The
+ * reads run on other threads (sv_storeread.cpp); SQLite's checkpoints have
+ * a thread of their own, so that a merge waits for nothing but its own
+ * commit.  Entries carry a verified flag; the replay table holds the demos
+ * waiting for a worker (sv_verify.cpp takes them on connections of its
+ * own), each with its sender's address and turn.
  */
-#include "sv_local.h"
+#include "sv_store.h"
 
-#include <atomic>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <map>
-#include <memory>
+#include <mutex>
+#include <thread>
 #include <tuple>
 
 #include <QDateTime>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QThread>
 #include <QUrl>
 #include <QVariant>
 
 #define SV_CONNECTION "gkscores"
 #define SV_CHUNK 100            /* rows per insert statement */
-#define SV_SCHEMA_VERSION 2
+#define SV_SCHEMA_VERSION 3
+#define SV_ENTRYREPLAYS 3       /* replays waiting for one entry */
+#define SV_PRUNECHUNK 200       /* entries past --keep removed by one merge */
+#define SV_CHECKPOINTMS 500     /* between SQLite's checkpoints */
 
 static bool sv_pg;
-static std::string sv_url;
+std::string sv_storeurl;
+std::atomic<int> sv_storeopened;
 static thread_local std::string sv_error;
-static thread_local bool sv_writer;     /* the thread that opened the store */
+static int sv_keep = SV_KEEPDEFAULT;
+static int sv_peraddress = SV_REPLAYSPERADDRESS;
 static std::map<int, std::unique_ptr<QSqlQuery>> sv_inserts;   /* by row count */
-static thread_local std::unique_ptr<QSqlQuery> sv_lists[4];     /* world, country; all, verified */
 
 /* The row number is the one place where the two dialects differ. */
 static const char *sv_schema[] = {
@@ -59,22 +69,38 @@ static const char *sv_schema[] = {
     "INSERT INTO gk_schema (version) SELECT 0 WHERE NOT EXISTS (SELECT 1 FROM gk_schema)",
 };
 
-/* The store thread writes on its connection; every other thread reads on
- * one of its own (SQLite's write-ahead log lets readers run beside it). */
-static QSqlDatabase SV_Db(void)
+/* Upgrades, one list a version: the statements that bring the one before to it. */
+static const char *sv_upgrade2[] = {
+    "ALTER TABLE scores ADD COLUMN verified INTEGER NOT NULL DEFAULT 0",
+    NULL,
+};
+static const char *sv_upgrade3[] = {
+    "ALTER TABLE replay ADD COLUMN address VARCHAR(64) NOT NULL DEFAULT ''",
+    "ALTER TABLE replay ADD COLUMN turn INTEGER NOT NULL DEFAULT 0",
+    "CREATE INDEX scores_vbest ON scores (level, points DESC, id) WHERE verified = 1",
+    "CREATE INDEX scores_vcountry ON scores (country, level, points DESC, id) WHERE verified = 1",
+    "CREATE TABLE gk_counts (level INTEGER NOT NULL, country INTEGER NOT NULL, entries BIGINT NOT NULL,"
+    " PRIMARY KEY (level, country))",
+    "INSERT INTO gk_counts (level, country, entries) SELECT level, country, COUNT(*) FROM scores"
+    " GROUP BY level, country",
+    "CREATE TABLE gk_countries (country INTEGER NOT NULL PRIMARY KEY, entries BIGINT NOT NULL)",
+    "INSERT INTO gk_countries (country, entries) SELECT country, SUM(entries) FROM gk_counts GROUP BY country",
+    "CREATE INDEX gk_countries_most ON gk_countries (entries DESC, country)",
+    NULL,
+};
+static const char *const *sv_upgrades[] = {NULL, NULL, sv_upgrade2, sv_upgrade3};
+
+void SV_StoreSetError(const std::string &e)
 {
-    if (sv_writer)
-        return QSqlDatabase::database(SV_CONNECTION, false);
-    static std::atomic<int> readers;
-    static thread_local std::string name;
-    if (name.empty()) {
-        name = SV_CONNECTION "-read" + std::to_string(readers++);
-        SV_StoreAdd(sv_url, name.c_str());
-    }
-    return QSqlDatabase::database(QString::fromStdString(name), false);
+    sv_error = e;
 }
 
-static bool SV_Fail(const QSqlError &e, const char *what)
+static QSqlDatabase SV_Db(void)
+{
+    return QSqlDatabase::database(SV_CONNECTION, false);
+}
+
+bool SV_StoreFail(const QSqlError &e, const char *what)
 {
     sv_error = std::string(what) + ": " + e.text().toStdString();
     return false;
@@ -88,7 +114,7 @@ std::string SV_StoreError(void)
 static bool SV_Exec(QSqlQuery &q, const QString &sql)
 {
     if (!q.exec(sql))
-        return SV_Fail(q.lastError(), "statement");
+        return SV_StoreFail(q.lastError(), "statement");
     return true;
 }
 
@@ -99,7 +125,7 @@ static bool SV_Schema(void)
     QSqlQuery q(db);
     QString rowid = sv_pg ? "BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY" : "INTEGER PRIMARY KEY";
     if (!db.transaction())
-        return SV_Fail(db.lastError(), "begin");
+        return SV_StoreFail(db.lastError(), "begin");
     for (const char *s : sv_schema)
         if (!SV_Exec(q, QString(s).replace("%ROWID%", rowid).replace("%BLOB%", sv_pg ? "BYTEA" : "BLOB"))) {
             db.rollback();
@@ -110,37 +136,81 @@ static bool SV_Schema(void)
         return false;
     }
     int version = q.value(0).toInt();
-    /* upgrades from older versions go here, one step per version */
-    if (version < 2 && !SV_Exec(q, "ALTER TABLE scores ADD COLUMN verified INTEGER NOT NULL DEFAULT 0")) {
-        db.rollback();
-        return false;
-    }
+    for (int v = version + 1; v <= SV_SCHEMA_VERSION; v++)
+        for (const char *const *u = sv_upgrades[v]; u && *u; u++)
+            if (!SV_Exec(q, *u)) {
+                db.rollback();
+                return false;
+            }
     if (version < SV_SCHEMA_VERSION &&
         !SV_Exec(q, QString("UPDATE gk_schema SET version = %1").arg(SV_SCHEMA_VERSION))) {
         db.rollback();
         return false;
     }
     if (!db.commit())
-        return SV_Fail(db.lastError(), "commit");
+        return SV_StoreFail(db.lastError(), "commit");
     return true;
 }
 
-static bool SV_Connect(void)
+static bool SV_Connect(QSqlDatabase db)
 {
-    QSqlDatabase db = SV_Db();
     if (!db.open())
-        return SV_Fail(db.lastError(), "open");
+        return SV_StoreFail(db.lastError(), "open");
     if (!sv_pg) {
         QSqlQuery q(db);
         if (!SV_Exec(q, "PRAGMA journal_mode=WAL") || !q.next() ||
             q.value(0).toString().compare("wal", Qt::CaseInsensitive) != 0) {
-            sv_error = "open: the SQLite file does not take a write-ahead log";
+            SV_StoreSetError("open: the SQLite file does not take a write-ahead log");
             return false;
         }
-        if (!SV_Exec(q, "PRAGMA synchronous=FULL"))
+        /* checkpoints (copying the log into the file, with its sync) are
+         * the checkpoint thread's, never a merge's */
+        if (!SV_Exec(q, "PRAGMA synchronous=FULL") || !SV_Exec(q, "PRAGMA wal_autocheckpoint=0"))
             return false;
     }
     return true;
+}
+
+/* ---- SQLite's checkpoints, on a thread of their own ---- */
+
+static std::thread sv_checkpointer;
+static std::mutex sv_cplock;
+static std::condition_variable sv_cpwake;
+static bool sv_cpstop;
+
+/* Copies what the log holds into the file twice a second, beside the
+ * writer and the readers; the log starts again from its beginning once it
+ * is copied whole and no reader still needs it. */
+static void SV_Checkpoints(void)
+{
+    SV_StoreAdd(sv_storeurl, "gkcheckpoint");
+    {
+        QSqlDatabase db = QSqlDatabase::database("gkcheckpoint", false);
+        QSqlQuery q(db);
+        std::unique_lock<std::mutex> lock(sv_cplock);
+        bool failing = false;
+        while (!sv_cpwake.wait_for(lock, std::chrono::milliseconds(SV_CHECKPOINTMS), [] { return sv_cpstop; })) {
+            bool ok = (db.isOpen() || db.open()) && q.exec("PRAGMA wal_checkpoint(PASSIVE)");
+            if (!ok && !failing)
+                SV_Log("store: checkpoint failed: " + (db.isOpen() ? q.lastError() : db.lastError()).text().toStdString());
+            failing = !ok;
+        }
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("gkcheckpoint");
+}
+
+static void SV_CheckpointsStop(void)
+{
+    if (!sv_checkpointer.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(sv_cplock);
+        sv_cpstop = true;
+    }
+    sv_cpwake.notify_all();
+    sv_checkpointer.join();
 }
 
 bool SV_StoreIsPostgres(const std::string &url)
@@ -174,10 +244,9 @@ bool SV_StoreAdd(const std::string &url, const char *connection)
 bool SV_StoreOpen(const std::string &url, std::string *error)
 {
     sv_pg = SV_StoreIsPostgres(url);
-    sv_url = url;
-    sv_writer = true;
+    sv_storeurl = url;
     SV_StoreAdd(url, SV_CONNECTION);
-    bool ok = SV_Connect();
+    bool ok = SV_Connect(SV_Db());
     /* two processes starting on a fresh database may race for the schema */
     for (int tries = 0; ok && !SV_Schema(); tries++) {
         if (tries == 4) {
@@ -186,20 +255,36 @@ bool SV_StoreOpen(const std::string &url, std::string *error)
         }
         QThread::msleep(200 + 300 * tries);
     }
+    sv_storeopened++;
+    SV_StoreChanged();
     if (!ok) {
-        *error = sv_error;
+        *error = SV_StoreError();
         SV_StoreClose();
+    } else if (!sv_pg) {
+        sv_cpstop = false;
+        sv_checkpointer = std::thread(SV_Checkpoints);
     }
     return ok;
 }
 
+void SV_StoreLimits(int keep, int replaysperaddress)
+{
+    sv_keep = keep;
+    sv_peraddress = replaysperaddress;
+}
+
 void SV_StoreClose(void)
 {
+    SV_CheckpointsStop();
     sv_inserts.clear();
-    for (auto &l : sv_lists)
-        l.reset();
+    SV_StoreReaderClose();
+    sv_storeopened++;
     {
         QSqlDatabase db = SV_Db();
+        QSqlQuery q(db);
+        if (db.isOpen() && !sv_pg)
+            q.exec("PRAGMA wal_checkpoint(TRUNCATE)");     /* the file whole, the log empty */
+        q.finish();
         if (db.isValid())
             db.close();
     }
@@ -219,12 +304,12 @@ typedef struct {
 typedef std::tuple<int, std::string, int32_t> sv_key_t;
 
 /* A forward-only statement prepared once and kept in q; NULL on failure. */
-static QSqlQuery *SV_Prepare(std::unique_ptr<QSqlQuery> &q, const QString &sql)
+QSqlQuery *SV_StorePrepare(std::unique_ptr<QSqlQuery> &q, QSqlDatabase db, const QString &sql)
 {
-    q.reset(new QSqlQuery(SV_Db()));
+    q.reset(new QSqlQuery(db));
     q->setForwardOnly(true);
     if (!q->prepare(sql)) {
-        SV_Fail(q->lastError(), "prepare");
+        SV_StoreFail(q->lastError(), "prepare");
         q.reset();
         return NULL;
     }
@@ -240,7 +325,85 @@ static QSqlQuery *SV_InsertStatement(int n)
     for (int i = 0; i < n; i++)
         sql += i ? ",(?,?,?,?,?)" : "(?,?,?,?,?)";
     sql += " ON CONFLICT (level, name, points) DO NOTHING RETURNING level, name, points";
-    return SV_Prepare(q, sql);
+    return SV_StorePrepare(q, SV_Db(), sql);
+}
+
+/* Runs a prepared statement with its values; false (and finished) on failure. */
+static bool SV_Run(QSqlQuery &q, const QString &sql, const std::vector<QVariant> &values, const char *what)
+{
+    if (!q.prepare(sql))
+        return SV_StoreFail(q.lastError(), what);
+    for (size_t i = 0; i < values.size(); i++)
+        q.bindValue((int)i, values[i]);
+    if (!q.exec()) {
+        SV_StoreFail(q.lastError(), what);
+        q.finish();
+        return false;
+    }
+    return true;
+}
+
+/* Adds to the entries of a level and country (level -1: the country's
+ * total); *now gets the new count. */
+static bool SV_Count(int level, int country, qlonglong add, qlonglong *now)
+{
+    QSqlQuery q(SV_Db());
+    q.setForwardOnly(true);
+    bool ok = level < 0
+        ? SV_Run(q, "INSERT INTO gk_countries (country, entries) VALUES (?, ?) ON CONFLICT (country)"
+                    " DO UPDATE SET entries = gk_countries.entries + excluded.entries RETURNING entries",
+                 {country, add}, "count")
+        : SV_Run(q, "INSERT INTO gk_counts (level, country, entries) VALUES (?, ?, ?) ON CONFLICT (level, country)"
+                    " DO UPDATE SET entries = gk_counts.entries + excluded.entries RETURNING entries",
+                 {level, country, add}, "count");
+    if (!ok)
+        return false;
+    *now = q.next() ? q.value(0).toLongLong() : 0;
+    q.finish();
+    return true;
+}
+
+/* Removes the worst entries of a level and country past the best
+ * sv_keep, a bounded number at a time (a store far over it, after --keep
+ * was lowered, shrinks over the next merges, none of them held up);
+ * *removed gets their number. */
+static bool SV_Prune(int level, int country, qlonglong entries, qlonglong *removed)
+{
+    *removed = 0;
+    if (entries <= sv_keep)
+        return true;
+    QSqlQuery q(SV_Db());
+    qlonglong n = std::min(entries - sv_keep, (qlonglong)SV_PRUNECHUNK);
+    if (!SV_Run(q, "DELETE FROM scores WHERE id IN (SELECT id FROM scores WHERE country = ? AND level = ?"
+                   " ORDER BY points, id DESC LIMIT ?)", {country, level, n}, "keep"))
+        return false;
+    *removed = q.numRowsAffected();
+    qlonglong left;
+    return SV_Count(level, country, -*removed, &left);
+}
+
+/* The counts of what a merge added (in key order, so that two servers
+ * lock the rows of one table in the same order), pruning past --keep. */
+static bool SV_CountRows(const std::vector<sv_newrow_t> &rows, const std::vector<bool> &isnew)
+{
+    std::map<std::pair<int, int>, qlonglong> levels;
+    std::map<int, qlonglong> countries;
+    for (size_t i = 0; i < rows.size(); i++)
+        if (isnew[i])
+            levels[{rows[i].level, rows[i].country}]++;
+    for (const auto &l : levels) {
+        qlonglong now, removed;
+        if (!SV_Count(l.first.first, l.first.second, l.second, &now) ||
+            !SV_Prune(l.first.first, l.first.second, now, &removed))
+            return false;
+        countries[l.first.second] += l.second - removed;
+    }
+    for (const auto &c : countries) {
+        qlonglong now;
+        if (!SV_Count(-1, c.first, c.second, &now))
+            return false;
+    }
+    return true;
 }
 
 /* One transaction for the rows; *isnew gets the rows the store did not hold. */
@@ -251,7 +414,7 @@ static bool SV_InsertRows(const std::vector<sv_newrow_t> &rows, std::map<sv_key_
     qint64 now = QDateTime::currentSecsSinceEpoch();
     isnew->assign(rows.size(), false);
     if (!db.transaction())
-        return SV_Fail(db.lastError(), "begin");
+        return SV_StoreFail(db.lastError(), "begin");
     for (size_t at = 0; at < rows.size(); at += SV_CHUNK) {
         int n = (int)(rows.size() - at < SV_CHUNK ? rows.size() - at : SV_CHUNK);
         QSqlQuery *q = SV_InsertStatement(n);
@@ -268,7 +431,7 @@ static bool SV_InsertRows(const std::vector<sv_newrow_t> &rows, std::map<sv_key_
             q->bindValue(5 * i + 4, now);
         }
         if (!q->exec()) {
-            SV_Fail(q->lastError(), "insert");
+            SV_StoreFail(q->lastError(), "insert");
             q->finish();
             db.rollback();
             return false;
@@ -280,8 +443,12 @@ static bool SV_InsertRows(const std::vector<sv_newrow_t> &rows, std::map<sv_key_
         }
         q->finish();
     }
+    if (!SV_CountRows(rows, *isnew)) {
+        db.rollback();
+        return false;
+    }
     if (!db.commit()) {
-        SV_Fail(db.lastError(), "commit");
+        SV_StoreFail(db.lastError(), "commit");
         db.rollback();
         return false;
     }
@@ -305,132 +472,84 @@ bool SV_StoreMerge(const std::vector<const sv_request_t *> &merges, std::vector<
     /* a lost connection or a deadlock between two servers: try again */
     std::vector<bool> isnew;
     for (int tries = 0; tries < 3; tries++) {
-        if (!SV_Db().isOpen() && !SV_Connect())
+        if (!SV_Db().isOpen() && !SV_Connect(SV_Db()))
             continue;
         if (SV_InsertRows(rows, index, &isnew)) {
             for (size_t i = 0; i < rows.size(); i++)
                 if (isnew[i])
                     (*added)[rows[i].merge]++;
+            SV_StoreChanged();
             return true;
         }
         if (!SV_Db().isOpen() || SV_Db().lastError().type() == QSqlError::ConnectionError) {
             sv_inserts.clear();
-            for (auto &l : sv_lists)
-                l.reset();
             SV_Db().close();
         }
     }
     return false;
 }
 
-/* ---- reading ---- */
-
-static QSqlQuery *SV_ListsStatement(bool bycountry, bool verified)
-{
-    std::unique_ptr<QSqlQuery> &q = sv_lists[bycountry + 2 * verified];
-    if (q)
-        return q.get();
-    QString sql;
-    for (int l = 0; l < HS_ROWS; l++)
-        sql += QString("%1SELECT * FROM (SELECT level, name, points, country, id, received, verified FROM scores"
-                       " WHERE level = %2%3%5 ORDER BY points DESC, id LIMIT %4) AS b%2")
-                   .arg(l ? " UNION ALL " : "").arg(l).arg(bycountry ? " AND country = ?" : "")
-                   .arg(HS_ENTRIES).arg(verified ? " AND verified = 1" : "");
-    sql += " ORDER BY level, points DESC, id";
-    return SV_Prepare(q, sql);
-}
-
-/* The ten best of every level: of the world (country < 0) or one country. */
-bool SV_StoreLists(int country, bool verified, sv_lists_t *lists)
-{
-    for (int l = 0; l < HS_ROWS; l++)
-        lists->r[l].clear();
-    if (!SV_Db().isOpen() && !SV_Connect())
-        return false;
-    QSqlQuery *q = SV_ListsStatement(country >= 0, verified);
-    if (!q)
-        return false;
-    if (country >= 0)
-        for (int l = 0; l < HS_ROWS; l++)
-            q->bindValue(l, country);
-    if (!q->exec()) {
-        SV_Fail(q->lastError(), "lists");
-        q->finish();
-        return false;
-    }
-    while (q->next()) {
-        int l = q->value(0).toInt();
-        if (l >= 0 && l < HS_ROWS && lists->r[l].size() < HS_ENTRIES)
-            lists->r[l].push_back({q->value(1).toString().toStdString(), q->value(2).toInt(), q->value(3).toInt(),
-                                   q->value(5).toLongLong(), q->value(6).toInt() != 0});
-    }
-    q->finish();
-    return true;
-}
-
-/* Countries with their number of entries, most first. */
-bool SV_StoreCountries(std::vector<std::pair<int, int>> *countries)
-{
-    countries->clear();
-    if (!SV_Db().isOpen() && !SV_Connect())
-        return false;
-    QSqlQuery q(SV_Db());
-    q.setForwardOnly(true);
-    if (!SV_Exec(q, "SELECT country, COUNT(*) FROM scores GROUP BY country ORDER BY 2 DESC, 1 LIMIT 60"))
-        return false;
-    while (q.next())
-        countries->push_back({q.value(0).toInt(), q.value(1).toInt()});
-    return true;
-}
-
-bool SV_StorePing(void)
-{
-    if (!SV_Db().isOpen() && !SV_Connect())
-        return false;
-    QSqlQuery q(SV_Db());
-    return SV_Exec(q, "SELECT version FROM gk_schema") && q.next();
-}
-
 /* ---- replays ---- */
 
-int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs)
+/* What the store holds of an entry and its waiting replays. */
+typedef struct {
+    bool held, verified;
+    qlonglong waiting, forentry, fromaddress, fromaddressforentry;
+} sv_replaycounts_t;
+
+static bool SV_ReplayCounts(const sv_replay_t &r, sv_replaycounts_t *c)
 {
-    if (!SV_Db().isOpen() && !SV_Connect())
-        return SV_STOREFAIL;
     QSqlQuery q(SV_Db());
     q.setForwardOnly(true);
-    q.prepare("SELECT verified, (SELECT COUNT(*) FROM replay),"
-              " (SELECT COUNT(*) FROM replay WHERE level = ? AND name = ? AND points = ?)"
-              " FROM scores WHERE level = ? AND name = ? AND points = ?");
-    for (int k = 0; k < 2; k++) {
-        q.bindValue(3 * k + 0, r.level);
-        q.bindValue(3 * k + 1, QString::fromStdString(r.name));
-        q.bindValue(3 * k + 2, r.points);
+    QString name = QString::fromStdString(r.name), address = QString::fromStdString(r.address);
+    if (!SV_Run(q, "SELECT verified, (SELECT COUNT(*) FROM replay),"
+                   " (SELECT COUNT(*) FROM replay WHERE level = ? AND name = ? AND points = ?),"
+                   " (SELECT COUNT(*) FROM replay WHERE address = ?),"
+                   " (SELECT COUNT(*) FROM replay WHERE level = ? AND name = ? AND points = ? AND address = ?)"
+                   " FROM scores WHERE level = ? AND name = ? AND points = ?",
+                {r.level, name, r.points, address, r.level, name, r.points, address, r.level, name, r.points},
+                "replay"))
+        return false;
+    c->held = q.next();
+    if (c->held) {
+        c->verified = q.value(0).toInt() != 0;
+        c->waiting = q.value(1).toLongLong();
+        c->forentry = q.value(2).toLongLong();
+        c->fromaddress = q.value(3).toLongLong();
+        c->fromaddressforentry = q.value(4).toLongLong();
     }
-    if (!q.exec()) {
-        SV_Fail(q.lastError(), "replay");
-        return SV_STOREFAIL;
-    }
-    if (!q.next())
-        return SV_NOENTRY;
-    /* a verified entry needs no more replays; a few waiting for one entry
-     * are enough (one bad upload must not shut out the player's own) */
-    if (q.value(0).toInt() != 0 || q.value(2).toLongLong() >= 3)
-        return SV_OK;
-    SV_MetricReplayQueue(q.value(1).toLongLong());
-    if (q.value(1).toLongLong() >= maxjobs)
-        return SV_BUSY;
     q.finish();
-    QSqlQuery ins(SV_Db());
-    ins.prepare("INSERT INTO replay (level, name, points, demo, received) VALUES (?, ?, ?, ?, ?)");
-    ins.bindValue(0, r.level);
-    ins.bindValue(1, QString::fromStdString(r.name));
-    ins.bindValue(2, r.points);
-    ins.bindValue(3, QByteArray::fromStdString(demo));
-    ins.bindValue(4, QDateTime::currentSecsSinceEpoch());
-    if (!ins.exec()) {
-        SV_Fail(ins.lastError(), "replay");
+    return true;
+}
+
+/* A replay of an entry the store holds joins the queue behind its
+ * sender's waiting ones: its turn is how many of them wait, and workers
+ * take the lowest turn first, so every address gets its first replay
+ * done before anyone's second. */
+int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs)
+{
+    if (!SV_Db().isOpen() && !SV_Connect(SV_Db()))
         return SV_STOREFAIL;
-    }
+    sv_replaycounts_t c = {};
+    if (!SV_ReplayCounts(r, &c))
+        return SV_STOREFAIL;
+    if (!c.held)
+        return SV_NOENTRY;
+    if (c.verified)
+        return SV_OK;       /* nothing left to do */
+    SV_MetricReplayQueue(c.waiting);
+    if (c.fromaddress >= sv_peraddress)
+        return SV_REPLAYLIMIT;
+    if (c.forentry >= SV_ENTRYREPLAYS || c.fromaddressforentry > 0)
+        return SV_ENTRYWAITS;
+    if (c.waiting >= maxjobs)
+        return SV_BUSY;
+    QSqlQuery ins(SV_Db());
+    if (!SV_Run(ins, "INSERT INTO replay (level, name, points, demo, received, address, turn)"
+                     " VALUES (?, ?, ?, ?, ?, ?, ?)",
+                {r.level, QString::fromStdString(r.name), r.points, QByteArray::fromStdString(demo),
+                 QDateTime::currentSecsSinceEpoch(), QString::fromStdString(r.address), c.fromaddress},
+                "replay"))
+        return SV_STOREFAIL;
     return SV_OK;
 }

@@ -5,7 +5,12 @@
  * the engine of the server's own game tree in a child process with hard
  * limits, and mark the entry verified only when the replay ends with
  * exactly its points.  Anything else leaves the entry as it was and logs
- * the reason.
+ * the reason.  At start the replay user (nobody when the server runs as
+ * root) must be able to run the engine and read the game's data; where it
+ * cannot (a tree in a private home), the server copies the engine, module
+ * and data into a folder of its own that the user may read, or, failing
+ * that, turns verification off and says why.  Demos with more frames than
+ * their level's play time can hold are refused before they cost a replay.
  */
 #include "sv_local.h"
 
@@ -28,6 +33,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -38,6 +44,8 @@
 
 #define SV_OUTPUTMAX 4096       /* bytes of the engine's output we keep */
 #define SV_IDLEWAIT 500         /* ms between looks at an empty queue */
+#define SV_MAXFPS 1000          /* the engine's game clock counts whole milliseconds */
+#define SV_TIMEMARGIN 15        /* seconds past the play time the engine accepts */
 
 enum { SV_NET_OWN, SV_NET_USERNS, SV_NET_SHARED };
 
@@ -50,6 +58,9 @@ static int sv_netmode = SV_NET_SHARED;
 static bool sv_drop;
 static uid_t sv_uid;
 static gid_t sv_gid;
+static std::atomic<bool> sv_off;        /* asked to verify and cannot */
+static float sv_playtime[HS_ROWS];      /* seconds; 0: unknown */
+static std::string sv_copy;             /* the replay user's copy of the tree */
 
 static double SV_Now(void)
 {
@@ -202,6 +213,10 @@ static bool SV_VerifyDemo(const sv_replay_t &r, const std::string &demo, std::st
         *reason = level < 0 ? "not a demo" : "a demo of level " + std::to_string(level);
         return false;
     }
+    if (!SV_DemoFits(demo)) {
+        *reason = "more frames than the level's play time holds";
+        return false;
+    }
     const char *tmp = getenv("TMPDIR");
     std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/gk-verify.XXXXXX";
     std::vector<char> buf(tmpl.begin(), tmpl.end());
@@ -263,7 +278,8 @@ typedef struct {
     std::string demo;
 } sv_vjob_t;
 
-/* The oldest waiting replay: 1, 0 when none waits, -1 on a store error.
+/* The waiting replay of the lowest turn, oldest first: 1, 0 when none
+ * waits, -1 on a store error.
  * PostgreSQL: the row stays locked in an open transaction until the job is
  * done, so other workers skip it and a worker that dies gives it back.
  * SQLite (one process): the row is marked taken under a lock of ours. */
@@ -278,8 +294,8 @@ static int SV_TakeJob(QSqlDatabase &db, bool pg, sv_vjob_t *j)
     } else {
         lock.lock();
     }
-    if (!q.exec(pg ? "SELECT id, level, name, points, demo FROM replay ORDER BY id LIMIT 1 FOR UPDATE SKIP LOCKED"
-                   : "SELECT id, level, name, points, demo FROM replay WHERE taken = 0 ORDER BY id LIMIT 1")) {
+    if (!q.exec(pg ? "SELECT id, level, name, points, demo FROM replay ORDER BY turn, id LIMIT 1 FOR UPDATE SKIP LOCKED"
+                   : "SELECT id, level, name, points, demo FROM replay WHERE taken = 0 ORDER BY turn, id LIMIT 1")) {
         if (pg)
             db.rollback();
         return -1;
@@ -384,6 +400,8 @@ static void SV_Worker(int n)
             db.close();
             continue;
         }
+        if (ok)
+            SV_StoreChanged();
         SV_Log(what + (ok ? "verified" : "refused: " + reason) + took);
     }
     {
@@ -392,6 +410,181 @@ static void SV_Worker(int n)
             db.close();
     }
     QSqlDatabase::removeDatabase(QString::fromStdString(conn));
+}
+
+/* ---- what a demo may hold ---- */
+
+/* A varint of the demo layout (engine/demo.h); false past the end. */
+static bool SV_Varint(const unsigned char *p, size_t size, size_t *at, uint32_t *v)
+{
+    *v = 0;
+    for (int shift = 0; shift < 35 && *at < size; shift += 7) {
+        unsigned char b = p[(*at)++];
+        *v |= (uint32_t)(b & 0x7f) << shift;
+        if (!(b & 0x80))
+            return true;
+    }
+    return false;
+}
+
+/* Frames of a demo: each a game clock step (with a flag for a wall clock
+ * step that follows), an event count and the events (a type byte and two
+ * varints).  Counting stops past max; a damaged demo counts what it holds. */
+static long SV_DemoFrames(const std::string &demo, long max)
+{
+    const unsigned char *p = (const unsigned char *)demo.data();
+    size_t at = SV_DEMOHEADER, size = demo.size();
+    long frames = 0;
+    uint32_t v, events, a;
+    while (at < size && frames <= max) {
+        if (!SV_Varint(p, size, &at, &v) || ((v & 1) && !SV_Varint(p, size, &at, &a)) ||
+            !SV_Varint(p, size, &at, &events))
+            break;
+        frames++;
+        for (uint32_t e = 0; e < events && at < size; e++) {
+            at++;       /* the type */
+            if (!SV_Varint(p, size, &at, &a) || !SV_Varint(p, size, &at, &a))
+                break;
+        }
+    }
+    return frames;
+}
+
+bool SV_DemoFits(const std::string &demo)
+{
+    int level = SV_DemoLevel(demo);
+    if (level < 0 || !(sv_playtime[level] > 0))
+        return true;    /* not for us to judge: the engine refuses what it cannot play */
+    long max = (long)((sv_playtime[level] + SV_TIMEMARGIN) * SV_MAXFPS);
+    return SV_DemoFrames(demo, max) <= max;
+}
+
+/* The play time of every level, from the level files of the tree. */
+void SV_ReadPlayTimes(const std::string &game)
+{
+    for (int l = 0; l < HS_ROWS; l++) {
+        sv_playtime[l] = 0;
+        unsigned char b[394];
+        FILE *f = fopen((game + "/data/script" + std::to_string(l) + ".bin").c_str(), "rb");
+        if (!f)
+            continue;
+        if (fread(b, 1, sizeof(b), f) == sizeof(b) && b[0] == 3 && !b[1] && !b[2] && !b[3])
+            memcpy(&sv_playtime[l], b + 390, 4);    /* the play time in the level header */
+        fclose(f);
+    }
+}
+
+/* ---- the replay user and the game tree ---- */
+
+/* Every path the engine needs of a tree: the tree (to enter), the engine
+ * (to run), the folders and files of data/ and sounds/ (to read). */
+static void SV_TreePaths(const std::string &game, std::vector<std::pair<std::string, int>> *paths)
+{
+    namespace fs = std::filesystem;
+    paths->push_back({game, X_OK});
+    paths->push_back({game + "/vexengine", X_OK});
+    for (const char *sub : {"/data", "/sounds"}) {
+        std::error_code ec;
+        if (!fs::exists(game + sub, ec) && sub[1] == 's')
+            continue;
+        paths->push_back({game + sub, R_OK | X_OK});
+        for (fs::recursive_directory_iterator it(game + sub, ec), end; !ec && it != end; it.increment(ec))
+            paths->push_back({it->path().string(), it->is_directory(ec) ? R_OK | X_OK : R_OK});
+    }
+}
+
+/* Can the replay user use every path of the tree?  Asked of the system as
+ * that user, in a child; why names the first path it cannot. */
+static bool SV_UserCanRun(const std::string &game, std::string *why)
+{
+    std::vector<std::pair<std::string, int>> paths;
+    SV_TreePaths(game, &paths);
+    int fd[2];
+    if (pipe2(fd, O_CLOEXEC) != 0) {
+        *why = std::string("no pipe: ") + strerror(errno);
+        return false;
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (sv_drop && (setgroups(0, NULL) != 0 || setgid(sv_gid) != 0 || setuid(sv_uid) != 0))
+            _exit(2);
+        for (size_t i = 0; i < paths.size(); i++)
+            if (access(paths[i].first.c_str(), paths[i].second) != 0) {
+                int report[2] = {(int)i, errno};
+                ssize_t n = write(fd[1], report, sizeof(report));
+                (void)n;
+                _exit(1);
+            }
+        _exit(0);
+    }
+    close(fd[1]);
+    int report[2] = {-1, 0}, status = 0;
+    ssize_t n = pid > 0 ? read(fd[0], report, sizeof(report)) : 0;
+    close(fd[0]);
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+        *why = "cannot ask as the replay user";
+        return false;
+    }
+    if (WEXITSTATUS(status) == 0)
+        return true;
+    if (n == sizeof(report) && report[0] >= 0 && (size_t)report[0] < paths.size())
+        *why = paths[report[0]].first + ": " + strerror(report[1]);
+    else
+        *why = "cannot become the replay user";
+    return false;
+}
+
+/* A copy of the engine, data/ and sounds/ (links followed) in a new
+ * folder that everyone may read; false with the reason. */
+static bool SV_CopyTree(const std::string &game, std::string *copy, std::string *why)
+{
+    namespace fs = std::filesystem;
+    const char *tmp = getenv("TMPDIR");
+    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/gk-game.XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back(0);
+    if (!mkdtemp(buf.data())) {
+        *why = std::string("no folder for a copy: ") + strerror(errno);
+        return false;
+    }
+    *copy = buf.data();
+    std::error_code ec;
+    fs::copy_file(game + "/vexengine", *copy + "/vexengine", ec);
+    for (const char *sub : {"/data", "/sounds"})
+        if (!ec && (sub[1] == 'd' || fs::exists(game + sub, ec)))
+            fs::copy(game + sub, *copy + sub, fs::copy_options::recursive, ec);
+    for (fs::recursive_directory_iterator it(*copy, ec), end; !ec && it != end; it.increment(ec))
+        chmod(it->path().c_str(), it->is_directory(ec) ? 0755 : 0644);
+    if (ec || chmod(copy->c_str(), 0755) != 0 || chmod((*copy + "/vexengine").c_str(), 0755) != 0) {
+        *why = "cannot copy the game tree to " + *copy + ": " + (ec ? ec.message() : strerror(errno));
+        fs::remove_all(*copy, ec);
+        copy->clear();
+        return false;
+    }
+    return true;
+}
+
+/* The tree the engine runs from: the given one, or a copy the replay user
+ * can read; false with the reason. */
+static bool SV_ReplayTree(std::string *error)
+{
+    std::string why;
+    std::string who = sv_drop ? "the engine's user '" + sv_vopt.user + "'" : "this user";
+    if (SV_UserCanRun(sv_vopt.game, &why))
+        return true;
+    std::string copyerror;
+    if (!SV_CopyTree(sv_vopt.game, &sv_copy, &copyerror)) {
+        *error = who + " cannot use the game tree (" + why + ") and " + copyerror;
+        return false;
+    }
+    SV_Log("verify: " + who + " cannot use the game tree (" + why + "): the engine, module and data are copied to " +
+           sv_copy);
+    sv_vopt.game = sv_copy;
+    if (!SV_UserCanRun(sv_vopt.game, &why)) {
+        *error = who + " cannot use the copy of the game tree either (" + why + ")";
+        return false;
+    }
+    return true;
 }
 
 /* Can a child have a network of its own (nothing but a loopback that is down)? */
@@ -411,7 +604,8 @@ bool SV_VerifyStart(const sv_verifyopts_t &o, int threads, std::string *error)
 {
     sv_vopt = o;
     sv_vstop = false;
-    if (access((o.game + "/vexengine").c_str(), X_OK) != 0 || access((o.game + "/data").c_str(), R_OK) != 0) {
+    sv_off = true;
+    if (access((o.game + "/vexengine").c_str(), F_OK) != 0 || access((o.game + "/data").c_str(), F_OK) != 0) {
         *error = "no vexengine and data/ in the game tree " + o.game;
         return false;
     }
@@ -425,6 +619,10 @@ bool SV_VerifyStart(const sv_verifyopts_t &o, int threads, std::string *error)
         sv_uid = pw->pw_uid;
         sv_gid = pw->pw_gid;
     }
+    if (!SV_ReplayTree(error))
+        return false;
+    SV_ReadPlayTimes(sv_vopt.game);
+    sv_off = false;
     sv_netmode = SV_ProbeNetwork();
     if (sv_netmode == SV_NET_SHARED)
         SV_Log("verify: no network namespace can be made here; the engine runs with the server's network");
@@ -446,7 +644,7 @@ bool SV_VerifyStart(const sv_verifyopts_t &o, int threads, std::string *error)
     for (int i = 0; i < threads; i++)
         sv_workers.emplace_back(SV_Worker, i);
     SV_Log("verify: " + std::to_string(threads) + (threads == 1 ? " worker" : " workers") + ", game tree " +
-           o.game + ", limits " + std::to_string(o.cpuseconds) + " s processor, " +
+           sv_vopt.game + ", limits " + std::to_string(o.cpuseconds) + " s processor, " +
            std::to_string(o.wallseconds) + " s wall clock, " + std::to_string(o.memorymb) + " MB");
     return true;
 }
@@ -466,4 +664,14 @@ void SV_VerifyStop(void)
     for (auto &t : sv_workers)
         t.join();
     sv_workers.clear();
+    if (!sv_copy.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(sv_copy, ec);
+        sv_copy.clear();
+    }
+}
+
+bool SV_VerifyOff(void)
+{
+    return sv_off;
 }

@@ -6,6 +6,10 @@
 #include <map>
 #include <set>
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+
 #include "../server/sv_testserver.h"
 #include "demo.h"
 #include "play_data.h"
@@ -18,7 +22,7 @@ std::string Server() { return gk::DistDir() + "/gackatron-scores"; }
 int32_t RecordGame(const std::string &tree, std::string *demo)
 {
     play::Spawn ahead = {"chicken", 0.0f, 1.0f, {0, 0, -200}, {0, 0, 1}, 10.0f};
-    if (!play::WriteTree(tree, 1, 6.0f, {ahead}) || chmod(tree.c_str(), 0755) != 0 ||
+    if (!play::WriteTree(tree, 1, 6.0f, {ahead}) ||
         symlink((gk::DistDir() + "/vexengine").c_str(), (tree + "/vexengine").c_str()) != 0 ||
         play::StartGame(tree, 1) != 1)
         return 0;
@@ -82,8 +86,7 @@ protected:
     {
         if (access(Server().c_str(), X_OK) != 0)
             GTEST_SKIP() << "no score server built";
-        tree = dir / "game";
-        chmod(dir.path.c_str(), 0755);      /* the engine runs as nobody when we are root */
+        tree = dir / "game";     /* in a folder only we may enter: run as root, the server copies it for nobody */
         points = RecordGame(tree, &demo);
         ASSERT_GT(points, 0) << "the recorded game scored nothing";
     }
@@ -110,7 +113,7 @@ TEST_F(VerifiedScores, RealGameVerifiesForgedOnesNever)
         {1, "Eve", points + 1, demo, true},
         {2, "Lev", points, otherlevel, true},
         {1, "Tru", points, demo.substr(0, demo.size() / 2), true},
-        {1, "Inf", points, endless, true},
+        {1, "Inf", points, endless, false},     /* more frames than 6 s can hold */
         {1, "Rnd", points, random, false},
     };
 
@@ -151,7 +154,7 @@ TEST_F(VerifiedScores, RealGameVerifiesForgedOnesNever)
     ASSERT_EQ(SV_Get(server.port, "/?verified=1", &body), 200);
     EXPECT_EQ(body.find(">Eve<"), std::string::npos);
     EXPECT_EQ(server.Stop(), 0);
-    EXPECT_EQ(Count(server.log, "refused: "), 4u) << server.log;
+    EXPECT_EQ(Count(server.log, "refused: "), 3u) << server.log;
     EXPECT_EQ(Count(server.log, " verified ("), 1u) << server.log;
     /* a competitive server hands out verified entries only; its page marks them */
     args.push_back("--verified-only");
@@ -175,7 +178,7 @@ TEST_F(VerifiedScores, TwoPostgresWorkersVerifyEachDemoOnce)
     ASSERT_TRUE(pg.Start()) << "PostgreSQL did not start, see " << pg.dir;
     std::string url = "postgresql://gk@127.0.0.1:" + std::to_string(pg.port) + "/postgres", body;
     ScoreServer server;
-    ASSERT_TRUE(server.Start(dir.path, {"--db", url, "--rate", "0"})) << server.log;
+    ASSERT_TRUE(server.Start(dir.path, {"--db", url, "--rate", "0", "--replays-per-address", "50"})) << server.log;
     for (int k = 0; k < 5; k++) {
         std::vector<SV_Entry> e;
         for (int i = 0; i < 10; i++)
@@ -217,6 +220,69 @@ TEST_F(VerifiedScores, TwoPostgresWorkersVerifyEachDemoOnce)
     for (auto &e : v)
         EXPECT_TRUE(e.second) << e.first;
     EXPECT_EQ(server.Stop(), 0);
+}
+
+/* Waiting replays in a store. */
+int Waiting(const std::string &db)
+{
+    int n = -1;
+    {
+        QSqlDatabase c = QSqlDatabase::addDatabase("QSQLITE", "waiting");
+        c.setDatabaseName(QString::fromStdString(db));
+        QSqlQuery q(c);
+        if (c.open() && q.exec("SELECT COUNT(*) FROM replay") && q.next())
+            n = q.value(0).toInt();
+    }
+    QSqlDatabase::removeDatabase("waiting");
+    return n;
+}
+
+/* Uploads to a server that verifies nothing itself (the replays wait): the
+ * frames a level's play time holds, the replays of one address and entry. */
+TEST(ReplayLimits, FramesAddressAndEntryAtTheirEdges)
+{
+    gk::TempDir d;
+    std::string src, body, db = d / "scores.sqlite";
+    ASSERT_TRUE(gk::ReadFile(gk::SourceDir() + "/tools/content/levels/script0.txt", &src));
+    long seconds = atol(src.c_str() + src.find("\nduration") + 9);
+    ASSERT_GT(seconds, 0);
+    /* the game clock counts milliseconds: at most one frame a millisecond of play and margin */
+    long frames = (seconds + (long)DEMO_TIMEMARGIN) * 1000;
+    std::string head = "GKDM" + std::string(DEMO_HEADERSIZE - 4, '\0');
+    std::string atlimit = head, past = head;
+    for (long i = 0; i < frames; i++)
+        atlimit += std::string("\x02\x00", 2);
+    past = atlimit + std::string("\x02\x00", 2);
+    ScoreServer server;
+    std::vector<std::string> args = {"--db", db, "--game", gk::DistDir(), "--workers", "0", "--replays-per-address", "2"};
+    ASSERT_TRUE(server.Start(d.path, args)) << server.log;
+    ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{0, "A", 30}, {0, "B", 20}, {0, "C", 10}})),
+                     &body), 200);
+    std::set<std::string> refusals;
+    struct {
+        const char *name;
+        int points;
+        const std::string &demo;
+        bool queued;
+    } uploads[] = {{"A", 30, atlimit, true}, {"A", 30, atlimit, false}, {"B", 20, past, false},
+                   {"B", 20, head, true}, {"C", 10, head, false}};
+    for (const auto &u : uploads) {
+        ASSERT_EQ(SV_Send(server.port, "POST", Replay(0, u.name, u.points), u.demo, &body), 200);
+        EXPECT_EQ(body == "OK", u.queued) << u.name << ": " << body;
+        if (!u.queued)
+            refusals.insert(body);
+    }
+    EXPECT_EQ(refusals.size(), 3u);     /* the entry waits, too many frames, the address's limit */
+    EXPECT_EQ(server.Stop(), 0);
+    EXPECT_EQ(Waiting(db), 2);
+    /* a tree without an engine: verification is off, uploads are refused and not kept */
+    args = {"--db", db, "--game", d.path, "--workers", "1"};
+    ASSERT_TRUE(server.Start(d.path, args)) << server.log;
+    ASSERT_EQ(SV_Send(server.port, "POST", Replay(0, "C", 10), head, &body), 200);
+    EXPECT_EQ(body.compare(0, 4, "MSG:"), 0) << body;
+    EXPECT_TRUE(refusals.insert(body).second) << body;
+    EXPECT_EQ(server.Stop(), 0);
+    EXPECT_EQ(Waiting(db), 2);
 }
 
 } // namespace

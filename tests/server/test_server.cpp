@@ -1,8 +1,9 @@
-/* The score server as a real process: launcher exchange, hostile requests, a kill, its web page. */
+/* The score server as a real process: launcher exchange, hostile requests, a kill, a large store, PostgreSQL, its page in a browser. */
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -11,6 +12,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -86,6 +88,7 @@ TEST_F(LauncherExchange, TwoLaunchersMergeAndARestartKeepsTheLists)
     std::vector<std::string> merged = {"Jürgen 500", "Дима 400", "Саша 400", "Ada 300"};
     exchange(a, 49);
     EXPECT_EQ(Names(InternetTable, 0), std::vector<std::string>({"Jürgen 500", "Ada 300"}));
+    EXPECT_EQ(mf.ihn[HS_ENTRIES - 1]->text().toStdString(), Lang(205)) << "an empty place shows the default name";
     exchange(b, 7);
     EXPECT_EQ(Names(InternetTable, 0), merged);
     /* the launcher restarts: its settings file gives both lists back letter for letter */
@@ -268,16 +271,25 @@ TEST(ScoreServer, OlderLaunchersTablesInTheirCodePages)
         ASSERT_TRUE(UnpackTable(body, &t, r.cp, &found)) << body;
         EXPECT_EQ(found, r.cp);
         EXPECT_EQ(Names(t, 0), r.back);
+        /* the answer says which code page it is in, the table and a message alike */
+        std::string charset = "charset=windows-" + std::to_string(r.cp) + "\r\n";
+        for (const std::string &target : {SV_TopTen(r.country, true, true, table), SV_TopTen(r.country, true, true, "00")})
+            EXPECT_NE(SV_Raw(server.port, "GET " + target + " HTTP/1.0\r\n\r\n").find(charset), std::string::npos);
     }
+    EXPECT_NE(SV_Raw(server.port, "GET " + SV_TopTen(44, false, true, "") + " HTTP/1.0\r\n\r\n").find("charset=utf-8\r\n"),
+              std::string::npos);
 }
 
-/* Every entry the SQL store holds, as "name points". */
-static std::set<std::string> StoredNames(const std::string &db)
+/* Every entry the SQL store holds, as "name points"; a port: PostgreSQL there. */
+static std::set<std::string> StoredNames(const std::string &db, int port = 0)
 {
     std::set<std::string> names;
     {
-        QSqlDatabase c = QSqlDatabase::addDatabase("QSQLITE", "check");
+        QSqlDatabase c = QSqlDatabase::addDatabase(port ? "QPSQL" : "QSQLITE", "check");
         c.setDatabaseName(QString::fromStdString(db));
+        c.setHostName("127.0.0.1");
+        c.setPort(port);
+        c.setUserName("gk");
         EXPECT_TRUE(c.open());
         QSqlQuery q("SELECT name, points FROM scores", c);
         while (q.next())
@@ -288,23 +300,27 @@ static std::set<std::string> StoredNames(const std::string &db)
     return names;
 }
 
-/* Clients merging one new entry each; the names whose merge was answered. */
+/* Clients merging one new entry each (and shared ones that all send);
+ * the names whose merge was answered. */
 struct Burst {
     std::mutex lock;
     std::set<std::string> answered;
-    std::atomic<int> added{0};
+    std::atomic<int> added{0}, failures{0};
     std::vector<std::thread> threads;
-    void Run(int clients, int merges, int port, const std::string &prefix = "c")
+    void Run(int clients, int merges, const std::vector<int> &ports, int shared = 0, const std::string &prefix = "c")
     {
         for (int t = 0; t < clients; t++)
             threads.emplace_back([=, this] {
                 for (int i = 0; i < merges; i++) {
                     std::string name = prefix + std::to_string(t) + "m" + std::to_string(i), body;
-                    std::string packed = SV_PackEntries({{i % HS_ROWS, name, 1000 + i}});
-                    int s = SV_Get(port, SV_TopTen(44, true, false, packed), &body);
+                    std::vector<SV_Entry> e = {{i % HS_ROWS, name, 1000 + i}};
+                    for (int k = 0; k < shared; k++)
+                        e.push_back({k % HS_ROWS, "shared" + std::to_string(k), 77 + (i + k) % 3});
+                    int s = SV_Get(ports[(t + i) % ports.size()], SV_TopTen(44, true, false, SV_PackEntries(e)), &body);
                     int n = s == 200 ? SV_AddedIn(body) : -1;
-                    if (n < 1)
+                    if (n < 1 && shared == 0)
                         return;     /* the server is gone */
+                    failures += n < 0;
                     added += n;
                     std::lock_guard<std::mutex> g(lock);
                     answered.insert(name + " " + std::to_string(1000 + i));
@@ -326,7 +342,7 @@ TEST(ScoreServer, KilledOrStoppedInABurstKeepsEveryAnsweredMerge)
     ScoreServer server;
     ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "0"})) << server.log;
     Burst b;
-    b.Run(6, 400, server.port);
+    b.Run(6, 400, {server.port});
     for (int i = 0; i < 200 && b.added < 150; i++)
         usleep(20000);
     server.Kill();
@@ -337,7 +353,7 @@ TEST(ScoreServer, KilledOrStoppedInABurstKeepsEveryAnsweredMerge)
     for (const std::string &n : b.answered)
         EXPECT_TRUE(stored.count(n)) << n << " was answered but is not stored";
     Burst c;
-    c.Run(6, 400, server.port, "t");
+    c.Run(6, 400, {server.port}, 0, "t");
     for (int i = 0; i < 200 && c.added < 150; i++)
         usleep(20000);
     EXPECT_EQ(server.Stop(), 0) << server.log;
@@ -350,26 +366,166 @@ TEST(ScoreServer, KilledOrStoppedInABurstKeepsEveryAnsweredMerge)
     EXPECT_EQ(stopped, c.answered);
 }
 
-TEST(ScorePage, ListsShowAndNamesStayText)
+TEST(ScoreServerPostgres, TwoServersTakeConcurrentMergesExactlyOnce)
+{
+    if (!SV_HavePostgres())
+        GTEST_SKIP() << "no PostgreSQL binaries";
+    Postgres pg;
+    ASSERT_TRUE(pg.Start()) << "PostgreSQL did not start, see " << pg.dir;
+    std::string url = "postgresql://gk@127.0.0.1:" + std::to_string(pg.port) + "/postgres", body;
+    gk::TempDir d;
+    gk::MakeDirs(d / "one");
+    gk::MakeDirs(d / "two");
+    ScoreServer one, two;
+    ASSERT_TRUE(one.Start(d / "one", {"--db", url, "--rate", "0"})) << one.log;
+    ASSERT_TRUE(two.Start(d / "two", {"--db", url, "--rate", "0"})) << two.log;
+    Burst b;
+    b.Run(12, 25, {one.port, two.port}, 6);
+    b.Join();
+    EXPECT_EQ(b.failures, 0);
+    /* 300 entries of their own and 6 shared ones in 3 kinds, each stored and counted once */
+    std::set<std::string> stored = StoredNames("postgres", pg.port);
+    EXPECT_EQ(b.added, 12 * 25 + 6 * 3);
+    EXPECT_EQ(stored.size(), (size_t)b.added);
+    for (const std::string &n : b.answered)
+        EXPECT_TRUE(stored.count(n)) << n;
+    ASSERT_EQ(SV_Get(two.port, "/", &body), 200);
+    EXPECT_NE(body.find(">United Kingdom (" + std::to_string(stored.size()) + ")<"), std::string::npos) << body;
+    EXPECT_EQ(one.Stop(), 0);
+    EXPECT_EQ(two.Stop(), 0);
+}
+
+/* A store as the version before kept it: n entries over six levels, one in
+ * 97 verified and at the bottom of its level, and the given rows. */
+static void OldStore(const std::string &file, int n, const std::string &rows)
+{
+    {
+        QSqlDatabase c = QSqlDatabase::addDatabase("QSQLITE", "old");
+        c.setDatabaseName(QString::fromStdString(file));
+        ASSERT_TRUE(c.open());
+        QSqlQuery q(c);
+        for (const std::string &sql : std::vector<std::string>{"CREATE TABLE gk_schema (version INTEGER NOT NULL)", "INSERT INTO gk_schema VALUES (2)",
+                                "CREATE TABLE scores (id INTEGER PRIMARY KEY, level INTEGER NOT NULL, name VARCHAR(64) NOT NULL,"
+                                " points INTEGER NOT NULL, country INTEGER NOT NULL, received BIGINT NOT NULL, verified INTEGER"
+                                " NOT NULL DEFAULT 0, CONSTRAINT scores_entry UNIQUE (level, name, points))",
+                                "CREATE TABLE replay (id INTEGER PRIMARY KEY, level INTEGER NOT NULL, name VARCHAR(64) NOT NULL,"
+                                " points INTEGER NOT NULL, demo BLOB NOT NULL, received BIGINT NOT NULL, taken INTEGER NOT NULL DEFAULT 0)",
+                                n ? "WITH RECURSIVE c(x) AS (SELECT 0 UNION ALL SELECT x + 1 FROM c WHERE x + 1 < " + std::to_string(n) +
+                                ") INSERT INTO scores SELECT NULL, x % 6, 'e' || x, CASE WHEN x % 97 = 0 THEN 1 + x % 90 ELSE 100 + x END,"
+                                " 44, 0, x % 97 = 0 FROM c" : "", rows})
+            ASSERT_TRUE(sql.empty() || q.exec(QString::fromStdString(sql))) << sql << ": " << q.lastError().text().toStdString();
+    }
+    QSqlDatabase::removeDatabase("old");
+}
+
+TEST(ScoreServer, VerifiedPagesInParallelLeaveMergesOnTime)
+{
+    gk::TempDir d;
+    OldStore(d / "scores.sqlite", 300000, "");
+    ScoreServer server;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "0"})) << server.log;
+    std::atomic<bool> stop{false};
+    std::atomic<int> pages{0};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 16; i++)
+        readers.emplace_back([&, i] {
+            for (std::string b; !stop;)
+                pages += SV_Get(server.port, i % 2 ? "/?verified=1" : "/scores.json?level=3&verified=1", &b) == 200;
+        });
+    std::string body;
+    for (int i = 0; i < 5 && !HasFailure(); i++) {
+        auto t0 = std::chrono::steady_clock::now();
+        ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, true, SV_PackEntries({{0, "m" + std::to_string(i), 50}})), &body), 200);
+        double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_LT(took, 3.0) << "merge " << i << " waited behind the pages";
+        HighscoreTable t;
+        EXPECT_TRUE(UnpackTable(body, &t)) << body;
+    }
+    stop = true;
+    for (auto &t : readers)
+        t.join();
+    EXPECT_GT(pages, 16);
+    auto t0 = std::chrono::steady_clock::now();     /* a page may be a second old */
+    while (SV_Get(server.port, "/?verified=1", &body) == 200 && body.find(">United Kingdom (300005)<") == std::string::npos &&
+           std::chrono::steady_clock::now() - t0 < std::chrono::seconds(3))
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_NE(body.find(">United Kingdom (300005)<"), std::string::npos) << "the five merges within 3 s on the page";
+    EXPECT_EQ(Count(body, "&#10004;</td>"), 60u);       /* ten verified in each of six levels */
+    EXPECT_EQ(server.Stop(), 0);
+}
+
+TEST(ScoreServer, KeepsTheBestOfEachLevelAndCountry)
 {
     gk::TempDir d;
     ScoreServer server;
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "0", "--keep", "10"})) << server.log;
+    std::vector<SV_Entry> ten;
+    std::set<std::string> want = {"de 1"};
+    for (int i = 0; i < 10; i++) {
+        ten.push_back({2, "k" + std::to_string(i), 100 + i});
+        want.insert("k" + std::to_string(i) + " " + std::to_string(100 + i));
+    }
     std::string body;
-    SV_Get(server.port, SV_TopTen(49, true, false,
-                                  SV_PackEntries({{0, "Jürgen", 900}, {0, "<script>x", 800}, {0, "<b>bold</b>", 700},
-                                                  {2, "A&B", 60}})), &body);
-    SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{0, "Ada", 950}, {7, "Zed", 5}})), &body);
-    ASSERT_EQ(SV_Get(server.port, "/", &body), 200);
-    for (const char *want : {"Level 1", "Level 8", ">Ada<", ">Jürgen<", "&lt;script&gt;x", "&lt;b&gt;bold&lt;/b&gt;",
-                             "A&amp;B", ">Germany (4)<", ">950<"})
-        EXPECT_NE(body.find(want), std::string::npos) << want;
-    EXPECT_EQ(body.find("<script>x"), std::string::npos);
-    EXPECT_EQ(body.find("<b>"), std::string::npos);
-    /* one country's lists */
-    ASSERT_EQ(SV_Get(server.port, "/?country=44", &body), 200);
-    EXPECT_NE(body.find(">Ada<"), std::string::npos);
-    EXPECT_EQ(body.find("Jürgen"), std::string::npos);
+    for (const auto &m : std::vector<std::pair<int, std::vector<SV_Entry>>>{{44, ten}, {49, {{2, "de", 1}}}, {44, {{2, "low", 99}}}})
+        ASSERT_EQ(SV_Get(server.port, SV_TopTen(m.first, true, false, SV_PackEntries(m.second)), &body), 200);
+    EXPECT_EQ(StoredNames(d / "scores.sqlite"), want) << "ten kept, the eleventh (the worst) not, another country's own";
+    ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{2, "top", 500}})), &body), 200);
+    want.erase("k0 100");
+    want.insert("top 500");
+    EXPECT_EQ(StoredNames(d / "scores.sqlite"), want) << "a better one takes the place of the worst";
+    EXPECT_EQ(server.Stop(), 0);
+}
 
+static gk::ProcResult Chromium(const gk::TempDir &d, const std::vector<std::string> &args, const std::string &url)
+{
+    std::vector<std::string> argv = {"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu",
+                                     "--disable-quic", "--no-first-run", "--disable-background-networking",
+                                     "--disable-component-update", "--disable-sync", "--user-data-dir=" + d / "chromium"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.push_back(url);
+    return gk::RunProcess(argv, d.path, {"HOME=" + d.path}, 120);
+}
+
+/* The page as a browser shows it: every name text, the game's six levels by name, the reader's language. */
+TEST(ScorePage, BrowserShowsNamesAsTextAndTheGamesLevels)
+{
+    gk::TempDir d;
+    OldStore(d / "scores.sqlite", 0, "INSERT INTO scores VALUES (1, 0, 'Jürgen', 900, 49, 0, 0), (2, 0, 'Дима', 850, 7, 0, 1),"
+                                     " (3, 0, '<script>x', 800, 49, 0, 0), (4, 0, '<b>bold</b>', 700, 49, 0, 0),"
+                                     " (5, 2, 'A&B', 60, 44, 0, 0), (6, 7, 'Zed', 5, 44, 0, 0)");
+    ScoreServer server;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--game", gk::DistDir()})) << server.log;
+    std::vector<std::string> levels;       /* "1. Morning on the Farm", as the launcher lists them */
+    for (int l = 0; l < 6; l++) {
+        std::string src;
+        ASSERT_TRUE(gk::ReadFile(gk::SourceDir() + "/tools/content/levels/script" + std::to_string(l) + ".txt", &src));
+        size_t at = src.find("\nname") + 5;
+        at = src.find_first_not_of(' ', at);
+        levels.push_back(std::to_string(l + 1) + ". " + src.substr(at, src.find('\n', at) - at));
+    }
+    std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/", body;
+    if (access("/usr/bin/chromium", X_OK) != 0)
+        GTEST_SKIP() << "no chromium";
+    gk::ProcResult dom = Chromium(d, {"--dump-dom"}, url);
+    ASSERT_EQ(dom.status, 0) << dom.err;
+    for (const char *want : {">Jürgen<", ">Дима<", "&lt;script&gt;x", "&lt;b&gt;bold&lt;/b&gt;", "A&amp;B", ">Germany (3)<",
+                                    ">900<", "<html lang=\"en\""})
+        EXPECT_NE(dom.out.find(want), std::string::npos) << want;
+    for (const std::string &name : levels)
+        EXPECT_NE(dom.out.find("<h2>" + name), std::string::npos) << name;
+    EXPECT_EQ(Count(dom.out, "<section>"), 6u) << "the game's six levels, not the table's eight";
+    EXPECT_EQ(dom.out.find("Zed"), std::string::npos);
+    EXPECT_EQ(dom.out.find("<script"), std::string::npos);
+    EXPECT_EQ(dom.out.find("<b>"), std::string::npos);
+    /* a Russian reader's browser: the page in Russian; one country's lists */
+    dom = Chromium(d, {"--dump-dom", "--accept-lang=ru"}, url + "?country=7");
+    EXPECT_NE(dom.out.find("<html lang=\"ru\""), std::string::npos) << dom.out.substr(0, 300);
+    EXPECT_NE(dom.out.find(">Дима<"), std::string::npos);
+    EXPECT_EQ(dom.out.find("Jürgen"), std::string::npos);
+    /* the lists as JSON: the six levels by name */
+    ASSERT_EQ(SV_Get(server.port, "/scores.json", &body), 200);
+    EXPECT_EQ(Count(body, "\"level\":"), 6u) << body;
+    EXPECT_NE(body.find(levels[5].substr(3)), std::string::npos) << body;
+    EXPECT_EQ(SV_Get(server.port, "/scores.json?level=6", &body), 400);
     EXPECT_EQ(server.Stop(), 0);
 }
