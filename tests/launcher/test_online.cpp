@@ -217,6 +217,7 @@ TEST_F(Online, HostileAnswersEndAtOnceAndChangeNothing)
         {0, "MSG::" + std::string(65531, 'x'), 200, "", std::string(1024, 'x')},
         {0, table, 500, "", "500"},
         {0, table, 302, "localhost", "http://localhost:" + port + "/topten.php?game=gackatron"},
+        {0, table, 302, "/moved", ""},  /* followed on the same server */
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.head + row.body.size());
