@@ -113,15 +113,15 @@ std::string Entities::oldcwd;
 TEST_F(Entities, PoolHoldsExactly1024AndReusesTheFreedSlot)
 {
     std::vector<entity_t *> all;
-    for (int i = 0; i < ENT_MAX; i++)
+    for (int i = 0; i < 1024; i++)
         all.push_back(Ent_Spawn("n", ENT_NOMEDIA));
-    ASSERT_EQ(ENT_MAX, Ent_LiveCount());
-    EXPECT_EQ(nullptr, Ent_Spawn("n", ENT_NOMEDIA));
+    ASSERT_NE(nullptr, all[1023]);
+    EXPECT_EQ(nullptr, Ent_Spawn("n", ENT_NOMEDIA)) << "the 1025th";
     all[700]->gameslot = 77;
     all[700]->speed = 9.0f;
     Ent_PendRemove(all[700]);
     Ent_Purge();
-    EXPECT_EQ(ENT_MAX - 1, Ent_LiveCount());
+    EXPECT_EQ(1023, Ent_LiveCount());
     entity_t *again = Ent_Spawn("again", ENT_NOMEDIA), *last = NULL;
     EXPECT_EQ(all[700], again);
     EXPECT_EQ(0, again->gameslot); /* the record was cleared for its new life */
@@ -172,6 +172,7 @@ TEST_F(Entities, ResourcesTakenAtSpawnAndReleasedAtPurge)
                                   (float)a->u.mdl.depth, (float)a->u.mdl.collmode}));
     EXPECT_EQ(models + 2, Model_CacheCount());
     EXPECT_EQ(0, empty->u.mdl.firstframe + empty->u.mdl.lastframe) << "a model without meshes";
+    EXPECT_FLOAT_EQ(0.0f, empty->u.mdl.radius);
     ASSERT_NE(nullptr, img->u.img.tex);
     EXPECT_FLOAT_EQ(24.0f, img->u.img.width);
     EXPECT_FLOAT_EQ(12.0f, img->u.img.height);

@@ -291,17 +291,17 @@ TEST_F(ModelCacheTest, CachesHoldTheirLimit)
         void (*release)(void *);
         bool (*write)(const std::string &);
     } caches[] = {
-        {"m", MDL_CACHE_SIZE, Model_CacheCount, [](const char *p) -> void * { return Model_Get(p); },
+        {"m", 1024, Model_CacheCount, [](const char *p) -> void * { return Model_Get(p); },
          [](void *m) { Model_Release((model_t *)m); },
          [](const std::string &p) {
              TwoMeshes t;
              mdl_material_t mat = Material(nullptr);
              return Model_WriteFile((p + ".dmo").c_str(), &mat, 1, t.m, 1) == 1;
          }},
-        {"t", TEX_MAX, Tex_CacheCount, [](const char *p) -> void * { return Tex_Get(p, 0); },
+        {"t", 128, Tex_CacheCount, [](const char *p) -> void * { return Tex_Get(p, 0); },
          [](void *t) { Tex_Release((texture_t *)t); },
          [](const std::string &p) { return gk::WriteFile(p + ".tga", gk::SolidRgb(1, 1, 0, 0, 0)); }},
-        {"f", FONT_MAX, Font_CacheCount, [](const char *p) -> void * { return Font_Get(p); },
+        {"f", 32, Font_CacheCount, [](const char *p) -> void * { return Font_Get(p); },
          [](void *f) { Font_Release((font_t *)f); },
          [](const std::string &p) { return gk::WriteFont(p, 4, "A 0 0 1 1\n"); }},
     };

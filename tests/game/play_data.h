@@ -166,6 +166,7 @@ inline gk::Proc Launch(const std::string &dir, const std::vector<std::string> &a
         usleep(100000);
         gk::ReadFile(p.errpath, &err);
     }
+    EXPECT_NE(err.find("**** entities cached ****"), std::string::npos) << "30 s for the level's classes: " << err;
     usleep(1000000);
     return p;
 }

@@ -7,10 +7,13 @@
 
 namespace {
 
+/* Milliseconds of wall clock spent in pause so far. */
+uint32_t paused_ms;
+
 /* One frame at game time t (the clock starts at 1000 ms). */
 int FrameAt(float t)
 {
-    play::clock_ms = 1000 + (uint32_t)(t * 1000.0f + 0.5f);
+    play::clock_ms = 1000 + paused_ms + (uint32_t)(t * 1000.0f + 0.5f);
     return Eng_RunFrame();
 }
 
@@ -68,8 +71,21 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
     EXPECT_NE(first->think, SC_SpawnInThink);
     EXPECT_NE(first->think, nullptr);
 
-    /* time up at 4: the fade-out starts, nothing spawns any more */
+    /* ten seconds of pause at 3.5: no spawns, and the level time carries on afterwards */
+    Eng_PostEvent(IE_CHAR, KEY_ESCAPE, 0);
+    ASSERT_TRUE(FrameAt(3.5f));
+    ASSERT_EQ(G_CurrentStateId(), GST_PAUSE);
     size_t before = harness::InUse(MC_TARGET, SUB_CHICKEN).size();
+    paused_ms = 10000;
+    Eng_PostEvent(IE_CHAR, KEY_ESCAPE, 0);
+    ASSERT_TRUE(FrameAt(3.5f));
+    ASSERT_EQ(G_CurrentStateId(), GST_ACTION);
+    ASSERT_EQ(harness::InUse(MC_TARGET, SUB_CHICKEN).size(), before);
+    ASSERT_TRUE(FrameAt(3.99f));
+    EXPECT_EQ(G_CurrentStateId(), GST_ACTION);
+
+    /* time up at 4: the fade-out starts, nothing spawns any more */
+    before = harness::InUse(MC_TARGET, SUB_CHICKEN).size();
     ASSERT_TRUE(FrameAt(4.0f));
     EXPECT_EQ(G_CurrentStateId(), GST_FADEOUT);
     ASSERT_TRUE(FrameAt(4.0f + 0.5f / 0.3f));

@@ -48,19 +48,13 @@ protected:
 TEST_F(Level, WrongVersionAndRenamedFileAreRefused)
 {
     ASSERT_EQ(Load("s.bin", Header("s.bin", "L", "m", 1, "skysphere01", 2)), 0);
-    EXPECT_TRUE(harness::Logged("# Level_ReadFile: expected version 3, got 2\n"));
-    EXPECT_TRUE(harness::Logged("SC_LoadLevel: read error in file '" + path +
-                                "' at level block: Falsche Dateiversion (2)\n"));
     EXPECT_EQ(box, "Fehler: Fehler beim Lesen von " + path + ": Falsche Dateiversion (2)\n");
     /* a renamed file fails the name comparison */
     ASSERT_EQ(Load("script1.bin", Header("script2.bin") + Spawn(1, 0, "chicken")), 0);
-    EXPECT_TRUE(harness::Logged("\nCRC ERROR!\nresolved filename: 'script2.bin'\n"
-                                "expected filename: 'script1.bin'\n"));
     EXPECT_EQ(box, "Fehler: CRC Fehler (script1.bin)\n");
     /* letter case counts in the stored name */
-    harness::log.clear();
     ASSERT_EQ(Load("script1.bin", Header("Script1.bin")), 0);
-    EXPECT_TRUE(harness::Logged("resolved filename: 'Script1.bin'\n"));
+    EXPECT_EQ(box, "Fehler: CRC Fehler (script1.bin)\n");
 }
 
 TEST_F(Level, BaseNameTakesEitherSeparator)
@@ -83,18 +77,12 @@ TEST_F(Level, TruncatedFilesNameWhereTheyEnd)
     ASSERT_EQ(Load("s.bin", h), 1);
     EXPECT_STREQ(lv.skysphere, "skysphere01");
     for (size_t cut : {size_t(2), size_t(4), size_t(100), size_t(300), size_t(522)}) {
-        harness::log.clear();
         ASSERT_EQ(Load("s.bin", h.substr(0, cut)), 0) << cut;
-        EXPECT_TRUE(harness::Logged("at level block: Unerwartetes Dateiende (")) << cut;
-        EXPECT_NE(box.find("Fehler: Fehler beim Lesen von"), std::string::npos);
+        EXPECT_EQ(box.rfind("Fehler: Fehler beim Lesen von " + path + ": Unerwartetes Dateiende (", 0), 0u);
     }
-    harness::log.clear();
     ASSERT_EQ(Load("s.bin", h + std::string(1, 'x')), 0);
-    EXPECT_TRUE(harness::Logged("at entity #0: "));
     std::string rec = Spawn(2, 0, "chicken");
-    ASSERT_EQ(Load("s.bin", h + Spawn(1, 0, "egg") + rec.substr(0, 100)), 0);
-    EXPECT_TRUE(harness::Logged("SC_LoadLevel: read error in file '" + path + "' at entity #1: "))
-        << harness::log;
+    ASSERT_EQ(Load("s.bin", h + Spawn(1, 0, "egg") + rec.substr(0, 164)), 0);
     EXPECT_EQ(box, ""); /* no message box in this case */
     /* the first record was read; the cut one is not in the list */
     EXPECT_EQ(Level_PendingCount(&lv), 1);
@@ -106,8 +94,6 @@ TEST_F(Level, MissingFileAndOverlongPath)
     testing::internal::CaptureStderr();
     EXPECT_EQ(SC_LoadLevel(&lv, path.c_str()), 0);
     box = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(harness::Logged("SC_LoadLevel: could not open file '" + path +
-                                "' for read: No such file or directory\n"));
     EXPECT_EQ(box, "Fehler: Kann Datei " + path + " nicht oeffnen: No such file or directory\n");
     /* an overlong path is cut in the box only */
     std::string longpath = dir.path + "/" + std::string(600, 'a') + ".bin";
@@ -124,15 +110,12 @@ TEST_F(Level, UnterminatedFieldsAreCutAt128)
     std::string b = Header(std::string(128, 'q'), full, full, 1.0f, full);
     std::string rec = Spawn(0, 0, std::string(129, 'c'));
     ASSERT_EQ(Load("s.bin", b + rec), 0); /* 128 'q' is not the base name */
-    EXPECT_TRUE(harness::Logged("resolved filename: '" + std::string(128, 'q') + "'\n"));
     std::string name(128, 'q');
     ASSERT_EQ(Load(name, b + rec + Spawn(1, 0, "chicken")), 1) << harness::log;
     EXPECT_EQ(strlen(lv.name), 128u);
     EXPECT_EQ(strlen(lv.bgm), 128u);
     EXPECT_EQ(strlen(lv.skysphere), 128u);
-    /* the unterminated class name finds no class: skipped with a warning */
-    EXPECT_TRUE(harness::Logged("- SC_LoadLevel: unknown class '" + std::string(128, 'c') +
-                                "' at entity #0, skipped\n"));
+    /* the unterminated class name finds no class: skipped */
     ASSERT_EQ(Level_PendingCount(&lv), 1);
     EXPECT_STREQ(lv.pending.next->name, "chicken");
 }
@@ -145,10 +128,6 @@ TEST_F(Level, UnschedulableRecordsAreSkippedEqualSpawntimesKeepFileOrder)
                     Spawn(-5, -1, "chicken") + Spawn(3, 0, "egg") + Spawn(1, 0, "ballon") +
                     Spawn(3, 0, "bombe") + Spawn(1, 0, "komet");
     ASSERT_EQ(Load("s.bin", b), 1);
-    for (int n : {0, 1, 3})
-        EXPECT_TRUE(harness::Logged("invalid number in entity #" + std::to_string(n) +
-                                    " ('chicken'), skipped"));
-    EXPECT_TRUE(harness::Logged("unknown class 'nosuch' at entity #4, skipped"));
     auto p = Pending();
     std::vector<std::string> names;
     for (auto *r : p)

@@ -109,6 +109,28 @@ TEST(Play, RammingFirePauseAndContinueOnTheRealEngine)
     EXPECT_EQ(frames[0], frames[1] - 1);
     EXPECT_GT(frames[0], 1000);
     EXPECT_EQ(got.level, 1);
+    /* the reader takes a game clock up to the 30 s of play and 15 s of fade-out, no further:
+     * one last empty frame brings it to 45 000 ms, or one past */
+    ASSERT_TRUE(Demo_Open((dir / "k.dem").c_str(), &got));
+    demoframe_t f;
+    uint32_t end = 0;
+    while (Demo_NextFrame(&f))
+        end = f.gamems;
+    Demo_Close();
+    for (uint32_t past : {0u, 1u}) {
+        std::string longer = full;
+        for (uint32_t v = (45000 + past - end) << 1; ; v >>= 7) {
+            longer += (char)((v & 0x7f) | (v > 0x7f ? 0x80 : 0));
+            if (v <= 0x7f)
+                break;
+        }
+        ASSERT_TRUE(gk::WriteFile(dir / "long.dem", longer + '\0'));
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(Demo_Open((dir / "long.dem").c_str(), &got), past ? 0 : 1) << past;
+        std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.find("play time") != std::string::npos, past == 1) << said;
+        Demo_Close();
+    }
     gk::WriteFile(dir / "k.dem", killed);
     gk::ProcResult r = play::Engine(dir.path, {"-verifydemo", dir / "k.dem"});
     EXPECT_EQ(r.status, 0) << r.err;

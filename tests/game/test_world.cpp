@@ -31,7 +31,7 @@ gentity_t *Seeker(const float *pos, gentity_t *owner)
     return s;
 }
 
-TEST_F(World, PlasmaTakesFourHitsGlibberOneAndThePlayerIsCredited)
+TEST_F(World, PlasmaTakesFourHitsGlibberOneAndABalloonShowsWhereItWasHit)
 {
     const struct { int missile, hits; } cases[] = {
         {SUB_MISSILE_PLASMA, 4}, {SUB_MISSILE_GLIBBER, 1}, {SUB_MISSILE_HOMINGSHOT, 1}};
@@ -45,13 +45,9 @@ TEST_F(World, PlasmaTakesFourHitsGlibberOneAndThePlayerIsCredited)
             hits++;
             int r = G_Damage(ch, m, Chicken_Hit, Chicken_Die);
             EXPECT_EQ(r, ch->state == GS_INUSE ? DMG_HIT : DMG_KILLED);
-            EXPECT_EQ(p->score, ch->state == GS_INUSE ? 0 : 25);
             G_Remove(m);
         }
         EXPECT_EQ(hits, c.hits) << c.missile;
-        EXPECT_EQ(p->score, 25);
-        EXPECT_EQ(p->streak, 1);
-        EXPECT_GE(harness::InUse(MC_EFFECT).size(), 25u) << "death feathers";
     }
     /* the capsule deals nothing: no hit, no burst */
     gentity_t *b = world::Place(MC_TARGET, SUB_BALLON, 0, 0, -100);
@@ -62,6 +58,142 @@ TEST_F(World, PlasmaTakesFourHitsGlibberOneAndThePlayerIsCredited)
               DMG_NONE);
     EXPECT_FLOAT_EQ(b->health, hp);
     EXPECT_EQ(harness::InUse(MC_EFFECT).size(), fx);
+    /* plasma: Nearest(0.55 x 16) = 9 particles, red within 50 of the point 40 above the centre */
+    for (float y : {-10.0f, -10.01f}) {
+        world::Reset();
+        gentity_t *bal = world::Place(MC_TARGET, SUB_BALLON, 0, 0, -100);
+        world::Touch(Shot(SUB_MISSILE_PLASMA, world::Player(), 0, y, -100), bal);
+        auto burst = harness::InUse(MC_EFFECT, SUB_RONLY_PARTICLE);
+        ASSERT_EQ(burst.size(), 9u);
+        EXPECT_FLOAT_EQ(burst[0]->ent->color[1], y == -10.0f ? 0.31f : 0.5f) << y;
+    }
+}
+
+/* A deadly shot of the player's hits a target placed 100 ahead; the score after it. */
+int KillAhead(int mainclass, int subclass, int score)
+{
+    world::Reset();
+    gentity_t *p = world::Player();
+    p->score = score;
+    gentity_t *v = world::Place(mainclass, subclass, 0, 0, -100);
+    const float at[3] = {0, 0, -90}, fwd[3] = {0, 0, -1};
+    gentity_t *m = FireMissile(SUB_MISSILE_GLIBBER, at, fwd, p);
+    m->damage = 100.0f;
+    world::Touch(m, v);
+    return p->score;
+}
+
+TEST_F(World, EachKillScoresItsPointsWithItsBurstAndTheScoreStopsAtZero)
+{
+    /* points, then what the kill leaves: particles, feathers, debris, new targets */
+    const struct { int mainclass, subclass, points, particles, feathers, debris, made; } kills[] = {
+        {MC_TARGET, SUB_CHICKEN, 25, 0, 25, 0, 0}, {MC_TARGET, SUB_SUPERCHICKEN, 50, 0, 25, 0, 0},
+        {MC_TARGET, SUB_BOMBE, 75, 0, 25, 0, 0}, {MC_TARGET, SUB_MOTHERCHICKEN, 100, 0, 75, 0, 0},
+        {MC_TARGET, SUB_EGG, 100, 70, 0, 0, 6}, {MC_TARGET, SUB_BALLON, 10, 100, 25, 1, 0},
+        {MC_TARGET, SUB_RACER01, 50, 60, 30, 1, 0}, {MC_TARGET, SUB_RACER02, 50, 60, 30, 1, 0},
+        {MC_TARGET, SUB_ENEMYSHIP, 150, 290, 0, 0, 4}, {MC_SPACE, SUB_ALIEN01, -50, 120, 0, 0, 0},
+        {MC_SPACE, SUB_ALIEN02, -50, 120, 0, 0, 0}, {MC_SPACE, SUB_SONDE, -50, 70, 0, 0, 0},
+        {MC_SPACE, SUB_SATELLIT, -50, 70, 0, 1, 0}, {MC_SPACE, SUB_RAKETE, -50, 80, 0, 4, 0},
+        {MC_SPACE, SUB_ASTRONAUT, -50, 70, 0, 0, 0}, {MC_SCENERY, SUB_KOMET, 0, 70, 0, 0, 0}};
+    for (auto &k : kills) {
+        SCOPED_TRACE(G_ClassByNumbers(k.mainclass, k.subclass)->classname);
+        EXPECT_EQ(KillAhead(k.mainclass, k.subclass, 1000), 1000 + k.points);
+        auto texts = harness::InUse(MC_TEXT); /* the points float up as a number */
+        EXPECT_EQ(texts.empty() ? "" : texts[0]->ent->u.txt.text, k.points ? std::to_string(k.points) : "");
+        int particles = harness::Count(MC_EFFECT, SUB_RONLY_PARTICLE);
+        EXPECT_EQ(particles, k.particles);
+        EXPECT_EQ(harness::Count(MC_EFFECT) - particles, k.feathers);
+        EXPECT_EQ(harness::Count(MC_DEBRIS), k.debris);
+        EXPECT_EQ(harness::Count(MC_TARGET), k.made) << "a ship's bombs, an egg's chickens";
+    }
+    /* an alien costs 50 but the score never goes below 0 */
+    const int floor[][2] = {{30, 0}, {49, 0}, {50, 0}, {51, 1}};
+    for (auto &f : floor)
+        EXPECT_EQ(KillAhead(MC_SPACE, SUB_ALIEN01, f[0]), f[1]) << f[0];
+}
+
+TEST_F(World, AHitChickenFliesFasterUpToItsCapAndClucksAtMostOnceIn035Seconds)
+{
+    /* wing beat 1.375 and a plasma hit of 0.55: 1.4 times as fast */
+    const struct { int subclass; float speed, after; } rows[] = {
+        {SUB_CHICKEN, 40, 56}, {SUB_CHICKEN, 50, 60}, {SUB_CHICKEN, 65, 65},
+        {SUB_SUPERCHICKEN, 50, 70}, {SUB_SUPERCHICKEN, 75, 100}};
+    for (auto &r : rows) {
+        world::Reset();
+        gentity_t *c = world::Place(MC_TARGET, r.subclass, 0, 0, -100, 0, 0, 1, r.speed);
+        c->ent->u.mdl.framerate = 1.375f;
+        world::Touch(Shot(SUB_MISSILE_PLASMA, world::Player()), c);
+        EXPECT_FLOAT_EQ(c->ent->speed, r.after) << r.speed;
+        EXPECT_FLOAT_EQ(c->ent->u.mdl.framerate, 1.925f);
+    }
+    /* hits 0.34 s apart cluck once, 0.36 s apart twice */
+    gentity_t *c = world::Place(MC_TARGET, SUB_SUPERCHICKEN, 0, 0, -100);
+    for (float t : {1.0f, 1.34f, 1.7f}) {
+        eng_gametime = t;
+        world::Touch(Shot(SUB_MISSILE_PLASMA, world::Player()), c);
+    }
+    int clucks = 0;
+    for (gentity_t *g : harness::InUse(MC_SOUND))
+        clucks += strstr(g->medianame, "kluck4") || strstr(g->medianame, "kluck5");
+    EXPECT_EQ(clucks, 2);
+}
+
+TEST_F(World, ABombOrAnEnemyShotWithin30UnitsOfThePlayerShakesTheView)
+{
+    for (float d : {30.0f, 30.01f}) {
+        world::Reset();
+        gentity_t *p = world::Player();
+        gentity_t *bomb = world::Place(MC_TARGET, SUB_BOMBE, 0, 0, -d);
+        /* a racer's plasma, flying at 105, behind the player */
+        const float at[3] = {0, 0, d}, back[3] = {0, 0, 1};
+        FirePlasma(at, back, world::Place(MC_TARGET, SUB_RACER01, 0, 0, 200));
+        gentity_t *shot = harness::InUse(MC_MISSILE)[0];
+        EXPECT_FLOAT_EQ(shot->ent->speed, 105.0f);
+        shot->ent->speed = 0.0f;
+        world::Frame(0.02f);
+        EXPECT_EQ(View_IsShaking(p), d == 30.0f) << d;
+        EXPECT_EQ(bomb->state != GS_INUSE, d == 30.0f) << d;
+        EXPECT_EQ(shot->state != GS_INUSE, d == 30.0f) << d;
+        EXPECT_EQ(p->score, 0);
+    }
+}
+
+TEST_F(World, ARacerFiresTwoShotsWithin300UnitsNeverFromBehindThenTurnsBack)
+{
+    const struct { float z, dz; int shots; } rows[] = {{-300, 1, 2}, {-300.1f, 1, 0}, {-250, -1, 0}};
+    for (auto &r : rows) {
+        world::Reset();
+        world::Player();
+        gentity_t *racer = world::Place(MC_TARGET, SUB_RACER02, 0, 0, r.z, 0, 0, r.dz, 0);
+        world::Run(1.5f);
+        auto shots = harness::InUse(MC_MISSILE, SUB_MISSILE_PLASMA);
+        ASSERT_EQ((int)shots.size(), r.shots) << r.z;
+        if (r.shots) {
+            EXPECT_GE(fabsf(shots[1]->spawntime - shots[0]->spawntime), 0.4f - 1e-4f);
+        }
+        world::Run(1.5f);
+        EXPECT_EQ(racer->ent->think == nullptr, r.shots == 2) << "turned back, done";
+        EXPECT_FLOAT_EQ(racer->ent->dir[2], r.dz) << "the flight path never changes";
+    }
+}
+
+TEST_F(World, AMotherchickenLaysAnEggBehindAndBelowItEveryEightSeconds)
+{
+    gentity_t *hen = world::Place(MC_TARGET, SUB_MOTHERCHICKEN, 0, 0, -300, 1, 0, 0, 0);
+    world::Run(7.96f);
+    EXPECT_EQ(harness::Count(MC_TARGET, SUB_EGG), 0);
+    world::Run(0.06f);
+    auto eggs = harness::InUse(MC_TARGET, SUB_EGG);
+    ASSERT_EQ(eggs.size(), 1u);
+    entity_t *egg = eggs[0]->ent;
+    EXPECT_NEAR(egg->origin[0], -60.0f, 0.25f); /* drifting back at 10 since */
+    EXPECT_NEAR(egg->origin[1], -20.0f, 1e-3f);
+    EXPECT_FLOAT_EQ(egg->speed, 10.0f);
+    EXPECT_FLOAT_EQ(egg->dir[0], -1.0f);
+    EXPECT_FLOAT_EQ(eggs[0]->health, 12.0f);
+    world::Run(8.0f);
+    EXPECT_EQ(harness::Count(MC_TARGET, SUB_EGG), 2);
+    EXPECT_EQ(hen->state, GS_INUSE);
 }
 
 TEST_F(World, AnOwnerSlotHoldingANewerGentityGetsNoCredit)

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 # Stand-in highscore server: port to DIR/port, requests to DIR/request.txt, answers from
 # DIR/status and DIR/body; with DIR/drip the body comes one byte a second; DIR/headsize makes
-# the answer's head exactly that many bytes; DIR/redirect (a host) sends a request for any
-# other host there with DIR/status.
+# the answer's head exactly that many bytes; DIR/redirect (a host, or a path of this one) sends
+# a request for any other host or path there with DIR/status.
 import http.server, os, sys, time
 
 d = sys.argv[1]
@@ -22,8 +22,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         body, status = read("body", b""), int(read("status", b"200"))
         to = read("redirect", b"").decode()
         port = self.server.server_address[1]
-        if to and not self.headers.get("Host", "").startswith(to):
-            head = "HTTP/1.0 %d Moved\r\nLocation: http://%s:%d%s\r\n" % (status, to, port, self.path)
+        same = to.startswith("/")
+        if to and not (self.path.startswith(to) if same else self.headers.get("Host", "").startswith(to)):
+            head = "HTTP/1.0 %d Moved\r\nLocation: %s\r\n" % (status, to if same else "http://%s:%d%s" % (to, port, self.path))
         else:
             head = "HTTP/1.0 %d Answer\r\nContent-Length: %d\r\n" % (status if not to else 200, len(body))
         size = int(read("headsize", b"0"))

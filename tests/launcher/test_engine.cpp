@@ -112,13 +112,13 @@ TEST_F(PlayClick, ScoreIsEnteredWithTheName)
     mf.comboMaps->setCurrentIndex(2);
     mf.checkMouse->setChecked(true);
     mf.radioFullscreen->setChecked(true);
-    mf.editName->setText("Tester");
+    mf.editName->setText("Jürgen Tester");     /* a name takes 12 letters: the 13th is cut */
     mf.trackMusic->setValue(0);
     mf.trackEffects->setValue(70);
     EXPECT_EQ(Play("$$score 1234", 1), "-width 1024 -height 768 -bpp 32 -game data -map 2 -mousesens 5 -countrycode 49 "
                                         "-mouseinv -fullscreen -musicvolume 0 -effectsvolume 70 -record " +
                                             (d / "demos/recording.dem") + "\n");
-    EXPECT_EQ(LocalTable.e[2][0].name, "Tester");
+    EXPECT_EQ(LocalTable.e[2][0].name, "Jürgen Teste");
     EXPECT_EQ(LocalTable.e[2][0].points, 1234);
     EXPECT_EQ(LocalTable.e[2][1].points, 1000);
     EXPECT_EQ(DoneMask, 4);

@@ -30,7 +30,7 @@ protected:
                                   "", {}, d.path);
         for (int i = 0; i < 200 && !gk::ReadFile(d / "port", &port); i++)
             usleep(25000);
-        ASSERT_FALSE(port.empty());
+        ASSERT_FALSE(port.empty()) << "5 s for the stand-in score server's port";
         ScoreServerHost = "127.0.0.1:" + port;
     }
     void TearDown() override
@@ -99,18 +99,15 @@ TEST_F(Online, RequestAnswersErrorsAndNoServer)
             unsetenv("GACKATRON_HEADLESS");
         QString title, text;
         int format = -1, before = l_messagecount;
-        std::function<void()> look = [&] {
-            QMessageBox *b = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!b)
-                return QTimer::singleShot(50, look);
-            title = b->windowTitle();
-            text = b->text();
-            format = b->textFormat();
-            b->accept();
-        };
-        if (box)
-            QTimer::singleShot(50, look);
+        L_DialogWatch watch(box ? 1 : 0, true, [&] {
+            if (QMessageBox *b = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                title = b->windowTitle();
+                text = b->text();
+                format = b->textFormat();
+            }
+        });
         buttonInternetClick();
+        EXPECT_EQ(watch.seen, box ? 1 : 0) << "the message box of " << row.answer.substr(0, 40);
         setenv("GACKATRON_HEADLESS", "1", 1);
         EXPECT_EQ(l_messagecount, before + row.messages);
         EXPECT_EQ(l_lastcaption, row.caption);
@@ -220,6 +217,7 @@ TEST_F(Online, HostileAnswersEndAtOnceAndChangeNothing)
         {0, "MSG::" + std::string(65531, 'x'), 200, "", std::string(1024, 'x')},
         {0, table, 500, "", "500"},
         {0, table, 302, "localhost", "http://localhost:" + port + "/topten.php?game=gackatron"},
+        {0, table, 302, "/moved", ""},  /* followed on the same server */
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.head + row.body.size());

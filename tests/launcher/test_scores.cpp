@@ -20,7 +20,7 @@ static std::string Listing(int k = -1, const std::string &line = "", const std::
     return s;
 }
 
-TEST(HighscoreRows, StableSort)
+TEST(HighscoreRows, StableSortAndANewScoreBehindItsEquals)
 {
     HighscoreTable s = Fresh();
     s.e[0][0] = {"a", 5};
@@ -28,6 +28,11 @@ TEST(HighscoreRows, StableSort)
     s.e[0][2] = {"c", 5};
     HS_SortRow(&s, 0);
     EXPECT_EQ(s.e[0][0].name + s.e[0][1].name + s.e[0][2].name, "bac");
+    /* 9 5 5 0 ... 0: a score ranks before the first entry with fewer points; equal to the tenth, none */
+    const int ranks[][2] = {{10, 0}, {9, 1}, {6, 1}, {5, 3}, {1, 3}, {0, 10}, {-1, 10}};
+    for (auto &r : ranks)
+        EXPECT_EQ(FindRank(&s, 0, r[0]), r[1]) << r[0];
+    EXPECT_EQ(FindRank(&s, -1, 10) + FindRank(&s, 8, 10), 20) << "rows 0 to 7 only";
 }
 
 TEST(PackedText, RoundTrip)
@@ -115,9 +120,10 @@ TEST(PackedText, NamesInUtf8AndOlderCodePages)
     /* the 255-character limit of a read name counts characters, not bytes */
     std::string listing = "#!FORMAT 1 8 10\n";
     for (int i = 0; i < 80; i++)
-        listing += "1 " + std::string(300, '\xE4') + "\n";
+        listing += "1 " + std::string(256, '\xE4') + "\n";
     HighscoreTable u = Fresh();
     ASSERT_TRUE(UnpackTable(SV_RawPack(listing), &u));
     EXPECT_EQ(u.e[0][0].name.size(), 2 * 255u);
-    EXPECT_EQ(HS_CutUtf8("Jürgenjürgenjürgen", HS_TYPEDNAME), "Jürgenjürgen");
+    for (const char *n : {"Jürgenjürgen", "Jürgenjürgenj"})    /* 12 letters kept, the 13th cut */
+        EXPECT_EQ(HS_CutUtf8(n, HS_TYPEDNAME), "Jürgenjürgen");
 }

@@ -45,9 +45,9 @@ ProcResult WaitProcess(Proc &p, int timeout_s)
     ProcResult r;
     if (p.pid <= 0)
         return r;
-    int st = 0;
+    int st = 0, late = 0;
     for (int waited = 0; waitpid(p.pid, &st, WNOHANG) != p.pid; waited++) {
-        if (waited >= timeout_s * 100) {
+        if ((late = waited >= timeout_s * 100)) {
             kill(p.pid, SIGKILL);
             waitpid(p.pid, &st, 0);
             break;
@@ -58,6 +58,8 @@ ProcResult WaitProcess(Proc &p, int timeout_s)
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
     ReadFile(p.outpath, &r.out);
     ReadFile(p.errpath, &r.err);
+    if (late)   /* named in every failure that prints the output */
+        r.err += "\n[killed: still running after its " + std::to_string(timeout_s) + " s]\n";
     return r;
 }
 

@@ -218,8 +218,6 @@ inline std::vector<gentity_t *> InUse(int mainclass, int subclass = -1)
 
 inline int Count(int mainclass, int subclass = -1) { return (int)InUse(mainclass, subclass).size(); }
 
-inline bool Logged(const std::string &s) { return log.find(s) != std::string::npos; }
-
 } // namespace harness
 
 #endif
