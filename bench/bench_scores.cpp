@@ -223,9 +223,9 @@ static int Bench_StartPostgres(std::string *dir, std::string *bin, std::string *
 
 /* ---- HTTP loads ---- */
 
-/* A connection from the loopback address src; -1 when it is refused or
- * takes longer than ms. */
-static int Bench_Connect(int port, const char *src, int ms)
+/* A non-blocking connection from the loopback address src, under way;
+ * -1 when it could not be started. */
+static int Bench_StartConnect(int port, const char *src)
 {
     int s = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
     struct sockaddr_in a = {}, b = {};
@@ -233,16 +233,27 @@ static int Bench_Connect(int port, const char *src, int ms)
     a.sin_port = htons((uint16_t)port);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     inet_pton(AF_INET, src, &b.sin_addr);
-    if (s < 0 || bind(s, (struct sockaddr *)&b, sizeof(b)) != 0) {
-        if (s >= 0)
-            close(s);
+    if (s < 0)
+        return -1;
+    if (bind(s, (struct sockaddr *)&b, sizeof(b)) != 0 ||
+        (connect(s, (struct sockaddr *)&a, sizeof(a)) != 0 && errno != EINPROGRESS)) {
+        close(s);
         return -1;
     }
+    return s;
+}
+
+/* A connection from the loopback address src; -1 when it is refused or
+ * takes longer than ms. */
+static int Bench_Connect(int port, const char *src, int ms)
+{
+    int s = Bench_StartConnect(port, src);
+    if (s < 0)
+        return -1;
     int err = 0;
     socklen_t len = sizeof(err);
     struct pollfd p = {s, POLLOUT, 0};
-    if ((connect(s, (struct sockaddr *)&a, sizeof(a)) != 0 && errno != EINPROGRESS) || poll(&p, 1, ms) != 1 ||
-        getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0) {
+    if (poll(&p, 1, ms) != 1 || getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0) {
         close(s);
         return -1;
     }
@@ -309,25 +320,13 @@ static void Bench_IdleFlood(const std::string &dir)
     int pid = 0, port = Bench_Fresh(dir, "flood", &pid, 1024);
     if (!port)
         return;
-    std::vector<int> held;
     std::vector<struct pollfd> p;
     for (int i = 0; i < 5000; i++) {
         char src[32];
         snprintf(src, sizeof(src), "127.0.2.%d", 1 + i % 100);
-        int s = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        struct sockaddr_in a = {}, b = {};
-        a.sin_family = b.sin_family = AF_INET;
-        a.sin_port = htons((uint16_t)port);
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        inet_pton(AF_INET, src, &b.sin_addr);
-        if (s < 0)
-            break;
-        if (bind(s, (struct sockaddr *)&b, sizeof(b)) != 0 ||
-            (connect(s, (struct sockaddr *)&a, sizeof(a)) != 0 && errno != EINPROGRESS)) {
-            close(s);
-            continue;
-        }
-        p.push_back({s, POLLOUT, 0});
+        int s = Bench_StartConnect(port, src);
+        if (s >= 0)
+            p.push_back({s, POLLOUT, 0});
     }
     int opened = 0;
     double t0 = Bench_Now();
