@@ -13,9 +13,9 @@
 
 namespace gk {
 
-TempDir::TempDir()
+TempDir::TempDir(const std::string &in)
 {
-    std::string base = std::string(GK_BINARY_DIR) + "/scratch";
+    std::string base = in.empty() ? std::string(GK_BINARY_DIR) + "/scratch" : in;
     MakeDirs(base);
     std::string tmpl = base + "/t.XXXXXX";
     path = mkdtemp(tmpl.data()) ? tmpl : base;

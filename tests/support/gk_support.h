@@ -15,7 +15,7 @@ namespace gk {
 /* A fresh scratch directory, removed unless GK_KEEP_TEMP is set. */
 struct TempDir {
     std::string path;
-    TempDir();
+    TempDir(const std::string &base = "");  /* default: scratch/ in the build tree */
     ~TempDir();
     std::string operator/(const std::string &name) const { return path + "/" + name; }
 };
