@@ -54,6 +54,14 @@ TEST(ScoreHttp, ConventionsPipeliningAndTheDemoLimit)
     EXPECT_NE(past.find("recording"), std::string::npos) << past;
     for (const std::string &other : {at, list})
         EXPECT_NE(past, other);
+    /* a replay for the table's last row (7 of 8) is read as a demo; past it, the request is not read */
+    std::string row7 = replay, row8 = replay;
+    row7.replace(row7.find("level=0"), 7, "level=7");
+    row8.replace(row8.find("level=0"), 7, "level=8");
+    std::string last = Body(SV_Raw(port, row7 + "4\r\n\r\nxxxx")), beyond = Body(SV_Raw(port, row8 + "4\r\n\r\nxxxx"));
+    EXPECT_EQ(beyond, "MSG:Highscores:The request could not be read.");
+    EXPECT_EQ(last.compare(0, 4, "MSG:"), 0) << last;
+    EXPECT_NE(last, beyond);
     /* a body without a length is cut as soon as it passes 2 MB; a head past a connection's memory is refused */
     std::string chunk = "100000\r\n" + std::string(1 << 20, 'x') + "\r\n";
     EXPECT_EQ(SV_Raw(port, replay.substr(0, replay.find("Content-Length")) + "Transfer-Encoding: chunked\r\n\r\n" +
