@@ -1,0 +1,162 @@
+/* What a replay may do: the engine run for a demo is a hostile program as far
+ * as the server knows, so a stand-in engine tries what one could and answers
+ * the entry's points only when every attempt failed. */
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sched.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+
+#include "sv_testserver.h"
+
+namespace {
+
+/* Reads its orders from the demo after the 44-byte header:
+ *   "check PORT POINTS": reach 127.0.0.1:PORT (0: skip), write a file of
+ *   exactly 1 MB, then one byte more;
+ *   "hang SECONDS": start a helper and never answer. */
+const char *const probe = R"(#!/usr/bin/python3
+import os, signal, socket, subprocess, sys, tempfile, time
+words = open("demo.dem", "rb").read()[44:].decode().split()
+if words[0] == "hang":
+    subprocess.Popen(["sleep", words[1]])
+    time.sleep(600)
+port, points = int(words[1]), int(words[2])
+leaks = []
+if port:
+    try:
+        socket.create_connection(("127.0.0.1", port), timeout=5).close()
+        leaks.append("reached the network")
+    except OSError:
+        pass
+signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+fd, path = tempfile.mkstemp()
+os.unlink(path)
+try:
+    if os.write(fd, b"x" * (1 << 20)) != 1 << 20:
+        leaks.append("a file of 1 MB was cut")
+except OSError:
+    leaks.append("no file of 1 MB")
+try:
+    os.write(fd, b"x")
+    leaks.append("a file past 1 MB")
+except OSError:
+    pass
+print("$$score %d" % (-1 if leaks else points))
+print("; ".join(leaks), file=sys.stderr)
+)";
+
+std::string Demo(int level, const std::string &orders)
+{
+    std::string d = "GKDM" + std::string(40, '\0');
+    d[16] = (char)level;
+    return d + orders;
+}
+
+/* Can a child of this machine have a network of its own? */
+bool CanIsolateNetwork(void)
+{
+    pid_t pid = fork();
+    if (pid == 0)
+        _exit(unshare(CLONE_NEWNET) == 0 || unshare(CLONE_NEWUSER | CLONE_NEWNET) == 0 ? 0 : 1);
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+/* The pids whose command line holds what, and the zombie children of parent. */
+void Processes(const std::string &what, int parent, std::vector<int> *holding, std::vector<int> *zombies)
+{
+    DIR *d = opendir("/proc");
+    for (struct dirent *e; d && (e = readdir(d));) {
+        int pid = atoi(e->d_name);
+        std::string cmd, stat;
+        if (pid <= 0 || !gk::ReadFile("/proc/" + std::string(e->d_name) + "/cmdline", &cmd))
+            continue;
+        for (char &c : cmd)
+            c = c ? c : ' ';
+        if (cmd.find(what) != std::string::npos)
+            holding->push_back(pid);
+        gk::ReadFile("/proc/" + std::string(e->d_name) + "/stat", &stat);
+        size_t at = stat.rfind(')');
+        char state = 0;
+        int ppid = 0;
+        if (at != std::string::npos && sscanf(stat.c_str() + at + 1, " %c %d", &state, &ppid) == 2 &&
+            ppid == parent && state == 'Z')
+            zombies->push_back(pid);
+    }
+    if (d)
+        closedir(d);
+}
+
+bool IsVerified(int port, const std::string &name)
+{
+    std::string body;
+    if (SV_Get(port, "/scores.json?level=0", &body) != 200)
+        return false;
+    size_t at = body.find("{\"name\":\"" + name + "\"");
+    return at != std::string::npos && body.compare(body.find("\"verified\":", at) + 11, 4, "true") == 0;
+}
+
+TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
+{
+    /* run as root, the engine's user nobody must reach the tree */
+    gk::TempDir d(std::filesystem::temp_directory_path().string());
+    std::string tree = d / "game";
+    ASSERT_TRUE(gk::MakeDirs(tree + "/data") && gk::WriteFile(tree + "/vexengine", probe));
+    ASSERT_EQ(chmod(d.path.c_str(), 0755) | chmod(tree.c_str(), 0755) | chmod((tree + "/vexengine").c_str(), 0755), 0);
+    ScoreServer server;
+    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--game", tree, "--rate", "0",
+                                      "--verify-seconds", "3"})) << server.log;
+    std::string body;
+    ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{0, "Check", 4321}, {0, "Hang", 1234}})),
+                     &body), 200);
+    ASSERT_EQ(SV_AddedIn(body), 2) << body;
+
+    bool isolated = CanIsolateNetwork();
+    if (!isolated)
+        printf("this machine gives no process a network of its own: the network is not tried\n");
+    std::string check = "check " + std::to_string(isolated ? server.port : 0) + " 4321";
+    ASSERT_EQ(SV_Send(server.port, "POST", "/replay?game=gackatron&level=0&name=Check&points=4321&country=44",
+                      Demo(0, check), &body), 200);
+    ASSERT_EQ(body, "OK");
+    bool verified = false;
+    for (int i = 0; i < 300 && !(verified = IsVerified(server.port, "Check")); i++)
+        usleep(100000);
+    std::string log, said;
+    gk::ReadFile(server.proc.errpath, &log);
+    for (const std::string &line : HS_SplitLines(log))
+        if (line.find(" GET ") == std::string::npos)
+            said += line + "\n";
+    EXPECT_TRUE(verified) << "30 s for the stand-in's replay; the server said:\n" << said;
+
+    /* a replay past its wall clock ends with everything it started, and is reaped */
+    std::string helper = "599." + std::to_string(getpid());
+    ASSERT_EQ(SV_Send(server.port, "POST", "/replay?game=gackatron&level=0&name=Hang&points=1234&country=44",
+                      Demo(0, "hang " + helper), &body), 200);
+    ASSERT_EQ(body, "OK");
+    std::vector<int> running, zombies;
+    bool seen = false;
+    for (int i = 0; i < 300; i++, usleep(100000)) {
+        running.clear();
+        zombies.clear();
+        Processes("sleep " + helper, server.proc.pid, &running, &zombies);
+        Processes(tree + "/vexengine", server.proc.pid, &running, &zombies);
+        seen = seen || !running.empty();
+        if (seen && running.empty())
+            break;
+    }
+    EXPECT_TRUE(seen) << "the stand-in never ran";
+    EXPECT_TRUE(running.empty()) << running.size() << " of the replay's processes still run 30 s on";
+    usleep(300000);
+    running.clear();
+    zombies.clear();
+    Processes(tree + "/vexengine", server.proc.pid, &running, &zombies);
+    EXPECT_TRUE(zombies.empty()) << zombies.size() << " replays left unreaped";
+    EXPECT_FALSE(IsVerified(server.port, "Hang"));
+    EXPECT_EQ(server.Stop(), 0) << server.log;
+}
+
+} // namespace
