@@ -185,12 +185,15 @@ TEST_F(ConvertTest, BitmapNamesAndNumbers)
                               {"plain.tga", "plain"},            {"/abs/dir.v2/x.tga", "x"}};
     const char *numbers[] = {"0.1",      "-0.0000",  "16777215", "16777217", "123456.7", "0.30000001",
                              ".5",       "5.",       "+2.5",     "1e3",      "-1.5E-3",  "0x1p-2",
-                             "0.00000000001", "3.4028234e38", "1234567.891", "0.333333333333"};
+                             "0.00000000001", "3.4028234e38", "1234567.891", "0.333333333333",
+                             /* digits up to a float's 24 bits divide exactly; the first that may not */
+                             "1677720.7", "1677721.7"};
+    const int count = (int)(sizeof(numbers) / sizeof(numbers[0]));
     std::string scene = "*MATERIAL_LIST {\n*MATERIAL_COUNT 6\n";
     for (int i = 0; i < 6; i++)
         scene += "*MATERIAL " + std::to_string(i) + " {\n*MAP_DIFFUSE {\n*MAP_CLASS \"Bitmap\"\n*BITMAP \"" +
                  paths[i][0] + "\"\n}\n}\n";
-    scene += "}\n*GEOMOBJECT {\n*NODE_NAME \"N\"\n*MESH {\n*TIMEVALUE 0\n*MESH_NUMVERTEX 16\n*MESH_VERTEX_LIST {\n";
+    scene += "}\n*GEOMOBJECT {\n*NODE_NAME \"N\"\n*MESH {\n*TIMEVALUE 0\n*MESH_NUMVERTEX " + std::to_string(count) + "\n*MESH_VERTEX_LIST {\n";
     for (const char *n : numbers)
         scene += std::string("*MESH_VERTEX 0\t") + n + "\t0\t0\n";
     scene += "}\n}\n*MATERIAL_REF 0\n}\n";
@@ -203,7 +206,7 @@ TEST_F(ConvertTest, BitmapNamesAndNumbers)
     for (int i = 0; i < 6; i++)
         EXPECT_STREQ(paths[i][1], m.materials[i].diffusemap.name) << paths[i][0];
     ASSERT_EQ(1u, m.nummeshes);
-    for (int i = 0; i < 16; i++)
+    for (int i = 0; i < count; i++)
         EXPECT_EQ(strtof(numbers[i], nullptr), m.meshes[0].frames[0].verts[i * 3]) << numbers[i];
 }
 
