@@ -500,13 +500,23 @@ TEST(ScorePage, BrowserShowsNamesAsTextAndTheGamesLevels)
     ScoreServer server;
     ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--game", gk::DistDir()})) << server.log;
     std::vector<std::string> levels;       /* "1. Morning on the Farm", as the launcher lists them */
+    std::string russian;                    /* the first level's name in Russian */
     for (int l = 0; l < 6; l++) {
         std::string src;
         ASSERT_TRUE(gk::ReadFile(gk::SourceDir() + "/tools/content/levels/script" + std::to_string(l) + ".txt", &src));
-        size_t at = src.find("\nname") + 5;
-        at = src.find_first_not_of(' ', at);
-        levels.push_back(std::to_string(l + 1) + ". " + src.substr(at, src.find('\n', at) - at));
+        for (const char *key : {"\nname ", "\nname.7 "}) {
+            size_t at = src.find(key);
+            if (at == std::string::npos)
+                continue;
+            at = src.find_first_not_of(' ', at + strlen(key));
+            std::string name = std::to_string(l + 1) + ". " + src.substr(at, src.find('\n', at) - at);
+            if (key[5] == ' ')
+                levels.push_back(name);
+            else if (l == 0)
+                russian = name;
+        }
     }
+    ASSERT_FALSE(russian.empty());
     std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/", body;
     if (access("/usr/bin/chromium", X_OK) != 0)
         GTEST_SKIP() << "no chromium";
@@ -525,6 +535,7 @@ TEST(ScorePage, BrowserShowsNamesAsTextAndTheGamesLevels)
     dom = Chromium(d, {"--dump-dom", "--accept-lang=ru"}, url + "?country=7");
     EXPECT_NE(dom.out.find("<html lang=\"ru\""), std::string::npos) << dom.out.substr(0, 300);
     EXPECT_NE(dom.out.find(">Дима<"), std::string::npos);
+    EXPECT_NE(dom.out.find("<h2>" + russian), std::string::npos) << russian;
     EXPECT_EQ(dom.out.find("Jürgen"), std::string::npos);
     /* the lists as JSON: the six levels by name */
     ASSERT_EQ(SV_Get(server.port, "/scores.json", &body), 200);
