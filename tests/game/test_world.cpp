@@ -67,6 +67,17 @@ TEST_F(World, PlasmaTakesFourHitsGlibberOneAndABalloonShowsWhereItWasHit)
         ASSERT_EQ(burst.size(), 9u);
         EXPECT_FLOAT_EQ(burst[0]->ent->color[1], y == -10.0f ? 0.31f : 0.5f) << y;
     }
+    /* a racer's body sparks grey wherever it is hit: one colour for red, green and blue, and seen */
+    world::Reset();
+    gentity_t *racer = world::Place(MC_TARGET, SUB_RACER01, 0, 0, -100);
+    world::Touch(Shot(SUB_MISSILE_PLASMA, world::Player(), 0, 0, -100), racer);
+    auto sparks = harness::InUse(MC_EFFECT, SUB_RONLY_PARTICLE);
+    ASSERT_FALSE(sparks.empty());
+    const float *c = sparks[0]->ent->color;
+    EXPECT_GT(c[0], 0.0f);
+    EXPECT_FLOAT_EQ(c[0], c[1]);
+    EXPECT_FLOAT_EQ(c[1], c[2]);
+    EXPECT_GT(c[3], 0.0f);
 }
 
 /* A deadly shot of the player's hits a target placed 100 ahead; the score after it. */
