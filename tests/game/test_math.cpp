@@ -58,4 +58,31 @@ TEST(Math, AliasingRotationAndDegenerateInputs)
         EXPECT_TRUE(isfinite(e.angles[i]));
 }
 
+/* Angles held to their domain where rounding takes a cosine past 1; a model pitched to its aim. */
+TEST(Math, AnglesAtTheEndsOfTheirRange)
+{
+    /* any two directions, about each axis: the signed angle is a number within a quarter turn */
+    int nan = 0;
+    uint32_t seed = 1;
+    auto next = [&seed] { return (float)((seed = seed * 1664525u + 1013904223u) >> 8) / 16777216.0f * 2.0f - 1.0f; };
+    for (int i = 0; i < 100000; i++) {
+        float a[3] = {next(), next(), next()}, b[3] = {next(), next(), next()};
+        float r = Vec_SignedAngle(a, b, i % 3);
+        nan += !(r >= -90.0f && r <= 90.0f);
+    }
+    EXPECT_EQ(nan, 0);
+    /* the pitch is the aim's elevation, negated, on either side; no roll */
+    const float side[3] = {1, 0, 0};
+    for (float up : {-60.0f, -30.0f, 0.0f, 30.0f, 89.0f}) {
+        float e = up * (float)M_PI / 180.0f;
+        const float dirs[2][3] = {{0, sinf(e), -cosf(e)}, {cosf(e), sinf(e), 0}};
+        for (const float *d : dirs) {
+            float angles[3] = {123, 123, 123};
+            Vec_AnglesFromVectors(side, d, angles);
+            EXPECT_NEAR(remainderf(angles[0] + up, 360.0f), 0.0f, 1e-3f) << up;
+            EXPECT_EQ(angles[2], 0.0f);
+        }
+    }
+}
+
 } // namespace
