@@ -1,6 +1,8 @@
 /* The player on the stand-in engine: weapons, bonus, display, pause menu. */
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <math.h>
 
 #include <algorithm>
@@ -236,6 +238,13 @@ TEST_F(Player, PauseClicksActOnlyOnTheButtons)
                   {320, 277, "", GST_PAUSE, 0},  {320, 322, "", GST_PAUSE, 0},
                   {480, 240, "", GST_PAUSE, 0},  {256, 278, "", GST_ACTION, 0},
                   {383, 321, "", GST_ACTION, 0}, {480, 300, "$$abort\n", -1, 1}};
+    /* each button says what it does: continue on the left, quit on the right */
+    Escape();
+    std::map<std::string, float> at;
+    for (gentity_t *t : harness::InUse(MC_TEXT, SUB_TEXT_FONT_TECH))
+        at[t->ent->u.txt.text] = t->ent->origin[0];
+    ASSERT_TRUE(at.count("continue") && at.count("quit"));
+    EXPECT_LT(at["continue"], at["quit"]);
     for (auto &c : clicks) {
         if (G_CurrentStateId() != GST_PAUSE)
             Escape(); /* the first time, and after continue */
