@@ -170,22 +170,17 @@ TEST(ScoreHttp, SlowUploadWavesAreCappedAndTheirMemoryReturns)
     EXPECT_EQ(server.Stop(), 0);
 }
 
-/* The value of a metric line "name value", -1 when absent; sum: of every line that begins so. */
-static long long Metric(const std::string &m, const std::string &name, bool sum = false)
+/* The sum of the metric lines that begin with name and a space or label; -1 without any. */
+static long long Metric(const std::string &m, const std::string &name)
 {
     long long v = -1;
-    for (size_t at = m.find(name); at != std::string::npos; at = m.find(name, at + 1)) {
-        if (at > 0 && m[at - 1] != '\n')
-            continue;
-        size_t sp = m.find(' ', at);
-        if (!sum && sp != at + name.size())
-            continue;
-        v = (v < 0 ? 0 : v) + atoll(m.c_str() + sp + 1);
-    }
+    for (size_t at = m.find("\n" + name); at != std::string::npos; at = m.find("\n" + name, at + 1))
+        if (m[at + 1 + name.size()] == ' ' || m[at + 1 + name.size()] == '{')
+            v = (v < 0 ? 0 : v) + atoll(m.c_str() + m.find(' ', at + 1) + 1);
     return v;
 }
 
-/* What an operator watches: each merge, refusal and read counted once. */
+/* What an operator watches: each merge, refusal, answer and read counted once. */
 TEST(ScoreHttp, MetricsCountEachMergeRefusalAndRead)
 {
     gk::TempDir d;
@@ -200,18 +195,11 @@ TEST(ScoreHttp, MetricsCountEachMergeRefusalAndRead)
     std::string m = Body(SV_Raw(server.port, Get("/metrics")));
     EXPECT_EQ(Metric(m, "gackatron_scores_merges_total"), 2) << m;
     EXPECT_EQ(Metric(m, "gackatron_scores_entries_added_total"), 2);
-    EXPECT_EQ(Metric(m, "gackatron_scores_refusals_total{", true), 1);
+    EXPECT_EQ(Metric(m, "gackatron_scores_refusals_total"), 1);
     EXPECT_EQ(Metric(m, "gackatron_scores_requests_total{path=\"/topten.php\",status=\"200\"}"), 3);
     EXPECT_EQ(Metric(m, "gackatron_scores_requests_total{path=\"/scores.json\",status=\"200\"}"), 3);
     EXPECT_EQ(Metric(m, "gackatron_scores_store_seconds_count{op=\"read\"}"), 4);
-    /* a histogram's buckets only grow, up to the count */
-    long long last = 0;
-    for (const char *le : {"0.001", "0.005", "0.01", "0.05", "0.1", "0.5", "1", "5", "+Inf"}) {
-        long long n = Metric(m, "gackatron_scores_store_seconds_bucket{op=\"read\",le=\"" + std::string(le) + "\"}");
-        EXPECT_GE(n, last) << le;
-        last = n;
-    }
-    EXPECT_EQ(last, 4);
+    EXPECT_EQ(Metric(m, "gackatron_scores_store_seconds_bucket{op=\"read\",le=\"+Inf\"}"), 4);
     EXPECT_EQ(server.Stop(), 0);
 }
 
