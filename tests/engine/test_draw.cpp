@@ -4,7 +4,6 @@
 #include <math.h>
 
 #include <GL/gl.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <string>
@@ -244,9 +243,7 @@ TEST_F(DrawGL, ShadowedAndInWorldText)
 
 TEST_F(DrawGL, ParticlesFaceTheCameraAndTakeTheirTextureOnceItExists)
 {
-    char cwd[1024];
-    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
-    ASSERT_EQ(chdir(dir.path.c_str()), 0);
+    ASSERT_TRUE(dir.Enter());
     R_LoadParticleTexture(); /* not there yet */
     Colour(Model("big", 0, 0, -600), 0, 0, 0);
     entity_t *p = Ent_Spawn("spark", ENT_PARTICLE);
@@ -270,7 +267,6 @@ TEST_F(DrawGL, ParticlesFaceTheCameraAndTakeTheirTextureOnceItExists)
     GLint wrap = 0;
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
     EXPECT_EQ(wrap, GL_CLAMP);
-    ASSERT_EQ(chdir(cwd), 0);
 }
 
 /* The overlay is 800 x 600 units whatever the window. */

@@ -1,6 +1,5 @@
 /* test_entity.cpp -- the entity store with real resources */
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <random>
 #include <string>
@@ -38,14 +37,11 @@ bool WriteModel(const std::string &path, const std::vector<uint32_t> &frames)
 class Entities : public testing::Test {
 protected:
     static gk::TempDir *dir;
-    static std::string oldcwd;
 
     static void SetUpTestSuite()
     {
-        char buf[4096];
-        oldcwd = getcwd(buf, sizeof(buf)) ? buf : ".";
         dir = new gk::TempDir();
-        ASSERT_EQ(0, chdir(dir->path.c_str()));
+        ASSERT_TRUE(dir->Enter());
         Com_Strncpy(com_datadir, "data/", MAX_OSPATH);
         gk::MakeDirs("data/models");
         gk::MakeDirs("data/fonts");
@@ -69,7 +65,6 @@ protected:
     {
         Ent_Reset();
         SFX_Shutdown();
-        (void)!chdir(oldcwd.c_str());
         delete dir;
     }
     void SetUp() override
@@ -108,7 +103,6 @@ protected:
     }
 };
 gk::TempDir *Entities::dir;
-std::string Entities::oldcwd;
 
 TEST_F(Entities, PoolHoldsExactly1024AndReusesTheFreedSlot)
 {

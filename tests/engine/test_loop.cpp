@@ -27,7 +27,7 @@ protected:
         gk::MakeDirs(dir / "data");
         std::filesystem::create_symlink(gk::TestmodDir() + "/recorder/game.dll",
                                         dir / "data/game.dll");
-        ASSERT_EQ(chdir(dir.path.c_str()), 0);
+        ASSERT_TRUE(dir.Enter());
         log = dir / "calls.log";
         setenv("TESTMOD_LOG", log.c_str(), 1);
         g_now = 5000;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -38,14 +37,11 @@ int WaitWhilePlaying(uint32_t src, double limit_s = 10.0)
 class Sound : public testing::Test {
 protected:
     static gk::TempDir *dir;
-    static std::string oldcwd;
 
     static void SetUpTestSuite()
     {
-        char buf[4096];
-        oldcwd = getcwd(buf, sizeof(buf)) ? buf : ".";
         dir = new gk::TempDir();
-        ASSERT_EQ(0, chdir(dir->path.c_str()));
+        ASSERT_TRUE(dir->Enter());
         gk::MakeDirs("sounds");
         gk::WavSpec s = Spec();
         /* 0.1 s tone and a long one (2 s) */
@@ -56,7 +52,6 @@ protected:
     {
         Ent_Reset();
         SFX_Shutdown();
-        (void)!chdir(oldcwd.c_str());
         delete dir;
     }
     void SetUp() override
@@ -76,7 +71,6 @@ protected:
     }
 };
 gk::TempDir *Sound::dir;
-std::string Sound::oldcwd;
 
 /* Files in every PCM shape are cached at the next index; broken ones are refused. */
 TEST_F(Sound, CacheTakesPcmFilesAndRefusesBrokenOnes)

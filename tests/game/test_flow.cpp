@@ -1,9 +1,6 @@
 /* Game flow on the stand-in engine: initialisation, state switch, end of game. */
 #include <gtest/gtest.h>
 
-#include <limits.h>
-#include <unistd.h>
-
 #include "play_data.h"
 
 namespace {
@@ -15,14 +12,11 @@ protected:
     void SetUp() override
     {
         harness::Reset();
-        ASSERT_TRUE(getcwd(cwd, sizeof(cwd)));
         ASSERT_TRUE(gk::MakeDirs(dir / "data"));
-        ASSERT_EQ(chdir(dir.path.c_str()), 0);
+        ASSERT_TRUE(dir.Enter());
     }
     void TearDown() override
     {
-        if (chdir(cwd) != 0)
-            ADD_FAILURE() << "chdir back";
         /* leave nothing behind for the next test */
         G_RemoveAllAfterCache();
         G_RemoveCache();
@@ -59,7 +53,6 @@ protected:
     }
 
     gk::TempDir dir;
-    char cwd[PATH_MAX];
     std::string out, box;
 };
 

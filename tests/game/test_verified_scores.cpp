@@ -3,7 +3,6 @@
 
 #include <sys/stat.h>
 
-#include <map>
 #include <set>
 
 #include <QSqlDatabase>
@@ -53,30 +52,6 @@ std::string Replay(int level, const std::string &name, int32_t points)
            "&points=" + std::to_string(points) + "&country=44";
 }
 
-/* "name points":verified of a level's JSON list. */
-std::map<std::string, bool> Verified(int port, int level)
-{
-    std::map<std::string, bool> out;
-    std::string body;
-    if (SV_Get(port, "/scores.json?level=" + std::to_string(level), &body) != 200)
-        return out;
-    for (size_t at = body.find("{\"name\":\""); at != std::string::npos; at = body.find("{\"name\":\"", at + 1)) {
-        size_t end = body.find('"', at + 9);
-        std::string name = body.substr(at + 9, end - at - 9) + " " +
-                           std::to_string(atoi(body.c_str() + body.find("\"points\":", at) + 9));
-        out[name] = body.compare(body.find("\"verified\":", at) + 11, 4, "true") == 0;
-    }
-    return out;
-}
-
-size_t Count(const std::string &s, const std::string &what)
-{
-    size_t n = 0;
-    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1))
-        n++;
-    return n;
-}
-
 class VerifiedScores : public testing::Test {
 protected:
     gk::TempDir dir;
@@ -119,11 +94,8 @@ TEST_F(VerifiedScores, RealGameVerifiesForgedOnesNever)
     };
 
     ScoreServer server;
-    std::string sdir = dir / "server";
-    gk::MakeDirs(sdir);
-    std::vector<std::string> args = {"--db", sdir + "/scores.sqlite", "--game", tree, "--rate", "0",
-                                     "--verify-seconds", "8"};
-    ASSERT_TRUE(server.Start(sdir, args)) << server.log;
+    std::vector<std::string> args = {"--game", tree, "--rate", "0", "--verify-seconds", "8"};
+    ASSERT_TRUE(server.Start(args)) << server.log;
     std::string body;
     /* two scores under one name on the level: only the replayed one is verified */
     std::vector<SV_Entry> entries = {{1, "Jürgen", points}, {1, "Jürgen", points - 1}};
@@ -149,20 +121,20 @@ TEST_F(VerifiedScores, RealGameVerifiesForgedOnesNever)
         HighscoreTable t;
         ASSERT_TRUE(UnpackTable(body, &t)) << "an exchange was not answered while replays ran";
         usleep(100000);
-        v = Verified(server.port, 1);
+        v = SV_Verified(server.port, 1);
     }
     EXPECT_TRUE(v[real]) << "60 s for the replay of the real game";
     EXPECT_TRUE(v.count(other) && !v[other]) << "listed, not verified";
     for (const Forged &f : forged)
-        EXPECT_FALSE(Verified(server.port, f.level)[std::string(f.name) + " " + std::to_string(f.points)]) << f.name;
+        EXPECT_FALSE(SV_Verified(server.port, f.level)[std::string(f.name) + " " + std::to_string(f.points)]) << f.name;
     ASSERT_EQ(SV_Get(server.port, "/?verified=1", &body), 200);
     EXPECT_EQ(body.find(">Eve<"), std::string::npos);
     EXPECT_EQ(server.Stop(), 0);
-    EXPECT_EQ(Count(server.log, "refused: "), 3u) << server.log;
-    EXPECT_EQ(Count(server.log, " verified ("), 1u) << server.log;
+    EXPECT_EQ(SV_Count(server.log, "refused: "), 3u) << server.log;
+    EXPECT_EQ(SV_Count(server.log, " verified ("), 1u) << server.log;
     /* a competitive server hands out verified entries only; its page marks them */
     args.push_back("--verified-only");
-    ASSERT_TRUE(server.Start(sdir, args)) << server.log;
+    ASSERT_TRUE(server.Start(args)) << server.log;
     ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, false, true, ""), &body), 200);
     HighscoreTable t;
     ASSERT_TRUE(UnpackTable(body, &t));
@@ -194,13 +166,11 @@ TEST_F(VerifiedScores, TwoPostgresWorkersVerifyEachDemoOnce)
         ASSERT_EQ(body, "OK") << i;
     }
     gk::Proc workers[2];
-    for (int w = 0; w < 2; w++) {
-        std::string wdir = dir / ("worker" + std::to_string(w));
-        gk::MakeDirs(wdir);
-        workers[w] = gk::StartProcess({Server(), "--worker", "--db", url, "--game", tree}, wdir, {}, wdir);
-    }
+    gk::TempDir wdir[2];
+    for (int w = 0; w < 2; w++)
+        workers[w] = gk::StartProcess({Server(), "--worker", "--db", url, "--game", tree}, wdir[w].path, {}, wdir[w].path);
     std::string logs[2];
-    for (int i = 0; i < 1200 && Count(logs[0] + logs[1], " verified (") < 50; i++) {
+    for (int i = 0; i < 1200 && SV_Count(logs[0] + logs[1], " verified (") < 50; i++) {
         usleep(100000);
         for (int w = 0; w < 2; w++)
             gk::ReadFile(workers[w].errpath, &logs[w]);
@@ -215,11 +185,11 @@ TEST_F(VerifiedScores, TwoPostgresWorkersVerifyEachDemoOnce)
             ids.insert(r.err.substr(at, r.err.find(' ', at + 7) - at));
             lines++;
         }
-        EXPECT_EQ(Count(r.err, "refused"), 0u) << r.err;
+        EXPECT_EQ(SV_Count(r.err, "refused"), 0u) << r.err;
     }
     EXPECT_EQ(lines, 50u);
     EXPECT_EQ(ids.size(), 50u);
-    std::map<std::string, bool> v = Verified(server.port, 1);
+    std::map<std::string, bool> v = SV_Verified(server.port, 1);
     EXPECT_EQ(v.size(), 10u);
     for (auto &e : v)
         EXPECT_TRUE(e.second) << e.first;
@@ -245,8 +215,8 @@ int Waiting(const std::string &db)
  * frames a level's play time holds, the replays of one address and entry. */
 TEST(ReplayLimits, FramesAddressAndEntryAtTheirEdges)
 {
-    gk::TempDir d;
-    std::string src, body, db = d / "scores.sqlite";
+    ScoreServer server;
+    std::string src, body, db = server.dir / "scores.sqlite";
     ASSERT_TRUE(gk::ReadFile(gk::SourceDir() + "/tools/content/levels/script0.txt", &src));
     long seconds = atol(src.c_str() + src.find("\nduration") + 9);
     ASSERT_GT(seconds, 0);
@@ -257,9 +227,8 @@ TEST(ReplayLimits, FramesAddressAndEntryAtTheirEdges)
     for (long i = 0; i < frames; i++)
         atlimit += std::string("\x02\x00", 2);
     past = atlimit + std::string("\x02\x00", 2);
-    ScoreServer server;
-    std::vector<std::string> args = {"--db", db, "--game", gk::DistDir(), "--workers", "0", "--replays-per-address", "2"};
-    ASSERT_TRUE(server.Start(d.path, args)) << server.log;
+    std::vector<std::string> args = {"--game", gk::DistDir(), "--workers", "0", "--replays-per-address", "2"};
+    ASSERT_TRUE(server.Start(args)) << server.log;
     ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{0, "A", 30}, {0, "B", 20}, {0, "C", 10}})),
                      &body), 200);
     std::set<std::string> refusals;
@@ -280,8 +249,8 @@ TEST(ReplayLimits, FramesAddressAndEntryAtTheirEdges)
     EXPECT_EQ(server.Stop(), 0);
     EXPECT_EQ(Waiting(db), 2);
     /* a tree without an engine: verification is off, uploads are refused and not kept */
-    args = {"--db", db, "--game", d.path, "--workers", "1"};
-    ASSERT_TRUE(server.Start(d.path, args)) << server.log;
+    args = {"--game", server.dir.path, "--workers", "1"};
+    ASSERT_TRUE(server.Start(args)) << server.log;
     ASSERT_EQ(SV_Send(server.port, "POST", Replay(0, "C", 10), head, &body), 200);
     EXPECT_EQ(body.compare(0, 4, "MSG:"), 0) << body;
     EXPECT_TRUE(refusals.insert(body).second) << body;

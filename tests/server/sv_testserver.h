@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <zlib.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,17 @@
 #include "http_client.h"
 
 struct ScoreServer {
+    gk::TempDir dir;    /* its own folder, for a store and its output */
     gk::Proc proc;
     int port = 0;
     std::string log;
+
+    /* Started in its own folder with the store "scores.sqlite" there. */
+    bool Start(std::vector<std::string> args = {})
+    {
+        args.insert(args.begin(), {"--db", dir / "scores.sqlite"});
+        return Start(dir.path, args);
+    }
 
     /* gackatron-scores started in dir; false without a port within 20 s. */
     bool Start(const std::string &dir, const std::vector<std::string> &args)
@@ -63,6 +72,15 @@ static inline int SV_Send(int port, const std::string &method, const std::string
 }
 
 static inline int SV_Get(int port, const std::string &target, std::string *body) { return gk::HttpSend(port, "GET", target, "", body); }
+
+/* How often what stands in s. */
+static inline size_t SV_Count(const std::string &s, const std::string &what)
+{
+    size_t n = 0;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1))
+        n++;
+    return n;
+}
 
 /* A connection to the server from the loopback address src; -1 when none. */
 static inline int SV_Open(int port, const char *src = "127.0.0.1")
@@ -157,6 +175,22 @@ static inline int SV_AddedIn(const std::string &msg)
     if (msg.compare(0, 4, "MSG:") != 0 || at == std::string::npos)
         return -1;
     return atoi(msg.c_str() + msg.find_last_not_of("0123456789", at) + 1);
+}
+
+/* "name points":verified of a level's JSON list. */
+static inline std::map<std::string, bool> SV_Verified(int port, int level)
+{
+    std::map<std::string, bool> out;
+    std::string body;
+    if (SV_Get(port, "/scores.json?level=" + std::to_string(level), &body) != 200)
+        return out;
+    for (size_t at = body.find("{\"name\":\""); at != std::string::npos; at = body.find("{\"name\":\"", at + 1)) {
+        size_t end = body.find('"', at + 9);
+        std::string name = body.substr(at + 9, end - at - 9) + " " +
+                           std::to_string(atoi(body.c_str() + body.find("\"points\":", at) + 9));
+        out[name] = body.compare(body.find("\"verified\":", at) + 11, 4, "true") == 0;
+    }
+    return out;
 }
 
 /* The newest PostgreSQL server programs' folder, "" without one. */

@@ -32,9 +32,8 @@ static long Rss(int pid)
 
 TEST(ScoreHttp, ConventionsPipeliningAndTheDemoLimit)
 {
-    gk::TempDir d;
     ScoreServer server;
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "0"})) << server.log;
+    ASSERT_TRUE(server.Start({"--rate", "0"})) << server.log;
     int port = server.port;
     std::string get = SV_Raw(port, Get("/topten.php?game=gackatron")), head = get.substr(0, get.find("\r\n\r\n") + 4);
     EXPECT_EQ(SV_Raw(port, "HEAD /topten.php?game=gackatron HTTP/1.1\r\nHost: x\r\n\r\n"), head);
@@ -89,9 +88,8 @@ TEST(ScoreHttp, ConnectionFloodIsRefusedAtOnceAndAProbeGetsThrough)
     getrlimit(RLIMIT_NOFILE, &was);
     low = {256, was.rlim_max};
     setrlimit(RLIMIT_NOFILE, &low);
-    gk::TempDir d;
     ScoreServer server;
-    bool started = server.Start(d.path, {"--db", d / "scores.sqlite", "--max-connections", "40", "--max-per-address",
+    bool started = server.Start({"--max-connections", "40", "--max-per-address",
                                          "30", "--timeout", "4", "--upload-seconds", "3"});
     setrlimit(RLIMIT_NOFILE, &was);
     ASSERT_TRUE(started) << server.log;
@@ -137,9 +135,8 @@ TEST(ScoreHttp, ConnectionFloodIsRefusedAtOnceAndAProbeGetsThrough)
 
 TEST(ScoreHttp, SlowUploadWavesAreCappedAndTheirMemoryReturns)
 {
-    gk::TempDir d;
     ScoreServer server;
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--max-uploads", "20"})) << server.log;
+    ASSERT_TRUE(server.Start({"--max-uploads", "20"})) << server.log;
     SV_Raw(server.port, Get("/"));
     long start = Rss(server.proc.pid);
     std::string upload = "POST /replay?game=gackatron&level=0&name=Ada&points=5 HTTP/1.1\r\nHost: x\r\nContent-Length: " +
@@ -183,9 +180,8 @@ static long long Metric(const std::string &m, const std::string &name)
 /* What an operator watches: each merge, refusal, answer and read counted once. */
 TEST(ScoreHttp, MetricsCountEachMergeRefusalAndRead)
 {
-    gk::TempDir d;
     ScoreServer server;
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "2"})) << server.log;
+    ASSERT_TRUE(server.Start({"--rate", "2"})) << server.log;
     std::string body;
     for (int i = 0; i < 3; i++)     /* the third is one past the rate */
         ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{0, "m" + std::to_string(i), 10 + i}})),
@@ -205,9 +201,8 @@ TEST(ScoreHttp, MetricsCountEachMergeRefusalAndRead)
 
 TEST(ScoreHttp, OnlyATrustedProxyNamesTheClient)
 {
-    gk::TempDir d;
     ScoreServer server;
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "1", "--trusted-proxy", "127.0.0.2"}))
+    ASSERT_TRUE(server.Start({"--rate", "1", "--trusted-proxy", "127.0.0.2"}))
         << server.log;
     /* one merge a minute for each client; which client it is */
     auto merge = [&](const char *via, const char *forwarded, int points) {

@@ -87,14 +87,6 @@ int Remaining(const std::string &what, int parent)
     return n;
 }
 
-/* Whether the level 0 entry of that name is marked verified in the JSON list. */
-bool IsVerified(int port, const std::string &name)
-{
-    std::string body;
-    size_t at = SV_Get(port, "/scores.json?level=0", &body) == 200 ? body.find("{\"name\":\"" + name + "\"") : std::string::npos;
-    return at != std::string::npos && body.compare(body.find("\"verified\":", at) + 11, 4, "true") == 0;
-}
-
 TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
 {
     /* run as root, the engine's user nobody must reach the tree */
@@ -116,7 +108,7 @@ TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
                       Demo(0, check), &body), 200);
     ASSERT_EQ(body, "OK");
     bool verified = false;
-    for (int i = 0; i < 300 && !(verified = IsVerified(server.port, "Check")); i++)
+    for (int i = 0; i < 300 && !(verified = SV_Verified(server.port, 0)["Check 4321"]); i++)
         usleep(100000);
     std::string log, said;
     gk::ReadFile(server.proc.errpath, &log);
@@ -137,7 +129,7 @@ TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
     for (i = 0; i < 300 && (left = Remaining(helper, server.proc.pid)) > 0; i++)
         usleep(100000);
     EXPECT_EQ(left, 0) << "processes of the replay, or replays not reaped, 30 s on";
-    EXPECT_FALSE(IsVerified(server.port, "Hang"));
+    EXPECT_FALSE(SV_Verified(server.port, 0)["Hang 1234"]);
     EXPECT_EQ(server.Stop(), 0) << server.log;
 }
 

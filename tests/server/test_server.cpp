@@ -27,14 +27,6 @@ static std::vector<std::string> Names(const HighscoreTable &t, int level)
     return v;
 }
 
-static size_t Count(const std::string &s, const std::string &what)
-{
-    size_t n = 0;
-    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1), n++) {
-    }
-    return n;
-}
-
 static HighscoreTable WorldTable(int port)
 {
     std::string body;
@@ -53,7 +45,7 @@ protected:
         L_Fresh::Start(44);
         Open();
         mf.comboIMaps->setCurrentIndex(0);
-        ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
+        ASSERT_TRUE(server.Start()) << server.log;
         ScoreServerHost = "127.0.0.1:" + std::to_string(server.port);
     }
     void TearDown() override
@@ -105,7 +97,7 @@ TEST_F(LauncherExchange, TwoLaunchersMergeAndARestartKeepsTheLists)
     EXPECT_EQ(server.Stop(), 0) << server.log;
     EXPECT_EQ(server.log.find("val="), std::string::npos);
     EXPECT_NE(server.log.find("country=7 200 added=3"), std::string::npos) << server.log;
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
+    ASSERT_TRUE(server.Start()) << server.log;
     exchange(c, 44);
     EXPECT_EQ(Names(InternetTable, 0), merged);
     EXPECT_EQ(Names(InternetTable, 3), std::vector<std::string>({"Bob 50"}));
@@ -167,16 +159,15 @@ TEST_F(LauncherExchange, KeptDemoOfAListedEntryIsSentOnceAndVerified)
     }
     EXPECT_NE(body.find(want), std::string::npos) << body;
     EXPECT_EQ(server.Stop(), 0);
-    EXPECT_EQ(Count(server.log, "POST /replay?game=gackatron&level=" + std::to_string(level) + "&name=J%C3%BCrgen&points=" +
+    EXPECT_EQ(SV_Count(server.log, "POST /replay?game=gackatron&level=" + std::to_string(level) + "&name=J%C3%BCrgen&points=" +
                                     std::to_string(points) + "&country="), 1u) << server.log;
-    EXPECT_EQ(Count(server.log, "POST "), 1u) << server.log;
+    EXPECT_EQ(SV_Count(server.log, "POST "), 1u) << server.log;
 }
 
 TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
 {
-    gk::TempDir d;
     ScoreServer server;
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--max-points", "100000"})) << server.log;
+    ASSERT_TRUE(server.Start({"--max-points", "100000"})) << server.log;
     std::string good = SV_PackEntries({{0, "Ada", 500}}), body;
     ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, good), &body), 200);
     EXPECT_EQ(SV_AddedIn(body), 1) << body;
@@ -239,9 +230,8 @@ TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
  * changes nothing; points up to the maximum are stored, one more are not. */
 TEST(ScoreServer, RateAndPointsLimitsAtTheirEdges)
 {
-    gk::TempDir d;
     ScoreServer server;
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "3", "--max-points", "1000"})) << server.log;
+    ASSERT_TRUE(server.Start({"--rate", "3", "--max-points", "1000"})) << server.log;
     const SV_Entry merges[] = {{0, "at", 1000}, {0, "over", 1001}, {0, "third", 5}, {0, "fourth", 6}};
     std::string body;
     for (int i = 0; i < 4; i++) {
@@ -257,9 +247,8 @@ TEST(ScoreServer, RateAndPointsLimitsAtTheirEdges)
  * its sender's code page, without the UTF-8 line. */
 TEST(ScoreServer, OlderLaunchersTablesInTheirCodePages)
 {
-    gk::TempDir d;
     ScoreServer server;
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite"})) << server.log;
+    ASSERT_TRUE(server.Start()) << server.log;
     std::string fill, body;
     for (int i = 2; i < 80; i++)
         fill += "0 x\n";
@@ -342,9 +331,8 @@ struct Burst {
 /* Killed: every answered merge is stored; stopped (SIGTERM): every stored merge is answered too. */
 TEST(ScoreServer, KilledOrStoppedInABurstKeepsEveryAnsweredMerge)
 {
-    gk::TempDir d;
     ScoreServer server;
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "0"})) << server.log;
+    ASSERT_TRUE(server.Start({"--rate", "0"})) << server.log;
     Burst b;
     b.Run(6, 400, {server.port});
     for (int i = 0; i < 200 && b.added < 150; i++)
@@ -352,8 +340,8 @@ TEST(ScoreServer, KilledOrStoppedInABurstKeepsEveryAnsweredMerge)
     server.Kill();
     b.Join();
     EXPECT_GT(b.answered.size(), 20u);
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "0"})) << server.log;
-    std::set<std::string> stored = StoredNames(d / "scores.sqlite");
+    ASSERT_TRUE(server.Start({"--rate", "0"})) << server.log;
+    std::set<std::string> stored = StoredNames(server.dir / "scores.sqlite");
     for (const std::string &n : b.answered)
         EXPECT_TRUE(stored.count(n)) << n << " was answered but is not stored";
     Burst c;
@@ -363,7 +351,7 @@ TEST(ScoreServer, KilledOrStoppedInABurstKeepsEveryAnsweredMerge)
     EXPECT_EQ(server.Stop(), 0) << server.log;
     c.Join();
     std::set<std::string> stopped;
-    for (const std::string &n : StoredNames(d / "scores.sqlite"))
+    for (const std::string &n : StoredNames(server.dir / "scores.sqlite"))
         if (n[0] == 't')
             stopped.insert(n);
     EXPECT_GE(c.answered.size(), 150u);
@@ -377,12 +365,9 @@ TEST(ScoreServerPostgres, TwoServersTakeConcurrentMergesExactlyOnce)
     Postgres pg;
     ASSERT_TRUE(pg.Start()) << "PostgreSQL did not start, see " << pg.dir;
     std::string url = "postgresql://gk@127.0.0.1:" + std::to_string(pg.port) + "/postgres", body;
-    gk::TempDir d;
-    gk::MakeDirs(d / "one");
-    gk::MakeDirs(d / "two");
     ScoreServer one, two;
-    ASSERT_TRUE(one.Start(d / "one", {"--db", url, "--rate", "0"})) << one.log;
-    ASSERT_TRUE(two.Start(d / "two", {"--db", url, "--rate", "0"})) << two.log;
+    ASSERT_TRUE(one.Start(one.dir.path, {"--db", url, "--rate", "0"})) << one.log;
+    ASSERT_TRUE(two.Start(two.dir.path, {"--db", url, "--rate", "0"})) << two.log;
     Burst b;
     b.Run(12, 25, {one.port, two.port}, 6);
     b.Join();
@@ -424,10 +409,9 @@ static void OldStore(const std::string &file, int n, const std::string &rows)
 
 TEST(ScoreServer, VerifiedPagesInParallelLeaveMergesOnTime)
 {
-    gk::TempDir d;
-    OldStore(d / "scores.sqlite", 300000, "");
     ScoreServer server;
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "0"})) << server.log;
+    OldStore(server.dir / "scores.sqlite", 300000, "");
+    ASSERT_TRUE(server.Start({"--rate", "0"})) << server.log;
     std::atomic<bool> stop{false};
     std::atomic<int> pages{0};
     std::vector<std::thread> readers;
@@ -454,15 +438,14 @@ TEST(ScoreServer, VerifiedPagesInParallelLeaveMergesOnTime)
            std::chrono::steady_clock::now() - t0 < std::chrono::seconds(3))
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_NE(body.find(">United Kingdom (300005)<"), std::string::npos) << "the five merges within 3 s on the page";
-    EXPECT_EQ(Count(body, "&#10004;</td>"), 60u);       /* ten verified in each of six levels */
+    EXPECT_EQ(SV_Count(body, "&#10004;</td>"), 60u);       /* ten verified in each of six levels */
     EXPECT_EQ(server.Stop(), 0);
 }
 
 TEST(ScoreServer, KeepsTheBestOfEachLevelAndCountry)
 {
-    gk::TempDir d;
     ScoreServer server;
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--rate", "0", "--keep", "10"})) << server.log;
+    ASSERT_TRUE(server.Start({"--rate", "0", "--keep", "10"})) << server.log;
     std::vector<SV_Entry> ten;
     std::set<std::string> want = {"de 1"};
     for (int i = 0; i < 10; i++) {
@@ -472,11 +455,11 @@ TEST(ScoreServer, KeepsTheBestOfEachLevelAndCountry)
     std::string body;
     for (const auto &m : std::vector<std::pair<int, std::vector<SV_Entry>>>{{44, ten}, {49, {{2, "de", 1}}}, {44, {{2, "low", 99}}}})
         ASSERT_EQ(SV_Get(server.port, SV_TopTen(m.first, true, false, SV_PackEntries(m.second)), &body), 200);
-    EXPECT_EQ(StoredNames(d / "scores.sqlite"), want) << "ten kept, the eleventh (the worst) not, another country's own";
+    EXPECT_EQ(StoredNames(server.dir / "scores.sqlite"), want) << "ten kept, the eleventh (the worst) not, another country's own";
     ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{2, "top", 500}})), &body), 200);
     want.erase("k0 100");
     want.insert("top 500");
-    EXPECT_EQ(StoredNames(d / "scores.sqlite"), want) << "a better one takes the place of the worst";
+    EXPECT_EQ(StoredNames(server.dir / "scores.sqlite"), want) << "a better one takes the place of the worst";
     EXPECT_EQ(server.Stop(), 0);
 }
 
@@ -493,12 +476,11 @@ static gk::ProcResult Chromium(const gk::TempDir &d, const std::vector<std::stri
 /* The page as a browser shows it: every name text, the game's six levels by name, the reader's language. */
 TEST(ScorePage, BrowserShowsNamesAsTextAndTheGamesLevels)
 {
-    gk::TempDir d;
-    OldStore(d / "scores.sqlite", 0, "INSERT INTO scores VALUES (1, 0, 'Jürgen', 900, 49, 0, 0), (2, 0, 'Дима', 850, 7, 0, 1),"
-                                     " (3, 0, '<script>x', 800, 49, 0, 0), (4, 0, '<b>bold</b>', 700, 49, 0, 0),"
-                                     " (5, 2, 'A&B', 60, 44, 0, 0), (6, 7, 'Zed', 5, 44, 0, 0)");
     ScoreServer server;
-    ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--game", gk::DistDir()})) << server.log;
+    OldStore(server.dir / "scores.sqlite", 0, "INSERT INTO scores VALUES (1, 0, 'Jürgen', 900, 49, 0, 0), (2, 0, 'Дима', 850, 7, 0, 1),"
+                                              " (3, 0, '<script>x', 800, 49, 0, 0), (4, 0, '<b>bold</b>', 700, 49, 0, 0),"
+                                              " (5, 2, 'A&B', 60, 44, 0, 0), (6, 7, 'Zed', 5, 44, 0, 0)");
+    ASSERT_TRUE(server.Start({"--game", gk::DistDir()})) << server.log;
     std::vector<std::string> levels;       /* "1. Morning on the Farm", as the launcher lists them */
     std::string russian;                    /* the first level's name in Russian */
     for (int l = 0; l < 6; l++) {
@@ -520,26 +502,26 @@ TEST(ScorePage, BrowserShowsNamesAsTextAndTheGamesLevels)
     std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/", body;
     if (access("/usr/bin/chromium", X_OK) != 0)
         GTEST_SKIP() << "no chromium";
-    gk::ProcResult dom = Chromium(d, {"--dump-dom"}, url);
+    gk::ProcResult dom = Chromium(server.dir, {"--dump-dom"}, url);
     ASSERT_EQ(dom.status, 0) << dom.err;
     for (const char *want : {">Jürgen<", ">Дима<", "&lt;script&gt;x", "&lt;b&gt;bold&lt;/b&gt;", "A&amp;B", ">Germany (3)<",
                              ">Russia (1)<", ">United Kingdom (", ">900<", "<html lang=\"en\""})
         EXPECT_NE(dom.out.find(want), std::string::npos) << want;
     for (const std::string &name : levels)
         EXPECT_NE(dom.out.find("<h2>" + name), std::string::npos) << name;
-    EXPECT_EQ(Count(dom.out, "<section>"), 6u) << "the game's six levels, not the table's eight";
+    EXPECT_EQ(SV_Count(dom.out, "<section>"), 6u) << "the game's six levels, not the table's eight";
     EXPECT_EQ(dom.out.find("Zed"), std::string::npos);
     EXPECT_EQ(dom.out.find("<script"), std::string::npos);
     EXPECT_EQ(dom.out.find("<b>"), std::string::npos);
     /* a Russian reader's browser: the page in Russian; one country's lists */
-    dom = Chromium(d, {"--dump-dom", "--accept-lang=ru"}, url + "?country=7");
+    dom = Chromium(server.dir, {"--dump-dom", "--accept-lang=ru"}, url + "?country=7");
     EXPECT_NE(dom.out.find("<html lang=\"ru\""), std::string::npos) << dom.out.substr(0, 300);
     EXPECT_NE(dom.out.find(">Дима<"), std::string::npos);
     EXPECT_NE(dom.out.find("<h2>" + russian), std::string::npos) << russian;
     EXPECT_EQ(dom.out.find("Jürgen"), std::string::npos);
     /* the lists as JSON: the six levels by name */
     ASSERT_EQ(SV_Get(server.port, "/scores.json", &body), 200);
-    EXPECT_EQ(Count(body, "\"level\":"), 6u) << body;
+    EXPECT_EQ(SV_Count(body, "\"level\":"), 6u) << body;
     EXPECT_NE(body.find(levels[5].substr(3)), std::string::npos) << body;
     EXPECT_EQ(SV_Get(server.port, "/scores.json?level=6", &body), 400);
     EXPECT_EQ(server.Stop(), 0);

@@ -3,7 +3,9 @@
  */
 #include "gk_support.h"
 
+#include <stdio.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -24,8 +26,18 @@ TempDir::TempDir(const std::string &in)
 TempDir::~TempDir()
 {
     std::error_code ec;
+    if (!oldcwd.empty() && chdir(oldcwd.c_str()) != 0)
+        perror(oldcwd.c_str());
     if (!getenv("GK_KEEP_TEMP"))
         std::filesystem::remove_all(path, ec);
+}
+
+bool TempDir::Enter()
+{
+    char buf[4096];
+    if (oldcwd.empty())
+        oldcwd = getcwd(buf, sizeof(buf)) ? buf : ".";
+    return chdir(path.c_str()) == 0;
 }
 
 bool WriteFile(const std::string &path, const std::string &bytes)

@@ -15,8 +15,10 @@ namespace gk {
 /* A fresh scratch directory, removed unless GK_KEEP_TEMP is set. */
 struct TempDir {
     std::string path;
+    std::string oldcwd;  /* set by Enter, made the working directory again at the end */
     TempDir(const std::string &base = "");  /* default: scratch/ in the build tree */
     ~TempDir();
+    bool Enter();  /* makes it the working directory */
     std::string operator/(const std::string &name) const { return path + "/" + name; }
 };
 

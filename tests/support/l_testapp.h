@@ -54,13 +54,11 @@ struct L_DialogWatch {
 class L_Fresh : public ::testing::Test {
 protected:
     gk::TempDir d;
-    char old[4096];
     void SetUp() override { Start(49); }
     void Start(int country)
     {
         L_TestApp();
-        ASSERT_TRUE(getcwd(old, sizeof(old)));
-        ASSERT_EQ(chdir(d.path.c_str()), 0);
+        ASSERT_TRUE(d.Enter());
         ASSERT_TRUE(Lang_LoadFile(gk::DistDir() + "/data/textres_" + std::to_string(country) + ".ini", country));
         LanguageCountry = country;
         HS_Fill(&LocalTable, Lang(205), 0);
@@ -76,7 +74,6 @@ protected:
     void TearDown() override
     {
         L_DestroyWindows();
-        ASSERT_EQ(chdir(old), 0);
     }
 };
 
