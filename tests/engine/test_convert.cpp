@@ -1,5 +1,6 @@
 /* The scene converter end to end */
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <algorithm>
 #include <clocale>
@@ -122,33 +123,16 @@ TEST_F(ConvertTest, OutputNames)
     EXPECT_EQ(0, Conv_ConvertScene((tmp / "missing.ase").c_str()));
 }
 
-/* Code points of 8-bit text as the exporters' code page has them. */
-std::u32string CodePoints(const std::string &text)
+/* Text recoded by the C library's converters. */
+std::string Recode(const std::string &text, const char *from, const char *to)
 {
-    std::u32string out;
-    for (unsigned char c : text)
-        out += c == 0x80 ? U'\u20AC' : c == 0x9F ? U'\u0178' : (char32_t)c;
-    return out;
-}
-
-std::string Encode(const std::u32string &text, const std::string &how)
-{
-    std::string out = how == "utf8" ? "\xEF\xBB\xBF" : how == "le" ? "\xFF\xFE" : "\xFE\xFF";
-    for (char32_t c : text) {
-        if (how == "utf8" && c < 0x80) {
-            out += (char)c;
-        } else if (how == "utf8" && c < 0x800) {
-            out += (char)(0xC0 | c >> 6);
-            out += (char)(0x80 | (c & 0x3F));
-        } else if (how == "utf8") {
-            out += (char)(0xE0 | c >> 12);
-            out += (char)(0x80 | (c >> 6 & 0x3F));
-            out += (char)(0x80 | (c & 0x3F));
-        } else {
-            char hi = (char)(c >> 8), lo = (char)(c & 0xFF);
-            out += how == "le" ? std::string{lo, hi} : std::string{hi, lo};
-        }
-    }
+    iconv_t cd = iconv_open(to, from);
+    std::string out(text.size() * 4, '\0');
+    char *in = const_cast<char *>(text.data()), *at = out.data();
+    size_t inleft = text.size(), outleft = out.size();
+    EXPECT_NE((size_t)-1, iconv(cd, &in, &inleft, &at, &outleft)) << from << " to " << to;
+    iconv_close(cd);
+    out.resize(out.size() - outleft);
     return out;
 }
 
@@ -162,13 +146,19 @@ TEST_F(ConvertTest, EncodedScenesGiveTheSameFiles)
     ASSERT_TRUE(gk::ReadFile(tmp / "Models/plain.dmo", &dmo));
     ASSERT_TRUE(gk::ReadFile(tmp / "Models/plain.dbb", &dbb));
     EXPECT_NE(std::string::npos, dmo.find("B\xF6" "dy\x80\x9F"));
-    for (std::string how : {"utf8", "le", "be"}) {
-        ASSERT_EQ(1, Convert(Encode(CodePoints(text), how), how + ".ase")) << how;
+    /* the exporters' 8-bit code page */
+    const std::string utf8 = Recode(text, "CP1252", "UTF-8");
+    const char *encodings[][3] = {{"utf8", "UTF-8", "\xEF\xBB\xBF"}, {"le", "UTF-16LE", "\xFF\xFE"},
+                                  {"be", "UTF-16BE", "\xFE\xFF"}};
+    for (const auto &enc : encodings) {
+        std::string how = enc[0];
+        auto encode = [&](const std::string &u8) { return enc[2] + Recode(u8, "UTF-8", enc[1]); };
+        ASSERT_EQ(1, Convert(encode(utf8), how + ".ase")) << how;
         EXPECT_TRUE(gk::ReadFile(tmp / ("Models/" + how + ".dmo"), &got) && got == dmo) << how;
         EXPECT_TRUE(gk::ReadFile(tmp / ("Models/" + how + ".dbb"), &got) && got == dbb) << how;
 
-        std::string beyond = Encode(CodePoints(text) + U"*COMMENT \u4E2D\n", how);
-        std::string cut = Encode(CodePoints(text) + U"\u00E9", how);
+        std::string beyond = encode(utf8 + "*COMMENT \u4E2D\n");
+        std::string cut = encode(utf8 + "\u00E9");
         cut.pop_back();
         for (const std::string &bad : {beyond, cut}) {
             EXPECT_EQ(0, Convert(bad, "bad.ase")) << how;
