@@ -91,8 +91,6 @@ TEST_F(Sound, CacheTakesPcmFilesAndRefusesBrokenOnes)
         {"missing", Spec(), "", 0, 0, 0},
     };
     ASSERT_TRUE(gk::WriteFile("sounds/stub.wav", "RIFF\x10\0\0\0WAVEfmt "));
-    wavheader_t h;
-    EXPECT_EQ(0, WAV_ParseHeader((const uint8_t *)"RIFF", 4, &h)); /* shorter than a header */
     for (const auto &c : cases) {
         std::string name = std::string("sounds/") + c.name + ".wav";
         if (!c.data.empty()) {
