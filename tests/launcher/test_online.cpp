@@ -38,7 +38,6 @@ protected:
         if (server.pid > 0)
             kill(server.pid, SIGTERM);
         gk::WaitProcess(server, 10);
-        ScoreServerHost.clear();
         ExchangeLimitMs = 60000;
         L_Fresh::TearDown();
     }

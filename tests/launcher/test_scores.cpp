@@ -11,15 +11,6 @@ static HighscoreTable Fresh(const char *name = "unbekannt")
     return t;
 }
 
-/* A listing of 80 entries "0 x", entry k replaced by the given line, after the head and more lines. */
-static std::string Listing(int k = -1, const std::string &line = "", const std::string &more = "")
-{
-    std::string s = "#!FORMAT 1 8 10\n" + more;
-    for (int i = 0; i < 80; i++)
-        s += i == k ? line + "\n" : "0 x\n";
-    return s;
-}
-
 TEST(HighscoreRows, StableSortAndANewScoreBehindItsEquals)
 {
     HighscoreTable s = Fresh();
@@ -104,9 +95,9 @@ TEST(PackedText, NamesInUtf8AndOlderCodePages)
         {1251, "", "\x98", "?"},
     };
     for (const auto &c : cases) {
-        std::string listing = Listing(47, std::string("42 ") + c.wire, c.cp == HS_UTF8 ? "#!CHARSET UTF-8\n" : "");
+        std::string listing = SV_Listing(std::string("42 ") + c.wire + "\n", c.cp == HS_UTF8 ? "#!CHARSET UTF-8\n" : "");
         HighscoreTable t = Fresh("x");
-        t.e[4][7] = {c.utf8, 42};
+        t.e[0][0] = {c.utf8, 42};
         if (*c.utf8) {
             EXPECT_EQ(HS_Listing(&t, c.cp), listing) << c.back;
             EXPECT_EQ(PackTable(&t, c.cp), SV_RawPack(listing));
@@ -114,15 +105,12 @@ TEST(PackedText, NamesInUtf8AndOlderCodePages)
         HighscoreTable u = Fresh();
         int found = 0;
         ASSERT_TRUE(UnpackTable(SV_RawPack(listing), &u, c.cp == HS_UTF8 ? 1251 : c.cp, &found));
-        EXPECT_EQ(u.e[4][7].name, c.back);
+        EXPECT_EQ(u.e[0][0].name, c.back);
         EXPECT_EQ(found, c.cp);
     }
     /* the 255-character limit of a read name counts characters, not bytes */
-    std::string listing = "#!FORMAT 1 8 10\n";
-    for (int i = 0; i < 80; i++)
-        listing += "1 " + std::string(256, '\xE4') + "\n";
     HighscoreTable u = Fresh();
-    ASSERT_TRUE(UnpackTable(SV_RawPack(listing), &u));
+    ASSERT_TRUE(UnpackTable(SV_RawPack(SV_Listing("1 " + std::string(256, '\xE4') + "\n")), &u));
     EXPECT_EQ(u.e[0][0].name.size(), 2 * 255u);
     for (const char *n : {"Jürgenjürgen", "Jürgenjürgenj"})    /* 12 letters kept, the 13th cut */
         EXPECT_EQ(HS_CutUtf8(n, HS_TYPEDNAME), "Jürgenjürgen");

@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -166,6 +167,15 @@ static inline std::string SV_RawPack(const std::string &listing, int64_t len = -
     std::string c(n, '\0');
     compress((Bytef *)c.data(), &n, (const Bytef *)listing.data(), listing.size());
     return SV_Hex(head + c.substr(0, n));
+}
+
+/* A table's listing: the given lines after the head, then entry lines "0 x" up to its 80 entries. */
+static inline std::string SV_Listing(const std::string &entries, const std::string &more = "")
+{
+    std::string s = "#!FORMAT 1 8 10\n" + more + entries;
+    for (long n = std::count(entries.begin(), entries.end(), '\n'); n < 80; n++)
+        s += "0 x\n";
+    return s;
 }
 
 /* New entries counted in a confirmation ("... New entries: N."). */

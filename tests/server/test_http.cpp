@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <chrono>
+
 #include "sv_testserver.h"
 
 static std::string Body(const std::string &answer)
@@ -13,13 +15,6 @@ static std::string Body(const std::string &answer)
 static std::string Get(const std::string &target, const std::string &headers = "")
 {
     return "GET " + target + " HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n";
-}
-
-static double Now(void)
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec * 1e-9;
 }
 
 static long Rss(int pid)
@@ -124,11 +119,12 @@ TEST(ScoreHttp, ConnectionFloodIsRefusedAtOnceAndAProbeGetsThrough)
     int drip = SV_Open(server.port);
     std::string head = "POST /replay?game=gackatron&level=0&name=Ada&points=5 HTTP/1.1\r\nHost: x\r\nContent-Length: 99\r\n\r\n";
     send(drip, head.data(), head.size(), MSG_NOSIGNAL);
-    double t0 = Now();
+    auto t0 = std::chrono::steady_clock::now();
     for (int i = 0; i < 16 && SV_Recv(drip, 500) == "open"; i++)
         send(drip, "x", 1, MSG_NOSIGNAL);
-    EXPECT_GT(Now() - t0, 2.5);
-    EXPECT_LT(Now() - t0, 7.5) << "a dripping upload was not cut within 7.5 s";
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_GT(took, 2.5);
+    EXPECT_LT(took, 7.5) << "a dripping upload was not cut within 7.5 s";
     close(drip);
     EXPECT_EQ(server.Stop(), 0);
 }
@@ -202,8 +198,7 @@ TEST(ScoreHttp, MetricsCountEachMergeRefusalAndRead)
 TEST(ScoreHttp, OnlyATrustedProxyNamesTheClient)
 {
     ScoreServer server;
-    ASSERT_TRUE(server.Start({"--rate", "1", "--trusted-proxy", "127.0.0.2"}))
-        << server.log;
+    ASSERT_TRUE(server.Start({"--rate", "1", "--trusted-proxy", "127.0.0.2"})) << server.log;
     /* one merge a minute for each client; which client it is */
     auto merge = [&](const char *via, const char *forwarded, int points) {
         std::string target = SV_TopTen(44, true, false, SV_PackEntries({{0, "p" + std::to_string(points), points}}));

@@ -48,12 +48,6 @@ protected:
         ASSERT_TRUE(server.Start()) << server.log;
         ScoreServerHost = "127.0.0.1:" + std::to_string(server.port);
     }
-    void TearDown() override
-    {
-        ScoreServerHost.clear();
-        DemoDir.clear();
-        L_Fresh::TearDown();
-    }
 };
 
 TEST_F(LauncherExchange, TwoLaunchersMergeAndARestartKeepsTheLists)
@@ -173,12 +167,10 @@ TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
     EXPECT_EQ(SV_AddedIn(body), 1) << body;
     HighscoreTable before = WorldTable(server.port);
 
-    std::string crc = good, digit = good, fill;
+    std::string crc = good, digit = good;
     crc[9] = crc[9] == '0' ? '1' : '0';
     digit[good.size() / 2] = digit[good.size() / 2] == '0' ? '1' : '0';
-    for (int i = 5; i < 80; i++)
-        fill += "0 x\n";
-    std::string listing = "#!FORMAT 1 8 10\n0 zero\n-5 minus\n7    \n7 \x01\x02\x7f\n100001 over\n" + fill;
+    std::string listing = SV_Listing("0 zero\n-5 minus\n7    \n7 \x01\x02\x7f\n100001 over\n");
     /* what: answer (the start of the body; NULL: any refusal), request */
     std::vector<std::pair<const char *, std::string>> cases = {
         {"MSG:Bestenliste:", SV_TopTen(49, true, true, std::string(64, 'G'))},     /* bad hex */
@@ -194,7 +186,7 @@ TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
         {"MSG:Highscores:Thank you, your list has arrived. New entries: 0.", SV_TopTen(44, true, false, SV_RawPack(listing))},
     };
     /* packed texts that lie about their sizes or hold too little */
-    std::string plain = "#!FORMAT 1 8 10\n" + fill + "0 x\n0 x\n0 x\n0 x\n0 x\n", cut;
+    std::string plain = SV_Listing(""), cut;
     uint32_t n = (uint32_t)plain.size(), sum = SV_Crc(plain);
     cut = plain.substr(0, n - 4);
     for (const std::string &lie : {SV_RawPack(plain, 0xffffffffu, sum), SV_RawPack(plain, 0x7fffffffu, sum),
@@ -216,8 +208,8 @@ TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
     }
 
     /* names that are text, not statements or markup; bytes Windows-1252 leaves undefined */
-    listing = "#!FORMAT 1 8 10\n90 x'); DROP TABLE scores; --\n80 O'Brien\"; --\n70 <script>x\n"
-              "60 a\x81\x8D" "b\n50 \xA0 Zo\xEB \n" + fill;
+    listing = SV_Listing("90 x'); DROP TABLE scores; --\n80 O'Brien\"; --\n70 <script>x\n"
+                         "60 a\x81\x8D" "b\n50 \xA0 Zo\xEB \n");
     ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, true, SV_RawPack(listing)), &body), 200);
     HighscoreTable t;
     ASSERT_TRUE(UnpackTable(body, &t)) << body;
@@ -249,15 +241,13 @@ TEST(ScoreServer, OlderLaunchersTablesInTheirCodePages)
 {
     ScoreServer server;
     ASSERT_TRUE(server.Start()) << server.log;
-    std::string fill, body;
-    for (int i = 2; i < 80; i++)
-        fill += "0 x\n";
+    std::string body;
     const struct { int country; const char *lines; int cp; std::vector<std::string> back; } rows[] = {
         {7, "900 \xC4\xE8\xEC\xE0\n800 \x80\xBF\xC0\xFF\n", 1251, {"Дима 900", "ЂїАя 800"}},
         {49, "700 J\xFCrgen\n600 \x80\x9F\xA0\xFF\n", 1252, {"???? 900", "???? 800", "Jürgen 700", "€Ÿ\u00A0ÿ 600"}},
     };
     for (const auto &r : rows) {
-        std::string table = SV_RawPack("#!FORMAT 1 8 10\n" + (r.lines + fill));
+        std::string table = SV_RawPack(SV_Listing(r.lines));
         ASSERT_EQ(SV_Get(server.port, SV_TopTen(r.country, true, true, table), &body), 200);
         HighscoreTable t;
         int found = 0;

@@ -50,7 +50,8 @@ struct L_DialogWatch {
     }
 };
 
-/* A scratch current folder, one language, fresh tables, two modes; Open() makes the windows. */
+/* A scratch current folder, one language, fresh tables, two modes; Open() makes the windows.
+ * The score server and demo folder a test sets are forgotten after it. */
 class L_Fresh : public ::testing::Test {
 protected:
     gk::TempDir d;
@@ -74,6 +75,8 @@ protected:
     void TearDown() override
     {
         L_DestroyWindows();
+        ScoreServerHost.clear();
+        DemoDir.clear();
     }
 };
 
