@@ -14,7 +14,7 @@ static void MakeFolder(const std::string &d, const std::string &say)
 {
     std::error_code e;
     gk::MakeDirs(d + "/data");
-    for (const char *f : {"/gackatron", "/data/textres_44.ini"})     /* the program keeps its mode */
+    for (const char *f : {"/gackatron", "/data/textres_44.ini", "/data/textres_7.ini"})  /* the program keeps its mode */
         ASSERT_TRUE(std::filesystem::copy_file(gk::DistDir() + f, d + f, e)) << f << ": " << e.message();
     gk::WriteFile(d + "/vexengine", "#!/bin/sh\nprintf '" + say + "'\n");
     chmod((d + "/vexengine").c_str(), 0755);
@@ -23,18 +23,18 @@ static void MakeFolder(const std::string &d, const std::string &say)
 /* No display: with a Qt platform chosen the launcher runs; with none it says so. */
 TEST(Program, NoModesOrNoDisplayEndsWithTheMessage)
 {
-    const struct { const char *say, *expect; bool engine; const char *qpa = "offscreen"; } rows[] = {
+    const struct { const char *say, *expect; bool engine; const char *qpa = "offscreen", *lang = "-en"; } rows[] = {
         {"1.05\\n", "Error: The game could not find any display modes.", true},
         {"1.05\\n' ; echo 'no video device' >&2 ; printf '", "Last messages of the game:\nno video device", true},
         {"", "Error: The game program could not be started.", false},
-        {"1.05\\n800 600 32\\n", "gackatron: No display was found", true, ""},
+        {"1.05\\n800 600 32\\n", "gackatron: Дисплей не найден", true, "", "-ru"},  /* in the player's language */
     };
     for (const auto &row : rows) {
         gk::TempDir d;
         MakeFolder(d.path, row.say);
         if (!row.engine)
             unlink((d / "vexengine").c_str());
-        gk::ProcResult r = gk::RunProcess({d / "gackatron", "-en"}, d.path, {"GACKATRON_HEADLESS=1", "DISPLAY=",
+        gk::ProcResult r = gk::RunProcess({d / "gackatron", row.lang}, d.path, {"GACKATRON_HEADLESS=1", "DISPLAY=",
                                           "WAYLAND_DISPLAY=", std::string("QT_QPA_PLATFORM=") + row.qpa}, 60);
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.err.find(row.expect), std::string::npos) << r.err;
