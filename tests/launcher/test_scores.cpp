@@ -1,5 +1,6 @@
 /* Highscore rows and the packed text form (lying texts go to the real server in tests/server). */
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include "../server/sv_testserver.h"
 #include "l_local.h"
@@ -74,6 +75,27 @@ TEST(PackedText, ListingContents)
 /* Names in UTF-8 tables (named by their charset line) and in the code pages older launchers
  * pack in, the ends of each code page's ranges among them: hand-built listings against the
  * packer, both ways. */
+/* An older launcher packs names in its system's code page, which the country's script decides:
+ * one name of each such script, encoded by the C library, is read back letter for letter. */
+TEST(PackedText, OlderLaunchersOfEveryScriptKeepTheirNames)
+{
+    const struct { int country; const char *charset, *name; } systems[] = {
+        {44, "WINDOWS-1252", "Zoë"},  {48, "WINDOWS-1250", "Łukasz"}, {380, "WINDOWS-1251", "Тарас"},
+        {30, "WINDOWS-1253", "Αλέξης"}, {90, "WINDOWS-1254", "Şükrü"}, {972, "WINDOWS-1255", "דוד"},
+        {966, "WINDOWS-1256", "محمد"}, {371, "WINDOWS-1257", "Jānis"}, {84, "WINDOWS-1258", "Đăng"},
+        {66, "CP874", "สมชาย"},        {81, "CP932", "太郎"},           {86, "CP936", "小明"},
+        {82, "CP949", "민수"},         {886, "CP950", "志明"}};
+    for (const auto &s : systems) {
+        char out[64], *in = (char *)s.name, *o = out;
+        size_t inleft = strlen(s.name), outleft = sizeof(out);
+        iconv_t cd = iconv_open(s.charset, "UTF-8");
+        ASSERT_NE(cd, (iconv_t)-1) << s.charset;
+        ASSERT_NE(iconv(cd, &in, &inleft, &o, &outleft), (size_t)-1) << s.charset;
+        iconv_close(cd);
+        EXPECT_EQ(HS_TextFrom(std::string(out, o - out), HS_CountryCodePage(s.country)), s.name) << s.country;
+    }
+}
+
 TEST(PackedText, NamesInUtf8AndOlderCodePages)
 {
     struct {
