@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the game behaviour tests (damage, missiles and targets on the real
-# entity store, and the saturation run) with AddressSanitizer and UndefinedBehaviorSanitizer in
-# their own build directory and runs them.
+# entity store, and the saturation run) and the engine's readers of model,
+# collision, texture and archive files with AddressSanitizer and
+# UndefinedBehaviorSanitizer in their own build directory and runs them.
 #   scripts/asan_saturation.sh [build-dir]   (default: build-asan)
 set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,11 +13,12 @@ cmake -S "$src" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
   -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-tests="game_test_saturation game_test_world"
+tests="game_test_saturation game_test_world engine_test_collision engine_test_model engine_test_fs engine_test_texture"
 cmake --build "$dir" -j2 --target $tests
 supp="$dir/lsan.supp"
-# leaks inside the audio library's own device handling are not ours
-printf 'leak:libopenal\nleak:libasound\nleak:libSDL2\n' >"$supp"
+# leaks inside the audio library's own device handling, and the desktop bus
+# the GL driver opens, are not ours
+printf 'leak:libopenal\nleak:libasound\nleak:libSDL2\nleak:libdbus\n' >"$supp"
 export ALSOFT_DRIVERS=null GACKATRON_HEADLESS=1
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions=$supp
 cd "$dir/tests"
