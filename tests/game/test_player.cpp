@@ -245,6 +245,8 @@ TEST_F(Player, PauseClicksActOnlyOnTheButtons)
         at[t->ent->u.txt.text] = t->ent->origin[0];
     ASSERT_TRUE(at.count("continue") && at.count("quit"));
     EXPECT_LT(at["continue"], at["quit"]);
+    for (gentity_t *b : harness::InUse(MC_IMAGE, SUB_IMAGE_PAUSE_BUTTON))    /* where the clicks find them */
+        EXPECT_TRUE(b->ent->origin[1] == 300 && (b->ent->origin[0] == 320 || b->ent->origin[0] == 480));
     for (auto &c : clicks) {
         if (G_CurrentStateId() != GST_PAUSE)
             Escape(); /* the first time, and after continue */
