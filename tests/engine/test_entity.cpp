@@ -36,7 +36,7 @@ bool WriteModel(const std::string &path, const std::vector<uint32_t> &frames)
 
 class Entities : public testing::Test {
 protected:
-    static gk::TempDir *dir;
+    static inline gk::TempDir *dir;
 
     static void SetUpTestSuite()
     {
@@ -102,7 +102,6 @@ protected:
         return e;
     }
 };
-gk::TempDir *Entities::dir;
 
 TEST_F(Entities, PoolHoldsExactly1024AndReusesTheFreedSlot)
 {

@@ -36,7 +36,7 @@ int WaitWhilePlaying(uint32_t src, double limit_s = 10.0)
 
 class Sound : public testing::Test {
 protected:
-    static gk::TempDir *dir;
+    static inline gk::TempDir *dir;
 
     static void SetUpTestSuite()
     {
@@ -70,7 +70,6 @@ protected:
         return i >= 0 ? i : SFX_CacheFile(name);
     }
 };
-gk::TempDir *Sound::dir;
 
 /* Files in every PCM shape are cached at the next index; broken ones are refused. */
 TEST_F(Sound, CacheTakesPcmFilesAndRefusesBrokenOnes)

@@ -260,6 +260,12 @@ TEST_F(Player, PauseClicksActOnlyOnTheButtons)
         EXPECT_EQ(harness::shutdowns, c.shutdowns);
     }
     EXPECT_EQ(Pause_Cursor(), nullptr);
+    /* a menu holds eight items and refuses a ninth */
+    menu_t menu;
+    menuitem_t items[9];
+    Menu_Init(&menu, 0, 0);
+    for (int i = 0; i < 9; i++)
+        EXPECT_EQ(MenuItem_Create(&items[i], SUB_IMAGE_PAUSE_BUTTON, "", 0, 0) && Menu_AddItem(&menu, &items[i]), i < 8);
 }
 
 TEST_F(Player, PauseMenuOrCursorThatCannotBeBuiltEndsWithTheFailureLine)

@@ -143,7 +143,6 @@ TEST_F(VerifiedScores, RealGameVerifiesForgedOnesNever)
     ASSERT_EQ(SV_Get(server.port, "/", &body), 200);
     EXPECT_NE(body.find(">Jürgen</td><td class=\"v\" title=\"verified"), std::string::npos) << body;
     EXPECT_NE(body.find(">Eve</td><td class=\"v\"></td>"), std::string::npos);
-    EXPECT_EQ(server.Stop(), 0);
 }
 
 TEST_F(VerifiedScores, TwoPostgresWorkersVerifyEachDemoOnce)
@@ -193,7 +192,6 @@ TEST_F(VerifiedScores, TwoPostgresWorkersVerifyEachDemoOnce)
     EXPECT_EQ(v.size(), 10u);
     for (auto &e : v)
         EXPECT_TRUE(e.second) << e.first;
-    EXPECT_EQ(server.Stop(), 0);
 }
 
 /* Waiting replays in a store. */

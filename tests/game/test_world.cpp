@@ -78,6 +78,13 @@ TEST_F(World, PlasmaTakesFourHitsGlibberOneAndABalloonShowsWhereItWasHit)
     EXPECT_FLOAT_EQ(c[0], c[1]);
     EXPECT_FLOAT_EQ(c[1], c[2]);
     EXPECT_GT(c[3], 0.0f);
+    /* an alien's exhaust: five particles every tenth of a second */
+    world::Reset();
+    world::Place(MC_SPACE, SUB_ALIEN01, 0, 0, -100);
+    for (float dt : {0.1f, 0.09f}) {
+        world::Frame(dt);
+        EXPECT_EQ(harness::InUse(MC_EFFECT, SUB_RONLY_PARTICLE).size(), 5u);
+    }
 }
 
 /* A deadly shot of the player's hits a target placed 100 ahead; the score after it. */

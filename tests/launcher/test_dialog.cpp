@@ -1,18 +1,10 @@
 /* The main dialog: settings, level list, highscore columns. */
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QSettings>
-#include <QTabWidget>
 
 #include <math.h>
 
+#include <functional>
 #include <map>
 #include <set>
-
-#include <QRegularExpression>
 
 #include "l_testapp.h"
 
@@ -183,4 +175,36 @@ TEST_F(Dialog, EveryPictureIsRendered)
             EXPECT_GE(edges / n, 0.01) << what;
         }
     EXPECT_EQ(seen, 10);
+}
+
+/* In each language no shown control covers another of its box or leaves
+ * it; pictures may sit behind text. */
+TEST_F(Dialog, NoControlCoversAnother)
+{
+    std::function<void(QWidget *)> look = [&look](QWidget *box) {
+        QList<QWidget *> kids;
+        for (QWidget *k : box->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            if (k->isVisible() && !(qobject_cast<QLabel *>(k) && !((QLabel *)k)->pixmap().isNull()))
+                kids.push_back(k);
+        for (int i = 0; i < kids.size(); i++) {
+            EXPECT_TRUE(box->rect().contains(kids[i]->geometry())) << kids[i]->property("tag").toInt();
+            for (int j = i + 1; j < kids.size(); j++)
+                EXPECT_FALSE(kids[i]->geometry().intersects(kids[j]->geometry()))
+                    << kids[i]->metaObject()->className() << " " << kids[i]->property("tag").toInt() << " and "
+                    << kids[j]->metaObject()->className() << " " << kids[j]->property("tag").toInt();
+            look(kids[i]);
+        }
+    };
+    for (int c : {44, 49, 7}) {
+        SCOPED_TRACE(c);
+        L_DestroyWindows();
+        Start(c);
+        L_CreateWindows();
+        mf.mainf->show();
+        for (int page = 0; page < mf.PageControl1->count(); page++) {
+            mf.PageControl1->setCurrentIndex(page);
+            QCoreApplication::processEvents();
+            look(mf.PageControl1->widget(page));
+        }
+    }
 }

@@ -5,13 +5,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QElapsedTimer>
-#include <QLabel>
-#include <QLineEdit>
-#include <QRadioButton>
-
 #include "l_testapp.h"
 
 TEST(EngineAnswer, ModesAndScoreLine)
@@ -62,7 +55,9 @@ TEST(EngineRun, StandInEngines)
             FakeEngine(d.path, r.script, r.sub);
         QElapsedTimer clock;
         clock.start();
+        testing::internal::CaptureStderr();
         std::string out = RunAndCapture(d.path, "vexengine", "-getvidmodes", true, r.limit), args;
+        std::string err = testing::internal::GetCapturedStderr();
         EXPECT_LT(clock.elapsed(), 8000);
         EXPECT_EQ(LastRun.timedout, r.timedout);
         int32_t s = 0;
@@ -70,8 +65,9 @@ TEST(EngineRun, StandInEngines)
             EXPECT_EQ(out, r.out);
         else
             EXPECT_TRUE(L_FindScore(out, &s) && s == 42) << out.size();
-        if (*r.sub) {   /* run in dir, with the arguments given */
+        if (*r.sub) {   /* run in dir, with the arguments given; its errors passed on */
             EXPECT_TRUE(gk::ReadFile(d / "args.txt", &args) && args == "-getvidmodes\n") << args;
+            EXPECT_EQ(err, "engine noise\n");
         }
     }
 }
@@ -201,6 +197,14 @@ TEST_F(PlayClick, EntriesAndTheirDemos)
     std::sort(demos.begin(), demos.end());
     EXPECT_EQ(demos, (std::vector<std::string>{"level0-150-2", "level0-95-20", "level1-91-20"}));
     EXPECT_EQ(kept, "$$score 150\n");
+    /* of the entries a list holds, those with a kept demo are sent: 1 point is an entry, 0 is none */
+    LocalTable.e[2][0].points = 1;
+    gk::WriteFile(d / "demos/level2-1-20200101-000000.dem", "one");
+    gk::WriteFile(d / "demos/level3-0-20200101-000000.dem", "zero");
+    std::vector<std::string> sent;
+    for (const L_DemoUpload &u : L_DemosToSend(&LocalTable, &LocalTable))
+        sent.push_back(std::to_string(u.level) + " " + std::to_string(u.points));
+    EXPECT_EQ(sent, (std::vector<std::string>{"0 150", "0 95", "2 1"}));
 }
 
 /* A game the engine could not record keeps its entry without a demo; a

@@ -3,8 +3,6 @@
 #include <filesystem>
 #include <set>
 
-#include <QSettings>
-
 #include "l_testapp.h"
 
 #define GAMETREE "/usr/lib/games/gackatron"

@@ -1,10 +1,5 @@
 /* The intro videos: played, skipped, missing or stalled. */
-#include <QElapsedTimer>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QMediaPlayer>
-#include <QMouseEvent>
-#include <QWidget>
 
 #include "l_testapp.h"
 #include "wavwriter.h"

@@ -1,11 +1,6 @@
 /* Language choice, language files, fall-back to English, captions by tag. */
 #include <fstream>
 
-#include <QCheckBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QTabWidget>
-
 #include "l_testapp.h"
 
 TEST(Language, SwitchesOnTheCommandLine)

@@ -4,15 +4,6 @@
 #include <fstream>
 #include <functional>
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QElapsedTimer>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTabWidget>
-
 #include "l_testapp.h"
 
 class Online : public L_Fresh {
@@ -217,6 +208,8 @@ TEST_F(Online, HostileAnswersEndAtOnceAndChangeNothing)
         {0, table, 500, "", "500"},
         {0, table, 302, "localhost", "http://localhost:" + port + "/topten.php?game=gackatron"},
         {0, table, 302, "/moved", ""},  /* followed on the same server */
+        {0, table, 301, "/moved", ""}, {0, table, 303, "/moved", ""}, {0, table, 307, "/moved", ""},
+        {0, table, 308, "/moved", ""}, {0, table, 300, "/moved", "300"}, {0, table, 309, "/moved", "309"},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.head + row.body.size());

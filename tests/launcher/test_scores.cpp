@@ -98,6 +98,7 @@ TEST(PackedText, OlderLaunchersOfEveryScriptKeepTheirNames)
 
 TEST(PackedText, NamesInUtf8AndOlderCodePages)
 {
+    const char *ends = "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80"; /* of each UTF-8 length */
     struct {
         int cp;                 /* of the listing */
         const char *utf8;       /* name in the table */
@@ -106,6 +107,7 @@ TEST(PackedText, NamesInUtf8AndOlderCodePages)
     } cases[] = {
         {HS_UTF8, "Дима Jürgen ~€😀", "Дима Jürgen ~€😀", "Дима Jürgen ~€😀"},
         {HS_UTF8, "a\xFF" "b", "a?b", "a?b"},                     /* malformed UTF-8 */
+        {HS_UTF8, ends, ends, ends},
         {1252, "Jürgen", "J\xFCrgen", "Jürgen"},
         {1252, "€Ÿ\u00A0ÿ", "\x80\x9F\xA0\xFF", "€Ÿ\u00A0ÿ"},
         {1252, "Дима", "????", "????"},

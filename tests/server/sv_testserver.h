@@ -63,7 +63,8 @@ struct ScoreServer {
             kill(proc.pid, SIGKILL);
         gk::WaitProcess(proc, 10);
     }
-    ~ScoreServer() { Kill(); }
+    /* one still running at the end must end cleanly on SIGTERM */
+    ~ScoreServer() { EXPECT_TRUE(proc.pid <= 0 || Stop() == 0) << log; }
 };
 
 static inline int SV_Send(int port, const std::string &method, const std::string &target,

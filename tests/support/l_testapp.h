@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QApplication>
-#include <QDialog>
-#include <QTimer>
+#include <QtWidgets>     /* the launcher's forms, as the tests reach them */
 
 #include <functional>
 
