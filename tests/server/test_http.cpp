@@ -85,7 +85,7 @@ TEST(ScoreHttp, ConnectionFloodIsRefusedAtOnceAndAProbeGetsThrough)
     setrlimit(RLIMIT_NOFILE, &low);
     ScoreServer server;
     bool started = server.Start({"--max-connections", "40", "--max-per-address",
-                                         "30", "--timeout", "4", "--upload-seconds", "3"});
+                                         "30", "--timeout", "8", "--upload-seconds", "3"});
     setrlimit(RLIMIT_NOFILE, &was);
     ASSERT_TRUE(started) << server.log;
     std::string limits;
@@ -110,9 +110,9 @@ TEST(ScoreHttp, ConnectionFloodIsRefusedAtOnceAndAProbeGetsThrough)
     EXPECT_EQ(SV_Recv(probe, 2000), "");
     close(probe);
     std::string answer;
-    for (int i = 0; i < 100 && answer.compare(0, 12, "HTTP/1.1 200") != 0; i++, usleep(100000))
+    for (int i = 0; i < 150 && answer.compare(0, 12, "HTTP/1.1 200") != 0; i++, usleep(100000))
         answer = SV_Raw(server.port, Get("/healthz"));
-    EXPECT_EQ(answer.compare(0, 12, "HTTP/1.1 200"), 0) << "no probe answered within 10 s: " << answer;
+    EXPECT_EQ(answer.compare(0, 12, "HTTP/1.1 200"), 0) << "no probe answered within 15 s: " << answer;
     for (int s : held)
         close(s);
     /* a body dripping in is cut when the whole request has taken its time */
