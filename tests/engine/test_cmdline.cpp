@@ -49,6 +49,7 @@ TEST(CommandLine, NumbersAndTheSensitivityScale)
     EXPECT_EQ(p.s.width, ENG_MAX_SIZE);
     EXPECT_EQ(p.s.height, 0);
     EXPECT_EQ(p.s.bpp, 64);
+    EXPECT_EQ(Parse("x -bpp -1").s.bpp, 0);
     struct { const char *text; int v; } ints[] = {{"  42abc", 42}, {"-7", -7}, {"+3", 3}, {"abc", 0}, {"", 0},
                                                   {"99999999999999999999", 2147483647},
                                                   {"-99999999999999999999", -2147483647 - 1}};

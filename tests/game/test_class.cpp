@@ -189,6 +189,10 @@ TEST_F(Classes, OnceOnlyRecordsFinishAndTooSmallPeriodsEnd)
     Add(1e8f, 1.0f, "ballon");
     EXPECT_EQ(Frame(2e8f), 2);
     EXPECT_EQ(Level_PendingCount(&lv), 0);
+    for (int i = 0; i < 4097; i++)     /* one call takes at most 4096 records: a level cannot stall a frame */
+        Add(3e8f, -1, "ballon");
+    Frame(3e8f);
+    EXPECT_EQ(Level_PendingCount(&lv), 1);
 }
 
 TEST_F(Classes, FailedSpawnsAreRescheduled)

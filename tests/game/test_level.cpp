@@ -88,6 +88,16 @@ TEST_F(Level, TruncatedFilesNameWhereTheyEnd)
     EXPECT_EQ(Level_PendingCount(&lv), 1);
 }
 
+/* The level table holds eight levels and refuses a ninth */
+TEST_F(Level, TheTableHoldsEight)
+{
+    ASSERT_TRUE(gk::MakeDirs(dir / "data") && dir.Enter());
+    gk::WriteFile(dir / "data/script0.bin", Header("script0.bin"));
+    for (int i = 0; i < 9; i++)
+        EXPECT_EQ(Level_Load(0) != nullptr, i < 8) << i;
+    Level_FreeAll();
+}
+
 TEST_F(Level, MissingFileAndOverlongPath)
 {
     EXPECT_EQ(Load("nodir/none.bin", ""), 0);

@@ -146,11 +146,15 @@ TEST_F(Player, EachWeaponFiresAtItsIntervalFromAlternatingMuzzles)
         EXPECT_EQ(std::count(harness::spawned.begin(), harness::spawned.end(), rows[w].sound), 2);
         CL_PointerInput(IE_LBUTTONUP, 0, 0);
     }
-    /* the two plasma shots left from the two sides, 7 units off the view's centre */
-    auto shots = harness::InUse(MC_MISSILE, SUB_MISSILE_PLASMA);
-    ASSERT_EQ(shots.size(), 2u);
-    EXPECT_FLOAT_EQ(fabsf(shots[0]->ent->origin[0]), 7.0f);
-    EXPECT_FLOAT_EQ(shots[1]->ent->origin[0], -shots[0]->ent->origin[0]);
+    /* the shots left from the two sides, 7 units off the view's centre and 5 below, 30 ahead (glibber 35) */
+    for (int sub : {SUB_MISSILE_PLASMA, SUB_MISSILE_GLIBBER}) {
+        auto shots = harness::InUse(MC_MISSILE, sub);
+        ASSERT_EQ(shots.size(), 2u);
+        EXPECT_FLOAT_EQ(fabsf(shots[0]->ent->origin[0]), 7.0f);
+        EXPECT_FLOAT_EQ(shots[1]->ent->origin[0], -shots[0]->ent->origin[0]);
+        EXPECT_EQ((std::vector<float>{shots[0]->ent->origin[1], shots[1]->ent->origin[2]}),
+                  (std::vector<float>{-5.0f, sub == SUB_MISSILE_GLIBBER ? -35.0f : -30.0f}));
+    }
 }
 
 TEST_F(Player, TimerCountsDownAndTheLastSixSecondsShowShrinkingDigits)

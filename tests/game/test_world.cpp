@@ -123,6 +123,10 @@ TEST_F(World, EachKillScoresItsPointsWithItsBurstAndTheScoreStopsAtZero)
         EXPECT_EQ(harness::Count(MC_EFFECT) - particles, k.feathers);
         EXPECT_EQ(harness::Count(MC_DEBRIS), k.debris);
         EXPECT_EQ(harness::Count(MC_TARGET), k.made) << "a ship's bombs, an egg's chickens";
+        world::Run(4.6f);   /* debris fades out from 4 s on, in 1 / 1.5 s */
+        EXPECT_EQ(harness::Count(MC_DEBRIS), k.debris);
+        world::Run(0.1f);
+        EXPECT_EQ(harness::Count(MC_DEBRIS), 0);
     }
     /* an alien costs 50 but the score never goes below 0 */
     const int floor[][2] = {{30, 0}, {49, 0}, {50, 0}, {51, 1}};
