@@ -206,20 +206,17 @@ TEST(SegmentQuery, NearestHitAndNothingBesideTheBox)
     Model_FreeMesh(&m);
 }
 
-
 /* Every triangle with the query's own ray orientation. */
 static int BruteForce(const mdl_mesh_t &m, const col_box_t *box, const float *s, const float *e, float *frac)
 {
     float d[3] = {e[0] - s[0], e[1] - s[1], e[2] - s[2]};
     float minh = std::fmin(box->half[0], std::fmin(box->half[1], box->half[2]));
-    int w = 0;
+    int w = 0, hit = 0;
     float best = -1;
     for (int k = 0; k < 3; k++) {
         float score = std::fabs(d[k]) / (box->half[k] / minh);
-        if (score > best) {
-            best = score;
-            w = k;
-        }
+        if (score > best)
+            best = score, w = k;
     }
     bool rev = d[w] < 0;
     float o[3];
@@ -228,16 +225,13 @@ static int BruteForce(const mdl_mesh_t &m, const col_box_t *box, const float *s,
         d[k] = rev ? -d[k] : d[k];
     }
     float bestt = rev ? 0.0f : 1.0f;
-    int hit = 0;
     for (uint32_t t = 0; t < m.numtris; t++) {
         const float *v0 = &m.frames[0].verts[m.faces[t * 3] * 3];
         const float *v1 = &m.frames[0].verts[m.faces[t * 3 + 1] * 3];
         const float *v2 = &m.frames[0].verts[m.faces[t * 3 + 2] * 3];
         float tt;
-        if (Col_RayTriangle(o, d, v0, v1, v2, &tt) && tt >= 0 && tt <= 1 && (rev ? tt > bestt : tt < bestt)) {
-            bestt = tt;
-            hit = 1;
-        }
+        if (Col_RayTriangle(o, d, v0, v1, v2, &tt) && tt >= 0 && tt <= 1 && (rev ? tt > bestt : tt < bestt))
+            bestt = tt, hit = 1;
     }
     *frac = rev ? 1 - bestt : bestt;
     return hit;
@@ -257,9 +251,8 @@ TEST(SegmentQuery, GridAgreesWithEveryTriangle)
             float cx = pos(rng) * sx, cy = pos(rng) * sy, cz = pos(rng) * sz;
             float big = (rng() % 5 == 0) ? 8.0f : 1.0f; /* some triangles span several cells */
             for (int k = 0; k < 3; k++) {
-                verts.push_back(cx + small(rng) * big * sx);
-                verts.push_back(cy + small(rng) * big * sy);
-                verts.push_back(cz + small(rng) * big * sz);
+                verts.insert(verts.end(), {cx + small(rng) * big * sx, cy + small(rng) * big * sy,
+                                           cz + small(rng) * big * sz});
                 faces.push_back((uint32_t)(t * 3 + k));
             }
         }

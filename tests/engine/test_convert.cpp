@@ -34,8 +34,7 @@ void ExpectFloats(const std::vector<float> &want, const std::vector<float> &got)
 
 struct ConvertTest : ::testing::Test {
     gk::TempDir tmp;
-    model_t m;
-    void SetUp() override { std::memset(&m, 0, sizeof(m)); }
+    model_t m{};
     void TearDown() override { Model_FreeArrays(&m); }
     /* Writes text as dir/name and converts it. */
     int Convert(const std::string &text, const std::string &name = "Scene.ASE")
@@ -67,9 +66,9 @@ TEST_F(ConvertTest, CorpusScenes)
     const mdl_mesh_t &quad = m.meshes[0];
     EXPECT_STREQ("kluck", q.diffusemap.name);
     EXPECT_STREQ("Quad", quad.name);
-    ExpectFloats({0.1f, 0.7f, 0.9f, 0.25f, 1, 0.5f, 2},
-              {q.ambient[0], q.diffuse[2], q.specular[0], q.transparency, q.diffusemap.amount,
-                                  q.diffusemap.uoffset, q.diffusemap.utiling});
+    ExpectFloats({0.1f, 0.7f, 0.9f, 0.25f, 1, 0.5f, 2}, {q.ambient[0], q.diffuse[2], q.specular[0], q.transparency,
+                                                         q.diffusemap.amount, q.diffusemap.uoffset,
+                                                         q.diffusemap.utiling});
     EXPECT_EQ((std::vector<uint32_t>{1, 0, 0, 2, 4, 4, 1}),
               (std::vector<uint32_t>{(uint32_t)q.diffusemap.present, (uint32_t)q.bumpmap.present,
                                      (uint32_t)q.reflectmap.present, quad.numtris, quad.numverts, quad.numtverts,
@@ -86,8 +85,7 @@ TEST_F(ConvertTest, CorpusScenes)
     ASSERT_NE(nullptr, c);
     ASSERT_EQ(1u, c->numframes);
     ExpectFloats({3, 1.5f, -1, 0.5f},
-              {(float)c->frames[0].res, c->frames[0].centre[1], c->frames[0].centre[2],
-                                  c->frames[0].half[0]});
+                 {(float)c->frames[0].res, c->frames[0].centre[1], c->frames[0].centre[2], c->frames[0].half[0]});
     Col_Free(c);
 
     Model_FreeArrays(&m);
@@ -96,9 +94,9 @@ TEST_F(ConvertTest, CorpusScenes)
     const mdl_mesh_t &flap = m.meshes[0];
     ASSERT_EQ(3u, flap.numframes);
     ExpectFloats({0, 160, 320, 3, 0, 2, -1, 1, -1},
-              {(float)flap.frames[0].time, (float)flap.frames[1].time, (float)flap.frames[2].time,
-                                  (float)flap.numverts, (float)flap.numtverts, flap.frames[2].verts[4],
-                                  flap.frames[2].verts[8], flap.frames[1].verts[7], flap.frames[1].verts[8]});
+                 {(float)flap.frames[0].time, (float)flap.frames[1].time, (float)flap.frames[2].time,
+                  (float)flap.numverts, (float)flap.numtverts, flap.frames[2].verts[4], flap.frames[2].verts[8],
+                  flap.frames[1].verts[7], flap.frames[1].verts[8]});
     c = Col_ReadFile((tmp / "Models/flap.dbb").c_str());
     ASSERT_NE(nullptr, c);
     ASSERT_EQ(3u, c->numframes);
@@ -158,8 +156,7 @@ TEST_F(ConvertTest, EncodedScenesGiveTheSameFiles)
         EXPECT_TRUE(gk::ReadFile(tmp / ("Models/" + how + ".dmo"), &got) && got == dmo) << how;
         EXPECT_TRUE(gk::ReadFile(tmp / ("Models/" + how + ".dbb"), &got) && got == dbb) << how;
 
-        std::string beyond = encode(utf8 + "*COMMENT \u4E2D\n");
-        std::string cut = encode(utf8 + "\u00E9");
+        std::string beyond = encode(utf8 + "*COMMENT \u4E2D\n"), cut = encode(utf8 + "\u00E9");
         cut.pop_back();
         for (const std::string &bad : {beyond, cut}) {
             EXPECT_EQ(0, Convert(bad, "bad.ase")) << how;

@@ -43,10 +43,8 @@ protected:
         dir = new gk::TempDir();
         ASSERT_TRUE(dir->Enter());
         Com_Strncpy(com_datadir, "data/", MAX_OSPATH);
-        gk::MakeDirs("data/models");
-        gk::MakeDirs("data/fonts");
-        gk::MakeDirs("data/pics");
-        gk::MakeDirs("sounds");
+        for (const char *d : {"data/models", "data/fonts", "data/pics", "sounds"})
+            gk::MakeDirs(d);
         ASSERT_TRUE(WriteModel("data/models/ship", {10, 4}));
         ASSERT_TRUE(WriteModel("data/models/still", {1}));
         ASSERT_TRUE(WriteModel("data/models/empty", {}));
@@ -167,8 +165,7 @@ TEST_F(Entities, ResourcesTakenAtSpawnAndReleasedAtPurge)
     EXPECT_EQ(0, empty->u.mdl.firstframe + empty->u.mdl.lastframe) << "a model without meshes";
     EXPECT_FLOAT_EQ(0.0f, empty->u.mdl.radius);
     ASSERT_NE(nullptr, img->u.img.tex);
-    EXPECT_FLOAT_EQ(24.0f, img->u.img.width);
-    EXPECT_FLOAT_EQ(12.0f, img->u.img.height);
+    EXPECT_EQ((std::vector<float>{24, 12}), (std::vector<float>{img->u.img.width, img->u.img.height}));
     EXPECT_EQ(texes + 4, Tex_CacheCount()); /* the image and the three fonts' */
     Frame(1.0f);
     EXPECT_FLOAT_EQ(0.0f, empty->u.mdl.frame);
@@ -214,15 +211,12 @@ TEST_F(Entities, MotionAndThinkGates)
     entity_t *e = Ent_Spawn("mover", ENT_NOMEDIA), *hidden = Ent_Spawn("hidden", ENT_NOMEDIA);
     entity_t *later = Ent_Spawn("later", ENT_NOMEDIA), *ship = Ent_Spawn("models/ship", ENT_MODEL);
     ASSERT_TRUE(e && hidden && later && ship);
-    e->origin[0] = 5.0f;
+    e->origin[0] = 5.0f, e->speed = 10.0f;
     e->dir[0] = 1.0f, e->dir[2] = 0.0f;
-    e->speed = 10.0f;
     e->angles[1] = 350.0f, e->avelocity[1] = 20.0f;
     e->angles[0] = 5.0f, e->avelocity[0] = -10.0f;
-    hidden->state = ES_HIDDEN;
-    hidden->speed = 100.0f;
-    ship->speed = 50.0f;
-    ship->avelocity[2] = 90.0f;
+    hidden->state = ES_HIDDEN, hidden->speed = 100.0f;
+    ship->speed = 50.0f, ship->avelocity[2] = 90.0f;
     auto think = [](entity_t *self) { calls.push_back(self->name); };
     e->think = hidden->think = later->think = ship->think = think;
     e->nextthink = hidden->nextthink = ship->nextthink = 100.0f;
@@ -391,14 +385,12 @@ TEST_F(Entities, PurgeReleasesBeforeOnDestroyAndKeepsTheListWhole)
         calls.push_back(self->u.mdl.model ? "model still held" : "model released");
     };
     /* the tail's on-destroy spawns: the newcomer must survive the purge */
-    tail->ondestroy = [](entity_t *self) {
-        (void)self;
+    tail->ondestroy = [](entity_t *) {
         entity_t *n = Ent_Spawn("late", ENT_NOMEDIA);
         calls.push_back(n ? "spawned late" : "spawn failed");
     };
-    Ent_PendRemove(head);
-    Ent_PendRemove(mid);
-    Ent_PendRemove(tail);
+    for (entity_t *e : {head, mid, tail})
+        Ent_PendRemove(e);
     Frame(0.0f);
     EXPECT_EQ((std::vector<std::string>{"model released", "spawned late"}), calls);
     std::vector<std::string> names;

@@ -75,8 +75,7 @@ TEST_F(FontCache, LoadsWhitensAndTakesItsTextureAlongAtTheRelease)
     for (int i = 0; i < 16; i++)
         white += "\xff\xff\xff\x4d"; /* colour whitened, alpha 77 kept */
     EXPECT_EQ(std::string((const char *)f->tex->pixels, 64), white);
-    EXPECT_FLOAT_EQ(f->glyphs['A'].aspect, 0.5f);
-    EXPECT_FLOAT_EQ(f->glyphs['A'].vb, 0.0f);
+    EXPECT_EQ((std::vector<float>{f->glyphs['A'].aspect, f->glyphs['A'].vb}), (std::vector<float>{0.5f, 0}));
     Font_Release(f);
     EXPECT_EQ(Font_CacheCount(), fonts);
     EXPECT_EQ(Tex_CacheCount(), texes) << "the font's texture goes with it";
@@ -96,8 +95,7 @@ TEST_F(FontCache, BrokenFontsGiveNothingAndLeaveNoEntries)
     for (const char *n : {"notga", "nofont", "rgb", "cut"})
         EXPECT_EQ(Font_Get((dir / n).c_str()), nullptr) << n;
     EXPECT_EQ(Font_Get(std::string(250, 'f').c_str()), nullptr);
-    EXPECT_EQ(Font_CacheCount(), fonts);
-    EXPECT_EQ(Tex_CacheCount(), texes);
+    EXPECT_EQ((std::vector<int>{Font_CacheCount(), Tex_CacheCount()}), (std::vector<int>{fonts, texes}));
 
     /* an empty or binary glyph table still makes a (glyph-less) font */
     for (std::string table : {std::string(), std::string("\0\xff\n\x01 1 1 1 1", 13)}) {

@@ -23,6 +23,7 @@ struct FsTest : ::testing::Test {
         EXPECT_TRUE(gk::WriteFile(p, bytes));
         return p;
     }
+    int Mount(const std::string &n, const std::string &z) { return FS_Mount(Archive(n, z).c_str(), prefix.c_str()); }
     /* Whole contents of path through the file layer, or "<none>". */
     std::string Slurp(const std::string &path)
     {
@@ -102,19 +103,19 @@ TEST_F(FsTest, WhatAnArchiveContributes)
         {"local name length past the end", Patched(good, y.local[1] + 28, 0xffff, 2), -1, {{"s", "<none>"}}},
     };
     for (const MountCase &k : cases) {
-        int mounted = FS_Mount(Archive("x.pk3", k.zip).c_str(), prefix.c_str());
+        int mounted = Mount("x.pk3", k.zip);
         EXPECT_TRUE(k.mounted < 0 || k.mounted == mounted) << k.what;
         for (const auto &f : k.files)
             EXPECT_EQ(f.second, Slurp(prefix + f.first)) << k.what << ": " << f.first;
         FS_Shutdown();
     }
     /* names only under the prefix; missing, tiny or directory archives */
-    ASSERT_EQ(1, FS_Mount(Archive("y.pk3", gk::ZipBuild({{"a", "A"}})).c_str(), prefix.c_str()));
+    ASSERT_EQ(1, Mount("y.pk3", gk::ZipBuild({{"a", "A"}})));
     EXPECT_EQ("<none>", Slurp("a"));
     EXPECT_EQ(nullptr, FS_Open(std::string(255, 'p').c_str(), "rb"));
     EXPECT_EQ(0, FS_Mount((tmp / "none.pk3").c_str(), prefix.c_str()));
-    EXPECT_EQ(0, FS_Mount(Archive("empty.pk3", "").c_str(), prefix.c_str()));
-    EXPECT_EQ(0, FS_Mount(Archive("short.pk3", std::string(21, '\0')).c_str(), prefix.c_str()));
+    EXPECT_EQ(0, Mount("empty.pk3", ""));
+    EXPECT_EQ(0, Mount("short.pk3", std::string(21, '\0')));
     EXPECT_EQ(0, FS_Mount(tmp.path.c_str(), prefix.c_str())); /* a directory */
 }
 
@@ -136,18 +137,16 @@ TEST_F(FsTest, MemberSizeAndCountCaps)
     std::vector<gk::ZipMember> names;
     for (int i = 0; i < 65535; i++)
         names.push_back({"m" + std::to_string(i), "", 0});
-    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", gk::ZipBuild(names)).c_str(), prefix.c_str()));
-    EXPECT_EQ(0, FS_Mount(Archive("b.pk3", gk::ZipBuild({{"m9", "again"}, {"new", "N"}})).c_str(), prefix.c_str()));
+    ASSERT_EQ(1, Mount("a.pk3", gk::ZipBuild(names)));
+    EXPECT_EQ(0, Mount("b.pk3", gk::ZipBuild({{"m9", "again"}, {"new", "N"}})));
     EXPECT_EQ("again", Slurp(prefix + "m9"));
     EXPECT_EQ("<none>", Slurp(prefix + "new"));
 }
 
 TEST_F(FsTest, LaterArchiveWinsAndDiskBeatsBoth)
 {
-    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", gk::ZipBuild({{"textures/sky.tga", "first"}, {"only", "A"}})).c_str(),
-                          prefix.c_str()));
-    ASSERT_EQ(1, FS_Mount(Archive("b.pk3", gk::ZipBuild({{"textures/sky.tga", "second", 0}})).c_str(),
-                          prefix.c_str()));
+    ASSERT_EQ(1, Mount("a.pk3", gk::ZipBuild({{"textures/sky.tga", "first"}, {"only", "A"}})));
+    ASSERT_EQ(1, Mount("b.pk3", gk::ZipBuild({{"textures/sky.tga", "second", 0}})));
     EXPECT_EQ("second", Slurp(prefix + "textures/sky.tga"));
     EXPECT_EQ("A", Slurp(prefix + "only"));
     ASSERT_TRUE(gk::MakeDirs(prefix + "textures"));
@@ -157,8 +156,7 @@ TEST_F(FsTest, LaterArchiveWinsAndDiskBeatsBoth)
 
 TEST_F(FsTest, MemoryReadsAndWrites)
 {
-    ASSERT_EQ(1, FS_Mount(Archive("a.pk3", gk::ZipBuild({{"ten", "0123456789"}, {"e", "", 0}})).c_str(),
-                          prefix.c_str()));
+    ASSERT_EQ(1, Mount("a.pk3", gk::ZipBuild({{"ten", "0123456789"}, {"e", "", 0}})));
     /* whole files come terminated, with their size */
     uint32_t len = 99;
     for (const char *name : {"ten", "e"}) {

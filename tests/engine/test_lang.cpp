@@ -70,8 +70,7 @@ TEST_F(LangTest, PackageFromAnArchive)
     ASSERT_TRUE(gk::WriteFile(pk3, gk::ZipBuild({{"ingame_49.txt", "Hallo\nWelt\n"}})));
     ASSERT_EQ(1, FS_Mount(pk3.c_str(), com_datadir));
     Lang_Load(49);
-    EXPECT_STREQ("Hallo", Lang_GetLocalizedStr(0));
-    EXPECT_STREQ("Welt", Lang_GetLocalizedStr(1));
+    EXPECT_EQ((S{"Hallo", "Welt"}), (S{Lang_GetLocalizedStr(0), Lang_GetLocalizedStr(1)}));
 }
 
 } // namespace

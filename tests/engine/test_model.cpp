@@ -21,20 +21,15 @@ namespace {
 
 mdl_material_t Material(const char *diffuse, float uoff = 0, float voff = 0, float ut = 1, float vt = 1)
 {
-    mdl_material_t m;
-    std::memset(&m, 0, sizeof(m));
-    m.ambient[0] = 0.1f;
-    m.diffuse[1] = 0.5f;
-    m.specular[2] = 0.9f;
+    mdl_material_t m{};
+    m.ambient[0] = 0.1f, m.diffuse[1] = 0.5f, m.specular[2] = 0.9f;
     m.transparency = 0.25f;
     if (diffuse) {
         m.diffusemap.present = 1;
         std::strcpy(m.diffusemap.name, diffuse);
         m.diffusemap.amount = 1;
-        m.diffusemap.uoffset = uoff;
-        m.diffusemap.voffset = voff;
-        m.diffusemap.utiling = ut;
-        m.diffusemap.vtiling = vt;
+        m.diffusemap.uoffset = uoff, m.diffusemap.voffset = voff;
+        m.diffusemap.utiling = ut, m.diffusemap.vtiling = vt;
         m.diffusemap.angle = 0.5f;
     }
     return m;
@@ -51,11 +46,7 @@ struct TwoMeshes {
                             {}, 1);
         m[1].frames[1].normals = gk::MeshDup(std::vector<float>{0, 0, 1, 0, 0, 1, 0, 0, 1});
     }
-    ~TwoMeshes()
-    {
-        Model_FreeMesh(&m[0]);
-        Model_FreeMesh(&m[1]);
-    }
+    ~TwoMeshes() { Model_FreeMesh(&m[0]), Model_FreeMesh(&m[1]); }
 };
 
 struct ModelFileTest : ::testing::Test {
@@ -72,8 +63,7 @@ struct ModelFileTest : ::testing::Test {
 
 TEST_F(ModelFileTest, ReadBackWithAndWithoutTransform)
 {
-    model_t m;
-    std::memset(&m, 0, sizeof(m));
+    model_t m{};
     ASSERT_EQ(1, Model_ReadFile(file.c_str(), 0, &m));
     ASSERT_EQ(2u, m.nummeshes);
     EXPECT_STREQ("kluck", m.materials[0].diffusemap.name);
@@ -92,8 +82,7 @@ TEST_F(ModelFileTest, ReadBackWithAndWithoutTransform)
     std::string again = tmp / "again.dmo", a, b;
     ASSERT_EQ(1, Model_WriteFile(again.c_str(), m.materials, m.nummaterials, m.meshes, m.nummeshes));
     Model_FreeArrays(&m);
-    ASSERT_TRUE(gk::ReadFile(file, &a));
-    ASSERT_TRUE(gk::ReadFile(again, &b));
+    ASSERT_TRUE(gk::ReadFile(file, &a) && gk::ReadFile(again, &b));
     EXPECT_EQ(a, b);
 }
 
@@ -190,8 +179,7 @@ TEST(ModelWeld, HashedWeldMatchesFirstMatchSearch)
         ASSERT_EQ(0, std::memcmp(a.tverts, b.tverts, a.numtverts * 8));
         for (uint32_t f = 0; f < nf; f++)
             ASSERT_EQ(0, std::memcmp(a.frames[f].verts, b.frames[f].verts, a.numverts * 12));
-        Model_FreeMesh(&a);
-        Model_FreeMesh(&b);
+        Model_FreeMesh(&a), Model_FreeMesh(&b);
     }
 }
 
@@ -271,8 +259,7 @@ TEST_F(ModelCacheTest, MissingAndBrokenParts)
     m = Model_Get((data + "pad").c_str());
     ASSERT_NE(nullptr, m);
     EXPECT_EQ(3u, m->meshes[0].numtverts);
-    EXPECT_FLOAT_EQ(0.5f, m->meshes[0].tverts[0]);
-    EXPECT_FLOAT_EQ(0.0f, m->meshes[0].tverts[5]);
+    EXPECT_EQ((std::vector<float>{0.5f, 0}), (std::vector<float>{m->meshes[0].tverts[0], m->meshes[0].tverts[5]}));
     Model_Release(m);
 }
 

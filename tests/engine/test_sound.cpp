@@ -17,9 +17,7 @@ namespace {
 gk::WavSpec Spec(int channels = 1, int bits = 16, int formattag = 1)
 {
     gk::WavSpec s;
-    s.channels = channels;
-    s.bits = bits;
-    s.formattag = formattag;
+    s.channels = channels, s.bits = bits, s.formattag = formattag;
     return s;
 }
 
@@ -259,16 +257,13 @@ TEST_F(Sound, ListenerFollowsTheEntityAndLooksAlongItsDirection)
     };
     for (const Case &c : cases) {
         entity_t cam = {};
-        cam.origin[0] = 1.0f;
-        cam.origin[1] = NAN;
+        cam.origin[0] = 1.0f, cam.origin[1] = NAN;
         memcpy(cam.dir, c.dir, sizeof(c.dir));
-        cam.angles[1] = c.yaw;
-        cam.speed = 4.0f;
+        cam.angles[1] = c.yaw, cam.speed = 4.0f;
         SFX_UpdateListener3D(&cam);
         ALfloat v[6];
         alGetListenerfv(AL_POSITION, v);
-        EXPECT_FLOAT_EQ(1.0f, v[0]);
-        EXPECT_FLOAT_EQ(0.0f, v[1]);
+        EXPECT_EQ((std::vector<float>{1, 0}), (std::vector<float>{v[0], v[1]}));
         alGetListenerfv(AL_ORIENTATION, v);
         for (int i = 0; i < 6; i++)
             EXPECT_NEAR(c.orient[i], v[i], 1e-5f) << c.dir[0] << " " << c.dir[1] << " " << i;

@@ -14,11 +14,7 @@ using namespace levelbytes;
 
 class Level : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        harness::Reset();
-        memset(&lv, 0, sizeof(lv));
-    }
+    void SetUp() override { harness::Reset(); }
     void TearDown() override { Level_FreeSpawns(&lv); }
 
     /* Loads bytes written under name (where they can be), keeping the message box text. */
@@ -41,7 +37,7 @@ protected:
     }
 
     gk::TempDir dir;
-    level_t lv;
+    level_t lv{};
     std::string path, box;
 };
 
@@ -116,9 +112,8 @@ TEST_F(Level, UnterminatedFieldsAreCutAt128)
     ASSERT_EQ(Load("s.bin", b + rec), 0); /* 128 'q' is not the base name */
     std::string name(128, 'q');
     ASSERT_EQ(Load(name, b + rec + Spawn(1, 0, "chicken")), 1) << harness::log;
-    EXPECT_EQ(strlen(lv.name), 128u);
-    EXPECT_EQ(strlen(lv.bgm), 128u);
-    EXPECT_EQ(strlen(lv.skysphere), 128u);
+    EXPECT_EQ((std::vector<size_t>{strlen(lv.name), strlen(lv.bgm), strlen(lv.skysphere)}),
+              (std::vector<size_t>{128, 128, 128}));
     /* the unterminated class name finds no class: skipped */
     ASSERT_EQ(Level_PendingCount(&lv), 1);
     EXPECT_STREQ(lv.pending.next->name, "chicken");
@@ -143,8 +138,7 @@ TEST_F(Level, UnschedulableRecordsAreSkippedEqualSpawntimesKeepFileOrder)
 
 TEST_F(Level, WriterProducesTheSameBytes)
 {
-    level_t w;
-    memset(&w, 0, sizeof(w));
+    level_t w{};
     Level_InitLists(&w);
     snprintf(w.name, sizeof(w.name), "Farm");
     snprintf(w.bgm, sizeof(w.bgm), "sounds/farm.wav");
@@ -195,8 +189,7 @@ void LoadWithLittleMemory(const char *path)
     struct rlimit rl = {now + (8u << 20), now + (8u << 20)};
     if (setrlimit(RLIMIT_AS, &rl) != 0)
         exit(4);
-    level_t lv;
-    memset(&lv, 0, sizeof(lv));
+    level_t lv{};
     SC_LoadLevel(&lv, path);
     exit(0);
 }
@@ -204,8 +197,7 @@ void LoadWithLittleMemory(const char *path)
 TEST_F(Level, OutOfMemoryForASpawnRecordEndsTheProcess)
 {
     /* 200 000 records need far more than the 8 MB left */
-    std::string b = Header("big.bin");
-    std::string rec = Spawn(1, 0, "chicken");
+    std::string b = Header("big.bin"), rec = Spawn(1, 0, "chicken");
     b.reserve(b.size() + 200000 * rec.size());
     for (int i = 0; i < 200000; i++)
         b += rec;
@@ -243,15 +235,13 @@ TEST_F(LevelCompiler, DescriptionToFileAndBack)
     auto r = Run({dir / "l.txt", out});
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(SC_LoadLevel(&lv, out.c_str()), 1) << harness::log;
-    EXPECT_STREQ(lv.name, "Sample farm");
-    EXPECT_STREQ(lv.bgm, "sounds/bgm1.wav");
+    EXPECT_EQ((std::vector<std::string>{lv.name, lv.bgm, lv.skysphere}),
+              (std::vector<std::string>{"Sample farm", "sounds/bgm1.wav", "skysphere04"}));
     EXPECT_FLOAT_EQ(lv.duration, 90.5f);
-    EXPECT_STREQ(lv.skysphere, "skysphere04");
     auto p = Pending();
     ASSERT_EQ(p.size(), 3u);
-    EXPECT_STREQ(p[0]->name, "egg");
-    EXPECT_STREQ(p[1]->name, "chicken");
-    EXPECT_STREQ(p[2]->name, "Superchicken");
+    EXPECT_EQ((std::vector<std::string>{p[0]->name, p[1]->name, p[2]->name}),
+              (std::vector<std::string>{"egg", "chicken", "Superchicken"}));
     EXPECT_FLOAT_EQ(p[2]->respawnperiod, 1.5f);
     EXPECT_FLOAT_EQ(p[1]->pos[0], -100);
     /* an install name other than the output's */

@@ -62,8 +62,7 @@ bool Closed(const mdl_mesh_t &me)
 texture_t ReadTGA(const std::string &path)
 {
     std::string bytes;
-    texture_t t;
-    memset(&t, 0, sizeof(t));
+    texture_t t{};
     EXPECT_TRUE(gk::ReadFile(path, &bytes));
     EXPECT_EQ(Tex_ReadTGA((const unsigned char *)bytes.data(), bytes.size(), &t), 1) << path;
     return t;
@@ -80,8 +79,7 @@ TEST(Generator, SceneTextKeepsFramesAxesClosedShapesAndFaceSides)
         ASSERT_TRUE(CG_AppendFrame(&m, &fr));
     }
     ASSERT_TRUE(CG_WriteASE(tmp / "thing.ase", &m));
-    model_t scene;
-    memset(&scene, 0, sizeof(scene));
+    model_t scene{};
     ASSERT_TRUE(ASE_ReadScene((tmp / "thing.ase").c_str(), &scene));
     struct { const char *texture; int sign; } shapes[] = {{"mc_red", 1}, {"wicker", 1}, {"sky01", -1}};
     ASSERT_EQ(scene.nummaterials, 3u);
@@ -124,8 +122,7 @@ std::vector<std::string> Levels(const texture_t *t, GLenum format, int bpp)
     gls.boundknown = 0;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     for (int l = 1, w = t->width, h = t->height; w > 1 || h > 1; l++) {
-        w = w > 1 ? w / 2 : 1;
-        h = h > 1 ? h / 2 : 1;
+        w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1;
         out.emplace_back((size_t)w * h * bpp, '\0');
         glGetTexImage(GL_TEXTURE_2D, l, format, GL_UNSIGNED_BYTE, out.back().data());
     }
@@ -143,10 +140,9 @@ TEST_F(GeneratorGL, StoredMipmapsEqualTheOnesBuiltAtUpload)
             for (int i = 0; i < w * h; i++)
                 im.px[(size_t)i] = RGBA((i * 37 % 256) / 255.0f, (i * 91 % 256) / 255.0f, (i * 13 % 256) / 255.0f, (i * 59 % 256) / 255.0f);
             ASSERT_TRUE(CG_WriteTGA(tmp / "stored.tga", &im, alpha));
-            std::string bytes, plain;
+            std::string bytes;
             ASSERT_TRUE(gk::ReadFile(tmp / "stored.tga", &bytes));
-            plain = bytes.substr(0, 18 + (size_t)w * h * (3 + alpha));
-            ASSERT_TRUE(gk::WriteFile(tmp / "plain.tga", plain));
+            ASSERT_TRUE(gk::WriteFile(tmp / "plain.tga", bytes.substr(0, 18 + (size_t)w * h * (3 + alpha))));
             std::string shortfield = bytes;
             shortfield[shortfield.size() - 26 - 4] -= 1; /* the field's size in the directory, low byte */
             texture_t t = {};
