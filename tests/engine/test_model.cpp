@@ -46,7 +46,7 @@ struct TwoMeshes {
                             {}, 1);
         m[1].frames[1].normals = gk::MeshDup(std::vector<float>{0, 0, 1, 0, 0, 1, 0, 0, 1});
     }
-    ~TwoMeshes() { Model_FreeMesh(&m[0]), Model_FreeMesh(&m[1]); }
+    ~TwoMeshes() { Model_FreeMesh(&m[0]); Model_FreeMesh(&m[1]); }
 };
 
 struct ModelFileTest : ::testing::Test {

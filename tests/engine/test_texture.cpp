@@ -58,6 +58,21 @@ TEST(TgaRead, AcceptedKindsBecomeRgbRgbaOrInvertedIndices)
     }
 }
 
+/* Stored mipmaps: a developer directory from the end of the pixels on names the field of every level */
+TEST(TgaRead, StoredMipmapsBehindThePixels)
+{
+    auto le = [](uint32_t v, int n) { return std::string((const char *)&v, n); };  /* little-endian hosts */
+    for (uint32_t dir : {30u, 29u}) {   /* 18 + 12 bytes of header and pixels: at their end, one byte into them */
+        std::string f = gk::SolidRgb(2, 2, 9, 9, 9).substr(0, dir) + le(1, 2) + le(0x6d6d, 2) + le(dir + 12, 4) +
+                        le(3, 4) + "\x01\x02\x03" + le(0, 4) + le(dir, 4) + std::string("TRUEVISION-XFILE.", 18);
+        texture_t t{};
+        ASSERT_EQ(Tex_ReadTGA((const unsigned char *)f.data(), f.size(), &t), 1);
+        EXPECT_EQ(t.nummips == 1 ? std::string((char *)t.mips, 3) : "", dir == 30 ? "\x03\x02\x01" : "") << dir;
+        free(t.pixels);
+        free(t.mips);
+    }
+}
+
 TEST(TgaRead, UnsupportedKindsAndShortFilesAreRefused)
 {
     const gk::TgaHeader kinds[] = {
