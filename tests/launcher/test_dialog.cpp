@@ -178,7 +178,7 @@ TEST_F(Dialog, EveryPictureIsRendered)
 }
 
 /* In each language no shown control covers another of its box or leaves
- * it; pictures may sit behind text. */
+ * it (pictures may sit behind text), and no two of a page show the same text. */
 TEST_F(Dialog, NoControlCoversAnother)
 {
     std::function<void(QWidget *)> look = [&look](QWidget *box) {
@@ -205,6 +205,10 @@ TEST_F(Dialog, NoControlCoversAnother)
             mf.PageControl1->setCurrentIndex(page);
             QCoreApplication::processEvents();
             look(mf.PageControl1->widget(page));
+            std::set<int> tags;     /* the number of each control's text */
+            for (QWidget *w : mf.PageControl1->widget(page)->findChildren<QWidget *>())
+                EXPECT_TRUE(!w->property("tag").toInt() || tags.insert(w->property("tag").toInt()).second)
+                    << w->property("tag").toInt();
         }
     }
 }

@@ -140,7 +140,7 @@ TEST_F(PlayClick, FifthFirstPlaceUnlocksTheExtraLevel)
 TEST_F(PlayClick, FailuresAreExplained)
 {
     const struct { const char *out, *err; int key; const char *logline; } rows[] = {
-        {"aiInit() failed!\\n", "cannot open vex0.pk3", 222, "cannot open vex0.pk3"},
+        {"aiInit() failed! script9.bin\\n", "cannot open vex0.pk3", 222, "cannot open vex0.pk3"},
         {"", "", 221, nullptr},
         {"", "$$score 999", 221, "$$score 999"},
         {"$$failure\\n", "", 224, nullptr},
@@ -205,6 +205,10 @@ TEST_F(PlayClick, EntriesAndTheirDemos)
     for (const L_DemoUpload &u : L_DemosToSend(&LocalTable, &LocalTable))
         sent.push_back(std::to_string(u.level) + " " + std::to_string(u.points));
     EXPECT_EQ(sent, (std::vector<std::string>{"0 150", "0 95", "2 1"}));
+    gk::MakeDirs(d / "demos/level2-1-20200101-000000.sent.dem/taken");    /* cannot be marked sent: told */
+    int before = l_messagecount;
+    L_DemoSent(d / "demos/level2-1-20200101-000000.dem");
+    EXPECT_EQ(l_messagecount, before + 1);
 }
 
 /* A game the engine could not record keeps its entry without a demo; a

@@ -111,7 +111,13 @@ TEST_F(Online, RequestAnswersErrorsAndNoServer)
         EXPECT_EQ(InternetTable.e[0][0].name, "netz");
         EXPECT_TRUE(mf.buttonInternet->isEnabled());
     }
+    EXPECT_NE(access((d / "modes.$$$").c_str(), F_OK), 0);
     unsetenv("TEMP");
+    setenv("TMP", d.path.c_str(), 1);     /* without TEMP, the folder TMP names */
+    gk::WriteFile(d / "modes.$$$", "old");
+    Answer(rows[0].answer);
+    buttonInternetClick();
+    unsetenv("TMP");
     std::string req;
     ASSERT_TRUE(gk::ReadFile(d / "request.txt", &req));
     std::string first = req.substr(0, req.find('\n'));
