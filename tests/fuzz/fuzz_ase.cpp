@@ -5,8 +5,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    model_t m;
-    memset(&m, 0, sizeof(m));
+    model_t m{};
     if (!ASE_ReadScene(Fuzz_WriteFile("s.ase", data, size), &m)) {
         if (m.meshes || m.materials)
             abort();

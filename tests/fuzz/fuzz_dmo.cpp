@@ -4,9 +4,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    model_t m, again;
-    memset(&m, 0, sizeof(m));
-    memset(&again, 0, sizeof(again));
+    model_t m{}, again{};
     if (!Model_ReadFile(Fuzz_WriteFile("m.dmo", data, size), 1, &m)) {
         if (m.meshes || m.materials)
             abort();

@@ -27,8 +27,7 @@ static void Fz_Run(level_t *level)
 static void Fz_Load(const uint8_t *data, size_t size)
 {
     const char *path = Fuzz_WriteFile("script1.bin", data, size);
-    level_t level;
-    memset(&level, 0, sizeof(level));
+    level_t level{};
     harness::Reset();
     if (SC_LoadLevel(&level, path)) {
         if (Level_PendingCount(&level) < 64)

@@ -25,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::string in((const char *)data, size);
     for (size_t i = 0; i < 128 && i + 4 < size; i++)
         in[4 + i] = (char)((i < 11 ? "script1.bin"[i] : 0) ^ 0x6C);
-    level_t a;
-    memset(&a, 0, sizeof(a));
+    level_t a{};
     harness::Reset();
     if (SC_LoadLevel(&a, Fuzz_WriteFile("script1.bin", (const uint8_t *)in.data(), size))) {
         std::string once = Fz_Write(&a);

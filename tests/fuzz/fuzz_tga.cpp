@@ -8,8 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     uint8_t *file = (uint8_t *)malloc(size ? size : 1);
     memcpy(file, data, size);
-    texture_t t;
-    memset(&t, 0, sizeof(t));
+    texture_t t{};
     int ok = Tex_ReadTGA(file, size, &t);
     free(file);
     if (!ok && t.pixels)

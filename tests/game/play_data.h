@@ -124,8 +124,7 @@ inline int StartGame(const std::string &dir, int n)
         return 0;
     Sys_SetClock(Clock);
     clock_ms = 1000;
-    eng_headless_t h;
-    memset(&h, 0, sizeof(h));
+    eng_headless_t h{};
     h.gamedir = "data";
     h.level = n;
     h.imp = Game_Import;

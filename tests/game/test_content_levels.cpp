@@ -20,8 +20,7 @@ TEST(ContentLevels, EveryLevelIsSaneAndTogetherTheyUseEveryPlaceableClass)
     std::set<std::string> used, skies;
     for (int n = 0; n < 6; n++) {
         SCOPED_TRACE("level " + std::to_string(n));
-        level_t lv;
-        memset(&lv, 0, sizeof(lv));
+        level_t lv{};
         std::string path = gk::DistDir() + "/data/script" + std::to_string(n) + ".bin";
         ASSERT_EQ(SC_LoadLevel(&lv, path.c_str()), 1) << harness::log;
         EXPECT_TRUE(lv.name[0] && lv.duration >= 60.0f && lv.duration <= 180.0f) << lv.duration;

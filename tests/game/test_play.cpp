@@ -93,8 +93,9 @@ TEST(Play, RammingFirePauseAndContinueOnTheRealEngine)
      * verifies as a failure; the demo is put in place when the recording stops */
     std::string killed, full;
     for (const auto &e : std::filesystem::directory_iterator(dir.path))
-        if (e.path().filename().string().rfind("k.dem.tmp", 0) == 0)
+        if (e.path().filename().string().rfind("k.dem.tmp", 0) == 0) {
             ASSERT_TRUE(gk::ReadFile(e.path().string(), &killed));
+        }
     EXPECT_FALSE(gk::ReadFile(dir / "k.dem", &full));
     Demo_StopRecord();
     ASSERT_TRUE(gk::ReadFile(dir / "k.dem", &full));

@@ -87,6 +87,14 @@ int Remaining(const std::string &what, int parent)
     return n;
 }
 
+long Descriptors(int pid)     /* the fewest held in half a second: connections close a little late */
+{
+    long n = LONG_MAX;
+    for (int k = 0; k < 10; k++, usleep(50000))
+        n = std::min<long>(n, std::distance(std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd"), {}));
+    return n;
+}
+
 TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
 {
     /* run as root, the engine's user nobody must reach the tree */
@@ -117,8 +125,9 @@ TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
             said += line + "\n";
     EXPECT_TRUE(verified) << "30 s for the stand-in's replay; the server said:\n" << said;
 
-    /* a replay past its wall clock ends with everything it started, and is reaped */
+    /* a replay past its wall clock ends with everything it started, is reaped, and its pipes closed */
     std::string helper = "599." + std::to_string(getpid());
+    long fds = Descriptors(server.proc.pid);
     ASSERT_EQ(SV_Send(server.port, "POST", "/replay?game=gackatron&level=0&name=Hang&points=1234&country=44",
                       Demo(0, "hang " + helper), &body), 200);
     ASSERT_EQ(body, "OK");
@@ -129,6 +138,7 @@ TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
     for (i = 0; i < 300 && (left = Remaining(helper, server.proc.pid)) > 0; i++)
         usleep(100000);
     EXPECT_EQ(left, 0) << "processes of the replay, or replays not reaped, 30 s on";
+    EXPECT_LE(Descriptors(server.proc.pid), fds);
     EXPECT_FALSE(SV_Verified(server.port, 0)["Hang 1234"]);
 }
 

@@ -27,8 +27,7 @@ inline mdl_mesh_t MakeMesh(const char *name, const std::vector<std::vector<float
                            const std::vector<uint32_t> &faces, const std::vector<float> &tverts = {},
                            const std::vector<uint32_t> &tfaces = {}, int material = 0)
 {
-    mdl_mesh_t m;
-    std::memset(&m, 0, sizeof(m));
+    mdl_mesh_t m{};
     std::strncpy(m.name, name, sizeof(m.name) - 1);
     m.numframes = (uint32_t)frames.size();
     m.frames = (mdl_frame_t *)std::calloc(frames.size() + 1, sizeof(mdl_frame_t));
@@ -57,8 +56,7 @@ inline bool WriteBoxModel(const std::string &base, const float lo[3], const floa
         v.insert(v.end(), {i & 1 ? hi[0] : lo[0], i & 2 ? hi[1] : lo[1], i & 4 ? hi[2] : lo[2]});
     mdl_mesh_t m = MakeMesh("box", {v}, {0, 2, 1, 1, 2, 3, 4, 5, 6, 5, 7, 6, 0, 1, 4, 1, 5, 4,
                                          2, 6, 3, 3, 6, 7, 0, 4, 2, 2, 4, 6, 1, 3, 5, 3, 7, 5});
-    mdl_material_t mat;
-    std::memset(&mat, 0, sizeof(mat));
+    mdl_material_t mat{};
     for (int i = 0; i < 3; i++)
         mat.diffuse[i] = 1.0f;
     colmodel_t *c = Col_Build(&m, 1);
