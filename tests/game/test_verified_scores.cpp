@@ -225,8 +225,7 @@ TEST(ReplayLimits, FramesAddressAndEntryAtTheirEdges)
     for (long i = 0; i < frames; i++)
         atlimit += std::string("\x02\x00", 2);
     past = atlimit + std::string("\x02\x00", 2);
-    std::string unknown = past;     /* of a level whose play time the server does not know: not judged */
-    unknown[16] = 7;
+    std::string unknown = past.substr(0, 16) + '\x07' + past.substr(17);   /* level 7: no play time known, not judged */
     std::vector<std::string> args = {"--game", gk::DistDir(), "--workers", "0", "--replays-per-address", "3"};
     ASSERT_TRUE(server.Start(args)) << server.log;
     ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{0, "A", 30}, {0, "B", 20}, {0, "C", 10}, {7, "D", 5}})),
