@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <fstream>
+#include <map>
+#include <set>
+
 #include "../server/sv_testserver.h"
 #include "l_local.h"
 
@@ -72,9 +76,56 @@ TEST(PackedText, ListingContents)
     EXPECT_TRUE(PackTable(&t).empty());
 }
 
-/* Names in UTF-8 tables (named by their charset line) and in the code pages older launchers
- * pack in, the ends of each code page's ranges among them: hand-built listings against the
- * packer, both ways. */
+/* A quoted value in a section of a C library locale source, followed through "copy" lines. */
+static std::string LocaleValue(const std::string &locale, const std::string &section, const char *key)
+{
+    std::ifstream in("/usr/share/i18n/locales/" + locale);
+    std::string line;
+    char word[64], value[64];
+    while (std::getline(in, line) && line != section) {}
+    while (std::getline(in, line) && line != "END " + section)
+        if (sscanf(line.c_str(), "%63s \"%63[^\"]", word, value) == 2 && !strcmp(word, "copy"))
+            return LocaleValue(value, section, key);
+        else if (sscanf(line.c_str(), "%63s \"%63[^\"]", word, value) == 2 && !strcmp(word, key))
+            return value;
+    return "";
+}
+
+/* A system's code page is its script's. The C library names, for each locale it supports, the
+ * older charset of its script; that charset's Windows counterpart is the locale's code page, and
+ * its telephone prefix the country. A country whose locales have several scripts keeps 1252. */
+TEST(PackedText, EachCountryHasTheCodePageOfItsScript)
+{
+    const std::map<std::string, int> windows = {
+        {"ISO-8859-1", 1252}, {"ISO-8859-15", 1252}, {"ISO-8859-2", 1250}, {"ISO-8859-5", 1251},
+        {"CP1251", 1251},     {"KOI8-R", 1251},      {"KOI8-U", 1251},     {"KOI8-T", 1251},
+        {"PT154", 1251},      {"RK1048", 1251},      {"ISO-8859-7", 1253}, {"ISO-8859-9", 1254},
+        {"ISO-8859-8", 1255}, {"CP1255", 1255},      {"ISO-8859-6", 1256}, {"ISO-8859-13", 1257},
+        {"TIS-620", 874},     {"EUC-JP", 932},       {"GB2312", 936},      {"GBK", 936},
+        {"GB18030", 936},     {"EUC-KR", 949},       {"BIG5", 950},        {"BIG5-HKSCS", 950}};
+    std::ifstream supported("/usr/share/i18n/SUPPORTED");
+    ASSERT_TRUE(supported) << "the package locales installs it";
+    std::map<int, std::set<int>> scripts;
+    for (std::string locale, charset; supported >> locale >> charset;) {
+        if (!windows.count(charset))
+            continue;
+        size_t dot = locale.find('.');     /* "en_DK.ISO-8859-15" names the locale en_DK */
+        if (dot != std::string::npos)
+            locale.erase(dot, locale.find('@', dot) - dot);
+        int country = atoi(LocaleValue(locale, "LC_TELEPHONE", "int_prefix").c_str());
+        ASSERT_GT(country, 0) << locale;
+        scripts[country].insert(windows.at(charset));
+    }
+    ASSERT_GT(scripts.size(), 90u) << "countries";
+    /* Windows' own choice where Latin-1 writes the language, and Chinese before English */
+    std::map<int, int> expected = {{355, 1250}, {372, 1257}, {852, 950}};
+    for (const auto &[country, cps] : scripts)
+        if (!expected.count(country))
+            expected[country] = cps.size() == 1 ? *cps.begin() : 1252;
+    for (const auto &[country, cp] : expected)
+        EXPECT_EQ(HS_CountryCodePage(country), cp) << country;
+}
+
 /* An older launcher packs names in its system's code page, which the country's script decides:
  * one name of each such script, encoded by the C library, is read back letter for letter. */
 TEST(PackedText, OlderLaunchersOfEveryScriptKeepTheirNames)
