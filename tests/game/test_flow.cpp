@@ -84,10 +84,11 @@ TEST_F(Flow, OpcodesOnceInitialised)
 {
     WriteLevel(1, "");
     ASSERT_EQ(Init(1), 0);
+    Frame(1.0f);
+    EXPECT_EQ(("\n" + harness::log).find("\n# "), std::string::npos) << "no error in a frame: " << harness::log;
     EXPECT_EQ(Game_Main(9, 0, 0, 0), 0);
     EXPECT_EQ(Game_Main(GOP_POSTDRAW, 0, 0, 0), 0);
     /* only the character event reaches the state's handler */
-    Frame(1.0f);
     Game_Main(GOP_KEY, IE_KEYDOWN, KEY_ESCAPE, 0);
     Game_Main(GOP_KEY, IE_KEYUP, KEY_ESCAPE, 0);
     Game_Main(GOP_KEY, IE_CHAR, 'x', 0);
