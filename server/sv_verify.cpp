@@ -113,14 +113,14 @@ static void SV_Child(const char *dir, char *const *argv, char *const *envp, int 
 }
 
 /* Reads what the pipes hold, at most SV_OUTPUTMAX of each; false at the end of both. */
-static bool SV_Drain(struct pollfd *p, std::string *out, std::string *err, int ms)
+static bool SV_Drain(struct pollfd (&p)[2], std::string *out, std::string *err, int ms)
 {
     if (p[0].fd < 0 && p[1].fd < 0)
         return false;
-    if (poll(p, 2, ms) <= 0)
+    if (poll(p, std::size(p), ms) <= 0)
         return true;
     std::string *to[2] = {out, err};
-    for (int i = 0; i < 2; i++) {
+    for (size_t i = 0; i < std::size(p); i++) {
         if (p[i].fd < 0 || !p[i].revents)
             continue;
         char buf[4096];
