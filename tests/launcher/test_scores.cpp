@@ -127,7 +127,8 @@ TEST(PackedText, EachCountryHasTheCodePageOfItsScript)
 }
 
 /* An older launcher packs names in its system's code page, which the country's script decides:
- * one name of each such script, encoded by the C library, is read back letter for letter. */
+ * a name of each script, and of the countries the C library's locales leave out, encoded by the
+ * C library, is read back letter for letter. */
 TEST(PackedText, OlderLaunchersOfEveryScriptKeepTheirNames)
 {
     const struct { int country; const char *charset, *name; } systems[] = {
@@ -135,7 +136,8 @@ TEST(PackedText, OlderLaunchersOfEveryScriptKeepTheirNames)
         {30, "WINDOWS-1253", "Αλέξης"}, {90, "WINDOWS-1254", "Şükrü"}, {972, "WINDOWS-1255", "דוד"},
         {966, "WINDOWS-1256", "محمد"}, {371, "WINDOWS-1257", "Jānis"}, {84, "WINDOWS-1258", "Đăng"},
         {66, "CP874", "สมชาย"},        {81, "CP932", "太郎"},           {86, "CP936", "小明"},
-        {82, "CP949", "민수"},         {886, "CP950", "志明"}};
+        {82, "CP949", "민수"},         {886, "CP950", "志明"},         {853, "CP950", "嘉欣"},
+        {976, "WINDOWS-1251", "Болд"}, {996, "WINDOWS-1251", "Айбек"}, {98, "WINDOWS-1256", "رضا"}};
     for (const auto &s : systems) {
         char out[64], *in = (char *)s.name, *o = out;
         size_t inleft = strlen(s.name), outleft = sizeof(out);
