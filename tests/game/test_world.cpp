@@ -178,6 +178,16 @@ TEST_F(World, ABombOrAnEnemyShotWithin30UnitsOfThePlayerShakesTheView)
         EXPECT_EQ(shot->state != GS_INUSE, d == 30.0f) << d;
         EXPECT_EQ(p->score, 0);
     }
+    /* a second shot at a shaking view leaves the shake to end half a second after the first */
+    world::Reset();
+    gentity_t *p = world::Player();
+    const float at[3] = {0, 0, 30}, back[3] = {0, 0, 1};
+    for (float wait : {0.2f, 0.34f}) {
+        FirePlasma(at, back, world::Place(MC_TARGET, SUB_RACER01, 0, 0, 200));
+        harness::InUse(MC_MISSILE)[0]->ent->speed = 0.0f;
+        world::Run(wait);
+    }
+    EXPECT_FALSE(View_IsShaking(p));
 }
 
 TEST_F(World, ARacerFiresTwoShotsWithin300UnitsNeverFromBehindThenTurnsBack)
