@@ -2,7 +2,7 @@
 # Stand-in highscore server: port to DIR/port, requests to DIR/request.txt, answers from
 # DIR/status and DIR/body; with DIR/drip the body comes one byte a second; DIR/headsize makes
 # the answer's head exactly that many bytes; DIR/redirect (a host, or a path of this one) sends
-# a request for any other host or path there with DIR/status.
+# a request for any other host or path there with DIR/status, along a chain of DIR/hops paths.
 import http.server, os, sys, time
 
 d = sys.argv[1]
@@ -23,8 +23,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         to = read("redirect", b"").decode()
         port = self.server.server_address[1]
         same = to.startswith("/")
-        if to and not (self.path.startswith(to) if same else self.headers.get("Host", "").startswith(to)):
-            head = "HTTP/1.0 %d Moved\r\nLocation: %s\r\n" % (status, to if same else "http://%s:%d%s" % (to, port, self.path))
+        hops = self.path.count(to) if same else 0
+        if to and (hops < int(read("hops", b"1")) if same else not self.headers.get("Host", "").startswith(to)):
+            head = "HTTP/1.0 %d Moved\r\nLocation: %s\r\n" % (status, to * (hops + 1) if same else "http://%s:%d%s" % (to, port, self.path))
         else:
             head = "HTTP/1.0 %d Answer\r\nContent-Length: %d\r\n" % (status if not to else 200, len(body))
         size = int(read("headsize", b"0"))

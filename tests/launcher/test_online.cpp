@@ -204,7 +204,7 @@ TEST_F(Online, HostileAnswersEndAtOnceAndChangeNothing)
     HighscoreTable t;
     HS_Fill(&t, "server", 7);
     const std::string table = PackTable(&t);
-    const struct { int head; std::string body; int status; const char *to; std::string says; } rows[] = {
+    const struct { int head; std::string body; int status; const char *to; std::string says; int hops; } rows[] = {
         {10 << 20, table, 200, "", Lang(250)},
         {16385, table, 200, "", Lang(250)},
         {16384, table, 200, "", ""},    /* taken */
@@ -216,6 +216,7 @@ TEST_F(Online, HostileAnswersEndAtOnceAndChangeNothing)
         {0, table, 302, "/moved", ""},  /* followed on the same server */
         {0, table, 301, "/moved", ""}, {0, table, 303, "/moved", ""}, {0, table, 307, "/moved", ""},
         {0, table, 308, "/moved", ""}, {0, table, 300, "/moved", "300"}, {0, table, 309, "/moved", "309"},
+        {0, table, 302, "/hop", "", 4}, {0, table, 302, "/hop", "302", 5},  /* four redirects followed */
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.head + row.body.size());
@@ -223,6 +224,7 @@ TEST_F(Online, HostileAnswersEndAtOnceAndChangeNothing)
         Answer(row.body, row.status);
         gk::WriteFile(d / "headsize", std::to_string(row.head));
         gk::WriteFile(d / "redirect", row.to);
+        gk::WriteFile(d / "hops", std::to_string(row.hops ? row.hops : 1));
         QElapsedTimer clock;
         clock.start();
         EXPECT_LT(Exchange(), 100);
