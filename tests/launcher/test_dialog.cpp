@@ -188,10 +188,16 @@ TEST_F(Dialog, NoControlCoversAnother)
                 kids.push_back(k);
         for (int i = 0; i < kids.size(); i++) {
             EXPECT_TRUE(box->rect().contains(kids[i]->geometry())) << kids[i]->property("tag").toInt();
-            for (int j = i + 1; j < kids.size(); j++)
-                EXPECT_FALSE(kids[i]->geometry().intersects(kids[j]->geometry()))
+            for (int j = i + 1; j < kids.size(); j++) {
+                QRect a = kids[i]->geometry(), b = kids[j]->geometry();
+                /* apart; placed by hand (no layout), their edges line up or stand clearly apart */
+                int near = 0;
+                for (int gap : {a.left() - b.left(), a.right() - b.right(), a.top() - b.top(), a.bottom() - b.bottom()})
+                    near += !box->layout() && gap && abs(gap) < 4;
+                EXPECT_TRUE(!a.intersects(b) && !near)
                     << kids[i]->metaObject()->className() << " " << kids[i]->property("tag").toInt() << " and "
                     << kids[j]->metaObject()->className() << " " << kids[j]->property("tag").toInt();
+            }
             look(kids[i]);
         }
     };
