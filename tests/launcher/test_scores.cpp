@@ -57,6 +57,8 @@ TEST(PackedText, ListingContents)
     for (int i = 0; i < 80; i++)
         good += std::to_string(i) + " name " + std::to_string(i) + (i % 2 ? "\r\n" : "\n");
     HighscoreTable u = Fresh("keep");
+    EXPECT_FALSE(UnpackTable(SV_RawPack(good.substr(0, good.find("79 name"))), &u)) << "79 lines";
+    ASSERT_TRUE(UnpackTable(SV_RawPack(good), &u));
     ASSERT_TRUE(UnpackTable(SV_RawPack(good + "999 extra line\nnot even a score\n"), &u));
     EXPECT_EQ(u.e[0][1].name, "name 1");
     EXPECT_EQ(u.e[7][9].points, 79);
@@ -161,6 +163,9 @@ TEST(PackedText, NamesInUtf8AndOlderCodePages)
         {HS_UTF8, "Дима Jürgen ~€😀", "Дима Jürgen ~€😀", "Дима Jürgen ~€😀"},
         {HS_UTF8, "a\xFF" "b", "a?b", "a?b"},                     /* malformed UTF-8 */
         {HS_UTF8, ends, ends, ends},
+        {HS_UTF8, "\xED\x9F\xBF\xED\xA0\x80\xED\xBF\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF\xF4\x90\x80\x80",  /* U+D7FF, */
+         "\xED\x9F\xBF??????\xEE\x80\x80\xF4\x8F\xBF\xBF????",            /* U+D800, U+DFFF, U+E000, */
+         "\xED\x9F\xBF??????\xEE\x80\x80\xF4\x8F\xBF\xBF????"},           /* U+10FFFF and one past */
         {1252, "Jürgen", "J\xFCrgen", "Jürgen"},
         {1252, "€Ÿ\u00A0ÿ", "\x80\x9F\xA0\xFF", "€Ÿ\u00A0ÿ"},
         {1252, "Дима", "????", "????"},
