@@ -216,5 +216,7 @@ TEST_F(Dialog, NoControlCoversAnother)
                 EXPECT_TRUE(!w->property("tag").toInt() || tags.insert(w->property("tag").toInt()).second)
                     << w->property("tag").toInt();
         }
+        for (int i = 0; i < HS_ENTRIES; i++)    /* both pages show their lists in the same columns */
+            EXPECT_EQ(std::make_pair(mf.ihn[i]->x(), mf.ihp[i]->x()), std::make_pair(mf.lhn[i]->x(), mf.lhp[i]->x()));
     }
 }
