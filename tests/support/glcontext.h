@@ -8,8 +8,6 @@
 #include <string.h>
 #include <unistd.h>
 
-#include <vector>
-
 #include "glstate.h"
 #include "vid.h"
 
