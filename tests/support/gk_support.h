@@ -59,8 +59,7 @@ bool ProcessRunning(const Proc &p);
 ProcResult RunProcess(const std::vector<std::string> &argv, const std::string &dir = "",
                       const std::vector<std::string> &env = {}, int timeout_s = 60);
 /* This test program again, running only the named test, in a fresh process. */
-ProcResult RunSelf(const std::string &test, const std::vector<std::string> &env,
-                   int timeout_s = 60);
+ProcResult RunSelf(const std::string &test, const std::vector<std::string> &env, int timeout_s = 60);
 
 /* A private Xvfb; Start sets DISPLAY (restored by Stop), X errors of vanished windows ignored. */
 struct PrivateDisplay {
