@@ -23,11 +23,7 @@
 namespace {
 
 /* A square of half size h in the plane z, facing +z (or -z when flipped), with its bitmap. */
-struct Square {
-    float h, z;
-    const char *tex;
-    bool flipped = false;
-};
+struct Square { float h, z; const char *tex; bool flipped = false; };
 
 bool WriteModel(const std::string &base, const std::vector<Square> &squares)
 {

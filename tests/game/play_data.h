@@ -63,12 +63,7 @@ inline std::string Spawn(float spawntime, float period, const std::string &name,
 
 namespace play {
 
-struct Spawn {
-    const char *name;
-    float time, period;
-    float pos[3], dir[3];
-    float speed;
-};
+struct Spawn { const char *name; float time, period; float pos[3], dir[3]; float speed; };
 
 /* Every model the game loads for a level that places chickens. */
 inline const char *const models[] = {

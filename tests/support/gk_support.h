@@ -46,10 +46,7 @@ struct ProcResult {
     std::string out, err;   /* standard output and error */
 };
 
-struct Proc {
-    int pid = -1;
-    std::string outpath, errpath;
-};
+struct Proc { int pid = -1; std::string outpath, errpath; };
 
 /* argv[0] started in dir with extra "NAME=value" entries; output to outdir/stdout.txt, stderr.txt. */
 Proc StartProcess(const std::vector<std::string> &argv, const std::string &dir,
