@@ -8,10 +8,7 @@
 
 namespace {
 
-struct Parsed {
-    eng_settings_t s;
-    eng_cmdresult_t r;
-};
+struct Parsed { eng_settings_t s; eng_cmdresult_t r; };
 
 Parsed Parse(const std::string &line)
 {

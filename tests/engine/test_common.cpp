@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <string>
 
-#include "common.h"
 #include "gk_support.h"
 #include "sys.h"
 

@@ -7,14 +7,12 @@
 #include <algorithm>
 #include <regex>
 #include <string>
-#include <vector>
 
 #include "common.h"
 #include "draw.h"
 #include "engine.h"
 #include "entity.h"
 #include "font.h"
-#include "fs.h"
 #include "gk_support.h"
 #include "glcontext.h"
 #include "hitch.h"

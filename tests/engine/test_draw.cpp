@@ -14,22 +14,16 @@
 #include "entity.h"
 #include "font.h"
 #include "glcontext.h"
-#include "glstate.h"
 #include "gk_mesh.h"
 #include "gk_support.h"
 #include "model.h"
-#include "sound.h"
 #include "texture.h"
 #include "tgawriter.h"
 
 namespace {
 
 /* A square of half size h in the plane z, facing +z (or -z when flipped), with its bitmap. */
-struct Square {
-    float h, z;
-    const char *tex;
-    bool flipped = false;
-};
+struct Square { float h, z; const char *tex; bool flipped = false; };
 
 bool WriteModel(const std::string &base, const std::vector<Square> &squares)
 {
@@ -95,6 +89,13 @@ protected:
     {
         e->color[0] = r, e->color[1] = g, e->color[2] = b, e->color[3] = a;
     }
+    static void Frame(entity_t *camera)
+    {
+        R_BeginFrame();
+        R_BuildDrawLists();
+        R_DrawFrame(camera);
+        glFinish();
+    }
 };
 
 TEST(FrameInterpolation, BlendsNeighbouringFramesWithinTheMesh)
@@ -125,16 +126,7 @@ TEST(FrameInterpolation, BlendsNeighbouringFramesWithinTheMesh)
 }
 
 /* A 160 x 120 window */
-class DrawGL : public DrawScene<gk::GLTest<160, 120>> {
-protected:
-    static void Frame(entity_t *camera)
-    {
-        R_BeginFrame();
-        R_BuildDrawLists();
-        R_DrawFrame(camera);
-        glFinish();
-    }
-};
+class DrawGL : public DrawScene<gk::GLTest<160, 120>> {};
 
 #define EXPECT_RGB(px, R_, G_, B_) EXPECT_TRUE(IsRgb((px), R_, G_, B_))
 
@@ -274,9 +266,7 @@ class OverlayGL : public DrawScene<::testing::Test> {};
 
 TEST_F(OverlayGL, ImagesAndTextAtTheMiddleAreCentredInAnyWindow)
 {
-    struct Size {
-        int w, h;
-    } sizes[] = {{320, 240}, {400, 400}};
+    struct Size { int w, h; } sizes[] = {{320, 240}, {400, 400}};
     for (const Size &s : sizes) {
         if (!gk::GLOpen(s.w, s.h))
             GTEST_SKIP() << "no OpenGL context";
@@ -296,12 +286,8 @@ TEST_F(OverlayGL, ImagesAndTextAtTheMiddleAreCentredInAnyWindow)
         txt->u.txt.size = 20;
         txt->origin[0] = 400;
         txt->origin[1] = 300;
-        for (int frame = 0; frame < 2; frame++) {  /* the second with the image's texture known */
-            R_BeginFrame();
-            R_BuildDrawLists();
-            R_DrawFrame(nullptr);
-        }
-        glFinish();
+        for (int frame = 0; frame < 2; frame++)  /* the second with the image's texture known */
+            Frame(nullptr);
         float sx = s.w / 800.0f, sy = s.h / 600.0f;
         auto at = [&](float ox, float oy) { return gk::GLPixel((int)(ox * sx), (int)(oy * sy)); };
         /* the text (38 x 20 units, green) sits on the middle of the image */

@@ -32,8 +32,7 @@ protected:
         std::filesystem::create_symlink(gk::TestmodDir() + "/" + variant + "/game.dll",
                                         dir / "data/game.dll");
     }
-    gk::ProcResult Run(const std::vector<std::string> &args,
-                       std::vector<std::string> env = {})
+    gk::ProcResult Run(const std::vector<std::string> &args, std::vector<std::string> env = {})
     {
         std::vector<std::string> argv = {exe};
         argv.insert(argv.end(), args.begin(), args.end());
@@ -145,9 +144,8 @@ TEST_F(Engine, RealWindowInputAndCloseRequest)
     EXPECT_TRUE(gk::Xdotool({"mousemove", "--window", w, "400", "300"}));
     usleep(300000);
     EXPECT_TRUE(gk::Xdotool({"key", "--window", w, "b"}));
-    EXPECT_TRUE(gk::Xdotool({"click", "1"}));
-    EXPECT_TRUE(gk::Xdotool({"click", "3"}));
-    EXPECT_TRUE(gk::Xdotool({"click", "5"}));
+    for (const char *button : {"1", "3", "5"})
+        EXPECT_TRUE(gk::Xdotool({"click", button})) << button;
     usleep(200000);
     EXPECT_TRUE(gk::Xdotool({"mousemove_relative", "--", "20", "-8"}));
     usleep(500000);
@@ -181,8 +179,7 @@ TEST_F(Engine, RealWindowInputAndCloseRequest)
     EXPECT_EQ(calls.substr(calls.size() - 11), "op 8 0 0 0\n");
 }
 
-/* Going to another window pauses the game as Escape does (the recorder
- * ends its game on Escape). */
+/* Going to another window pauses the game as Escape does (the recorder ends its game on Escape). */
 TEST_F(Engine, FocusLossPauses)
 {
     UseModule("recorder");

@@ -236,7 +236,6 @@ TEST_F(Entities, MotionAndThinkGates)
     EXPECT_FLOAT_EQ(-50.0f, ship->origin[2]);
 }
 
-/* Re-entrancy in think */
 TEST_F(Entities, RemovalAndSpawnInsideThink)
 {
     static entity_t *a;
@@ -269,7 +268,6 @@ TEST_F(Entities, RemovalAndSpawnInsideThink)
     EXPECT_FLOAT_EQ(-5.0f, child->origin[2]);
 }
 
-/* Touch calls in scenes of touchers */
 TEST_F(Entities, PairLoopScenes)
 {
     using Calls = std::vector<std::string>;

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -10,7 +9,6 @@
 
 #include "engine.h"
 #include "gk_support.h"
-#include "module.h"
 
 namespace {
 
@@ -25,8 +23,7 @@ protected:
     void SetUp() override
     {
         gk::MakeDirs(dir / "data");
-        std::filesystem::create_symlink(gk::TestmodDir() + "/recorder/game.dll",
-                                        dir / "data/game.dll");
+        std::filesystem::create_symlink(gk::TestmodDir() + "/recorder/game.dll", dir / "data/game.dll");
         ASSERT_TRUE(dir.Enter());
         log = dir / "calls.log";
         setenv("TESTMOD_LOG", log.c_str(), 1);

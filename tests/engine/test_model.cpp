@@ -10,7 +10,6 @@
 #include "collision.h"
 #include "common.h"
 #include "font.h"
-#include "fs.h"
 #include "gk_mesh.h"
 #include "gk_support.h"
 #include "model.h"

@@ -14,20 +14,12 @@
 
 namespace {
 
-gk::WavSpec Spec(int channels = 1, int bits = 16, int formattag = 1)
-{
-    gk::WavSpec s;
-    s.channels = channels, s.bits = bits, s.formattag = formattag;
-    return s;
-}
-
 /* Waits (at most a generous deadline) until the source leaves playing. */
 int WaitWhilePlaying(uint32_t src, double limit_s = 10.0)
 {
     auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(limit_s);
     int st;
-    while ((st = AL_GetSourceState(src)) == SFX_STATE_PLAYING &&
-           std::chrono::steady_clock::now() < end)
+    while ((st = AL_GetSourceState(src)) == SFX_STATE_PLAYING && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return st;
 }
@@ -41,7 +33,7 @@ protected:
         dir = new gk::TempDir();
         ASSERT_TRUE(dir->Enter());
         gk::MakeDirs("sounds");
-        gk::WavSpec s = Spec();
+        gk::WavSpec s;
         /* 0.1 s tone and a long one (2 s) */
         ASSERT_TRUE(gk::WriteWav("sounds/short.wav", s, gk::WavTone(s, 2205)));
         ASSERT_TRUE(gk::WriteWav("sounds/long.wav", s, gk::WavTone(s, 44100)));
@@ -72,20 +64,20 @@ protected:
 /* Files in every PCM shape are cached at the next index; broken ones are refused. */
 TEST_F(Sound, CacheTakesPcmFilesAndRefusesBrokenOnes)
 {
-    gk::WavSpec ids = Spec(), lie = Spec();
+    gk::WavSpec ids, lie, m8{.bits = 8}, stereo{.channels = 2};
     ids.chunkid = "RIFX", ids.format = "AVI ", ids.fmtid = "xyz ", ids.dataid = "LIST";
     lie.datasize = 100000;
     struct { const char *name; gk::WavSpec spec; std::string data; int size, bits, channels; } cases[] = {
-        {"m8", Spec(1, 8), gk::WavTone(Spec(1, 8), 1000), 1000, 16, 1},
-        {"st", Spec(2, 16), gk::WavTone(Spec(2, 16), 1000), 4000, 16, 2},
+        {"m8", m8, gk::WavTone(m8, 1000), 1000, 16, 1},
+        {"st", stereo, gk::WavTone(stereo, 1000), 4000, 16, 2},
         {"ids", ids, gk::WavTone(ids, 100), 200, 16, 1},
-        {"tail", Spec(), std::string(400, '\0'), 400, 16, 1},
+        {"tail", {}, std::string(400, '\0'), 400, 16, 1},
         {"lie", lie, std::string(1000, '\0'), 0, 0, 0},
-        {"three", Spec(3, 16), std::string(600, '\0'), 0, 0, 0},
-        {"adpcm", Spec(1, 16, 2), std::string(600, '\0'), 0, 0, 0},
-        {"odd", Spec(1, 8), std::string(601, '\x80'), 0, 0, 0},
-        {"stub", Spec(), "", 0, 0, 0},
-        {"missing", Spec(), "", 0, 0, 0},
+        {"three", {.channels = 3}, std::string(600, '\0'), 0, 0, 0},
+        {"adpcm", {.formattag = 2}, std::string(600, '\0'), 0, 0, 0},
+        {"odd", m8, std::string(601, '\x80'), 0, 0, 0},
+        {"stub", {}, "", 0, 0, 0},
+        {"missing", {}, "", 0, 0, 0},
     };
     ASSERT_TRUE(gk::WriteFile("sounds/stub.wav", "RIFF\x10\0\0\0WAVEfmt "));
     for (const auto &c : cases) {
@@ -114,7 +106,7 @@ TEST_F(Sound, CacheTakesPcmFilesAndRefusesBrokenOnes)
     EXPECT_LE(SFX_FindSample("sounds/short.wav"), a);
     EXPECT_EQ(-1, SFX_FindSample("SOUNDS/SHORT.WAV"));
     std::string longname = "sounds/" + std::string(130, 'n') + ".wav";
-    ASSERT_TRUE(gk::WriteWav(longname, Spec(), gk::WavTone(Spec(), 100)));
+    ASSERT_TRUE(gk::WriteWav(longname, gk::WavSpec(), gk::WavTone(gk::WavSpec(), 100)));
     int idx = SFX_CacheFile(longname.c_str());
     ASSERT_GE(idx, 0);
     EXPECT_EQ(idx, SFX_FindSample(longname.substr(0, 128).c_str()));
@@ -271,7 +263,6 @@ TEST_F(Sound, ListenerFollowsTheEntityAndLooksAlongItsDirection)
     EXPECT_EQ(AL_NO_ERROR, alGetError());
 }
 
-/* Fills the cache, then restarts the system. */
 TEST_F(Sound, CacheFullAndRestart)
 {
     SFX_Shutdown();
@@ -329,7 +320,7 @@ TEST(SoundChild, WaveOutputAndSourceShortage)
         {"null", "[general]\nsources=5\n", 5}};
     for (const auto &c : cases) {
         gk::TempDir d;
-        ASSERT_TRUE(gk::WriteWav(d / "tone.wav", Spec(), gk::WavTone(Spec(), 4410)));
+        ASSERT_TRUE(gk::WriteWav(d / "tone.wav", gk::WavSpec(), gk::WavTone(gk::WavSpec(), 4410)));
         ASSERT_TRUE(gk::WriteFile(d / "alsoft.conf", c.conf + ("[wave]\nfile=" + (d / "out.wav") + "\n")));
         gk::ProcResult r = gk::RunSelf("SoundChild.PlaysWithTheSourcesItCanHave",
                                        {"GK_SOUND_CHILD=" + (d / "tone.wav"), "GK_SOUND_SOURCES=" + std::to_string(c.sources),

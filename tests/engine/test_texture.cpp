@@ -4,7 +4,6 @@
 #include <GL/gl.h>
 
 #include <string>
-#include <vector>
 
 #include "glcontext.h"
 #include "glstate.h"
@@ -17,16 +16,8 @@ namespace {
 
 gk::TgaHeader Header(int type, int cmaplen, int cmapbits, int depth, int desc = 0, int w = 2, int h = 2)
 {
-    gk::TgaHeader t;
-    t.imagetype = type;
-    t.cmaptype = cmaplen ? 1 : 0;
-    t.cmaplength = cmaplen;
-    t.cmapbits = cmapbits;
-    t.depth = depth;
-    t.descriptor = desc;
-    t.width = w;
-    t.height = h;
-    return t;
+    return {.cmaptype = cmaplen ? 1 : 0, .imagetype = type, .cmaplength = cmaplen, .cmapbits = cmapbits,
+            .width = w, .height = h, .depth = depth, .descriptor = desc};
 }
 
 /* The pixels read from file, "" when it is refused. */

@@ -2,7 +2,8 @@
  * match, then scheduled for a few frames on the stand-in engine (run with -close_fd_mask=2). */
 #include <stdint.h>
 #include <stdlib.h>
-#include <string.h>
+
+#include <vector>
 
 #include "fuzz_tmpfile.h"
 #include "gk_standin.h"
@@ -29,10 +30,8 @@ static void Fz_Load(const uint8_t *data, size_t size)
     const char *path = Fuzz_WriteFile("script1.bin", data, size);
     level_t level{};
     harness::Reset();
-    if (SC_LoadLevel(&level, path)) {
-        if (Level_PendingCount(&level) < 64)
-            Fz_Run(&level);
-    }
+    if (SC_LoadLevel(&level, path) && Level_PendingCount(&level) < 64)
+        Fz_Run(&level);
     Level_FreeSpawns(&level);
 }
 
@@ -41,15 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     setenv("GACKATRON_HEADLESS", "1", 1);
     Fz_Load(data, size);
     if (size >= 132) {
-        uint8_t *copy = (uint8_t *)malloc(size);
-        memcpy(copy, data, size);
+        std::vector<uint8_t> copy(data, data + size);
         uint8_t name[128] = "script1.bin";
         for (int i = 0; i < 128; i++)
             copy[4 + i] = name[i] ^ 0x6C;
         copy[0] = 3;
         copy[1] = copy[2] = copy[3] = 0;
-        Fz_Load(copy, size);
-        free(copy);
+        Fz_Load(copy.data(), size);
     }
     return 0;
 }

@@ -30,8 +30,7 @@ static inline float Fuzz_WalkMesh(const mdl_mesh_t *m)
     return sum;
 }
 
-/* Every triangle of every cell touched, and a few segments through and
- * around every frame box. */
+/* Every triangle of every cell touched, and a few segments through and around every frame box. */
 static inline void Fuzz_Collision(const colmodel_t *c, const uint8_t *data, size_t size)
 {
     volatile float sum = 0;
@@ -54,9 +53,8 @@ static inline void Fuzz_Collision(const colmodel_t *c, const uint8_t *data, size
     }
 }
 
-/* Every mesh walked; a model small enough goes on as the converter takes
- * it: welded (which must work when mustweld), walked again, and given
- * collision data that is walked and queried. */
+/* Every mesh walked; a model small enough goes on as the converter takes it: welded (which must work when
+ * mustweld), walked again, and given collision data that is walked and queried. */
 static inline void Fuzz_WalkModel(model_t *m, bool mustweld, const uint8_t *data, size_t size)
 {
     volatile float sum = 0;

@@ -20,8 +20,7 @@ inline void PutFloat(std::string *b, float f)
 {
     uint32_t u;
     memcpy(&u, &f, 4);
-    for (int i = 0; i < 4; i++)
-        b->push_back((char)((u >> (8 * i)) & 0xFF));
+    gk::PutLE(*b, u, 4);
 }
 
 /* A fixed field of n bytes holding s, zero-padded (s may fill it all). */
@@ -48,9 +47,8 @@ inline std::string Header(const std::string &stored, const std::string &name = "
     return b;
 }
 
-inline std::string Spawn(float spawntime, float period, const std::string &name, float x = 0,
-                         float y = 0, float z = -300, float dx = 0, float dy = 0,
-                         float dz = 1, float speed = 50)
+inline std::string Spawn(float spawntime, float period, const std::string &name, float x = 0, float y = 0,
+                         float z = -300, float dx = 0, float dy = 0, float dz = 1, float speed = 50)
 {
     std::string b;
     PutFloat(&b, spawntime);
@@ -65,18 +63,12 @@ inline std::string Spawn(float spawntime, float period, const std::string &name,
 
 namespace play {
 
-struct Spawn {
-    const char *name;
-    float time, period;
-    float pos[3], dir[3];
-    float speed;
-};
+struct Spawn { const char *name; float time, period; float pos[3], dir[3]; float speed; };
 
 /* Every model the game loads for a level that places chickens. */
 inline const char *const models[] = {
-    "cockpit",    "arrow",      "weapon",     "shot01",    "shot02",    "shot03",
-    "truemmer01", "truemmer02", "truemmer03", "truemmer04", "feather01", "feather02",
-    "skysphere01", "chicken"};
+    "cockpit", "arrow", "weapon", "shot01", "shot02", "shot03", "truemmer01", "truemmer02", "truemmer03",
+    "truemmer04", "feather01", "feather02", "skysphere01", "chicken"};
 
 inline void Link(const std::string &from, const std::string &to)
 {
@@ -85,8 +77,7 @@ inline void Link(const std::string &from, const std::string &to)
 }
 
 /* Builds the tree in dir: data/ and sounds/, level file data/script<n>.bin. */
-inline bool WriteTree(const std::string &dir, int n, float duration,
-                      const std::vector<Spawn> &spawns)
+inline bool WriteTree(const std::string &dir, int n, float duration, const std::vector<Spawn> &spawns)
 {
     std::string dist = gk::DistDir();
     std::string data = dir + "/data";

@@ -12,25 +12,18 @@ protected:
     void SetUp() override
     {
         harness::Reset();
-        memset(&lv, 0, sizeof(lv));
         Level_InitLists(&lv);
     }
     void TearDown() override { Level_FreeSpawns(&lv); }
 
     spawnrec_t *Add(float t, float period, const char *name)
     {
-        spawnrec_t *r = (spawnrec_t *)calloc(1, sizeof(*r));
-        r->spawntime = t;
-        r->respawnperiod = period;
-        snprintf(r->name, sizeof(r->name), "%s", name);
-        Vec_Set(r->pos, 0, 0, -300);
-        Vec_Set(r->dir, 0, 0, 1);
-        r->speed = 25;
         const auto *row = G_ClassByName(name);
-        r->kind = row->kind;
-        r->param = row->param;
-        r->mainclass = row->mainclass;
-        r->subclass = row->subclass;
+        spawnrec_t *r = (spawnrec_t *)calloc(1, sizeof(*r));
+        *r = {.spawntime = t, .respawnperiod = period, .name = "", .pos = {0, 0, -300}, .dir = {0, 0, 1},
+              .speed = 25, .kind = row->kind, .param = row->param, .mainclass = row->mainclass,
+              .subclass = row->subclass, .prev = nullptr, .next = nullptr};
+        snprintf(r->name, sizeof(r->name), "%s", name);
         Level_InsertSpawn(&lv, r);
         return r;
     }
@@ -44,7 +37,7 @@ protected:
         return G_GentityCount() - before;
     }
 
-    level_t lv;
+    level_t lv{};
 };
 
 TEST_F(Classes, SpawnFillsTheRecordAndAReusedSlotStartsFromZero)
@@ -115,14 +108,11 @@ TEST_F(Classes, TheSweepKeepsWhatIsOnTheWorldSphereAndRemovesWhatIsPast)
 
 TEST_F(Classes, CacheHoldsTheLevelClassesWithTheirProductsAndIsSkipped)
 {
-    struct {
-        std::vector<const char *> placed;
-        std::vector<std::string> want;
-    } cases[] = {{{"motherchicken", "Egg", "enemy-ship", "p03"},
-                  {"motherchicken", "egg", "chicken", "enemy-ship", "bombe", "p03"}},
-                 {{"egg", "egg"}, {"egg", "chicken"}},
-                 {{"enemy-ship", "enemy-ship"}, {"enemy-ship", "bombe"}},
-                 {{"satellit"}, {"satellit"}}};
+    struct { std::vector<const char *> placed; std::vector<std::string> want; } cases[] = {
+        {{"motherchicken", "Egg", "enemy-ship", "p03"},
+         {"motherchicken", "egg", "chicken", "enemy-ship", "bombe", "p03"}},
+        {{"egg", "egg"}, {"egg", "chicken"}}, {{"enemy-ship", "enemy-ship"}, {"enemy-ship", "bombe"}},
+        {{"satellit"}, {"satellit"}}};
     for (auto &c : cases) {
         harness::Reset();
         Level_FreeSpawns(&lv);

@@ -11,8 +11,7 @@ namespace {
 std::vector<std::string> HashLines(const std::string &err)
 {
     std::vector<std::string> v;
-    for (size_t at = err.find("demohash "); at != std::string::npos;
-         at = err.find("demohash ", at + 1))
+    for (size_t at = err.find("demohash "); at != std::string::npos; at = err.find("demohash ", at + 1))
         v.push_back(err.substr(at, err.find('\n', at) - at));
     return v;
 }
@@ -22,8 +21,7 @@ protected:
     gk::TempDir dir;
     /* a private X server: no other test's window between pointer and engine */
     gk::PrivateDisplay x;
-    std::vector<std::string> env = {"ALSOFT_DRIVERS=null", "GACKATRON_HEADLESS=1",
-                                    "VEX_DEMOHASH=1"};
+    std::vector<std::string> env = {"ALSOFT_DRIVERS=null", "GACKATRON_HEADLESS=1", "VEX_DEMOHASH=1"};
 
     void SetUp() override
     {

@@ -28,8 +28,7 @@ protected:
                     const std::string &sky = "skysphere02")
     {
         std::string name = "script" + std::to_string(n) + ".bin";
-        gk::WriteFile(dir / ("data/" + name),
-                      Header(name, "Test", "sounds/bgm.wav", duration, sky) + body);
+        gk::WriteFile(dir / ("data/" + name), Header(name, "Test", "sounds/bgm.wav", duration, sky) + body);
     }
 
     /* Init through the entry point, with the box text and stdout kept. */

@@ -84,7 +84,6 @@ TEST_F(Level, TruncatedFilesNameWhereTheyEnd)
     EXPECT_EQ(Level_PendingCount(&lv), 1);
 }
 
-/* The level table holds eight levels and refuses a ninth */
 TEST_F(Level, TheTableHoldsEight)
 {
     ASSERT_TRUE(gk::MakeDirs(dir / "data") && dir.Enter());
@@ -122,10 +121,9 @@ TEST_F(Level, UnterminatedFieldsAreCutAt128)
 TEST_F(Level, UnschedulableRecordsAreSkippedEqualSpawntimesKeepFileOrder)
 {
     std::string b = Header("s.bin") + Spawn(NAN, 0, "chicken") + Spawn(1, INFINITY, "chicken") +
-                    Spawn(1, 0, "chicken", 1e30f, -1e30f, 0) +
-                    Spawn(2, 0, "chicken", 0, 0, 0, 0, 0, 0, NAN) + Spawn(-5, -1, "nosuch") +
-                    Spawn(-5, -1, "chicken") + Spawn(3, 0, "egg") + Spawn(1, 0, "ballon") +
-                    Spawn(3, 0, "bombe") + Spawn(1, 0, "komet");
+                    Spawn(1, 0, "chicken", 1e30f, -1e30f, 0) + Spawn(2, 0, "chicken", 0, 0, 0, 0, 0, 0, NAN) +
+                    Spawn(-5, -1, "nosuch") + Spawn(-5, -1, "chicken") + Spawn(3, 0, "egg") +
+                    Spawn(1, 0, "ballon") + Spawn(3, 0, "bombe") + Spawn(1, 0, "komet");
     ASSERT_EQ(Load("s.bin", b), 1);
     auto p = Pending();
     std::vector<std::string> names;
@@ -138,22 +136,12 @@ TEST_F(Level, UnschedulableRecordsAreSkippedEqualSpawntimesKeepFileOrder)
 
 TEST_F(Level, WriterProducesTheSameBytes)
 {
-    level_t w{};
+    level_t w = {"Farm", "sounds/farm.wav", 90.5f, "skysphere03", {}, nullptr};
     Level_InitLists(&w);
-    snprintf(w.name, sizeof(w.name), "Farm");
-    snprintf(w.bgm, sizeof(w.bgm), "sounds/farm.wav");
-    w.duration = 90.5f;
-    snprintf(w.skysphere, sizeof(w.skysphere), "skysphere03");
-    spawnrec_t r[2] = {};
-    for (int i = 0; i < 2; i++) {
-        r[i].spawntime = 1.0f + i;
-        r[i].respawnperiod = 4.0f * i;
-        snprintf(r[i].name, sizeof(r[i].name), "%s", i ? "komet" : "egg");
-        Vec_Set(r[i].pos, 0, 0, -300);
-        Vec_Set(r[i].dir, 0, 0, 1);
-        r[i].speed = 50;
-        Level_InsertSpawn(&w, &r[i]);
-    }
+    spawnrec_t r[2] = {{1, 0, "egg", {0, 0, -300}, {0, 0, 1}, 50, 0, 0, 0, 0, nullptr, nullptr},
+                       {2, 4, "komet", {0, 0, -300}, {0, 0, 1}, 50, 0, 0, 0, 0, nullptr, nullptr}};
+    for (spawnrec_t &s : r)
+        Level_InsertSpawn(&w, &s);
     std::string out = dir / "out.bin";
     ASSERT_EQ(Level_WriteFile(out.c_str(), "data/script3.bin", &w), 1);
     std::string got;

@@ -45,8 +45,7 @@ TEST(Math, AliasingRotationAndDegenerateInputs)
     EXPECT_EQ(Vec_SignedAngle(fwd, right, 7), 0.0f);
     Vec_Basis(up, s, u);
     ExpectVec(s, 0, 0, 0, 0);
-    entity_t e;
-    memset(&e, 0, sizeof(e));
+    entity_t e = {};
     Vec_Set(e.dir, 0, 1, 0);
     Ent_OrientToDirection(&e);
     for (int i = 0; i < 3; i++)

@@ -27,8 +27,7 @@ TEST(ModuleInterfaceDeathTest, AnyOtherOpcodeBeforeImportEndsTheProcess)
 {
     EXPECT_EXIT(Game_Main(GOP_INIT, 0, 0, 0), testing::ExitedWithCode(1),
                 "qzmm: Game_Main: no pointers imported \\(shutting down\\)");
-    EXPECT_EXIT(Game_Main(GOP_PARTICLES, 50, 0, 0), testing::ExitedWithCode(1),
-                "no pointers imported");
+    EXPECT_EXIT(Game_Main(GOP_PARTICLES, 50, 0, 0), testing::ExitedWithCode(1), "no pointers imported");
 }
 
 TEST(ModuleInterfaceDeathTest, EveryNullServiceEndsTheProcessAndTheFirstIsNamed)
@@ -47,8 +46,7 @@ TEST(ModuleInterfaceDeathTest, OpcodesBeforeInitialisationEndTheProcess)
                 "qzmm: Game_Main: requested opcode 4, but game is not initialized "
                 "\\(exit\\(\\)'ing...\\)");
     EXPECT_EXIT(Game_Main(42, 0, 0, 0), testing::ExitedWithCode(1), "requested opcode 42");
-    EXPECT_EXIT(Game_Main(GOP_PARTICLES, 10, 0, 0), testing::ExitedWithCode(1),
-                "requested opcode 6");
+    EXPECT_EXIT(Game_Main(GOP_PARTICLES, 10, 0, 0), testing::ExitedWithCode(1), "requested opcode 6");
 }
 
 TEST(ModuleInterface, SecondImportKeepsTheFirstTable)

@@ -1,8 +1,6 @@
 /* One scripted game on the real headless engine (one test: one import per process). */
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "demo.h"

@@ -60,8 +60,7 @@ TEST(PlayerInit, AnyPartThatCannotBeMadeFailsTheSetUp)
 TEST_F(Player, RightButtonCyclesWeaponsAndTheBonusWeaponOnlyWhileActive)
 {
     /* bonus active or not, the weapons the right button steps through */
-    const struct { int bonus; std::vector<int> seen; } cases[] = {{0, {1, 0, 1, 0}},
-                                                                   {1, {1, 2, 0, 1}}};
+    const struct { int bonus; std::vector<int> seen; } cases[] = {{0, {1, 0, 1, 0}}, {1, {1, 2, 0, 1}}};
     for (auto &c : cases) {
         p->weapon = 0;
         p->bonusactive = c.bonus;
@@ -232,16 +231,11 @@ TEST_F(Player, PauseEscapeLowersVolumeAndBrightnessAndGivesThemBack)
 
 TEST_F(Player, PauseClicksActOnlyOnTheButtons)
 {
-    const struct {
-        int x, y;
-        const char *out;
-        int state, shutdowns;
-    } clicks[] = {/* continue: a 128 x 128 image at (320, 300), its hit box
-                   * 42 short of the top and the bottom */
-                  {255, 300, "", GST_PAUSE, 0},  {384, 300, "", GST_PAUSE, 0},
-                  {320, 277, "", GST_PAUSE, 0},  {320, 322, "", GST_PAUSE, 0},
-                  {480, 240, "", GST_PAUSE, 0},  {256, 278, "", GST_ACTION, 0},
-                  {383, 321, "", GST_ACTION, 0}, {480, 300, "$$abort\n", -1, 1}};
+    /* continue: a 128 x 128 image at (320, 300), its hit box 42 short of the top and the bottom */
+    const struct { int x, y; const char *out; int state, shutdowns; } clicks[] = {
+        {255, 300, "", GST_PAUSE, 0}, {384, 300, "", GST_PAUSE, 0}, {320, 277, "", GST_PAUSE, 0},
+        {320, 322, "", GST_PAUSE, 0}, {480, 240, "", GST_PAUSE, 0}, {256, 278, "", GST_ACTION, 0},
+        {383, 321, "", GST_ACTION, 0}, {480, 300, "$$abort\n", -1, 1}};
     /* each button says what it does: continue on the left, quit on the right */
     Escape();
     std::map<std::string, float> at;

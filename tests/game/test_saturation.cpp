@@ -28,12 +28,10 @@ gentity_t *SpawnTarget()
     if (Vec_Length(d) == 0.0f)
         d[2] = -1.0f;
     float to[3] = {Rand01() * 200 - 100, Rand01() * 200 - 100, Rand01() * 200 - 100};
-    float pos[3];
+    float pos[3], dir[3];
     Vec_Scale(d, 500.0f + 150.0f * Rand01(), pos);
-    float dir[3];
     Vec_Sub(to, pos, dir);
-    return world::Place(c[0], c[1], pos[0], pos[1], pos[2], dir[0], dir[1], dir[2],
-                        20.0f + 60.0f * Rand01());
+    return world::Place(c[0], c[1], pos[0], pos[1], pos[2], dir[0], dir[1], dir[2], 20.0f + 60.0f * Rand01());
 }
 
 /* Pool and engine agree: counts, back references, limits. */

@@ -1,8 +1,6 @@
 /* Verified scores: a recorded game replayed by the real score server and worker. */
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <set>
 
 #include <QSqlDatabase>
@@ -79,13 +77,7 @@ TEST_F(VerifiedScores, RealGameVerifiesForgedOnesNever)
     srand(17);
     for (char &c : random)
         c = (char)rand();
-    struct Forged {
-        int level;
-        const char *name;
-        int32_t points;
-        std::string body;
-        bool queued;
-    } forged[] = {
+    struct Forged { int level; const char *name; int32_t points; std::string body; bool queued; } forged[] = {
         {1, "Eve", points + 1, demo, true},
         {2, "Lev", points, otherlevel, true},
         {1, "Tru", points, demo.substr(0, demo.size() / 2), true},

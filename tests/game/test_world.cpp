@@ -17,6 +17,18 @@ protected:
         const float at[3] = {x, y, z};
         return FireMissile(sub, at, fwd, owner);
     }
+    /* A deadly shot of the player's hits a target placed 100 ahead; the score after it. */
+    int KillAhead(int mainclass, int subclass, int score)
+    {
+        world::Reset();
+        gentity_t *p = world::Player();
+        p->score = score;
+        gentity_t *v = world::Place(mainclass, subclass, 0, 0, -100);
+        gentity_t *m = Shot(SUB_MISSILE_GLIBBER, p, 0, 0, -90);
+        m->damage = 100.0f;
+        world::Touch(m, v);
+        return p->score;
+    }
 };
 
 /* One homing shot that seeks at once from pos. */
@@ -53,9 +65,8 @@ TEST_F(World, PlasmaTakesFourHitsGlibberOneAndABalloonShowsWhereItWasHit)
     gentity_t *b = world::Place(MC_TARGET, SUB_BALLON, 0, 0, -100);
     size_t fx = harness::InUse(MC_EFFECT).size();
     float hp = b->health;
-    EXPECT_EQ(G_Damage(b, Shot(SUB_MISSILE_HOMINGCAPSULE, world::Player(), 0, 40, -100), Chicken_Hit,
-                       Chicken_Die),
-              DMG_NONE);
+    gentity_t *capsule = Shot(SUB_MISSILE_HOMINGCAPSULE, world::Player(), 0, 40, -100);
+    EXPECT_EQ(G_Damage(b, capsule, Chicken_Hit, Chicken_Die), DMG_NONE);
     EXPECT_FLOAT_EQ(b->health, hp);
     EXPECT_EQ(harness::InUse(MC_EFFECT).size(), fx);
     /* plasma: Nearest(0.55 x 16) = 9 particles, red within 50 of the point 40 above the centre */
@@ -85,20 +96,6 @@ TEST_F(World, PlasmaTakesFourHitsGlibberOneAndABalloonShowsWhereItWasHit)
         world::Frame(dt);
         EXPECT_EQ(harness::InUse(MC_EFFECT, SUB_RONLY_PARTICLE).size(), 5u);
     }
-}
-
-/* A deadly shot of the player's hits a target placed 100 ahead; the score after it. */
-int KillAhead(int mainclass, int subclass, int score)
-{
-    world::Reset();
-    gentity_t *p = world::Player();
-    p->score = score;
-    gentity_t *v = world::Place(mainclass, subclass, 0, 0, -100);
-    const float at[3] = {0, 0, -90}, fwd[3] = {0, 0, -1};
-    gentity_t *m = FireMissile(SUB_MISSILE_GLIBBER, at, fwd, p);
-    m->damage = 100.0f;
-    world::Touch(m, v);
-    return p->score;
 }
 
 TEST_F(World, EachKillScoresItsPointsWithItsBurstAndTheScoreStopsAtZero)

@@ -17,10 +17,9 @@
 namespace world {
 
 inline const char *const kSounds[] = {
-    "sounds/kluck.wav", "sounds/kluck2.wav", "sounds/kluck3.wav", "sounds/kluck4.wav",
-    "sounds/kluck5.wav", "sounds/kluck6.wav", "sounds/expl_general.wav",
-    "sounds/expl_ship.wav", "sounds/expl_rocket.wav", "sounds/ship.wav",
-    "sounds/rocket.wav", "sounds/alien.wav", "sounds/shot3b.wav", "sounds/shot1.wav",
+    "sounds/kluck.wav", "sounds/kluck2.wav", "sounds/kluck3.wav", "sounds/kluck4.wav", "sounds/kluck5.wav",
+    "sounds/kluck6.wav", "sounds/expl_general.wav", "sounds/expl_ship.wav", "sounds/expl_rocket.wav",
+    "sounds/ship.wav", "sounds/rocket.wav", "sounds/alien.wav", "sounds/shot3b.wav", "sounds/shot1.wav",
     "sounds/shot2.wav", "sounds/shot3a.wav"};
 
 /* Once per process: data directory, models, sounds, services. */

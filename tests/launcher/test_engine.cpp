@@ -80,9 +80,8 @@ protected:
         DemoDir = d / "demos";
         Open();
     }
-    /* A stand-in game; its entry dialog accepted (1) or cancelled (-1);
-     * unrecorded, it leaves an empty demo file as an engine that could not
-     * record does. */
+    /* A stand-in game; its entry dialog accepted (1) or cancelled (-1); unrecorded, it leaves an empty demo
+     * file as an engine that could not record does. */
     std::string Play(const std::string &out, int answer = 0, bool recorded = true, std::function<void()> look = nullptr)
     {
         FakeEngine(d.path, "echo \"$@\" > args.txt\nwhile [ $# -gt 0 ]; do\n  if [ \"$1\" = -record ]; then " +

@@ -50,9 +50,8 @@ static void ExpectLevelOnScreen(const std::string &raw)
     EXPECT_GE(bright, 30) << "no timer text";
 }
 
-/* The installed game played by an ordinary user (nobody, when the test
- * runs as root, which also starts it once itself): settings and the demo
- * land in the user's XDG folders, nothing is written under the tree. */
+/* The installed game played by an ordinary user (nobody, when the test runs as root, which also starts it
+ * once itself): settings and the demo land in the user's XDG folders, nothing is written under the tree. */
 static void PlayInstalled(const std::string &root, gk::TempDir &tmp)
 {
     std::string tree = root + GAMETREE;
@@ -163,9 +162,8 @@ TEST(InstalledGame, PackageInstallsAndPlays)
     if (!Have("/usr/bin/Xvfb") || !Have("/usr/bin/xdotool") || !Have("/usr/bin/ffmpeg"))
         GTEST_SKIP() << "needs Xvfb, xdotool and ffmpeg";
     L_TestApp();
-    /* run as root, the player is nobody, who may not pass through a private
-     * folder holding the build tree (/root): the install goes to the
-     * temporary folder then */
+    /* run as root, the player is nobody, who may not pass through a private folder holding the build tree
+     * (/root): the install goes to the temporary folder then */
     gk::TempDir tmp(geteuid() == 0 ? std::filesystem::temp_directory_path().string() : "");
     std::string root = tmp / "root", out;
     int st;

@@ -49,8 +49,7 @@ TEST(Language, FileTextsAndCaptionsByTag)
         EXPECT_EQ(c[i]->property("text").toString().toStdString(), want[i]);
 }
 
-/* Every shipped language holds every key of the English file, and the
- * entry text its two place holders. */
+/* Every shipped language holds every key of the English file, and the entry text its two place holders. */
 TEST(Language, ShippedFilesHoldEveryKey)
 {
     std::ifstream english(Lang_FilePath(gk::DistDir(), 44));

@@ -2,7 +2,6 @@
 #include <signal.h>
 
 #include <fstream>
-#include <functional>
 
 #include "l_testapp.h"
 
@@ -148,7 +147,6 @@ TEST_F(Online, RequestAnswersErrorsAndNoServer)
     EXPECT_EQ(InternetTable.e[0][0].name, "netz");
 }
 
-/* Names from the server are shown as plain text, never as markup. */
 TEST_F(Online, HostileNamesAreShownAsTheyAre)
 {
     const std::string names[] = {"<img src=x>", "<b>fett</b>", "<a href=x>"};

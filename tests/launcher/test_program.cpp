@@ -60,9 +60,8 @@ struct FullDisk {
     }
 };
 
-/* The launcher closed by the window manager saves its settings, keeping
- * keys it does not know; when the game folder or the temporary folder is
- * full, the old file stays whole, no temporary file is left, and the player
+/* The launcher closed by the window manager saves its settings, keeping keys it does not know; when the game
+ * folder or the temporary folder is full, the old file stays whole, no temporary file is left, and the player
  * hears which file and why. */
 TEST(Program, SaveOnAFullDiskKeepsTheOldSettings)
 {

@@ -132,11 +132,7 @@ static inline std::string SV_TopTen(int country, bool merge, bool getlist, const
 }
 
 /* A table holding only the given entries (level, name, points). */
-struct SV_Entry {
-    int level;
-    std::string name;
-    int32_t points;
-};
+struct SV_Entry { int level; std::string name; int32_t points; };
 static inline std::string SV_PackEntries(const std::vector<SV_Entry> &entries)
 {
     HighscoreTable t;

@@ -1,6 +1,5 @@
-/* What a replay may do: the engine run for a demo is a hostile program as far
- * as the server knows, so a stand-in engine tries what one could and answers
- * the entry's points only when every attempt failed. */
+/* What a replay may do: the engine run for a demo is a hostile program as far as the server knows, so a
+ * stand-in engine tries what one could and answers the entry's points only when every attempt failed. */
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -16,8 +15,7 @@
 namespace {
 
 /* Reads its orders from the demo after the 44-byte header:
- *   "check PORT POINTS": reach 127.0.0.1:PORT (0: skip), write a file of
- *   exactly 1 MB, then one byte more;
+ *   "check PORT POINTS": reach 127.0.0.1:PORT (0: skip), write a file of exactly 1 MB, then one byte more;
  *   "hang SECONDS": start a helper and never answer. */
 const char *const probe = R"(#!/usr/bin/python3
 import os, signal, socket, subprocess, sys, tempfile, time

@@ -1,6 +1,5 @@
 /* The score server as a real process: launcher exchange, hostile requests, a kill, a large store, PostgreSQL, its page in a browser. */
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <atomic>
 #include <chrono>
@@ -100,7 +99,6 @@ TEST_F(LauncherExchange, TwoLaunchersMergeAndARestartKeepsTheLists)
     }
 }
 
-/* The kept demo of a listed entry is sent once and the server's replay verifies it. */
 TEST_F(LauncherExchange, KeptDemoOfAListedEntryIsSentOnceAndVerified)
 {
     std::string demo;
@@ -275,8 +273,7 @@ static std::set<std::string> StoredNames(const std::string &db, int port = 0)
     return names;
 }
 
-/* Clients merging one new entry each (and shared ones that all send);
- * the names whose merge was answered. */
+/* Clients merging one new entry each (and shared ones that all send); the names whose merge was answered. */
 struct Burst {
     std::mutex lock;
     std::set<std::string> answered;

@@ -21,8 +21,7 @@ template <typename T> T *MeshDup(const std::vector<T> &v)
     return p;
 }
 
-/* One mesh: frames of positions (3 floats a vertex), faces, optional
- * texture vertices and texture faces. */
+/* One mesh: frames of positions (3 floats a vertex), faces, optional texture vertices and texture faces. */
 inline mdl_mesh_t MakeMesh(const char *name, const std::vector<std::vector<float>> &frames,
                            const std::vector<uint32_t> &faces, const std::vector<float> &tverts = {},
                            const std::vector<uint32_t> &tfaces = {}, int material = 0)

@@ -157,8 +157,7 @@ bool X11_SendCloseRequest(unsigned long window)
     Display *d = XOpenDisplay(nullptr);
     if (!d)
         return false;
-    XEvent ev;
-    memset(&ev, 0, sizeof(ev));
+    XEvent ev = {};
     ev.xclient.type = ClientMessage;
     ev.xclient.window = window;
     ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);

@@ -134,10 +134,9 @@ inline void *const services[GAME_SERVICE_COUNT] = {
 inline void Import(void *const *s)
 {
     Game_Import((float *)s[0], (float *)s[1], (svc_spawnentity_f)s[2], (svc_pendremove_f)s[3],
-                (svc_conprintf_f)s[4], (svc_void_f)s[5], (svc_cachefile_f)s[6],
-                (svc_play_f)s[7], (svc_listener_f)s[8], (svc_soundvolume_f)s[9],
-                (svc_mastervolume_f)s[10], (svc_void_f)s[11], (svc_void_f)s[12],
-                (svc_void_f)s[13], (svc_void_f)s[14], (svc_getstr_f)s[15]);
+                (svc_conprintf_f)s[4], (svc_void_f)s[5], (svc_cachefile_f)s[6], (svc_play_f)s[7],
+                (svc_listener_f)s[8], (svc_soundvolume_f)s[9], (svc_mastervolume_f)s[10], (svc_void_f)s[11],
+                (svc_void_f)s[12], (svc_void_f)s[13], (svc_void_f)s[14], (svc_getstr_f)s[15]);
 }
 
 /* Reset plus the player's parts released; nothing built. */

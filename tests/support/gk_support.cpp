@@ -1,6 +1,4 @@
-/*
- * gk_support.cpp -- scratch directories and file helpers for the tests.
- */
+/* gk_support.cpp -- scratch directories and file helpers for the tests. */
 #include "gk_support.h"
 
 #include <stdio.h>

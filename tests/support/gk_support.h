@@ -46,10 +46,7 @@ struct ProcResult {
     std::string out, err;   /* standard output and error */
 };
 
-struct Proc {
-    int pid = -1;
-    std::string outpath, errpath;
-};
+struct Proc { int pid = -1; std::string outpath, errpath; };
 
 /* argv[0] started in dir with extra "NAME=value" entries; output to outdir/stdout.txt, stderr.txt. */
 Proc StartProcess(const std::vector<std::string> &argv, const std::string &dir,
@@ -59,8 +56,7 @@ bool ProcessRunning(const Proc &p);
 ProcResult RunProcess(const std::vector<std::string> &argv, const std::string &dir = "",
                       const std::vector<std::string> &env = {}, int timeout_s = 60);
 /* This test program again, running only the named test, in a fresh process. */
-ProcResult RunSelf(const std::string &test, const std::vector<std::string> &env,
-                   int timeout_s = 60);
+ProcResult RunSelf(const std::string &test, const std::vector<std::string> &env, int timeout_s = 60);
 
 /* A private Xvfb; Start sets DISPLAY (restored by Stop), X errors of vanished windows ignored. */
 struct PrivateDisplay {

@@ -8,8 +8,6 @@
 #include <string.h>
 #include <unistd.h>
 
-#include <vector>
-
 #include "glstate.h"
 #include "vid.h"
 
@@ -51,9 +49,7 @@ inline void GLClearAll()
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-struct Rgb {
-    int r, g, b;
-};
+struct Rgb { int r, g, b; };
 
 /* The colour at (x, y) of the frame being drawn (origin lower left). */
 inline Rgb GLPixel(int x, int y)

@@ -21,10 +21,9 @@ static inline QApplication *L_TestApp(void)
     return app;
 }
 
-/* Watches for modal dialogs while it lives: the first `expected` are accepted (or rejected)
- * and counted in seen, after look() has seen them open; any other is rejected and fails
- * naming its title, so a wrong dialog ends the action instead of blocking the test until
- * CTest's time-out. */
+/* Watches for modal dialogs while it lives: the first `expected` are accepted (or rejected) and counted in
+ * seen, after look() has seen them open; any other is rejected and fails naming its title, so a wrong dialog
+ * ends the action instead of blocking the test until CTest's time-out. */
 struct L_DialogWatch {
     QTimer poll;
     int seen = 0;

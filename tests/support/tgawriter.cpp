@@ -20,11 +20,7 @@ std::string MakeTga(const TgaHeader &h, const std::string &id, const std::string
 /* True colour from RGB[A] rows: TGA stores BGR[A]. */
 static std::string TrueColour(int width, int height, const std::string &px, int bpp)
 {
-    TgaHeader h;
-    h.width = width;
-    h.height = height;
-    h.depth = 8 * bpp;
-    h.descriptor = bpp == 4 ? 8 : 0;
+    TgaHeader h = {.width = width, .height = height, .depth = 8 * bpp, .descriptor = bpp == 4 ? 8 : 0};
     std::string out = px;
     for (size_t i = 0; i + bpp <= out.size(); i += bpp)
         std::swap(out[i], out[i + 2]);

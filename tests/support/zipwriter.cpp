@@ -32,8 +32,7 @@ static void PutCommon(std::string &s, uint16_t flags, const ZipMember &m, uint32
                   {(uint32_t)m.name.size(), 2}, {0, 2}});
 }
 
-std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &comment,
-                     ZipLayout *layout)
+std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &comment, ZipLayout *layout)
 {
     std::string zip, central;
     ZipLayout lay;
@@ -81,7 +80,5 @@ void ZipPut32(std::string &zip, size_t off, uint32_t v)
     ZipPut16(zip, off, (uint16_t)(v & 0xffff));
     ZipPut16(zip, off + 2, (uint16_t)(v >> 16));
 }
-
-uint32_t ZipGet32(const std::string &zip, size_t off) { return U32(zip, off); }
 
 } // namespace gk

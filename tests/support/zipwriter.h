@@ -23,7 +23,6 @@ std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &c
                      ZipLayout *layout = nullptr);
 void ZipPut16(std::string &zip, size_t off, uint16_t v);
 void ZipPut32(std::string &zip, size_t off, uint32_t v);
-uint32_t ZipGet32(const std::string &zip, size_t off);
 
 } // namespace gk
 

@@ -34,18 +34,15 @@ static void TM_Think(entity_t *e)
 }
 
 extern "C" __attribute__((visibility("default"))) void
-Game_Import(float *gametime, float *lastgametime, svc_spawnentity_f spawnentity,
-            svc_pendremove_f pendremove, svc_conprintf_f conprintf, svc_void_f shutdown,
-            svc_cachefile_f sfx_cachefile, svc_play_f sfx_play,
-            svc_listener_f sfx_updatelistener3d, svc_soundvolume_f sfx_setsoundvolume,
-            svc_mastervolume_f sfx_setmastervolume, svc_void_f sfx_pauseall,
-            svc_void_f sfx_resumeall, svc_void_f gametime_pause, svc_void_f gametime_resume,
-            svc_getstr_f lang_getlocalizedstr)
+Game_Import(float *gametime, float *lastgametime, svc_spawnentity_f spawnentity, svc_pendremove_f pendremove,
+            svc_conprintf_f conprintf, svc_void_f shutdown, svc_cachefile_f sfx_cachefile,
+            svc_play_f sfx_play, svc_listener_f sfx_updatelistener3d, svc_soundvolume_f sfx_setsoundvolume,
+            svc_mastervolume_f sfx_setmastervolume, svc_void_f sfx_pauseall, svc_void_f sfx_resumeall,
+            svc_void_f gametime_pause, svc_void_f gametime_resume, svc_getstr_f lang_getlocalizedstr)
 {
-    game_services_t t = {gametime, lastgametime, spawnentity, pendremove, conprintf, shutdown,
-                         sfx_cachefile, sfx_play, sfx_updatelistener3d, sfx_setsoundvolume,
-                         sfx_setmastervolume, sfx_pauseall, sfx_resumeall, gametime_pause,
-                         gametime_resume, lang_getlocalizedstr};
+    game_services_t t = {gametime, lastgametime, spawnentity, pendremove, conprintf, shutdown, sfx_cachefile,
+                         sfx_play, sfx_updatelistener3d, sfx_setsoundvolume, sfx_setmastervolume,
+                         sfx_pauseall, sfx_resumeall, gametime_pause, gametime_resume, lang_getlocalizedstr};
     tm = t;
     const void *slots[GAME_SERVICE_COUNT];
     memcpy(slots, &t, sizeof(slots));
@@ -81,8 +78,7 @@ static void TM_EndGame(void)
 }
 
 #ifndef TESTMOD_NOMAIN
-extern "C" __attribute__((visibility("default"))) intptr_t
-Game_Main(int opcode, int a, int b, int c)
+extern "C" __attribute__((visibility("default"))) intptr_t Game_Main(int opcode, int a, int b, int c)
 {
     TM_Log("op %d %d %d %d", opcode, a, b, c);
     switch (opcode) {

@@ -1,8 +1,7 @@
 /* The content generator's writers read back by the engine's own readers. */
 #include <gtest/gtest.h>
 
-#include <string.h>
-
+#include <algorithm>
 #include <map>
 #include <string>
 #include <utility>
@@ -53,10 +52,7 @@ bool Closed(const mdl_mesh_t &me)
             edges[{a, b}] += a != b;
             edges[{b, a}] -= a != b;
         }
-    for (auto &e : edges)
-        if (e.second != 0)
-            return false;
-    return true;
+    return std::all_of(edges.begin(), edges.end(), [](const auto &e) { return e.second == 0; });
 }
 
 texture_t ReadTGA(const std::string &path)
