@@ -202,7 +202,7 @@ TEST_F(Online, HostileAnswersEndAtOnceAndChangeNothing)
     HighscoreTable t;
     HS_Fill(&t, "server", 7);
     const std::string table = PackTable(&t);
-    const struct { int head; std::string body; int status; const char *to; std::string says; int hops; } rows[] = {
+    const struct { int head; std::string body; int status; const char *to; std::string says; int hops = 1; } rows[] = {
         {10 << 20, table, 200, "", Lang(250)},
         {16385, table, 200, "", Lang(250)},
         {16384, table, 200, "", ""},    /* taken */
@@ -222,7 +222,7 @@ TEST_F(Online, HostileAnswersEndAtOnceAndChangeNothing)
         Answer(row.body, row.status);
         gk::WriteFile(d / "headsize", std::to_string(row.head));
         gk::WriteFile(d / "redirect", row.to);
-        gk::WriteFile(d / "hops", std::to_string(row.hops ? row.hops : 1));
+        gk::WriteFile(d / "hops", std::to_string(row.hops));
         QElapsedTimer clock;
         clock.start();
         EXPECT_LT(Exchange(), 100);
