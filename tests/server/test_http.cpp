@@ -97,6 +97,7 @@ TEST(ScoreHttp, ConnectionFloodIsRefusedAtOnceAndAProbeGetsThrough)
 
     /* 31 connections of one address and 11 of another: one past each limit is closed at once */
     std::vector<int> held;
+    auto flood = std::chrono::steady_clock::now();
     for (int i = 0; i < 42; i++)
         held.push_back(SV_Open(server.port, i < 31 ? "127.0.0.2" : "127.0.0.3"));
     int closed[2] = {0, 0};
@@ -126,6 +127,11 @@ TEST(ScoreHttp, ConnectionFloodIsRefusedAtOnceAndAProbeGetsThrough)
     EXPECT_GT(took, 2.5);
     EXPECT_LT(took, 7.5) << "a dripping upload was not cut within 7.5 s";
     close(drip);
+    /* the log tells of refused and cut connections, at most once in ten seconds */
+    double since = std::chrono::duration<double>(std::chrono::steady_clock::now() - flood).count();
+    gk::ReadFile(server.proc.errpath, &server.log);
+    size_t told = SV_Count(server.log, "connections: ");
+    EXPECT_TRUE(told >= 1 && told <= 1 + since / 10) << since << " s: " << server.log;
 }
 
 TEST(ScoreHttp, SlowUploadWavesAreCappedAndTheirMemoryReturns)
