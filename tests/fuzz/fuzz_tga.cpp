@@ -22,5 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (size_t i = 0; i < n; i++)
         sum += t.pixels[i];
     free(t.pixels);
+    free(t.mips);
     return 0;
 }
