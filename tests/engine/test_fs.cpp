@@ -61,7 +61,7 @@ std::string Patched(std::string zip, size_t at, uint32_t value, int bytes = 4)
 
 TEST_F(FsTest, WhatAnArchiveContributes)
 {
-    gk::ZipLayout a, c, d, l, y;
+    gk::ZipLayout a, c, d, l, y, z;
     std::string longname(255 - prefix.size(), 'n');
     std::string altered = gk::ZipBuild({{"s", "stored data", 0}, {"d", Big(5000), 8}}, "", &a);
     altered[a.payload[0] + 3] ^= 1;
@@ -72,6 +72,9 @@ TEST_F(FsTest, WhatAnArchiveContributes)
     const std::string two = gk::ZipBuild({{"a", "A", 0}, {"b", "B", 0}}, "", &l);
     /* an archive whose sizes and offsets are made to lie (mounted or not) */
     const std::string good = gk::ZipBuild({{"d", Big(3000), 8}, {"s", "stored", 0}}, "", &y);
+    /* a member whose local header (without its name) and data end the archive, in its comment */
+    std::string last = gk::ZipBuild({{"e", "\xff\xff", 0}}, "", &z);
+    last = gk::ZipBuild({{"e", "\xff\xff", 0}}, Patched(last.substr(z.local[0], 30), 26, 0, 2) + "\xff\xff", &z);
     const MountCase cases[] = {
         {"stored and deflated, long comment",
          gk::ZipBuild({{"models/a.dmo", "stored bytes", 0}, {"b.txt", Big(70000), 8}}, std::string(100, 'c')), 1,
@@ -101,6 +104,9 @@ TEST_F(FsTest, WhatAnArchiveContributes)
         {"local offset past end", Patched(good, y.central[0] + 42, 0xfffffff0u), -1, {{"d", "<none>"}}},
         {"local offset inside data", Patched(good, y.central[1] + 42, 3), -1, {{"s", "<none>"}}},
         {"local name length past the end", Patched(good, y.local[1] + 28, 0xffff, 2), -1, {{"s", "<none>"}}},
+        {"data ends the file", Patched(last, z.central[0] + 42, z.eocd + 22), 1, {{"e", "\xff\xff"}}},
+        {"data one past the end", Patched(Patched(last, z.central[0] + 42, z.eocd + 22), z.eocd + 40, 3), -1,
+         {{"e", "<none>"}}},
     };
     for (const MountCase &k : cases) {
         int mounted = Mount("x.pk3", k.zip);
