@@ -136,6 +136,7 @@ l_httpanswer_t L_HttpRun(const l_httpreq_t &req);
 extern std::string ResponseText;
 extern std::string ScoreServerHost;
 extern int ExchangeLimitMs;     /* the whole exchange, from request to last byte */
+extern int ExchangeIdleMs;      /* the longest pause of the server in it */
 std::string L_RequestURL(const std::string &host, int country, const std::string &packed);
 std::string L_ReplayURL(const std::string &host, int country, const L_DemoUpload &u);
 bool L_Uploading(void);         /* demos still on their way to the server */

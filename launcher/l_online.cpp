@@ -24,10 +24,10 @@ std::string ResponseText;
 /* The server is an endpoint of the deployment; GACKATRON_SCORE_HOST names it. */
 std::string ScoreServerHost;
 int ExchangeLimitMs = 60000;
+int ExchangeIdleMs = 30000;     /* the longest pause of the server */
 
 #define L_MAXRESPONSE (64 << 10)    /* a packed table or a message, with room */
 #define L_MAXDEMO (2 << 20)         /* the largest demo the server takes */
-#define L_IDLE_MS 30000             /* the longest pause of the server */
 
 std::string L_RequestURL(const std::string &host, int country, const std::string &packed)
 {
@@ -226,7 +226,7 @@ void buttonInternetClick(void)
                   "Pragma: no-cache\r\n";
     req.maxbody = L_MAXRESPONSE;
     req.limit_ms = ExchangeLimitMs;
-    req.idle_ms = L_IDLE_MS;
+    req.idle_ms = ExchangeIdleMs;
 
     L_BusyBegin(Lang(231));
     l_httpanswer_t a = L_HttpRun(req);
