@@ -311,13 +311,6 @@ TEST_F(World, ATargetWhoseSlotIsReusedInTheSameFrameIsNotFollowed)
     EXPECT_EQ(Missile_HomingLock(&t), n);
     EXPECT_FLOAT_EQ(t, eng_gametime);
     EXPECT_EQ(s->target, n);
-    /* a lock as old as its target is no lock: the next shot takes the same target */
-    world::Reset();
-    p = world::Player();
-    gentity_t *d = world::Place(MC_TARGET, SUB_CHICKEN, 0, 0, -100);
-    world::Place(MC_TARGET, SUB_CHICKEN, 0, 0, -300);
-    EXPECT_EQ(Seeker(zero, p)->target, d);
-    EXPECT_EQ(Seeker(zero, p)->target, d);
 }
 
 TEST_F(World, AStaleLockIsDroppedBeforeTheWalk)
