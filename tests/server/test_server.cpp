@@ -224,6 +224,27 @@ TEST(ScoreServer, RateAndPointsLimitsAtTheirEdges)
     EXPECT_EQ(Names(WorldTable(server.port), 0), std::vector<std::string>({"at 1000", "third 5"}));
 }
 
+/* Each limit takes its least sensible value (a second, a connection, a replay, the ten of a list,
+ * the game's 64 MB) and refuses one below it, naming the option. */
+TEST(ScoreServer, LimitsTakeTheirLeastAndRefuseOneBelow)
+{
+    const std::vector<std::pair<std::string, int>> least = {
+        {"verify-seconds", 1}, {"verify-cpu", 1},  {"verify-memory", 64}, {"replays-per-address", 1},
+        {"keep", 10},          {"timeout", 1},     {"max-per-address", 1}, {"upload-seconds", 1},
+        {"max-uploads", 1},    {"threads", 1}};
+    std::vector<std::string> args;
+    for (const auto &[name, n] : least) {
+        args.insert(args.end(), {"--" + name, std::to_string(n)});
+        gk::TempDir d;
+        gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/gackatron-scores", "--db", d / "s.sqlite", "--" + name,
+                                           std::to_string(n - 1)}, d.path, {}, 20);
+        EXPECT_NE(r.err.find("--" + name + " wants a number from " + std::to_string(n) + " on"), std::string::npos)
+            << r.err;
+    }
+    ScoreServer server;
+    EXPECT_TRUE(server.Start(args)) << server.log;
+}
+
 /* Older launchers pack names in their system's code page: Windows-1251 on a Russian system
  * (country 7), Windows-1252 elsewhere.  Each table is read letter for letter and answered in
  * its sender's code page, without the UTF-8 line. */
