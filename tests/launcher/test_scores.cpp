@@ -76,6 +76,18 @@ TEST(PackedText, ListingContents)
             t.e[r][i] = {n, (int32_t)x};
         }
     EXPECT_TRUE(PackTable(&t).empty());
+    /* a name grown a letter at a time: the packed text of exactly 16384 digits, the most there is, is read */
+    const std::string last = t.e[7][9].name;
+    for (int r = 0; r < HS_ROWS; r++)
+        for (int i = 0; i < HS_ENTRIES; i++)
+            t.e[r][i].name.resize(112);
+    std::string packed;
+    for (size_t len = 0; len < last.size() && packed.size() < 16384; len++) {
+        t.e[7][9].name = last.substr(0, len);
+        packed = PackTable(&t);
+    }
+    ASSERT_EQ(packed.size(), 16384u);
+    EXPECT_TRUE(UnpackTable(packed, &u));
 }
 
 /* A quoted value in a section of a C library locale source, followed through "copy" lines. */
