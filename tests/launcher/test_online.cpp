@@ -186,7 +186,8 @@ TEST_F(Online, DrippingServerIsCutOffWhileBusyIsShown)
     clock.start();
     EXPECT_LT(Exchange(), 100);
     EXPECT_LT(clock.elapsed(), 8000);
-    EXPECT_GE(clock.elapsed(), 3000) << "cut at a pause of the server although it was sending";
+    /* at the limit (a coarse timer may end 5 % early), not at the first pause of 1.5 s */
+    EXPECT_GE(clock.elapsed(), 2500) << "cut at a pause of the server although it was sending";
     EXPECT_EQ(l_lastcaption, Lang(210));
     EXPECT_EQ(l_lasttext, Lang(215));
     EXPECT_TRUE(busy);
