@@ -24,7 +24,7 @@ std::string ResponseText;
 /* The server is an endpoint of the deployment; GACKATRON_SCORE_HOST names it. */
 std::string ScoreServerHost;
 int ExchangeLimitMs = 60000;
-int ExchangeIdleMs = 30000;     /* the longest pause of the server */
+int ExchangeIdleMs = 30000;
 
 #define L_MAXRESPONSE (64 << 10)    /* a packed table or a message, with room */
 #define L_MAXDEMO (2 << 20)         /* the largest demo the server takes */

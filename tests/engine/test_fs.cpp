@@ -75,6 +75,7 @@ TEST_F(FsTest, WhatAnArchiveContributes)
     /* a member whose local header (without its name) and data end the archive, in its comment */
     std::string last = gk::ZipBuild({{"e", "\xff\xff", 0}}, "", &z);
     last = gk::ZipBuild({{"e", "\xff\xff", 0}}, Patched(last.substr(z.local[0], 30), 26, 0, 2) + "\xff\xff", &z);
+    last = Patched(last, z.central[0] + 42, z.eocd + 22);
     const MountCase cases[] = {
         {"stored and deflated, long comment",
          gk::ZipBuild({{"models/a.dmo", "stored bytes", 0}, {"b.txt", Big(70000), 8}}, std::string(100, 'c')), 1,
@@ -104,9 +105,8 @@ TEST_F(FsTest, WhatAnArchiveContributes)
         {"local offset past end", Patched(good, y.central[0] + 42, 0xfffffff0u), -1, {{"d", "<none>"}}},
         {"local offset inside data", Patched(good, y.central[1] + 42, 3), -1, {{"s", "<none>"}}},
         {"local name length past the end", Patched(good, y.local[1] + 28, 0xffff, 2), -1, {{"s", "<none>"}}},
-        {"data ends the file", Patched(last, z.central[0] + 42, z.eocd + 22), 1, {{"e", "\xff\xff"}}},
-        {"data one past the end", Patched(Patched(last, z.central[0] + 42, z.eocd + 22), z.eocd + 40, 3), -1,
-         {{"e", "<none>"}}},
+        {"data ends the file", last, 1, {{"e", "\xff\xff"}}},
+        {"data one past the end", Patched(last, z.eocd + 22 + 18, 3), -1, {{"e", "<none>"}}},  /* its size */
     };
     for (const MountCase &k : cases) {
         int mounted = Mount("x.pk3", k.zip);

@@ -97,11 +97,14 @@ static std::string LocaleValue(const std::string &locale, const std::string &sec
     std::string line;
     char word[64], value[64];
     while (std::getline(in, line) && line != section) {}
-    while (std::getline(in, line) && line != "END " + section)
-        if (sscanf(line.c_str(), "%63s \"%63[^\"]", word, value) == 2 && !strcmp(word, "copy"))
+    while (std::getline(in, line) && line != "END " + section) {
+        if (sscanf(line.c_str(), "%63s \"%63[^\"]", word, value) != 2)
+            continue;
+        if (!strcmp(word, "copy"))
             return LocaleValue(value, section, key);
-        else if (sscanf(line.c_str(), "%63s \"%63[^\"]", word, value) == 2 && !strcmp(word, key))
+        if (!strcmp(word, key))
             return value;
+    }
     return "";
 }
 
