@@ -248,7 +248,10 @@ TEST_F(World, HomingShotsSpreadOverTwoTargetsAndTheCapsuleBurstsOnce)
     gentity_t *p = world::Player();
     gentity_t *a = world::Place(MC_TARGET, SUB_CHICKEN, 0, 0, -100);
     gentity_t *b = world::Place(MC_TARGET, SUB_CHICKEN, 0, 0, -300);
-    world::Frame(0.02f); /* a lock must be younger than its target */
+    /* a lock taken in its target's spawn frame counts as stale: no spreading yet */
+    EXPECT_EQ(Seeker(zero, p)->target, a);
+    EXPECT_EQ(Seeker(zero, p)->target, a);
+    world::Frame(0.02f);
     gentity_t *s1 = Seeker(zero, p), *s2 = Seeker(zero, p), *s3 = Seeker(zero, p);
     EXPECT_EQ(s1->target, a);
     EXPECT_EQ(s2->target, b);
