@@ -261,6 +261,18 @@ TEST_F(DrawGL, ParticlesFaceTheCameraAndTakeTheirTextureOnceItExists)
     EXPECT_EQ(wrap, GL_CLAMP);
 }
 
+/* A 120-pixel-high view of 70 degrees has 60 / tan 35° = 85.7 pixels a radian at its middle; a sky
+ * face there is drawn without mipmaps when even its worst point puts at most 0.9 of that, 77.1
+ * texels, on a radian: a 2-texel square of half size 1 at distance d puts d + 2 / d at its corners. */
+TEST_F(DrawGL, SkyFacesMagnifiedFromEveryViewAreSetApart)
+{
+    WriteModel(dir / "sky", {{1, -77, "red"}, {1, -78, "red"}});
+    const mdl_mesh_t *m = Model("sky", 0, 0, 0)->u.mdl.model->meshes;
+    R_Prewarm();
+    EXPECT_EQ(std::make_pair(m[0].nummag, m[0].numrest), std::make_pair(2u, 0u));
+    EXPECT_EQ(m[1].magfaces, nullptr);
+}
+
 /* The overlay is 800 x 600 units whatever the window. */
 class OverlayGL : public DrawScene<::testing::Test> {};
 
