@@ -275,6 +275,21 @@ TEST_F(World, HomingShotsSpreadOverTwoTargetsAndTheCapsuleBurstsOnce)
         EXPECT_EQ(g->owner, p);
 }
 
+TEST_F(World, LateMusicStopsAndAShipsEngineSoundFliesAlongWithIt)
+{
+    world::Run(1.0f);
+    BGM_Start("sounds/ship.wav");
+    gentity_t *music = BGM_Gentity();
+    ASSERT_NE(music, nullptr);
+    BGM_Stop();
+    EXPECT_NE(music->state, GS_INUSE) << "music started 1 s into the game";
+    world::Place(MC_TARGET, SUB_ENEMYSHIP, 0, 0, -300, 1, 0, 0, 50);
+    world::Run(1.0f);
+    auto sounds = harness::InUse(MC_SOUND);
+    ASSERT_EQ(sounds.size(), 1u);
+    EXPECT_NEAR(sounds[0]->ent->origin[0], 50.0f, 0.5f) << "1 s at 50 a second along x";
+}
+
 TEST_F(World, AFadingShotReleasesTheLock)
 {
     gentity_t *p = world::Player();
