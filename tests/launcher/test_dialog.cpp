@@ -51,6 +51,9 @@ TEST_F(Dialog, FirstStartDamagedSettingsAndRoundTrip)
     LoadSettings(d / "gackatron.ini");
     EXPECT_EQ(State(), defaults);
     EXPECT_EQ(mf.labelVersion->text(), "1.05");
+    /* without the rendered pictures the page shows a drawn night sky: dark blue above, near black below */
+    QImage sky = mf.imageLocal->pixmap().toImage();
+    EXPECT_GT(qBlue(sky.pixel(200, 60)), qBlue(sky.pixel(200, 500)) + 40);
     mf.resBox->setCurrentIndex(1);
     mf.radioFullscreen->setChecked(true);
     mf.trackMouse->setValue(8);
