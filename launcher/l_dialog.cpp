@@ -191,13 +191,20 @@ static void L_KeyTransparent(QLabel *l)
 
 /* ---- building the controls ---- */
 
-static QLabel *L_Label(QWidget *parent, int x, int y, int w, int h, int tag, const char *text)
+/* A label for a layout to place. */
+static QLabel *L_Label(QWidget *parent, int tag, const char *text)
 {
     QLabel *l = new QLabel(parent);
     l->setTextFormat(Qt::PlainText);    /* names, versions, language texts: never markup */
     l->setText(QString::fromUtf8(text));
-    l->setGeometry(x, y, w, h);
     l->setProperty("tag", tag);
+    return l;
+}
+
+static QLabel *L_Label(QWidget *parent, int x, int y, int w, int h, int tag, const char *text)
+{
+    QLabel *l = L_Label(parent, tag, text);
+    l->setGeometry(x, y, w, h);
     return l;
 }
 
@@ -209,11 +216,18 @@ static QLabel *L_Image(QWidget *parent, int x, int y, int w, int h, int kind)
     return l;
 }
 
+/* A control with the tag of its language text, for a layout to place... */
+template <class T> static T *L_Tagged(T *c, int tag)
+{
+    c->setProperty("tag", tag);
+    return c;
+}
+
+/* ...or placed by hand. */
 template <class T> static T *L_Tagged(T *c, int x, int y, int w, int h, int tag)
 {
     c->setGeometry(x, y, w, h);
-    c->setProperty("tag", tag);
-    return c;
+    return L_Tagged(c, tag);
 }
 
 static void L_CreatePageLocal(QWidget *pg)
@@ -280,13 +294,13 @@ static QSlider *L_VolumeSlider(QWidget *parent)
 
 static QGroupBox *L_CreateVolumes(QWidget *pg)
 {
-    QGroupBox *g = L_Tagged(new QGroupBox(QString::fromUtf8(" Lautstärke "), pg), 0, 0, 0, 0, 135);
+    QGroupBox *g = L_Tagged(new QGroupBox(QString::fromUtf8(" Lautstärke "), pg), 135);
     QGridLayout *l = new QGridLayout(g);
     mf.trackMusic = L_VolumeSlider(g);
     mf.trackEffects = L_VolumeSlider(g);
-    l->addWidget(L_Label(g, 0, 0, 0, 0, 136, "Musik"), 0, 0);
+    l->addWidget(L_Label(g, 136, "Musik"), 0, 0);
     l->addWidget(mf.trackMusic, 0, 1);
-    l->addWidget(L_Label(g, 0, 0, 0, 0, 137, "Effekte"), 0, 2);
+    l->addWidget(L_Label(g, 137, "Effekte"), 0, 2);
     l->addWidget(mf.trackEffects, 0, 3);
     return g;
 }
@@ -297,16 +311,16 @@ static void L_CreatePageSettings(QWidget *pg)
     page->setContentsMargins(8, 4, 8, 2);
     page->setSpacing(2);   /* four groups on a page of fixed height */
 
-    QGroupBox *g1 = L_Tagged(new QGroupBox(QString::fromUtf8(" Grafikeinstellungen "), pg), 0, 0, 0, 0, 121);
+    QGroupBox *g1 = L_Tagged(new QGroupBox(QString::fromUtf8(" Grafikeinstellungen "), pg), 121);
     QGridLayout *l1 = new QGridLayout(g1);
-    l1->addWidget(L_Label(g1, 0, 0, 0, 0, 122, "Auflösung :"), 0, 0);
+    l1->addWidget(L_Label(g1, 122, "Auflösung :"), 0, 0);
     mf.resBox = new QComboBox(g1);
     l1->addWidget(mf.resBox, 0, 1);
     mf.img16 = L_FixedImage(g1, 90, 36, 2);
     mf.img32 = L_FixedImage(g1, 90, 36, 3);
     l1->addWidget(mf.img16, 0, 2);          /* the two share one place */
     l1->addWidget(mf.img32, 0, 2);
-    QLabel *l5 = L_Label(g1, 0, 0, 0, 0, 123,
+    QLabel *l5 = L_Label(g1, 123,
                          "Hinweis: Höhere Auflösungen und höhere Farbtiefe verbessern die Bildqualität. "
                          "Auf weniger leistungsstarken Grafikkarten führt eine höhere Farbtiefe allerdings "
                          "möglicherweise zu einer spürbar geringeren Darstellungsgeschwindigkeit.");
@@ -315,8 +329,8 @@ static void L_CreatePageSettings(QWidget *pg)
     QGridLayout *modes = new QGridLayout;
     mf.imageWindowed = L_FixedImage(g1, 64, 48, 1);
     mf.imageFullscreen = L_FixedImage(g1, 64, 48, 2);
-    mf.radioWindowed = L_Tagged(new QRadioButton(QString::fromUtf8("Spiel im Fenster starten"), g1), 0, 0, 0, 0, 124);
-    mf.radioFullscreen = L_Tagged(new QRadioButton(QString::fromUtf8("In den Vollbildmodus wechseln"), g1), 0, 0, 0, 0, 125);
+    mf.radioWindowed = L_Tagged(new QRadioButton(QString::fromUtf8("Spiel im Fenster starten"), g1), 124);
+    mf.radioFullscreen = L_Tagged(new QRadioButton(QString::fromUtf8("In den Vollbildmodus wechseln"), g1), 125);
     modes->addWidget(mf.imageWindowed, 0, 0, Qt::AlignHCenter);
     modes->addWidget(mf.imageFullscreen, 0, 1, Qt::AlignHCenter);
     modes->addWidget(mf.radioWindowed, 1, 0);
@@ -327,9 +341,9 @@ static void L_CreatePageSettings(QWidget *pg)
     QObject::connect(mf.resBox, &QComboBox::activated, [] { resBoxChange(); });
     page->addWidget(g1);
 
-    QGroupBox *g2 = L_Tagged(new QGroupBox(QString::fromUtf8(" Mauseinstellungen "), pg), 0, 0, 0, 0, 126);
+    QGroupBox *g2 = L_Tagged(new QGroupBox(QString::fromUtf8(" Mauseinstellungen "), pg), 126);
     QGridLayout *l2 = new QGridLayout(g2);
-    mf.checkMouse = L_Tagged(new QCheckBox(QString::fromUtf8("Mausbewegungen in der Senkrechten umkehren."), g2), 0, 0, 0, 0, 127);
+    mf.checkMouse = L_Tagged(new QCheckBox(QString::fromUtf8("Mausbewegungen in der Senkrechten umkehren."), g2), 127);
     l2->addWidget(mf.checkMouse, 0, 0, 1, 3);
     mf.trackMouse = new QSlider(Qt::Horizontal, g2);
     mf.trackMouse->setRange(0, 10);
@@ -338,8 +352,8 @@ static void L_CreatePageSettings(QWidget *pg)
     mf.trackMouse->setTickPosition(QSlider::TicksBelow);
     mf.trackMouse->setValue(5);
     l2->addWidget(mf.trackMouse, 1, 0, 1, 2);
-    l2->addWidget(L_Label(g2, 0, 0, 0, 0, 128, "Niedrige Empfindlichkeit"), 2, 0);
-    QLabel *l3 = L_Label(g2, 0, 0, 0, 0, 129, "Hohe Empfindlichkeit");
+    l2->addWidget(L_Label(g2, 128, "Niedrige Empfindlichkeit"), 2, 0);
+    QLabel *l3 = L_Label(g2, 129, "Hohe Empfindlichkeit");
     l3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     l2->addWidget(l3, 2, 1);
     mf.imageMouse = L_FixedImage(g2, 64, 64, 3);
@@ -347,13 +361,13 @@ static void L_CreatePageSettings(QWidget *pg)
     page->addWidget(g2);
     page->addWidget(L_CreateVolumes(pg));
 
-    QGroupBox *g3 = L_Tagged(new QGroupBox(QString::fromUtf8(" Internetverbindung "), pg), 0, 0, 0, 0, 130);
+    QGroupBox *g3 = L_Tagged(new QGroupBox(QString::fromUtf8(" Internetverbindung "), pg), 130);
     QGridLayout *l3g = new QGridLayout(g3);
-    mf.checkProxy = L_Tagged(new QCheckBox(QString::fromUtf8("Die Verbindung erfolgt über einen weiteren Computer (Proxy)."), g3), 0, 0, 0, 0, 131);
+    mf.checkProxy = L_Tagged(new QCheckBox(QString::fromUtf8("Die Verbindung erfolgt über einen weiteren Computer (Proxy)."), g3), 131);
     l3g->addWidget(mf.checkProxy, 0, 0, 1, 4);
-    mf.labelProxy = L_Label(g3, 0, 0, 0, 0, 132, "Proxy :");
+    mf.labelProxy = L_Label(g3, 132, "Proxy :");
     mf.editProxy = new QLineEdit(g3);
-    mf.labelPort = L_Label(g3, 0, 0, 0, 0, 133, "Port :");
+    mf.labelPort = L_Label(g3, 133, "Port :");
     mf.editPort = new QLineEdit("8080", g3);
     mf.editPort->setMaximumWidth(80);
     l3g->addWidget(mf.labelProxy, 1, 0);
@@ -380,16 +394,16 @@ static void L_CreatePointf(void)
     top->addWidget(mf.imageBest, 0, Qt::AlignTop);
     QVBoxLayout *col = new QVBoxLayout;
     top->addLayout(col);
-    mf.labelPoints = L_Label(d, 0, 0, 0, 0, 141, "Herzlichen Glückwunsch !");
+    mf.labelPoints = L_Label(d, 141, "Herzlichen Glückwunsch !");
     QFont big = mf.labelPoints->font();
     big.setPointSize(big.pointSize() + 6);
     mf.labelPoints->setFont(big);
     col->addWidget(mf.labelPoints);
-    mf.labelExtra = L_Label(d, 0, 0, 0, 0, 142, "Sie haben sich nun das Extralevel freigespielt.");
+    mf.labelExtra = L_Label(d, 142, "Sie haben sich nun das Extralevel freigespielt.");
     mf.labelExtra->setStyleSheet("font-weight: bold;");
     mf.labelExtra->hide();
     col->addWidget(mf.labelExtra);
-    mf.labelText = L_Label(d, 0, 0, 0, 0, 143,
+    mf.labelText = L_Label(d, 143,
                            "Sie haben einen Punktestand von #1 Punkten erspielt. Das entspricht dem #2. "
                            "Platz in der Bestenliste. Um sich in die Liste einzutragen, geben Sie bitte "
                            "einfach Ihren Namen ein.");
@@ -397,15 +411,15 @@ static void L_CreatePointf(void)
     mf.labelText->setMinimumWidth(400);
     col->addWidget(mf.labelText);
     QHBoxLayout *name = new QHBoxLayout;
-    name->addWidget(L_Label(d, 0, 0, 0, 0, 144, "Ihr Name bzw Kürzel:"));
+    name->addWidget(L_Label(d, 144, "Ihr Name bzw Kürzel:"));
     mf.editName = new QLineEdit(L_Q(Lang(205)), d);   /* the language's default name */
     mf.editName->setMaxLength(HS_TYPEDNAME);
     mf.editName->setMinimumWidth(150);
     name->addWidget(mf.editName, 1);
     col->addLayout(name);
     QHBoxLayout *buttons = new QHBoxLayout;
-    QPushButton *b1 = L_Tagged(new QPushButton(QString::fromUtf8("Namen eintragen"), d), 0, 0, 0, 0, 145);
-    QPushButton *b2 = L_Tagged(new QPushButton(QString::fromUtf8("Abbrechen"), d), 0, 0, 0, 0, 146);
+    QPushButton *b1 = L_Tagged(new QPushButton(QString::fromUtf8("Namen eintragen"), d), 145);
+    QPushButton *b2 = L_Tagged(new QPushButton(QString::fromUtf8("Abbrechen"), d), 146);
     buttons->addStretch(1);
     buttons->addWidget(b1);
     buttons->addWidget(b2);
