@@ -496,6 +496,9 @@ TEST(ScorePage, BrowserShowsNamesAsTextAndTheGamesLevels)
     }
     ASSERT_FALSE(russian.empty());
     std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/", body;
+    /* the least country number, held by no list: the page still shows it, chosen, among the countries */
+    ASSERT_EQ(SV_Get(server.port, "/?country=0", &body), 200);
+    EXPECT_NE(body.find("class=\"on\" href=\"/?country=0\""), std::string::npos) << body;
     if (access("/usr/bin/chromium", X_OK) != 0)
         GTEST_SKIP() << "no chromium";
     gk::ProcResult dom = Chromium(server.dir, {"--dump-dom"}, url);
