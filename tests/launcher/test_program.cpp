@@ -53,6 +53,7 @@ struct FullDisk {
         return !dir.empty();
     }
     void Fill() { EXPECT_NE(system(("cat /dev/zero > " + dir + "/filler 2>/dev/null").c_str()), 0); }
+    void ReadOnly() { EXPECT_EQ(mount(NULL, dir.c_str(), NULL, MS_REMOUNT | MS_RDONLY, NULL), 0); }
     ~FullDisk()
     {
         if (!dir.empty())
@@ -61,15 +62,15 @@ struct FullDisk {
 };
 
 /* The launcher closed by the window manager saves its settings, keeping keys it does not know; when the game
- * folder or the temporary folder is full, the old file stays whole, no temporary file is left, and the player
- * hears which file and why. */
+ * folder or the temporary folder is full, or the temporary folder is read-only, the old file stays whole, no
+ * temporary file is left, and the player hears which file and why. */
 TEST(Program, SaveOnAFullDiskKeepsTheOldSettings)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "mounting a small filesystem needs root";
     gk::PrivateDisplay x;
     ASSERT_TRUE(x.Start("800x600x24"));
-    for (int full : {0, 1, 2}) {    /* nothing, the game folder, the temporary folder */
+    for (int full : {0, 1, 2, 3}) {    /* nothing, the game folder, the temporary folder full; read-only */
         gk::TempDir d;
         FullDisk disk;
         ASSERT_TRUE(disk.Make(d / "disk"));
@@ -79,9 +80,9 @@ TEST(Program, SaveOnAFullDiskKeepsTheOldSettings)
         gk::WriteFile(ini, old);
         gk::WriteFile(ini + ".new-Ab12Cd", "");     /* left by a kill */
         if (full)
-            disk.Fill();
+            full == 3 ? disk.ReadOnly() : disk.Fill();
         gk::Proc p = gk::StartProcess({game + "/gackatron", "-en"}, d.path,
-                                      {"GACKATRON_HEADLESS=1", "QT_QPA_PLATFORM=xcb", "TMPDIR=" + (full == 2 ? disk.dir : d.path)},
+                                      {"GACKATRON_HEADLESS=1", "QT_QPA_PLATFORM=xcb", "TMPDIR=" + (full >= 2 ? disk.dir : d.path)},
                                       d.path);
         unsigned long w = gk::X11_FindWindowByName("^Gackatron - Starter$", 60);
         EXPECT_NE(w, 0ul) << "no launcher window";
@@ -91,11 +92,11 @@ TEST(Program, SaveOnAFullDiskKeepsTheOldSettings)
         std::string now;
         ASSERT_TRUE(gk::ReadFile(ini, &now));
         std::string told = "Settings not saved: The settings and highscores could not be saved to\r\n" + ini +
-                           "\r\n" + (full == 1 ? "The disk is full." : disk.dir + "/");
+                           "\r\n" + (full == 1 ? "The disk is full." : disk.dir + (full == 2 ? "/" : ": "));
         if (full) {
             EXPECT_EQ(now, old);
             EXPECT_NE(r.err.find(told), std::string::npos) << r.err;
-            EXPECT_NE(r.err.find("The disk is full."), std::string::npos) << r.err;
+            EXPECT_EQ(r.err.find("The disk is full.") != std::string::npos, full < 3) << r.err;
         } else {
             EXPECT_TRUE(now.find("speed=7\n") != std::string::npos && now.find(old.substr(16)) != std::string::npos);
         }
