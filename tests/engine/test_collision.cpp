@@ -19,8 +19,7 @@ using gk::U32;
 /* A wall */
 mdl_mesh_t Walls()
 {
-    return gk::MakeMesh("walls",
-                        {{0, -1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 2, -1, -1, 2, 1, -1, 2, 1, 1, 2, -1, 1}},
+    return gk::MakeMesh("walls", {{0, -1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 2, -1, -1, 2, 1, -1, 2, 1, 1, 2, -1, 1}},
                         {0, 1, 2, 0, 2, 3, 4, 5, 6, 4, 6, 7});
 }
 
@@ -59,8 +58,7 @@ TEST(CollisionFile, BuildWriteReadBack)
     const std::string good = bytes;
     struct Case { size_t off; uint32_t v; } cases[] = {
         {0, 0xffffffff}, {0, 2}, {32, 0x10000}, {32, 1625}, {32, 0xffffffff}, {32, 4},
-        {40 + 24, 0x7fffffff}, {40 + 26 * 32 + 24, 1000},
-    };
+        {40 + 24, 0x7fffffff}, {40 + 26 * 32 + 24, 1000}};
     for (const Case &k : cases) {
         std::string x = good;
         std::memcpy(&x[k.off], &k.v, 4);
@@ -149,12 +147,9 @@ TEST_F(Pair, ProjectileAgainstPlacedMesh)
         {0, 0, {-5, 1.5f, 0}, {5, 1.5f, 0}, 0},           /* beside the box on y */
         {0, 0, {0, 0, 0}, {0, 0, 0}, 0},                  /* did not move, from the target's position */
         {0, 0, {1, 0, 0}, {1, 0, 0}, 0},                  /* did not move */
-        {1, 0, {11, 0.5f, -20}, {13, 0.5f, -20}, 0},
-        {1, 0, {13, 0.5f, -20}, {15, 0.5f, -20}, 1},
-        {1, 90, {13, 0.5f, -20}, {15, 0.5f, -20}, 0},
-        {1, 90, {11, 0.5f, -19}, {11, 0.5f, -21}, 1},
-        {1, 90, {11, 0.5f, -21}, {11, 0.5f, -23}, 0},
-    };
+        {1, 0, {11, 0.5f, -20}, {13, 0.5f, -20}, 0}, {1, 0, {13, 0.5f, -20}, {15, 0.5f, -20}, 1},
+        {1, 90, {13, 0.5f, -20}, {15, 0.5f, -20}, 0}, {1, 90, {11, 0.5f, -19}, {11, 0.5f, -21}, 1},
+        {1, 90, {11, 0.5f, -21}, {11, 0.5f, -23}, 0}};
     b.u.mdl.model = &target;
     for (const auto &c : cases) {
         b.origin[0] = c.placed ? 10 : 0;

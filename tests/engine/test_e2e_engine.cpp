@@ -29,8 +29,7 @@ protected:
     {
         gk::MakeDirs(dir / "data");
         std::filesystem::remove(dir / "data/game.dll");
-        std::filesystem::create_symlink(gk::TestmodDir() + "/" + variant + "/game.dll",
-                                        dir / "data/game.dll");
+        std::filesystem::create_symlink(gk::TestmodDir() + "/" + variant + "/game.dll", dir / "data/game.dll");
     }
     gk::ProcResult Run(const std::vector<std::string> &args, std::vector<std::string> env = {})
     {
@@ -86,8 +85,7 @@ TEST_F(Engine, ToolModesAndFailuresEndWithTheirStatusAndOutput)
          "QZM: The game data data/vex0.pk3 is damaged", nullptr},
         /* an archive whose member would unpack to 1 GiB */
         {"recorder", {"-game", "data", "-map", "1"}, {"TESTMOD_FRAMES=1"}, 1, "",
-         "QZM: The game data data/vex1.pk3 is damaged: x.dmo: it would unpack to 1073741824 bytes", ""},
-    };
+         "QZM: The game data data/vex1.pk3 is damaged: x.dmo: it would unpack to 1073741824 bytes", ""}};
     for (const RunCase &c : cases) {
         std::string what = c.args.back();
         if (!strcmp(c.module, "junk")) {
@@ -119,8 +117,7 @@ TEST_F(Engine, ToolModesAndFailuresEndWithTheirStatusAndOutput)
 TEST_F(Engine, RealWindowInputAndCloseRequest)
 {
     UseModule("recorder");
-    gk::Proc p = gk::StartProcess({exe, "-game", "data"}, dir.path,
-                                  {"TESTMOD_LOG=" + (dir / "calls.log")}, dir.path);
+    gk::Proc p = gk::StartProcess({exe, "-game", "data"}, dir.path, {"TESTMOD_LOG=" + (dir / "calls.log")}, dir.path);
     unsigned long win = gk::X11_FindWindowOfPid(p.pid, 20000);
     ASSERT_NE(win, 0u) << "engine window did not appear";
     std::string w = std::to_string(win);

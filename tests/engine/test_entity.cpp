@@ -271,40 +271,29 @@ TEST_F(Entities, RemovalAndSpawnInsideThink)
 TEST_F(Entities, PairLoopScenes)
 {
     using Calls = std::vector<std::string>;
-    struct Scene {
-        const char *what;
-        void (*setup)();
-        Calls want;
-    } scenes[] = {
-        {"A removes itself on its first touch: B still answers, C never meets A",
-         [] {
+    struct Scene { const char *what; void (*setup)(); Calls want; } scenes[] = {
+        {"A removes itself on its first touch: B still answers, C never meets A", [] {
              Toucher("A", 0)->touch = [](entity_t *self, entity_t *other) {
                  calls.push_back(std::string("A>") + other->name);
                  Ent_PendRemove(self);
              };
              Toucher("B", 0), Toucher("C", 0);
-         },
-         {"A>B", "B>A", "B>C", "C>B"}},
-        {"B loses its touch in A's touch: no answer from it",
-         [] {
+         }, {"A>B", "B>A", "B>C", "C>B"}},
+        {"B loses its touch in A's touch: no answer from it", [] {
              Toucher("A", 0)->touch = [](entity_t *, entity_t *other) {
                  calls.push_back(std::string("A>") + other->name);
                  other->touch = NULL;
              };
              Toucher("B", 0);
-         },
-         {"A>B"}},
-        {"a model spawned in a touch",
-         [] {
+         }, {"A>B"}},
+        {"a model spawned in a touch", [] {
              Toucher("A", 0)->touch = [](entity_t *, entity_t *other) {
                  calls.push_back(std::string("A>") + other->name);
                  if (!strcmp(other->name, "B"))
                      Toucher("N", 0);
              };
              Toucher("B", 0);
-         },
-         {"A>B", "B>A", "A>N", "N>A", "B>N", "N>B"}},
-    };
+         }, {"A>B", "B>A", "A>N", "N>A", "B>N", "N>B"}}};
     for (const Scene &sc : scenes) {
         Ent_Reset();
         calls.clear();

@@ -46,12 +46,8 @@ std::string Big(size_t n)
 }
 
 /* One archive mounted alone */
-struct MountCase {
-    const char *what;
-    std::string zip;
-    int mounted;
-    std::vector<std::pair<std::string, std::string>> files;
-};
+struct MountCase { const char *what; std::string zip; int mounted;
+                   std::vector<std::pair<std::string, std::string>> files; };
 
 std::string Patched(std::string zip, size_t at, uint32_t value, int bytes = 4)
 {

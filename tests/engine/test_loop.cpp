@@ -68,8 +68,7 @@ TEST_F(Loop, CloseAndShutdownEndTheLoop)
     struct Case { const char *env[2]; int started; std::vector<int> frames; const char *out, *last; } cases[] = {
         {{nullptr, nullptr}, 1, {0, 0}, "$$abort\n", "op 8 0 0 0"},    /* closing is quitting */
         {{"TESTMOD_SHUTDOWN=2", "TESTMOD_SHUTDOWN_TWICE=1"}, 1, {1, 0, 0}, "$$frames 2\n", "op 4 0 0 0"},
-        {{"TESTMOD_SHUTDOWN=0", nullptr}, 0, {0}, "$$frames 0\n", "op 0 2 0 0"},
-    };
+        {{"TESTMOD_SHUTDOWN=0", nullptr}, 0, {0}, "$$frames 0\n", "op 0 2 0 0"}};
     for (const Case &c : cases) {
         for (const char *e : c.env)
             if (e)

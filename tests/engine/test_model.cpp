@@ -41,8 +41,7 @@ struct TwoMeshes {
     {
         m[0] = gk::MakeMesh("quad", {{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}}, {0, 1, 2, 0, 2, 3},
                             {0, 0, 1, 0, 1, 1, 0, 1}, {}, 0);
-        m[1] = gk::MakeMesh("tri", {{0, 0, 0, 2, 0, 0, 0, 2, 0}, {0, 0, 1, 2, 0, 1, 0, 2, 1}}, {0, 1, 2}, {},
-                            {}, 1);
+        m[1] = gk::MakeMesh("tri", {{0, 0, 0, 2, 0, 0, 0, 2, 0}, {0, 0, 1, 2, 0, 1, 0, 2, 1}}, {0, 1, 2}, {}, {}, 1);
         m[1].frames[1].normals = gk::MeshDup(std::vector<float>{0, 0, 1, 0, 0, 1, 0, 0, 1});
     }
     ~TwoMeshes() { Model_FreeMesh(&m[0]); Model_FreeMesh(&m[1]); }
@@ -134,8 +133,7 @@ TEST(ModelWeld, WhichCornersWeld)
         {{pos, moved}, six, {0, 0}, zeros, 1, 5},                                  /* moves in frame 2 */
         {{pos}, six, {0, 0, 1, 0, 1, 1, 0.5f, 0, 1, 0.5f, 0, 1}, six, 1, 6},       /* texture differs */
         {{{0, 0, 0, -0.0f, 0, 0, nan, 1, 0, nan, 1, 0}}, {0, 1, 2, 1, 0, 3}, {0, 0}, zeros, 1, 3},
-        {{{0, 0, 0, 1, 0, 0, 0, 1, 0}}, {0, 1, 2}, {0, 0}, {0, 0, 1}, 0, 3},
-    };
+        {{{0, 0, 0, 1, 0, 0, 0, 1, 0}}, {0, 1, 2}, {0, 0}, {0, 0, 1}, 0, 3}};
     for (const Case &c : cases)
         for (int hashed = 0; hashed < 2; hashed++) {
             mdl_mesh_t m = gk::MakeMesh("q", c.frames, c.faces, c.uv, c.tfaces);
@@ -265,13 +263,8 @@ TEST_F(ModelCacheTest, MissingAndBrokenParts)
 /* The model, texture and font caches each hold their limit, share an entry by name and free it at the last release */
 TEST_F(ModelCacheTest, CachesHoldTheirLimit)
 {
-    struct Cache {
-        const char *what;
-        int limit, (*count)();
-        void *(*get)(const char *);
-        void (*release)(void *);
-        bool (*write)(const std::string &);
-    } caches[] = {
+    struct Cache { const char *what; int limit, (*count)(); void *(*get)(const char *); void (*release)(void *);
+                   bool (*write)(const std::string &); } caches[] = {
         {"m", 1024, Model_CacheCount, [](const char *p) -> void * { return Model_Get(p); },
          [](void *m) { Model_Release((model_t *)m); },
          [](const std::string &p) {
@@ -284,8 +277,7 @@ TEST_F(ModelCacheTest, CachesHoldTheirLimit)
          [](const std::string &p) { return gk::WriteFile(p + ".tga", gk::SolidRgb(1, 1, 0, 0, 0)); }},
         {"f", 32, Font_CacheCount, [](const char *p) -> void * { return Font_Get(p); },
          [](void *f) { Font_Release((font_t *)f); },
-         [](const std::string &p) { return gk::WriteFont(p, 4, "A 0 0 1 1\n"); }},
-    };
+         [](const std::string &p) { return gk::WriteFont(p, 4, "A 0 0 1 1\n"); }}};
     for (const Cache &c : caches) {
         int before = c.count();
         std::vector<std::string> names;

@@ -68,17 +68,11 @@ TEST_F(Sound, CacheTakesPcmFilesAndRefusesBrokenOnes)
     ids.chunkid = "RIFX", ids.format = "AVI ", ids.fmtid = "xyz ", ids.dataid = "LIST";
     lie.datasize = 100000;
     struct { const char *name; gk::WavSpec spec; std::string data; int size, bits, channels; } cases[] = {
-        {"m8", m8, gk::WavTone(m8, 1000), 1000, 16, 1},
-        {"st", stereo, gk::WavTone(stereo, 1000), 4000, 16, 2},
-        {"ids", ids, gk::WavTone(ids, 100), 200, 16, 1},
-        {"tail", {}, std::string(400, '\0'), 400, 16, 1},
-        {"lie", lie, std::string(1000, '\0'), 0, 0, 0},
-        {"three", {.channels = 3}, std::string(600, '\0'), 0, 0, 0},
-        {"adpcm", {.formattag = 2}, std::string(600, '\0'), 0, 0, 0},
-        {"odd", m8, std::string(601, '\x80'), 0, 0, 0},
-        {"stub", {}, "", 0, 0, 0},
-        {"missing", {}, "", 0, 0, 0},
-    };
+        {"m8", m8, gk::WavTone(m8, 1000), 1000, 16, 1}, {"st", stereo, gk::WavTone(stereo, 1000), 4000, 16, 2},
+        {"ids", ids, gk::WavTone(ids, 100), 200, 16, 1}, {"tail", {}, std::string(400, '\0'), 400, 16, 1},
+        {"lie", lie, std::string(1000, '\0'), 0, 0, 0}, {"three", {.channels = 3}, std::string(600, '\0'), 0, 0, 0},
+        {"adpcm", {.formattag = 2}, std::string(600, '\0'), 0, 0, 0}, {"odd", m8, std::string(601, '\x80'), 0, 0, 0},
+        {"stub", {}, "", 0, 0, 0}, {"missing", {}, "", 0, 0, 0}};
     ASSERT_TRUE(gk::WriteFile("sounds/stub.wav", "RIFF\x10\0\0\0WAVEfmt "));
     for (const auto &c : cases) {
         std::string name = std::string("sounds/") + c.name + ".wav";
@@ -241,8 +235,7 @@ TEST_F(Sound, ListenerFollowsTheEntityAndLooksAlongItsDirection)
 {
     /* direction, yaw, then the orientation OpenAL gets: at, up */
     struct Case { float dir[3], yaw, orient[6]; } cases[] = {
-        {{0, 0, -1}, 0, {0, 0, -1, 0, 1, 0}},
-        {{1, 0, 0}, 90, {1, 0, 0, 0, 1, 0}},
+        {{0, 0, -1}, 0, {0, 0, -1, 0, 1, 0}}, {{1, 0, 0}, 90, {1, 0, 0, 0, 1, 0}},
         {{0, 0.6f, -0.8f}, 0, {0, 0.6f, -0.8f, 0, 0.8f, 0.6f}},
         {{0, 2, 0}, 90, {0, 1, 0, -1, 0, 0}},   /* straight up: up is the level back */
         {{NAN, 0, 0}, 0, {0, 0, -1, 0, 1, 0}},  /* no usable direction */

@@ -82,8 +82,7 @@ inline bool WriteTree(const std::string &dir, int n, float duration, const std::
     std::string dist = gk::DistDir();
     std::string data = dir + "/data";
     gk::MakeDirs(data);
-    if (!std::filesystem::exists(dist + "/data/game.dll") ||
-        !std::filesystem::exists(dist + "/data/vex0.pk3"))
+    if (!std::filesystem::exists(dist + "/data/game.dll") || !std::filesystem::exists(dist + "/data/vex0.pk3"))
         return false;
     Link(dist + "/data/game.dll", data + "/game.dll");
     Link(dist + "/data/vex0.pk3", data + "/vex0.pk3");
@@ -144,8 +143,7 @@ inline gk::ProcResult Engine(const std::string &dir, const std::vector<std::stri
 }
 
 /* vexengine on the tree with its log on; back a second after the level's classes are cached. */
-inline gk::Proc Launch(const std::string &dir, const std::vector<std::string> &args,
-                       std::vector<std::string> env)
+inline gk::Proc Launch(const std::string &dir, const std::vector<std::string> &args, std::vector<std::string> env)
 {
     std::vector<std::string> argv = {gk::DistDir() + "/vexengine", "-game", "data"};
     argv.insert(argv.end(), args.begin(), args.end());

@@ -24,8 +24,7 @@ protected:
         CL_Release();
     }
 
-    void WriteLevel(int n, const std::string &body, float duration = 60.0f,
-                    const std::string &sky = "skysphere02")
+    void WriteLevel(int n, const std::string &body, float duration = 60.0f, const std::string &sky = "skysphere02")
     {
         std::string name = "script" + std::to_string(n) + ".bin";
         gk::WriteFile(dir / ("data/" + name), Header(name, "Test", "sounds/bgm.wav", duration, sky) + body);
@@ -56,13 +55,7 @@ protected:
 };
 
 /* The module's services once per process; the stand-in is reset per test. */
-struct ImportOnce {
-    ImportOnce()
-    {
-        harness::Reset();
-        harness::Import(harness::services);
-    }
-} import_once;
+struct ImportOnce { ImportOnce() { harness::Reset(); harness::Import(harness::services); } } import_once;
 
 TEST_F(Flow, InitLoadsCachesAndEntersAction)
 {

@@ -244,10 +244,8 @@ TEST_F(LevelCompiler, RejectsBadDescriptions)
 {
     const std::string bad[] = {
         "sky skysphere01\nspawn 1 0 chickn 0 0 -300 0 0 1 10\n",
-        "sky skysphere01\nspawn 1e40 0 chicken 0 0 -300 0 0 1 10\n",
-        "sky skysphere01\nwobble 3\n",
-        "sky skysphere01\nname " + std::string(129, 'n') + "\n",
-    };
+        "sky skysphere01\nspawn 1e40 0 chicken 0 0 -300 0 0 1 10\n", "sky skysphere01\nwobble 3\n",
+        "sky skysphere01\nname " + std::string(129, 'n') + "\n"};
     for (const std::string &b : bad) {
         gk::WriteFile(dir / "b.txt", b);
         auto r = Run({dir / "b.txt", dir / "b.bin"});

@@ -16,8 +16,7 @@ TEST(Play, RammingFirePauseAndContinueOnTheRealEngine)
         {"chicken", 0.0f, 0.0f, {0, 0, -200}, {0, 0, 1}, 0.0f},
         {"enemy-ship", 0.0f, 0.0f, {-300, 0, -200}, {1, 0, 0}, 100.0f},
         {"chicken", 0.0f, 0.0f, {0, 50, -400}, {0, 0, 1}, 0.0f},
-        {"rakete", 0.0f, 0.0f, {-300, 50, -400}, {1, 0, 0}, 100.0f},
-    };
+        {"rakete", 0.0f, 0.0f, {-300, 50, -400}, {1, 0, 0}, 100.0f}};
     ASSERT_TRUE(play::WriteTree(dir.path, 1, 30.0f, {std::begin(spawns), std::end(spawns)}))
         << "needs the runnable tree with the module and the archive";
     ASSERT_EQ(play::StartGame(dir.path, 1), 1);
@@ -102,8 +101,7 @@ TEST(Play, RammingFirePauseAndContinueOnTheRealEngine)
     char err[256] = "";
     for (int i = 0; i < 2; i++) {
         const std::string &d = i ? full : killed;
-        ASSERT_TRUE(Demo_Check((const uint8_t *)d.data(), d.size(), 60000, &got, &frames[i], err,
-                               sizeof(err))) << err;
+        ASSERT_TRUE(Demo_Check((const uint8_t *)d.data(), d.size(), 60000, &got, &frames[i], err, sizeof(err))) << err;
     }
     EXPECT_EQ(frames[0], frames[1] - 1);
     EXPECT_GT(frames[0], 1000);

@@ -37,9 +37,8 @@ TEST(Stereo, EachSoundIsLouderOnItsOwnSide)
         gk::TempDir d;
         play::Spawn ship = {"enemy-ship", 0.0f, 0.0f, {c.x, 0, c.z}, {0, 0, -1}, 0.0f};
         ASSERT_TRUE(play::WriteTree(d.path, 1, 30.0f, {ship}));
-        ASSERT_TRUE(gk::WriteFile(d / "alsoft.conf",
-                                  "[general]\ndrivers=wave\nchannels=stereo\nsample-type=int16\n"
-                                  "[wave]\nfile=" + (d / "out.wav") + "\n"));
+        ASSERT_TRUE(gk::WriteFile(d / "alsoft.conf", "[general]\ndrivers=wave\nchannels=stereo\nsample-type=int16\n"
+                                                     "[wave]\nfile=" + (d / "out.wav") + "\n"));
         gk::ProcResult r = gk::RunSelf(
             "Stereo.ChildPlaysTheLevel",
             {"GK_STEREO_CHILD=" + d.path, "GK_STEREO_TURN=" + std::to_string(c.turn),

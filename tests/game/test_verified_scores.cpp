@@ -78,12 +78,10 @@ TEST_F(VerifiedScores, RealGameVerifiesForgedOnesNever)
     for (char &c : random)
         c = (char)rand();
     struct Forged { int level; const char *name; int32_t points; std::string body; bool queued; } forged[] = {
-        {1, "Eve", points + 1, demo, true},
-        {2, "Lev", points, otherlevel, true},
+        {1, "Eve", points + 1, demo, true}, {2, "Lev", points, otherlevel, true},
         {1, "Tru", points, demo.substr(0, demo.size() / 2), true},
         {1, "Inf", points, endless, false},     /* more frames than 6 s can hold */
-        {1, "Rnd", points, random, false},
-    };
+        {1, "Rnd", points, random, false}};
 
     ScoreServer server;
     std::vector<std::string> args = {"--game", tree, "--rate", "0", "--verify-seconds", "8"};
@@ -97,14 +95,14 @@ TEST_F(VerifiedScores, RealGameVerifiesForgedOnesNever)
     ASSERT_EQ(SV_AddedIn(body), 7) << body;
 
     /* an entry the server does not hold is refused at once */
-    EXPECT_EQ(SV_Send(server.port, "POST", Replay(1, "Nobody", points), demo, &body), 200);
+    EXPECT_EQ(gk::HttpSend(server.port, "POST", Replay(1, "Nobody", points), demo, &body), 200);
     EXPECT_EQ(body.compare(0, 4, "MSG:"), 0) << body;
     for (const Forged &f : forged) {
-        EXPECT_EQ(SV_Send(server.port, "POST", Replay(f.level, f.name, f.points), f.body, &body), 200) << f.name;
+        EXPECT_EQ(gk::HttpSend(server.port, "POST", Replay(f.level, f.name, f.points), f.body, &body), 200) << f.name;
         EXPECT_EQ(body == "OK", f.queued) << f.name << ": " << body;
     }
     /* the real one waits behind the forged ones: the worker must live through them */
-    ASSERT_EQ(SV_Send(server.port, "POST", Replay(1, "Jürgen", points), demo, &body), 200);
+    ASSERT_EQ(gk::HttpSend(server.port, "POST", Replay(1, "Jürgen", points), demo, &body), 200);
     ASSERT_EQ(body, "OK");
     std::map<std::string, bool> v;
     const std::string real = "Jürgen " + std::to_string(points), other = "Jürgen " + std::to_string(points - 1);
@@ -153,7 +151,7 @@ TEST_F(VerifiedScores, TwoPostgresWorkersVerifyEachDemoOnce)
         ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries(e)), &body), 200);
     }
     for (int i = 0; i < 50; i++) {
-        ASSERT_EQ(SV_Send(server.port, "POST", Replay(1, "p" + std::to_string(i), points), demo, &body), 200);
+        ASSERT_EQ(gk::HttpSend(server.port, "POST", Replay(1, "p" + std::to_string(i), points), demo, &body), 200);
         ASSERT_EQ(body, "OK") << i;
     }
     gk::Proc workers[2];
@@ -223,15 +221,11 @@ TEST(ReplayLimits, FramesAddressAndEntryAtTheirEdges)
     ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{0, "A", 30}, {0, "B", 20}, {0, "C", 10}, {7, "D", 5}})),
                      &body), 200);
     std::set<std::string> refusals;
-    struct {
-        const char *name;
-        int points;
-        const std::string &demo;
-        bool queued;
-    } uploads[] = {{"A", 30, atlimit, true}, {"A", 30, atlimit, false}, {"B", 20, past, false},
-                   {"B", 20, head, true}, {"D", 5, unknown, true}, {"C", 10, head, false}};
+    struct { const char *name; int points; const std::string &demo; bool queued; } uploads[] = {
+        {"A", 30, atlimit, true}, {"A", 30, atlimit, false}, {"B", 20, past, false},
+        {"B", 20, head, true}, {"D", 5, unknown, true}, {"C", 10, head, false}};
     for (const auto &u : uploads) {
-        ASSERT_EQ(SV_Send(server.port, "POST", Replay(u.demo[16], u.name, u.points), u.demo, &body), 200);
+        ASSERT_EQ(gk::HttpSend(server.port, "POST", Replay(u.demo[16], u.name, u.points), u.demo, &body), 200);
         EXPECT_EQ(body == "OK", u.queued) << u.name << ": " << body;
         if (!u.queued)
             refusals.insert(body);
@@ -242,7 +236,7 @@ TEST(ReplayLimits, FramesAddressAndEntryAtTheirEdges)
     /* a tree without an engine: verification is off, uploads are refused and not kept */
     args = {"--game", server.dir.path, "--workers", "1"};
     ASSERT_TRUE(server.Start(args)) << server.log;
-    ASSERT_EQ(SV_Send(server.port, "POST", Replay(0, "C", 10), head, &body), 200);
+    ASSERT_EQ(gk::HttpSend(server.port, "POST", Replay(0, "C", 10), head, &body), 200);
     EXPECT_EQ(body.compare(0, 4, "MSG:"), 0) << body;
     EXPECT_TRUE(refusals.insert(body).second) << body;
     EXPECT_EQ(server.Stop(), 0);

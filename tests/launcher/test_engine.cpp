@@ -23,8 +23,7 @@ TEST(EngineAnswer, ModesAndScoreLine)
         {"noise\n$$score 1234\n", "1234"}, {"$$score 5\r\n$$score 9\n", "5"},   /* the first counts */
         {"$$score -20\n", "-20"},           {"x$$score 1234\n", "none"},         {"$$abort\n", "none"},
         {"$$failure\n", "none"},            {"$$score \n", "none"},              {"$$score 12ab\n", "none"},
-        {"$$score 99999999999\n", "none"},  {"", "none"},
-    };
+        {"$$score 99999999999\n", "none"},  {"", "none"}};
     for (const auto &r : rows) {
         int32_t s = 0;
         EXPECT_EQ(L_FindScore(r[0], &s) ? std::to_string(s) : "none", r[1]) << r[0];
@@ -46,9 +45,7 @@ TEST(EngineRun, StandInEngines)
         {"echo \"$@\" > args.txt; echo 'engine noise' >&2; printf '1.05\\n800 600 32\\n'", "/Debug", 0,
          "1.05\n800 600 32\n", false},
         {"head -c 3000000 /dev/zero | tr '\\0' 'x'; echo; echo '$$score 42'", "", 0, nullptr, false},
-        {"echo 1.05; exec sleep 60", "", 1000, "1.05\n", true},
-        {nullptr, "", 0, "", false},
-    };
+        {"echo 1.05; exec sleep 60", "", 1000, "1.05\n", true}, {nullptr, "", 0, "", false}};
     for (const auto &r : rows) {
         gk::TempDir d;
         if (r.script)
@@ -101,8 +98,7 @@ TEST_F(PlayClick, ScoreIsEnteredWithTheName)
     for (int i = 0; i < 10; i++)
         LocalTable.e[2][i].points = 1000 - i;
     EXPECT_EQ(Play("$$abort"), "-width 640 -height 480 -bpp 16 -game data -map 0 -mousesens 5 -countrycode 49 "
-                               "-musicvolume 100 -effectsvolume 100 -record " +
-                                     (d / "demos/recording.dem") + "\n");
+                               "-musicvolume 100 -effectsvolume 100 -record " + (d / "demos/recording.dem") + "\n");
     mf.resBox->setCurrentIndex(1);
     mf.comboMaps->setCurrentIndex(2);
     mf.checkMouse->setChecked(true);
@@ -140,9 +136,7 @@ TEST_F(PlayClick, FailuresAreExplained)
 {
     const struct { const char *out, *err; int key; const char *logline; } rows[] = {
         {"aiInit() failed! script9.bin\\n", "cannot open vex0.pk3", 222, "cannot open vex0.pk3"},
-        {"", "", 221, nullptr},
-        {"", "$$score 999", 221, "$$score 999"},
-        {"$$failure\\n", "", 224, nullptr},
+        {"", "", 221, nullptr}, {"", "$$score 999", 221, "$$score 999"}, {"$$failure\\n", "", 224, nullptr},
         {nullptr, "", 223, nullptr},        /* no engine at all */
         {"$$abort\\n", "bye", 0, nullptr},  /* the player quit: nothing to say */
     };

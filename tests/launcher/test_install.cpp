@@ -102,8 +102,7 @@ static void PlayInstalled(const std::string &root, gk::TempDir &tmp)
     std::string raw = tmp / "frame.rgb";
     int st;
     std::string out = RunTool({"/usr/bin/ffmpeg", "-loglevel", "error", "-y", "-f", "x11grab", "-video_size", "800x600",
-                           "-i", x.display, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", raw},
-                          &st, 60);
+                           "-i", x.display, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", raw}, &st, 60);
     ASSERT_EQ(st, 0) << out;
     ExpectLevelOnScreen(raw);
 
@@ -186,8 +185,7 @@ TEST(InstalledGame, PackageInstallsAndPlays)
         {"/usr/bin/appstreamcli", {"validate", "--no-net", root + "/usr/share/metainfo/org.gackatron.Gackatron.metainfo.xml"}},
         {"/usr/bin/man", {"--warnings", "-l", root + "/usr/share/man/man6/gackatron.6.gz"}},
         {"/usr/bin/man", {"--warnings", "-l", root + "/usr/share/man/man6/vexengine.6.gz"}},
-        {"/usr/bin/man", {"--warnings", "-l", std::string(GK_SOURCE_DIR) + "/packaging/man/gackatron-scores.1"}},
-    };
+        {"/usr/bin/man", {"--warnings", "-l", std::string(GK_SOURCE_DIR) + "/packaging/man/gackatron-scores.1"}}};
     for (auto &c : checks) {
         if (!Have(c.tool))
             continue;

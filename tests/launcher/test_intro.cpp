@@ -25,8 +25,7 @@ TEST_F(Intro, PlayedSkippedOrMissing)
 {
     const struct { bool first, second; int event, counter; bool atleast; } rows[] = {
         {false, true, 0, 0, false}, {true, true, 0, 2, false}, {true, true, 1, 4, false},
-        {true, false, 2, 4, false}, {true, false, 0, 2, true},
-    };
+        {true, false, 2, 4, false}, {true, false, 0, 2, true}};
     for (const auto &r : rows) {
         gk::TempDir v;
         if (r.first)

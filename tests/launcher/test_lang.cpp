@@ -17,9 +17,8 @@ TEST(Language, FileTextsAndCaptionsByTag)
     L_TestApp();
     gk::TempDir d;
     gk::MakeDirs(d / "data");
-    gk::WriteFile(d / "data/textres_33.ini",
-                  "[44]\n100=wrong section\n[33]\n0=1\n100=Lanceur\n"
-                  "101=deux\\nlignes\n102 = \" blancs \"\nabc=ignored\n[34]\n103=other\n");
+    gk::WriteFile(d / "data/textres_33.ini", "[44]\n100=wrong section\n[33]\n0=1\n100=Lanceur\n"
+                                             "101=deux\\nlignes\n102 = \" blancs \"\nabc=ignored\n[34]\n103=other\n");
     ASSERT_TRUE(Lang_LoadFile(Lang_FilePath(d.path, 33), 33));
     EXPECT_EQ(Lang(100), "Lanceur");
     EXPECT_EQ(Lang(101), "deux\r\nlignes");

@@ -71,11 +71,9 @@ TEST_F(Online, RequestAnswersErrorsAndNoServer)
 {
     const std::string link = "<a href=\"http://x.invalid/\">x</a>", longcap(500, 'C');
     const struct { std::string answer, caption, text; int status = 200, messages = 1; } rows[] = {
-        {"MSG:Hinweis:Server: gerade voll", "Hinweis", "Server: gerade voll"},
-        {"MSG:nur Text", "", "nur Text"},
+        {"MSG:Hinweis:Server: gerade voll", "Hinweis", "Server: gerade voll"}, {"MSG:nur Text", "", "nur Text"},
         {"MSG::" + std::string(3000, 'm'), "", std::string(L_MAXMESSAGE, 'm')},
-        {"MSG:Hinweis:" + link, "Hinweis", link},
-        {"MSG:" + longcap + ":lang", std::string(L_MAXCAPTION, 'C'), "lang"},
+        {"MSG:Hinweis:" + link, "Hinweis", link}, {"MSG:" + longcap + ":lang", std::string(L_MAXCAPTION, 'C'), "lang"},
         {"<html>not a table</html>", Lang(213), Lang(214)},
         {"Not Found", Lang(210), "Der Bestenlisten-Server hat mit dem Fehler 404 geantwortet.\r\nBitte versuchen Sie es sp\xc3\xa4ter noch einmal.", 404},
     };
@@ -207,13 +205,10 @@ TEST_F(Online, HostileAnswersEndAtOnceAndChangeNothing)
     HS_Fill(&t, "server", 7);
     const std::string table = PackTable(&t);
     const struct { int head; std::string body; int status; const char *to; std::string says; int hops = 1; } rows[] = {
-        {10 << 20, table, 200, "", Lang(250)},
-        {16385, table, 200, "", Lang(250)},
+        {10 << 20, table, 200, "", Lang(250)}, {16385, table, 200, "", Lang(250)},
         {16384, table, 200, "", ""},    /* taken */
-        {0, std::string(10 << 20, '0'), 200, "", Lang(250)},
-        {0, "MSG::" + std::string(65532, 'x'), 200, "", Lang(250)},
-        {0, "MSG::" + std::string(65531, 'x'), 200, "", std::string(1024, 'x')},
-        {0, table, 500, "", "500"},
+        {0, std::string(10 << 20, '0'), 200, "", Lang(250)}, {0, "MSG::" + std::string(65532, 'x'), 200, "", Lang(250)},
+        {0, "MSG::" + std::string(65531, 'x'), 200, "", std::string(1024, 'x')}, {0, table, 500, "", "500"},
         {0, table, 302, "localhost", "http://localhost:" + port + "/topten.php?game=gackatron"},
         {0, table, 302, "/moved", ""},  /* followed on the same server */
         {0, table, 301, "/moved", ""}, {0, table, 303, "/moved", ""}, {0, table, 307, "/moved", ""},

@@ -67,12 +67,6 @@ struct ScoreServer {
     ~ScoreServer() { EXPECT_TRUE(proc.pid <= 0 || Stop() == 0) << log; }
 };
 
-static inline int SV_Send(int port, const std::string &method, const std::string &target,
-                          const std::string &payload, std::string *body)
-{
-    return gk::HttpSend(port, method, target, payload, body);
-}
-
 static inline int SV_Get(int port, const std::string &target, std::string *body) { return gk::HttpSend(port, "GET", target, "", body); }
 
 /* How often what stands in s. */

@@ -110,7 +110,7 @@ TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
 
     bool isolated = CanIsolateNetwork();     /* else the network is not tried */
     std::string check = "check " + std::to_string(isolated ? server.port : 0) + " 4321";
-    ASSERT_EQ(SV_Send(server.port, "POST", "/replay?game=gackatron&level=0&name=Check&points=4321&country=44",
+    ASSERT_EQ(gk::HttpSend(server.port, "POST", "/replay?game=gackatron&level=0&name=Check&points=4321&country=44",
                       Demo(0, check), &body), 200);
     ASSERT_EQ(body, "OK");
     bool verified = false;
@@ -126,7 +126,7 @@ TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
     /* a replay past its wall clock ends with everything it started, is reaped, and its pipes closed */
     std::string helper = "599." + std::to_string(getpid());
     long fds = Descriptors(server.proc.pid);
-    ASSERT_EQ(SV_Send(server.port, "POST", "/replay?game=gackatron&level=0&name=Hang&points=1234&country=44",
+    ASSERT_EQ(gk::HttpSend(server.port, "POST", "/replay?game=gackatron&level=0&name=Hang&points=1234&country=44",
                       Demo(0, "hang " + helper), &body), 200);
     ASSERT_EQ(body, "OK");
     int left = 0, i = 0;

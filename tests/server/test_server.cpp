@@ -255,8 +255,7 @@ TEST(ScoreServer, OlderLaunchersTablesInTheirCodePages)
     std::string body;
     const struct { int country; const char *lines; int cp; std::vector<std::string> back; } rows[] = {
         {7, "900 \xC4\xE8\xEC\xE0\n800 \x80\xBF\xC0\xFF\n", 1251, {"Дима 900", "ЂїАя 800"}},
-        {49, "700 J\xFCrgen\n600 \x80\x9F\xA0\xFF\n", 1252, {"???? 900", "???? 800", "Jürgen 700", "€Ÿ\u00A0ÿ 600"}},
-    };
+        {49, "700 J\xFCrgen\n600 \x80\x9F\xA0\xFF\n", 1252, {"???? 900", "???? 800", "Jürgen 700", "€Ÿ\u00A0ÿ 600"}}};
     for (const auto &r : rows) {
         std::string table = SV_RawPack(SV_Listing(r.lines));
         ASSERT_EQ(SV_Get(server.port, SV_TopTen(r.country, true, true, table), &body), 200);

@@ -5,8 +5,7 @@
 
 namespace gk {
 
-std::string MakeTga(const TgaHeader &h, const std::string &id, const std::string &cmap,
-                    const std::string &pixels)
+std::string MakeTga(const TgaHeader &h, const std::string &id, const std::string &cmap, const std::string &pixels)
 {
     std::string s;
     /* id length, colour map type, image type, first colour map entry, its
@@ -38,8 +37,7 @@ std::string SolidRgb(int width, int height, unsigned char r, unsigned char g, un
     return MakeTgaRgb(width, height, px);
 }
 
-std::string SolidRgba(int width, int height, unsigned char r, unsigned char g, unsigned char b,
-                      unsigned char a)
+std::string SolidRgba(int width, int height, unsigned char r, unsigned char g, unsigned char b, unsigned char a)
 {
     std::string px;
     for (int i = 0; i < width * height; i++)
@@ -49,8 +47,7 @@ std::string SolidRgba(int width, int height, unsigned char r, unsigned char g, u
 
 bool WriteFont(const std::string &base, int size, const std::string &fontlines)
 {
-    return WriteFile(base + ".tga", SolidRgba(size, size, 255, 255, 255, 255)) &&
-           WriteFile(base + ".font", fontlines);
+    return WriteFile(base + ".tga", SolidRgba(size, size, 255, 255, 255, 255)) && WriteFile(base + ".font", fontlines);
 }
 
 } // namespace gk

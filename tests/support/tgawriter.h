@@ -12,14 +12,12 @@ struct TgaHeader {
 };
 
 /* Header, then id bytes, colour map bytes and pixel bytes as given. */
-std::string MakeTga(const TgaHeader &h, const std::string &id, const std::string &cmap,
-                    const std::string &pixels);
+std::string MakeTga(const TgaHeader &h, const std::string &id, const std::string &cmap, const std::string &pixels);
 /* True-colour images from rows of RGB / RGBA bytes, and of one colour. */
 std::string MakeTgaRgb(int width, int height, const std::string &rgb);
 std::string MakeTgaRgba(int width, int height, const std::string &rgba);
 std::string SolidRgb(int width, int height, unsigned char r, unsigned char g, unsigned char b);
-std::string SolidRgba(int width, int height, unsigned char r, unsigned char g, unsigned char b,
-                      unsigned char a);
+std::string SolidRgba(int width, int height, unsigned char r, unsigned char g, unsigned char b, unsigned char a);
 /* base + ".tga" (size x size, 32-bit, opaque) and base + ".font" with the glyph lines. */
 bool WriteFont(const std::string &base, int size, const std::string &fontlines);
 

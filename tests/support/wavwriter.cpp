@@ -46,8 +46,7 @@ std::string WavTone(const WavSpec &spec, uint32_t frames, float hz)
     return d;
 }
 
-bool WriteWav(const std::string &path, const WavSpec &spec, const std::string &data,
-              const std::string &trailing)
+bool WriteWav(const std::string &path, const WavSpec &spec, const std::string &data, const std::string &trailing)
 {
     return WriteFile(path, WavBytes(spec, data, trailing));
 }

@@ -19,8 +19,7 @@ struct WavSpec {
 std::string WavTone(const WavSpec &spec, uint32_t frames, float hz = 440.0f);
 /* Header followed by data (and trailing bytes). */
 std::string WavBytes(const WavSpec &spec, const std::string &data, const std::string &trailing = "");
-bool WriteWav(const std::string &path, const WavSpec &spec, const std::string &data,
-              const std::string &trailing = "");
+bool WriteWav(const std::string &path, const WavSpec &spec, const std::string &data, const std::string &trailing = "");
 /* The bytes of the "data" chunk of a RIFF file (any format chunk), cut to
  * what is really there; "" without one. */
 std::string WavDataChunk(const std::string &file);

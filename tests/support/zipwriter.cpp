@@ -25,8 +25,7 @@ static std::string Deflate(const std::string &bytes)
 
 /* The fields local and central headers share: flags, method, time and
  * date, CRC, sizes, name length and extra length. */
-static void PutCommon(std::string &s, uint16_t flags, const ZipMember &m, uint32_t crc, uint32_t csize,
-                      uint32_t usize)
+static void PutCommon(std::string &s, uint16_t flags, const ZipMember &m, uint32_t crc, uint32_t csize, uint32_t usize)
 {
     PutFields(s, {{flags, 2}, {(uint32_t)m.method, 2}, {0, 4}, {crc, 4}, {csize, 4}, {usize, 4},
                   {(uint32_t)m.name.size(), 2}, {0, 2}});
