@@ -1,4 +1,5 @@
 /* The gackatron program in a scratch folder with a stand-in engine that reports no modes. */
+#include <sched.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/mount.h>
@@ -42,12 +43,15 @@ TEST(Program, NoModesOrNoDisplayEndsWithTheMessage)
     }
 }
 
-/* A small filesystem, filled up. */
+/* A small filesystem, filled up; mounted in a namespace of the test's own, so that it goes with the test
+ * even when the test is killed. */
 struct FullDisk {
     std::string dir;
     bool Make(const std::string &d)
     {
         gk::MakeDirs(d);
+        if (unshare(CLONE_NEWNS) != 0 || mount(NULL, "/", NULL, MS_REC | MS_PRIVATE, NULL) != 0)
+            return false;
         size_t room = std::filesystem::file_size(gk::DistDir() + "/gackatron") + (1 << 20);
         dir = mount("tmpfs", d.c_str(), "tmpfs", 0, ("size=" + std::to_string(room)).c_str()) == 0 ? d : "";
         return !dir.empty();
