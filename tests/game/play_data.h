@@ -112,6 +112,7 @@ inline int StartGame(const std::string &dir, int n)
 {
     if (chdir(dir.c_str()) != 0)
         return 0;
+    G_ResetFlow(); /* the module as freshly loaded, as each run of the program has it */
     Sys_SetClock(Clock);
     clock_ms = 1000;
     eng_headless_t h{};
