@@ -187,6 +187,32 @@ TEST_F(World, ABombOrAnEnemyShotWithin30UnitsOfThePlayerShakesTheView)
     EXPECT_FALSE(View_IsShaking(p));
 }
 
+/* A shake of 1.5 s holds each draw of its rates 0.025 s of game time: 60 draws at most, 50 with a frame of
+ * 0.005 s lost to each; the weapon kicks 0.3 back at 5 a second, then creeps forward (at most 1.5 a second)
+ * to where it was: 0.06 s and 0.2 s. */
+TEST_F(World, AShakeHoldsItsRatesFor25msAndTheWeaponKicksBackAndReturns)
+{
+    gentity_t *p = world::Player();
+    View_Shake(p, 1.5f, 150.0f);
+    int draws = 1;
+    for (float last = p->yawrate; View_IsShaking(p); last = p->yawrate) {
+        world::Frame(0.005f);
+        draws += p->yawrate != last;
+    }
+    EXPECT_TRUE(draws >= 50 && draws <= 60) << draws;
+    gentity_t *w = G_Spawn("(no media)", ENT_NOMEDIA, 0, MC_ATTACHMENT, 0, "weapon");
+    Vec_Set(w->ent->origin, 0, 0, -20);
+    Vec_Set(w->ent->dir, 0, 0, -1);
+    Weapon_Recoil(w, 0.3f, 5.0f);
+    float peak = -20.0f;
+    for (int i = 0; i < 25; i++, peak = std::max(peak, w->ent->origin[2]))
+        world::Frame(0.01f);
+    EXPECT_NEAR(peak, -19.7f, 1e-4f);
+    EXPECT_NE(w->ent->think, nullptr) << "home before 0.26 s";
+    world::Run(0.05f, 0.01f);
+    EXPECT_EQ(std::make_pair(w->ent->origin[2], w->ent->think), std::make_pair(-20.0f, (void (*)(entity_t *))NULL));
+}
+
 TEST_F(World, ARacerFiresTwoShotsWithin300UnitsNeverFromBehindThenTurnsBack)
 {
     const struct { float z, dz; int shots; } rows[] = {{-300, 1, 2}, {-300.1f, 1, 0}, {-250, -1, 0}};
