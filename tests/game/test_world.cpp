@@ -204,9 +204,10 @@ TEST_F(World, AShakeHoldsItsRatesFor25msAndTheWeaponKicksBackAndReturns)
     Vec_Set(w->ent->origin, 0, 0, -20);
     Vec_Set(w->ent->dir, 0, 0, -1);
     Weapon_Recoil(w, 0.3f, 5.0f);
-    float peak = -20.0f;
-    for (int i = 0; i < 25; i++, peak = std::max(peak, w->ent->origin[2]))
+    float peak = -20.0f, at3 = 0;
+    for (int i = 0; i < 25; i++, peak = std::max(peak, w->ent->origin[2]), at3 = i == 3 ? w->ent->origin[2] : at3)
         world::Frame(0.01f);
+    EXPECT_NEAR(at3, -19.85f, 1e-4f) << "halfway back after 0.03 s";
     EXPECT_NEAR(peak, -19.7f, 1e-4f);
     EXPECT_NE(w->ent->think, nullptr) << "home before 0.26 s";
     world::Run(0.05f, 0.01f);
