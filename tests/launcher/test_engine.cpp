@@ -23,7 +23,9 @@ TEST(EngineAnswer, ModesAndScoreLine)
         {"noise\n$$score 1234\n", "1234"}, {"$$score 5\r\n$$score 9\n", "5"},   /* the first counts */
         {"$$score -20\n", "-20"},           {"x$$score 1234\n", "none"},         {"$$abort\n", "none"},
         {"$$failure\n", "none"},            {"$$score \n", "none"},              {"$$score 12ab\n", "none"},
-        {"$$score 99999999999\n", "none"},  {"", "none"}};
+        {"$$score 99999999999\n", "none"},  {"", "none"},                      {"$$score -x7\n", "none"},
+        {"$$score -\n", "none"},            {"$$score 2147483647\n", "2147483647"}, {"$$score 2147483648\n", "none"},
+        {"$$score -2147483648\n", "-2147483648"}, {"$$score -2147483649\n", "none"}};
     for (const auto &r : rows) {
         int32_t s = 0;
         EXPECT_EQ(L_FindScore(r[0], &s) ? std::to_string(s) : "none", r[1]) << r[0];
