@@ -150,6 +150,26 @@ TEST_F(LauncherExchange, KeptDemoOfAListedEntryIsSentOnceAndVerified)
     EXPECT_EQ(SV_Count(server.log, "POST "), 1u) << server.log;
 }
 
+/* A server that cannot verify refuses a kept demo: the player reads the server's own words. */
+TEST_F(LauncherExchange, ARefusedDemoIsToldInTheServersWords)
+{
+    gk::TempDir nogame;
+    ASSERT_EQ(server.Stop(), 0);
+    ASSERT_TRUE(server.Start({"--game", nogame.path})) << server.log;
+    ScoreServerHost = "127.0.0.1:" + std::to_string(server.port);
+    DemoDir = d / "demos";
+    gk::MakeDirs(DemoDir);
+    gk::WriteFile(DemoDir + "/level0-500-20260101-120000.dem", std::string(64, 'x'));
+    HS_Fill(&LocalTable, "unknown", 0);
+    LocalTable.e[0][0] = {"Ada", 500};
+    l_lasttext.clear();
+    buttonInternetClick();
+    for (int i = 0; i < 200 && (L_Uploading() || l_lasttext.empty()); i++, usleep(20000))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(l_lastcaption + ": " + l_lasttext, "Highscores: This server does not check recordings at present, so "
+                                                  "yours was not taken. Your scores are listed as before.");
+}
+
 TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
 {
     ScoreServer server;
