@@ -35,6 +35,7 @@ TEST(ScoreHttp, ConventionsPipeliningAndTheDemoLimit)
     EXPECT_NE(SV_Raw(port, "POST /topten.php HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n").find("\r\nAllow: GET, HEAD\r\n"),
               std::string::npos);
     EXPECT_NE(SV_Raw(port, Get("/replay")).find("\r\nAllow: POST\r\n"), std::string::npos);
+    EXPECT_NE(SV_Raw(port, Get("/nothing")).find("\r\nContent-Type: text/plain; charset=utf-8\r\n"), std::string::npos);
     for (const char *bad : {"GET /\r\n\r\n", "GET  HTTP/1.1\r\n\r\n", "GET / HTTP/1.1 x\r\nHost: x\r\n\r\n"})
         EXPECT_EQ(SV_Raw(port, bad).substr(0, 12), "HTTP/1.1 400") << bad;
 
