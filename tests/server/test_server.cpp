@@ -518,6 +518,7 @@ TEST(ScorePage, BrowserShowsNamesAsTextAndTheGamesLevels)
     /* the least country number, held by no list: the page still shows it, chosen, among the countries */
     ASSERT_EQ(SV_Get(server.port, "/?country=0", &body), 200);
     EXPECT_NE(body.find("class=\"on\" href=\"/?country=0\""), std::string::npos) << body;
+    EXPECT_NE(body.find(">English</a> &middot; <a href=\"/?country=0&amp;lang=de\">Deutsch</a> &middot; "), std::string::npos);
     if (access("/usr/bin/chromium", X_OK) != 0)
         GTEST_SKIP() << "no chromium";
     gk::ProcResult dom = Chromium(server.dir, {"--dump-dom"}, url);
