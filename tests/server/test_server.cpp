@@ -356,6 +356,11 @@ TEST(ScoreServer, KilledOrStoppedInABurstKeepsEveryAnsweredMerge)
     b.Run(6, 400, {server.port});
     for (int i = 0; i < 200 && b.added < 150; i++)
         usleep(20000);
+    /* the log is copied into the file while merges go on: a copy of the file alone holds scores */
+    std::string alone = server.dir / "alone.sqlite";
+    for (int i = 0; i < 100 && StoredNames(alone).empty(); i++, usleep(20000))
+        std::filesystem::copy_file(server.dir / "scores.sqlite", alone, std::filesystem::copy_options::overwrite_existing);
+    EXPECT_FALSE(StoredNames(alone).empty()) << "no checkpoint in 2 s";
     server.Kill();
     b.Join();
     EXPECT_GT(b.answered.size(), 20u);
