@@ -46,7 +46,7 @@ using S = std::vector<std::string>;
 TEST_F(LangTest, WhichLinesTakeSlots)
 {
     /* comments and empty lines take none; any line break ends a line */
-    EXPECT_EQ(Slots(";c\r\n;d\n\nTitle %s\r\nPlasma\rGlibber\n\n;x\nLast;\n"),
+    EXPECT_EQ(Slots(";a longer comment\r\n;d\n\nTitle %s\r\nPlasma\rGlibber\n\n;x\nLast;\n"),
               (S{"Title %s", "Plasma", "Glibber", "Last;"}));
     EXPECT_EQ(Slots("one\n;tail"), (S{"one", ";tail"}));
     std::string twenty;
