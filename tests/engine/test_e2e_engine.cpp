@@ -99,7 +99,7 @@ TEST_F(Engine, ToolModesAndFailuresEndWithTheirStatusAndOutput)
         if (what == "1") {
             gk::ZipLayout l;
             std::string bomb = gk::ZipBuild({{"x.dmo", "x"}}, "", &l);
-            gk::ZipPut32(bomb, l.central[0] + 24, 1u << 30);
+            gk::ZipPut(bomb, l.central[0] + 24, 1u << 30);
             gk::WriteFile(dir / "data/vex1.pk3", bomb);
         }
         std::filesystem::remove(dir / "calls.log");
