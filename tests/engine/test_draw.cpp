@@ -1,8 +1,6 @@
 /* test_draw.cpp -- frame drawing with real entities, models, textures and fonts */
 #include <gtest/gtest.h>
 
-#include <math.h>
-
 #include <GL/gl.h>
 
 #include <cmath>

@@ -49,10 +49,7 @@ protected:
         ASSERT_EQ(1, SFX_Init()) << "null backend expected (ALSOFT_DRIVERS=null)";
         Ent_Reset();
     }
-    void TearDown() override
-    {
-        Ent_Reset();
-    }
+    void TearDown() override { Ent_Reset(); }
     /* Caches name once per process run of the suite. */
     static int Cached(const char *name)
     {

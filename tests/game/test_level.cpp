@@ -1,7 +1,6 @@
 /* Level files: the loader against hand-built bytes, the writer, the level compiler. */
 #include <gtest/gtest.h>
 
-#include <limits.h>
 #include <sys/resource.h>
 #include <math.h>
 #include <unistd.h>

@@ -132,7 +132,6 @@ TEST_F(Online, RequestAnswersErrorsAndNoServer)
     /* nobody listening; with the proxy box set the proxy text is named */
     kill(server.pid, SIGTERM);
     gk::WaitProcess(server, 10);
-    server.pid = -1;
     int before = l_messagecount;
     buttonInternetClick();
     EXPECT_EQ(l_messagecount, before + 1);

@@ -82,8 +82,7 @@ TEST_F(LauncherExchange, TwoLaunchersMergeAndARestartKeepsTheLists)
     EXPECT_EQ(Names(InternetTable, 0), merged);
 
     EXPECT_EQ(server.Stop(), 0) << server.log;
-    EXPECT_EQ(server.log.find("val="), std::string::npos);
-    EXPECT_NE(server.log.find("country=7 200 added=3"), std::string::npos) << server.log;
+    EXPECT_EQ(server.log.find("val="), std::string::npos) << server.log;
     ASSERT_TRUE(server.Start()) << server.log;
     exchange(c, 44);
     EXPECT_EQ(Names(InternetTable, 0), merged);

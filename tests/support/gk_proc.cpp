@@ -35,10 +35,7 @@ Proc StartProcess(const std::vector<std::string> &argv, const std::string &dir,
     return p;
 }
 
-bool ProcessRunning(const Proc &p)
-{
-    return p.pid > 0 && waitpid(p.pid, nullptr, WNOHANG) == 0;
-}
+bool ProcessRunning(const Proc &p) { return p.pid > 0 && waitpid(p.pid, nullptr, WNOHANG) == 0; }
 
 ProcResult WaitProcess(Proc &p, int timeout_s)
 {
