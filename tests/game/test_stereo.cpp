@@ -72,9 +72,7 @@ TEST(Stereo, VolumesScaleMusicAndEffects)
                                                  std::to_string(effects)},
                                         {"ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + (d / "alsoft.conf")});
         EXPECT_EQ(r.out.rfind("$$score", 0), 0u) << r.out << r.err;
-        std::string out, pcm;
-        gk::ReadFile(d / "out.wav", &out);
-        pcm = gk::WavDataChunk(out);
+        std::string pcm = gk::WavDataChunk(gk::FileText(d / "out.wav"));
         size_t a = pcm.find_first_not_of('\0'), b = pcm.find_last_not_of('\0');
         return a < b ? gk::WavChannelRms(pcm.substr(a & ~(size_t)3, (b - a) & ~(size_t)3), 1, 0) : 0.0;
     };

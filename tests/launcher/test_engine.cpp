@@ -89,9 +89,7 @@ protected:
         L_DialogWatch watch(answer ? 1 : 0, answer > 0, look);
         Button1Click();
         EXPECT_EQ(watch.seen, answer ? 1 : 0) << out;
-        std::string a;
-        gk::ReadFile(d / "args.txt", &a);
-        return a;
+        return gk::FileText(d / "args.txt");
     }
 };
 
