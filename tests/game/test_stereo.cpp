@@ -16,10 +16,8 @@ TEST(Stereo, ChildPlaysTheLevel)
     ASSERT_EQ(play::StartGame(dir, 1), 1);
     BGM_Stop(); /* the music sits at the listener, on both sides alike */
     Eng_PostEvent(IE_MOUSEMOVE, atoi(getenv("GK_STEREO_TURN")), 0);
-    for (int i = 0; i < 80; i++) { /* in step with the back end's real time */
+    for (int i = 0; i < 80; i++, usleep(10000)) /* in step with the back end's real time */
         ASSERT_TRUE(play::Frames(1));
-        usleep(10000);
-    }
     Eng_StopHeadless();
 }
 
