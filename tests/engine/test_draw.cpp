@@ -123,7 +123,6 @@ TEST(FrameInterpolation, BlendsNeighbouringFramesWithinTheMesh)
                                          << "," << b;
 }
 
-/* A 160 x 120 window */
 class DrawGL : public DrawScene<gk::GLTest<160, 120>> {};
 
 #define EXPECT_RGB(px, R_, G_, B_) EXPECT_TRUE(IsRgb((px), R_, G_, B_))
