@@ -46,8 +46,7 @@ bool WriteModel(const std::string &base, const std::vector<Square> &squares)
 }
 
 /* Entities spawned from files in a scratch data directory */
-template <class Base> class DrawScene : public Base {
-protected:
+template <class Base> struct DrawScene : Base {
     gk::TempDir dir;
     void SetUp() override
     {

@@ -13,8 +13,7 @@
 namespace {
 
 /* Each test has an X server of its own. */
-class Engine : public ::testing::Test {
-protected:
+struct Engine : ::testing::Test {
     gk::TempDir dir;
     gk::PrivateDisplay x;
     std::string exe = gk::DistDir() + "/vexengine";

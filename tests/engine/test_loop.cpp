@@ -15,8 +15,7 @@ namespace {
 uint32_t g_now;
 uint32_t FakeClock() { return g_now; }
 
-class Loop : public ::testing::Test {
-protected:
+struct Loop : ::testing::Test {
     gk::TempDir dir;
     std::string log;
 

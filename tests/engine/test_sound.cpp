@@ -24,8 +24,7 @@ int WaitWhilePlaying(uint32_t src, double limit_s = 10.0)
     return st;
 }
 
-class Sound : public testing::Test {
-protected:
+struct Sound : testing::Test {
     static inline gk::TempDir *dir;
 
     static void SetUpTestSuite()

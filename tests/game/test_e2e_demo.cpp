@@ -16,8 +16,7 @@ std::vector<std::string> HashLines(const std::string &err)
     return v;
 }
 
-class E2EDemo : public testing::Test {
-protected:
+struct E2EDemo : testing::Test {
     gk::TempDir dir;
     /* a private X server: no other test's window between pointer and engine */
     gk::PrivateDisplay x;

@@ -50,8 +50,7 @@ std::string Replay(int level, const std::string &name, int32_t points)
            "&points=" + std::to_string(points) + "&country=44";
 }
 
-class VerifiedScores : public testing::Test {
-protected:
+struct VerifiedScores : testing::Test {
     gk::TempDir dir;
     std::string tree, demo;
     int32_t points = 0;

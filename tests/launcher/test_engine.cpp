@@ -71,8 +71,7 @@ TEST(EngineRun, StandInEngines)
     }
 }
 
-class PlayClick : public L_Fresh {
-protected:
+struct PlayClick : L_Fresh {
     void SetUp() override
     {
         L_Fresh::SetUp();

@@ -5,8 +5,7 @@
 
 #include "l_testapp.h"
 
-class Online : public L_Fresh {
-protected:
+struct Online : L_Fresh {
     gk::Proc server;
     std::string port;
     HighscoreTable served;  /* what a test has the stand-in answer: "server" in every place at first */

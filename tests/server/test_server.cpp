@@ -30,8 +30,7 @@ static HighscoreTable WorldTable(int port)
     return t;
 }
 
-class LauncherExchange : public L_Fresh {
-protected:
+struct LauncherExchange : L_Fresh {
     ScoreServer server;
     void SetUp() override
     {
