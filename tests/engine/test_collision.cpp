@@ -16,7 +16,6 @@ namespace {
 
 using gk::U32;
 
-/* A wall */
 mdl_mesh_t Walls()
 {
     return gk::MakeMesh("walls", {{0, -1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 2, -1, -1, 2, 1, -1, 2, 1, 1, 2, -1, 1}},

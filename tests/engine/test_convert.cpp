@@ -48,8 +48,9 @@ struct ConvertTest : ::testing::Test {
         std::string s;
         return gk::ReadFile(tmp / rel, &s);
     }
-    void Load(const std::string &rel)
+    void Load(const std::string &rel)   /* in place of the last one */
     {
+        Model_FreeArrays(&m);
         ASSERT_EQ(1, Model_ReadFile((tmp / rel).c_str(), 0, &m));
     }
 };
@@ -87,7 +88,6 @@ TEST_F(ConvertTest, CorpusScenes)
                  {(float)c->frames[0].res, c->frames[0].centre[1], c->frames[0].centre[2], c->frames[0].half[0]});
     Col_Free(c);
 
-    Model_FreeArrays(&m);
     ASSERT_EQ(1, Convert(Scene("anim3.ase"), "flap.ase"));
     Load("Models/flap.dmo");
     const mdl_mesh_t &flap = m.meshes[0];
@@ -103,7 +103,6 @@ TEST_F(ConvertTest, CorpusScenes)
         EXPECT_FLOAT_EQ(f / 2.0f, c->frames[f].half[1]) << f;
     Col_Free(c);
 
-    Model_FreeArrays(&m);
     ASSERT_EQ(1, Convert(Scene("twomat.ase"), "Two.ase"));
     Load("Models/two.dmo");
     ASSERT_EQ(2u, m.nummaterials);
@@ -112,7 +111,6 @@ TEST_F(ConvertTest, CorpusScenes)
               (std::vector<std::string>{m.materials[0].diffusemap.name, m.materials[0].reflectmap.name,
                                         m.materials[1].bumpmap.name, m.meshes[0].name, m.meshes[1].name}));
     /* an object without a name gives its mesh none, not the name of the object before */
-    Model_FreeArrays(&m);
     std::string unnamed = Scene("twomat.ase");
     ASSERT_EQ(1, Convert(unnamed.erase(unnamed.find("*NODE_NAME \"Wing\""), 17), "Two.ase"));
     Load("Models/two.dmo");
@@ -230,6 +228,7 @@ TEST_F(ConvertTest, BrokenScenesNameTheirLine)
             std::filesystem::copy_file(c.path, tmp / "cut.ase", std::filesystem::copy_options::overwrite_existing);
             gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/vexengine", "-convert", tmp / "cut.ase"}, tmp.path);
             EXPECT_EQ(1, r.status);
+            EXPECT_EQ("", r.out);
             EXPECT_NE(std::string::npos, r.err.find("cut.ase" + at)) << r.err;
             EXPECT_EQ(3, std::distance(std::filesystem::directory_iterator(tmp.path), {}));
         }
@@ -247,13 +246,6 @@ TEST_F(ConvertTest, EngineToolModeStatusAndFullDisk)
     Load("Models/quad.dmo");
     EXPECT_EQ(1u, m.nummeshes);
     EXPECT_TRUE(Exists("Models/quad.dbb"));
-
-    ASSERT_TRUE(gk::WriteFile(tmp / "Models/Bad.ase", Scene("broken_line8_reference_before_mesh.ase")));
-    r = gk::RunProcess({exe, "-convert", tmp / "Models/Bad.ase"}, tmp.path);
-    EXPECT_EQ(1, r.status);
-    EXPECT_EQ("", r.out);
-    EXPECT_NE(std::string::npos, r.err.find("Models/Bad.ase: ")) << r.err;
-    EXPECT_FALSE(Exists("Models/bad.dmo"));
 
     ASSERT_TRUE(gk::WriteFile(tmp / "Models/quad.dmo", "old model"));
     ASSERT_TRUE(gk::WriteFile(tmp / "Models/quad.dbb", "old collision"));
@@ -273,8 +265,8 @@ TEST_F(ConvertTest, EngineToolModeStatusAndFullDisk)
     std::string old;
     EXPECT_TRUE(gk::ReadFile(tmp / "Models/quad.dmo", &old) && old == "old model");
     EXPECT_TRUE(gk::ReadFile(tmp / "Models/quad.dbb", &old) && old == "old collision");
-    /* the two scenes and the two old outputs: no temporary file is left */
-    EXPECT_EQ(4, std::distance(std::filesystem::directory_iterator(tmp / "Models"), {}));
+    /* the scene and its two old outputs: no temporary file is left */
+    EXPECT_EQ(3, std::distance(std::filesystem::directory_iterator(tmp / "Models"), {}));
 }
 
 } // namespace

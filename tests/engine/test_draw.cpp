@@ -1,8 +1,6 @@
 /* test_draw.cpp -- frame drawing with real entities, models, textures and fonts */
 #include <gtest/gtest.h>
 
-#include <math.h>
-
 #include <GL/gl.h>
 
 #include <cmath>
@@ -48,8 +46,7 @@ bool WriteModel(const std::string &base, const std::vector<Square> &squares)
 }
 
 /* Entities spawned from files in a scratch data directory */
-template <class Base> class DrawScene : public Base {
-protected:
+template <class Base> struct DrawScene : Base {
     gk::TempDir dir;
     void SetUp() override
     {
@@ -125,7 +122,6 @@ TEST(FrameInterpolation, BlendsNeighbouringFramesWithinTheMesh)
                                          << "," << b;
 }
 
-/* A 160 x 120 window */
 class DrawGL : public DrawScene<gk::GLTest<160, 120>> {};
 
 #define EXPECT_RGB(px, R_, G_, B_) EXPECT_TRUE(IsRgb((px), R_, G_, B_))

@@ -13,8 +13,7 @@
 namespace {
 
 /* Each test has an X server of its own. */
-class Engine : public ::testing::Test {
-protected:
+struct Engine : ::testing::Test {
     gk::TempDir dir;
     gk::PrivateDisplay x;
     std::string exe = gk::DistDir() + "/vexengine";
@@ -38,12 +37,7 @@ protected:
         env.push_back("TESTMOD_LOG=" + (dir / "calls.log"));
         return gk::RunProcess(argv, dir.path, env, 60);
     }
-    std::string Calls()
-    {
-        std::string s;
-        gk::ReadFile(dir / "calls.log", &s);
-        return s;
-    }
+    std::string Calls() { return gk::FileText(dir / "calls.log"); }
 };
 
 /* One run of the program to its end */
@@ -99,7 +93,7 @@ TEST_F(Engine, ToolModesAndFailuresEndWithTheirStatusAndOutput)
         if (what == "1") {
             gk::ZipLayout l;
             std::string bomb = gk::ZipBuild({{"x.dmo", "x"}}, "", &l);
-            gk::ZipPut32(bomb, l.central[0] + 24, 1u << 30);
+            gk::ZipPut(bomb, l.central[0] + 24, 1u << 30);
             gk::WriteFile(dir / "data/vex1.pk3", bomb);
         }
         std::filesystem::remove(dir / "calls.log");
@@ -138,14 +132,12 @@ TEST_F(Engine, RealWindowInputAndCloseRequest)
     EXPECT_EQ(second.out, "");
     EXPECT_NE(second.err.find("QZM: Another Gackatron game is already running"), std::string::npos) << second.err;
 
-    EXPECT_TRUE(gk::Xdotool({"mousemove", "--window", w, "400", "300"}));
-    usleep(300000);
+    EXPECT_TRUE(gk::Xdotool({"mousemove", "--window", w, "400", "300"}, 300));
     EXPECT_TRUE(gk::Xdotool({"key", "--window", w, "b"}));
     for (const char *button : {"1", "3", "5"})
         EXPECT_TRUE(gk::Xdotool({"click", button})) << button;
     usleep(200000);
-    EXPECT_TRUE(gk::Xdotool({"mousemove_relative", "--", "20", "-8"}));
-    usleep(500000);
+    EXPECT_TRUE(gk::Xdotool({"mousemove_relative", "--", "20", "-8"}, 500));
     EXPECT_TRUE(gk::X11_SendCloseRequest(win));
     gk::ProcResult r = gk::WaitProcess(p, 20);
     EXPECT_EQ(r.status, 0);

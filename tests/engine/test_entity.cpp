@@ -34,8 +34,7 @@ bool WriteModel(const std::string &path, const std::vector<uint32_t> &frames)
     return ok;
 }
 
-class Entities : public testing::Test {
-protected:
+struct Entities : testing::Test {
     static inline gk::TempDir *dir;
 
     static void SetUpTestSuite()

@@ -57,8 +57,7 @@ TEST(FontMeasure, ColourCodesTakeNoRoomAndCaretsDropOut)
     EXPECT_FLOAT_EQ(Font_DrawText(0, 0, 0, nullptr, 10, 1, "H"), 0);
 }
 
-class FontCache : public ::testing::Test {
-protected:
+struct FontCache : ::testing::Test {
     gk::TempDir dir;
     void SetUp() override { GLS_Reset(0, 0, 0); }
 };

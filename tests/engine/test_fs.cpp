@@ -51,7 +51,7 @@ struct MountCase { const char *what; std::string zip; int mounted;
 
 std::string Patched(std::string zip, size_t at, uint32_t value, int bytes = 4)
 {
-    bytes == 4 ? gk::ZipPut32(zip, at, value) : gk::ZipPut16(zip, at, (uint16_t)value);
+    gk::ZipPut(zip, at, value, bytes);
     return zip;
 }
 

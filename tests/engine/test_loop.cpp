@@ -15,8 +15,7 @@ namespace {
 uint32_t g_now;
 uint32_t FakeClock() { return g_now; }
 
-class Loop : public ::testing::Test {
-protected:
+struct Loop : ::testing::Test {
     gk::TempDir dir;
     std::string log;
 
@@ -81,8 +80,7 @@ TEST_F(Loop, CloseAndShutdownEndTheLoop)
         for (int want : c.frames)
             EXPECT_EQ(Eng_RunFrame(), want) << c.out;
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out);
-        std::string calls;
-        gk::ReadFile(log, &calls);
+        std::string calls = gk::FileText(log);
         EXPECT_EQ(calls.substr(calls.rfind('\n', calls.size() - 2) + 1), c.last + std::string("\n")) << c.out;
         Eng_StopHeadless();
         unsetenv("TESTMOD_SHUTDOWN");

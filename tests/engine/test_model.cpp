@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 #include <random>
-#include <unistd.h>
 #include <string>
 
 #include "collision.h"

@@ -24,8 +24,7 @@ int WaitWhilePlaying(uint32_t src, double limit_s = 10.0)
     return st;
 }
 
-class Sound : public testing::Test {
-protected:
+struct Sound : testing::Test {
     static inline gk::TempDir *dir;
 
     static void SetUpTestSuite()
@@ -49,10 +48,7 @@ protected:
         ASSERT_EQ(1, SFX_Init()) << "null backend expected (ALSOFT_DRIVERS=null)";
         Ent_Reset();
     }
-    void TearDown() override
-    {
-        Ent_Reset();
-    }
+    void TearDown() override { Ent_Reset(); }
     /* Caches name once per process run of the suite. */
     static int Cached(const char *name)
     {

@@ -93,8 +93,7 @@ TEST(TgaRead, UnsupportedKindsAndShortFilesAreRefused)
     EXPECT_FALSE(Tex_ReadTGA(nullptr, 0, &t));
 }
 
-class TexCache : public ::testing::Test {
-protected:
+struct TexCache : ::testing::Test {
     gk::TempDir dir;
     void SetUp() override { GLS_Reset(0, 0, 0); }
     std::string Image(const std::string &name, const std::string &bytes)
@@ -165,8 +164,7 @@ TEST_F(TexCache, HitchReportNamesTheLoadOfASlowFrame)
     EXPECT_EQ(line.find(early), std::string::npos) << out;
 }
 
-class TexGL : public gk::GLTest<64, 64> {
-protected:
+struct TexGL : gk::GLTest<64, 64> {
     gk::TempDir dir;
     texture_t *Get(const std::string &name, const std::string &bytes)
     {

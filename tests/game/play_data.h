@@ -151,10 +151,8 @@ inline gk::Proc Launch(const std::string &dir, const std::vector<std::string> &a
     env.push_back("VEX_LOG=1");
     gk::Proc p = gk::StartProcess(argv, dir, env, dir);
     std::string err;
-    for (int i = 0; i < 300 && err.find("**** entities cached ****") == std::string::npos; i++) {
-        usleep(100000);
+    for (int i = 0; i < 300 && err.find("**** entities cached ****") == std::string::npos; i++, usleep(100000))
         gk::ReadFile(p.errpath, &err);
-    }
     EXPECT_NE(err.find("**** entities cached ****"), std::string::npos) << "30 s for the level's classes: " << err;
     usleep(1000000);
     return p;

@@ -7,8 +7,7 @@
 
 namespace {
 
-class Classes : public testing::Test {
-protected:
+struct Classes : testing::Test {
     void SetUp() override
     {
         harness::Reset();

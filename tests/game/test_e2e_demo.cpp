@@ -16,8 +16,7 @@ std::vector<std::string> HashLines(const std::string &err)
     return v;
 }
 
-class E2EDemo : public testing::Test {
-protected:
+struct E2EDemo : testing::Test {
     gk::TempDir dir;
     /* a private X server: no other test's window between pointer and engine */
     gk::PrivateDisplay x;
@@ -36,15 +35,11 @@ protected:
         play::Spawn passing = {"chicken", 0.5f, 1.5f, {-150, 20, -250}, {1, 0, 0}, 40.0f};
         EXPECT_TRUE(play::WriteTree(dir.path, 1, 6.0f, {ahead, passing}));
         gk::Proc p = play::Launch(dir.path, {"-map", "1", "-record", dir / "game.dem"}, env);
-        gk::Xdotool({"mousedown", "1"});
-        usleep(1500000);
-        for (int i = 0; i < 5; i++) {
-            gk::Xdotool({"mousemove_relative", "--", "12", "-4"});
-            usleep(100000);
-        }
+        gk::Xdotool({"mousedown", "1"}, 1500);
+        for (int i = 0; i < 5; i++)
+            gk::Xdotool({"mousemove_relative", "--", "12", "-4"}, 100);
         gk::Xdotool({"mouseup", "1"});
-        gk::Xdotool({"key", "Escape"}); /* pause and back: the clock stands */
-        usleep(700000);
+        gk::Xdotool({"key", "Escape"}, 700); /* pause and back: the clock stands */
         gk::Xdotool({"key", "Escape"});
         gk::Xdotool({"click", "3"});
         return gk::WaitProcess(p, 90);
@@ -141,15 +136,11 @@ TEST_F(E2EDemo, EscapePausesAndAClickOnQuitPrintsTheAbortLine)
     EXPECT_NE(window, 0ul) << "the engine opened no window on " << getenv("DISPLAY");
     gk::ProcResult title = gk::RunProcess({"/usr/bin/xdotool", "getwindowname", std::to_string(window)});
     EXPECT_EQ(title.out, "Gackatron 1.05\n") << "the title from translation string 7";
-    gk::Xdotool({"click", "1"}); /* a shot into the empty sky */
-    usleep(300000);
-    gk::Xdotool({"key", "Escape"});
-    usleep(500000);
+    gk::Xdotool({"click", "1"}, 300); /* a shot into the empty sky */
+    gk::Xdotool({"key", "Escape"}, 500);
     /* the cursor starts between the buttons; move it onto "quit" */
-    for (int i = 0; i < 10; i++) {
-        gk::Xdotool({"mousemove_relative", "--", "10", "0"});
-        usleep(100000);
-    }
+    for (int i = 0; i < 10; i++)
+        gk::Xdotool({"mousemove_relative", "--", "10", "0"}, 100);
     usleep(300000);
     gk::Xdotool({"click", "1"});
     gk::ProcResult r = gk::WaitProcess(p, 30);

@@ -7,8 +7,7 @@ namespace {
 
 using namespace levelbytes;
 
-class Flow : public testing::Test {
-protected:
+struct Flow : testing::Test {
     void SetUp() override
     {
         harness::Reset();

@@ -1,7 +1,6 @@
 /* Level files: the loader against hand-built bytes, the writer, the level compiler. */
 #include <gtest/gtest.h>
 
-#include <limits.h>
 #include <sys/resource.h>
 #include <math.h>
 #include <unistd.h>
@@ -12,8 +11,7 @@ namespace {
 
 using namespace levelbytes;
 
-class Level : public testing::Test {
-protected:
+struct Level : testing::Test {
     void SetUp() override { harness::Reset(); }
     void TearDown() override { Level_FreeSpawns(&lv); }
 
@@ -198,8 +196,7 @@ TEST_F(Level, OutOfMemoryForASpawnRecordEndsTheProcess)
 }
 
 /* The level compiler's files read back; bad descriptions refused. */
-class LevelCompiler : public Level {
-protected:
+struct LevelCompiler : Level {
     gk::ProcResult Run(const std::vector<std::string> &args)
     {
         std::vector<std::string> argv = {std::string(GK_BINARY_DIR) + "/tools/levelc/levelc"};

@@ -11,8 +11,7 @@
 
 namespace {
 
-class Player : public testing::Test {
-protected:
+struct Player : testing::Test {
     gentity_t *p = nullptr;
     hud_t *h = nullptr;
     void SetUp() override

@@ -16,10 +16,8 @@ TEST(Stereo, ChildPlaysTheLevel)
     ASSERT_EQ(play::StartGame(dir, 1), 1);
     BGM_Stop(); /* the music sits at the listener, on both sides alike */
     Eng_PostEvent(IE_MOUSEMOVE, atoi(getenv("GK_STEREO_TURN")), 0);
-    for (int i = 0; i < 80; i++) { /* in step with the back end's real time */
+    for (int i = 0; i < 80; i++, usleep(10000)) /* in step with the back end's real time */
         ASSERT_TRUE(play::Frames(1));
-        usleep(10000);
-    }
     Eng_StopHeadless();
 }
 
@@ -72,9 +70,7 @@ TEST(Stereo, VolumesScaleMusicAndEffects)
                                                  std::to_string(effects)},
                                         {"ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + (d / "alsoft.conf")});
         EXPECT_EQ(r.out.rfind("$$score", 0), 0u) << r.out << r.err;
-        std::string out, pcm;
-        gk::ReadFile(d / "out.wav", &out);
-        pcm = gk::WavDataChunk(out);
+        std::string pcm = gk::WavDataChunk(gk::FileText(d / "out.wav"));
         size_t a = pcm.find_first_not_of('\0'), b = pcm.find_last_not_of('\0');
         return a < b ? gk::WavChannelRms(pcm.substr(a & ~(size_t)3, (b - a) & ~(size_t)3), 1, 0) : 0.0;
     };

@@ -50,8 +50,7 @@ std::string Replay(int level, const std::string &name, int32_t points)
            "&points=" + std::to_string(points) + "&country=44";
 }
 
-class VerifiedScores : public testing::Test {
-protected:
+struct VerifiedScores : testing::Test {
     gk::TempDir dir;
     std::string tree, demo;
     int32_t points = 0;
@@ -159,11 +158,9 @@ TEST_F(VerifiedScores, TwoPostgresWorkersVerifyEachDemoOnce)
     for (int w = 0; w < 2; w++)
         workers[w] = gk::StartProcess({Server(), "--worker", "--db", url, "--game", tree}, wdir[w].path, {}, wdir[w].path);
     std::string logs[2];
-    for (int i = 0; i < 1200 && SV_Count(logs[0] + logs[1], " verified (") < 50; i++) {
-        usleep(100000);
+    for (int i = 0; i < 1200 && SV_Count(logs[0] + logs[1], " verified (") < 50; i++, usleep(100000))
         for (int w = 0; w < 2; w++)
             gk::ReadFile(workers[w].errpath, &logs[w]);
-    }
     std::set<std::string> ids;
     size_t lines = 0;
     for (int w = 0; w < 2; w++) {

@@ -5,8 +5,7 @@
 
 namespace {
 
-class World : public ::testing::Test {
-protected:
+struct World : ::testing::Test {
     void SetUp() override { world::Reset(); }
     void TearDown() override { world::Reset(); }
     const float zero[3] = {0, 0, 0};

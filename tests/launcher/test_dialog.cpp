@@ -8,8 +8,7 @@
 
 #include "l_testapp.h"
 
-class Dialog : public L_Fresh {
-protected:
+struct Dialog : L_Fresh {
     void SetUp() override
     {
         L_Fresh::SetUp();

@@ -71,8 +71,7 @@ TEST(EngineRun, StandInEngines)
     }
 }
 
-class PlayClick : public L_Fresh {
-protected:
+struct PlayClick : L_Fresh {
     void SetUp() override
     {
         L_Fresh::SetUp();
@@ -89,9 +88,7 @@ protected:
         L_DialogWatch watch(answer ? 1 : 0, answer > 0, look);
         Button1Click();
         EXPECT_EQ(watch.seen, answer ? 1 : 0) << out;
-        std::string a;
-        gk::ReadFile(d / "args.txt", &a);
-        return a;
+        return gk::FileText(d / "args.txt");
     }
 };
 

@@ -4,8 +4,7 @@
 #include "l_testapp.h"
 #include "wavwriter.h"
 
-class Intro : public ::testing::Test {
-protected:
+struct Intro : ::testing::Test {
     gk::TempDir d;
     std::string first, second;
     void SetUp() override

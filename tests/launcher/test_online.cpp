@@ -5,16 +5,17 @@
 
 #include "l_testapp.h"
 
-class Online : public L_Fresh {
-protected:
+struct Online : L_Fresh {
     gk::Proc server;
     std::string port;
+    HighscoreTable served;  /* what a test has the stand-in answer: "server" in every place at first */
     void SetUp() override
     {
         L_Fresh::SetUp();
         LocaleCountry = 33;
         HS_Fill(&LocalTable, "lokal", 0);
         HS_Fill(&InternetTable, "netz", 0);
+        HS_Fill(&served, "server", 0);
         Open();
         server = gk::StartProcess({"/usr/bin/python3", gk::SourceDir() + "/tests/launcher/scoreserver.py", d.path},
                                   "", {}, d.path);
@@ -132,7 +133,6 @@ TEST_F(Online, RequestAnswersErrorsAndNoServer)
     /* nobody listening; with the proxy box set the proxy text is named */
     kill(server.pid, SIGTERM);
     gk::WaitProcess(server, 10);
-    server.pid = -1;
     int before = l_messagecount;
     buttonInternetClick();
     EXPECT_EQ(l_messagecount, before + 1);
@@ -149,11 +149,9 @@ TEST_F(Online, RequestAnswersErrorsAndNoServer)
 TEST_F(Online, HostileNamesAreShownAsTheyAre)
 {
     const std::string names[] = {"<img src=x>", "<b>fett</b>", "<a href=x>"};
-    HighscoreTable t;
-    HS_Fill(&t, "server", 0);
     for (int i = 0; i < 3; i++)
-        t.e[0][i] = {names[i], 30 - i};
-    Answer(PackTable(&t));
+        served.e[0][i] = {names[i], 30 - i};
+    Answer(PackTable(&served));
     mf.comboIMaps->setCurrentIndex(0);
     buttonInternetClick();
     mf.PageControl1->setCurrentWidget(mf.tabInet);
@@ -168,9 +166,7 @@ TEST_F(Online, HostileNamesAreShownAsTheyAre)
 
 TEST_F(Online, DrippingServerIsCutOffWhileBusyIsShown)
 {
-    HighscoreTable t;
-    HS_Fill(&t, "server", 0);
-    Answer(PackTable(&t));
+    Answer(PackTable(&served));
     gk::WriteFile(d / "drip", "");
     ExchangeLimitMs = 3000;
     ExchangeIdleMs = 1500;      /* a byte a second: each one keeps it from running out */
@@ -201,9 +197,8 @@ TEST_F(Online, DrippingServerIsCutOffWhileBusyIsShown)
  * the dialog; only a whole 200 answer from the server asked changes it. */
 TEST_F(Online, HostileAnswersEndAtOnceAndChangeNothing)
 {
-    HighscoreTable t;
-    HS_Fill(&t, "server", 7);
-    const std::string table = PackTable(&t);
+    HS_Fill(&served, "server", 7);
+    const std::string table = PackTable(&served);
     const struct { int head; std::string body; int status; const char *to; std::string says; int hops = 1; } rows[] = {
         {10 << 20, table, 200, "", Lang(250)}, {16385, table, 200, "", Lang(250)},
         {16384, table, 200, "", ""},    /* taken */
@@ -235,16 +230,14 @@ TEST_F(Online, HostileAnswersEndAtOnceAndChangeNothing)
  * characters and escapes dropped, names trimmed to 12 characters. */
 TEST_F(Online, NamesAndMessagesAreCleaned)
 {
-    HighscoreTable t;
-    HS_Fill(&t, "server", 0);
-    t.e[0][0] = {"\x1b]0;title\x07" "Ada", 40};
-    t.e[0][1] = {std::string(250, 'N'), 30};
-    t.e[0][2] = {" \tBob\x7f ", 20};
+    served.e[0][0] = {"\x1b]0;title\x07" "Ada", 40};
+    served.e[0][1] = {std::string(250, 'N'), 30};
+    served.e[0][2] = {" \tBob\x7f ", 20};
     std::string e12;
     for (int i = 0; i < 12; i++)
         e12 += "\xc3\xa9";
-    t.e[0][3] = {e12 + "\xc3\xa9", 10};
-    Answer(PackTable(&t));
+    served.e[0][3] = {e12 + "\xc3\xa9", 10};
+    Answer(PackTable(&served));
     Exchange();
     const std::string want[] = {"]0;titleAda", std::string(12, 'N'), "Bob", e12};
     for (int i = 0; i < 4; i++)

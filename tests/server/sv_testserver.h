@@ -140,7 +140,6 @@ static inline std::string SV_PackEntries(const std::vector<SV_Entry> &entries)
 
 static inline uint32_t SV_Crc(const std::string &s) { return (uint32_t)crc32(0, (const Bytef *)s.data(), (uInt)s.size()); }
 
-/* Hex digits of any bytes. */
 static inline std::string SV_Hex(const std::string &bytes)
 {
     std::string s;

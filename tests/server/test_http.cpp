@@ -19,8 +19,7 @@ static std::string Get(const std::string &target, const std::string &headers = "
 
 static long Rss(int pid)
 {
-    std::string status;
-    gk::ReadFile("/proc/" + std::to_string(pid) + "/status", &status);
+    std::string status = gk::FileText("/proc/" + std::to_string(pid) + "/status");
     size_t at = status.find("VmRSS:");
     return at == std::string::npos ? -1 : atol(status.c_str() + at + 6) / 1024;
 }
@@ -89,8 +88,7 @@ TEST(ScoreHttp, ConnectionFloodIsRefusedAtOnceAndAProbeGetsThrough)
                                          "30", "--timeout", "8", "--upload-seconds", "3"});
     setrlimit(RLIMIT_NOFILE, &was);
     ASSERT_TRUE(started) << server.log;
-    std::string limits;
-    gk::ReadFile("/proc/" + std::to_string(server.proc.pid) + "/limits", &limits);
+    std::string limits = gk::FileText("/proc/" + std::to_string(server.proc.pid) + "/limits");
     unsigned long soft = 0, hard = 0;
     sscanf(limits.c_str() + limits.find("Max open files"), "Max open files %lu %lu", &soft, &hard);
     EXPECT_EQ(soft, hard);

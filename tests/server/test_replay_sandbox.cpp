@@ -116,8 +116,7 @@ TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
     bool verified = false;
     for (int i = 0; i < 300 && !(verified = SV_Verified(server.port, 0)["Check 4321"]); i++)
         usleep(100000);
-    std::string log, said;
-    gk::ReadFile(server.proc.errpath, &log);
+    std::string log = gk::FileText(server.proc.errpath), said;
     for (const std::string &line : HS_SplitLines(log))
         if (line.find(" GET ") == std::string::npos)
             said += line + "\n";

@@ -35,10 +35,7 @@ Proc StartProcess(const std::vector<std::string> &argv, const std::string &dir,
     return p;
 }
 
-bool ProcessRunning(const Proc &p)
-{
-    return p.pid > 0 && waitpid(p.pid, nullptr, WNOHANG) == 0;
-}
+bool ProcessRunning(const Proc &p) { return p.pid > 0 && waitpid(p.pid, nullptr, WNOHANG) == 0; }
 
 ProcResult WaitProcess(Proc &p, int timeout_s)
 {
@@ -185,11 +182,13 @@ bool X11_WindowGeometry(unsigned long window, int *x, int *y, int *w, int *h)
     return ok;
 }
 
-bool Xdotool(const std::vector<std::string> &args)
+bool Xdotool(const std::vector<std::string> &args, int settle_ms)
 {
     std::vector<std::string> argv = {"/usr/bin/xdotool"};
     argv.insert(argv.end(), args.begin(), args.end());
-    return RunProcess(argv, "", {}, 20).status == 0;
+    bool ok = RunProcess(argv, "", {}, 20).status == 0;
+    usleep(settle_ms * 1000);
+    return ok;
 }
 
 } // namespace gk

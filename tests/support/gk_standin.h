@@ -84,22 +84,8 @@ inline const char *Str(int i) { return (i >= 0 && i < 8) ? texts[i] : ""; }
 /* Hands the stand-ins to the module as its services. */
 inline void Install()
 {
-    gi.gametime = &gametime;
-    gi.lastgametime = &lastgametime;
-    gi.spawnentity = Spawn;
-    gi.pendremove = PendRemove;
-    gi.conprintf = Printf;
-    gi.shutdown = Shutdown;
-    gi.sfx_cachefile = CacheFile;
-    gi.sfx_play = Play;
-    gi.sfx_updatelistener3d = Listener;
-    gi.sfx_setsoundvolume = SoundVolume;
-    gi.sfx_setmastervolume = Master;
-    gi.sfx_pauseall = Void;
-    gi.sfx_resumeall = Void;
-    gi.gametime_pause = Void;
-    gi.gametime_resume = Void;
-    gi.lang_getlocalizedstr = Str;
+    gi = {&gametime, &lastgametime, Spawn, PendRemove, Printf, Shutdown, CacheFile, Play, Listener, SoundVolume,
+          Master, Void, Void, Void, Void, Str};
 }
 
 /* The services installed, every record of the stand-in and the game

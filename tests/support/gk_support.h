@@ -24,6 +24,12 @@ struct TempDir {
 
 bool WriteFile(const std::string &path, const std::string &bytes);
 bool ReadFile(const std::string &path, std::string *bytes);
+/* The whole file, "" when it cannot be read. */
+inline std::string FileText(const std::string &path)
+{
+    std::string s;
+    return ReadFile(path, &s) ? s : "";
+}
 bool MakeDirs(const std::string &path);
 
 std::string DistDir();     /* the runnable tree: vexengine, data/ */
@@ -75,8 +81,8 @@ unsigned long X11_FindWindowByName(const std::string &regex, int timeout_s);
 bool X11_SendCloseRequest(unsigned long window);
 /* Position on the screen and size of a window's client area. */
 bool X11_WindowGeometry(unsigned long window, int *x, int *y, int *w, int *h);
-/* Runs xdotool with the given arguments; true when it exited 0. */
-bool Xdotool(const std::vector<std::string> &args);
+/* Runs xdotool with the arguments, then waits settle_ms for them to take effect; true when it exited 0. */
+bool Xdotool(const std::vector<std::string> &args, int settle_ms = 0);
 
 } // namespace gk
 

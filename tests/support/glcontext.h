@@ -61,8 +61,7 @@ inline Rgb GLPixel(int x, int y)
 }
 
 /* A suite sharing one W x H window; each test starts on a cleared frame, or is skipped without a context. */
-template <int W, int H> class GLTest : public ::testing::Test {
-protected:
+template <int W, int H> struct GLTest : ::testing::Test {
     static inline bool open = false;
     static void SetUpTestSuite() { open = GLOpen(W, H); }
     static void TearDownTestSuite()

@@ -49,8 +49,7 @@ struct L_DialogWatch {
 
 /* A scratch current folder, one language, fresh tables, two modes; Open() makes the windows.
  * The score server and demo folder a test sets are forgotten after it. */
-class L_Fresh : public ::testing::Test {
-protected:
+struct L_Fresh : ::testing::Test {
     gk::TempDir d;
     void SetUp() override { Start(49); }
     void Start(int country)

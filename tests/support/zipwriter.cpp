@@ -68,16 +68,10 @@ std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &c
     return zip;
 }
 
-void ZipPut16(std::string &zip, size_t off, uint16_t v)
+void ZipPut(std::string &zip, size_t off, uint32_t v, int bytes)
 {
-    zip[off] = (char)(v & 0xff);
-    zip[off + 1] = (char)(v >> 8);
-}
-
-void ZipPut32(std::string &zip, size_t off, uint32_t v)
-{
-    ZipPut16(zip, off, (uint16_t)(v & 0xffff));
-    ZipPut16(zip, off + 2, (uint16_t)(v >> 16));
+    for (int i = 0; i < bytes; i++)
+        zip[off + i] = (char)(v >> 8 * i);
 }
 
 } // namespace gk

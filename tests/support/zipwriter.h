@@ -21,8 +21,8 @@ struct ZipLayout {
 
 std::string ZipBuild(const std::vector<ZipMember> &members, const std::string &comment = "",
                      ZipLayout *layout = nullptr);
-void ZipPut16(std::string &zip, size_t off, uint16_t v);
-void ZipPut32(std::string &zip, size_t off, uint32_t v);
+/* The little-endian field of bytes (2 or 4) at off set to v. */
+void ZipPut(std::string &zip, size_t off, uint32_t v, int bytes = 4);
 
 } // namespace gk
 

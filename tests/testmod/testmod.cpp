@@ -68,10 +68,9 @@ static void TM_EndGame(void)
 {
     if (TM_Env("TESTMOD_INIT", 0))
         return 1;
-    if (TM_Env("TESTMOD_SPAWN", 0)) {
+    if (TM_Env("TESTMOD_SPAWN", 0))
         if (entity_t *e = tm.spawnentity("thinker", ENT_NOMEDIA))
             e->think = TM_Think;
-    }
     if (tm_shutdownframe == 0)
         TM_EndGame();
     return 0;
