@@ -63,6 +63,7 @@ TEST(PackedText, ListingContents)
     EXPECT_EQ(u.e[0][1].name, "name 1");
     EXPECT_EQ(u.e[7][9].points, 79);
     EXPECT_EQ(u.e[7][9].name, "name 79");
+    EXPECT_EQ(HS_SplitLines("a\r\n\r\nb\r\n"), (std::vector<std::string>{"a", "", "b"})) << "CR LF ends one line";
 
     HighscoreTable t = Fresh();     /* incompressible: refused, not cut */
     uint32_t x = 12345;
