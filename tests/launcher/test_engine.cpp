@@ -201,6 +201,15 @@ TEST_F(PlayClick, EntriesAndTheirDemos)
     int before = l_messagecount;
     L_DemoSent(d / "demos/level2-1-20200101-000000.dem");
     EXPECT_EQ(l_messagecount, before + 1);
+    /* two entries of 7 rank the older games first: of three demos of 7, the newest goes */
+    LocalTable.e[4][0].points = LocalTable.e[4][1].points = 7;
+    for (std::string day : {"03", "01", "02"})
+        gk::WriteFile(d / ("demos/level4-7-202001" + day + "-000000.dem"), day);
+    L_PruneDemos(4);
+    std::string left;
+    for (std::string day : {"01", "02", "03"})
+        left += gk::FileText(d / ("demos/level4-7-202001" + day + "-000000.dem"));
+    EXPECT_EQ(left, "0102");
 }
 
 /* A game the engine could not record keeps its entry without a demo; a
