@@ -219,6 +219,13 @@ TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
     ASSERT_TRUE(UnpackTable(body, &t)) << body;
     EXPECT_EQ(Names(t, 0), std::vector<std::string>({"Ada 500", "x'); DROP TA 90", "O'Brien\"; -- 80",
                                                       "<script>x 70", "a??b 60", "Zoë 50"}));
+    /* invisible and direction-changing characters are dropped, those beside each range kept */
+    listing = SV_Listing("40 a\x7F\xC2\x9F\u200B\u200F\u2028\u202E\u2066\u2069\uFEFF" "b\n"
+                         "30 ~\u200A\u2010\u2027\u202F\u2065\u206A\uFEFE\n", HS_CHARSETLINE "\n");
+    ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, true, SV_RawPack(listing)), &body), 200);
+    ASSERT_TRUE(UnpackTable(body, &t)) << body;
+    std::vector<std::string> names = Names(t, 0);
+    EXPECT_EQ(std::vector<std::string>(names.end() - 2, names.end()), std::vector<std::string>({"ab 40", "~\u200A\u2010\u2027\u202F\u2065\u206A\uFEFE 30"}));
 }
 
 /* Three merges a minute from one address: the third is taken, the fourth told to wait and
