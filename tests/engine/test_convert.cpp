@@ -166,6 +166,12 @@ TEST_F(ConvertTest, EncodedScenesGiveTheSameFiles)
             EXPECT_FALSE(Exists("Models/bad.dmo")) << how;
         }
     }
+    /* a character split between two 64 KiB reads of a longer file is put together again */
+    std::string longer = "\xEF\xBB\xBF" + utf8;
+    while (longer.size() < 65400)
+        longer += "*COMMENT " + std::string(90, 'x') + "\n";
+    longer += "*COMMENT " + std::string(65538 - longer.size() - 9, 'x') + "\u00E9\n";
+    EXPECT_EQ(1, Convert(longer, "long.ase"));
 }
 
 /* A bitmap's texture name is the part after the last folder separator, a slash or a backslash */
