@@ -55,6 +55,8 @@ TEST_F(E2EDemo, RecordedGameReplaysExactly)
     EXPECT_GE(points, 25) << "the held button did not kill the chicken ahead";
     std::vector<std::string> hashes = HashLines(rec.err);
     ASSERT_GE(hashes.size(), 1u);
+    for (const std::string &h : hashes)     /* every hundredth frame */
+        EXPECT_EQ(atoi(h.c_str() + strlen("demohash ")) % 100, 0) << h;
 
     gk::ProcResult ver = Engine({"-verifydemo", dir / "game.dem"});
     EXPECT_EQ(ver.status, 0) << ver.err;
