@@ -524,6 +524,8 @@ TEST(ScorePage, BrowserShowsNamesAsTextAndTheGamesLevels)
     ASSERT_EQ(SV_Get(server.port, "/?country=0", &body), 200);
     EXPECT_NE(body.find("class=\"on\" href=\"/?country=0\""), std::string::npos) << body;
     EXPECT_NE(body.find(">English</a> &middot; <a href=\"/?country=0&amp;lang=de\">Deutsch</a> &middot; "), std::string::npos);
+    ASSERT_EQ(SV_Get(server.port, "/?country=0&lang=de", &body), 200);     /* that link, followed */
+    EXPECT_NE(body.find("<html lang=\"de\""), std::string::npos) << body.substr(0, 300);
     if (access("/usr/bin/chromium", X_OK) != 0)
         GTEST_SKIP() << "no chromium";
     gk::ProcResult dom = Chromium(server.dir, {"--dump-dom"}, url);
