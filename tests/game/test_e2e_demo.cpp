@@ -34,7 +34,8 @@ struct E2EDemo : testing::Test {
         play::Spawn ahead = {"chicken", 0.0f, -1.0f, {0, 0, -200}, {0, 0, 1}, 0.0f};
         play::Spawn passing = {"chicken", 0.5f, 1.5f, {-150, 20, -250}, {1, 0, 0}, 40.0f};
         EXPECT_TRUE(play::WriteTree(dir.path, 1, 6.0f, {ahead, passing}));
-        gk::Proc p = play::Launch(dir.path, {"-map", "1", "-countrycode", "49", "-record", dir / "game.dem"}, env);
+        gk::Proc p = play::Launch(dir.path, {"-map", "1", "-countrycode", "49", "-record", dir / "game.dem"},
+                                  env);
         gk::Xdotool({"mousedown", "1"}, 1500);
         for (int i = 0; i < 5; i++)
             gk::Xdotool({"mousemove_relative", "--", "12", "-4"}, 100);

@@ -225,7 +225,8 @@ TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
     ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, true, SV_RawPack(listing)), &body), 200);
     ASSERT_TRUE(UnpackTable(body, &t)) << body;
     std::vector<std::string> names = Names(t, 0);
-    EXPECT_EQ(std::vector<std::string>(names.end() - 2, names.end()), std::vector<std::string>({"ab 40", "~\u200A\u2010\u2027\u202F\u2065\u206A\uFEFE 30"}));
+    EXPECT_EQ(std::vector<std::string>(names.end() - 2, names.end()),
+              std::vector<std::string>({"ab 40", "~\u200A\u2010\u2027\u202F\u2065\u206A\uFEFE 30"}));
 }
 
 /* Three merges a minute from one address: the third is taken, the fourth told to wait and
