@@ -199,13 +199,13 @@ TEST(ScoreHttp, OnlyATrustedProxyNamesTheClient)
 {
     ScoreServer server;
     ASSERT_TRUE(server.Start({"--rate", "1", "--trusted-proxy", "127.0.0.2"})) << server.log;
-    /* one merge a minute for each client; which client it is */
+    /* one merge a minute for each client; which client it is, however its address is written */
     auto merge = [&](const char *via, const char *forwarded, int points) {
         std::string target = SV_TopTen(44, true, false, SV_PackEntries({{0, "p" + std::to_string(points), points}}));
         return SV_AddedIn(Body(SV_Raw(server.port, Get(target, "X-Forwarded-For: " + std::string(forwarded) + "\r\n"), via)));
     };
     EXPECT_EQ(merge("127.0.0.2", "198.51.100.7, 203.0.113.9", 1), 1);
-    EXPECT_EQ(merge("127.0.0.2", "203.0.113.9", 2), -1);
+    EXPECT_EQ(merge("127.0.0.2", "198.51.100.7,::ffff:203.0.113.9", 2), -1);
     EXPECT_EQ(merge("127.0.0.2", "198.51.100.7, 203.0.113.10", 3), 1);
     EXPECT_EQ(merge("127.0.0.3", "203.0.113.11", 4), 1);
     EXPECT_EQ(merge("127.0.0.3", "203.0.113.12", 5), -1);
