@@ -229,18 +229,20 @@ TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
 }
 
 /* Three merges a minute from one address: the third is taken, the fourth told to wait and
- * changes nothing; points up to the maximum are stored, one more are not. */
+ * changes nothing; points up to a level's maximum are stored, one more are not. */
 TEST(ScoreServer, RateAndPointsLimitsAtTheirEdges)
 {
     ScoreServer server;
-    ASSERT_TRUE(server.Start({"--rate", "3", "--max-points", "1000"})) << server.log;
-    const SV_Entry merges[] = {{0, "at", 1000}, {0, "over", 1001}, {0, "third", 5}, {0, "fourth", 6}};
+    ASSERT_TRUE(server.Start({"--rate", "3", "--max-points", "1000,1,1,1,1,1,1,5"})) << server.log;
+    const SV_Entry merges[] = {{0, "at", 1000}, {7, "over", 6}, {7, "third", 5}, {0, "fourth", 6}};
     std::string body;
     for (int i = 0; i < 4; i++) {
         ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({merges[i]})), &body), 200);
         EXPECT_EQ(body.find("Too many exchanges") != std::string::npos, i == 3) << i << " " << body;
     }
-    EXPECT_EQ(Names(WorldTable(server.port), 0), std::vector<std::string>({"at 1000", "third 5"}));
+    HighscoreTable t = WorldTable(server.port);
+    EXPECT_EQ(Names(t, 0), std::vector<std::string>({"at 1000"}));
+    EXPECT_EQ(Names(t, 7), std::vector<std::string>({"third 5"}));
 }
 
 /* Each limit takes its least sensible value (a second, a connection, a replay, the ten of a list,
