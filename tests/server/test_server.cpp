@@ -245,14 +245,14 @@ TEST(ScoreServer, RateAndPointsLimitsAtTheirEdges)
     EXPECT_EQ(Names(t, 7), std::vector<std::string>({"third 5"}));
 }
 
-/* Each limit takes its least sensible value (a second, a connection, a replay, the ten of a list,
- * the game's 64 MB) and refuses one below it, naming the option. */
+/* Each limit takes its least sensible value (a second, a connection, a replay, a point, none waiting,
+ * the ten of a list, the game's 64 MB) and refuses one below it, naming the option; a port past 65535 too. */
 TEST(ScoreServer, LimitsTakeTheirLeastAndRefuseOneBelow)
 {
     const std::vector<std::pair<std::string, int>> least = {
         {"verify-seconds", 1}, {"verify-cpu", 1},  {"verify-memory", 64}, {"replays-per-address", 1},
         {"keep", 10},          {"timeout", 1},     {"max-per-address", 1}, {"upload-seconds", 1},
-        {"max-uploads", 1},    {"threads", 1}};
+        {"max-uploads", 1},    {"threads", 1},     {"max-points", 1},      {"max-jobs", 0}};
     std::vector<std::string> args;
     for (const auto &[name, n] : least) {
         args.insert(args.end(), {"--" + name, std::to_string(n)});
@@ -262,6 +262,9 @@ TEST(ScoreServer, LimitsTakeTheirLeastAndRefuseOneBelow)
         EXPECT_NE(r.err.find("--" + name + " wants a number from " + std::to_string(n) + " on"), std::string::npos)
             << r.err;
     }
+    gk::TempDir d;
+    gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/gackatron-scores", "--db", d / "s.sqlite", "--listen", "127.0.0.1:65536"}, d.path, {}, 10);
+    EXPECT_NE(r.err.find("--listen wants"), std::string::npos) << r.err;
     ScoreServer server;
     EXPECT_TRUE(server.Start(args)) << server.log;
 }
