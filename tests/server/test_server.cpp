@@ -486,6 +486,13 @@ TEST(ScoreServer, KeepsTheBestOfEachLevelAndCountry)
     want.erase("k0 100");
     want.insert("top 500");
     EXPECT_EQ(StoredNames(server.dir / "scores.sqlite"), want) << "a better one takes the place of the worst";
+    /* a store far over a lowered --keep loses at most 200 a merge: a level 201 over keeps one more */
+    ScoreServer old;
+    OldStore(old.dir / "scores.sqlite", 1255, "");      /* 210 entries on level 0, 209 on level 1 */
+    ASSERT_TRUE(old.Start({"--rate", "0", "--keep", "10"})) << old.log;
+    for (int level : {0, 1})
+        ASSERT_EQ(SV_Get(old.port, SV_TopTen(44, true, false, SV_PackEntries({{level, "n" + std::to_string(level), 1 << 30}})), &body), 200);
+    EXPECT_EQ(StoredNames(old.dir / "scores.sqlite").size(), 1255u + 2 - 200 - 200);
 }
 
 static gk::ProcResult Chromium(const gk::TempDir &d, const std::vector<std::string> &args, const std::string &url)
