@@ -532,16 +532,17 @@ TEST(ScorePage, BrowserShowsNamesAsTextAndTheGamesLevels)
     }
     ASSERT_FALSE(russian.empty());
     std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/", body;
-    /* the least country number, held by no list: the page still shows it, chosen, among the countries */
+    /* the least country number, held by no list: shown chosen alone among the countries, with none of their entries */
     ASSERT_EQ(SV_Get(server.port, "/?country=0", &body), 200);
     EXPECT_NE(body.find("class=\"on\" href=\"/?country=0\""), std::string::npos) << body;
+    EXPECT_TRUE(SV_Count(body, "class=\"on\"") == 1 && body.find(">900<") == std::string::npos) << body;
     EXPECT_NE(body.find(">English</a> &middot; <a href=\"/?country=0&amp;lang=de\">Deutsch</a> &middot; "), std::string::npos);
     if (access("/usr/bin/chromium", X_OK) != 0)
         GTEST_SKIP() << "no chromium";
     gk::ProcResult dom = Chromium(server.dir, {"--dump-dom"}, url);
     ASSERT_EQ(dom.status, 0) << dom.err;
     for (const char *want : {">Jürgen<", ">Дима<", "&lt;script&gt;x", "&lt;b&gt;bold&lt;/b&gt;", "A&amp;B", ">Germany (3)<",
-                             ">Russia (1)<", ">United Kingdom (", ">900<", "<html lang=\"en\""})
+                             ">Russia (1)<", ">United Kingdom (", ">900<", "<html lang=\"en\"", ">Germany<"})
         EXPECT_NE(dom.out.find(want), std::string::npos) << want;
     for (const std::string &name : levels)
         EXPECT_NE(dom.out.find("<h2>" + name), std::string::npos) << name;
