@@ -536,6 +536,10 @@ TEST(ScorePage, BrowserShowsNamesAsTextAndTheGamesLevels)
     ASSERT_EQ(SV_Get(server.port, "/?country=0", &body), 200);
     EXPECT_NE(body.find("class=\"on\" href=\"/?country=0\""), std::string::npos) << body;
     EXPECT_TRUE(SV_Count(body, "class=\"on\"") == 1 && body.find(">900<") == std::string::npos) << body;
+    /* the browser's first language by weight, then by order, with a region or without */
+    for (auto [accept, lang] : {std::pair{"ru-RU;q=1, de, en", "ru"}, {"xx, de;q=0.8, en-GB;q=0.8", "de"}})
+        EXPECT_NE(SV_Raw(server.port, "GET / HTTP/1.0\r\nAccept-Language: " + std::string(accept) + "\r\n\r\n")
+                      .find("<html lang=\"" + std::string(lang) + "\""), std::string::npos) << accept;
     EXPECT_NE(body.find(">English</a> &middot; <a href=\"/?country=0&amp;lang=de\">Deutsch</a> &middot; "), std::string::npos);
     if (access("/usr/bin/chromium", X_OK) != 0)
         GTEST_SKIP() << "no chromium";
