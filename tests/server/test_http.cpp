@@ -74,7 +74,20 @@ TEST(ScoreHttp, ConventionsPipeliningAndTheDemoLimit)
     ASSERT_TRUE(UnpackTable(table, &t)) << table;
     EXPECT_EQ(t.e[0][0].name, "First");
     EXPECT_EQ(t.e[0][1].points, 0);
+    /* merges sent on connections open at SIGTERM: the server still ends cleanly, and at once */
+    std::vector<int> open(40);
+    for (int &s : open)
+        s = SV_Open(port);
+    std::string late = Get(SV_TopTen(44, true, false, SV_PackEntries({{0, "Late", 30}})));
+    auto t0 = std::chrono::steady_clock::now();
+    kill(server.proc.pid, SIGTERM);
+    usleep(200);        /* the moment the server begins to stop */
+    for (int s : open)
+        send(s, late.data(), late.size(), MSG_NOSIGNAL);
     EXPECT_EQ(server.Stop(), 0);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 5.0) << "a stop took its longest wait";
+    for (int s : open)
+        close(s);
     EXPECT_NE(server.log.find(" HEAD /topten.php?game=gackatron 200 "), std::string::npos) << server.log;
     EXPECT_NE(server.log.find(" " + std::to_string(get.size() - head.size()) + " bytes"), std::string::npos);
 }
