@@ -83,7 +83,7 @@ TEST_F(VerifiedScores, RealGameVerifiesForgedOnesNever)
         {1, "Rnd", points, random, false}};
 
     ScoreServer server;
-    std::vector<std::string> args = {"--game", tree, "--rate", "0", "--verify-seconds", "8"};
+    std::vector<std::string> args = {"--game", tree, "--rate", "0", "--verify-seconds", "8", "--workers", "2"};
     ASSERT_TRUE(server.Start(args)) << server.log;
     std::string body;
     /* two scores under one name on the level: only the replayed one is verified */
