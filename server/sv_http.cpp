@@ -189,6 +189,7 @@ static std::atomic<int> sv_closed;      /* connections closed since the last tri
 static std::atomic<int> sv_uploads;     /* bodies being received */
 static std::atomic<int> sv_inflight;    /* requests read and not yet answered */
 static std::atomic<int> sv_replaysqueued;
+static std::atomic<bool> sv_stopping;   /* SIGTERM: no request waits for the store any more */
 
 static MHD_Result SV_Accept(void *, const struct sockaddr *sa, socklen_t)
 {
@@ -477,9 +478,13 @@ static void SV_JobDone(sv_job_t *job)
     MHD_resume_connection(r->c);
 }
 
-/* Waits (suspended) for the store thread. */
+/* Waits (suspended) for the store thread.  Once the server stops, a request
+ * read after the last look for unanswered ones is told to come again: the
+ * library cannot stop with a request suspended. */
 static MHD_Result SV_ToStore(sv_req_t *r, int kind)
 {
+    if (sv_stopping)
+        return SV_Refuse(r, SV_BUSY, r->job.req.country, "stopping");
     r->job.kind = kind;
     r->job.fd = r->conn ? r->conn->fd : -1;
     r->job.done = SV_JobDone;
@@ -725,6 +730,7 @@ bool SV_HttpStart(const sv_httpopts_t &o, int *port, std::string *error)
 
 int SV_HttpStop(int seconds)
 {
+    sv_stopping = true;
     MHD_socket l = MHD_quiesce_daemon(sv_daemon);
     if (l != MHD_INVALID_SOCKET)
         close(l);

@@ -83,7 +83,7 @@ TEST_F(VerifiedScores, RealGameVerifiesForgedOnesNever)
         {1, "Rnd", points, random, false}};
 
     ScoreServer server;
-    std::vector<std::string> args = {"--game", tree, "--rate", "0", "--verify-seconds", "8"};
+    std::vector<std::string> args = {"--game", tree, "--rate", "0", "--verify-seconds", "8", "--workers", "2"};
     ASSERT_TRUE(server.Start(args)) << server.log;
     std::string body;
     /* two scores under one name on the level: only the replayed one is verified */
@@ -181,15 +181,15 @@ TEST_F(VerifiedScores, TwoPostgresWorkersVerifyEachDemoOnce)
         EXPECT_TRUE(e.second) << e.first;
 }
 
-/* Waiting replays in a store. */
-int Waiting(const std::string &db)
+/* Waiting replays in a store, after the statement first. */
+int Waiting(const std::string &db, const char *first = "")
 {
     int n = -1;
     {
         QSqlDatabase c = QSqlDatabase::addDatabase("QSQLITE", "waiting");
         c.setDatabaseName(QString::fromStdString(db));
         QSqlQuery q(c);
-        if (c.open() && q.exec("SELECT COUNT(*) FROM replay") && q.next())
+        if (c.open() && (!*first || q.exec(first)) && q.exec("SELECT COUNT(*) FROM replay") && q.next())
             n = q.value(0).toInt();
     }
     QSqlDatabase::removeDatabase("waiting");
@@ -197,7 +197,7 @@ int Waiting(const std::string &db)
 }
 
 /* Uploads to a server that verifies nothing itself (the replays wait): the
- * frames a level's play time holds, the replays of one address and entry. */
+ * frames a level's play time holds, the replays of one address and entry, the points' range, --max-jobs. */
 TEST(ReplayLimits, FramesAddressAndEntryAtTheirEdges)
 {
     ScoreServer server;
@@ -213,31 +213,40 @@ TEST(ReplayLimits, FramesAddressAndEntryAtTheirEdges)
         atlimit += std::string("\x02\x00", 2);
     past = atlimit + std::string("\x02\x00", 2);
     std::string unknown = past.substr(0, 16) + '\x07' + past.substr(17);   /* level 7: no play time known, not judged */
-    std::vector<std::string> args = {"--game", gk::DistDir(), "--workers", "0", "--replays-per-address", "3"};
+    std::vector<std::string> args = {"--game", gk::DistDir(), "--workers", "0", "--replays-per-address", "3", "--max-jobs", "6"};
     ASSERT_TRUE(server.Start(args)) << server.log;
-    ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{0, "A", 30}, {0, "B", 20}, {0, "C", 10}, {7, "D", 5}})),
+    ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{0, "A", 30}, {0, "B", INT32_MAX}, {0, "C", 10}, {7, "D", 1}})),
                      &body), 200);
-    std::set<std::string> refusals;
-    struct { const char *name; int points; const std::string &demo; bool queued; } uploads[] = {
-        {"A", 30, atlimit, true}, {"A", 30, atlimit, false}, {"B", 20, past, false},
-        {"B", 20, head, true}, {"D", 5, unknown, true}, {"C", 10, head, false}};
+    /* uploads from 127.0.0.N: queued (q) or refused, the same refusal for each letter: a replay of the entry from
+     * this address, or three from any, waits (e), too many frames (f), the address's limit (a), --max-jobs (j) */
+    struct { int from; const char *name; int points; const std::string &demo; char answer; } uploads[] = {
+        {1, "A", 30, atlimit, 'q'}, {1, "A", 30, atlimit, 'e'}, {1, "B", INT32_MAX, past, 'f'}, {1, "B", INT32_MAX, head, 'q'},
+        {1, "D", 1, unknown, 'q'},  {1, "C", 10, head, 'a'},    {2, "C", 10, head, 'q'},          {3, "C", 10, head, 'q'},
+        {4, "C", 10, head, 'q'},    {5, "C", 10, head, 'e'},    {5, "A", 30, head, 'j'}};
+    std::map<char, std::set<std::string>> answers;
     for (const auto &u : uploads) {
-        ASSERT_EQ(gk::HttpSend(server.port, "POST", Replay(u.demo[16], u.name, u.points), u.demo, &body), 200);
-        EXPECT_EQ(body == "OK", u.queued) << u.name << ": " << body;
-        if (!u.queued)
-            refusals.insert(body);
+        std::string a = SV_Raw(server.port, "POST " + Replay(u.demo[16], u.name, u.points) + " HTTP/1.0\r\nContent-Length: " +
+                               std::to_string(u.demo.size()) + "\r\n\r\n" + u.demo, ("127.0.0." + std::to_string(u.from)).c_str());
+        answers[u.answer].insert(a.substr(std::min(a.size(), a.find("\r\n\r\n") + 4)));
     }
-    EXPECT_EQ(refusals.size(), 3u);     /* the entry waits, too many frames, the address's limit */
+    std::set<std::string> seen;      /* each answer once: "OK" for the queued */
+    for (const auto &[letter, texts] : answers)
+        EXPECT_TRUE(texts.size() == 1 && seen.insert(*texts.begin()).second && (*texts.begin() == "OK") == (letter == 'q')) << letter;
     EXPECT_EQ(server.Stop(), 0);
-    EXPECT_EQ(Waiting(db), 3);
+    EXPECT_EQ(Waiting(db), 6);
     /* a tree without an engine: verification is off, uploads are refused and not kept */
     args = {"--game", server.dir.path, "--workers", "1"};
     ASSERT_TRUE(server.Start(args)) << server.log;
     ASSERT_EQ(gk::HttpSend(server.port, "POST", Replay(0, "C", 10), head, &body), 200);
     EXPECT_EQ(body.compare(0, 4, "MSG:"), 0) << body;
-    EXPECT_TRUE(refusals.insert(body).second) << body;
+    EXPECT_TRUE(seen.insert(body).second) << body;
     EXPECT_EQ(server.Stop(), 0);
-    EXPECT_EQ(Waiting(db), 3);
+    /* replays a worker had taken when its server stopped wait again at the next start, and are replayed */
+    ASSERT_EQ(Waiting(db, "UPDATE replay SET taken = 1"), 6);
+    ASSERT_TRUE(server.Start({"--game", gk::DistDir()})) << server.log;
+    for (int i = 0; i < 300 && Waiting(db) > 0; i++)
+        usleep(100000);
+    EXPECT_EQ(Waiting(db), 0) << "the replays taken before the start not replayed within 30 s";
 }
 
 } // namespace

@@ -22,6 +22,7 @@ struct ScoreServer {
     gk::Proc proc;
     int port = 0;
     std::string log;
+    std::vector<std::string> wrap;  /* a command it runs under ("/usr/bin/prlimit", ...) */
 
     /* Started in its own folder with the store "scores.sqlite" there. */
     bool Start(std::vector<std::string> args = {})
@@ -33,7 +34,8 @@ struct ScoreServer {
     /* gackatron-scores started in dir; false without a port within 20 s. */
     bool Start(const std::string &dir, const std::vector<std::string> &args)
     {
-        std::vector<std::string> argv = {gk::DistDir() + "/gackatron-scores", "--listen", "127.0.0.1:0"};
+        std::vector<std::string> argv = wrap;
+        argv.insert(argv.end(), {gk::DistDir() + "/gackatron-scores", "--listen", "127.0.0.1:0"});
         argv.insert(argv.end(), args.begin(), args.end());
         unlink((dir + "/stderr.txt").c_str()); /* not the last run's port */
         proc = gk::StartProcess(argv, dir, {}, dir);

@@ -15,16 +15,19 @@
 namespace {
 
 /* Reads its orders from the demo after the 44-byte header:
- *   "check PORT POINTS": reach 127.0.0.1:PORT (0: skip), write a file of exactly 1 MB, then one byte more;
+ *   "check PORT POINTS CPU MB": reach 127.0.0.1:PORT (0: skip), write a file of exactly 1 MB, then one byte
+ *   more; its limits must be CPU processor seconds, MB of address space it cannot raise, and no core;
  *   "hang SECONDS": start a helper and never answer. */
 const char *const probe = R"(#!/usr/bin/python3
-import os, signal, socket, subprocess, sys, tempfile, time
+import os, resource, signal, socket, subprocess, sys, tempfile, time
 words = open("demo.dem", "rb").read()[44:].decode().split()
 if words[0] == "hang":
     subprocess.Popen(["sleep", words[1]])
     time.sleep(600)
-port, points = int(words[1]), int(words[2])
+port, points, cpu, mem = int(words[1]), int(words[2]), int(words[3]), int(words[4]) << 20
 leaks = []
+if resource.getrlimit(resource.RLIMIT_CPU)[0] != cpu or resource.getrlimit(resource.RLIMIT_AS) != (mem, mem) or resource.getrlimit(resource.RLIMIT_CORE)[1]:
+    leaks.append("limits other than the options'")
 if port:
     try:
         socket.create_connection(("127.0.0.1", port), timeout=5).close()
@@ -102,14 +105,14 @@ TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
     ASSERT_EQ(chmod(d.path.c_str(), 0755) | chmod(tree.c_str(), 0755) | chmod((tree + "/vexengine").c_str(), 0755), 0);
     ScoreServer server;
     ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--game", tree, "--rate", "0",
-                                      "--verify-seconds", "3"})) << server.log;
+                                      "--verify-seconds", "3", "--verify-cpu", "7", "--verify-memory", "300"})) << server.log;
     std::string body;
     ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{0, "Check", 4321}, {0, "Hang", 1234}})),
                      &body), 200);
     ASSERT_EQ(SV_AddedIn(body), 2) << body;
 
     bool isolated = CanIsolateNetwork();     /* else the network is not tried */
-    std::string check = "check " + std::to_string(isolated ? server.port : 0) + " 4321";
+    std::string check = "check " + std::to_string(isolated ? server.port : 0) + " 4321 7 300";
     ASSERT_EQ(gk::HttpSend(server.port, "POST", "/replay?game=gackatron&level=0&name=Check&points=4321&country=44",
                       Demo(0, check), &body), 200);
     ASSERT_EQ(body, "OK");

@@ -230,28 +230,30 @@ TEST(ScoreServer, HostileRequestsAreRefusedAndChangeNothing)
 }
 
 /* Three merges a minute from one address: the third is taken, the fourth told to wait and
- * changes nothing; points up to the maximum are stored, one more are not. */
+ * changes nothing; points up to a level's maximum are stored, one more are not. */
 TEST(ScoreServer, RateAndPointsLimitsAtTheirEdges)
 {
     ScoreServer server;
-    ASSERT_TRUE(server.Start({"--rate", "3", "--max-points", "1000"})) << server.log;
-    const SV_Entry merges[] = {{0, "at", 1000}, {0, "over", 1001}, {0, "third", 5}, {0, "fourth", 6}};
+    ASSERT_TRUE(server.Start({"--rate", "3", "--max-points", "1000,1,1,1,1,1,1,5"})) << server.log;
+    const SV_Entry merges[] = {{0, "at", 1000}, {7, "over", 6}, {7, "third", 5}, {0, "fourth", 6}};
     std::string body;
     for (int i = 0; i < 4; i++) {
         ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({merges[i]})), &body), 200);
         EXPECT_EQ(body.find("Too many exchanges") != std::string::npos, i == 3) << i << " " << body;
     }
-    EXPECT_EQ(Names(WorldTable(server.port), 0), std::vector<std::string>({"at 1000", "third 5"}));
+    HighscoreTable t = WorldTable(server.port);
+    EXPECT_EQ(Names(t, 0), std::vector<std::string>({"at 1000"}));
+    EXPECT_EQ(Names(t, 7), std::vector<std::string>({"third 5"}));
 }
 
-/* Each limit takes its least sensible value (a second, a connection, a replay, the ten of a list,
- * the game's 64 MB) and refuses one below it, naming the option. */
+/* Each limit takes its least sensible value (a second, a connection, a replay, a point, none waiting,
+ * the ten of a list, the game's 64 MB) and refuses one below it, naming the option; a port past 65535 too. */
 TEST(ScoreServer, LimitsTakeTheirLeastAndRefuseOneBelow)
 {
     const std::vector<std::pair<std::string, int>> least = {
         {"verify-seconds", 1}, {"verify-cpu", 1},  {"verify-memory", 64}, {"replays-per-address", 1},
         {"keep", 10},          {"timeout", 1},     {"max-per-address", 1}, {"upload-seconds", 1},
-        {"max-uploads", 1},    {"threads", 1}};
+        {"max-uploads", 1},    {"threads", 1},     {"max-points", 1},      {"max-jobs", 0}};
     std::vector<std::string> args;
     for (const auto &[name, n] : least) {
         args.insert(args.end(), {"--" + name, std::to_string(n)});
@@ -261,6 +263,9 @@ TEST(ScoreServer, LimitsTakeTheirLeastAndRefuseOneBelow)
         EXPECT_NE(r.err.find("--" + name + " wants a number from " + std::to_string(n) + " on"), std::string::npos)
             << r.err;
     }
+    gk::TempDir d;
+    gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/gackatron-scores", "--db", d / "s.sqlite", "--listen", "127.0.0.1:65536"}, d.path, {}, 10);
+    EXPECT_NE(r.err.find("--listen wants"), std::string::npos) << r.err;
     ScoreServer server;
     EXPECT_TRUE(server.Start(args)) << server.log;
 }
@@ -457,7 +462,7 @@ TEST(ScoreServer, VerifiedPagesInParallelLeaveMergesOnTime)
         t.join();
     EXPECT_GT(pages, 16);
     auto t0 = std::chrono::steady_clock::now();     /* a page may be a second old */
-    while (SV_Get(server.port, "/?verified=1", &body) == 200 && body.find(">United Kingdom (300005)<") == std::string::npos &&
+    while (SV_Get(server.port, "/?country=44&verified=1", &body) == 200 && body.find(">United Kingdom (300005)<") == std::string::npos &&
            std::chrono::steady_clock::now() - t0 < std::chrono::seconds(3))
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_NE(body.find(">United Kingdom (300005)<"), std::string::npos) << "the five merges within 3 s on the page";
@@ -482,6 +487,12 @@ TEST(ScoreServer, KeepsTheBestOfEachLevelAndCountry)
     want.erase("k0 100");
     want.insert("top 500");
     EXPECT_EQ(StoredNames(server.dir / "scores.sqlite"), want) << "a better one takes the place of the worst";
+    /* a store far over a lowered --keep loses at most 200 a merge: a level 201 over keeps one more */
+    ScoreServer old;
+    OldStore(old.dir / "scores.sqlite", 1255, "");      /* 210 entries on level 0, 209 on level 1 */
+    ASSERT_TRUE(old.Start({"--rate", "0", "--keep", "10"})) << old.log;
+    ASSERT_EQ(SV_Get(old.port, SV_TopTen(44, true, false, SV_PackEntries({{0, "n0", 1 << 30}, {1, "n1", 1 << 30}})), &body), 200);
+    EXPECT_EQ(StoredNames(old.dir / "scores.sqlite").size(), 1255u + 2 - 200 - 200);
 }
 
 static gk::ProcResult Chromium(const gk::TempDir &d, const std::vector<std::string> &args, const std::string &url)
@@ -521,9 +532,14 @@ TEST(ScorePage, BrowserShowsNamesAsTextAndTheGamesLevels)
     }
     ASSERT_FALSE(russian.empty());
     std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/", body;
-    /* the least country number, held by no list: the page still shows it, chosen, among the countries */
+    /* the least country number, held by no list: shown chosen alone among the countries, with none of their entries */
     ASSERT_EQ(SV_Get(server.port, "/?country=0", &body), 200);
     EXPECT_NE(body.find("class=\"on\" href=\"/?country=0\""), std::string::npos) << body;
+    EXPECT_TRUE(SV_Count(body, "class=\"on\"") == 1 && body.find(">900<") == std::string::npos) << body;
+    /* the browser's first language by weight, then by order, with a region or without */
+    for (auto [accept, lang] : {std::pair{"ru-RU;q=1, de, en", "ru"}, {"xx, de;q=0.8, en-GB;q=0.8", "de"}})
+        EXPECT_NE(SV_Raw(server.port, "GET / HTTP/1.0\r\nAccept-Language: " + std::string(accept) + "\r\n\r\n")
+                      .find("<html lang=\"" + std::string(lang) + "\""), std::string::npos) << accept;
     EXPECT_NE(body.find(">English</a> &middot; <a href=\"/?country=0&amp;lang=de\">Deutsch</a> &middot; "), std::string::npos);
     ASSERT_EQ(SV_Get(server.port, "/?country=0&lang=de", &body), 200);     /* that link, followed */
     EXPECT_NE(body.find("<html lang=\"de\""), std::string::npos) << body.substr(0, 300);
@@ -532,7 +548,7 @@ TEST(ScorePage, BrowserShowsNamesAsTextAndTheGamesLevels)
     gk::ProcResult dom = Chromium(server.dir, {"--dump-dom"}, url);
     ASSERT_EQ(dom.status, 0) << dom.err;
     for (const char *want : {">Jürgen<", ">Дима<", "&lt;script&gt;x", "&lt;b&gt;bold&lt;/b&gt;", "A&amp;B", ">Germany (3)<",
-                             ">Russia (1)<", ">United Kingdom (", ">900<", "<html lang=\"en\""})
+                             ">Russia (1)<", ">United Kingdom (", ">900<", "<html lang=\"en\"", ">Germany<"})
         EXPECT_NE(dom.out.find(want), std::string::npos) << want;
     for (const std::string &name : levels)
         EXPECT_NE(dom.out.find("<h2>" + name), std::string::npos) << name;
