@@ -5,6 +5,7 @@
 #include <chrono>
 #include <mutex>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include <QtSql>
@@ -509,9 +510,22 @@ static gk::ProcResult Chromium(const gk::TempDir &d, const std::vector<std::stri
 TEST(ScorePage, BrowserShowsNamesAsTextAndTheGamesLevels)
 {
     ScoreServer server;
-    OldStore(server.dir / "scores.sqlite", 0, "INSERT INTO scores VALUES (1, 0, 'Jürgen', 900, 49, 0, 0), (2, 0, 'Дима', 850, 7, 0, 1),"
-                                              " (3, 0, '<script>x', 800, 49, 0, 0), (4, 0, '<b>bold</b>', 700, 49, 0, 0),"
-                                              " (5, 2, 'A&B', 60, 44, 0, 0), (6, 7, 'Zed', 5, 44, 0, 0)");
+    /* countries by the international telephone plan, one entry each on a level the page does not show */
+    std::vector<std::pair<std::string, std::string>> plan;
+    std::istringstream in("1 USA / Canada|20 Egypt|27 South Africa|30 Greece|31 Netherlands|32 Belgium|33 France|34 Spain|"
+                          "36 Hungary|39 Italy|40 Romania|41 Switzerland|43 Austria|45 Denmark|46 Sweden|47 Norway|48 Poland|"
+                          "52 Mexico|54 Argentina|55 Brazil|61 Australia|64 New Zealand|81 Japan|82 South Korea|86 China|"
+                          "90 Turkey|91 India|351 Portugal|352 Luxembourg|353 Ireland|354 Iceland|358 Finland|370 Lithuania|"
+                          "371 Latvia|372 Estonia|375 Belarus|380 Ukraine|385 Croatia|386 Slovenia|420 Czechia|421 Slovakia|"
+                          "972 Israel|999 +999");
+    for (std::string c; std::getline(in, c, '|');)
+        plan.push_back({c.substr(0, c.find(' ')), c.substr(c.find(' ') + 1)});
+    std::string rows = "INSERT INTO scores VALUES (1, 0, 'Jürgen', 900, 49, 0, 0), (2, 0, 'Дима', 850, 7, 0, 1),"
+                       " (3, 0, '<script>x', 800, 49, 0, 0), (4, 0, '<b>bold</b>', 700, 49, 0, 0),"
+                       " (5, 2, 'A&B', 60, 44, 0, 0), (6, 7, 'Zed', 5, 44, 0, 0)";
+    for (auto &[code, name] : plan)
+        rows += ", (NULL, 7, 'c', " + code + ", " + code + ", 0, 0)";
+    OldStore(server.dir / "scores.sqlite", 0, rows);
     ASSERT_TRUE(server.Start({"--game", gk::DistDir()})) << server.log;
     std::vector<std::string> levels;       /* "1. Morning on the Farm", as the launcher lists them */
     std::string russian;                    /* the first level's name in Russian */
@@ -536,6 +550,8 @@ TEST(ScorePage, BrowserShowsNamesAsTextAndTheGamesLevels)
     ASSERT_EQ(SV_Get(server.port, "/?country=0", &body), 200);
     EXPECT_NE(body.find("class=\"on\" href=\"/?country=0\""), std::string::npos) << body;
     EXPECT_TRUE(SV_Count(body, "class=\"on\"") == 1 && body.find(">900<") == std::string::npos) << body;
+    for (auto &[code, name] : plan)
+        EXPECT_NE(body.find("href=\"/?country=" + code + "\">" + name + " (1)</a>"), std::string::npos) << code;
     /* the browser's first language by weight, then by order, with a region or without */
     for (auto [accept, lang] : {std::pair{"ru-RU;q=1, de, en", "ru"}, {"xx, de;q=0.8, en-GB;q=0.8", "de"}})
         EXPECT_NE(SV_Raw(server.port, "GET / HTTP/1.0\r\nAccept-Language: " + std::string(accept) + "\r\n\r\n")
