@@ -141,6 +141,9 @@ TEST_F(TexCache, HitchReportNamesTheLoadOfASlowFrame)
             Tex_Release(Tex_Get((i == 2 ? early : p).c_str(), 0));
         Hitch_EndFrame(i == 6 ? 0.0201 : i == 3 ? 0.020 : 0.010, 0.001, 0);
     }
+    EXPECT_EQ(0, Hitch_WriteFrames((dir / "no/frames").c_str()));
+    ASSERT_EQ(1, Hitch_WriteFrames((dir / "frames").c_str())); /* frame, wall and CPU ms, game s; six lines of 21 first */
+    EXPECT_EQ(gk::FileText(dir / "frames").substr(126), "7 20.100 1.000 0.000\n8 10.000 1.000 0.000\n9 10.000 1.000 0.000\n");
     char *buf = nullptr;
     size_t len = 0;
     FILE *f = open_memstream(&buf, &len);
