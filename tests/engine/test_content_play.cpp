@@ -13,11 +13,13 @@
 #include "engine.h"
 #include "entity.h"
 #include "font.h"
+#include "fs.h"
 #include "gk_support.h"
 #include "glcontext.h"
 #include "hitch.h"
 #include "model.h"
 #include "module.h"
+#include "preload.h"
 
 namespace {
 
@@ -69,6 +71,44 @@ std::string Notes(std::initializer_list<int> kinds)
     for (int k : kinds)
         n += Hitch_Count(k);
     return std::to_string(n) + names;
+}
+
+/* The collision frames and each diffuse texture's name and pixels, stored levels included, hashed. */
+std::string Loaded(const std::string &path)
+{
+    model_t *m = Model_Get(path.c_str());
+    std::string s = m ? std::to_string(m->collision ? (int)m->collision->numframes : -1) : "none";
+    for (uint32_t i = 0; m && i < m->nummeshes; i++)
+        if (const texture_t *t = m->meshes[i].diffuse)
+            s += strrchr(t->name, '/') + std::to_string(std::hash<std::string>()(std::string(
+                     (char *)t->pixels, t->width * t->height * t->depth / 8) + std::string((char *)t->mips, t->nummips)));
+    Model_Release(m);
+    return s;
+}
+
+/* A level's load list read ahead: the loaders get what they would have read, each file once; the rest is freed */
+TEST(ReadAhead, LoadersGetWhatTheyWouldHaveReadOnce)
+{
+    gk::TempDir tmp;
+    std::string pk3 = gk::DistDir() + "/data/vex0.pk3", data = tmp / "data/", saved = com_datadir;
+    if (access(pk3.c_str(), R_OK))
+        GTEST_SKIP() << "no generated content";
+    ASSERT_TRUE(gk::MakeDirs(data) && gk::WriteFile(data + "preload7.txt", "cockpit.dmo\r\n\r\nmc_metal.tga\r\nnothing.tga"
+        "\n../data/preload7.txt\n\ncockpit.dbb\npanel.tga\nmc_darkmetal.tga\ngl_green.tga\ngl_red.tga\nbombe.dbb"));
+    Com_Strncpy(com_datadir, data.c_str(), sizeof(com_datadir));
+    ASSERT_EQ(1, FS_Mount(pk3.c_str(), data.c_str()));
+    Pre_Read(7);
+    FS_Shutdown(); /* from here on only what was read ahead is there */
+    EXPECT_EQ(nullptr, Tex_Get((data + "nothing").c_str(), 0));
+    EXPECT_EQ(nullptr, Pre_TakeFile((data + "../data/preload7.txt").c_str(), nullptr));
+    std::string ahead = Loaded(data + "cockpit");
+    EXPECT_EQ("none", Loaded(data + "cockpit"));
+    Pre_Free();
+    EXPECT_EQ(nullptr, Pre_TakeCollision((data + "bombe.dbb").c_str()));
+    FS_Mount(pk3.c_str(), data.c_str());
+    EXPECT_EQ(Loaded(data + "cockpit"), ahead);
+    Com_Strncpy(com_datadir, saved.c_str(), sizeof(com_datadir));
+    FS_Shutdown();
 }
 
 class LevelPlay : public ::testing::TestWithParam<int> {};

@@ -154,7 +154,6 @@ TEST_F(Entities, ResourcesTakenAtSpawnAndReleasedAtPurge)
     entity_t *img = Ent_Spawn("pics/logo", ENT_IMAGE), *empty = Ent_Spawn("models/empty", ENT_MODEL);
     ASSERT_TRUE(a && b && img && empty);
     ASSERT_NE(nullptr, a->u.mdl.model);
-    EXPECT_EQ(a->u.mdl.model, b->u.mdl.model);
     EXPECT_STREQ("data/models/ship", a->u.mdl.model->name);
     EXPECT_EQ(9, a->u.mdl.lastframe); /* the largest mesh frame count - 1 */
     EXPECT_EQ((std::vector<float>{0, 1, 1, 1, 0}),

@@ -102,25 +102,6 @@ TEST_F(Sound, CacheTakesPcmFilesAndRefusesBrokenOnes)
     EXPECT_EQ(idx, SFX_FindSample(longname.substr(0, 128).c_str()));
 }
 
-TEST_F(Sound, SeventeenthSourceIsRefusedUntilOneIsFreed)
-{
-    ASSERT_GE(Cached("sounds/short.wav"), 0);
-    EXPECT_EQ(nullptr, Ent_Spawn("sounds/never-cached.wav", ENT_SOUND));
-    entity_t *e[16];
-    for (int i = 0; i < 16; i++) {
-        e[i] = Ent_Spawn("sounds/short.wav", ENT_SOUND);
-        ASSERT_NE(nullptr, e[i]);
-        EXPECT_EQ(SFX_PoolEntry(i), e[i]->u.snd.handle);
-    }
-    EXPECT_EQ(nullptr, Ent_Spawn("sounds/short.wav", ENT_SOUND));
-
-    Ent_PendRemove(e[5]);
-    Ent_Purge();
-    entity_t *again = Ent_Spawn("sounds/short.wav", ENT_SOUND);
-    ASSERT_NE(nullptr, again);
-    EXPECT_EQ(SFX_PoolEntry(5), again->u.snd.handle);
-}
-
 TEST_F(Sound, PlayedSoundStopsAfterItsDurationAndRemovesItsEntity)
 {
     ASSERT_GE(Cached("sounds/short.wav"), 0);
