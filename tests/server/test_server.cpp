@@ -254,7 +254,8 @@ TEST(ScoreServer, LimitsTakeTheirLeastAndRefuseOneBelow)
     const std::vector<std::pair<std::string, int>> least = {
         {"verify-seconds", 1}, {"verify-cpu", 1},  {"verify-memory", 64}, {"replays-per-address", 1},
         {"keep", 10},          {"timeout", 1},     {"max-per-address", 1}, {"upload-seconds", 1},
-        {"max-uploads", 1},    {"threads", 1},     {"max-points", 1},      {"max-jobs", 0}};
+        {"max-uploads", 1},    {"threads", 1},     {"max-points", 1},      {"max-jobs", 0},
+        {"workers", 0}};
     std::vector<std::string> args;
     for (const auto &[name, n] : least) {
         args.insert(args.end(), {"--" + name, std::to_string(n)});
