@@ -136,7 +136,6 @@ TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
     long fds = Descriptors(server.proc.pid);
     ASSERT_EQ(gk::HttpSend(server.port, "POST", "/replay?game=gackatron&level=0&name=Hang&points=1234&country=44",
                       Demo(0, "hang " + helper), &body), 200);
-    ASSERT_EQ(body, "OK");
     int left = 0, i = 0;
     for (; i < 300 && (left = Remaining(helper, server.proc.pid)) == 0; i++)
         usleep(10000);
