@@ -49,7 +49,6 @@ static std::mutex sv_mlock;
 static std::map<std::pair<std::string, int>, long long> sv_mrequests;  /* path, status */
 static std::map<std::string, long long> sv_mrefusals, sv_mverify;
 static long long sv_mmerges, sv_madded;
-static std::atomic<long long> sv_mreplayqueue{-1};
 static const double sv_mbuckets[] = {0.001, 0.005, 0.01, 0.05, 0.1, 0.5, 1, 5};
 typedef struct {
     long long count[sizeof(sv_mbuckets) / sizeof(sv_mbuckets[0])];
@@ -68,11 +67,6 @@ void SV_MetricVerify(const char *outcome)
 {
     std::lock_guard<std::mutex> g(sv_mlock);
     sv_mverify[outcome]++;
-}
-
-void SV_MetricReplayQueue(long long waiting)
-{
-    sv_mreplayqueue = waiting;
 }
 
 void SV_MetricMerge(int added)
@@ -95,6 +89,7 @@ void SV_MetricStore(const char *what, double seconds)
 /* The Prometheus text form. */
 static std::string SV_Metrics(int connections, int uploads)
 {
+    long long waiting = SV_StoreWaiting();     /* read now: workers elsewhere take and finish replays */
     std::lock_guard<std::mutex> g(sv_mlock);
     std::string s = "# TYPE gackatron_scores_requests_total counter\n";
     for (auto &r : sv_mrequests)
@@ -109,9 +104,8 @@ static std::string SV_Metrics(int connections, int uploads)
     s += "# TYPE gackatron_scores_verifications_total counter\n";
     for (auto &r : sv_mverify)
         s += "gackatron_scores_verifications_total{outcome=\"" + r.first + "\"} " + std::to_string(r.second) + "\n";
-    if (sv_mreplayqueue >= 0)
-        s += "# TYPE gackatron_scores_replay_queue gauge\ngackatron_scores_replay_queue " +
-             std::to_string(sv_mreplayqueue) + "\n";
+    if (waiting >= 0)
+        s += "# TYPE gackatron_scores_replay_queue gauge\ngackatron_scores_replay_queue " + std::to_string(waiting) + "\n";
     s += "# TYPE gackatron_scores_connections gauge\ngackatron_scores_connections " + std::to_string(connections) +
          "\n# TYPE gackatron_scores_uploads gauge\ngackatron_scores_uploads " + std::to_string(uploads) +
          "\n# TYPE gackatron_scores_store_seconds histogram\n";

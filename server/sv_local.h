@@ -117,6 +117,7 @@ int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs);
 bool SV_StoreLists(int country, bool verified, sv_lists_t *lists, bool current = true);
 bool SV_StoreCountries(std::vector<std::pair<int, int>> *countries);
 bool SV_StorePing(void);        /* the store answers a trivial read */
+long long SV_StoreWaiting(void);        /* replays in the store; -1 on failure */
 /* The store changed (a merge, an entry verified): kept reads are old. */
 void SV_StoreChanged(void);
 std::string SV_StoreError(void);
@@ -161,9 +162,7 @@ void SV_ReadPlayTimes(const std::string &game);
 bool SV_DemoFits(const std::string &demo);
 
 void SV_Log(const std::string &line);
-/* for /metrics (sv_http.cpp): a replay's outcome ("verified", "refused",
- * "failed"), the replays waiting in the store */
+/* for /metrics (sv_http.cpp): a replay's outcome ("verified", "refused", "failed") */
 void SV_MetricVerify(const char *outcome);
-void SV_MetricReplayQueue(long long waiting);
 
 #endif

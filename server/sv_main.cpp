@@ -280,7 +280,7 @@ static bool SV_Options(QCoreApplication &app)
     cl.addOption({"game", "The game tree holding vexengine and data/ that replays run on (default: the "
                           "folder of this program).", "dir", QCoreApplication::applicationDirPath()});
     cl.addOption({"workers", "Replays verified at once by this process (default 1 with SQLite, 0 with "
-                             "PostgreSQL, where --worker processes do it).", "n", "-1"});
+                             "PostgreSQL, where --worker processes do it).", "n", "0"});
     cl.addOption({"worker", "Only verify replays from the PostgreSQL store given by --db; no HTTP."});
     cl.addOption({"user", "Who runs the engine when this runs as root (default nobody).", "name", "nobody"});
     cl.addOption({"verify-seconds", "Wall-clock seconds one replay may take (default 120).", "n", "120"});
@@ -344,7 +344,7 @@ static bool SV_Options(QCoreApplication &app)
     struct {
         const char *name;
         int min, *to;
-    } nums[] = {{"workers", -1, &sv_opt.workers}, {"verify-seconds", 1, &sv_opt.verify.wallseconds},
+    } nums[] = {{"workers", 0, &sv_opt.workers}, {"verify-seconds", 1, &sv_opt.verify.wallseconds},
                 {"verify-cpu", 1, &sv_opt.verify.cpuseconds}, {"verify-memory", 64, &sv_opt.verify.memorymb},
                 {"max-jobs", 0, &sv_opt.maxjobs}, {"replays-per-address", 1, &sv_opt.replaysperaddress},
                 {"keep", 10, &sv_opt.keep}, {"max-connections", 0, &sv_opt.http.maxconnections},
@@ -354,12 +354,12 @@ static bool SV_Options(QCoreApplication &app)
     for (auto &n : nums) {
         *n.to = cl.value(n.name).toInt(&ok);
         if (!ok || *n.to < n.min || *n.to > (n.to == &sv_opt.http.threads ? 64 : 1000000)) {
-            fprintf(stderr, "gackatron-scores: --%s wants a number from %d on\n", n.name, n.min < 0 ? 0 : n.min);
+            fprintf(stderr, "gackatron-scores: --%s wants a number from %d on\n", n.name, n.min);
             return false;
         }
     }
     bool pg = SV_StoreIsPostgres(sv_opt.db);
-    if (sv_opt.workers < 0)
+    if (!cl.isSet("workers"))
         sv_opt.workers = sv_opt.worker || !pg ? 1 : 0;
     if (sv_opt.worker && !pg) {
         fprintf(stderr, "gackatron-scores: --worker wants a postgresql:// store (an SQLite file "

@@ -537,7 +537,6 @@ int SV_StoreReplay(const sv_replay_t &r, const std::string &demo, int maxjobs)
         return SV_NOENTRY;
     if (c.verified)
         return SV_OK;       /* nothing left to do */
-    SV_MetricReplayQueue(c.waiting);
     if (c.fromaddress >= sv_peraddress)
         return SV_REPLAYLIMIT;
     if (c.forentry >= SV_ENTRYREPLAYS || c.fromaddressforentry > 0)

@@ -69,7 +69,7 @@ typedef struct sv_reader_s {
     std::string name;                       /* of the connection; empty: none yet */
     int opened = 0;                         /* sv_storeopened when it was made */
     std::unique_ptr<QSqlQuery> lists[4];    /* world, country; all, verified */
-    std::unique_ptr<QSqlQuery> countries, ping;
+    std::unique_ptr<QSqlQuery> countries, ping, waiting;
     ~sv_reader_s();
 } sv_reader_t;
 
@@ -85,6 +85,7 @@ void SV_StoreReaderClose(void)
         l.reset();
     r.countries.reset();
     r.ping.reset();
+    r.waiting.reset();
     {
         QSqlDatabase db = QSqlDatabase::database(QString::fromStdString(r.name), false);
         if (db.isValid())
@@ -244,4 +245,20 @@ bool SV_StorePing(void)
     if (q)
         q->finish();
     return ok;
+}
+
+static QSqlQuery *SV_WaitingStatement(QSqlDatabase db, const void *)
+{
+    std::unique_ptr<QSqlQuery> &q = sv_reader.waiting;
+    return q ? q.get() : SV_StorePrepare(q, db, "SELECT COUNT(*) FROM replay");
+}
+
+/* The replays in the store now, waiting or being replayed; -1 on failure. */
+long long SV_StoreWaiting(void)
+{
+    QSqlQuery *q = SV_Read("waiting", SV_WaitingStatement, NULL);
+    long long n = q && q->next() ? q->value(0).toLongLong() : -1;
+    if (q)
+        q->finish();
+    return n;
 }

@@ -17,13 +17,15 @@ namespace {
 /* Reads its orders from the demo after the 44-byte header:
  *   "check PORT POINTS CPU MB": reach 127.0.0.1:PORT (0: skip), write a file of exactly 1 MB, then one byte
  *   more; its limits must be CPU processor seconds, MB of address space it cannot raise, and no core;
- *   "hang SECONDS": start a helper and never answer. */
+ *   "hang SECONDS": start a helper and never answer; "kill SIGNAL": end by that signal. */
 const char *const probe = R"(#!/usr/bin/python3
 import os, resource, signal, socket, subprocess, sys, tempfile, time
 words = open("demo.dem", "rb").read()[44:].decode().split()
 if words[0] == "hang":
     subprocess.Popen(["sleep", words[1]])
     time.sleep(600)
+if words[0] == "kill":
+    os.kill(os.getpid(), int(words[1]))
 port, points, cpu, mem = int(words[1]), int(words[2]), int(words[3]), int(words[4]) << 20
 leaks = []
 if resource.getrlimit(resource.RLIMIT_CPU)[0] != cpu or resource.getrlimit(resource.RLIMIT_AS) != (mem, mem) or resource.getrlimit(resource.RLIMIT_CORE)[1]:
@@ -105,11 +107,11 @@ TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
     ASSERT_EQ(chmod(d.path.c_str(), 0755) | chmod(tree.c_str(), 0755) | chmod((tree + "/vexengine").c_str(), 0755), 0);
     ScoreServer server;
     ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--game", tree, "--rate", "0",
-                                      "--verify-seconds", "3", "--verify-cpu", "7", "--verify-memory", "300"})) << server.log;
+                                      "--verify-seconds", "3", "--verify-cpu", "7", "--verify-memory", "300", "--threads", "1"})) << server.log;
     std::string body;
-    ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{0, "Check", 4321}, {0, "Hang", 1234}})),
-                     &body), 200);
-    ASSERT_EQ(SV_AddedIn(body), 2) << body;
+    ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries({{0, "Check", 4321}, {0, "Hang", 1234}, {0, "Kill", 6},
+                                                                   {0, "Kill", 9}, {0, "Kill", 24}})), &body), 200);
+    ASSERT_EQ(SV_AddedIn(body), 5) << body;
 
     bool isolated = CanIsolateNetwork();     /* else the network is not tried */
     std::string check = "check " + std::to_string(isolated ? server.port : 0) + " 4321 7 300";
@@ -119,27 +121,32 @@ TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
     bool verified = false;
     for (int i = 0; i < 300 && !(verified = SV_Verified(server.port, 0)["Check 4321"]); i++)
         usleep(100000);
-    std::string log = gk::FileText(server.proc.errpath), said;
-    for (const std::string &line : HS_SplitLines(log))
-        if (line.find(" GET ") == std::string::npos)
-            said += line + "\n";
-    EXPECT_TRUE(verified) << "30 s for the stand-in's replay; the server said:\n" << said;
+    EXPECT_TRUE(verified) << "30 s for the stand-in's replay; the server said:\n" << gk::FileText(server.proc.errpath);
+    /* an engine ended by a signal: the log tells the operator the cause */
+    for (auto [sig, cause] : {std::pair{6, "engine died of signal 6"}, {9, "killed by the system"}, {24, "over 7 s of processor time"}}) {
+        std::string n = std::to_string(sig), want = "points " + n + " name 'Kill': refused: " + cause;
+        gk::HttpSend(server.port, "POST", "/replay?game=gackatron&level=0&name=Kill&points=" + n + "&country=44", Demo(0, "kill " + n), &body);
+        for (int k = 0; k < 100 && gk::FileText(server.proc.errpath).find(want) == std::string::npos; k++)
+            usleep(100000);
+        EXPECT_NE(gk::FileText(server.proc.errpath).find(want), std::string::npos) << "10 s for: " << want;
+    }
 
     /* a replay past its wall clock ends with everything it started, is reaped, and its pipes closed */
     std::string helper = "599." + std::to_string(getpid());
     long fds = Descriptors(server.proc.pid);
     ASSERT_EQ(gk::HttpSend(server.port, "POST", "/replay?game=gackatron&level=0&name=Hang&points=1234&country=44",
                       Demo(0, "hang " + helper), &body), 200);
-    ASSERT_EQ(body, "OK");
     int left = 0, i = 0;
     for (; i < 300 && (left = Remaining(helper, server.proc.pid)) == 0; i++)
         usleep(10000);
     ASSERT_GT(left, 0) << "the stand-in never ran";
+    EXPECT_TRUE(SV_Get(server.port, "/metrics", &body) == 200 && body.find("\ngackatron_scores_replay_queue 1\n") != std::string::npos) << body;
     for (i = 0; i < 300 && (left = Remaining(helper, server.proc.pid)) > 0; i++)
         usleep(100000);
     EXPECT_EQ(left, 0) << "processes of the replay, or replays not reaped, 30 s on";
     EXPECT_LE(Descriptors(server.proc.pid), fds);
     EXPECT_FALSE(SV_Verified(server.port, 0)["Hang 1234"]);
+    EXPECT_TRUE(SV_Get(server.port, "/metrics", &body) == 200 && body.find("\ngackatron_scores_replay_queue 0\n") != std::string::npos) << body;
 }
 
 } // namespace
