@@ -209,8 +209,8 @@ TEST(ReplayLimits, FramesAddressAndEntryAtTheirEdges)
     long frames = (seconds + (long)DEMO_TIMEMARGIN) * 1000;
     std::string head = "GKDM" + std::string(DEMO_HEADERSIZE - 4, '\0');
     std::string atlimit = head, past = head;
-    for (long i = 0; i < frames; i++)
-        atlimit += std::string("\x02\x00", 2);
+    for (long i = 0; i < frames; i++)   /* a millisecond, one event: a type and two numbers */
+        atlimit += std::string("\x02\x01\x05\x00\x00", 5);
     past = atlimit + std::string("\x02\x00", 2);
     std::string unknown = past.substr(0, 16) + '\x07' + past.substr(17);   /* level 7: no play time known, not judged */
     std::vector<std::string> args = {"--game", gk::DistDir(), "--workers", "0", "--replays-per-address", "3", "--max-jobs", "6"};
