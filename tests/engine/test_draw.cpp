@@ -193,6 +193,7 @@ TEST_F(DrawGL, ModelScenes)
     dim->brightness = 0.5f;
     Frame(nullptr);
     EXPECT_RGB(gk::GLPixel(80, 60), 128, 128, 128);
+    EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY)) << "meshes pass no normals: on, the driver would read them from nowhere";
 }
 
 /* Overlay text in its code's colour with its shadow, and text placed in the world. */
