@@ -28,10 +28,11 @@ TEST(CommandLine, SwitchesInAnyCase)
               (std::vector<int>{1024, 768, 32, 1, 3, 1, 1, 49, 0, 100}));
     EXPECT_STREQ(p.s.gamedir, "data");
     /* quotes keep blanks and run to the end when open; tabs are no separators */
-    const char *games[][2] = {{"x -game \"My Game\" -map 1", "My Game"}, {"x -game \"open end", "open end"},
+    const char *games[][2] = {{"x -game \"My Game\" -map 2", "My Game"}, {"x -game \"open end", "open end"},
                               {"x -game a\tb", "a\tb"}};
     for (const auto &g : games)
         EXPECT_STREQ(Parse(g[0]).s.gamedir, g[1]) << g[0];
+    EXPECT_EQ(Parse(games[0][0]).s.level, 2) << "the switch after a closing quote";
 }
 
 /* Numbers are clamped as they are read */
