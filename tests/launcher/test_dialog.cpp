@@ -175,6 +175,7 @@ TEST_F(Dialog, EveryPictureIsRendered)
             EXPECT_GE(colours.size(), 64u) << what;
             EXPECT_GE(sqrt(sum2 / n - sum * sum / n / n), 12.0) << what;
             EXPECT_GE(edges / n, 0.01) << what;
+            EXPECT_EQ(colours.count(qRgb(255, 0, 255)), 0u) << what << ": the key colour is left showing";
         }
     EXPECT_EQ(seen, 10);
 }
