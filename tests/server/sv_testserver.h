@@ -19,6 +19,7 @@
 
 struct ScoreServer {
     gk::TempDir dir;    /* its own folder, for a store and its output */
+    gk::TempDir tmp{"/tmp"};    /* its TMPDIR, for a copy of the game tree its replay user can read */
     gk::Proc proc;
     int port = 0;
     std::string log;
@@ -38,7 +39,8 @@ struct ScoreServer {
         argv.insert(argv.end(), {gk::DistDir() + "/gackatron-scores", "--listen", "127.0.0.1:0"});
         argv.insert(argv.end(), args.begin(), args.end());
         unlink((dir + "/stderr.txt").c_str()); /* not the last run's port */
-        proc = gk::StartProcess(argv, dir, {}, dir);
+        chmod(tmp.path.c_str(), 0755);
+        proc = gk::StartProcess(argv, dir, {"TMPDIR=" + tmp.path}, dir);
         for (int i = 0; i < 400 && gk::ProcessRunning(proc); i++, usleep(50000)) {
             log.clear();
             gk::ReadFile(proc.errpath, &log);

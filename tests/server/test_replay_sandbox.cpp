@@ -100,11 +100,11 @@ long Descriptors(int pid)     /* the fewest held in half a second: connections c
 
 TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
 {
-    /* run as root, the engine's user nobody must reach the tree */
+    /* run as root in a folder the engine's user nobody cannot reach: the tree is copied into the server's TMPDIR */
     gk::TempDir d(std::filesystem::temp_directory_path().string());
     std::string tree = d / "game";
     ASSERT_TRUE(gk::MakeDirs(tree + "/data") && gk::WriteFile(tree + "/vexengine", probe));
-    ASSERT_EQ(chmod(d.path.c_str(), 0755) | chmod(tree.c_str(), 0755) | chmod((tree + "/vexengine").c_str(), 0755), 0);
+    ASSERT_EQ(chmod(tree.c_str(), 0755) | chmod((tree + "/vexengine").c_str(), 0755), 0);
     ScoreServer server;
     ASSERT_TRUE(server.Start(d.path, {"--db", d / "scores.sqlite", "--game", tree, "--rate", "0",
                                       "--verify-seconds", "3", "--verify-cpu", "7", "--verify-memory", "300", "--threads", "1"})) << server.log;
@@ -147,6 +147,8 @@ TEST(ReplaySandbox, NoNetworkNoFilePastAMegabyteAndNothingLeftAfterTheWallClock)
     EXPECT_LE(Descriptors(server.proc.pid), fds);
     EXPECT_FALSE(SV_Verified(server.port, 0)["Hang 1234"]);
     EXPECT_TRUE(SV_Get(server.port, "/metrics", &body) == 200 && body.find("\ngackatron_scores_replay_queue 0\n") != std::string::npos) << body;
+    ASSERT_EQ(server.Stop(), 0);
+    EXPECT_EQ(rmdir(server.tmp.path.c_str()), 0) << "the copy of the tree is left in its TMPDIR";
 }
 
 } // namespace
