@@ -185,8 +185,6 @@ static int Level_ResolveSpawn(spawnrec_t *r, int index)
                      r->name);
         return 0;
     }
-    r->kind = row->kind;
-    r->param = row->kind == ENT_MODEL ? row->param : 0;
     r->mainclass = row->mainclass;
     r->subclass = row->subclass;
     return 1;

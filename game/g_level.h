@@ -23,8 +23,6 @@ typedef struct spawnrec_s {
     float pos[3];
     float dir[3];
     float speed;
-    int kind;                     /* from the class row found by name */
-    int param;                    /* engine parameter (models only) */
     int mainclass;
     int subclass;
     struct spawnrec_s *prev;

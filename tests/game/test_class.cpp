@@ -20,8 +20,7 @@ struct Classes : testing::Test {
         const auto *row = G_ClassByName(name);
         spawnrec_t *r = (spawnrec_t *)calloc(1, sizeof(*r));
         *r = {.spawntime = t, .respawnperiod = period, .name = "", .pos = {0, 0, -300}, .dir = {0, 0, 1},
-              .speed = 25, .kind = row->kind, .param = row->param, .mainclass = row->mainclass,
-              .subclass = row->subclass, .prev = nullptr, .next = nullptr};
+              .speed = 25, .mainclass = row->mainclass, .subclass = row->subclass, .prev = nullptr, .next = nullptr};
         snprintf(r->name, sizeof(r->name), "%s", name);
         Level_InsertSpawn(&lv, r);
         return r;

@@ -136,8 +136,8 @@ TEST_F(Level, WriterProducesTheSameBytes)
 {
     level_t w = {"Farm", "sounds/farm.wav", 90.5f, "skysphere03", {}, nullptr};
     Level_InitLists(&w);
-    spawnrec_t r[2] = {{1, 0, "egg", {0, 0, -300}, {0, 0, 1}, 50, 0, 0, 0, 0, nullptr, nullptr},
-                       {2, 4, "komet", {0, 0, -300}, {0, 0, 1}, 50, 0, 0, 0, 0, nullptr, nullptr}};
+    spawnrec_t r[2] = {{1, 0, "egg", {0, 0, -300}, {0, 0, 1}, 50, 0, 0, nullptr, nullptr},
+                       {2, 4, "komet", {0, 0, -300}, {0, 0, 1}, 50, 0, 0, nullptr, nullptr}};
     for (spawnrec_t &s : r)
         Level_InsertSpawn(&w, &s);
     std::string out = dir / "out.bin";

@@ -71,9 +71,8 @@ TEST_F(Player, RightButtonCyclesWeaponsAndTheBonusWeaponOnlyWhileActive)
         EXPECT_EQ(seen, c.seen) << c.bonus;
     }
     /* only the current weapon's icon is shown */
-    EXPECT_EQ(h->icons[0]->ent->state, ES_HIDDEN);
-    EXPECT_EQ(h->icons[1]->ent->state, ES_ACTIVE);
-    EXPECT_EQ(h->icons[2]->ent->state, ES_HIDDEN);
+    EXPECT_EQ((std::vector<int>{h->icons[0]->ent->state, h->icons[1]->ent->state, h->icons[2]->ent->state}),
+              (std::vector<int>{ES_HIDDEN, ES_ACTIVE, ES_HIDDEN}));
 }
 
 TEST_F(Player, StreakOfTenChickensUnlocksTheBonusOnlyUnbroken)
@@ -82,13 +81,10 @@ TEST_F(Player, StreakOfTenChickensUnlocksTheBonusOnlyUnbroken)
     for (int breaker : {SUB_BALLON, SUB_SUPERCHICKEN}) {
         Kills(9, SUB_CHICKEN);
         Kills(1, breaker);
-        EXPECT_EQ(p->streak, 0);
-        EXPECT_FALSE(p->bonusactive);
+        EXPECT_EQ((std::vector<int>{p->streak, p->bonusactive}), (std::vector<int>{0, 0}));
     }
     Kills(10, SUB_CHICKEN);
-    EXPECT_TRUE(p->bonusactive);
-    EXPECT_EQ(p->streak, 0);
-    EXPECT_EQ(p->weapon, WEAPON_BONUS);
+    EXPECT_EQ((std::vector<int>{p->bonusactive, p->streak, p->weapon}), (std::vector<int>{1, 0, WEAPON_BONUS}));
     /* kills during the bonus leave the streak alone */
     Kills(3, SUB_CHICKEN);
     EXPECT_EQ(p->streak, 0);
@@ -114,9 +110,7 @@ TEST_F(Player, BonusRunsSixteenSecondsThenFallsBackToWeaponZeroUnlessChanged)
         EXPECT_FLOAT_EQ(bonus->origin[1], 568.0f);
         EXPECT_FLOAT_EQ(bonus->u.txt.size, 30.0f);
         harness::RunTo(18.1f + 20.0f * changed);
-        EXPECT_FALSE(p->bonusactive);
-        EXPECT_EQ(p->weapon, changed);
-        EXPECT_EQ(cl_client.bonusitem->ent->think, nullptr);
+        EXPECT_TRUE(!p->bonusactive && p->weapon == changed && !cl_client.bonusitem->ent->think) << p->weapon;
         /* the text fades out, then is emptied */
         harness::RunTo(20.0f + 20.0f * changed);
         EXPECT_STREQ(bonus->u.txt.text, "");
@@ -156,6 +150,8 @@ TEST_F(Player, EachWeaponFiresAtItsIntervalFromAlternatingMuzzles)
 TEST_F(Player, TimerCountsDownAndTheLastSixSecondsShowShrinkingDigits)
 {
     entity_t *warner = h->warner->ent;
+    EXPECT_EQ((std::vector<float>{warner->origin[0], warner->origin[1], h->timer->ent->origin[0], h->score->ent->origin[0]}),
+              (std::vector<float>{400, 300, 400, 400})) << "centred on the 800 x 600 screen";
     const struct { float left; const char *timer, *warn; float alpha, size; } rows[] = {
         {125.7f, "time 2:05", "", 1.0f, 300.0f}, {6.0f, "time 0:06", "", 1.0f, 300.0f},
         {5.5f, "time 0:05", "5", 0.5f, 150.0f}, {0.25f, "time 0:00", "0", 0.25f, 75.0f},
@@ -212,11 +208,9 @@ TEST_F(Player, PauseEscapeLowersVolumeAndBrightnessAndGivesThemBack)
     /* the cursor stops at the screen's edges, drawn 4 right of and 4 above its point */
     g_pointerhandler(IE_MOUSEMOVE, -1000000, 1000000);
     g_pointerhandler(IE_MOUSEMOVE, 200, -200);
-    EXPECT_FLOAT_EQ(Pause_Cursor()->ent->origin[0], 5.0f);
-    EXPECT_FLOAT_EQ(Pause_Cursor()->ent->origin[1], 595.0f);
+    EXPECT_EQ((std::vector<float>{Pause_Cursor()->ent->origin[0], Pause_Cursor()->ent->origin[1]}), (std::vector<float>{5, 595}));
     Escape();
-    EXPECT_FLOAT_EQ(dim->ent->brightness, 0.1f);
-    EXPECT_FLOAT_EQ(bright->ent->brightness, 1.0f);
+    EXPECT_EQ((std::vector<float>{dim->ent->brightness, bright->ent->brightness}), (std::vector<float>{0.1f, 1}));
     /* a volume already below the pause level is kept */
     G_SetMasterVolume(0.2f);
     Escape();
