@@ -189,18 +189,10 @@ TEST_F(PlayClick, EntriesAndTheirDemos)
     std::sort(demos.begin(), demos.end());
     EXPECT_EQ(demos, (std::vector<std::string>{"level0-150-2", "level0-95-20", "level1-91-20"}));
     EXPECT_EQ(kept, "$$score 150\n");
-    /* of the entries a list holds, those with a kept demo are sent: 1 point is an entry, 0 is none */
+    /* of the entries a list holds, those with a kept demo are sent, each its own: 1 point is an entry, 0 is none */
     LocalTable.e[2][0].points = 1;
     gk::WriteFile(d / "demos/level2-1-20200101-000000.dem", "one");
     gk::WriteFile(d / "demos/level3-0-20200101-000000.dem", "zero");
-    std::vector<std::string> sent;
-    for (const L_DemoUpload &u : L_DemosToSend(&LocalTable, &LocalTable))
-        sent.push_back(std::to_string(u.level) + " " + std::to_string(u.points));
-    EXPECT_EQ(sent, (std::vector<std::string>{"0 150", "0 95", "2 1"}));
-    gk::MakeDirs(d / "demos/level2-1-20200101-000000.sent.dem/taken");    /* cannot be marked sent: told */
-    int before = l_messagecount;
-    L_DemoSent(d / "demos/level2-1-20200101-000000.dem");
-    EXPECT_EQ(l_messagecount, before + 1);
     /* two entries of 7 rank the older games first: of three demos of 7, the newest goes */
     LocalTable.e[4][0].points = LocalTable.e[4][1].points = 7;
     for (std::string day : {"03", "01", "02"})
@@ -210,6 +202,14 @@ TEST_F(PlayClick, EntriesAndTheirDemos)
     for (std::string day : {"01", "02", "03"})
         left += gk::FileText(d / ("demos/level4-7-202001" + day + "-000000.dem"));
     EXPECT_EQ(left, "0102");
+    std::vector<std::string> sent;
+    for (const L_DemoUpload &u : L_DemosToSend(&LocalTable, &LocalTable))
+        sent.push_back(std::to_string(u.level) + " " + std::to_string(u.points) + (u.level == 4 ? " " + gk::FileText(u.file) : ""));
+    EXPECT_EQ(sent, (std::vector<std::string>{"0 150", "0 95", "2 1", "4 7 01", "4 7 02"}));
+    gk::MakeDirs(d / "demos/level2-1-20200101-000000.sent.dem/taken");    /* cannot be marked sent: told */
+    int before = l_messagecount;
+    L_DemoSent(d / "demos/level2-1-20200101-000000.dem");
+    EXPECT_EQ(l_messagecount, before + 1);
 }
 
 /* A game the engine could not record keeps its entry without a demo; a
