@@ -31,7 +31,6 @@
 #include <QUrl>
 
 #define SV_BATCH 64             /* jobs the store takes at once */
-#define SV_MAXQUEUE 2000        /* waiting jobs before we answer "busy" */
 #define SV_MAXADDRESSES 100000  /* addresses the rate limit remembers */
 #define SV_STALLED 10           /* seconds of one batch that make the store unhealthy */
 #define SV_STOPSECONDS 10       /* SIGTERM: the longest wait for answers under way */
@@ -44,6 +43,7 @@ typedef struct {
     bool worker;                /* --worker: verify replays, no HTTP */
     int workers;                /* verifying threads */
     int maxjobs;                /* replays waiting before we answer "busy" */
+    int maxwaiting;             /* requests waiting for the store before we answer "busy" */
     int keep;                   /* entries kept of each level and country */
     int replaysperaddress;      /* replays one address may have waiting */
     sv_verifyopts_t verify;
@@ -83,7 +83,7 @@ static std::atomic<double> sv_batchstart;   /* 0: idle */
 bool SV_Queue(sv_job_t *job)
 {
     std::lock_guard<std::mutex> lock(sv_qlock);
-    if (sv_queue.size() >= SV_MAXQUEUE || sv_qstop)
+    if (sv_queue.size() >= (size_t)sv_opt.maxwaiting || sv_qstop)
         return false;
     sv_queue.push_back(job);
     sv_qwake.notify_one();
@@ -288,6 +288,8 @@ static bool SV_Options(QCoreApplication &app)
     cl.addOption({"verify-memory", "Address space of one replay in MB (default 1024).", "n", "1024"});
     cl.addOption({"max-jobs", "Replays waiting in the store before uploads are refused (default 500).", "n",
                   "500"});
+    cl.addOption({"max-waiting", "Requests waiting for the store; more are answered busy at once (default 2000).",
+                  "n", "2000"});
     cl.addOption({"replays-per-address", "Replays one address may have waiting (default 10).", "n", "10"});
     cl.addOption({"keep", "Entries kept of each level and country, the best first (default 100000).", "n",
                   "100000"});
@@ -346,8 +348,9 @@ static bool SV_Options(QCoreApplication &app)
         int min, *to;
     } nums[] = {{"workers", 0, &sv_opt.workers}, {"verify-seconds", 1, &sv_opt.verify.wallseconds},
                 {"verify-cpu", 1, &sv_opt.verify.cpuseconds}, {"verify-memory", 64, &sv_opt.verify.memorymb},
-                {"max-jobs", 0, &sv_opt.maxjobs}, {"replays-per-address", 1, &sv_opt.replaysperaddress},
-                {"keep", 10, &sv_opt.keep}, {"max-connections", 0, &sv_opt.http.maxconnections},
+                {"max-jobs", 0, &sv_opt.maxjobs}, {"max-waiting", 1, &sv_opt.maxwaiting},
+                {"replays-per-address", 1, &sv_opt.replaysperaddress}, {"keep", 10, &sv_opt.keep},
+                {"max-connections", 0, &sv_opt.http.maxconnections},
                 {"max-per-address", 1, &sv_opt.http.maxperaddress}, {"timeout", 1, &sv_opt.http.timeout},
                 {"upload-seconds", 1, &sv_opt.http.uploadseconds}, {"max-uploads", 1, &sv_opt.http.maxuploads},
                 {"threads", 1, &sv_opt.http.threads}};

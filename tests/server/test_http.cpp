@@ -3,6 +3,8 @@
 
 #include <chrono>
 
+#include <QtSql>
+
 #include "sv_testserver.h"
 
 static std::string Body(const std::string &answer)
@@ -183,6 +185,30 @@ static long long Metric(const std::string &m, const std::string &name)
         if (m[at + 1 + name.size()] == ' ' || m[at + 1 + name.size()] == '{')
             v = (v < 0 ? 0 : v) + atoll(m.c_str() + m.find(' ', at + 1) + 1);
     return v;
+}
+
+/* While another writer holds the store, one merge is being written and --max-waiting wait behind it; the next is
+ * told at once that the server is busy, and those that waited are taken once the store is free. */
+TEST(ScoreHttp, MergesPastTheWaitingLimitAreToldAtOnce)
+{
+    ScoreServer server;
+    ASSERT_TRUE(server.Start({"--max-waiting", "2", "--rate", "0"})) << server.log;
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "writer");
+    db.setDatabaseName(QString::fromStdString(server.dir / "scores.sqlite"));
+    ASSERT_TRUE(db.open() && QSqlQuery(db).exec("BEGIN IMMEDIATE"));
+    std::vector<int> s;
+    for (int i = 0; i < 4; i++, usleep(200000)) { /* each taken before the next */
+        s.push_back(SV_Open(server.port));
+        std::string merge = Get(SV_TopTen(44, true, false, SV_PackEntries({{0, "W" + std::to_string(i), 10 + i}})));
+        send(s.back(), merge.data(), merge.size(), MSG_NOSIGNAL);
+    }
+    EXPECT_EQ(Body(SV_Recv(s[3], 1000)), "MSG:Highscores:The server is busy. Please try again in a moment.");
+    EXPECT_EQ(SV_Recv(s[2], 0), "open");
+    QSqlQuery(db).exec("ROLLBACK");
+    for (int i = 0; i < 3; i++)
+        EXPECT_EQ(SV_AddedIn(Body(SV_Recv(s[i], 15000))), 1) << i;
+    for (int fd : s)
+        close(fd);
 }
 
 /* What an operator watches: each merge, refusal, answer and read counted once. */

@@ -244,14 +244,15 @@ TEST(ScoreServer, RateAndPointsLimitsAtTheirEdges)
     EXPECT_EQ(Names(t, 7), std::vector<std::string>({"third 5"}));
 }
 
-/* Each limit takes its least sensible value (a second, a connection, a replay, a point, none waiting, no worker,
- * no rate or connection limit, the ten of a list, the game's 64 MB) and refuses one below it, naming the option;
+/* Each limit takes its least sensible value (a second, a connection, a replay, a point, none waiting, one waiting request,
+ * no worker, no rate or connection limit, the ten of a list, the game's 64 MB) and refuses one below it, naming the option;
  * a port past 65535 too. */
 TEST(ScoreServer, LimitsTakeTheirLeastAndRefuseOneBelow)
 {
     const std::vector<std::pair<std::string, int>> least = {{"verify-seconds", 1}, {"verify-cpu", 1}, {"verify-memory", 64},
         {"replays-per-address", 1}, {"keep", 10}, {"timeout", 1}, {"max-per-address", 1}, {"upload-seconds", 1}, {"max-uploads", 1},
-        {"threads", 1}, {"max-points", 1}, {"max-jobs", 0}, {"workers", 0}, {"rate", 0}, {"max-connections", 0}};
+        {"threads", 1}, {"max-points", 1}, {"max-jobs", 0}, {"max-waiting", 1}, {"workers", 0}, {"rate", 0},
+        {"max-connections", 0}};
     std::vector<std::string> args;
     for (const auto &[name, n] : least) {
         args.insert(args.end(), {"--" + name, std::to_string(n)});
