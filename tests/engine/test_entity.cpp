@@ -160,8 +160,7 @@ TEST_F(Entities, ResourcesTakenAtSpawnAndReleasedAtPurge)
               (std::vector<float>{(float)a->u.mdl.firstframe, a->u.mdl.framerate, a->u.mdl.scale,
                                   (float)a->u.mdl.depth, (float)a->u.mdl.collmode}));
     EXPECT_EQ(models + 2, Model_CacheCount());
-    EXPECT_EQ(0, empty->u.mdl.firstframe + empty->u.mdl.lastframe) << "a model without meshes";
-    EXPECT_FLOAT_EQ(0.0f, empty->u.mdl.radius);
+    EXPECT_TRUE(empty->u.mdl.firstframe + empty->u.mdl.lastframe == 0 && empty->u.mdl.radius == 0) << "a model without meshes";
     ASSERT_NE(nullptr, img->u.img.tex);
     EXPECT_EQ((std::vector<float>{24, 12}), (std::vector<float>{img->u.img.width, img->u.img.height}));
     EXPECT_EQ(texes + 4, Tex_CacheCount()); /* the image and the three fonts' */

@@ -64,9 +64,7 @@ TEST_F(ModelFileTest, ReadBackWithAndWithoutTransform)
     ASSERT_EQ(1, Model_ReadFile(file.c_str(), 0, &m));
     ASSERT_EQ(2u, m.nummeshes);
     EXPECT_STREQ("kluck", m.materials[0].diffusemap.name);
-    EXPECT_EQ(2u, m.maxframes);
-    EXPECT_EQ(nullptr, m.meshes[1].tverts);
-    EXPECT_EQ(nullptr, m.meshes[1].frames[0].normals);
+    EXPECT_TRUE(m.maxframes == 2 && !m.meshes[1].tverts && !m.meshes[1].frames[0].normals) << m.maxframes;
     ASSERT_NE(nullptr, m.meshes[1].frames[1].normals);
     EXPECT_EQ((std::vector<float>{1, 1}), (std::vector<float>{m.meshes[0].tverts[2], m.meshes[1].frames[1].verts[2]}));
     Model_FreeArrays(&m);
@@ -170,9 +168,8 @@ TEST(ModelWeld, HashedWeldMatchesFirstMatchSearch)
         ASSERT_EQ(1, Model_WeldMeshLinear(&a));
         ASSERT_EQ(1, Model_WeldMesh(&b));
         ASSERT_EQ(a.numverts, b.numverts) << round;
-        ASSERT_EQ(0, std::memcmp(a.faces, b.faces, nt * 12));
-        ASSERT_EQ(0, std::memcmp(a.tfaces, b.tfaces, nt * 12));
-        ASSERT_EQ(0, std::memcmp(a.tverts, b.tverts, a.numtverts * 8));
+        ASSERT_TRUE(!memcmp(a.faces, b.faces, nt * 12) && !memcmp(a.tfaces, b.tfaces, nt * 12) &&
+                    !memcmp(a.tverts, b.tverts, a.numtverts * 8)) << round;
         for (uint32_t f = 0; f < nf; f++)
             ASSERT_EQ(0, std::memcmp(a.frames[f].verts, b.frames[f].verts, a.numverts * 12));
         Model_FreeMesh(&a), Model_FreeMesh(&b);
@@ -214,14 +211,13 @@ TEST_F(ModelCacheTest, LoadsItsPartsAndFreesThemAtZero)
     ASSERT_NE(nullptr, a);
     EXPECT_EQ(before + 1, Model_CacheCount());
     EXPECT_STREQ((data + "models/hen").c_str(), a->name);
-    ASSERT_EQ(1, a->hascollision);
-    ASSERT_NE(nullptr, a->collision);
+    ASSERT_TRUE(a->hascollision == 1 && a->collision);
     EXPECT_EQ(2u, a->collision->numframes);
     ASSERT_NE(nullptr, a->meshes[0].diffuse);
     EXPECT_EQ(2, a->meshes[0].diffuse->width);
     EXPECT_EQ(a->materials[0].diffusemap.tex, a->meshes[0].diffuse);
-    EXPECT_EQ(nullptr, a->meshes[1].diffuse);                      /* material without map */
-    EXPECT_EQ(a->meshes[0].diffuse, a->materials[1].reflectmap.tex); /* held, not drawn */
+    EXPECT_TRUE(!a->meshes[1].diffuse && a->materials[1].reflectmap.tex == a->meshes[0].diffuse)
+        << "a material without a map draws none; a reflection map is held, not drawn";
     EXPECT_EQ(texbefore + 1, Tex_CacheCount());
     Model_Release(a);
     EXPECT_EQ(before, Model_CacheCount());
@@ -242,8 +238,7 @@ TEST_F(ModelCacheTest, MissingAndBrokenParts)
     ASSERT_TRUE(gk::WriteFile(data + "lonely.dbb", std::string("\x05\x00\x00\x00\x00\x00\x00\x00", 8)));
     model_t *m = Model_Get((data + "lonely").c_str());
     ASSERT_NE(nullptr, m);
-    EXPECT_EQ(0, m->hascollision);
-    EXPECT_EQ(nullptr, m->collision);
+    EXPECT_TRUE(!m->hascollision && !m->collision);
     ASSERT_NE(nullptr, m->meshes[0].diffuse);
     EXPECT_EQ(4, m->meshes[0].diffuse->width);
     Model_Release(m);

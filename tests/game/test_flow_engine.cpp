@@ -45,10 +45,8 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
     /* frames at 2.2, 2.3, 2.4: one repeat each; the far chicken is swept at 2.2 */
     int live = Ent_LiveCount();
     ASSERT_TRUE(FrameAt(2.2f));
-    EXPECT_EQ(harness::InUse(MC_TARGET, SUB_CHICKEN).size(), 1u);
-    EXPECT_EQ(Ent_LiveCount(), live + 1);
-    ASSERT_TRUE(FrameAt(2.3f));
-    ASSERT_TRUE(FrameAt(2.4f));
+    EXPECT_EQ(std::make_pair(harness::InUse(MC_TARGET, SUB_CHICKEN).size(), Ent_LiveCount()), std::make_pair((size_t)1, live + 1));
+    ASSERT_TRUE(FrameAt(2.3f) && FrameAt(2.4f));
     auto chickens = harness::InUse(MC_TARGET, SUB_CHICKEN);
     ASSERT_EQ(chickens.size(), 3u);
     ASSERT_TRUE(FrameAt(2.45f));
@@ -67,9 +65,7 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
         }
     }
     ASSERT_TRUE(FrameAt(3.45f));
-    EXPECT_FLOAT_EQ(first->color[0], 1.0f);
-    EXPECT_NE(first->think, SC_SpawnInThink);
-    EXPECT_NE(first->think, nullptr);
+    EXPECT_TRUE(first->color[0] == 1.0f && first->think != SC_SpawnInThink && first->think) << first->color[0];
 
     /* ten seconds of pause at 3.5: no spawns, and the level time carries on afterwards */
     Eng_PostEvent(IE_CHAR, KEY_ESCAPE, 0);
@@ -102,11 +98,9 @@ TEST(FlowEngine, ScheduleFadeOutAndScoreLineOnTheRealEngine)
     testing::internal::CaptureStdout();
     int running = FrameAt(4.0f + 1.1f / 0.3f);
     std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(running, 0);
-    EXPECT_EQ(out, "$$score 0\n");
+    EXPECT_EQ(std::make_pair(running, out), std::make_pair(0, std::string("$$score 0\n")));
     EXPECT_EQ(Eng_Quit(), 1);
-    EXPECT_EQ(Level_Count(), 0);
-    EXPECT_EQ(G_PrecachedCount(), 0);
+    EXPECT_EQ((std::vector<int>{Level_Count(), G_PrecachedCount()}), (std::vector<int>{0, 0})) << "levels, cache";
 
     Eng_StopHeadless();
     Sys_SetClock(nullptr);
