@@ -41,6 +41,7 @@ TEST(Math, AliasingRotationAndDegenerateInputs)
     ExpectVec(w, 0, 1, 0);
     float fwd[3] = {0, 0, -1}, right[3] = {1, 0, -1}, up[3] = {0, 5, 0}, s[3], u[3];
     EXPECT_NEAR(Vec_SignedAngle(fwd, right, 1), 45.0f, 1e-3f);
+    EXPECT_NEAR(Vec_SignedAngle(right, up, 2), 90.0f, 1e-3f); /* about (0, 0, -1): from x a quarter turn to y */
     EXPECT_EQ(Vec_SignedAngle(fwd, up, 1), 0.0f); /* along the axis: 0, not NaN */
     EXPECT_EQ(Vec_SignedAngle(fwd, right, 7), 0.0f);
     Vec_Basis(up, s, u);
