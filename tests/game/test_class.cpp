@@ -45,8 +45,7 @@ TEST_F(Classes, SpawnFillsTheRecordAndAReusedSlotStartsFromZero)
     gentity_t *a = G_SpawnByClass(MC_ATTACHMENT, SUB_CLIENT_COCKPIT);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->ent->u.mdl.collmode, 3); /* attached to the view */
-    EXPECT_FLOAT_EQ(a->ent->brightness, 0.25f);
-    EXPECT_FLOAT_EQ(a->spawntime, 12.5f);
+    EXPECT_EQ((std::vector<float>{a->ent->brightness, a->spawntime}), (std::vector<float>{0.25f, 12.5f}));
     EXPECT_EQ(G_SpawnByClass(MC_MISSILE, SUB_MISSILE_PLASMA)->ent->u.mdl.collmode, 2);
     gentity_t *p = G_SpawnParticle();
     EXPECT_EQ(G_GentityOf(p->ent), p);
@@ -56,9 +55,7 @@ TEST_F(Classes, SpawnFillsTheRecordAndAReusedSlotStartsFromZero)
     G_Remove(nullptr);
     G_Sweep();
     gentity_t *b = G_SpawnByClass(MC_TARGET, SUB_CHICKEN);
-    EXPECT_EQ(b, a);
-    EXPECT_EQ(b->score, 0);
-    EXPECT_EQ(b->ent->u.mdl.collmode, 1);
+    EXPECT_TRUE(b == a && b->score == 0 && b->ent->u.mdl.collmode == 1) << "the slot reused, the record new, a model";
     G_SetFadeLevel(1.0f);
     harness::failspawns = 1;
     EXPECT_EQ(G_SpawnByClass(MC_TARGET, SUB_CHICKEN), nullptr);

@@ -325,12 +325,13 @@ TEST_F(World, LateMusicStopsAndAShipsEngineSoundFliesAlongWithIt)
     EXPECT_NEAR(sounds[0]->ent->origin[0], 50.0f, 0.5f) << "1 s at 50 a second along x";
 }
 
-TEST_F(World, AFadingShotReleasesTheLock)
+TEST_F(World, AFadingShotOrAHitOnTheLockedTargetReleasesTheLock)
 {
     gentity_t *p = world::Player();
-    world::Place(MC_TARGET, SUB_CHICKEN, 0, 600, 0, 0, 1, 0, 0);
+    gentity_t *locked = world::Place(MC_TARGET, SUB_CHICKEN, 0, 600, 0, 0, 1, 0, 0);
     gentity_t *s = Seeker(zero, p);
-    ASSERT_NE(Missile_HomingLock(nullptr), nullptr);
+    world::Touch(Shot(SUB_MISSILE_PLASMA, p), world::Place(MC_TARGET, SUB_BALLON, 0, 0, -100));
+    ASSERT_EQ(Missile_HomingLock(nullptr), locked) << "a shot that hits another target leaves the lock";
     s->ent->think = Missile_FadeThink;
     s->ent->nextthink = 0.0f;
     s->ent->color[0] = 0.01f;
@@ -343,6 +344,9 @@ TEST_F(World, AFadingShotReleasesTheLock)
         Missile_SeekThink(lone->ent);
         EXPECT_EQ(lone->ent->think == Missile_FadeThink, t > 5.0f) << t;
     }
+    locked = world::Place(MC_TARGET, SUB_CHICKEN, 0, 0, -100);
+    world::Touch(Seeker(zero, world::Player()), locked);
+    EXPECT_EQ(Missile_HomingLock(nullptr), nullptr) << "a shot that hits the locked target releases it";
 }
 
 TEST_F(World, ATargetWhoseSlotIsReusedInTheSameFrameIsNotFollowed)
@@ -366,9 +370,7 @@ TEST_F(World, ATargetWhoseSlotIsReusedInTheSameFrameIsNotFollowed)
     /* the lock's slot is stale too: the new gentity is found as a fresh target */
     Missile_SeekThink(s->ent);
     float t = 0;
-    EXPECT_EQ(Missile_HomingLock(&t), n);
-    EXPECT_FLOAT_EQ(t, eng_gametime);
-    EXPECT_EQ(s->target, n);
+    EXPECT_TRUE(Missile_HomingLock(&t) == n && t == eng_gametime && s->target == n) << t;
 }
 
 TEST_F(World, AStaleLockIsDroppedBeforeTheWalk)
