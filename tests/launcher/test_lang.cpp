@@ -17,7 +17,7 @@ TEST(Language, FileTextsAndCaptionsByTag)
     L_TestApp();
     gk::TempDir d;
     gk::MakeDirs(d / "data");
-    gk::WriteFile(d / "data/textres_33.ini", "[44]\n100=wrong section\n[33]\n0=1\n100=Lanceur\n"
+    gk::WriteFile(d / "data/textres_33.ini", "[44]\n100=wrong section\n[33]\n0=204\n100=Lanceur\n"
                                              "101=deux\\nlignes\n102 = \" blancs \"\nabc=ignored\n[34]\n103=other\n");
     ASSERT_TRUE(Lang_LoadFile(Lang_FilePath(d.path, 33), 33));
     EXPECT_EQ(Lang(100), "Lanceur");
@@ -25,7 +25,7 @@ TEST(Language, FileTextsAndCaptionsByTag)
     EXPECT_EQ(Lang(102), " blancs ");
     EXPECT_EQ(Lang(103), "?");
     EXPECT_EQ(Lang(999), "?");
-    EXPECT_EQ(LanguageCharset, 1);
+    EXPECT_EQ(LanguageCharset, 204);
     EXPECT_EQ(Lang_FilePath(d.path + "/", 33), d.path + "/data/textres_33.ini");
     EXPECT_FALSE(Lang_LoadFile(d / "data/textres_1.ini", 1));
 
