@@ -355,9 +355,10 @@ static bool SV_Options(QCoreApplication &app)
                 {"upload-seconds", 1, &sv_opt.http.uploadseconds}, {"max-uploads", 1, &sv_opt.http.maxuploads},
                 {"threads", 1, &sv_opt.http.threads}};
     for (auto &n : nums) {
+        int most = n.to == &sv_opt.http.threads ? 64 : 1000000;
         *n.to = cl.value(n.name).toInt(&ok);
-        if (!ok || *n.to < n.min || *n.to > (n.to == &sv_opt.http.threads ? 64 : 1000000)) {
-            fprintf(stderr, "gackatron-scores: --%s wants a number from %d on\n", n.name, n.min);
+        if (!ok || *n.to < n.min || *n.to > most) {
+            fprintf(stderr, "gackatron-scores: --%s wants a number from %d to %d\n", n.name, n.min, most);
             return false;
         }
     }

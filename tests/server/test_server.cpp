@@ -246,7 +246,7 @@ TEST(ScoreServer, RateAndPointsLimitsAtTheirEdges)
 
 /* Each limit takes its least sensible value (a second, a connection, a replay, a point, none waiting, one waiting request,
  * no worker, no rate or connection limit, the ten of a list, the game's 64 MB) and refuses one below it, naming the option;
- * a port past 65535 too. */
+ * past the top, a port past 65535 and 65 HTTP threads (64 are taken) too. */
 TEST(ScoreServer, LimitsTakeTheirLeastAndRefuseOneBelow)
 {
     const std::vector<std::pair<std::string, int>> least = {{"verify-seconds", 1}, {"verify-cpu", 1}, {"verify-memory", 64},
@@ -259,12 +259,15 @@ TEST(ScoreServer, LimitsTakeTheirLeastAndRefuseOneBelow)
         gk::TempDir d;
         gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/gackatron-scores", "--db", d / "s.sqlite", "--" + name,
                                            std::to_string(n - 1)}, d.path, {}, 20);
-        EXPECT_NE(r.err.find("--" + name + " wants a number from " + std::to_string(n) + " on"), std::string::npos)
+        EXPECT_NE(r.err.find("--" + name + " wants a number from " + std::to_string(n) + " "), std::string::npos)
             << r.err;
     }
-    gk::TempDir d;
-    gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/gackatron-scores", "--db", d / "s.sqlite", "--listen", "127.0.0.1:65536"}, d.path, {}, 10);
-    EXPECT_NE(r.err.find("--listen wants"), std::string::npos) << r.err;
+    for (const std::vector<std::string> past : {std::vector<std::string>{"--listen", "127.0.0.1:65536"}, {"--threads", "65"}}) {
+        gk::TempDir d;
+        gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/gackatron-scores", "--db", d / "s.sqlite", past[0], past[1]}, d.path, {}, 10);
+        EXPECT_NE(r.err.find(past[0] + (past[0] == "--listen" ? " wants" : " wants a number from 1 to 64")), std::string::npos) << r.err;
+    }
+    args.insert(args.end(), {"--threads", "64"});
     ScoreServer server;
     EXPECT_TRUE(server.Start(args)) << server.log;
 }
