@@ -346,6 +346,7 @@ static bool SV_Options(QCoreApplication &app)
     struct {
         const char *name;
         int min, *to;
+        int most = 1000000;
     } nums[] = {{"workers", 0, &sv_opt.workers}, {"verify-seconds", 1, &sv_opt.verify.wallseconds},
                 {"verify-cpu", 1, &sv_opt.verify.cpuseconds}, {"verify-memory", 64, &sv_opt.verify.memorymb},
                 {"max-jobs", 0, &sv_opt.maxjobs}, {"max-waiting", 1, &sv_opt.maxwaiting},
@@ -353,12 +354,11 @@ static bool SV_Options(QCoreApplication &app)
                 {"max-connections", 0, &sv_opt.http.maxconnections},
                 {"max-per-address", 1, &sv_opt.http.maxperaddress}, {"timeout", 1, &sv_opt.http.timeout},
                 {"upload-seconds", 1, &sv_opt.http.uploadseconds}, {"max-uploads", 1, &sv_opt.http.maxuploads},
-                {"threads", 1, &sv_opt.http.threads}};
+                {"threads", 1, &sv_opt.http.threads, 64}};
     for (auto &n : nums) {
-        int most = n.to == &sv_opt.http.threads ? 64 : 1000000;
         *n.to = cl.value(n.name).toInt(&ok);
-        if (!ok || *n.to < n.min || *n.to > most) {
-            fprintf(stderr, "gackatron-scores: --%s wants a number from %d to %d\n", n.name, n.min, most);
+        if (!ok || *n.to < n.min || *n.to > n.most) {
+            fprintf(stderr, "gackatron-scores: --%s wants a number from %d to %d\n", n.name, n.min, n.most);
             return false;
         }
     }
