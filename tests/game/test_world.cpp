@@ -22,8 +22,7 @@ struct World : ::testing::Test {
         world::Reset();
         gentity_t *p = world::Player();
         p->score = score;
-        gentity_t *v = world::Place(mainclass, subclass, 0, 0, -100);
-        gentity_t *m = Shot(SUB_MISSILE_GLIBBER, p, 0, 0, -90);
+        gentity_t *v = world::Place(mainclass, subclass, 0, 0, -100), *m = Shot(SUB_MISSILE_GLIBBER, p, 0, 0, -90);
         m->damage = 100.0f;
         world::Touch(m, v);
         EXPECT_EQ(m->state, GS_REMOVED) << "a shot ends at what it hits";
@@ -49,8 +48,7 @@ TEST_F(World, PlasmaTakesFourHitsGlibberOneAndABalloonShowsWhereItWasHit)
         {SUB_MISSILE_PLASMA, 4}, {SUB_MISSILE_GLIBBER, 1}, {SUB_MISSILE_HOMINGSHOT, 1}};
     for (auto &c : cases) {
         world::Reset();
-        gentity_t *p = world::Player();
-        gentity_t *ch = world::Place(MC_TARGET, SUB_CHICKEN, 0, 0, -100);
+        gentity_t *p = world::Player(), *ch = world::Place(MC_TARGET, SUB_CHICKEN, 0, 0, -100);
         int hits = 0;
         while (ch->state == GS_INUSE && hits < 10) {
             gentity_t *m = Shot(c.missile, p);
@@ -96,24 +94,27 @@ TEST_F(World, PlasmaTakesFourHitsGlibberOneAndABalloonShowsWhereItWasHit)
 
 TEST_F(World, EachKillScoresItsPointsWithItsBurstAndTheScoreStopsAtZero)
 {
-    /* points, then what the kill leaves: particles, feathers, debris, new targets */
-    const struct { int mainclass, subclass, points, particles, feathers, debris, made; } kills[] = {
-        {MC_TARGET, SUB_CHICKEN, 25, 0, 25, 0, 0}, {MC_TARGET, SUB_SUPERCHICKEN, 50, 0, 25, 0, 0},
-        {MC_TARGET, SUB_BOMBE, 75, 0, 25, 0, 0}, {MC_TARGET, SUB_MOTHERCHICKEN, 100, 0, 75, 0, 0},
-        {MC_TARGET, SUB_EGG, 100, 70, 0, 0, 6}, {MC_TARGET, SUB_BALLON, 10, 100, 25, 1, 0},
-        {MC_TARGET, SUB_RACER01, 50, 60, 30, 1, 0}, {MC_TARGET, SUB_RACER02, 50, 60, 30, 1, 0},
-        {MC_TARGET, SUB_ENEMYSHIP, 150, 290, 0, 0, 4}, {MC_SPACE, SUB_ALIEN01, -50, 120, 0, 0, 0},
-        {MC_SPACE, SUB_ALIEN02, -50, 120, 0, 0, 0}, {MC_SPACE, SUB_SONDE, -50, 70, 0, 0, 0},
-        {MC_SPACE, SUB_SATELLIT, -50, 70, 0, 1, 0}, {MC_SPACE, SUB_RAKETE, -50, 80, 0, 4, 0},
-        {MC_SPACE, SUB_ASTRONAUT, -50, 70, 0, 0, 0}, {MC_SCENERY, SUB_KOMET, 0, 70, 0, 0, 0}};
+    /* points; what the kill leaves: particles (their size: x 1.5 twice is 3, a scale lasts one burst), feathers, debris, new targets */
+    const struct { int mainclass, subclass, points, particles, feathers, debris, made; float size; } kills[] = {
+        {MC_TARGET, SUB_CHICKEN, 25, 0, 25, 0, 0, 0}, {MC_TARGET, SUB_SUPERCHICKEN, 50, 0, 25, 0, 0, 0},
+        {MC_TARGET, SUB_BOMBE, 75, 0, 25, 0, 0, 0}, {MC_TARGET, SUB_MOTHERCHICKEN, 100, 0, 75, 0, 0, 0},
+        {MC_TARGET, SUB_EGG, 100, 70, 0, 0, 6, 2}, {MC_TARGET, SUB_BALLON, 10, 100, 25, 1, 0, 3},
+        {MC_TARGET, SUB_RACER01, 50, 60, 30, 1, 0, 2}, {MC_TARGET, SUB_RACER02, 50, 60, 30, 1, 0, 2},
+        {MC_TARGET, SUB_ENEMYSHIP, 150, 290, 0, 0, 4, 5}, {MC_SPACE, SUB_ALIEN01, -50, 120, 0, 0, 0, 2},
+        {MC_SPACE, SUB_ALIEN02, -50, 120, 0, 0, 0, 2}, {MC_SPACE, SUB_SONDE, -50, 70, 0, 0, 0, 2},
+        {MC_SPACE, SUB_SATELLIT, -50, 70, 0, 1, 0, 2}, {MC_SPACE, SUB_RAKETE, -50, 80, 0, 4, 0, 3},
+        {MC_SPACE, SUB_ASTRONAUT, -50, 70, 0, 0, 0, 2}, {MC_SCENERY, SUB_KOMET, 0, 70, 0, 0, 0, 2}};
     for (auto &k : kills) {
         SCOPED_TRACE(G_ClassByNumbers(k.mainclass, k.subclass)->classname);
         EXPECT_EQ(KillAhead(k.mainclass, k.subclass, 1000), 1000 + k.points);
         auto texts = harness::InUse(MC_TEXT); /* the points float up as a number */
         EXPECT_EQ(texts.empty() ? "" : texts[0]->ent->u.txt.text, k.points ? std::to_string(k.points) : "");
-        int particles = harness::Count(MC_EFFECT, SUB_RONLY_PARTICLE);
-        EXPECT_EQ(particles, k.particles);
-        EXPECT_EQ(harness::Count(MC_EFFECT) - particles, k.feathers);
+        auto parts = harness::InUse(MC_EFFECT, SUB_RONLY_PARTICLE);
+        float size = 0;
+        for (gentity_t *g : parts)
+            size = std::max(size, g->ent->u.part.size);
+        EXPECT_TRUE((int)parts.size() == k.particles && size == k.size) << parts.size() << " of size up to " << size;
+        EXPECT_EQ(harness::Count(MC_EFFECT) - (int)parts.size(), k.feathers);
         EXPECT_EQ(harness::Count(MC_DEBRIS), k.debris);
         EXPECT_EQ(harness::Count(MC_TARGET), k.made) << "a ship's bombs, an egg's chickens";
         world::Run(4.6f);   /* debris fades out from 4 s on, in 1 / 1.5 s */
