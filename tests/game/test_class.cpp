@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "gk_standin.h"
 
@@ -143,6 +145,22 @@ TEST_F(Classes, CacheHoldsTheLevelClassesWithTheirProductsAndIsSkipped)
     EXPECT_EQ(g_entities[0].state, GS_INUSE);
     G_RemoveCache();
     EXPECT_EQ(g_entities[0].state, GS_REMOVED);
+}
+
+/* Caching with no memory left is told at the entity it stopped at and fails the set-up. */
+TEST_F(Classes, CachingOutOfMemoryFails)
+{
+    EXPECT_EXIT({
+        harness::log.reserve(4096); /* the log needs no more memory */
+        struct rlimit rl{};
+        rl.rlim_cur = rl.rlim_max = 1 << 20; /* less than the process has: nothing more is mapped */
+        setrlimit(RLIMIT_AS, &rl);
+        void *volatile kept;
+        do kept = malloc(1); while (kept); /* and the heap is used up */
+        int ok = _CacheClasses(&lv);
+        fputs(harness::log.c_str(), stderr);
+        _exit(ok ? 3 : 0);
+    }, testing::ExitedWithCode(0), "classes...\n_CacheClasses: out of mem at entity #1\n$");
 }
 
 TEST_F(Classes, RepeatsBehindTheWalkAreMadeUpInTheSameCall)
