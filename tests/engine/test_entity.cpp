@@ -113,9 +113,7 @@ TEST_F(Entities, PoolHoldsExactly1024AndReusesTheFreedSlot)
     Ent_Purge();
     EXPECT_EQ(1023, Ent_LiveCount());
     entity_t *again = Ent_Spawn("again", ENT_NOMEDIA), *last = NULL;
-    EXPECT_EQ(all[700], again);
-    EXPECT_EQ(0, again->gameslot); /* the record was cleared for its new life */
-    EXPECT_FLOAT_EQ(0.0f, again->speed);
+    EXPECT_TRUE(again == all[700] && again->gameslot == 0 && again->speed == 0) << "the slot reused, its record cleared";
     for (entity_t *e = Ent_First(); e; e = Ent_Next())
         last = e;
     EXPECT_EQ(again, last) << "the reused slot sits at the end of the active list";
@@ -127,13 +125,11 @@ TEST_F(Entities, BadNamesAndMissingResourcesLeaveTheStoreAlone)
     entity_t *e = Ent_Spawn(ok.c_str(), 42); /* a kind without media of its own */
     ASSERT_NE(nullptr, e);
     EXPECT_EQ(42, e->kind);
-    EXPECT_EQ(nullptr, Ent_Spawn(toolong.c_str(), ENT_NOMEDIA));
-    EXPECT_EQ(nullptr, Ent_Spawn((toolong + "yyyy").c_str(), ENT_MODEL));
+    const std::pair<std::string, int> refused[] = {{toolong, ENT_NOMEDIA}, {toolong + "yyyy", ENT_MODEL}, {"models/nothere", ENT_MODEL},
+        {"models/noframes", ENT_MODEL}, {"pics/nothere", ENT_IMAGE}, {"sounds/uncached.wav", ENT_SOUND}};
+    for (const auto &r : refused)
+        EXPECT_EQ(nullptr, Ent_Spawn(r.first.c_str(), r.second)) << r.first;
     EXPECT_EQ(nullptr, Ent_Spawn(NULL, ENT_NOMEDIA));
-    EXPECT_EQ(nullptr, Ent_Spawn("models/nothere", ENT_MODEL));
-    EXPECT_EQ(nullptr, Ent_Spawn("models/noframes", ENT_MODEL));
-    EXPECT_EQ(nullptr, Ent_Spawn("pics/nothere", ENT_IMAGE));
-    EXPECT_EQ(nullptr, Ent_Spawn("sounds/uncached.wav", ENT_SOUND));
     EXPECT_TRUE(Ent_LiveCount() == 1 && !Ent_PendRemove(NULL)) << Ent_LiveCount();
 }
 
@@ -153,8 +149,7 @@ TEST_F(Entities, ResourcesTakenAtSpawnAndReleasedAtPurge)
     entity_t *img = Ent_Spawn("pics/logo", ENT_IMAGE), *empty = Ent_Spawn("models/empty", ENT_MODEL);
     ASSERT_TRUE(a && b && img && empty);
     ASSERT_NE(nullptr, a->u.mdl.model);
-    EXPECT_STREQ("data/models/ship", a->u.mdl.model->name);
-    EXPECT_EQ(9, a->u.mdl.lastframe); /* the largest mesh frame count - 1 */
+    EXPECT_TRUE(std::string(a->u.mdl.model->name) == "data/models/ship" && a->u.mdl.lastframe == 9) << "last frame: the most frames of a mesh - 1";
     EXPECT_EQ((std::vector<float>{0, 1, 1, 1, 0}),
               (std::vector<float>{(float)a->u.mdl.firstframe, a->u.mdl.framerate, a->u.mdl.scale,
                                   (float)a->u.mdl.depth, (float)a->u.mdl.collmode}));

@@ -209,19 +209,16 @@ TEST_F(ModelCacheTest, LoadsItsPartsAndFreesThemAtZero)
     int before = Model_CacheCount(), texbefore = Tex_CacheCount();
     model_t *a = Model_Get((data + "models/hen").c_str());
     ASSERT_NE(nullptr, a);
-    EXPECT_EQ(before + 1, Model_CacheCount());
-    EXPECT_STREQ((data + "models/hen").c_str(), a->name);
+    EXPECT_TRUE(Model_CacheCount() == before + 1 && data + "models/hen" == a->name) << a->name;
     ASSERT_TRUE(a->hascollision == 1 && a->collision);
     EXPECT_EQ(2u, a->collision->numframes);
     ASSERT_NE(nullptr, a->meshes[0].diffuse);
-    EXPECT_EQ(2, a->meshes[0].diffuse->width);
-    EXPECT_EQ(a->materials[0].diffusemap.tex, a->meshes[0].diffuse);
+    EXPECT_TRUE(a->meshes[0].diffuse->width == 2 && a->materials[0].diffusemap.tex == a->meshes[0].diffuse);
     EXPECT_TRUE(!a->meshes[1].diffuse && a->materials[1].reflectmap.tex == a->meshes[0].diffuse)
         << "a material without a map draws none; a reflection map is held, not drawn";
     EXPECT_EQ(texbefore + 1, Tex_CacheCount());
     Model_Release(a);
-    EXPECT_EQ(before, Model_CacheCount());
-    EXPECT_EQ(texbefore, Tex_CacheCount());
+    EXPECT_EQ((std::vector<int>{before, texbefore}), (std::vector<int>{Model_CacheCount(), Tex_CacheCount()}));
 }
 
 /* A missing texture is replaced by notex, a missing or broken collision file is allowed */
