@@ -83,12 +83,14 @@ TEST_F(World, PlasmaTakesFourHitsGlibberOneAndABalloonShowsWhereItWasHit)
     ASSERT_FALSE(sparks.empty());
     const float *c = sparks[0]->ent->color;
     EXPECT_TRUE(c[0] > 0 && c[0] == c[1] && c[1] == c[2] && c[3] > 0) << c[0] << " " << c[1] << " " << c[2] << " " << c[3];
-    /* an alien's exhaust: five particles every tenth of a second */
-    world::Reset();
-    world::Place(MC_SPACE, SUB_ALIEN01, 0, 0, -100);
-    for (float dt : {0.1f, 0.09f}) {
-        world::Frame(dt);
-        EXPECT_EQ(harness::InUse(MC_EFFECT, SUB_RONLY_PARTICLE).size(), 5u);
+    /* exhaust every tenth of a second: an alien's five particles, a rocket's ten */
+    for (int sub : {SUB_ALIEN01, SUB_RAKETE}) {
+        world::Reset();
+        world::Place(MC_SPACE, sub, 0, 0, -100);
+        for (float dt : {0.1f, 0.09f}) {
+            world::Frame(dt);
+            EXPECT_EQ(harness::InUse(MC_EFFECT, SUB_RONLY_PARTICLE).size(), sub == SUB_RAKETE ? 10u : 5u) << sub;
+        }
     }
 }
 
