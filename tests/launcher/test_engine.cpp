@@ -133,8 +133,10 @@ TEST_F(PlayClick, FifthFirstPlaceUnlocksTheExtraLevel)
 
 TEST_F(PlayClick, FailuresAreExplained)
 {
+    const std::string at(160, 'x'), past = at + "y", cut = at + "..."; /* a log line of 160 is shown whole */
     const struct { const char *out, *err; int key; const char *logline; } rows[] = {
         {"aiInit() failed! script9.bin\\n", "cannot open vex0.pk3", 222, "cannot open vex0.pk3"},
+        {"", at.c_str(), 221, at.c_str()}, {"", past.c_str(), 221, cut.c_str()},
         {"", "", 221, nullptr}, {"", "$$score 999", 221, "$$score 999"}, {"$$failure\\n", "", 224, nullptr},
         {nullptr, "", 223, nullptr},        /* no engine at all */
         {"$$abort\\n", "bye", 0, nullptr},  /* the player quit: nothing to say */
