@@ -160,8 +160,7 @@ TEST_F(FsTest, MemoryReadsAndWrites)
     for (const char *name : {"ten", "e"}) {
         unsigned char *d = FS_LoadFile((prefix + name).c_str(), &len);
         ASSERT_NE(nullptr, d);
-        EXPECT_EQ(strlen(name) == 1 ? 0u : 10u, len);
-        EXPECT_EQ(0, d[len]);
+        EXPECT_TRUE(len == (strlen(name) == 1 ? 0u : 10u) && d[len] == 0) << len;
         FS_FreeFile(d);
     }
     EXPECT_EQ(nullptr, FS_LoadFile((prefix + "nothing").c_str(), &len));
@@ -171,20 +170,17 @@ TEST_F(FsTest, MemoryReadsAndWrites)
     char buf[16] = {0};
     EXPECT_EQ(2u, FS_Read(buf, 4, 3, f));
     EXPECT_EQ(std::string("01234567"), std::string(buf, 8));
-    EXPECT_EQ(0u, FS_Read(buf, 4, 1, f));
-    EXPECT_EQ(2u, FS_Read(buf, 1, 5, f));
+    EXPECT_EQ((std::vector<size_t>{0, 2}), (std::vector<size_t>{FS_Read(buf, 4, 1, f), FS_Read(buf, 1, 5, f)})) << "2 left: no whole 4";
     EXPECT_EQ('8', buf[0]);
-    EXPECT_EQ(0u, FS_Read(buf, 0, 5, f));
-    EXPECT_EQ(0u, FS_Read(buf, 1, 0, f));
-    EXPECT_EQ(0u, FS_Write("x", 1, 1, f));
+    EXPECT_EQ((std::vector<size_t>{FS_Read(buf, 0, 5, f), FS_Read(buf, 1, 0, f), FS_Write("x", 1, 1, f)}),
+              (std::vector<size_t>{0, 0, 0})) << "no size, no count, no writing";
     FS_Close(f);
     /* Writing goes to disk */
     EXPECT_EQ(nullptr, FS_Open((prefix + "ten").c_str(), "wb")); /* no data/ directory yet */
     ASSERT_TRUE(gk::MakeDirs(prefix));
     f = FS_Open((prefix + "ten").c_str(), "wb");
     ASSERT_NE(nullptr, f);
-    EXPECT_EQ(3u, FS_Write("abcdef", 2, 3, f));
-    EXPECT_EQ(6u, FS_Length(f));
+    EXPECT_EQ((std::vector<size_t>{3, 6}), (std::vector<size_t>{FS_Write("abcdef", 2, 3, f), FS_Length(f)}));
     FS_Close(f);
     EXPECT_EQ("abcdef", Slurp(prefix + "ten"));
 }
