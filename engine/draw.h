@@ -46,6 +46,9 @@ void R_AddToList(int list, entity_t *e);
 void R_TrimList(int list, int n);
 void R_DrawBackground(void);
 extern int r_warming;
+/* Texture kinds (bit 0 none, 1 grey, 2 colour, 3 colour and alpha) of the
+ * meshes a faded copy of m would add to the translucent pass. */
+int R_WarmFadedKinds(const struct model_s *m);
 
 /* Frame blending for a mesh of numframes frames at frame f: the two frames
  * to mix (both within 0..numframes-1) and the weight t of the second;

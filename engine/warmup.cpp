@@ -169,9 +169,7 @@ static int R_WarmSeen(const entity_t *e, entity_t *stop)
     return 0;
 }
 
-/* Texture kinds (bit 0 none, 1 grey, 2 colour, 3 colour and alpha) of the
- * meshes a faded copy of m would add to the translucent pass. */
-static int R_WarmFadedKinds(const model_t *m)
+int R_WarmFadedKinds(const model_t *m)
 {
     int kinds = 0;
     for (uint32_t i = 0; i < m->nummeshes; i++) {

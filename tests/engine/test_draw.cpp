@@ -272,6 +272,27 @@ TEST_F(DrawGL, SkyFacesMagnifiedFromEveryViewAreSetApart)
     EXPECT_EQ(m[1].magfaces, nullptr);
 }
 
+/* The warm-up's faded copies meet each texture kind of the translucent pass: untextured (also a texture
+ * without coordinates), grey, colour; colour with alpha is drawn translucent anyway and needs none. */
+TEST(Warmup, FadedCopiesTellTheTextureKinds)
+{
+    texture_t grey{}, colour{}, alpha{};
+    grey.depth = 8, colour.depth = 24, alpha.depth = 32;
+    float uv[2] = {};
+    mdl_mesh_t mesh[2]{};
+    model_t m{};
+    m.meshes = mesh;
+    auto kinds = [&](std::vector<texture_t *> tex, bool coords = true) {
+        for (size_t i = 0; i < tex.size(); i++)
+            mesh[i].diffuse = tex[i], mesh[i].tverts = coords && tex[i] ? uv : nullptr;
+        m.nummeshes = (uint32_t)tex.size();
+        return R_WarmFadedKinds(&m);
+    };
+    int none = kinds({nullptr}), g = kinds({&grey}), c = kinds({&colour});
+    EXPECT_TRUE(none && g && c && none != g && g != c && none != c) << none << " " << g << " " << c;
+    EXPECT_EQ((std::vector<int>{kinds({&alpha}), kinds({&colour}, false), kinds({&grey, &colour})}), (std::vector<int>{0, none, g | c}));
+}
+
 /* The overlay is 800 x 600 units whatever the window. */
 class OverlayGL : public DrawScene<::testing::Test> {};
 
