@@ -221,10 +221,11 @@ TEST_F(Player, PauseEscapeLowersVolumeAndBrightnessAndGivesThemBack)
     EXPECT_EQ((std::vector<float>{Pause_Cursor()->ent->origin[0], Pause_Cursor()->ent->origin[1]}), (std::vector<float>{5, 595}));
     Escape();
     EXPECT_EQ((std::vector<float>{dim->ent->brightness, bright->ent->brightness, (float)MenuShown()}), (std::vector<float>{0.1f, 1, 0}));
-    /* a volume already below the pause level is kept; the cursor is where the last pause left it */
+    /* a volume already below the pause level is kept; the cursor is where the last pause left it; the same two buttons */
     G_SetMasterVolume(0.2f);
     Escape();
-    EXPECT_EQ((std::vector<float>{G_GetMasterVolume(), Pause_Cursor()->ent->origin[0]}), (std::vector<float>{0.2f, 5}));
+    EXPECT_EQ((std::vector<float>{G_GetMasterVolume(), Pause_Cursor()->ent->origin[0], (float)harness::Count(MC_IMAGE, SUB_IMAGE_PAUSE_BUTTON)}),
+              (std::vector<float>{0.2f, 5, 2}));
     Escape();
     EXPECT_FLOAT_EQ(G_GetMasterVolume(), 0.2f);
 }
