@@ -220,7 +220,9 @@ TEST_F(Dialog, NoControlCoversAnother)
                 EXPECT_TRUE(!w->property("tag").toInt() || tags.insert(w->property("tag").toInt()).second)
                     << w->property("tag").toInt();
         }
-        for (int i = 0; i < HS_ENTRIES; i++)    /* both pages show their lists in the same columns */
-            EXPECT_EQ(std::make_pair(mf.ihn[i]->x(), mf.ihp[i]->x()), std::make_pair(mf.lhn[i]->x(), mf.lhp[i]->x()));
+        for (int i = 0; i < HS_ENTRIES; i++)    /* both pages show their lists in the same columns, a row every 20 */
+            EXPECT_EQ((std::vector<int>{mf.ihn[i]->x(), mf.ihp[i]->x(), mf.lhn[i]->y() - mf.lhn[0]->y(), mf.lhp[i]->y() - mf.lhp[0]->y(),
+                                        mf.ihn[i]->y() - mf.ihn[0]->y(), mf.ihp[i]->y() - mf.ihp[0]->y()}),
+                      (std::vector<int>{mf.lhn[i]->x(), mf.lhp[i]->x(), 20 * i, 20 * i, 20 * i, 20 * i})) << i;
     }
 }
