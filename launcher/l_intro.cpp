@@ -158,8 +158,10 @@ void PlayIntro(const std::string &dir)
             playerNotify();
     });
     L_IntroStart("wy-intro.mpeg");
-    if (QScreen *scr = QGuiApplication::primaryScreen())
-        v->move(scr->availableGeometry().center() - QPoint(320, 240));
+    if (QScreen *scr = QGuiApplication::primaryScreen()) {
+        QRect a = scr->availableGeometry();
+        v->move(a.x() + (a.width() - v->width()) / 2, a.y() + (a.height() - v->height()) / 2);
+    }
     v->show();
     /* wake up now and then; give up on a player that never reports */
     QTimer tick;

@@ -31,8 +31,10 @@ TEST_F(Intro, PlayedSkippedOrMissing)
             gk::WriteFile(v / "wy-intro.mpeg", first);
         if (r.second)
             gk::WriteFile(v / "qv-intro.mpg", second);
-        QTimer::singleShot(100, [&r] {
+        QRect shown;
+        QTimer::singleShot(100, [&r, &shown] {
             QPointF at(5, 5);
+            shown = mf.vidf ? mf.vidf->geometry() : shown;
             if (mf.vidf && r.event == 1)
                 QCoreApplication::postEvent(mf.vidf, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier));
             if (mf.vidf && r.event == 2)
@@ -44,6 +46,9 @@ TEST_F(Intro, PlayedSkippedOrMissing)
         EXPECT_TRUE(IntroCounter == r.counter || (r.atleast && IntroCounter > r.counter))
             << IntroCounter << " for " << r.first << r.second << r.event;
         EXPECT_EQ(mf.vidf, nullptr);
+        QRect a = QGuiApplication::primaryScreen()->availableGeometry();    /* a 640 x 480 window centred */
+        EXPECT_TRUE(!r.first || (shown.size() == QSize(640, 480) && abs(shown.left() + shown.right() - a.left() - a.right()) <= 1 &&
+                                 abs(shown.top() + shown.bottom() - a.top() - a.bottom()) <= 1)) << shown.x() << "," << shown.y();
     }
 }
 
