@@ -127,8 +127,7 @@ TEST_F(Level, UnschedulableRecordsAreSkippedEqualSpawntimesKeepFileOrder)
     for (auto *r : p)
         names.push_back(r->name);
     EXPECT_EQ(names, (std::vector<std::string>{"chicken", "chicken", "ballon", "komet", "egg", "bombe"}));
-    EXPECT_FLOAT_EQ(p[0]->spawntime, -5.0f); /* negative times are kept */
-    EXPECT_FLOAT_EQ(p[1]->pos[0], 1e30f);    /* huge but finite too */
+    EXPECT_EQ((std::vector<float>{p[0]->spawntime, p[1]->pos[0]}), (std::vector<float>{-5, 1e30f})) << "negative times kept, huge places too";
 }
 
 TEST_F(Level, WriterProducesTheSameBytes)
@@ -226,8 +225,7 @@ TEST_F(LevelCompiler, DescriptionToFileAndBack)
     ASSERT_EQ(p.size(), 3u);
     EXPECT_EQ((std::vector<std::string>{p[0]->name, p[1]->name, p[2]->name}),
               (std::vector<std::string>{"egg", "chicken", "Superchicken"}));
-    EXPECT_FLOAT_EQ(p[2]->respawnperiod, 1.5f);
-    EXPECT_FLOAT_EQ(p[1]->pos[0], -100);
+    EXPECT_EQ((std::vector<float>{p[2]->respawnperiod, p[1]->pos[0]}), (std::vector<float>{1.5f, -100}));
     /* an install name other than the output's */
     ASSERT_EQ(Run({dir / "l.txt", dir / "tmp.bin", "data/script2.bin"}).status, 0);
     EXPECT_EQ(SC_LoadLevel(&lv, (dir / "tmp.bin").c_str()), 0);
