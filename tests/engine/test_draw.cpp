@@ -247,14 +247,16 @@ TEST_F(DrawGL, ParticlesFaceTheCameraAndTakeTheirTextureOnceItExists)
     EXPECT_RGB(gk::GLPixel(80, 85), 0, 0, 0);
 
     gk::MakeDirs(dir / "data");
-    gk::WriteFile(dir / "data/pointsprite.tga", gk::SolidRgb(2, 2, 0, 0, 255));
+    gk::WriteFile(dir / "data/pointsprite.tga", gk::MakeTgaRgb(2, 2, std::string("\0\0\xff\xff\0\0\0\0\xff\xff\0\0", 12)));
     R_LoadParticleTexture();
     R_LoadParticleTexture(); /* once loaded, further calls change nothing */
     gk::GLClearAll();
     Frame(cam);
-    EXPECT_RGB(gk::GLPixel(80, 60), 0, 0, 255);
-    EXPECT_RGB(gk::GLPixel(80 + 8, 60 + 8), 0, 0, 255) << "a full quad facing the camera";
-    EXPECT_RGB(gk::GLPixel(80 + 20, 60), 0, 0, 0);
+    /* a blue column and a red one: the texture spans the quad (80 +- 17) once, in both its triangles */
+    for (auto [x, y] : {std::pair{70, 45}, {90, 45}, {70, 75}, {90, 75}, {100, 60}}) {
+        gk::Rgb c = gk::GLPixel(x, y);
+        EXPECT_TRUE(x == 100 ? c.r + c.b == 0 : x < 80 ? c.b > 3 * c.r : c.r > 3 * c.b) << x << "," << y << ": " << c.r << " " << c.b;
+    }
     GLint wrap = 0;
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
     EXPECT_EQ(wrap, GL_CLAMP);
