@@ -247,15 +247,18 @@ TEST_F(DrawGL, ParticlesFaceTheCameraAndTakeTheirTextureOnceItExists)
     EXPECT_RGB(gk::GLPixel(80, 85), 0, 0, 0);
 
     gk::MakeDirs(dir / "data");
-    gk::WriteFile(dir / "data/pointsprite.tga", gk::MakeTgaRgb(2, 2, std::string("\0\0\xff\xff\0\0\0\0\xff\xff\0\0", 12)));
+    gk::WriteFile(dir / "data/pointsprite.tga", gk::MakeTgaRgb(2, 2, std::string("\0\0\xff\xff\0\0\0\xff\0\xff\xff\xff", 12)));
     R_LoadParticleTexture();
     R_LoadParticleTexture(); /* once loaded, further calls change nothing */
     gk::GLClearAll();
     Frame(cam);
-    /* a blue column and a red one: the texture spans the quad (80 +- 17) once, in both its triangles */
-    for (auto [x, y] : {std::pair{70, 45}, {90, 45}, {70, 75}, {90, 75}, {100, 60}}) {
-        gk::Rgb c = gk::GLPixel(x, y);
-        EXPECT_TRUE(x == 100 ? c.r + c.b == 0 : x < 80 ? c.b > 3 * c.r : c.r > 3 * c.b) << x << "," << y << ": " << c.r << " " << c.b;
+    /* blue and red below green and white: the texture spans the quad (80 +- 17) once, in both its triangles */
+    const int want[][5] = {{71, 45, 0, 0, 1}, {89, 45, 1, 0, 0}, {71, 75, 0, 1, 0}, {89, 75, 1, 1, 1}, {100, 60, 0, 0, 0}};
+    for (const auto &w : want) {
+        gk::Rgb c = gk::GLPixel(w[0], w[1]);
+        const int got[3] = {c.r, c.g, c.b};
+        for (int k = 0; k < 3; k++)
+            EXPECT_TRUE(w[2 + k] ? got[k] > 100 : got[k] < 40) << w[0] << "," << w[1] << " channel " << k << ": " << got[k];
     }
     GLint wrap = 0;
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
