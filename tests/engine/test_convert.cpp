@@ -110,8 +110,8 @@ TEST_F(ConvertTest, CorpusScenes)
     EXPECT_EQ((std::vector<std::string>{"Chicken.Feathers", "shine", "bumpy", "Body", "Wing"}),
               (std::vector<std::string>{m.materials[0].diffusemap.name, m.materials[0].reflectmap.name,
                                         m.materials[1].bumpmap.name, m.meshes[0].name, m.meshes[1].name}));
-    /* an object without a name (or with one not in quotes) gives its mesh none, not the name of the object before */
-    for (const char *instead : {"", "*NODE_NAME Wing"}) {
+    /* an object without a name line, or whose last one has no quotes, names its mesh nothing (not the name before) */
+    for (const char *instead : {"", "*NODE_NAME \"Wing\"\n*NODE_NAME Wing"}) {
         std::string unnamed = Scene("twomat.ase");
         ASSERT_EQ(1, Convert(unnamed.replace(unnamed.find("*NODE_NAME \"Wing\""), 17, instead), "Two.ase"));
         Load("Models/two.dmo");
