@@ -12,10 +12,8 @@ TEST(EngineAnswer, ModesAndScoreLine)
     std::string v;
     std::vector<std::string> m;
     ASSERT_TRUE(L_ParseModes("1.05\n640 480 16\n800 600 32\r\n640 480 16\n1024 768 32", &v, &m));
-    EXPECT_EQ(v, "1.05");
-    EXPECT_EQ(m, (std::vector<std::string>{"640 480 16", "800 600 32", "1024 768 32"}));
-    EXPECT_FALSE(L_ParseModes("1.05\n", &v, &m));   /* a version alone, or nothing: no modes */
-    EXPECT_FALSE(L_ParseModes("", &v, &m));
+    EXPECT_TRUE(v == "1.05" && m == (std::vector<std::string>{"640 480 16", "800 600 32", "1024 768 32"})) << v;
+    EXPECT_FALSE(L_ParseModes("1.05\n", &v, &m) || L_ParseModes("", &v, &m));   /* a version alone, or nothing: no modes */
     ASSERT_TRUE(L_ParseModes("1.05\n640 480\n1 2 3 4\nabc\n 640 480 16\n800 600 24\n", &v, &m));
     EXPECT_EQ(m, std::vector<std::string>{"800 600 24"});   /* lines that are no modes never count */
 
@@ -108,11 +106,9 @@ TEST_F(PlayClick, ScoreIsEnteredWithTheName)
     EXPECT_EQ(Play("$$score 1234", 1), "-width 1024 -height 768 -bpp 32 -game data -map 2 -mousesens 5 -countrycode 49 "
                                         "-mouseinv -fullscreen -musicvolume 0 -effectsvolume 70 -record " +
                                             (d / "demos/recording.dem") + "\n");
-    EXPECT_EQ(LocalTable.e[2][0].name, "Jürgen Teste");
-    EXPECT_EQ(LocalTable.e[2][0].points, 1234);
-    EXPECT_EQ(LocalTable.e[2][1].points, 1000);
-    EXPECT_EQ(DoneMask, 4);
-    EXPECT_EQ(mf.lhp[0]->text(), "1234");
+    EXPECT_TRUE(LocalTable.e[2][0].name == "Jürgen Teste" && LocalTable.e[2][0].points == 1234 && LocalTable.e[2][1].points == 1000)
+        << LocalTable.e[2][0].name << " " << LocalTable.e[2][0].points;
+    EXPECT_TRUE(DoneMask == 4 && mf.lhp[0]->text() == "1234") << DoneMask;
     EXPECT_TRUE(mf.labelText->text().contains("#1"));   /* template back in place */
 }
 
@@ -126,8 +122,7 @@ TEST_F(PlayClick, FifthFirstPlaceUnlocksTheExtraLevel)
         bool extra = level == 5;
         Play("$$score 10", 1, true, [&extra] { extra = mf.labelExtra->isVisibleTo(mf.pointf); });
         EXPECT_EQ(extra, level == 4);
-        EXPECT_EQ(DoneMask, level == 4 ? 31 : 63);
-        EXPECT_EQ(mf.comboMaps->count(), 6);
+        EXPECT_EQ(std::make_pair(DoneMask, mf.comboMaps->count()), std::make_pair(level == 4 ? 31 : 63, 6));
     }
 }
 
