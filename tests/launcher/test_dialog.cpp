@@ -145,6 +145,16 @@ TEST_F(Dialog, ShippedLevelNamesInEachLanguage)
     }
 }
 
+/* The top-left pixel's colour becomes the button face wherever it is, in a picture of any depth. */
+TEST(KeyColour, BecomesTheButtonFaceInAnyDepth)
+{
+    QImage img(3, 1, QImage::Format_RGB888);
+    for (int x = 0; x < 3; x++)
+        img.setPixel(x, 0, x == 1 ? qRgb(0, 0, 255) : qRgb(255, 0, 0));
+    KeyColorToButtonFace(&img, 0x102030);
+    EXPECT_EQ((std::vector<QRgb>{img.pixel(0, 0), img.pixel(1, 0), img.pixel(2, 0)}), (std::vector<QRgb>{0xff102030, 0xff0000ff, 0xff102030}));
+}
+
 /* Every picture the launcher shows is a picture, not a flat or drawn
  * stand-in: many colours, contrast and edges. */
 TEST_F(Dialog, EveryPictureIsRendered)
