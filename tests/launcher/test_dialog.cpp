@@ -73,6 +73,8 @@ TEST_F(Dialog, FirstStartDamagedSettingsAndRoundTrip)
     for (const char *line : {"fullscreen=1", "invert=1", "enabled=1"})
         EXPECT_NE(ini.find(line), std::string::npos) << line;
     EXPECT_EQ(ini.find("true"), std::string::npos);
+    ini.replace(ini.find("lastname=Ada"), 12, "lastname = Doe, Jane"); /* by hand: a comma, no quotes */
+    ASSERT_TRUE(gk::WriteFile(d / "gackatron.ini", ini));
 
     L_DestroyWindows();
     HS_Fill(&LocalTable, "x", 0);
@@ -81,7 +83,7 @@ TEST_F(Dialog, FirstStartDamagedSettingsAndRoundTrip)
     L_CreateWindows();
     LoadSettings(d / "gackatron.ini");
     EXPECT_EQ(State(), "mode 1/2 800x600, 32 Bit Farbtiefe img16 0 img32 1 full 1/0 sens 8 inv 1 map 3/5 3 proxy 1 "
-                       "proxy.local:3128 name Ada done 5 top Level 4  Ada 4711 unbekannt 0 vol 30/0");
+                       "proxy.local:3128 name Doe, Jane done 5 top Level 4  Ada 4711 unbekannt 0 vol 30/0");
     EXPECT_EQ(InternetTable.e[6][0].name, "Net");
 }
 
