@@ -124,12 +124,18 @@ TEST_F(LauncherExchange, KeptDemoOfAListedEntryIsSentOnceAndVerified)
         better.push_back({level, "s" + std::to_string(i), points + 1 + i});
     ASSERT_EQ(SV_Get(server.port, SV_TopTen(44, true, false, SV_PackEntries(better)), &body), 200);
     int before = l_messagecount;
+    std::set<std::string> shown;    /* the status line, looked at on every pass of the event loop */
+    QTimer look;
+    look.callOnTimeout([&shown] { shown.insert(mf.labelStatus->text().toStdString()); });
+    look.start(0);
     for (int round = 0; round < 2; round++) {
         buttonInternetClick();
         for (int i = 0; i < 200 && L_Uploading(); i++, usleep(20000))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        EXPECT_FALSE(L_Uploading());
+        EXPECT_TRUE(!L_Uploading() && mf.labelStatus->text().isEmpty());
     }
+    std::string sending = Lang(233);  /* "... #1 of #2 ...": the one demo of the first round */
+    EXPECT_TRUE(shown.count(sending.replace(sending.find("#1"), 2, "1").replace(sending.find("#2"), 2, "1"))) << sending;
     EXPECT_EQ(l_messagecount, before) << l_lastcaption << ": " << l_lasttext;
     EXPECT_TRUE(access((kept + ".sent.dem").c_str(), F_OK) == 0 && access(other.c_str(), F_OK) == 0) << "sent, renamed; the other kept";
     std::string want = "{\"name\":\"Jürgen\",\"points\":" + std::to_string(points) + ",";
