@@ -80,9 +80,11 @@ TEST_F(Player, RightButtonCyclesWeaponsAndTheBonusWeaponOnlyWhileActive)
         }
         EXPECT_EQ(seen, c.seen) << c.bonus;
     }
-    /* only the current weapon's icon is shown */
+    /* only the current weapon's icon is shown; all three 40 x 40 at (442, 66) */
     EXPECT_EQ((std::vector<int>{h->icons[0]->ent->state, h->icons[1]->ent->state, h->icons[2]->ent->state}),
               (std::vector<int>{ES_HIDDEN, ES_ACTIVE, ES_HIDDEN}));
+    for (const entity_t *e : {h->icons[0]->ent, h->icons[1]->ent, h->icons[2]->ent})
+        EXPECT_EQ((std::vector<float>{e->origin[0], e->origin[1], e->u.img.width, e->u.img.height}), (std::vector<float>{442, 66, 40, 40}));
 }
 
 TEST_F(Player, StreakOfTenChickensUnlocksTheBonusOnlyUnbroken)
