@@ -77,9 +77,7 @@ TEST_F(Sound, CacheTakesPcmFilesAndRefusesBrokenOnes)
         }
         int n = SFX_SampleCount(), idx = SFX_CacheFile(name.c_str());
         if (!c.size) {
-            EXPECT_EQ(-1, idx) << name;
-            EXPECT_EQ(n, SFX_SampleCount());
-            EXPECT_EQ(-1, SFX_FindSample(name.c_str()));
+            EXPECT_TRUE(idx == -1 && SFX_SampleCount() == n && SFX_FindSample(name.c_str()) == -1) << name << " taken as " << idx;
             continue;
         }
         EXPECT_EQ(n, idx) << name;
@@ -246,11 +244,9 @@ TEST_F(Sound, CacheFullAndRestart)
 
     for (int i = 0; i < 128; i++)   /* the cache holds 128 samples; the 129th is refused */
         ASSERT_EQ(i, SFX_CacheFile("sounds/short.wav"));
-    EXPECT_EQ(-1, SFX_CacheFile("sounds/long.wav"));
-    EXPECT_EQ(128, SFX_SampleCount());
+    EXPECT_EQ((std::vector<int>{SFX_CacheFile("sounds/long.wav"), SFX_SampleCount()}), (std::vector<int>{-1, 128}));
     SFX_Shutdown();
-    EXPECT_EQ(1, SFX_Init());
-    EXPECT_EQ(0, SFX_SampleCount());
+    EXPECT_EQ((std::vector<int>{SFX_Init(), SFX_SampleCount()}), (std::vector<int>{1, 0})) << "a new start, an empty cache";
 }
 
 TEST(SoundChild, PlaysWithTheSourcesItCanHave)
