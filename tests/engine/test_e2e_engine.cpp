@@ -71,6 +71,8 @@ TEST_F(Engine, ToolModesAndFailuresEndWithTheirStatusAndOutput)
         {"", {"-game", "my game"}, {"TESTMOD_FRAMES=3"}, 0, "$$frames 3\n", "", nullptr},
         {"recorder", {"-game", "data", "-fullscreen", "-width", "1000", "-height", "700", "-bpp", "32"}, {}, 1, "",
          "QZM: Your requested video mode is unavailable.", "" /* the module is never loaded */},
+        {"recorder", {"-game", "data", "-fullscreen", "-width", "1280", "-height", "1024", "-bpp", "16"}, {}, 1, "",
+         "QZM: Your requested video mode is unavailable.", "" /* the screen's size, not its depth */},
         {"recorder", {"-game", "data", "-fullscreen", "-width", "1280", "-height", "1024", "-bpp", "32"},
          {"TESTMOD_FRAMES=5"}, 0, "$$frames 5\n", "", nullptr},
         {"junk", {"-game", "data"}, {}, 1, "aiInit() failed!\n", "", nullptr},
