@@ -118,6 +118,16 @@ TEST_F(Flow, DurationZeroFadesAtTheFirstFrame)
     EXPECT_EQ(harness::Count(MC_TARGET, SUB_CHICKEN), 0);
 }
 
+TEST_F(Flow, NothingOfTheGameRunsAfterItsEnd)
+{
+    WriteLevel(1, Spawn(1, 0, "chicken"));
+    ASSERT_EQ(Init(1), 0);
+    testing::internal::CaptureStdout();
+    G_EndGame(END_ABORT);
+    Frame(2.0f); /* the engine may send a frame more */
+    EXPECT_TRUE(testing::internal::GetCapturedStdout() == "$$abort\n" && harness::Count(MC_TARGET, SUB_CHICKEN) == 0);
+}
+
 TEST_F(Flow, EndGameCodesPrintTheirLineOnce)
 {
     const struct { int code; const char *line; } cases[] = {{END_ABORT, "$$abort\n"}, {END_FAILURE, "$$failure\n"}, {5, ""},
