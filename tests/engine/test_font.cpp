@@ -53,8 +53,8 @@ TEST(FontMeasure, ColourCodesTakeNoRoomAndCaretsDropOut)
         {"H?i", 1, 2} /* absent glyph */, {"", 1, 0}};
     for (const auto &c : cases)
         EXPECT_FLOAT_EQ(Font_DrawText(0, 0, 0, &f, 10, c.codes, c.text), c.glyphs * 9.0f) << c.text;
-    EXPECT_FLOAT_EQ(Font_DrawText(0, 50, 7, &f, 10, 1, "HH"), 18.0f) << "width, not end";
-    EXPECT_FLOAT_EQ(Font_DrawText(0, 0, 0, nullptr, 10, 1, "H"), 0);
+    EXPECT_EQ((std::vector<float>{Font_DrawText(0, 50, 7, &f, 10, 1, "HH"), Font_DrawText(0, 0, 0, nullptr, 10, 1, "H")}),
+              (std::vector<float>{18, 0})) << "the width, not the end; nothing without a font";
 }
 
 struct FontCache : ::testing::Test {
@@ -76,8 +76,7 @@ TEST_F(FontCache, LoadsWhitensAndTakesItsTextureAlongAtTheRelease)
     EXPECT_EQ(std::string((const char *)f->tex->pixels, 64), white);
     EXPECT_EQ((std::vector<float>{f->glyphs['A'].aspect, f->glyphs['A'].vb}), (std::vector<float>{0.5f, 0}));
     Font_Release(f);
-    EXPECT_EQ(Font_CacheCount(), fonts);
-    EXPECT_EQ(Tex_CacheCount(), texes) << "the font's texture goes with it";
+    EXPECT_EQ((std::vector<int>{Font_CacheCount(), Tex_CacheCount()}), (std::vector<int>{fonts, texes})) << "the font's texture goes with it";
 }
 
 TEST_F(FontCache, BrokenFontsGiveNothingAndLeaveNoEntries)

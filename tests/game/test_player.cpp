@@ -115,12 +115,11 @@ TEST_F(Player, BonusRunsSixteenSecondsThenFallsBackToWeaponZeroUnlessChanged)
         entity_t *bonus = cl_client.hud.bonus->ent;
         harness::RunTo(2.5f + 20.0f * changed);
         EXPECT_STREQ(bonus->u.txt.text, "bonus 0:15"); /* 15.5 s left */
-        EXPECT_FLOAT_EQ(bonus->origin[1], 390.0f); /* rising 180 a second from 300 */
-        EXPECT_FLOAT_EQ(bonus->u.txt.size, 110.0f); /* shrinking 80 a second from 150 */
+        /* rising 180 a second from 300, shrinking 80 a second from 150 */
+        EXPECT_EQ((std::vector<float>{bonus->origin[1], bonus->u.txt.size}), (std::vector<float>{390, 110}));
         harness::RunTo(17.9f + 20.0f * changed);
         EXPECT_TRUE(p->bonusactive);
-        EXPECT_FLOAT_EQ(bonus->origin[1], 568.0f);
-        EXPECT_FLOAT_EQ(bonus->u.txt.size, 30.0f);
+        EXPECT_EQ((std::vector<float>{bonus->origin[1], bonus->u.txt.size}), (std::vector<float>{568, 30}));
         harness::RunTo(18.1f + 20.0f * changed);
         EXPECT_TRUE(!p->bonusactive && p->weapon == changed && !cl_client.bonusitem->ent->think) << p->weapon;
         /* the text fades out, then is emptied */
@@ -172,8 +171,7 @@ TEST_F(Player, TimerCountsDownAndTheLastSixSecondsShowShrinkingDigits)
         HUD_UpdateTimer(r.left);
         EXPECT_STREQ(h->timer->ent->u.txt.text, r.timer) << r.left;
         EXPECT_STREQ(warner->u.txt.text, r.warn) << r.left;
-        EXPECT_FLOAT_EQ(warner->color[3], r.alpha) << r.left;
-        EXPECT_FLOAT_EQ(warner->u.txt.size, r.size) << r.left;
+        EXPECT_EQ((std::vector<float>{warner->color[3], warner->u.txt.size}), (std::vector<float>{r.alpha, r.size})) << r.left;
     }
     HUD_UpdateTimer(3.0e10f); /* any play time a level file holds */
     HUD_UpdateTimer(NAN);
