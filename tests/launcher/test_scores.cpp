@@ -58,7 +58,7 @@ TEST(PackedText, ListingContents)
         good += (i == 78 ? "+" + std::string(17, '0') : "") + std::to_string(i) + " name " + std::to_string(i) + (i % 2 ? "\r\n" : "\n");
     HighscoreTable u = Fresh("keep");
     EXPECT_FALSE(UnpackTable(SV_RawPack(good.substr(0, good.find("79 name"))), &u)) << "79 lines";
-    EXPECT_FALSE(UnpackTable(SV_RawPack(std::string(good).insert(good.find("+0"), "0")), &u)) << "points of 21 characters";
+    EXPECT_FALSE(UnpackTable(SV_RawPack(std::string(good).insert(good.find("+0") + 1, "0")), &u)) << "points of 21 characters";
     ASSERT_TRUE(UnpackTable(SV_RawPack(good), &u));
     ASSERT_TRUE(UnpackTable(SV_RawPack(good + "999 extra line\nnot even a score\n"), &u));
     EXPECT_TRUE(u.e[0][1].name == "name 1" && u.e[7][8].points == 78 && u.e[7][9].points == 79 && u.e[7][9].name == "name 79")
