@@ -44,10 +44,8 @@ struct Entities : testing::Test {
         Com_Strncpy(com_datadir, "data/", MAX_OSPATH);
         for (const char *d : {"data/models", "data/fonts", "data/pics", "sounds"})
             gk::MakeDirs(d);
-        ASSERT_TRUE(WriteModel("data/models/ship", {10, 4}));
-        ASSERT_TRUE(WriteModel("data/models/still", {1}));
-        ASSERT_TRUE(WriteModel("data/models/empty", {}));
-        ASSERT_TRUE(WriteModel("data/models/noframes", {0}));
+        ASSERT_TRUE(WriteModel("data/models/ship", {10, 4}) && WriteModel("data/models/still", {1}) &&
+                    WriteModel("data/models/empty", {}) && WriteModel("data/models/noframes", {0}));
         const float lo[3] = {2, -5, -3}, hi[3] = {12, 5, 9}; /* a closed box off its origin */
         ASSERT_TRUE(gk::WriteBoxModel("data/models/box", lo, hi));
         for (const char *font : {"data/fonts/big_49", "data/fonts/big", "data/fonts/plain"})

@@ -34,8 +34,8 @@ struct Sound : testing::Test {
         gk::MakeDirs("sounds");
         gk::WavSpec s;
         /* 0.1 s tone and a long one (2 s) */
-        ASSERT_TRUE(gk::WriteWav("sounds/short.wav", s, gk::WavTone(s, 2205)));
-        ASSERT_TRUE(gk::WriteWav("sounds/long.wav", s, gk::WavTone(s, 44100)));
+        ASSERT_TRUE(gk::WriteWav("sounds/short.wav", s, gk::WavTone(s, 2205)) &&
+                    gk::WriteWav("sounds/long.wav", s, gk::WavTone(s, 44100)));
     }
     static void TearDownTestSuite()
     {

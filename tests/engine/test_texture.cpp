@@ -121,9 +121,8 @@ TEST_F(TexCache, NoUploadWithoutAContextAndNothingForBadFiles)
 
     /* paths of 250 characters are taken, 251 refused */
     std::string sub = dir.path + "/" + std::string(250 - dir.path.size() - 3, 'x');
-    ASSERT_TRUE(gk::MakeDirs(sub));
-    ASSERT_TRUE(gk::WriteFile(sub + "/t.tga", gk::SolidRgb(1, 1, 1, 1, 1)));
-    ASSERT_TRUE(gk::WriteFile(sub + "/tt.tga", gk::SolidRgb(1, 1, 1, 1, 1)));
+    ASSERT_TRUE(gk::MakeDirs(sub) && gk::WriteFile(sub + "/t.tga", gk::SolidRgb(1, 1, 1, 1, 1)) &&
+                gk::WriteFile(sub + "/tt.tga", gk::SolidRgb(1, 1, 1, 1, 1)));
     texture_t *t = Tex_Get((sub + "/t").c_str(), 0);
     EXPECT_NE(t, nullptr);
     EXPECT_EQ(Tex_Get((sub + "/tt").c_str(), 0), nullptr);
