@@ -28,8 +28,7 @@ TEST(CollisionFile, BuildWriteReadBack)
     gk::TempDir tmp;
     mdl_mesh_t m = Walls();
     colmodel_t *c = Col_Build(&m, 1);
-    ASSERT_NE(nullptr, c);
-    ASSERT_EQ(1u, c->numframes);
+    ASSERT_TRUE(c && c->numframes == 1u) << (c ? c->numframes : 0);
     const col_box_t *b = &c->frames[0];
     EXPECT_EQ(3u, b->res);
     /* cell (a=2, b=0, c=1): index (1*3+0)*3+2 = 11, both triangles of the far wall */

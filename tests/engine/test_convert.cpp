@@ -82,8 +82,7 @@ TEST_F(ConvertTest, CorpusScenes)
     EXPECT_EQ(0, std::memcmp(want, quad.faces, 24));
     EXPECT_EQ(0, std::memcmp(want, quad.tfaces, 24)) << "texture faces equal the faces";
     colmodel_t *c = Col_ReadFile((tmp / "Models/quad.dbb").c_str());
-    ASSERT_NE(nullptr, c);
-    ASSERT_EQ(1u, c->numframes);
+    ASSERT_TRUE(c && c->numframes == 1u) << (c ? c->numframes : 0);
     ExpectFloats({3, 1.5f, -1, 0.5f},
                  {(float)c->frames[0].res, c->frames[0].centre[1], c->frames[0].centre[2], c->frames[0].half[0]});
     Col_Free(c);

@@ -35,11 +35,12 @@ struct Loop : ::testing::Test {
         Sys_SetClock(nullptr);
     }
 
-    int Start()
+    int Start(int mouseinv = 0)
     {
         eng_headless_t h = {};
         h.gamedir = "data";
         h.level = 2;
+        h.mouseinv = mouseinv;
         return Eng_StartHeadless(&h);
     }
 };
@@ -61,20 +62,20 @@ TEST_F(Loop, ClockFollowsTimeAndPausesWithoutJump)
     EXPECT_FLOAT_EQ(eng_gametime, 1.5f + 0.512f);
 }
 
-/* A close request finishes its frame */
+/* A close request finishes its frame; the module hears of an inverted mouse */
 TEST_F(Loop, CloseAndShutdownEndTheLoop)
 {
-    struct Case { const char *env[2]; int started; std::vector<int> frames; const char *out, *last; } cases[] = {
-        {{nullptr, nullptr}, 1, {0, 0}, "$$abort\n", "op 8 0 0 0"},    /* closing is quitting */
-        {{"TESTMOD_SHUTDOWN=2", "TESTMOD_SHUTDOWN_TWICE=1"}, 1, {1, 0, 0}, "$$frames 2\n", "op 4 0 0 0"},
-        {{"TESTMOD_SHUTDOWN=0", nullptr}, 0, {0}, "$$frames 0\n", "op 0 2 0 0"}};
+    struct Case { const char *env[2]; int started; std::vector<int> frames; const char *out, *last; bool inv; } cases[] = {
+        {{nullptr, nullptr}, 1, {0, 0}, "$$abort\n", "op 8 0 0 0", false},    /* closing is quitting */
+        {{"TESTMOD_SHUTDOWN=2", "TESTMOD_SHUTDOWN_TWICE=1"}, 1, {1, 0, 0}, "$$frames 2\n", "op 4 0 0 0", true},
+        {{"TESTMOD_SHUTDOWN=0", nullptr}, 0, {0}, "$$frames 0\n", "op 0 2 0 0", false}};
     for (const Case &c : cases) {
         for (const char *e : c.env)
             if (e)
                 putenv((char *)e);
         std::filesystem::remove(log);
         testing::internal::CaptureStdout();
-        EXPECT_EQ(Start(), c.started);
+        EXPECT_EQ(Start(c.inv), c.started);
         if (!c.env[0])
             Eng_PostEvent(IE_CLOSE, 0, 0);
         for (int want : c.frames)
@@ -82,6 +83,7 @@ TEST_F(Loop, CloseAndShutdownEndTheLoop)
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out);
         std::string calls = gk::FileText(log);
         EXPECT_EQ(calls.substr(calls.rfind('\n', calls.size() - 2) + 1), c.last + std::string("\n")) << c.out;
+        EXPECT_EQ(calls.find("\nop 0 2 0 0\nop 7 1 0 0\n") != std::string::npos, c.inv) << calls;
         Eng_StopHeadless();
         unsetenv("TESTMOD_SHUTDOWN");
         unsetenv("TESTMOD_SHUTDOWN_TWICE");
