@@ -205,6 +205,21 @@ TEST(HudFormat, TranslationFormatsAreCheckedBeforeUse)
     EXPECT_STREQ(cl_client.hud.timer->ent->u.txt.text, "%d %d %d %d");
 }
 
+/* a unit of mouse motion turns the view 0.0005 degrees, a move up looks down
+ * unless inverted, and the view stops 85 degrees from ahead each way */
+TEST_F(Player, MouseTurnsTheViewUpTo85DegreesEachWay)
+{
+    const float *a = p->ent->angles;
+    const struct { int x, y, invert; float pitch, yaw; } moves[] = {
+        {1, 1, 0, -0.0005f, 0.0005f}, {169998, 1, 1, 0, 84.9995f}, {2, -340000, 1, -85, 85}, {-340001, -340000, 0, 85, -85}};
+    for (auto &m : moves) {
+        g_mouseinvert = m.invert;
+        g_pointerhandler(IE_MOUSEMOVE, m.x, m.y);
+        EXPECT_TRUE(fabsf(a[0] - m.pitch) < 1e-4f && fabsf(a[1] - m.yaw) < 1e-4f) << a[0] << " " << a[1] << " after " << m.x;
+    }
+    g_mouseinvert = 0;
+}
+
 TEST_F(Player, PauseEscapeLowersVolumeAndBrightnessAndGivesThemBack)
 {
     gentity_t *dim = harness::SpawnVictim(MC_TARGET, SUB_CHICKEN);
