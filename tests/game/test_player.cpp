@@ -32,6 +32,7 @@ struct Player : testing::Test {
         }
     }
     void Escape() { g_charhandler(KEY_ESCAPE, 0); }
+    static bool Word(const gentity_t *g) { return !strcmp(g->ent->u.txt.text, "continue") || !strcmp(g->ent->u.txt.text, "quit"); }
     /* the pause menu's buttons and words on show */
     int MenuShown()
     {
@@ -39,7 +40,7 @@ struct Player : testing::Test {
         for (gentity_t *g : harness::InUse(MC_IMAGE, SUB_IMAGE_PAUSE_BUTTON))
             n += g->ent->state == ES_ACTIVE;
         for (gentity_t *g : harness::InUse(MC_TEXT, SUB_TEXT_FONT_TECH))
-            n += g->ent->state == ES_ACTIVE && (!strcmp(g->ent->u.txt.text, "continue") || !strcmp(g->ent->u.txt.text, "quit"));
+            n += g->ent->state == ES_ACTIVE && Word(g);
         return n;
     }
     /* moves the cursor to (x, y) from where it is */
@@ -265,6 +266,12 @@ TEST_F(Player, PauseClicksActOnlyOnTheButtons)
         if (G_CurrentStateId() != GST_PAUSE)
             Escape(); /* the first time, and after continue */
         MoveTo(c.x, c.y);
+        Pause_Frame(nullptr);   /* the button under the cursor lit with its word, the other dimmed */
+        const float want[2] = {c.state == GST_ACTION ? 1.0f : 0.5f, c.shutdowns ? 1.0f : 0.5f};
+        for (gentity_t *g : harness::InUse(MC_IMAGE, SUB_IMAGE_PAUSE_BUTTON))
+            EXPECT_EQ(g->ent->brightness, want[g->ent->origin[0] > 400]) << c.x << "," << c.y;
+        for (gentity_t *g : harness::InUse(MC_TEXT, SUB_TEXT_FONT_TECH))
+            EXPECT_TRUE(!Word(g) || g->ent->brightness == want[g->ent->origin[0] > 400]) << g->ent->u.txt.text;
         testing::internal::CaptureStdout();
         g_pointerhandler(IE_LBUTTONDOWN, 0, 0);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out);
