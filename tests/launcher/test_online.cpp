@@ -131,15 +131,13 @@ TEST_F(Online, RequestAnswersErrorsAndNoServer)
     gk::WaitProcess(server, 10);
     int before = l_messagecount;
     buttonInternetClick();
-    EXPECT_EQ(l_messagecount, before + 1);
-    EXPECT_EQ(l_lasttext, Lang(212));
+    EXPECT_TRUE(l_messagecount == before + 1 && l_lasttext == Lang(212)) << l_messagecount - before << ": " << l_lasttext;
     mf.checkProxy->setChecked(true);
     mf.editProxy->setText("127.0.0.1");
     mf.editPort->setText("1");
     buttonInternetClick();
     EXPECT_EQ(l_lasttext, Lang(211));
-    EXPECT_TRUE(mf.buttonInternet->isEnabled());
-    EXPECT_EQ(InternetTable.e[0][0].name, "netz");
+    EXPECT_TRUE(mf.buttonInternet->isEnabled() && InternetTable.e[0][0].name == "netz") << "the old list kept";
 }
 
 TEST_F(Online, HostileNamesAreShownAsTheyAre)

@@ -74,8 +74,7 @@ TEST(ScoreHttp, ConventionsPipeliningAndTheDemoLimit)
     std::string table = Body(SV_Raw(port, Get(SV_TopTen(44, false, true, ""))));
     HighscoreTable t;
     ASSERT_TRUE(UnpackTable(table, &t)) << table;
-    EXPECT_EQ(t.e[0][0].name, "First");
-    EXPECT_EQ(t.e[0][1].points, 0);
+    EXPECT_TRUE(t.e[0][0].name == "First" && t.e[0][1].points == 0) << t.e[0][0].name;
     /* merges sent on connections open at SIGTERM: the server still ends cleanly, and at once */
     std::vector<int> open(40);
     for (int &s : open)

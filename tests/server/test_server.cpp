@@ -293,8 +293,7 @@ TEST(ScoreServer, OlderLaunchersTablesInTheirCodePages)
         HighscoreTable t;
         int found = 0;
         ASSERT_TRUE(UnpackTable(body, &t, r.cp, &found)) << body;
-        EXPECT_EQ(found, r.cp);
-        EXPECT_EQ(Names(t, 0), r.back);
+        EXPECT_TRUE(found == r.cp && Names(t, 0) == r.back) << found;
         /* the answer says which code page it is in: the table, a refusal and a merge's thanks (the last) alike */
         std::string charset = "charset=windows-" + std::to_string(r.cp) + "\r\n", answer;
         for (const std::string &target : {SV_TopTen(r.country, true, true, table), SV_TopTen(r.country, true, true, "00"),
