@@ -93,6 +93,15 @@ TEST(TgaRead, UnsupportedKindsAndShortFilesAreRefused)
     EXPECT_FALSE(Tex_ReadTGA(nullptr, 0, &t));
 }
 
+/* the view's width over its height; a view of no height has 1 */
+TEST(GlState, AspectOfAViewAndOfNone)
+{
+    GLS_Reset(0, 640, 1);
+    float one = gls.aspect;
+    GLS_Reset(0, 640, 0);
+    EXPECT_EQ((std::vector<float>{one, gls.aspect}), (std::vector<float>{640, 1}));
+}
+
 struct TexCache : ::testing::Test {
     gk::TempDir dir;
     void SetUp() override { GLS_Reset(0, 0, 0); }
