@@ -96,8 +96,7 @@ TEST_F(Level, MissingFileAndOverlongPath)
     EXPECT_EQ(box, "Fehler: Kann Datei " + path + " nicht oeffnen: No such file or directory\n");
     /* an overlong path is cut in the box only */
     EXPECT_EQ(Load(std::string(600, 'a') + ".bin", ""), 0);
-    EXPECT_LE(box.size(), 255u + strlen("Fehler: \n"));
-    EXPECT_EQ(box.rfind("Fehler: Kann Datei ", 0), 0u);
+    EXPECT_TRUE(box.size() <= 255u + strlen("Fehler: \n") && box.rfind("Fehler: Kann Datei ", 0) == 0u) << box;
 }
 
 TEST_F(Level, UnterminatedFieldsAreCutAt128)

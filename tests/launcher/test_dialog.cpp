@@ -106,9 +106,8 @@ TEST_F(Dialog, LevelListSources)
     for (int done : {15, 31}) {
         DoneMask = done;
         FillLevelList();
-        EXPECT_EQ(mf.comboMaps->count(), done == 31 ? 6 : 5);
-        EXPECT_EQ(mf.comboIMaps->count(), done == 31 ? 6 : 5);
-        EXPECT_EQ(mf.comboMaps->currentIndex(), 2);
+        EXPECT_EQ((std::vector<int>{mf.comboMaps->count(), mf.comboIMaps->count(), mf.comboMaps->currentIndex()}),
+                  (std::vector<int>{done == 31 ? 6 : 5, done == 31 ? 6 : 5, 2})) << "levels, online levels, the one chosen";
     }
     EXPECT_EQ(mf.comboMaps->itemText(5), "Level 6");
 }
