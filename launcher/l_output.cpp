@@ -117,11 +117,10 @@ std::string L_LastLines(const std::string &log, int count, size_t maxline)
         if (s.find_first_not_of(' ') == std::string::npos)
             continue;
         if (s.size() > maxline) {
-            s.resize(maxline);
-            while (!s.empty() && ((unsigned char)s.back() & 0xc0) == 0x80)
-                s.pop_back();   /* no half character at the cut */
-            if (!s.empty() && (unsigned char)s.back() >= 0xc0)
-                s.pop_back();
+            size_t cut = maxline;   /* a character the cut would halve goes whole */
+            while (cut > 0 && ((unsigned char)s[cut] & 0xc0) == 0x80)
+                cut--;
+            s.resize(cut);
             s += "...";
         }
         keep.push_back(s);
