@@ -77,7 +77,7 @@ TEST(PackedText, ListingContents)
             t.e[r][i] = {n, (int32_t)x};
         }
     EXPECT_TRUE(PackTable(&t).empty());
-    /* a name grown a letter at a time: the packed text of exactly 16384 digits, the most there is, is read */
+    /* a name grown a letter at a time: the packed text of exactly 16384 digits, the most there is, is read; 16386 not */
     const std::string last = t.e[7][9].name;
     for (int r = 0; r < HS_ROWS; r++)
         for (int i = 0; i < HS_ENTRIES; i++)
@@ -88,7 +88,7 @@ TEST(PackedText, ListingContents)
         packed = PackTable(&t);
     }
     ASSERT_EQ(packed.size(), 16384u);
-    EXPECT_TRUE(UnpackTable(packed, &u));
+    EXPECT_TRUE(UnpackTable(packed, &u) && !UnpackTable(packed + "00", &u)) << "a byte past the most is refused";
 }
 
 /* A quoted value in a section of a C library locale source, followed through "copy" lines. */
