@@ -75,16 +75,23 @@ TEST(ScoreHttp, ConventionsPipeliningAndTheDemoLimit)
     HighscoreTable t;
     ASSERT_TRUE(UnpackTable(table, &t)) << table;
     EXPECT_TRUE(t.e[0][0].name == "First" && t.e[0][1].points == 0) << t.e[0][0].name;
-    /* merges sent on connections open at SIGTERM: the server still ends cleanly, and at once */
+    /* merges sent on connections open at SIGTERM: the server still ends cleanly, and at once;
+     * while an upload under way holds the stop, a new connection is refused */
     std::vector<int> open(40);
     for (int &s : open)
         s = SV_Open(port);
-    std::string late = Get(SV_TopTen(44, true, false, SV_PackEntries({{0, "Late", 30}})));
+    std::string late = Get(SV_TopTen(44, true, false, SV_PackEntries({{0, "Late", 30}}))), part = replay + "99\r\n\r\nDEMO";
+    int upload = SV_Open(port);
+    send(upload, part.data(), part.size(), MSG_NOSIGNAL);
+    usleep(100000);
     auto t0 = std::chrono::steady_clock::now();
     kill(server.proc.pid, SIGTERM);
     usleep(200);        /* the moment the server begins to stop */
     for (int s : open)
         send(s, late.data(), late.size(), MSG_NOSIGNAL);
+    usleep(300000);
+    EXPECT_EQ(SV_Open(port), -1) << "a connection taken while stopping";
+    close(upload);
     EXPECT_EQ(server.Stop(), 0);
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 5.0) << "a stop took its longest wait";
     for (int s : open)
