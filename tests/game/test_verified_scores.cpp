@@ -228,14 +228,12 @@ TEST(ReplayLimits, FramesAddressAndEntryAtTheirEdges)
     std::set<std::string> seen;      /* each answer once: "OK" for the queued */
     for (const auto &[letter, texts] : answers)
         EXPECT_TRUE(texts.size() == 1 && seen.insert(*texts.begin()).second && (*texts.begin() == "OK") == (letter == 'q')) << letter;
-    EXPECT_EQ(server.Stop(), 0);
-    EXPECT_EQ(Waiting(db), 6);
+    EXPECT_EQ((std::vector<int>{server.Stop(), Waiting(db)}), (std::vector<int>{0, 6})) << "stopped cleanly, six replays waiting";
     /* a tree without an engine: verification is off, uploads are refused and not kept */
     args = {"--game", server.dir.path, "--workers", "1"};
     ASSERT_TRUE(server.Start(args)) << server.log;
     ASSERT_EQ(gk::HttpSend(server.port, "POST", Replay(0, "C", 10), head, &body), 200);
-    EXPECT_EQ(body.compare(0, 4, "MSG:"), 0) << body;
-    EXPECT_TRUE(seen.insert(body).second) << body;
+    EXPECT_TRUE(body.compare(0, 4, "MSG:") == 0 && seen.insert(body).second) << body;
     EXPECT_EQ(server.Stop(), 0);
     /* replays a worker had taken when its server stopped wait again at the next start, and are replayed */
     ASSERT_EQ(Waiting(db, "UPDATE replay SET taken = 1"), 6);
