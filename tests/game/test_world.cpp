@@ -16,15 +16,17 @@ struct World : ::testing::Test {
         const float at[3] = {x, y, z};
         return FireMissile(sub, at, fwd, owner);
     }
-    /* A deadly shot of the player's hits a target placed 100 ahead; the score after it. */
-    int KillAhead(int mainclass, int subclass, int score)
+    bool alive = false;
+    /* A shot of the player's hits a target placed 100 ahead; the score after it, and whether the target lives. */
+    int KillAhead(int mainclass, int subclass, int score, float damage = 100.0f)
     {
         world::Reset();
         gentity_t *p = world::Player();
         p->score = score;
         gentity_t *v = world::Place(mainclass, subclass, 0, 0, -100), *m = Shot(SUB_MISSILE_GLIBBER, p, 0, 0, -90);
-        m->damage = 100.0f;
+        m->damage = damage;
         world::Touch(m, v);
+        alive = v->state == GS_INUSE;
         EXPECT_EQ(m->state, GS_REMOVED) << "a shot ends at what it hits";
         return p->score;
     }
@@ -96,19 +98,21 @@ TEST_F(World, PlasmaTakesFourHitsGlibberOneAndABalloonShowsWhereItWasHit)
 
 TEST_F(World, EachKillScoresItsPointsWithItsBurstAndTheScoreStopsAtZero)
 {
-    /* points; what the kill leaves: particles (their size: x 1.5 twice is 3, a scale lasts one burst), feathers, debris, new targets */
-    const struct { int mainclass, subclass, points, particles, feathers, debris, made; float size; } kills[] = {
-        {MC_TARGET, SUB_CHICKEN, 25, 0, 25, 0, 0, 0}, {MC_TARGET, SUB_SUPERCHICKEN, 50, 0, 25, 0, 0, 0},
-        {MC_TARGET, SUB_BOMBE, 75, 0, 25, 0, 0, 0}, {MC_TARGET, SUB_MOTHERCHICKEN, 100, 0, 75, 0, 0, 0},
-        {MC_TARGET, SUB_EGG, 100, 70, 0, 0, 6, 2}, {MC_TARGET, SUB_BALLON, 10, 100, 25, 1, 0, 3},
-        {MC_TARGET, SUB_RACER01, 50, 60, 30, 1, 0, 2}, {MC_TARGET, SUB_RACER02, 50, 60, 30, 1, 0, 2},
-        {MC_TARGET, SUB_ENEMYSHIP, 150, 290, 0, 0, 4, 5}, {MC_SPACE, SUB_ALIEN01, -50, 120, 0, 0, 0, 2},
-        {MC_SPACE, SUB_ALIEN02, -50, 120, 0, 0, 0, 2}, {MC_SPACE, SUB_SONDE, -50, 70, 0, 0, 0, 2},
-        {MC_SPACE, SUB_SATELLIT, -50, 70, 0, 1, 0, 2}, {MC_SPACE, SUB_RAKETE, -50, 80, 0, 4, 0, 3},
-        {MC_SPACE, SUB_ASTRONAUT, -50, 70, 0, 0, 0, 2}, {MC_SCENERY, SUB_KOMET, 0, 70, 0, 0, 0, 2}};
+    /* health: a shot of exactly it kills (0 is not above 0), a quarter less does not;
+     * points; what the kill leaves: particles (their size: x 1.5 twice is 3, a scale lasts one burst), feathers, debris, new targets */
+    const struct { int mainclass, subclass; float health; int points, particles, feathers, debris, made; float size; } kills[] = {
+        {MC_TARGET, SUB_CHICKEN, 2, 25, 0, 25, 0, 0, 0}, {MC_TARGET, SUB_SUPERCHICKEN, 3, 50, 0, 25, 0, 0, 0},
+        {MC_TARGET, SUB_BOMBE, 2, 75, 0, 25, 0, 0, 0}, {MC_TARGET, SUB_MOTHERCHICKEN, 15, 100, 0, 75, 0, 0, 0},
+        {MC_TARGET, SUB_EGG, 12, 100, 70, 0, 0, 6, 2}, {MC_TARGET, SUB_BALLON, 5, 10, 100, 25, 1, 0, 3},
+        {MC_TARGET, SUB_RACER01, 4, 50, 60, 30, 1, 0, 2}, {MC_TARGET, SUB_RACER02, 4, 50, 60, 30, 1, 0, 2},
+        {MC_TARGET, SUB_ENEMYSHIP, 15, 150, 290, 0, 0, 4, 5}, {MC_SPACE, SUB_ALIEN01, 2, -50, 120, 0, 0, 0, 2},
+        {MC_SPACE, SUB_ALIEN02, 2, -50, 120, 0, 0, 0, 2}, {MC_SPACE, SUB_SONDE, 1, -50, 70, 0, 0, 0, 2},
+        {MC_SPACE, SUB_SATELLIT, 1, -50, 70, 0, 1, 0, 2}, {MC_SPACE, SUB_RAKETE, 1, -50, 80, 0, 4, 0, 3},
+        {MC_SPACE, SUB_ASTRONAUT, 1, -50, 70, 0, 0, 0, 2}, {MC_SCENERY, SUB_KOMET, 1, 0, 70, 0, 0, 0, 2}};
     for (auto &k : kills) {
         SCOPED_TRACE(G_ClassByNumbers(k.mainclass, k.subclass)->classname);
-        EXPECT_EQ(KillAhead(k.mainclass, k.subclass, 1000), 1000 + k.points);
+        EXPECT_TRUE(KillAhead(k.mainclass, k.subclass, 1000, k.health - 0.25f) == 1000 && alive) << "a shot short of its health";
+        EXPECT_TRUE(KillAhead(k.mainclass, k.subclass, 1000, k.health) == 1000 + k.points && !alive) << world::Player()->score << (alive ? ", alive" : "");
         auto texts = harness::InUse(MC_TEXT); /* the points float up as a number */
         EXPECT_EQ(texts.empty() ? "" : texts[0]->ent->u.txt.text, k.points ? std::to_string(k.points) : "");
         auto parts = harness::InUse(MC_EFFECT, SUB_RONLY_PARTICLE);
