@@ -1,6 +1,8 @@
 /* Game behaviours on the real entity store: damage with credit, missiles and homing locks. */
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "world_fixture.h"
 
 namespace {
@@ -112,6 +114,9 @@ TEST_F(World, EachKillScoresItsPointsWithItsBurstAndTheScoreStopsAtZero)
     for (auto &k : kills) {
         SCOPED_TRACE(G_ClassByNumbers(k.mainclass, k.subclass)->classname);
         EXPECT_TRUE(KillAhead(k.mainclass, k.subclass, 1000, k.health - 0.25f) == 1000 && alive) << "a shot short of its health";
+        auto hit = harness::InUse(MC_EFFECT, SUB_RONLY_PARTICLE);   /* its burst: 16 a unit of damage, seen; chickens have none */
+        size_t want = k.mainclass == MC_TARGET && k.subclass <= SUB_MOTHERCHICKEN ? 0 : (size_t)((k.health - 0.25f) * 16);
+        EXPECT_TRUE(hit.size() == want && std::all_of(hit.begin(), hit.end(), [](gentity_t *g) { return g->ent->color[3] == 1.0f; })) << hit.size();
         EXPECT_TRUE(KillAhead(k.mainclass, k.subclass, 1000, k.health) == 1000 + k.points && !alive) << world::Player()->score << (alive ? ", alive" : "");
         auto texts = harness::InUse(MC_TEXT); /* the points float up as a number */
         EXPECT_EQ(texts.empty() ? "" : texts[0]->ent->u.txt.text, k.points ? std::to_string(k.points) : "");
