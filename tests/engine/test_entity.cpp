@@ -121,8 +121,7 @@ TEST_F(Entities, BadNamesAndMissingResourcesLeaveTheStoreAlone)
 {
     std::string ok(127, 'x'), toolong(128, 'x');
     entity_t *e = Ent_Spawn(ok.c_str(), 42); /* a kind without media of its own */
-    ASSERT_NE(nullptr, e);
-    EXPECT_EQ(42, e->kind);
+    ASSERT_TRUE(e && e->kind == 42);
     const std::pair<std::string, int> refused[] = {{toolong, ENT_NOMEDIA}, {toolong + "yyyy", ENT_MODEL}, {"models/nothere", ENT_MODEL},
         {"models/noframes", ENT_MODEL}, {"pics/nothere", ENT_IMAGE}, {"sounds/uncached.wav", ENT_SOUND}};
     for (const auto &r : refused)
@@ -221,8 +220,7 @@ TEST_F(Entities, MotionAndThinkGates)
     Frame(1.0f);
     EXPECT_EQ((std::vector<float>{5, 15, 10, 355, 0}),
               (std::vector<float>{e->oldorigin[0], e->origin[0], e->angles[1], e->angles[0], e->angles[2]}));
-    EXPECT_FLOAT_EQ(0.0f, hidden->origin[2]);
-    EXPECT_FLOAT_EQ(-50.0f, ship->origin[2]);
+    EXPECT_EQ((std::vector<float>{hidden->origin[2], ship->origin[2]}), (std::vector<float>{0, -50})) << "the hidden one, the ship";
 }
 
 TEST_F(Entities, RemovalAndSpawnInsideThink)

@@ -113,8 +113,7 @@ TEST_F(FsTest, WhatAnArchiveContributes)
     }
     /* names only under the prefix; missing, tiny or directory archives */
     ASSERT_EQ(1, Mount("y.pk3", gk::ZipBuild({{"a", "A"}})));
-    EXPECT_EQ("<none>", Slurp("a"));
-    EXPECT_EQ(nullptr, FS_Open(std::string(255, 'p').c_str(), "rb"));
+    EXPECT_TRUE(Slurp("a") == "<none>" && !FS_Open(std::string(255, 'p').c_str(), "rb"));
     EXPECT_EQ((std::vector<int>{FS_Mount((tmp / "none.pk3").c_str(), prefix.c_str()), Mount("empty.pk3", ""),
                                 Mount("short.pk3", std::string(21, '\0')), FS_Mount(tmp.path.c_str(), prefix.c_str())}),
               (std::vector<int>{0, 0, 0, 0})) << "missing, empty, 21 bytes, a directory";
@@ -165,9 +164,8 @@ TEST_F(FsTest, MemoryReadsAndWrites)
     EXPECT_EQ(nullptr, FS_LoadFile((prefix + "nothing").c_str(), &len));
     fsfile_t *f = FS_Open((prefix + "ten").c_str(), "rt");
     ASSERT_NE(nullptr, f);
-    EXPECT_EQ(10u, FS_Length(f));
     char buf[16] = {0};
-    EXPECT_EQ(2u, FS_Read(buf, 4, 3, f));
+    EXPECT_EQ((std::vector<size_t>{10, 2}), (std::vector<size_t>{FS_Length(f), FS_Read(buf, 4, 3, f)})) << "length, items read";
     EXPECT_EQ(std::string("01234567"), std::string(buf, 8));
     EXPECT_EQ((std::vector<size_t>{0, 2}), (std::vector<size_t>{FS_Read(buf, 4, 1, f), FS_Read(buf, 1, 5, f)})) << "2 left: no whole 4";
     EXPECT_EQ('8', buf[0]);
