@@ -255,7 +255,7 @@ static void L_CreatePageLocal(QWidget *pg)
 static void L_CreatePageInet(QWidget *pg)
 {
     mf.imageInternet = L_Image(pg, 0, 0, 457, 145, 0);
-    mf.imageGleiter = L_Image(pg, 360, 150, 80, 60, 1);
+    mf.imageGleiter = L_Image(pg, 370, 150, 80, 60, 1);    /* clear of the first row of points */
     L_Label(pg, 20, 150, 300, 22, 111, "DIE BESTEN IM NETZ")->setStyleSheet("font-weight: bold;");
     mf.labelIHighscore = L_Label(pg, 20, 174, 300, 20, 0, "");
     mf.ihn[0] = L_Label(pg, 40, 198, 200, 20, 0, "");
@@ -327,8 +327,8 @@ static void L_CreatePageSettings(QWidget *pg)
     l5->setWordWrap(true);
     l1->addWidget(l5, 1, 0, 1, 3);
     QGridLayout *modes = new QGridLayout;
-    mf.imageWindowed = L_FixedImage(g1, 64, 48, 1);
-    mf.imageFullscreen = L_FixedImage(g1, 64, 48, 2);
+    mf.imageWindowed = L_FixedImage(g1, 56, 40, 1);
+    mf.imageFullscreen = L_FixedImage(g1, 56, 40, 2);
     mf.radioWindowed = L_Tagged(new QRadioButton(QString::fromUtf8("Spiel im Fenster starten"), g1), 124);
     mf.radioFullscreen = L_Tagged(new QRadioButton(QString::fromUtf8("In den Vollbildmodus wechseln"), g1), 125);
     modes->addWidget(mf.imageWindowed, 0, 0, Qt::AlignHCenter);
