@@ -174,8 +174,7 @@ TEST_P(LevelPlay, LessShadingSamePictureThenPlaysToTheScoreLine)
         EXPECT_GT(viewmodels, 0) << "no cockpit to draw first";
         EXPECT_EQ(0, differing) << "pixels that differ in " << compared << " frames";
     }
-    EXPECT_LT(frames, 20000) << "the level did not end";
-    EXPECT_GT(frames, 60 * 25) << "ended before a minute of play";
+    EXPECT_TRUE(frames > 60 * 25 && frames < 20000) << frames << " frames: a minute of play at least, and an end";
     EXPECT_TRUE(std::regex_match(out, std::regex("\\$\\$score [0-9]+\n"))) << out;
 }
 
