@@ -225,11 +225,14 @@ TEST_F(World, ARacerFiresTwoShotsWithin300UnitsNeverFromBehindThenTurnsBack)
     for (auto &r : rows) {
         world::Reset();
         world::Player();
+        world::Run(1.0f);   /* a second into the level: its first shot waits only for its first look */
         gentity_t *racer = world::Place(MC_TARGET, SUB_RACER02, 0, 0, r.z, 0, 0, r.dz, 0);
         world::Run(1.5f);
         auto shots = harness::InUse(MC_MISSILE, SUB_MISSILE_PLASMA);
         ASSERT_EQ((int)shots.size(), r.shots) << r.z;
+        float first = r.shots ? std::min(shots[0]->spawntime, shots[1]->spawntime) - racer->spawntime : 0.3f;
         EXPECT_TRUE(!r.shots || fabsf(shots[1]->spawntime - shots[0]->spawntime) >= 0.4f - 1e-4f) << "0.4 s apart";
+        EXPECT_TRUE(first >= 0.3f && first < 0.37f) << first << " s: its first look is 0.3 s after it came";
         world::Run(1.5f);
         EXPECT_EQ(racer->ent->think == nullptr, r.shots == 2) << "turned back, done";
         EXPECT_FLOAT_EQ(racer->ent->dir[2], r.dz) << "the flight path never changes";
