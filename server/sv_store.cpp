@@ -158,8 +158,9 @@ static bool SV_Connect(QSqlDatabase db)
         return SV_StoreFail(db.lastError(), "open");
     if (!sv_pg) {
         QSqlQuery q(db);
-        if (!SV_Exec(q, "PRAGMA journal_mode=WAL") || !q.next() ||
-            q.value(0).toString().compare("wal", Qt::CaseInsensitive) != 0) {
+        if (!SV_Exec(q, "PRAGMA journal_mode=WAL"))
+            return false;   /* not a database, or not readable: SQLite's own words */
+        if (!q.next() || q.value(0).toString().compare("wal", Qt::CaseInsensitive) != 0) {
             SV_StoreSetError("open: the SQLite file does not take a write-ahead log");
             return false;
         }

@@ -251,7 +251,7 @@ TEST(ScoreServer, RateAndPointsLimitsAtTheirEdges)
 /* Each limit takes its least sensible value (a second, a connection, a replay, a point, none waiting, one waiting request,
  * no worker, no rate or connection limit, the ten of a list, the game's 64 MB) and refuses one below it, naming the option;
  * past the top, a port past 65535 and 65 HTTP threads (64 are taken) too. */
-TEST(ScoreServer, LimitsTakeTheirLeastAndRefuseOneBelow)
+TEST(ScoreServer, StartTakesLimitsAtTheirLeastAndRefusesOneBelowOrAFileThatIsNoStore)
 {
     const std::vector<std::pair<std::string, int>> least = {{"verify-seconds", 1}, {"verify-cpu", 1}, {"verify-memory", 64},
         {"replays-per-address", 1}, {"keep", 10}, {"timeout", 1}, {"max-per-address", 1}, {"upload-seconds", 1}, {"max-uploads", 1},
@@ -271,6 +271,10 @@ TEST(ScoreServer, LimitsTakeTheirLeastAndRefuseOneBelow)
         gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/gackatron-scores", "--db", d / "s.sqlite", past[0], past[1]}, d.path, {}, 10);
         EXPECT_NE(r.err.find(past[0] + (past[0] == "--listen" ? " wants" : " wants a number from 1 to 64")), std::string::npos) << r.err;
     }
+    gk::TempDir nodb;   /* a store file that is no database is told as such */
+    gk::WriteFile(nodb / "s.sqlite", std::string(200, 'w'));
+    gk::ProcResult r = gk::RunProcess({gk::DistDir() + "/gackatron-scores", "--db", nodb / "s.sqlite"}, nodb.path, {}, 10);
+    EXPECT_TRUE(r.status != 0 && r.err.find("s.sqlite: statement: file is not a database") != std::string::npos) << r.err;
     args.insert(args.end(), {"--threads", "64"});
     ScoreServer server;
     EXPECT_TRUE(server.Start(args)) << server.log;
