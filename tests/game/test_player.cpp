@@ -50,8 +50,7 @@ struct Player : testing::Test {
         Pause_CursorPos(&cx, &cy);
         g_pointerhandler(IE_MOUSEMOVE, (x - cx) * 200, (y - cy) * 200);
         Pause_CursorPos(&cx, &cy);
-        ASSERT_EQ(cx, x);
-        ASSERT_EQ(cy, y);
+        ASSERT_TRUE(cx == x && cy == y) << cx << "," << cy;
     }
 };
 
