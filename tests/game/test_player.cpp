@@ -225,6 +225,9 @@ TEST_F(Player, PauseEscapeLowersVolumeAndBrightnessAndGivesThemBack)
     gentity_t *dim = harness::SpawnVictim(MC_TARGET, SUB_CHICKEN);
     gentity_t *bright = harness::SpawnVictim(MC_TARGET, SUB_BALLON);
     dim->ent->brightness = 0.1f;
+    std::vector<std::pair<gentity_t *, float>> was;    /* every brightness comes back, the first dimmed's too */
+    for (gentity_t *g = G_NextInUse(NULL); g; g = G_NextInUse(g))
+        was.push_back({g, g->ent->brightness});
     Escape();
     ASSERT_EQ(G_CurrentStateId(), GST_PAUSE);
     EXPECT_FLOAT_EQ(dim->ent->brightness, 0.1f);
