@@ -127,6 +127,8 @@ TEST_F(World, EachKillScoresItsPointsWithItsBurstAndTheScoreStopsAtZero)
         EXPECT_TRUE((int)parts.size() == k.particles && size == k.size) << parts.size() << " of size up to " << size;
         EXPECT_EQ((std::vector<int>{harness::Count(MC_EFFECT) - (int)parts.size(), harness::Count(MC_DEBRIS), harness::Count(MC_TARGET)}),
                   (std::vector<int>{k.feathers, k.debris, k.made})) << "feathers, debris, a ship's bombs or an egg's chickens";
+        for (gentity_t *c : harness::InUse(MC_TARGET, SUB_CHICKEN))     /* an egg's chickens fly off at 15 to 25 */
+            EXPECT_TRUE(c->ent->speed >= 15 && c->ent->speed <= 25) << c->ent->speed;
         world::Run(4.6f);   /* debris fades out from 4 s on, in 1 / 1.5 s */
         EXPECT_EQ(harness::Count(MC_DEBRIS), k.debris);
         world::Run(0.1f);
