@@ -55,7 +55,7 @@ TEST_F(Dialog, FirstStartDamagedSettingsAndRoundTrip)
     EXPECT_GT(qBlue(sky.pixel(200, 60)), qBlue(sky.pixel(200, 500)) + 40);
     mf.resBox->setCurrentIndex(1);
     mf.radioFullscreen->setChecked(true);
-    mf.trackMouse->setValue(8);
+    mf.trackMouse->setValue(0);     /* the lowest sensitivity, kept */
     mf.checkMouse->setChecked(true);
     mf.comboMaps->setCurrentIndex(3);
     mf.checkProxy->setChecked(true);
@@ -82,7 +82,7 @@ TEST_F(Dialog, FirstStartDamagedSettingsAndRoundTrip)
     DoneMask = 0;
     L_CreateWindows();
     LoadSettings(d / "gackatron.ini");
-    EXPECT_EQ(State(), "mode 1/2 800x600, 32 Bit Farbtiefe img16 0 img32 1 full 1/0 sens 8 inv 1 map 3/5 3 proxy 1 "
+    EXPECT_EQ(State(), "mode 1/2 800x600, 32 Bit Farbtiefe img16 0 img32 1 full 1/0 sens 0 inv 1 map 3/5 3 proxy 1 "
                        "proxy.local:3128 name Doe, Jane done 5 top Level 4  Ada 4711 unbekannt 0 vol 30/0");
     EXPECT_EQ(InternetTable.e[6][0].name, "Net");
 }
