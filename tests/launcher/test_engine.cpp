@@ -23,7 +23,8 @@ TEST(EngineAnswer, ModesAndScoreLine)
         {"$$failure\n", "none"},            {"$$score \n", "none"},              {"$$score 12ab\n", "none"},
         {"$$score 99999999999\n", "none"},  {"", "none"},                      {"$$score -x7\n", "none"},
         {"$$score -\n", "none"},            {"$$score 2147483647\n", "2147483647"}, {"$$score 2147483648\n", "none"},
-        {"$$score -2147483648\n", "-2147483648"}, {"$$score -2147483649\n", "none"}};
+        {"$$score -2147483648\n", "-2147483648"}, {"$$score -2147483649\n", "none"},
+        {"$$score 00000000000000000042x\n", "42"}, {"$$score 0000000000000000042x\n", "none"}};  /* 20 characters read, not 21 */
     for (const auto &r : rows) {
         int32_t s = 0;
         EXPECT_EQ(L_FindScore(r[0], &s) ? std::to_string(s) : "none", r[1]) << r[0];
