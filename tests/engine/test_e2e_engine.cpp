@@ -160,7 +160,7 @@ TEST_F(Engine, RealWindowInputAndCloseRequest)
         sx += x;
         sy += y;
     }
-    EXPECT_TRUE(fabs(sx - 3000) <= 10 && fabs(sy - 1200) <= 10) << sx << " " << sy << "\n" << calls;
+    EXPECT_TRUE(labs(sx - 3000) <= 10 && labs(sy - 1200) <= 10) << sx << " " << sy << "\n" << calls;
     /* the frame of the close request still completes */
     ASSERT_GE(calls.size(), 11u);
     EXPECT_EQ(calls.substr(calls.size() - 11), "op 8 0 0 0\n");
