@@ -41,8 +41,7 @@ TEST(CollisionFile, BuildWriteReadBack)
     EXPECT_EQ(std::make_pair(cell.numtris, b->cells[13].numtris), std::make_pair(2u, 0u)) << "the middle is empty";
 
     std::string path = tmp / "w.dbb", bytes;
-    ASSERT_EQ(1, Col_WriteFile(path.c_str(), c));
-    ASSERT_TRUE(gk::ReadFile(path, &bytes));
+    ASSERT_TRUE(Col_WriteFile(path.c_str(), c) == 1 && gk::ReadFile(path, &bytes));
     size_t tris = 0;
     for (int i = 0; i < 27; i++)
         tris += b->cells[i].numtris;

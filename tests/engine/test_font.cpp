@@ -68,8 +68,7 @@ TEST_F(FontCache, LoadsWhitensAndTakesItsTextureAlongAtTheRelease)
     ASSERT_TRUE(gk::WriteFile(dir / "big.font", "A 0 0 2 4\n"));
     int fonts = Font_CacheCount(), texes = Tex_CacheCount();
     font_t *f = Font_Get((dir / "big").c_str());
-    ASSERT_NE(f, nullptr);
-    ASSERT_NE(f->tex, nullptr);
+    ASSERT_TRUE(f && f->tex);
     std::string white;
     for (int i = 0; i < 16; i++)
         white += "\xff\xff\xff\x4d"; /* colour whitened, alpha 77 kept */

@@ -48,8 +48,7 @@ TEST_F(Dialog, FirstStartDamagedSettingsAndRoundTrip)
         s.setValue("game/inet", "nonsense");
     }
     LoadSettings(d / "gackatron.ini");
-    EXPECT_EQ(State(), defaults);
-    EXPECT_EQ(mf.labelVersion->text(), "1.05");
+    EXPECT_TRUE(State() == defaults && mf.labelVersion->text() == "1.05") << State();
     /* without the rendered pictures the page shows a drawn night sky: dark blue above, near black below */
     QImage sky = mf.imageLocal->pixmap().toImage();
     EXPECT_GT(qBlue(sky.pixel(200, 60)), qBlue(sky.pixel(200, 500)) + 40);
@@ -67,12 +66,16 @@ TEST_F(Dialog, FirstStartDamagedSettingsAndRoundTrip)
     DoneMask = 5;
     InsertEntry(&LocalTable, 3, 0, "Ada", 4711);
     InsertEntry(&InternetTable, 6, 0, "Net", 99);
-    SaveSettings(d / "gackatron.ini");
+    int in = dup(0);    /* a launcher started with its input closed saves all the same (its file may be descriptor 0) */
+    close(0);
+    std::string why;
+    EXPECT_TRUE(L_WriteSettings(d / "gackatron.ini", &why)) << why;
+    dup2(in, 0);
+    close(in);
     std::string ini;
-    ASSERT_TRUE(gk::ReadFile(d / "gackatron.ini", &ini));
+    ASSERT_TRUE(gk::ReadFile(d / "gackatron.ini", &ini) && ini.find("true") == std::string::npos) << ini;
     for (const char *line : {"fullscreen=1", "invert=1", "enabled=1"})
         EXPECT_NE(ini.find(line), std::string::npos) << line;
-    EXPECT_EQ(ini.find("true"), std::string::npos);
     ini.replace(ini.find("lastname=Ada"), 12, "lastname = Doe, Jane"); /* by hand: a comma, no quotes */
     ASSERT_TRUE(gk::WriteFile(d / "gackatron.ini", ini));
 
