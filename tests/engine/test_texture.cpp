@@ -192,7 +192,7 @@ TEST_F(TexGL, UploadsReadBackExactly)
     std::string rgb = "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c";
     texture_t *t = Get("odd", gk::MakeTgaRgb(2, 2, rgb));
     ASSERT_NE(t, nullptr);
-    EXPECT_TRUE(t->uploaded == 1 && Level0(t, GL_RGB, 3) == rgb);
+    EXPECT_TRUE(t->uploaded == 1 && Level0(t, GL_RGB, 3) == rgb) << "uploaded " << t->uploaded;
     GLint v = 0;
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &v);
     EXPECT_EQ(v, GL_LINEAR_MIPMAP_LINEAR);
